@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, first in the normal build, then in
+# the sanitizer build. `scripts/test.sh release` or `asan` runs one of them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+flavours=("$@")
+[ ${#flavours[@]} -gt 0 ] || flavours=(release asan)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+for f in "${flavours[@]}"; do
+  bash scripts/build.sh "$f"
+  dir=build; [ "$f" = asan ] && dir=build-asan
+  echo "== tests ($f)"
+  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+done
