@@ -1,0 +1,25 @@
+// The catalogue of numbered messages that the shared module shows in a
+// message box: a code picks the message id and its default text, and the
+// caller's extra text (a part name, a limit) is added after the look-up.
+#pragma once
+
+#include "sinks.h"
+
+#include <optional>
+#include <string>
+
+namespace rav
+{
+
+// The message for `code` (1-15 and 100), looked up in the user's language,
+// with `extra` appended (or put in front, for code 7: "<name> missing or
+// invalid"). Kind Exclamation; `id` is the message id; the title is the
+// suite's prefix, the application title and an empty qualifier in
+// parentheses ("Dodiv 2000 - List of Material Editor ()").
+// Any other code gives nothing: it shows no message.
+std::optional<UserMessage> catalogueMessage(int code, const std::string& extra);
+
+// The title every catalogue message carries.
+std::string catalogueMessageTitle();
+
+} // namespace rav
