@@ -1,0 +1,150 @@
+// A database file behind the DAO-like operations the editor relies on:
+// create/open (shared or exclusive), table definitions, dynaset record sets
+// over a table or a query in the editor's SQL dialect, and transactions.
+//
+// Threading: a Database and everything opened from it belong to one thread.
+// Ownership: Database owns the SQLite connection and the file lock; record
+// sets and statements share the connection and become unusable (they throw
+// Error) once the database is closed.
+#pragma once
+
+#include "db_types.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace rav::db
+{
+
+class Recordset;
+class Statement;
+struct Connection; // internal
+
+enum class OpenMode {
+    Shared, // coexists with other shared opens
+    Exclusive, // fails while any other connection (this process or another) has the file
+};
+
+// Format versions a database is created with; recorded in the file.
+enum class FormatVersion : int { Version30 = 30, Version40 = 40 };
+
+// The collating locale the editor passes at creation (general sort order).
+inline constexpr std::string_view kGeneralLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+
+class Database
+{
+public:
+    Database(); // a closed database
+    ~Database(); // closes
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Creates a new, empty database file and returns it open exclusively.
+    // Fails when the file exists. The locale's LANGID and the version are
+    // recorded in the file header; no table is added for them.
+    static Database create(const std::string& path, std::string_view locale = kGeneralLocale,
+        FormatVersion version = FormatVersion::Version30);
+    // Opens an existing database file. Fails when the file is missing, is
+    // not a database, or the lock cannot be had.
+    static Database open(const std::string& path, OpenMode mode = OpenMode::Shared);
+
+    bool isOpen() const;
+    void close(); // idempotent; closes every record set and statement opened from it
+    const std::string& path() const;
+    OpenMode mode() const;
+
+    // What create() recorded: the locale's language id (0 when the locale
+    // had none) and the format version.
+    int langId() const;
+    int formatVersion() const;
+    // The file's application id (0 when never set). EID files carry theirs.
+    std::uint32_t applicationId() const;
+    void setApplicationId(std::uint32_t id);
+
+    // Schema. Text fields only; sizes and zero-length rules are enforced by
+    // the file itself, so other writers cannot break them either.
+    void createTable(const TableDef& def);
+    void dropTable(const std::string& name);
+    std::vector<std::string> tableNames() const;
+    bool hasTable(const std::string& name) const;
+    TableDef tableDef(const std::string& name) const; // throws when missing
+
+    // A dynaset over a table name or a SELECT in the dialect.
+    Recordset openRecordset(std::string_view tableNameOrSql);
+
+    // Action statements in the dialect: DELETE FROM t [WHERE ...] and
+    // UPDATE t SET col = "v" | Null [, ...] [WHERE ...]. Returns the number
+    // of rows changed.
+    long execute(std::string_view dialectSql);
+
+    // Native SQLite SQL for bulk paths (PRAGMA, prepared inserts). Values
+    // are bound, never pasted; see Statement.
+    void executeNative(std::string_view sql);
+    Statement prepare(std::string_view nativeSql);
+
+    // For bulk paths that need the C API directly. Owned by the Database.
+    sqlite3* handle() const;
+
+private:
+    explicit Database(std::shared_ptr<Connection> c);
+    std::shared_ptr<Connection> conn_;
+    friend class Transaction;
+};
+
+// A native prepared statement. Binds are 1-based, columns 0-based.
+class Statement
+{
+public:
+    Statement();
+    ~Statement();
+    Statement(Statement&&) noexcept;
+    Statement& operator=(Statement&&) noexcept;
+
+    void bind(int index, const Value& value);
+    void bind(int index, std::int64_t value);
+    // Runs one step: true while a row is available, false when done.
+    // Constraint failures throw Error with a message naming the column.
+    bool step();
+    void reset(); // also clears the bindings
+    int columnCount() const;
+    Value column(int index) const;
+    std::int64_t columnInt(int index) const;
+    sqlite3_stmt* handle() const;
+
+private:
+    friend class Database;
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// RAII transaction: rolled back on destruction unless committed. Nests
+// (savepoints), so a bulk operation may run inside a caller's transaction.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+    void rollback();
+
+private:
+    std::shared_ptr<Connection> conn_;
+    std::string name_;
+    bool active_ = true;
+};
+
+// Deletes a database file (and its journal) unless a connection in this or
+// another process has it open. Missing file: nothing to do. Throws Error.
+void removeDatabaseFile(const std::string& path);
+
+} // namespace rav::db

@@ -1,0 +1,65 @@
+// Plain types shared by the database engine's classes: values, errors and
+// the table definitions that the engine creates and reads back.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace rav::db
+{
+
+// A field value. std::nullopt is Null, which is distinct from the empty
+// text "". Texts are UTF-8; sizes and lengths count characters.
+using Value = std::optional<std::string>;
+
+// The one exception type of the engine. The message names what failed: the
+// column and its size for a value that is too long, the offending token for
+// a refused query, the file for an open that failed.
+class Error : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Largest size of a text field, in characters.
+inline constexpr int kMaxFieldSize = 255;
+
+struct FieldDef {
+    std::string name;
+    int size = kMaxFieldSize; // maximum length in characters, 1..255
+    bool allowZeroLength = true; // false: "" is refused (Null stays allowed)
+    bool required = false; // true: Null is refused (primary-key fields always are)
+};
+
+struct IndexDef {
+    std::string name;
+    // Field names in key order. A leading '-' makes that key descending, a
+    // leading '+' (or none) ascending.
+    std::vector<std::string> fields;
+    bool unique = false;
+    bool primary = false; // at most one per table; implies unique and required fields
+
+    // The field list as text: each key as its sign and its name, keys
+    // separated by ';' ("+Code", "+Code;-Price").
+    std::string fieldListText() const;
+};
+
+struct TableDef {
+    std::string name;
+    std::vector<FieldDef> fields; // in ordinal order
+    std::vector<IndexDef> indexes; // primary index first when read back
+
+    // Position of a field (names compared without regard to case), or -1.
+    int fieldIndex(const std::string& fieldName) const;
+    // Index by name (compared without regard to case), or nullptr.
+    const IndexDef* findIndex(const std::string& indexName) const;
+};
+
+// Checks a table or field name against what the engine and its query
+// dialect can address: 1..64 characters, no leading blank, none of
+// . ! ` [ ] and no control characters. Throws Error naming the problem.
+void checkObjectName(const std::string& name, const char* what);
+
+} // namespace rav::db

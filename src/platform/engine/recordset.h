@@ -1,0 +1,130 @@
+// A dynaset record set: the keys (row ids) of its rows are taken when it
+// opens, in the query's order; rows are read by key when needed, so a set
+// over a million rows costs one integer per row.
+//
+// Cursor states (DAO semantics):
+//   BOF   before the first row   bof() true, absolutePosition() -1
+//   ROW   on row p (0-based)     bof()/eof() false, absolutePosition() p
+//   EOF   after the last row     eof() true, absolutePosition() -1
+//   GONE  on a row just removed  no current record; moveNext goes to the
+//                                row that followed it, movePrevious to the one before
+// An empty set is BOF and EOF at once. Moving past an end stays there.
+// Edit buffer: editMode() None, Edit (changing the current row) or AddNew
+// (a new row). update() writes it, cancelUpdate() or any move drops it.
+// After update() of an AddNew the current row stays what it was; the new row
+// is appended to the end of the set (lastModifiedPosition()).
+#pragma once
+
+#include "db_types.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rav::db
+{
+
+struct Connection;
+class Recordset;
+
+enum class EditMode { None, Edit, AddNew };
+
+struct FieldInfo {
+    std::string name;
+    int size = 0; // maximum length in characters
+};
+
+// A field of the current row, by ordinal; valid while the record set lives.
+class FieldRef
+{
+public:
+    const std::string& name() const;
+    int size() const;
+    Value value() const;
+    void setValue(Value v) const; // only in edit mode
+    int ordinal() const { return ordinal_; }
+
+private:
+    friend class Recordset;
+    FieldRef(Recordset* rs, int ordinal)
+        : rs_(rs)
+        , ordinal_(ordinal)
+    {
+    }
+    Recordset* rs_;
+    int ordinal_;
+};
+
+class Recordset
+{
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    bool isOpen() const;
+    void close();
+    const std::string& tableName() const;
+
+    // Navigation.
+    bool bof() const;
+    bool eof() const;
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+    long recordCount() const;
+    long absolutePosition() const; // 0-based; -1 when there is no current row
+    // Out of range (or an empty set): nothing changes and false is returned.
+    bool setAbsolutePosition(long position);
+
+    // Find with a criteria text in the dialect (the WHERE part alone, as
+    // `[Code] = "A1"`). findFirst searches from the first row, findNext from
+    // the row after the current one. On no match the current row stays and
+    // noMatch() is true. Returns !noMatch().
+    bool findFirst(std::string_view criteria);
+    bool findNext(std::string_view criteria);
+    bool findPrevious(std::string_view criteria);
+    bool findLast(std::string_view criteria);
+    bool noMatch() const;
+
+    // Changes.
+    void addNew();
+    void edit();
+    void update();
+    void cancelUpdate();
+    void remove(); // deletes the current row
+    EditMode editMode() const;
+    long lastModifiedPosition() const; // position of the row last written, -1 if none
+
+    // Fields of the set, in the query's column order.
+    int fieldCount() const;
+    const FieldInfo& fieldInfo(int ordinal) const;
+    int fieldIndex(std::string_view name) const; // case-insensitive; -1 when absent
+    FieldRef field(int ordinal);
+    FieldRef field(std::string_view name); // throws when absent
+    Value value(int ordinal) const;
+    Value value(std::string_view name) const;
+    void setValue(int ordinal, Value v);
+    void setValue(std::string_view name, Value v);
+
+    // The values of the row at a position without moving the cursor (for
+    // grids that draw rows lazily). A removed row reads as all Null.
+    std::vector<Value> rowAt(long position) const;
+
+    // Takes the keys again with the same query; the cursor goes to the first row.
+    void requery();
+
+private:
+    friend class Database;
+    friend class FieldRef;
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+} // namespace rav::db
