@@ -393,11 +393,13 @@ const HostUtility::Catalogue& HostUtility::catalogueFor(const std::string& lang)
 
 std::string HostUtility::GetLocalMessage(const std::string& defaultText, const std::string& id) const
 {
-    if (id.empty())
+    // Some stored ids carry a trailing blank ("99388 "); the id is the number.
+    const std::string_view key = trimView(id);
+    if (key.empty())
         return defaultText;
     std::lock_guard lock(mutex_);
     const Catalogue& catalogue = catalogueFor(languageLocked());
-    const auto it = catalogue.find(id);
+    const auto it = catalogue.find(key);
     return it == catalogue.end() ? defaultText : it->second;
 }
 

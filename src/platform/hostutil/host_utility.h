@@ -49,7 +49,8 @@ public:
     std::string KernelString(const char* kernelText) const;
 
     // The text for message `id` in the user's language; `defaultText` when
-    // the id is empty or the catalogue has no entry for it.
+    // the id is empty or the catalogue has no entry for it. Blanks around the
+    // id are ignored.
     std::string GetLocalMessage(const std::string& defaultText, const std::string& id) const;
 
     // Appends "/" unless the path already ends with one. An empty path is
