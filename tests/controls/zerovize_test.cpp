@@ -1,0 +1,81 @@
+// The framed panel: progress arithmetic and what it actually paints.
+#include "zerovize.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// Counts the pixels of one colour along the panel's middle line.
+int countColumns(const QImage& image, const QColor& color)
+{
+    int count = 0;
+    const int y = image.height() / 2;
+    for (int x = 0; x < image.width(); ++x)
+        if (image.pixelColor(x, y) == color)
+            ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(ZerOvizeTest, ProgressFractionClampsAndHandlesEmptyRanges)
+{
+    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, 25), 0.25);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(10, 20, 15), 0.5);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, -5), 0.0);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, 500), 1.0);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(5, 5, 5), 0.0);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(9, 1, 5), 0.0);
+    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 4'000'000'000LL, 1'000'000'000LL), 0.25);
+}
+
+TEST(ZerOvizeTest, KeepsItsPropertiesAsSet)
+{
+    rav::ZerOvize panel;
+    panel.setCaption("Making LOM file ...");
+    panel.setMinimum(1);
+    panel.setMaximum(40);
+    panel.setValue(50);
+    panel.setStyle(rav::ZerOvize::FloodStyle::LeftToRight);
+    EXPECT_EQ(panel.caption(), "Making LOM file ...");
+    EXPECT_EQ(panel.minimum(), 1);
+    EXPECT_EQ(panel.maximum(), 40);
+    EXPECT_EQ(panel.value(), 50); // kept as given, only drawing clamps
+    EXPECT_EQ(panel.style(), rav::ZerOvize::FloodStyle::LeftToRight);
+}
+
+TEST(ZerOvizeTest, PaintsTheFilledShareOfTheBar)
+{
+    rav::ZerOvize panel;
+    panel.resize(204, 24);
+    panel.setFloodColor(QColor(255, 0, 0));
+    panel.setStyle(rav::ZerOvize::FloodStyle::LeftToRight);
+    panel.setMaximum(4);
+
+    panel.setValue(0);
+    EXPECT_EQ(countColumns(panel.grab().toImage(), QColor(255, 0, 0)), 0);
+    panel.setValue(1);
+    const int quarter = countColumns(panel.grab().toImage(), QColor(255, 0, 0));
+    panel.setValue(4);
+    const int full = countColumns(panel.grab().toImage(), QColor(255, 0, 0));
+    EXPECT_GT(full, 190);
+    EXPECT_NEAR(quarter, full / 4, 2);
+
+    panel.setStyle(rav::ZerOvize::FloodStyle::None);
+    EXPECT_EQ(countColumns(panel.grab().toImage(), QColor(255, 0, 0)), 0);
+}
+
+TEST(ZerOvizeTest, RightToLeftFillsFromTheRightEdge)
+{
+    rav::ZerOvize panel;
+    panel.resize(100, 20);
+    panel.setFloodColor(QColor(0, 0, 255));
+    panel.setStyle(rav::ZerOvize::FloodStyle::RightToLeft);
+    panel.setValue(50);
+    const QImage image = panel.grab().toImage();
+    const QRect inner = panel.contentsRect();
+    EXPECT_EQ(image.pixelColor(inner.right() - 1, 10), QColor(0, 0, 255));
+    EXPECT_NE(image.pixelColor(inner.left() + 1, 10), QColor(0, 0, 255));
+}
