@@ -78,6 +78,7 @@ typedef struct Z_ItemRecord {
     int32_t mask;         /* +4  the item's mask bits (4: description, 8: value) */
     int32_t reserved[9];  /* +8..+40 0 */
     int32_t text;         /* +44 text handle: the item text */
+    int32_t reserved48;   /* +48 0 */
 } Z_ItemRecord;
 
 #ifdef __cplusplus

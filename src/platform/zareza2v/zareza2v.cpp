@@ -1,0 +1,677 @@
+// The kernel behind the C interface: loads a project file once per open into
+// compact tables, answers every read from memory, and writes device texts
+// and string-table values through to the file, one transaction each.
+#include "zareza2v.h"
+
+#include "dpz_store.h"
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using rav::dpz::Statement;
+
+// A handle is kind << 26 | (index + 1): positive, 32-bit, and self-checking,
+// so a handle of one kind passed where another is wanted gives 0. System
+// table handles are kind << 26 | number << 16 | byte offset instead, which is
+// what makes "base + offset" work.
+enum class Kind : std::int32_t {
+    Database = 1,
+    HierarchyMap,
+    LayCompMap,
+    DeviceMap,
+    Hierarchy,
+    Component,
+    Device,
+    Symbol,
+    SchComp,
+    TextArray,
+    Item,
+    Text,
+    SysTable,
+};
+constexpr int kKindShift = 26;
+constexpr std::int32_t kIndexMask = (1 << kKindShift) - 1;
+constexpr std::size_t kMaxIndex = static_cast<std::size_t>(kIndexMask) - 1;
+
+std::int32_t makeHandle(Kind kind, std::size_t index)
+{
+    return static_cast<std::int32_t>(kind) << kKindShift | static_cast<std::int32_t>(index + 1);
+}
+
+Kind kindOf(std::int32_t handle) { return static_cast<Kind>(handle >> kKindShift); }
+
+// The index a handle of `kind` denotes, or -1. `count` bounds the index.
+std::int64_t indexOf(std::int32_t handle, Kind kind, std::size_t count)
+{
+    if (handle <= 0 || kindOf(handle) != kind)
+        return -1;
+    const std::int64_t index = (handle & kIndexMask) - 1;
+    return index >= 0 && static_cast<std::size_t>(index) < count ? index : -1;
+}
+
+struct Device {
+    std::int64_t rowid;
+    std::int32_t name;    // text handles
+    std::int32_t library;
+    std::int32_t text;
+};
+
+struct Component {
+    std::int32_t name;   // text handle
+    std::int32_t symbol; // symbol handle or 0
+    std::int32_t device; // device handle or 0
+    std::uint32_t firstSch; // schematic components are stored per component,
+    std::uint32_t schCount; // contiguous and in project order
+};
+
+struct SchComp {
+    std::uint32_t component; // index of the layout component
+    std::uint32_t firstItem;
+    std::uint32_t itemCount;
+};
+
+struct Item {
+    std::int32_t mask;
+    std::int32_t text; // text handle
+};
+
+// Everything of one open project. Texts live in a deque so that the pointers
+// handed out by Z_TextPointer never move; a changed text is appended, never
+// overwritten, so old pointers stay valid until the project closes.
+struct Project {
+    rav::dpz::Db db;
+    std::string path;
+    std::deque<std::string> texts;
+    std::int32_t name = 0;
+    std::vector<std::int32_t> hierarchies; // name text handles
+    std::int64_t currentHierarchy = -1;    // index, -1: none
+    std::vector<std::int32_t> symbols;     // name text handles
+    std::vector<Device> devices;
+    std::unordered_map<std::string, std::size_t> deviceByName;
+    std::vector<Component> components;
+    std::vector<SchComp> schComps;
+    std::vector<Item> items;
+    std::map<std::string, std::int32_t> strings; // name -> value text handle
+    std::map<std::int32_t, std::string> sysTables;
+    Statement updateDevice; // prepared once: a change must not re-parse SQL
+    Statement upsertString;
+
+    std::int32_t addText(std::string bytes)
+    {
+        if (texts.size() >= kMaxIndex)
+            throw rav::dpz::Error("the project holds too many texts");
+        texts.push_back(std::move(bytes));
+        return makeHandle(Kind::Text, texts.size() - 1);
+    }
+    const std::string* text(std::int32_t handle) const
+    {
+        const std::int64_t i = indexOf(handle, Kind::Text, texts.size());
+        return i < 0 ? nullptr : &texts[static_cast<std::size_t>(i)];
+    }
+};
+
+struct State {
+    std::unique_ptr<Project> project;
+    std::string lastError;
+    Z_HelpDisplayFn help = nullptr;
+    void* helpContext = nullptr;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+Project* open() { return state().project.get(); }
+
+void fail(std::string message) { state().lastError = std::move(message); }
+
+// Maps the ids of one table to indexes while the project loads.
+using IdMap = std::unordered_map<std::int64_t, std::size_t>;
+
+std::size_t checkedCount(std::size_t n, const char* what)
+{
+    if (n >= kMaxIndex)
+        throw rav::dpz::Error(std::string("too many ") + what);
+    return n;
+}
+
+std::unique_ptr<Project> load(const std::string& path)
+{
+    auto p = std::make_unique<Project>();
+    p->path = path;
+    p->db = rav::dpz::openProject(path);
+    sqlite3* db = p->db.get();
+    try {
+        IdMap hierIds, symbolIds, deviceIds, componentIds, schIds;
+        {
+            Statement s(db, "SELECT id, name FROM hierarchy ORDER BY id");
+            while (s.step()) {
+                hierIds[s.integer(0)] = checkedCount(p->hierarchies.size(), "hierarchies");
+                p->hierarchies.push_back(p->addText(s.bytes(1)));
+            }
+        }
+        {
+            Statement s(db, "SELECT name, current_hierarchy FROM project WHERE id = 1");
+            if (!s.step())
+                throw rav::dpz::Error("the project row is missing");
+            p->name = p->addText(s.bytes(0));
+            if (!s.isNull(1)) {
+                auto it = hierIds.find(s.integer(1));
+                if (it == hierIds.end())
+                    throw rav::dpz::Error("the current hierarchy does not exist");
+                p->currentHierarchy = static_cast<std::int64_t>(it->second);
+            }
+        }
+        {
+            Statement s(db, "SELECT id, name FROM symbol ORDER BY id");
+            while (s.step()) {
+                symbolIds[s.integer(0)] = checkedCount(p->symbols.size(), "symbols");
+                p->symbols.push_back(p->addText(s.bytes(1)));
+            }
+        }
+        {
+            Statement s(db, "SELECT id, name, library, text FROM device ORDER BY id");
+            while (s.step()) {
+                const std::size_t index = checkedCount(p->devices.size(), "devices");
+                deviceIds[s.integer(0)] = index;
+                std::string name = s.bytes(1);
+                p->deviceByName.emplace(name, index);
+                p->devices.push_back(
+                    {s.integer(0), p->addText(std::move(name)), p->addText(s.bytes(2)), p->addText(s.bytes(3))});
+            }
+        }
+        {
+            Statement s(db, "SELECT id, name, symbol, device FROM component ORDER BY id");
+            while (s.step()) {
+                const std::size_t index = checkedCount(p->components.size(), "components");
+                componentIds[s.integer(0)] = index;
+                Component c{p->addText(s.bytes(1)), 0, 0, 0, 0};
+                if (!s.isNull(2)) {
+                    auto it = symbolIds.find(s.integer(2));
+                    if (it == symbolIds.end())
+                        throw rav::dpz::Error("a component refers to a missing symbol");
+                    c.symbol = makeHandle(Kind::Symbol, it->second);
+                }
+                if (!s.isNull(3)) {
+                    auto it = deviceIds.find(s.integer(3));
+                    if (it == deviceIds.end())
+                        throw rav::dpz::Error("a component refers to a missing device");
+                    c.device = makeHandle(Kind::Device, it->second);
+                }
+                p->components.push_back(c);
+            }
+        }
+        {
+            // Ordered by component so that each component's gates are one
+            // contiguous run.
+            Statement s(db, "SELECT id, component FROM sch_component ORDER BY component, id");
+            while (s.step()) {
+                auto it = componentIds.find(s.integer(1));
+                if (it == componentIds.end())
+                    throw rav::dpz::Error("a schematic component refers to a missing component");
+                const std::size_t index = checkedCount(p->schComps.size(), "schematic components");
+                Component& c = p->components[it->second];
+                if (c.schCount == 0)
+                    c.firstSch = static_cast<std::uint32_t>(index);
+                else if (c.firstSch + c.schCount != index)
+                    throw rav::dpz::Error("schematic components out of order");
+                ++c.schCount;
+                schIds[s.integer(0)] = index;
+                p->schComps.push_back({static_cast<std::uint32_t>(it->second), 0, 0});
+            }
+        }
+        {
+            Statement s(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
+            while (s.step()) {
+                auto it = schIds.find(s.integer(0));
+                if (it == schIds.end())
+                    throw rav::dpz::Error("a text item refers to a missing schematic component");
+                const std::size_t index = checkedCount(p->items.size(), "text items");
+                SchComp& sc = p->schComps[it->second];
+                if (sc.itemCount == 0)
+                    sc.firstItem = static_cast<std::uint32_t>(index);
+                else if (sc.firstItem + sc.itemCount != index)
+                    throw rav::dpz::Error("text items out of order");
+                ++sc.itemCount;
+                p->items.push_back({static_cast<std::int32_t>(s.integer(1)), p->addText(s.bytes(2))});
+            }
+        }
+        {
+            Statement s(db, "SELECT name, value FROM string_entry ORDER BY name");
+            while (s.step())
+                p->strings[s.bytes(0)] = p->addText(s.bytes(1));
+        }
+        {
+            Statement s(db, "SELECT number, data FROM system_table ORDER BY number");
+            while (s.step()) {
+                const std::int64_t number = s.integer(0);
+                std::string data = s.bytes(1);
+                // The base handle has room for 1024 tables of 64 KiB each.
+                if (number < 0 || number >= 1024 || data.size() > 0xFFFF)
+                    throw rav::dpz::Error("a system table is out of range");
+                p->sysTables[static_cast<std::int32_t>(number)] = std::move(data);
+            }
+        }
+        p->updateDevice = Statement(db, "UPDATE device SET text = ?1 WHERE id = ?2");
+        p->upsertString = Statement(db, "INSERT OR REPLACE INTO string_entry(name, value) VALUES (?1, ?2)");
+    } catch (const rav::dpz::Error& e) {
+        throw rav::dpz::damaged(path, e.what());
+    }
+    return p;
+}
+
+const Component* componentOf(std::int32_t handle)
+{
+    Project* p = open();
+    if (!p)
+        return nullptr;
+    const std::int64_t i = indexOf(handle, Kind::Component, p->components.size());
+    return i < 0 ? nullptr : &p->components[static_cast<std::size_t>(i)];
+}
+
+Device* deviceOf(std::int32_t handle)
+{
+    Project* p = open();
+    if (!p)
+        return nullptr;
+    const std::int64_t i = indexOf(handle, Kind::Device, p->devices.size());
+    return i < 0 ? nullptr : &p->devices[static_cast<std::size_t>(i)];
+}
+
+std::int64_t schCompIndex(std::int32_t handle, Kind kind = Kind::SchComp)
+{
+    Project* p = open();
+    return p ? indexOf(handle, kind, p->schComps.size()) : -1;
+}
+
+// The size of the map `map` denotes and the kind of its entries.
+bool mapShape(std::int32_t map, std::size_t& count, Kind& entryKind)
+{
+    Project* p = open();
+    if (!p || map <= 0 || (map & kIndexMask) != 1)
+        return false;
+    switch (kindOf(map)) {
+    case Kind::HierarchyMap:
+        count = p->hierarchies.size();
+        entryKind = Kind::Hierarchy;
+        return true;
+    case Kind::LayCompMap:
+        count = p->components.size();
+        entryKind = Kind::Component;
+        return true;
+    case Kind::DeviceMap:
+        count = p->devices.size();
+        entryKind = Kind::Device;
+        return true;
+    default: return false;
+    }
+}
+
+std::int32_t projectHandle(Kind kind) { return open() ? makeHandle(kind, 0) : 0; }
+
+} // namespace
+
+extern "C" {
+
+int32_t DB_DataBase(void) { return projectHandle(Kind::Database); }
+
+int32_t DB_CurHier(void)
+{
+    Project* p = open();
+    return p && p->currentHierarchy >= 0 ? makeHandle(Kind::Hierarchy, static_cast<std::size_t>(p->currentHierarchy))
+                                         : 0;
+}
+
+int32_t DB_HierarchyMap(void) { return projectHandle(Kind::HierarchyMap); }
+int32_t DB_LayCompMap(void) { return projectHandle(Kind::LayCompMap); }
+int32_t DB_DeviceMap(void) { return projectHandle(Kind::DeviceMap); }
+
+int32_t OM_GetFirst(int32_t map)
+{
+    std::size_t count = 0;
+    Kind kind{};
+    // The cursor is the index of the next entry; it starts at 0, so "start
+    // cursor" is a valid result and failure is told by the map alone.
+    return mapShape(map, count, kind) ? 0 : -1;
+}
+
+int32_t OM_SearchMask(int32_t map, int32_t* cursor, int32_t mask1, int32_t mask2)
+{
+    std::size_t count = 0;
+    Kind kind{};
+    if (!cursor || !mapShape(map, count, kind) || mask1 != 0 || mask2 != 0)
+        return 0;
+    if (*cursor < 0 || static_cast<std::size_t>(*cursor) >= count)
+        return 0;
+    const auto index = static_cast<std::size_t>(*cursor);
+    ++*cursor;
+    return makeHandle(kind, index);
+}
+
+int32_t OM_Object(int32_t map, int32_t entry)
+{
+    std::size_t count = 0;
+    Kind kind{};
+    if (!mapShape(map, count, kind))
+        return 0;
+    return indexOf(entry, kind, count) >= 0 ? entry : 0;
+}
+
+int32_t OM_FindName(int32_t map, const char* name)
+{
+    Project* p = open();
+    std::size_t count = 0;
+    Kind kind{};
+    if (!p || !name || !mapShape(map, count, kind) || kind != Kind::Device)
+        return 0;
+    auto it = p->deviceByName.find(name);
+    return it == p->deviceByName.end() ? 0 : makeHandle(Kind::Device, it->second);
+}
+
+int32_t O_GetName(int32_t object)
+{
+    Project* p = open();
+    if (!p || object <= 0)
+        return 0;
+    switch (kindOf(object)) {
+    case Kind::Database: return object == makeHandle(Kind::Database, 0) ? p->name : 0;
+    case Kind::Hierarchy: {
+        const std::int64_t i = indexOf(object, Kind::Hierarchy, p->hierarchies.size());
+        return i < 0 ? 0 : p->hierarchies[static_cast<std::size_t>(i)];
+    }
+    case Kind::Symbol: {
+        const std::int64_t i = indexOf(object, Kind::Symbol, p->symbols.size());
+        return i < 0 ? 0 : p->symbols[static_cast<std::size_t>(i)];
+    }
+    case Kind::Component: {
+        const Component* c = componentOf(object);
+        return c ? c->name : 0;
+    }
+    case Kind::Device: {
+        const Device* d = deviceOf(object);
+        return d ? d->name : 0;
+    }
+    default: return 0;
+    }
+}
+
+int32_t D_Device(int32_t device) { return deviceOf(device) ? device : 0; }
+
+int32_t S_Symbol(int32_t symbol)
+{
+    Project* p = open();
+    return p && indexOf(symbol, Kind::Symbol, p->symbols.size()) >= 0 ? symbol : 0;
+}
+
+int32_t L_ReadComponent(int32_t component, Z_ComponentRecord* record)
+{
+    if (!record)
+        return 0;
+    std::memset(record, 0, sizeof *record);
+    const Component* c = componentOf(component);
+    if (!c)
+        return 0;
+    record->handle = component;
+    record->name = c->name;
+    record->symbol = c->symbol;
+    record->device = c->device;
+    record->schCompCount = static_cast<std::int32_t>(c->schCount);
+    return 1;
+}
+
+int32_t L_GetSchCompId(int32_t component, int32_t k)
+{
+    const Component* c = componentOf(component);
+    if (!c || k < 1 || static_cast<std::uint32_t>(k) > c->schCount)
+        return 0;
+    return makeHandle(Kind::SchComp, c->firstSch + static_cast<std::uint32_t>(k) - 1);
+}
+
+int32_t D_ReadDevice(int32_t device, Z_DeviceRecord* record)
+{
+    if (!record)
+        return 0;
+    std::memset(record, 0, sizeof *record);
+    const Device* d = deviceOf(device);
+    if (!d)
+        return 0;
+    record->handle = device;
+    record->name = d->name;
+    record->library = d->library;
+    record->text = d->text;
+    return 1;
+}
+
+int32_t D_ChangeDevice(int32_t device, int32_t library, const char* deviceText)
+{
+    Project* p = open();
+    Device* d = deviceOf(device);
+    if (!p || !d) {
+        fail("There is no such device.");
+        return 0;
+    }
+    if (library != d->library) {
+        fail("The device's library text was not handed back unchanged.");
+        return 0;
+    }
+    if (!deviceText || std::strlen(deviceText) > rav::dpz::kMaxDeviceText) {
+        fail("A device text holds at most " + std::to_string(rav::dpz::kMaxDeviceText) + " bytes.");
+        return 0;
+    }
+    try {
+        // Memory changes only after the file has committed, so the two never
+        // disagree; the statement is its own transaction, which SQLite's
+        // journal makes all-or-nothing even when the process dies mid-write.
+        const std::int32_t text = p->addText(deviceText);
+        Statement& s = p->updateDevice;
+        s.reset();
+        s.bindBytes(1, deviceText);
+        s.bindInt(2, d->rowid);
+        s.step();
+        s.reset();
+        d->text = text;
+        return 1;
+    } catch (const std::exception& e) {
+        fail(std::string("The device could not be changed: ") + e.what() + ".");
+        return 0;
+    }
+}
+
+int32_t C_ReadComponent(int32_t schComp, Z_SchematicRecord* record)
+{
+    if (!record)
+        return 0;
+    std::memset(record, 0, sizeof *record);
+    const std::int64_t i = schCompIndex(schComp);
+    if (i < 0)
+        return 0;
+    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
+    record->handle = schComp;
+    record->component = makeHandle(Kind::Component, sc.component);
+    record->textArray = makeHandle(Kind::TextArray, static_cast<std::size_t>(i));
+    record->textCount = static_cast<std::int32_t>(sc.itemCount);
+    return 1;
+}
+
+int32_t C_CompTextArray(int32_t schComp)
+{
+    const std::int64_t i = schCompIndex(schComp);
+    return i < 0 ? 0 : makeHandle(Kind::TextArray, static_cast<std::size_t>(i));
+}
+
+int32_t OA_SearchMask(int32_t textArray, int32_t start, int32_t mask)
+{
+    const std::int64_t i = schCompIndex(textArray, Kind::TextArray);
+    if (i < 0 || start < 1)
+        return 0;
+    const Project* p = open();
+    const SchComp& sc = p->schComps[static_cast<std::size_t>(i)];
+    for (std::uint32_t pos = static_cast<std::uint32_t>(start); pos <= sc.itemCount; ++pos)
+        if ((p->items[sc.firstItem + pos - 1].mask & mask) != 0)
+            return static_cast<std::int32_t>(pos);
+    return 0;
+}
+
+int32_t C_CompText(int32_t schComp, int32_t position)
+{
+    const std::int64_t i = schCompIndex(schComp);
+    if (i < 0 || position < 1)
+        return 0;
+    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
+    if (static_cast<std::uint32_t>(position) > sc.itemCount)
+        return 0;
+    return makeHandle(Kind::Item, sc.firstItem + static_cast<std::uint32_t>(position) - 1);
+}
+
+int32_t I_ReadItem(int32_t item, Z_ItemRecord* record)
+{
+    if (!record)
+        return 0;
+    std::memset(record, 0, sizeof *record);
+    const Project* p = open();
+    const std::int64_t i = p ? indexOf(item, Kind::Item, p->items.size()) : -1;
+    if (i < 0)
+        return 0;
+    record->handle = item;
+    record->mask = p->items[static_cast<std::size_t>(i)].mask;
+    record->text = p->items[static_cast<std::size_t>(i)].text;
+    return 1;
+}
+
+int32_t E_GetString(const char* name)
+{
+    Project* p = open();
+    if (!p || !name)
+        return 0;
+    auto it = p->strings.find(name);
+    return it == p->strings.end() ? 0 : it->second;
+}
+
+int32_t E_SetString(const char* name, const char* value)
+{
+    Project* p = open();
+    if (!p || !name || !value) {
+        fail("No project is open.");
+        return 0;
+    }
+    try {
+        const std::int32_t text = p->addText(value);
+        Statement& s = p->upsertString;
+        s.reset();
+        s.bindBytes(1, name);
+        s.bindBytes(2, value);
+        s.step();
+        s.reset();
+        p->strings[name] = text;
+        return 1;
+    } catch (const std::exception& e) {
+        fail(std::string("The string could not be stored: ") + e.what() + ".");
+        return 0;
+    }
+}
+
+int32_t E_SysTable(int32_t number)
+{
+    Project* p = open();
+    if (!p || p->sysTables.find(number) == p->sysTables.end())
+        return 0;
+    return static_cast<std::int32_t>(Kind::SysTable) << kKindShift | number << 16;
+}
+
+int32_t E_MemCopy(void* destination, int32_t source, int32_t count)
+{
+    Project* p = open();
+    if (!p || !destination || count <= 0 || source <= 0 || kindOf(source) != Kind::SysTable)
+        return 0;
+    const std::int32_t number = (source & kIndexMask) >> 16;
+    const std::size_t offset = static_cast<std::size_t>(source & 0xFFFF);
+    auto it = p->sysTables.find(number);
+    if (it == p->sysTables.end() || offset + static_cast<std::size_t>(count) > it->second.size())
+        return 0;
+    std::memcpy(destination, it->second.data() + offset, static_cast<std::size_t>(count));
+    return count;
+}
+
+int32_t H_DispTopic(int64_t window, const char* helpFile, int32_t topic)
+{
+    State& s = state();
+    if (!s.help)
+        return 0;
+    s.help(s.helpContext, window, helpFile ? helpFile : "", topic);
+    return 1;
+}
+
+int32_t Z_OpenProject(const char* path)
+{
+    State& s = state();
+    s.project.reset();
+    if (!path || !*path) {
+        fail("No project file was named.");
+        return 0;
+    }
+    try {
+        s.project = load(path);
+        s.lastError.clear();
+        return 1;
+    } catch (const std::bad_alloc&) {
+        fail("The project file \"" + std::string(path) + "\" is too large to open.");
+    } catch (const std::exception& e) {
+        fail(e.what());
+    }
+    return 0;
+}
+
+void Z_CloseProject(void) { state().project.reset(); }
+
+int32_t Z_SaveProjectAs(const char* path)
+{
+    Project* p = open();
+    if (!p || !path || !*path) {
+        fail(p ? "No project file was named." : "No project is open.");
+        return 0;
+    }
+    try {
+        // VACUUM INTO writes a complete, consistent copy in one step; the new
+        // file must not exist, so nothing of the user's is overwritten.
+        Statement copy(p->db.get(), "VACUUM INTO ?1");
+        copy.bindText(1, path);
+        copy.step();
+    } catch (const std::exception& e) {
+        fail("The project could not be saved as \"" + std::string(path) + "\": " + e.what() + ".");
+        return 0;
+    }
+    return Z_OpenProject(path);
+}
+
+const char* Z_ProjectPath(void)
+{
+    Project* p = open();
+    return p ? p->path.c_str() : "";
+}
+
+const char* Z_TextPointer(int32_t text)
+{
+    Project* p = open();
+    const std::string* t = p ? p->text(text) : nullptr;
+    return t ? t->c_str() : nullptr;
+}
+
+void Z_SetHelpDisplay(Z_HelpDisplayFn display, void* context)
+{
+    state().help = display;
+    state().helpContext = context;
+}
+
+const char* Z_LastError(void) { return state().lastError.c_str(); }
+
+} // extern "C"
