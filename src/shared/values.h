@@ -1,0 +1,45 @@
+// Small text helpers every subsystem uses: the number at the start of a
+// text, and the comma-separated fields of a command string.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rav
+{
+
+// The number at the start of a text, read the way settings and user input
+// are read throughout the editor: blanks and tabs in front are skipped, the
+// first comma counts as a decimal point, and reading stops at the first
+// character that cannot continue the number. An empty text, or one that
+// does not start with a number, gives 0. "12,5" -> 12.5, "3 mm" -> 3,
+// " 44" -> 44, "-1" -> -1, "1e3" -> 1000.
+double NumericValue(std::string_view text);
+
+// The fields of a comma-separated text, numbered from 1. No quoting, no
+// trimming: "a, b,," has the fields "a", " b", "" and "". An empty text has
+// no fields at all.
+class FieldList
+{
+public:
+    FieldList() = default;
+    explicit FieldList(std::vector<std::string> fields)
+        : fields_(std::move(fields))
+    {
+    }
+
+    std::size_t count() const { return fields_.size(); }
+    // Field k, 1 <= k <= count(); throws std::out_of_range otherwise (a
+    // command that lacks a field it needs is an error of that command).
+    const std::string& field(std::size_t k) const;
+    const std::vector<std::string>& fields() const { return fields_; }
+
+private:
+    std::vector<std::string> fields_;
+};
+
+FieldList SplitFields(std::string_view text);
+
+} // namespace rav

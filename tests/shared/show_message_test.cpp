@@ -1,0 +1,69 @@
+#include "host_utility.h"
+#include "show_message.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using rav::catalogueMessage;
+using rav::HostUtility;
+using rav::MessageKind;
+
+class CatalogueMessage : public ::testing::Test
+{
+protected:
+    void SetUp() override { HostUtility::instance().setLanguage("en"); }
+    void TearDown() override { HostUtility::instance().setLanguage(""); }
+};
+
+TEST_F(CatalogueMessage, AppendsTheExtraTextWhereTheMessageTakesOne)
+{
+    const auto read = catalogueMessage(14, "R12");
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->text, "Can't read the Part: R12");
+    EXPECT_EQ(read->id, "3734");
+    EXPECT_EQ(read->kind, MessageKind::Exclamation);
+    EXPECT_EQ(catalogueMessage(15, "U3")->text, "Can't chage the Part: U3");
+    EXPECT_EQ(catalogueMessage(3, "200")->text, "Maximum Rows is 200");
+    EXPECT_EQ(catalogueMessage(100, "disk full")->text, "System Error: disk full");
+}
+
+TEST_F(CatalogueMessage, PutsTheExtraTextInFrontForMissingValues)
+{
+    EXPECT_EQ(catalogueMessage(7, "EIC")->text, "EIC missing or invalid");
+}
+
+TEST_F(CatalogueMessage, FixedTextsIgnoreTheExtraText)
+{
+    EXPECT_EQ(catalogueMessage(1, "x")->text, "Field Name must be unique");
+    EXPECT_EQ(catalogueMessage(5, "x")->text, "Starting Range not specified ");
+    EXPECT_EQ(catalogueMessage(13, "")->text, "No fields defined!");
+}
+
+TEST_F(CatalogueMessage, EveryKnownCodeHasAMessageAndNoOtherCodeHasOne)
+{
+    int known = 0;
+    for (int code = -5; code <= 120; ++code) {
+        const auto message = catalogueMessage(code, "");
+        const bool expected = (code >= 1 && code <= 15) || code == 100;
+        EXPECT_EQ(message.has_value(), expected) << code;
+        if (message) {
+            ++known;
+            EXPECT_FALSE(message->text.empty()) << code;
+            EXPECT_EQ(message->title, "Dodiv 2000 - List of Material Editor ()");
+        }
+    }
+    EXPECT_EQ(known, 16);
+}
+
+TEST_F(CatalogueMessage, FollowsTheUsersLanguage)
+{
+    HostUtility::instance().setLanguage("de");
+    const auto message = catalogueMessage(14, "R12");
+    ASSERT_TRUE(message.has_value());
+    EXPECT_EQ(message->text, "Bauteil kann nicht gelesen werden: R12");
+    EXPECT_EQ(catalogueMessage(7, "EIC")->text, "EIC fehlt oder ist ungültig");
+}
+
+} // namespace
