@@ -1,0 +1,120 @@
+// ravederi project: project files from readable JSON sources and back, the
+// project's part collections, and the write-back of one EIC.
+#include "cli.h"
+#include "project_model.h"
+#include "project_parts.h"
+#include "textcodec.h"
+#include "zareza2v.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace rav::cli {
+namespace {
+
+const char* const kUsage
+    = "ravederi project build SOURCE.json OUT.dpz   write a project file from its JSON source\n"
+      "ravederi project dump FILE.dpz               print a project file as JSON\n"
+      "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
+      "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n";
+
+// Closes the kernel's project on every way out.
+class OpenProject {
+public:
+    explicit OpenProject(const std::string& file)
+    {
+        if (Z_OpenProject(file.c_str()) == 0)
+            throw std::runtime_error(Z_LastError());
+    }
+    ~OpenProject() { Z_CloseProject(); }
+    OpenProject(const OpenProject&) = delete;
+    OpenProject& operator=(const OpenProject&) = delete;
+};
+
+// One record per line: tabs and line ends inside a field become blanks.
+std::string field(std::string s)
+{
+    for (char& c : s)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return s;
+}
+
+int build(const std::vector<std::string>& args)
+{
+    const auto words = positionals(args, 2, "SOURCE.json OUT.dpz");
+    std::ifstream in(words[0], std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + words[0]);
+    std::ostringstream source;
+    source << in.rdbuf();
+    try {
+        project::writeDpz(project::parseJson(source.str()), words[1]);
+    } catch (const project::ProjectError& e) {
+        throw std::runtime_error(words[0] + ": " + e.what());
+    }
+    return Ok;
+}
+
+int dump(const std::vector<std::string>& args)
+{
+    const auto words = positionals(args, 1, "FILE.dpz");
+    std::cout << project::toJson(project::readDpz(words[0]));
+    return Ok;
+}
+
+int parts(std::vector<std::string> args)
+{
+    const bool devices = takeFlag(args, "--devices");
+    const auto words = positionals(args, 1, "FILE.dpz");
+    OpenProject open(words[0]);
+    auto& kernel = kernel::ProjectParts::instance();
+    if (devices) {
+        kernel.CollectProjectDevices();
+    } else {
+        kernel.CollectLayoutComponents();
+        for (std::size_t i = 1; i <= kernel.PartList().Count(); ++i)
+            kernel.ReadPartDetails(i);
+    }
+    std::cout << "CompName\tPartName\tFullName\tEic\tSimRef\tPackage\tDescription\tValue\tHandle\n";
+    for (const auto& p : kernel.PartList())
+        std::cout << field(p.CompName) << '\t' << field(p.PartName) << '\t' << field(p.FullName) << '\t'
+                  << field(p.Eic) << '\t' << field(p.SimRef) << '\t' << field(p.Package) << '\t'
+                  << field(p.Description) << '\t' << field(p.Value) << '\t' << p.Handle << '\n';
+    return Ok;
+}
+
+int setEic(const std::vector<std::string>& args)
+{
+    const auto words = positionals(args, 3, "FILE.dpz PART CODE");
+    const std::string code = text::trimBlanks(words[2]);
+    if (code.empty())
+        throw UsageError{"CODE must not be empty"};
+    OpenProject open(words[0]);
+    StderrMessageSink messages;
+    kernel::ProjectParts::instance().UpdateDeviceEic(words[1], code, messages);
+    return messages.shown > 0 ? Failed : Ok;
+}
+
+int run(std::vector<std::string> args)
+{
+    if (args.empty())
+        throw UsageError{"project needs a command"};
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "build")
+        return build(args);
+    if (command == "dump")
+        return dump(args);
+    if (command == "parts")
+        return parts(std::move(args));
+    if (command == "set-eic")
+        return setEic(args);
+    throw UsageError{"unknown project command '" + command + "'"};
+}
+
+const Registrar registrar({"project", kUsage, run});
+
+} // namespace
+} // namespace rav::cli

@@ -1,0 +1,220 @@
+#include "project_parts.h"
+
+#include "host_utility.h"
+#include "show_message.h"
+#include "textcodec.h"
+
+namespace rav::kernel {
+
+namespace {
+
+// The device-text separator: byte 0x80 in the kernel's Windows-1252, which
+// KernelString turns into the euro sign.
+constexpr std::string_view kSeparator = "\xE2\x82\xAC";
+constexpr std::size_t kMaxProjectName = 1023; // characters
+
+// The text a kernel text handle denotes; "" for 0 or a bad handle.
+std::string kernelText(std::int32_t handle)
+{
+    return HostUtility::instance().KernelString(handle > 0 ? Z_TextPointer(handle) : nullptr);
+}
+
+// Splits the text after the first blank into tokens: every separator closes
+// a token (possibly empty) and what follows the last one is one more token,
+// empty when the rest ends with a separator.
+void splitTokens(std::string_view rest, OneBasedList<std::string>& tokens)
+{
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t sep = rest.find(kSeparator, from);
+        if (sep == std::string_view::npos) {
+            tokens.push_back(std::string(rest.substr(std::min(from, rest.size()))));
+            return;
+        }
+        tokens.push_back(std::string(rest.substr(from, sep - from)));
+        from = sep + kSeparator.size();
+    }
+}
+
+std::string nameOf(std::int32_t object) { return kernelText(O_GetName(object)); }
+
+void show(MessageSink& messages, int code, const std::string& extra)
+{
+    if (auto message = catalogueMessage(code, extra))
+        messages.show(*message);
+}
+
+} // namespace
+
+ProjectParts& ProjectParts::instance()
+{
+    static ProjectParts parts;
+    return parts;
+}
+
+void ProjectParts::reset()
+{
+    projectName_.clear();
+    hierarchyName_.clear();
+    parts_.clear();
+    hasParts_ = false;
+    tokens_.clear();
+    firstWord_.clear();
+}
+
+bool ProjectParts::OpenProjectInfo()
+{
+    const std::int32_t database = DB_DataBase();
+    if (database == 0)
+        return false;
+    // KernelString stops at the first NUL, which is the cut the name needs.
+    projectName_ = text::utf8Left(nameOf(database), kMaxProjectName);
+    hierarchyName_ = nameOf(OM_Object(DB_HierarchyMap(), DB_CurHier()));
+    return true;
+}
+
+void ProjectParts::CollectLayoutComponents()
+{
+    parts_.clear();
+    hasParts_ = false;
+    const std::int32_t map = DB_LayCompMap();
+    std::int32_t cursor = OM_GetFirst(map);
+    for (;;) {
+        const std::int32_t handle = OM_SearchMask(map, &cursor, 0, 0);
+        if (handle <= 0)
+            break;
+        Z_ComponentRecord record{};
+        if (L_ReadComponent(handle, &record) == 0)
+            continue;
+        PartRecord part;
+        part.CompName = kernelText(record.name);
+        part.PartName = record.device != 0 ? nameOf(D_Device(record.device)) : "none";
+        part.Handle = handle;
+        parts_.push_back(std::move(part));
+    }
+    hasParts_ = parts_.Count() >= 1;
+}
+
+void ProjectParts::ReadPartDetails(std::size_t i)
+{
+    PartRecord& part = parts_[i];
+    Z_ComponentRecord record{};
+    if (L_ReadComponent(part.Handle, &record) != 0) {
+        part.PartName.clear();
+        part.Package.clear();
+        part.Value.clear();
+        if (record.device != 0)
+            part.PartName = nameOf(D_Device(record.device));
+        if (record.symbol != 0)
+            part.Package = nameOf(S_Symbol(record.symbol));
+        part.Value = ReadComponentText(part.Handle, record, TextMask::Value);
+        part.Description = ReadComponentText(part.Handle, record, TextMask::Description);
+    } else {
+        record = Z_ComponentRecord{};
+    }
+    DeviceAttributes attributes = ParseDeviceText(record.device);
+    part.FullName = std::move(attributes.FullName);
+    part.Eic = std::move(attributes.Eic);
+    part.SimRef = std::move(attributes.SimRef);
+}
+
+void ProjectParts::CollectProjectDevices()
+{
+    parts_.clear();
+    hasParts_ = false;
+    const std::int32_t map = DB_DeviceMap();
+    std::int32_t cursor = OM_GetFirst(map);
+    for (;;) {
+        const std::int32_t handle = OM_SearchMask(map, &cursor, 0, 0);
+        if (handle <= 0)
+            break;
+        PartRecord part;
+        part.PartName = nameOf(OM_Object(map, handle));
+        DeviceAttributes attributes = ParseDeviceText(handle);
+        part.FullName = std::move(attributes.FullName);
+        part.Eic = std::move(attributes.Eic);
+        part.SimRef = std::move(attributes.SimRef);
+        part.Package = firstWord_;
+        part.Handle = handle;
+        parts_.push_back(std::move(part));
+    }
+    hasParts_ = parts_.Count() >= 1;
+}
+
+DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
+{
+    DeviceAttributes result;
+    tokens_.clear();
+    firstWord_.clear();
+    Z_DeviceRecord record{};
+    if (D_ReadDevice(device, &record) == 0)
+        return result;
+    const std::string deviceText = text::trimBlanks(kernelText(record.text));
+    const std::size_t blank = deviceText.find(' ');
+    if (blank == std::string::npos)
+        return result;
+    firstWord_ = deviceText.substr(0, blank);
+    splitTokens(std::string_view(deviceText).substr(blank + 1), tokens_);
+    switch (tokens_.Count()) {
+    case 3: result.SimRef = tokens_[3]; [[fallthrough]];
+    case 2: result.Eic = tokens_[2]; [[fallthrough]];
+    case 1: result.FullName = tokens_[1]; break;
+    default: break; // four or more: the text is not one this editor understands
+    }
+    return result;
+}
+
+std::string ProjectParts::ReadComponentText(std::int32_t component, const Z_ComponentRecord& record,
+                                            TextMask mask)
+{
+    for (std::int32_t k = 1; k <= record.schCompCount; ++k) {
+        const std::int32_t id = L_GetSchCompId(component, k);
+        Z_SchematicRecord schematic{};
+        if (id <= 0 || C_ReadComponent(id, &schematic) <= 0)
+            continue;
+        const std::int32_t position = OA_SearchMask(C_CompTextArray(id), 1, static_cast<std::int32_t>(mask));
+        if (position <= 0)
+            continue;
+        Z_ItemRecord item{};
+        if (I_ReadItem(C_CompText(id, position), &item) != 0)
+            return kernelText(item.text);
+    }
+    return "none";
+}
+
+void ProjectParts::UpdateDeviceEic(const std::string& partName, const std::string& code, MessageSink& messages)
+{
+    tokens_.clear();
+    // A name the kernel's code page cannot hold names no device.
+    const auto name = text::utf8ToCp1252(partName);
+    const std::int32_t device = name ? OM_FindName(DB_DeviceMap(), name->c_str()) : 0;
+    Z_DeviceRecord record{};
+    if (D_ReadDevice(device, &record) == 0) {
+        show(messages, 14, partName);
+        return;
+    }
+    const std::string deviceText = kernelText(record.text);
+    std::string firstWord = deviceText;
+    const std::size_t blank = deviceText.find(' ');
+    if (blank != std::string::npos) {
+        firstWord = deviceText.substr(0, blank);
+        splitTokens(std::string_view(deviceText).substr(blank + 1), tokens_);
+    }
+    while (tokens_.Count() < 2)
+        tokens_.push_back(std::string());
+    tokens_[2] = code;
+
+    std::string updated = firstWord + ' ';
+    for (std::size_t i = 1; i <= tokens_.Count(); ++i) {
+        if (i > 1)
+            updated += kSeparator;
+        updated += tokens_[i];
+    }
+    // A code the kernel's code page cannot hold cannot be stored: the change
+    // is refused like any other.
+    const auto encoded = text::utf8ToCp1252(updated);
+    if (!encoded || D_ChangeDevice(device, record.library, encoded->c_str()) == 0)
+        show(messages, 15, partName);
+}
+
+} // namespace rav::kernel
