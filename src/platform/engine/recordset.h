@@ -124,6 +124,7 @@ private:
     friend class Database;
     friend class FieldRef;
     struct Impl;
+    Impl& impl() const; // throws when closed
     std::unique_ptr<Impl> d_;
 };
 

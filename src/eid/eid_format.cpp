@@ -1,0 +1,104 @@
+#include "eid_format.h"
+
+#include "database.h"
+#include "recordset.h"
+#include "textcodec.h"
+
+namespace rav::eid
+{
+
+FieldEntryError ValidateFieldEntry(
+    const std::string& name, int size, const std::vector<std::string>& otherNames)
+{
+    if (size < 1 || size > db::kMaxFieldSize)
+        return FieldEntryError::InvalidSize;
+    for (const auto& other : otherNames)
+        if (text::equalsIgnoreCase(other, name))
+            return FieldEntryError::DuplicateName;
+    if (name.find(' ') != std::string::npos)
+        return FieldEntryError::BlankInName;
+    return FieldEntryError::None;
+}
+
+std::string ValidateFieldList(const std::vector<EidField>& fields, const std::string& eicField)
+{
+    if (fields.empty())
+        return "at least one field is needed";
+    std::vector<std::string> seen;
+    for (const auto& f : fields) {
+        switch (ValidateFieldEntry(f.name, f.size, seen)) {
+        case FieldEntryError::InvalidSize:
+            return "field " + f.name + ": invalid field size " + std::to_string(f.size) + " (range 1 to 255)";
+        case FieldEntryError::DuplicateName:
+            return "duplicate field name " + f.name;
+        case FieldEntryError::BlankInName:
+            return "field name \"" + f.name + "\" contains a blank";
+        case FieldEntryError::None:
+            break;
+        }
+        try {
+            db::checkObjectName(f.name, "field");
+        } catch (const db::Error& e) {
+            return e.what();
+        }
+        seen.push_back(f.name);
+    }
+    for (const auto& f : fields)
+        if (f.name == eicField || text::equalsIgnoreCase(f.name, eicField))
+            return {};
+    return "the EIC field " + eicField + " is not one of the fields";
+}
+
+bool CreateEidDatabase(const std::string& fileName, const std::vector<EidField>& fields,
+    const std::string& eicField, std::string* errorDescription)
+{
+    try {
+        // A list the engine would refuse fails before the old file is touched.
+        if (std::string problem = ValidateFieldList(fields, eicField); !problem.empty())
+            throw db::Error(problem);
+        db::removeDatabaseFile(fileName);
+        db::Database database
+            = db::Database::create(fileName, db::kGeneralLocale, db::FormatVersion::Version30);
+        database.setApplicationId(kEidApplicationId);
+        db::TableDef device;
+        device.name = kDeviceTable;
+        for (const auto& f : fields)
+            device.fields.push_back(db::FieldDef { f.name, f.size, true, false });
+        std::string eic = eicField;
+        for (const auto& f : fields)
+            if (text::equalsIgnoreCase(f.name, eicField))
+                eic = f.name;
+        device.indexes.push_back(db::IndexDef { kEicIndex, { eic }, true, true });
+        database.createTable(device);
+        database.close();
+        return true;
+    } catch (const db::Error& e) {
+        if (errorDescription)
+            *errorDescription = e.what();
+        return false;
+    }
+}
+
+bool IsEidDatabase(const std::string& fileName)
+{
+    if (text::trimBlanks(fileName).empty())
+        return false;
+    try {
+        db::Database database = db::Database::open(fileName, db::OpenMode::Exclusive);
+        db::Recordset device = database.openRecordset(kDeviceTable);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string EicFieldName(const db::Database& database)
+{
+    const db::TableDef def = database.tableDef(kDeviceTable);
+    const db::IndexDef* index = def.findIndex(kEicIndex);
+    if (!index)
+        throw db::Error("table Device has no index ExtIndexCode");
+    return index->fieldListText().substr(1);
+}
+
+} // namespace rav::eid

@@ -1,0 +1,785 @@
+#include "connection.h"
+#include "dialect.h"
+#include "textcodec.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+#include <utility>
+
+namespace rav::db
+{
+
+// ---- helpers shared by the engine's files ---------------------------------
+
+std::string quoteIdent(const std::string& name)
+{
+    std::string out = "\"";
+    for (const char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string describeSqliteError(sqlite3* db, int rc)
+{
+    const std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const int ext = db ? sqlite3_extended_errcode(db) : rc;
+    auto after = [&msg](const char* prefix) -> std::string {
+        const std::size_t n = std::strlen(prefix);
+        return msg.compare(0, n, prefix) == 0 ? msg.substr(n) : msg;
+    };
+    switch (ext) {
+    case SQLITE_CONSTRAINT_CHECK: {
+        // Our check constraints are named after the field and the rule.
+        const std::string name = after("CHECK constraint failed: ");
+        if (name.find("(size ") != std::string::npos)
+            return "value too long for field " + name;
+        return "value refused for field " + name;
+    }
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return "duplicate value in a unique index: another record has the same "
+            + after("UNIQUE constraint failed: ");
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return "field " + after("NOT NULL constraint failed: ") + " cannot be Null";
+    default:
+        return msg;
+    }
+}
+
+void checkValue(const FieldDef& field, const Value& v)
+{
+    if (!v) {
+        if (field.required)
+            throw Error("field " + field.name + " cannot be Null");
+        return;
+    }
+    if (!text::isValidUtf8(*v))
+        throw Error("value for field " + field.name + " is not valid UTF-8");
+    if (v->find('\0') != std::string::npos)
+        throw Error("value for field " + field.name + " contains a NUL character");
+    if (text::utf8Length(*v) > static_cast<std::size_t>(field.size))
+        throw Error("value too long for field " + field.name + " (size " + std::to_string(field.size) + ")");
+    if (v->empty() && !field.allowZeroLength)
+        throw Error("value refused for field " + field.name + " (zero-length text not allowed)");
+}
+
+// ---- Connection ------------------------------------------------------------
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::requireOpen() const
+{
+    if (!db)
+        throw Error("the database is closed");
+}
+
+void Connection::close()
+{
+    if (!db)
+        return;
+    for (sqlite3_stmt** s : statements) {
+        sqlite3_finalize(*s);
+        *s = nullptr;
+    }
+    statements.clear();
+    for (auto& [sql, entry] : cache)
+        sqlite3_finalize(entry.stmt);
+    cache.clear();
+    tableDefs.clear();
+    // close_v2 also copes with statements someone prepared on handle() and
+    // never finalized: the connection then goes when they do.
+    sqlite3_close_v2(db);
+    db = nullptr;
+    lock.release();
+}
+
+Connection::Cached& Connection::cached(const std::string& sql)
+{
+    requireOpen();
+    auto it = cache.find(sql);
+    if (it != cache.end())
+        return it->second;
+    if (cache.size() >= 128) {
+        // Drop what is not borrowed right now; borrowed entries stay valid.
+        for (auto i = cache.begin(); i != cache.end();) {
+            if (!i->second.inUse) {
+                sqlite3_finalize(i->second.stmt);
+                i = cache.erase(i);
+            } else {
+                ++i;
+            }
+        }
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(
+        db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        fail(rc, "cannot prepare a statement");
+    return cache.emplace(sql, Cached { stmt, false }).first->second;
+}
+
+void Connection::fail(int rc, const std::string& context) const
+{
+    throw Error(context + ": " + describeSqliteError(db, rc));
+}
+
+void Connection::exec(const std::string& sql)
+{
+    requireOpen();
+    char* err = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string msg = describeSqliteError(db, rc);
+        sqlite3_free(err);
+        throw Error(msg);
+    }
+}
+
+const TableDef& Connection::tableDef(const std::string& name)
+{
+    const std::string key = text::asciiLower(name);
+    auto it = tableDefs.find(key);
+    if (it != tableDefs.end())
+        return it->second;
+    return tableDefs.emplace(key, readTableDef(*this, name)).first->second;
+}
+
+CachedStatement::CachedStatement(Connection& c, const std::string& sql)
+    : c_(c)
+    , entry_(c.cached(sql))
+{
+    if (entry_.inUse)
+        throw Error("internal error: statement borrowed twice");
+    entry_.inUse = true;
+}
+
+CachedStatement::~CachedStatement()
+{
+    sqlite3_reset(entry_.stmt);
+    sqlite3_clear_bindings(entry_.stmt);
+    entry_.inUse = false;
+}
+
+void CachedStatement::bind(int index, const Value& v)
+{
+    const int rc = v
+        ? sqlite3_bind_text64(entry_.stmt, index, v->data(), v->size(), SQLITE_TRANSIENT, SQLITE_UTF8)
+        : sqlite3_bind_null(entry_.stmt, index);
+    if (rc != SQLITE_OK)
+        c_.fail(rc, "cannot bind a value");
+}
+
+void CachedStatement::bind(int index, sqlite3_int64 v)
+{
+    const int rc = sqlite3_bind_int64(entry_.stmt, index, v);
+    if (rc != SQLITE_OK)
+        c_.fail(rc, "cannot bind a value");
+}
+
+void CachedStatement::bindAll(const std::vector<Value>& values, int first)
+{
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind(first + static_cast<int>(i), values[i]);
+}
+
+bool CachedStatement::step(const char* context)
+{
+    const int rc = sqlite3_step(entry_.stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    c_.fail(rc, context);
+}
+
+Value CachedStatement::text(int column) const
+{
+    if (sqlite3_column_type(entry_.stmt, column) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(entry_.stmt, column));
+    return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(entry_.stmt, column)));
+}
+
+// ---- schema ----------------------------------------------------------------
+
+namespace
+{
+
+// Size of a field from its declared type "TEXT(20)"; 255 when none is given
+// (a table this engine did not create).
+int sizeFromType(const std::string& type)
+{
+    const auto open = type.find('(');
+    if (open == std::string::npos)
+        return kMaxFieldSize;
+    const int n = std::atoi(type.c_str() + open + 1);
+    return n > 0 ? n : kMaxFieldSize;
+}
+
+// The name given to the primary key with CONSTRAINT "name" PRIMARY KEY in a
+// CREATE TABLE text. SQLite keeps it only in that text.
+std::string primaryKeyName(const std::string& sql)
+{
+    std::vector<std::string> words; // identifiers (unquoted) and keywords, in order
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (c == '"' || c == '\'' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            std::string w;
+            std::size_t j = i + 1;
+            while (j < sql.size()) {
+                if (sql[j] == close) {
+                    if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                        w += close;
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                w += sql[j++];
+            }
+            words.push_back(w);
+            i = j + 1;
+        } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+            std::size_t j = i;
+            while (j < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[j])) || sql[j] == '_'))
+                ++j;
+            words.push_back(text::asciiUpper(sql.substr(i, j - i)));
+            i = j;
+        } else {
+            if (c == '(' || c == ')' || c == ',')
+                words.emplace_back(1, c);
+            ++i;
+        }
+    }
+    for (std::size_t k = 0; k + 3 < words.size(); ++k)
+        if (words[k] == "CONSTRAINT" && words[k + 2] == "PRIMARY" && words[k + 3] == "KEY")
+            return words[k + 1];
+    return "PrimaryKey";
+}
+
+} // namespace
+
+TableDef readTableDef(Connection& c, const std::string& name)
+{
+    TableDef def;
+    std::string createSql;
+    {
+        CachedStatement q(c,
+            "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE "
+            "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+        q.bind(1, Value(name));
+        if (!q.step("cannot read the schema"))
+            throw Error("no table [" + name + "] in " + c.path);
+        def.name = *q.text(0);
+        createSql = q.text(1).value_or("");
+    }
+    {
+        CachedStatement q(c, "SELECT name, type, \"notnull\" FROM pragma_table_info(?1) ORDER BY cid");
+        q.bind(1, Value(def.name));
+        while (q.step("cannot read the schema")) {
+            FieldDef f;
+            f.name = *q.text(0);
+            const std::string type = text::asciiUpper(q.text(1).value_or(""));
+            f.size = sizeFromType(type);
+            f.allowZeroLength = type.rfind("NONEMPTY", 0) != 0;
+            f.required = q.integer(2) != 0;
+            def.fields.push_back(std::move(f));
+        }
+    }
+    std::vector<std::pair<std::string, IndexDef>> found; // sqlite name, definition
+    {
+        CachedStatement q(c, "SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY seq");
+        q.bind(1, Value(def.name));
+        while (q.step("cannot read the schema")) {
+            IndexDef ix;
+            const std::string internal = *q.text(0);
+            ix.unique = q.integer(1) != 0;
+            ix.primary = q.text(2).value_or("") == "pk";
+            ix.name = ix.primary ? primaryKeyName(createSql) : internal;
+            found.emplace_back(internal, std::move(ix));
+        }
+    }
+    for (auto& [internal, ix] : found) {
+        CachedStatement q(
+            c, "SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
+        q.bind(1, Value(internal));
+        while (q.step("cannot read the schema"))
+            ix.fields.push_back((q.integer(1) ? "-" : "+") + q.text(0).value_or(""));
+        if (ix.primary)
+            def.indexes.insert(def.indexes.begin(), std::move(ix));
+        else
+            def.indexes.push_back(std::move(ix));
+    }
+    return def;
+}
+
+namespace
+{
+
+// Splits "+Code" / "-Code" / "Code" into the name and the SQL direction.
+std::pair<std::string, const char*> indexKey(const std::string& f)
+{
+    if (!f.empty() && (f[0] == '+' || f[0] == '-'))
+        return { f.substr(1), f[0] == '-' ? " DESC" : " ASC" };
+    return { f, " ASC" };
+}
+
+int parseLangId(std::string_view locale)
+{
+    const std::string upper = text::asciiUpper(locale);
+    const auto at = upper.find("LANGID=");
+    if (at == std::string::npos)
+        return 0;
+    const long v = std::strtol(upper.c_str() + at + 7, nullptr, 0);
+    return (v > 0 && v <= 0xFFFF) ? static_cast<int>(v) : 0;
+}
+
+int pragmaInt(Connection& c, const char* pragma)
+{
+    CachedStatement q(c, std::string("PRAGMA ") + pragma);
+    return q.step("cannot read the file header") ? static_cast<int>(q.integer(0)) : 0;
+}
+
+} // namespace
+
+// ---- Database ----------------------------------------------------------------
+
+Database::Database() = default;
+Database::~Database()
+{
+    close();
+}
+Database::Database(Database&&) noexcept = default;
+Database& Database::operator=(Database&& o) noexcept
+{
+    if (this != &o) {
+        close();
+        conn_ = std::move(o.conn_);
+    }
+    return *this;
+}
+Database::Database(std::shared_ptr<Connection> c)
+    : conn_(std::move(c))
+{
+}
+
+namespace
+{
+
+std::shared_ptr<Connection> connect(const std::string& path, OpenMode mode, detail::FileLock lock)
+{
+    auto c = std::make_shared<Connection>();
+    c->path = path;
+    c->mode = mode;
+    c->lock = std::move(lock);
+    const int rc
+        = sqlite3_open_v2(path.c_str(), &c->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string msg = describeSqliteError(c->db, rc);
+        c->close();
+        throw Error("cannot open " + path + ": " + msg);
+    }
+    sqlite3_extended_result_codes(c->db, 1);
+    // Shared opens of several processes may meet inside a write; wait a little
+    // rather than fail at once.
+    sqlite3_busy_timeout(c->db, 2000);
+    registerLike(c->db);
+    // Reading the schema is what tells a database from any other file.
+    const int check = sqlite3_exec(c->db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (check != SQLITE_OK) {
+        const int code = sqlite3_errcode(c->db);
+        const std::string msg = describeSqliteError(c->db, check);
+        c->close();
+        if (code == SQLITE_NOTADB)
+            throw Error("cannot open " + path + ": not a database");
+        throw Error("cannot open " + path + ": " + msg);
+    }
+    return c;
+}
+
+} // namespace
+
+Database Database::create(const std::string& path, std::string_view locale, FormatVersion version)
+{
+    auto lock = detail::FileLock::createExclusive(path);
+    try {
+        auto c = connect(path, OpenMode::Exclusive, std::move(lock));
+        const int stamp = (parseLangId(locale) << 8) | static_cast<int>(version);
+        c->exec("PRAGMA user_version = " + std::to_string(stamp));
+        return Database(std::move(c));
+    } catch (...) {
+        ::unlink(path.c_str()); // we made the file; leave nothing half made
+        throw;
+    }
+}
+
+Database Database::open(const std::string& path, OpenMode mode)
+{
+    return Database(connect(path, mode, detail::FileLock::acquire(path, mode)));
+}
+
+bool Database::isOpen() const
+{
+    return conn_ && conn_->isOpen();
+}
+
+void Database::close()
+{
+    if (conn_)
+        conn_->close();
+    conn_.reset();
+}
+
+const std::string& Database::path() const
+{
+    static const std::string none;
+    return conn_ ? conn_->path : none;
+}
+
+OpenMode Database::mode() const
+{
+    return conn_ ? conn_->mode : OpenMode::Shared;
+}
+
+namespace
+{
+Connection& usable(const std::shared_ptr<Connection>& c)
+{
+    if (!c)
+        throw Error("the database is closed");
+    c->requireOpen();
+    return *c;
+}
+} // namespace
+
+int Database::langId() const
+{
+    return (pragmaInt(usable(conn_), "user_version") >> 8) & 0xFFFF;
+}
+int Database::formatVersion() const
+{
+    return pragmaInt(usable(conn_), "user_version") & 0xFF;
+}
+
+std::uint32_t Database::applicationId() const
+{
+    return static_cast<std::uint32_t>(pragmaInt(usable(conn_), "application_id"));
+}
+
+void Database::setApplicationId(std::uint32_t id)
+{
+    usable(conn_).exec("PRAGMA application_id = " + std::to_string(static_cast<std::int32_t>(id)));
+}
+
+void Database::createTable(const TableDef& def)
+{
+    Connection& c = usable(conn_);
+    checkObjectName(def.name, "table");
+    if (def.fields.empty())
+        throw Error("table " + def.name + " needs at least one field");
+    const IndexDef* primary = nullptr;
+    for (const auto& ix : def.indexes) {
+        checkObjectName(ix.name, "index");
+        if (ix.fields.empty())
+            throw Error("index " + ix.name + " needs at least one field");
+        for (const auto& f : ix.fields)
+            if (def.fieldIndex(indexKey(f).first) < 0)
+                throw Error("index " + ix.name + " names field " + indexKey(f).first + ", which table "
+                    + def.name + " does not have");
+        if (ix.primary) {
+            if (primary)
+                throw Error("table " + def.name + " can have one primary index only");
+            primary = &ix;
+        }
+    }
+    std::vector<bool> required(def.fields.size(), false);
+    for (std::size_t i = 0; i < def.fields.size(); ++i) {
+        const FieldDef& f = def.fields[i];
+        checkObjectName(f.name, "field");
+        if (f.size < 1 || f.size > kMaxFieldSize)
+            throw Error("field " + f.name + " has size " + std::to_string(f.size) + "; sizes are 1 to 255");
+        for (std::size_t j = 0; j < i; ++j)
+            if (text::equalsIgnoreCase(def.fields[j].name, f.name))
+                throw Error("field name " + f.name + " is used twice");
+        required[i] = f.required;
+    }
+    if (primary)
+        for (const auto& f : primary->fields)
+            required[static_cast<std::size_t>(def.fieldIndex(indexKey(f).first))] = true;
+
+    // Sizes and the zero-length rule are CHECK constraints named after the
+    // field, so every writer is held to them and a failure names the field.
+    std::string sql = "CREATE TABLE " + quoteIdent(def.name) + " (";
+    for (std::size_t i = 0; i < def.fields.size(); ++i) {
+        const FieldDef& f = def.fields[i];
+        const std::string col = quoteIdent(f.name);
+        const std::string size = std::to_string(f.size);
+        if (i)
+            sql += ", ";
+        sql += col + (f.allowZeroLength ? " TEXT(" : " NONEMPTY TEXT(") + size + ") COLLATE NOCASE";
+        if (required[i])
+            sql += " NOT NULL";
+        sql += " CONSTRAINT " + quoteIdent(f.name + " (size " + size + ")") + " CHECK (length(" + col
+            + ") <= " + size + ")";
+        if (!f.allowZeroLength)
+            sql += " CONSTRAINT " + quoteIdent(f.name + " (zero-length text not allowed)") + " CHECK (" + col
+                + " <> '')";
+    }
+    if (primary) {
+        sql += ", CONSTRAINT " + quoteIdent(primary->name) + " PRIMARY KEY (";
+        for (std::size_t k = 0; k < primary->fields.size(); ++k) {
+            const auto [name, dir] = indexKey(primary->fields[k]);
+            sql += (k ? ", " : "")
+                + quoteIdent(def.fields[static_cast<std::size_t>(def.fieldIndex(name))].name) + dir;
+        }
+        sql += ")";
+    }
+    sql += ")";
+    Transaction t(*this);
+    c.exec(sql);
+    for (const auto& ix : def.indexes) {
+        if (ix.primary)
+            continue;
+        std::string isql = std::string(ix.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ")
+            + quoteIdent(ix.name) + " ON " + quoteIdent(def.name) + " (";
+        for (std::size_t k = 0; k < ix.fields.size(); ++k) {
+            const auto [name, dir] = indexKey(ix.fields[k]);
+            isql += (k ? ", " : "")
+                + quoteIdent(def.fields[static_cast<std::size_t>(def.fieldIndex(name))].name) + dir;
+        }
+        c.exec(isql + ")");
+    }
+    t.commit();
+    c.dropSchemaCache();
+}
+
+void Database::dropTable(const std::string& name)
+{
+    Connection& c = usable(conn_);
+    const std::string canonical = c.tableDef(name).name;
+    c.dropSchemaCache();
+    c.exec("DROP TABLE " + quoteIdent(canonical));
+}
+
+std::vector<std::string> Database::tableNames() const
+{
+    Connection& c = usable(conn_);
+    std::vector<std::string> names;
+    CachedStatement q(c,
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+        "ESCAPE '\\' ORDER BY rowid");
+    while (q.step("cannot read the schema"))
+        names.push_back(*q.text(0));
+    return names;
+}
+
+bool Database::hasTable(const std::string& name) const
+{
+    for (const auto& n : tableNames())
+        if (text::equalsIgnoreCase(n, name))
+            return true;
+    return false;
+}
+
+TableDef Database::tableDef(const std::string& name) const
+{
+    return usable(conn_).tableDef(name);
+}
+
+long Database::execute(std::string_view dialectSql)
+{
+    Connection& c = usable(conn_);
+    const auto plan = dialect::parseAction(
+        dialectSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+    const TableDef& def = c.tableDef(plan.table);
+    for (const auto& [ordinal, v] : plan.assignments)
+        checkValue(def.fields[static_cast<std::size_t>(ordinal)], v);
+    CachedStatement q(c, plan.sql);
+    q.bindAll(plan.params);
+    q.step("statement failed");
+    return static_cast<long>(sqlite3_changes64(c.db));
+}
+
+void Database::executeNative(std::string_view sql)
+{
+    Connection& c = usable(conn_);
+    c.dropSchemaCache();
+    c.exec(std::string(sql));
+}
+
+sqlite3* Database::handle() const
+{
+    return conn_ ? conn_->db : nullptr;
+}
+
+// ---- Statement -----------------------------------------------------------------
+
+struct Statement::Impl {
+    std::shared_ptr<Connection> conn;
+    sqlite3_stmt* stmt = nullptr; // nulled by Connection::close
+
+    ~Impl()
+    {
+        if (stmt) {
+            sqlite3_finalize(stmt);
+            conn->statements.erase(&stmt);
+        }
+    }
+    sqlite3_stmt* get() const
+    {
+        if (!stmt)
+            throw Error("the statement's database is closed");
+        return stmt;
+    }
+};
+
+Statement::Statement() = default;
+Statement::~Statement() = default;
+Statement::Statement(Statement&&) noexcept = default;
+Statement& Statement::operator=(Statement&&) noexcept = default;
+
+Statement Database::prepare(std::string_view nativeSql)
+{
+    Connection& c = usable(conn_);
+    Statement s;
+    s.d_ = std::make_unique<Statement::Impl>();
+    s.d_->conn = conn_;
+    const int rc = sqlite3_prepare_v3(c.db, nativeSql.data(), static_cast<int>(nativeSql.size()),
+        SQLITE_PREPARE_PERSISTENT, &s.d_->stmt, nullptr);
+    if (rc != SQLITE_OK)
+        c.fail(rc, "cannot prepare a statement");
+    c.statements.insert(&s.d_->stmt);
+    return s;
+}
+
+void Statement::bind(int index, const Value& v)
+{
+    sqlite3_stmt* st = d_->get();
+    const int rc = v ? sqlite3_bind_text64(st, index, v->data(), v->size(), SQLITE_TRANSIENT, SQLITE_UTF8)
+                     : sqlite3_bind_null(st, index);
+    if (rc != SQLITE_OK)
+        d_->conn->fail(rc, "cannot bind a value");
+}
+
+void Statement::bind(int index, std::int64_t v)
+{
+    const int rc = sqlite3_bind_int64(d_->get(), index, v);
+    if (rc != SQLITE_OK)
+        d_->conn->fail(rc, "cannot bind a value");
+}
+
+bool Statement::step()
+{
+    sqlite3_stmt* st = d_->get();
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const std::string msg = describeSqliteError(d_->conn->db, rc);
+    sqlite3_reset(st);
+    throw Error(msg);
+}
+
+void Statement::reset()
+{
+    sqlite3_stmt* st = d_->get();
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(d_->get());
+}
+
+Value Statement::column(int index) const
+{
+    sqlite3_stmt* st = d_->get();
+    if (sqlite3_column_type(st, index) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
+    return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, index)));
+}
+
+std::int64_t Statement::columnInt(int index) const
+{
+    return sqlite3_column_int64(d_->get(), index);
+}
+
+sqlite3_stmt* Statement::handle() const
+{
+    return d_ ? d_->stmt : nullptr;
+}
+
+// ---- Transaction ----------------------------------------------------------------
+
+Transaction::Transaction(Database& db)
+    : conn_(db.conn_)
+{
+    Connection& c = usable(conn_);
+    name_ = "rav_tx" + std::to_string(++c.savepoints);
+    c.exec("SAVEPOINT " + name_);
+}
+
+Transaction::~Transaction()
+{
+    if (!active_)
+        return;
+    try {
+        rollback();
+    } catch (const Error&) {
+        // The connection is gone or already rolled back: nothing left to undo.
+    }
+}
+
+void Transaction::commit()
+{
+    if (!active_)
+        throw Error("the transaction has ended");
+    active_ = false;
+    usable(conn_).exec("RELEASE " + name_);
+}
+
+void Transaction::rollback()
+{
+    if (!active_)
+        return;
+    active_ = false;
+    Connection& c = usable(conn_);
+    c.exec("ROLLBACK TO " + name_);
+    c.exec("RELEASE " + name_);
+    c.dropSchemaCache();
+}
+
+// ---- files ---------------------------------------------------------------------
+
+void removeDatabaseFile(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return;
+    detail::withFileUnclaimed(path, [](const std::string& p) {
+        // A journal left beside a new file of the same name would be played
+        // back into it, so it goes too.
+        for (const char* suffix : { "-journal", "-wal", "-shm" })
+            ::unlink((p + suffix).c_str());
+        if (::unlink(p.c_str()) != 0)
+            throw Error("cannot delete " + p + ": " + std::strerror(errno));
+    });
+}
+
+} // namespace rav::db
