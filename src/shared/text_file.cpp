@@ -24,6 +24,34 @@ constexpr const char* kReadText = "Can't read file: ";
 constexpr const char* kWriteId = "99335";
 constexpr const char* kWriteText = "Can't create/write to file: ";
 
+// Same answer as text::isValidUtf8, but skips runs of ASCII a word at a time:
+// import files are mostly ASCII, and this check runs on every line.
+bool isValidUtf8Fast(std::string_view s)
+{
+    const char* const p = s.data();
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            i += 8;
+        }
+        while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+            ++i;
+        if (i >= n)
+            break;
+        const auto lead = static_cast<unsigned char>(p[i]);
+        const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        if (i + len > n || !text::isValidUtf8(s.substr(i, len)))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
 } // namespace
 
 TextFile::TextFile(MessageSink& messages)
@@ -183,7 +211,7 @@ bool TextFile::ReadTextLine(std::string& line)
         if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
             line.erase(0, 3);
     }
-    if (!text::isValidUtf8(line))
+    if (!isValidUtf8Fast(line))
         line = text::cp1252ToUtf8(line);
     return true;
 }

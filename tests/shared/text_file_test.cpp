@@ -79,6 +79,14 @@ TEST_F(TextFiles, ByteOrderMarkAndWindows1252)
             "caf\xC3\xA9" }));
 }
 
+TEST_F(TextFiles, LongAsciiRunsBeforeTheFirstHighByteAreJudgedRight)
+{
+    const std::string ascii = "0123456789abcdefghij"; // longer than a machine word
+    EXPECT_EQ(
+        linesOf(ascii + "\xE9\n" + ascii + "\xC3\xA9\n" + ascii + "\xC3\n" + ascii + "\xF0\x9F\x98\x80\n"),
+        (Lines { ascii + "\xC3\xA9", ascii + "\xC3\xA9", ascii + "\xC3\x83", ascii + "\xF0\x9F\x98\x80" }));
+}
+
 TEST_F(TextFiles, NulBytesAndBinaryGarbageSurvive)
 {
     const std::string nul("a\0b\0\n\0\n", 7);
