@@ -1,0 +1,402 @@
+#include "engine_fixture.h"
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace rav::db;
+using rav::db::test::EngineTest;
+
+namespace
+{
+
+// A second process that holds a database open until it is destroyed.
+class Holder
+{
+public:
+    Holder(const std::string& mode, const std::string& path)
+    {
+        int in[2], out[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::close(in[1]);
+            ::close(out[0]);
+            const std::string prog = std::string(RAV_BIN_DIR) + "/engine_lock_probe";
+            ::execl(
+                prog.c_str(), prog.c_str(), "hold", mode.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toChild_ = in[1];
+        char buf[64] = {};
+        std::size_t got = 0;
+        while (got < sizeof buf - 1) {
+            const ssize_t n = ::read(out[0], buf + got, 1);
+            if (n <= 0 || buf[got] == '\n')
+                break;
+            ++got;
+        }
+        ::close(out[0]);
+        line_ = std::string(buf, got);
+    }
+    ~Holder()
+    {
+        ::close(toChild_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    const std::string& line() const { return line_; }
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+    std::string line_;
+};
+
+int probe(const std::string& mode, const std::string& path)
+{
+    const auto r = rav::test::runProgram(
+        std::string(RAV_BIN_DIR) + "/engine_lock_probe probe " + mode + " '" + path + "'");
+    return r.exitCode;
+}
+
+std::string errorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+} // namespace
+
+TEST_F(EngineTest, CreateRecordsLocaleAndVersionAndRefusesAnExistingFile)
+{
+    {
+        Database db = Database::create(file(), kGeneralLocale, FormatVersion::Version30);
+        EXPECT_EQ(db.mode(), OpenMode::Exclusive);
+        db.setApplicationId(0x52454944);
+    }
+    Database db = Database::open(file());
+    EXPECT_EQ(db.langId(), 0x0409);
+    EXPECT_EQ(db.formatVersion(), 30);
+    EXPECT_EQ(db.applicationId(), 0x52454944u);
+    EXPECT_TRUE(db.tableNames().empty()); // nothing but what callers create
+    db.close();
+    EXPECT_NE(errorOf([&] { Database::create(file()); }).find("exists"), std::string::npos);
+}
+
+TEST_F(EngineTest, TableDefinitionIsReadBackFromTheSchema)
+{
+    Database db = Database::create(file());
+    TableDef def = rav::db::test::deviceDef();
+    def.fields.push_back({ "Strict", 5, false, true });
+    def.indexes.push_back(IndexDef { "ByName", { "-Name", "Note" }, false, false });
+    db.createTable(def);
+    db.close();
+
+    db = Database::open(file());
+    const TableDef back = db.tableDef("device"); // names ignore case
+    EXPECT_EQ(back.name, "Device");
+    ASSERT_EQ(back.fields.size(), 4u);
+    const std::vector<std::pair<std::string, int>> expected
+        = { { "Code", 20 }, { "Name", 10 }, { "Note", 255 }, { "Strict", 5 } };
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(back.fields[i].name, expected[i].first);
+        EXPECT_EQ(back.fields[i].size, expected[i].second);
+    }
+    EXPECT_TRUE(back.fields[0].required); // primary key field
+    EXPECT_TRUE(back.fields[1].allowZeroLength);
+    EXPECT_FALSE(back.fields[1].required);
+    EXPECT_FALSE(back.fields[3].allowZeroLength);
+    EXPECT_TRUE(back.fields[3].required);
+
+    ASSERT_EQ(back.indexes.size(), 2u);
+    EXPECT_EQ(back.indexes[0].name, "ExtIndexCode");
+    EXPECT_TRUE(back.indexes[0].primary);
+    EXPECT_TRUE(back.indexes[0].unique);
+    EXPECT_EQ(back.indexes[0].fieldListText(), "+Code");
+    const IndexDef* byName = back.findIndex("BYNAME");
+    ASSERT_NE(byName, nullptr);
+    EXPECT_FALSE(byName->unique);
+    EXPECT_FALSE(byName->primary);
+    EXPECT_EQ(byName->fieldListText(), "-Name;+Note");
+    EXPECT_EQ(back.fieldIndex("note"), 2);
+    EXPECT_EQ(back.fieldIndex("nothing"), -1);
+    EXPECT_TRUE(db.hasTable("DEVICE"));
+    EXPECT_NE(errorOf([&] { db.tableDef("Missing"); }).find("Missing"), std::string::npos);
+
+    db.dropTable("device");
+    EXPECT_FALSE(db.hasTable("Device"));
+}
+
+TEST_F(EngineTest, BadTableDefinitionsAreRefused)
+{
+    Database db = Database::create(file());
+    auto refused = [&](TableDef def, const std::string& word) {
+        const std::string msg = errorOf([&] { db.createTable(def); });
+        EXPECT_NE(msg.find(word), std::string::npos) << msg;
+    };
+    TableDef base = rav::db::test::deviceDef();
+    TableDef t = base;
+    t.fields[1].size = 0;
+    refused(t, "size 0");
+    t = base;
+    t.fields[1].size = 256;
+    refused(t, "size 256");
+    t = base;
+    t.fields[1].name = "CODE";
+    refused(t, "twice");
+    t = base;
+    t.fields[1].name = "";
+    refused(t, "empty");
+    t = base;
+    t.fields[1].name = "Bad]Name";
+    refused(t, "Bad]Name");
+    t = base;
+    t.fields.clear();
+    refused(t, "at least one field");
+    t = base;
+    t.indexes[0].fields = { "Nope" };
+    refused(t, "Nope");
+    t = base;
+    t.indexes.push_back(IndexDef { "Second", { "Name" }, true, true });
+    refused(t, "one primary");
+    EXPECT_FALSE(db.hasTable("Device")); // nothing half made
+}
+
+TEST_F(EngineTest, TheFileEnforcesSizesEvenForRawWrites)
+{
+    makeDevice().close();
+    // A plain connection that knows nothing of the engine, as any SQLite tool has.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file().c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(raw, sqlite3_close);
+    auto rawInsert = [&](const std::string& code, const std::string& name) {
+        const std::string sql = "INSERT INTO Device (Code, Name) VALUES ('" + code + "', '" + name + "')";
+        char* err = nullptr;
+        const int rc = sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, &err);
+        const std::string msg = err ? err : "";
+        sqlite3_free(err);
+        return std::make_pair(rc, msg);
+    };
+    EXPECT_EQ(rawInsert("A1", "0123456789").first, SQLITE_OK);
+    const auto tooLong = rawInsert("A2", "0123456789X");
+    EXPECT_EQ(tooLong.first, SQLITE_CONSTRAINT);
+    EXPECT_NE(tooLong.second.find("Name (size 10)"), std::string::npos) << tooLong.second;
+    // Sizes count characters: ten two-byte letters fit a size-10 field.
+    std::string tenE;
+    for (int i = 0; i < 10; ++i)
+        tenE += "\xC3\xA9";
+    EXPECT_EQ(rawInsert("A3", tenE).first, SQLITE_OK);
+    EXPECT_EQ(rawInsert("A4", tenE + "\xC3\xA9").first, SQLITE_CONSTRAINT);
+    // The primary key refuses Null and case-only duplicates.
+    EXPECT_EQ(rawInsert("a1", "x").first, SQLITE_CONSTRAINT);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(raw, "INSERT INTO Device (Name) VALUES ('x')", nullptr, nullptr, &err),
+        SQLITE_CONSTRAINT);
+    sqlite3_free(err);
+}
+
+TEST_F(EngineTest, OurWritesFailWithMessagesNamingTheField)
+{
+    Database db = makeDevice({ { "A1", "Bolt" } });
+    Recordset rs = db.openRecordset("Device");
+    rs.addNew();
+    const std::string tooLong = errorOf([&] { rs.setValue("Name", Value("01234567890")); });
+    EXPECT_NE(tooLong.find("Name"), std::string::npos);
+    EXPECT_NE(tooLong.find("size 10"), std::string::npos);
+    rs.setValue("Code", Value("a1"));
+    const std::string dup = errorOf([&] { rs.update(); });
+    EXPECT_NE(dup.find("Code"), std::string::npos) << dup;
+    EXPECT_EQ(rs.editMode(), EditMode::AddNew); // still editing after the failure
+    rs.setValue("Code", Value(std::nullopt));
+    EXPECT_NE(errorOf([&] { rs.update(); }).find("Code cannot be Null"), std::string::npos);
+    rs.cancelUpdate();
+    EXPECT_EQ(rs.recordCount(), 1);
+    EXPECT_NE(errorOf([&] {
+        rs.addNew();
+        rs.setValue(1, Value(std::string("a\0b", 3)));
+    }).find("NUL"),
+        std::string::npos);
+    EXPECT_NE(errorOf([&] { rs.setValue(1, Value("\xFF")); }).find("UTF-8"), std::string::npos);
+}
+
+TEST_F(EngineTest, OpeningSomethingThatIsNotADatabaseFails)
+{
+    EXPECT_NE(errorOf([&] { Database::open(file("missing.db")); }).find("missing.db"), std::string::npos);
+    rav::test::writeFile(dir / "text.db", "Code,Name\nA1,Bolt\n");
+    EXPECT_NE(errorOf([&] { Database::open(file("text.db")); }).find("not a database"), std::string::npos);
+    std::string noise;
+    unsigned state = 12345;
+    for (int i = 0; i < 8192; ++i) {
+        state = state * 1103515245u + 12345u;
+        noise += static_cast<char>(state >> 16);
+    }
+    rav::test::writeFile(dir / "noise.db", noise);
+    EXPECT_NE(errorOf([&] { Database::open(file("noise.db")); }), "<no error>");
+    // A real header followed by garbage must fail cleanly too.
+    rav::test::writeFile(dir / "header.db", std::string("SQLite format 3\0", 16) + noise);
+    Database maybe;
+    const std::string msg = errorOf([&] {
+        maybe = Database::open(file("header.db"));
+        maybe.openRecordset("Device");
+    });
+    EXPECT_NE(msg, "<no error>");
+    EXPECT_NE(errorOf([&] { Database::open(dir.path().string()); }), "<no error>");
+}
+
+TEST_F(EngineTest, ExclusiveAndSharedOpensWithinOneProcess)
+{
+    makeDevice().close();
+    {
+        Database a = Database::open(file(), OpenMode::Shared);
+        Database b = Database::open(file(), OpenMode::Shared);
+        EXPECT_NE(
+            errorOf([&] { Database::open(file(), OpenMode::Exclusive); }).find("in use"), std::string::npos);
+        a.close();
+        EXPECT_NE(errorOf([&] { Database::open(file(), OpenMode::Exclusive); }), "<no error>");
+    }
+    {
+        Database x = Database::open(file(), OpenMode::Exclusive);
+        EXPECT_NE(
+            errorOf([&] { Database::open(file(), OpenMode::Shared); }).find("in use"), std::string::npos);
+        EXPECT_NE(errorOf([&] { Database::open(file(), OpenMode::Exclusive); }), "<no error>");
+        EXPECT_NE(errorOf([&] { removeDatabaseFile(file()); }).find("in use"), std::string::npos);
+    }
+    EXPECT_NO_THROW(Database::open(file(), OpenMode::Exclusive));
+}
+
+TEST_F(EngineTest, ExclusiveAndSharedOpensAcrossProcesses)
+{
+    makeDevice({ { "A1" } }).close();
+    {
+        Holder other("exclusive", file());
+        ASSERT_EQ(other.line(), "ready");
+        EXPECT_NE(
+            errorOf([&] { Database::open(file(), OpenMode::Shared); }).find("in use"), std::string::npos);
+    }
+    {
+        Holder other("shared", file());
+        ASSERT_EQ(other.line(), "ready");
+        EXPECT_NE(errorOf([&] { Database::open(file(), OpenMode::Exclusive); }), "<no error>");
+        Database both = Database::open(file(), OpenMode::Shared);
+        EXPECT_EQ(both.openRecordset("Device").recordCount(), 1);
+    }
+    {
+        Database mine = Database::open(file(), OpenMode::Exclusive);
+        EXPECT_EQ(probe("shared", file()), 3);
+        EXPECT_EQ(probe("exclusive", file()), 3);
+    }
+    {
+        Database mine = Database::open(file(), OpenMode::Shared);
+        EXPECT_EQ(probe("shared", file()), 0);
+        EXPECT_EQ(probe("exclusive", file()), 3);
+    }
+    EXPECT_EQ(probe("exclusive", file()), 0);
+}
+
+TEST_F(EngineTest, TransactionsRollBackUnlessCommittedAndNest)
+{
+    Database db = makeDevice({ { "A1" } });
+    {
+        Transaction t(db);
+        db.execute("DELETE FROM Device");
+        EXPECT_EQ(db.openRecordset("Device").recordCount(), 0);
+    }
+    EXPECT_EQ(db.openRecordset("Device").recordCount(), 1);
+    {
+        Transaction outer(db);
+        {
+            Transaction inner(db);
+            Recordset rs = db.openRecordset("Device");
+            rs.addNew();
+            rs.setValue("Code", Value("A2"));
+            rs.update();
+            inner.commit();
+        }
+        {
+            Transaction inner(db);
+            db.execute("DELETE FROM Device WHERE Code = \"A1\"");
+            inner.rollback();
+        }
+        outer.commit();
+    }
+    Recordset rs = db.openRecordset("SELECT * FROM Device ORDER BY Code");
+    EXPECT_EQ(codes(rs), (std::vector<std::string> { "A1", "A2" }));
+}
+
+TEST_F(EngineTest, PreparedStatementsServeBulkPaths)
+{
+    Database db = makeDevice();
+    {
+        Transaction t(db);
+        Statement insert = db.prepare("INSERT INTO Device (Code, Name) VALUES (?1, ?2)");
+        for (int i = 0; i < 500; ++i) {
+            insert.bind(1, Value("K" + std::to_string(i)));
+            insert.bind(2, i % 2 ? Value(std::nullopt) : Value(""));
+            EXPECT_FALSE(insert.step());
+            insert.reset();
+        }
+        insert.bind(1, Value("k7"));
+        insert.bind(2, Value("x"));
+        EXPECT_NE(errorOf([&] { insert.step(); }).find("Code"), std::string::npos);
+        insert.reset();
+        insert.bind(1, Value("Z"));
+        insert.bind(2, Value("far too long"));
+        EXPECT_NE(errorOf([&] { insert.step(); }).find("Name (size 10)"), std::string::npos);
+        t.commit();
+    }
+    Statement count = db.prepare("SELECT count(*), count(Name) FROM Device");
+    ASSERT_TRUE(count.step());
+    EXPECT_EQ(count.columnInt(0), 500);
+    EXPECT_EQ(count.columnInt(1), 250); // empty texts are values, Nulls are not
+    db.close();
+    EXPECT_THROW(count.step(), Error); // statements end with their database
+}
+
+TEST_F(EngineTest, ActionStatementsInTheDialect)
+{
+    Database db = makeDevice({ { "A1", "Bolt" }, { "A2", "Nut" }, { "B1", "Nut" } });
+    EXPECT_EQ(db.execute("UPDATE Device SET Name = \"Screw\", [Note] = Null WHERE Code Like \"A*\""), 2);
+    EXPECT_NE(errorOf([&] { db.execute("UPDATE Device SET Name = \"0123456789X\""); }).find("Name"),
+        std::string::npos);
+    EXPECT_EQ(db.execute("DELETE * FROM Device WHERE [Device]![Name] = \"nut\";"), 1);
+    EXPECT_NE(errorOf([&] { db.execute("DROP TABLE Device"); }).find("DROP"), std::string::npos);
+    Recordset rs = db.openRecordset("SELECT * FROM Device ORDER BY Code");
+    EXPECT_EQ(codes(rs), (std::vector<std::string> { "A1", "A2" }));
+    rs.moveFirst();
+    EXPECT_EQ(rs.value("Name"), Value("Screw"));
+}
+
+TEST_F(EngineTest, ClosingTheDatabaseEndsItsRecordSets)
+{
+    Database db = makeDevice({ { "A1" } });
+    Recordset rs = db.openRecordset("Device");
+    db.close();
+    EXPECT_FALSE(rs.isOpen());
+    EXPECT_THROW(rs.moveFirst(), Error);
+    EXPECT_THROW(db.openRecordset("Device"), Error);
+    // The lock went with it.
+    EXPECT_NO_THROW(Database::open(file(), OpenMode::Exclusive));
+}
+
+TEST_F(EngineTest, RemovingAFileTakesItsJournalAlong)
+{
+    makeDevice().close();
+    rav::test::writeFile(file() + "-journal", "stale");
+    removeDatabaseFile(file());
+    EXPECT_FALSE(std::filesystem::exists(file()));
+    EXPECT_FALSE(std::filesystem::exists(file() + "-journal"));
+    EXPECT_NO_THROW(removeDatabaseFile(file())); // nothing to do
+}
