@@ -1,0 +1,298 @@
+#include "eid_export.h"
+
+#include "database.h"
+#include "eid_table.h"
+#include "text_file.h"
+#include "textcodec.h"
+
+#include <optional>
+#include <set>
+#include <sqlite3.h>
+
+namespace rav::eid
+{
+
+namespace
+{
+
+// The records of the sorted set, from the start of a range or from the
+// first record, with the value of the range column beside each: what the
+// export and the removal walk through.
+//
+//   Before --(range col = start)--> Inside --(range col = end)--> Done
+//   Before --(no range)-----------> Inside --(last record)------> Done
+//
+// The record that moves the walk to Inside is the first of the range; the
+// record that ends it is the last and is processed too, so the start
+// record itself ends the range when it has the end value.
+class RangeWalk
+{
+public:
+    RangeWalk(db::Database& db, const detail::DeviceColumns& cols, const Range& range,
+        const std::string& selectList)
+        : range_(range)
+    {
+        std::string sql = "SELECT " + selectList;
+        if (range.enabled()) {
+            rangeColumn_ = cols.ordinal(range.field);
+            const std::string sort
+                = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+            sql += ", " + detail::QuoteName(cols.names[static_cast<std::size_t>(rangeColumn_)]);
+            // rowid breaks ties, so a range taken twice is the same range.
+            sql += " FROM Device ORDER BY " + sort + " COLLATE NOCASE, rowid";
+        } else {
+            sql += " FROM Device ORDER BY rowid";
+        }
+        stmt_ = db.prepare(sql);
+        rangeValueColumn_ = stmt_.columnCount() - 1;
+    }
+
+    // Moves to the next record of the range; false when the range is over.
+    bool next()
+    {
+        if (state_ == State::Done)
+            return false;
+        while (stmt_.step()) {
+            ++position_;
+            if (!range_.enabled()) {
+                state_ = State::Inside;
+                startFound_ = true;
+                return true;
+            }
+            const std::string_view v = detail::ColumnText(stmt_.handle(), rangeValueColumn_);
+            if (state_ == State::Before) {
+                if (!text::equalsIgnoreCase(v, range_.startValue))
+                    continue;
+                state_ = State::Inside;
+                startFound_ = true;
+            }
+            // The end test is made on the record being handed out: it is the
+            // last one of the range.
+            if (text::equalsIgnoreCase(v, range_.endValue))
+                lastHandedOut_ = true;
+            return true;
+        }
+        state_ = State::Done;
+        return false;
+    }
+    // Call after processing the current record.
+    void processed()
+    {
+        if (lastHandedOut_)
+            state_ = State::Done;
+    }
+    bool startFound() const { return startFound_ || !range_.enabled(); }
+    sqlite3_stmt* row() const { return stmt_.handle(); }
+    long position() const { return position_; }
+
+private:
+    enum class State { Before, Inside, Done };
+    const Range& range_;
+    db::Statement stmt_;
+    int rangeColumn_ = -1;
+    int rangeValueColumn_ = -1;
+    State state_ = State::Before;
+    bool lastHandedOut_ = false;
+    bool startFound_ = false;
+    long position_ = -1;
+};
+
+std::int64_t CountRecords(db::Database& db)
+{
+    db::Statement st = db.prepare("SELECT count(*) FROM Device");
+    st.step();
+    return st.columnInt(0);
+}
+
+// Shows each message id once: a disk that is full fails every later
+// write too, and one box says all there is to say.
+class OncePerIdSink final : public MessageSink
+{
+public:
+    explicit OncePerIdSink(MessageSink& inner)
+        : inner_(inner)
+    {
+    }
+    void show(const UserMessage& m) override
+    {
+        if (m.id.empty() || shown_.insert(m.id).second)
+            inner_.show(m);
+    }
+    bool confirm(const UserMessage& m) override { return inner_.confirm(m); }
+
+private:
+    MessageSink& inner_;
+    std::set<std::string> shown_;
+};
+
+std::string SelectList(const detail::DeviceColumns& cols)
+{
+    std::string s;
+    for (int i = 0; i < cols.count(); ++i)
+        s += (i ? "," : "") + detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+    return s;
+}
+
+} // namespace
+
+RangeLocation LocateRange(const std::string& eidFile, const Range& range)
+{
+    db::Database db = db::Database::open(eidFile, db::OpenMode::Exclusive);
+    const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+    const std::string rangeCol
+        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.field))]);
+    const std::string sortCol
+        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+    db::Statement st
+        = db.prepare("SELECT " + rangeCol + " FROM Device ORDER BY " + sortCol + " COLLATE NOCASE, rowid");
+    RangeLocation loc;
+    for (long pos = 0; st.step(); ++pos) {
+        const std::string_view v = detail::ColumnText(st.handle(), 0);
+        if (loc.start < 0) {
+            if (text::equalsIgnoreCase(v, range.startValue)) {
+                loc.start = pos;
+                loc.startIsEnd = text::equalsIgnoreCase(v, range.endValue);
+            }
+        } else if (text::equalsIgnoreCase(v, range.endValue)) {
+            loc.end = pos;
+            break;
+        }
+    }
+    return loc;
+}
+
+RangeCheck CheckRangeConditions(const std::string& eidFile, Operation operation, const Range& range,
+    MessageSink& messages, std::string* description)
+{
+    if (operation == Operation::Import)
+        return RangeCheck::Found;
+    RangeLocation loc;
+    try {
+        loc = LocateRange(eidFile, range);
+    } catch (const std::exception& e) {
+        if (description)
+            *description = e.what();
+        return RangeCheck::Failed;
+    }
+    if (loc.start < 0) {
+        messages.show({ MessageKind::Information, msg::kStartNotFound[0], Text(msg::kStartNotFound), {} });
+        return RangeCheck::StartMissing;
+    }
+    if (loc.end >= 0)
+        return RangeCheck::Found;
+    const UserMessage question { MessageKind::Question, msg::kEndNotFound[0],
+        Text(msg::kEndNotFound) + "\n" + Text(msg::kUseEndOfDatabase), {} };
+    return messages.confirm(question) ? RangeCheck::ToEndOfSet : RangeCheck::EndRefused;
+}
+
+OperationResult ExportTextFile(const ExportOptions& options, MessageSink& messages, ProgressSink& progress)
+{
+    OperationResult result;
+    OncePerIdSink once(messages);
+    TextFile out(once); // closes before the database
+    db::Database db;
+    try {
+        db = db::Database::open(options.eidFile, db::OpenMode::Exclusive);
+        const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+        const Delimiter delim = ResolveDelimiter(options.delimiterText);
+        const std::int64_t total = CountRecords(db);
+        RangeWalk walk(db, cols, options.range, SelectList(cols));
+
+        progress.setCaption(Text(msg::kExporting));
+        progress.setRange(0, total);
+        progress.setValue(0);
+        if (!out.OpenTextForOutput(options.textFile)) {
+            result.failure = "Can't create file: " + options.textFile + ": " + out.errorDescription();
+            return result;
+        }
+        const int c = cols.count();
+        std::string line;
+        while (walk.next()) {
+            progress.setValue(walk.position() + 1);
+            line.clear();
+            for (int i = 0; i < c; ++i) {
+                if (i)
+                    line += delim.character;
+                line += detail::ColumnText(walk.row(), i);
+            }
+            line += "\r\n";
+            out.WriteText(line);
+            ++result.processed;
+            walk.processed();
+        }
+        out.CloseTextFile(false);
+        if (options.range.enabled() && !walk.startFound()) {
+            result.failure = "No record has the start value " + options.range.startValue;
+            return result;
+        }
+        result.completed = true;
+    } catch (const std::exception& e) {
+        result.failure = e.what();
+    }
+    return result;
+}
+
+OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progress)
+{
+    OperationResult result;
+    db::Database db;
+    std::optional<db::Transaction> tx;
+    try {
+        db = db::Database::open(options.eidFile, db::OpenMode::Exclusive);
+        const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+        const std::int64_t total = CountRecords(db);
+        progress.setCaption(Text(msg::kDeleting));
+        progress.setRange(0, total);
+        progress.setValue(0);
+
+        if (!options.range.enabled()) {
+            db::Statement all = db.prepare("DELETE FROM Device");
+            all.step();
+            result.processed = sqlite3_changes(db.handle());
+            progress.setValue(total);
+            result.completed = true;
+            return result;
+        }
+
+        // The keys of the range first, then the deletions: deleting under a
+        // running sorted scan would disturb it. Each deletion is one probe
+        // of the row id, so a range of n records costs n log n.
+        std::vector<sqlite3_int64> ids;
+        {
+            RangeWalk walk(db, cols, options.range, "rowid");
+            while (walk.next()) {
+                ids.push_back(sqlite3_column_int64(walk.row(), 0));
+                walk.processed();
+            }
+            if (!walk.startFound()) {
+                result.failure = "No record has the start value " + options.range.startValue;
+                return result;
+            }
+        }
+        db::Statement del = db.prepare("DELETE FROM Device WHERE rowid = ?1");
+        tx.emplace(db);
+        for (sqlite3_int64 id : ids) {
+            del.bind(1, static_cast<std::int64_t>(id));
+            del.step();
+            del.reset();
+            ++result.processed;
+            progress.setValue(result.processed);
+        }
+        tx->commit();
+        tx.reset();
+        result.completed = true;
+    } catch (const std::exception& e) {
+        // Deletions made before the failure stay made.
+        if (tx) {
+            try {
+                tx->commit();
+            } catch (const std::exception&) {
+                // Nothing left to keep.
+            }
+        }
+        result.failure = e.what();
+    }
+    return result;
+}
+
+} // namespace rav::eid

@@ -1,0 +1,295 @@
+#include "eid_import.h"
+
+#include "database.h"
+#include "eid_table.h"
+#include "host_utility.h"
+#include "line_tokenizer.h"
+#include "text_file.h"
+#include "textcodec.h"
+
+#include <filesystem>
+#include <optional>
+#include <sqlite3.h>
+#include <system_error>
+
+namespace rav::eid
+{
+
+namespace
+{
+
+// Lines per transaction: large enough that commits cost nothing next to the
+// inserts, small enough that a crash loses little of a long import.
+constexpr std::int64_t kLinesPerCommit = 50000;
+
+std::string OneLine(std::initializer_list<std::string_view> parts)
+{
+    std::string s;
+    for (std::string_view p : parts)
+        s += p;
+    return s;
+}
+
+// Binds a text that the caller keeps alive until the statement is reset.
+// An empty view may have no data pointer, which SQLite would take for Null;
+// an empty value is stored as the empty text.
+void BindText(sqlite3_stmt* s, int index, std::string_view v)
+{
+    sqlite3_bind_text(s, index, v.data() ? v.data() : "", static_cast<int>(v.size()), SQLITE_STATIC);
+}
+
+// The statements of one import, prepared once against the open EID.
+class DeviceWriter
+{
+public:
+    DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
+        : cols_(cols)
+    {
+        const std::string eic = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
+        // The EIC column compares without regard to case and carries the
+        // unique index, so this is one index probe.
+        find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
+        std::string names, params, sets;
+        for (int i = 0; i < cols.count(); ++i) {
+            const std::string n = detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+            const std::string p = "?" + std::to_string(i + 1);
+            names += (i ? "," : "") + n;
+            params += (i ? "," : "") + p;
+            sets += (i ? "," : "") + n + "=" + p;
+        }
+        insert_ = db.prepare("INSERT INTO Device (" + names + ") VALUES (" + params + ")");
+        update_
+            = db.prepare("UPDATE Device SET " + sets + " WHERE rowid = ?" + std::to_string(cols.count() + 1));
+    }
+
+    // Row id of the record whose EIC equals `eic`, or nothing.
+    std::optional<sqlite3_int64> find(std::string_view eic)
+    {
+        sqlite3_stmt* s = find_.handle();
+        BindText(s, 1, eic);
+        std::optional<sqlite3_int64> id;
+        if (find_.step())
+            id = sqlite3_column_int64(s, 0);
+        find_.reset();
+        return id;
+    }
+
+    // Stores `values` (one per column) as a new record or over record `id`.
+    void store(const std::vector<std::string_view>& values, std::optional<sqlite3_int64> id)
+    {
+        db::Statement& st = id ? update_ : insert_;
+        sqlite3_stmt* s = st.handle();
+        for (int i = 0; i < cols_.count(); ++i) {
+            BindText(s, i + 1, values[static_cast<std::size_t>(i)]);
+        }
+        if (id)
+            sqlite3_bind_int64(s, cols_.count() + 1, *id);
+        try {
+            st.step();
+        } catch (...) {
+            st.reset();
+            throw;
+        }
+        st.reset();
+    }
+
+private:
+    const detail::DeviceColumns& cols_;
+    db::Statement find_, insert_, update_;
+};
+
+struct ImportState {
+    const ImportOptions& options;
+    const detail::DeviceColumns& cols;
+    char delimiter;
+    DeviceWriter& writer;
+    TextFile& log;
+    OperationResult& result;
+    // Reused for every line so that the loop does not allocate.
+    std::vector<std::string_view> values;
+    std::vector<std::string> cut;
+};
+
+void WriteLog(ImportState& st, const std::string& logText, const char* const (&reason)[2])
+{
+    st.log.WriteText(OneLine({ logText, std::string_view(&st.delimiter, 1), Text(reason), "\r\n" }));
+    ++st.result.logged;
+}
+
+// One non-blank line, already split. Refused lines go to the log; a record
+// the database refuses throws.
+void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer& tok)
+{
+    const detail::DeviceColumns& cols = st.cols;
+    const std::size_t n = tok.Count();
+    const std::size_t c = static_cast<std::size_t>(cols.count());
+    const std::string_view delim(&st.delimiter, 1);
+
+    std::string logText = line;
+    if (n < c)
+        logText += OneLine({ delim, Text(msg::kFieldsMissing) });
+
+    bool tooLong = false;
+    for (std::size_t i = 1; i <= n && i <= c; ++i) {
+        const std::string_view v = tok.Item(i);
+        // Byte count bounds the character count, so most values skip the scan.
+        if (v.size() > static_cast<std::size_t>(cols.sizes[i - 1])
+            && text::utf8Length(v) > static_cast<std::size_t>(cols.sizes[i - 1])) {
+            tooLong = true;
+            break;
+        }
+    }
+    if (tooLong && !st.options.trim) {
+        WriteLog(st, logText, msg::kTooLong);
+        return;
+    }
+
+    const std::size_t eicPos = static_cast<std::size_t>(cols.eicOrdinal) + 1;
+    const std::string_view eicRaw = tok.Item(eicPos);
+    if (text::trimBlanks(eicRaw).empty()) {
+        WriteLog(st, logText, msg::kBadIndex);
+        return;
+    }
+
+    // Every value is cut to its column; with trimming off only the values
+    // past the line's end (empty) and the EIC can be affected.
+    for (std::size_t i = 0; i < c; ++i) {
+        const std::string_view v = tok.Item(i + 1);
+        const std::size_t size = static_cast<std::size_t>(cols.sizes[i]);
+        if (v.size() > size && text::utf8Length(v) > size) {
+            st.cut[i] = text::utf8Left(v, size);
+            st.values[i] = st.cut[i];
+        } else {
+            st.values[i] = v;
+        }
+    }
+
+    const std::optional<sqlite3_int64> existing = st.writer.find(st.values[eicPos - 1]);
+    if (existing && !st.options.overwrite) {
+        WriteLog(st, logText, msg::kDuplicate);
+        return;
+    }
+    st.writer.store(st.values, existing);
+    if (existing)
+        ++st.result.overwritten;
+    else
+        ++st.result.added;
+}
+
+} // namespace
+
+std::string ImportLogName(const std::string& textFile)
+{
+    // Characters, not bytes, so that a name ending in a non-ASCII
+    // character is not cut inside it.
+    const std::size_t chars = text::utf8Length(textFile);
+    const std::size_t keep = chars > 3 ? chars - 3 : 0;
+    return text::utf8Left(textFile, keep) + "log";
+}
+
+bool ConfirmMassUpdate(MessageSink& messages)
+{
+    UserMessage m;
+    m.kind = MessageKind::Question;
+    m.id = msg::kMassUpdate1[0];
+    m.text = Text(msg::kMassUpdate1) + "\n" + Text(msg::kMassUpdate2) + "\n" + Text(msg::kMassUpdate3);
+    return messages.confirm(m);
+}
+
+OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messages, ProgressSink& progress)
+{
+    OperationResult result;
+    // Declared first so that they close last: the files, then the database.
+    TextFile input(messages);
+    TextFile log(messages);
+    db::Database db;
+    std::optional<db::Transaction> tx;
+    try {
+        db = db::Database::open(options.eidFile, db::OpenMode::Exclusive);
+        const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+        const Delimiter delim = ResolveDelimiter(options.delimiterText);
+        std::size_t rangePos = 0;
+        if (options.range.enabled())
+            rangePos = static_cast<std::size_t>(cols.ordinal(options.range.field)) + 1;
+
+        std::error_code ec;
+        const auto length = std::filesystem::file_size(options.textFile, ec);
+        if (ec) {
+            result.failure = "Can't read the length of " + options.textFile + ": " + ec.message();
+            return result;
+        }
+        progress.setCaption(Text(msg::kImporting));
+        progress.setRange(0, static_cast<std::int64_t>(length));
+        progress.setValue(1);
+
+        if (!input.OpenTextForInput(options.textFile)) {
+            result.failure = "Can't read file: " + options.textFile + ": " + input.errorDescription();
+            return result;
+        }
+        std::string logName = ImportLogName(options.textFile);
+        if (!log.OpenTextForOutput(logName)) {
+            logName = options.tempDir;
+            HostUtility::instance().AddPathSeparator(logName);
+            logName += "import.log";
+            if (options.tempDir.empty() || !log.OpenTextForOutput(logName)) {
+                result.failure = "Can't create the import log " + ImportLogName(options.textFile);
+                return result;
+            }
+        }
+        result.logFile = logName;
+
+        DeviceWriter writer(db, cols);
+        ImportState st { options, cols, delim.character, writer, log, result, {}, {} };
+        st.values.resize(static_cast<std::size_t>(cols.count()));
+        st.cut.resize(static_cast<std::size_t>(cols.count()));
+
+        bool inRange = !options.range.enabled();
+        LineTokenizer tok;
+        std::string line;
+        std::int64_t sinceCommit = 0;
+        tx.emplace(db);
+        while (input.ReadTextLine(line)) {
+            ++result.linesRead;
+            progress.setValue(input.position());
+            if (text::trimBlanks(line).empty()) {
+                ++result.blankLines;
+                continue;
+            }
+            tok.Split(line, delim.character);
+            if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
+                inRange = true;
+            if (!inRange)
+                continue;
+            ImportRecord(st, line, tok);
+            if (++sinceCommit == kLinesPerCommit) {
+                tx->commit();
+                tx.emplace(db);
+                sinceCommit = 0;
+            }
+            if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
+                break;
+        }
+        tx->commit();
+        tx.reset();
+        if (input.error()) {
+            result.failure = "Can't read file: " + options.textFile + ": " + input.errorDescription();
+            return result;
+        }
+        log.CloseTextFile(false);
+        result.completed = true;
+    } catch (const std::exception& e) {
+        // Records stored before the failing line stay stored.
+        if (tx) {
+            try {
+                tx->commit();
+            } catch (const std::exception&) {
+                // The transaction is gone already; nothing more to keep.
+            }
+        }
+        result.completed = false;
+        result.failure = e.what();
+    }
+    return result;
+}
+
+} // namespace rav::eid

@@ -1,0 +1,41 @@
+// Internal to the EID operations: the columns of an open EID's table
+// `Device` as the bulk paths need them, and native SQL built from them.
+// Column names come from the file's own schema and are quoted as SQL
+// identifiers; values are always bound, never pasted.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace rav::db
+{
+class Database;
+}
+
+namespace rav::eid::detail
+{
+
+struct DeviceColumns {
+    std::vector<std::string> names; // in column order
+    std::vector<int> sizes; // characters, same order
+    int eicOrdinal = -1;
+
+    int count() const { return static_cast<int>(names.size()); }
+    // Ordinal of a column named without regard to letter case; throws
+    // rav::db::Error naming the column when the table has none such.
+    int ordinal(const std::string& name) const;
+};
+
+// Reads the columns and the EIC field of table `Device`; throws
+// rav::db::Error when the file is not an EID.
+DeviceColumns ReadDeviceColumns(const rav::db::Database& db);
+
+// "name" with inner double quotes doubled.
+std::string QuoteName(const std::string& name);
+
+// The statement's column as a view (empty for Null), valid until the next step.
+std::string_view ColumnText(sqlite3_stmt* stmt, int column);
+
+} // namespace rav::eid::detail

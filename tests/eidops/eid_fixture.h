@@ -1,0 +1,76 @@
+// Builds small EIDs for the operation tests and reads back what they hold.
+#pragma once
+
+#include "database.h"
+#include "eid_format.h"
+#include "recordset.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+
+namespace rav::test
+{
+
+using Row = std::vector<db::Value>;
+
+// A new EID with the given fields; fails the test when it cannot be made.
+inline std::string MakeEid(const std::filesystem::path& file, const std::vector<eid::EidField>& fields,
+    const std::string& eic, const std::vector<Row>& rows = {})
+{
+    std::string why;
+    EXPECT_TRUE(eid::CreateEidDatabase(file.string(), fields, eic, &why)) << why;
+    if (!rows.empty()) {
+        db::Database db = db::Database::open(file.string(), db::OpenMode::Exclusive);
+        db::Recordset rs = db.openRecordset("Device");
+        for (const Row& r : rows) {
+            rs.addNew();
+            for (std::size_t i = 0; i < r.size(); ++i)
+                rs.setValue(static_cast<int>(i), r[i]);
+            rs.update();
+        }
+    }
+    return file.string();
+}
+
+// The Code/Name table of the worked examples: Code (the EIC, 5 characters)
+// and Name (10 characters).
+inline std::string MakeCodeNameEid(const std::filesystem::path& file, const std::vector<Row>& rows = {})
+{
+    return MakeEid(file, { { "Code", 5 }, { "Name", 10 } }, "Code", rows);
+}
+
+// Every record as its values in column order, ordered by `orderBy` (a
+// native SQL ORDER BY list).
+inline std::vector<Row> Records(const std::string& file, const std::string& orderBy = "rowid")
+{
+    db::Database db = db::Database::open(file, db::OpenMode::Shared);
+    db::Statement st = db.prepare("SELECT * FROM Device ORDER BY " + orderBy);
+    std::vector<Row> rows;
+    while (st.step()) {
+        Row r;
+        for (int i = 0; i < st.columnCount(); ++i)
+            r.push_back(st.column(i));
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+inline std::string IntegrityCheck(const std::string& file)
+{
+    db::Database db = db::Database::open(file, db::OpenMode::Exclusive);
+    db::Statement st = db.prepare("PRAGMA integrity_check");
+    std::string out;
+    while (st.step())
+        out += st.column(0).value_or("");
+    return out;
+}
+
+inline Row R(std::initializer_list<db::Value> values)
+{
+    return Row(values);
+}
+
+} // namespace rav::test
