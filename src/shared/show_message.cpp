@@ -76,4 +76,12 @@ std::optional<UserMessage> catalogueMessage(int code, const std::string& extra)
     return std::nullopt;
 }
 
+bool ShowMessage(int code, const std::string& extra, MessageSink& sink)
+{
+    const auto message = catalogueMessage(code, extra);
+    if (message)
+        sink.show(*message);
+    return message.has_value();
+}
+
 } // namespace rav

@@ -19,6 +19,10 @@ namespace rav
 // Any other code gives nothing: it shows no message.
 std::optional<UserMessage> catalogueMessage(int code, const std::string& extra);
 
+// Shows the catalogue message for `code` through `sink`; any other code
+// shows nothing. Returns whether a message was shown.
+bool ShowMessage(int code, const std::string& extra, MessageSink& sink);
+
 // The title every catalogue message carries.
 std::string catalogueMessageTitle();
 

@@ -57,6 +57,16 @@ TEST_F(CatalogueMessage, EveryKnownCodeHasAMessageAndNoOtherCodeHasOne)
     EXPECT_EQ(known, 16);
 }
 
+TEST_F(CatalogueMessage, ShowMessageGoesThroughTheSink)
+{
+    rav::RecordingMessageSink sink;
+    EXPECT_TRUE(rav::ShowMessage(15, "C7", sink));
+    EXPECT_FALSE(rav::ShowMessage(16, "C7", sink));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].text, "Can't chage the Part: C7");
+    EXPECT_EQ(sink.messages[0].id, "3733");
+}
+
 TEST_F(CatalogueMessage, FollowsTheUsersLanguage)
 {
     HostUtility::instance().setLanguage("de");
