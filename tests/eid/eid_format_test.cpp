@@ -1,0 +1,236 @@
+#include "database.h"
+#include "eid_format.h"
+#include "recordset.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace rav::eid;
+using rav::db::Database;
+using rav::db::OpenMode;
+using rav::test::ScratchDir;
+
+namespace
+{
+
+std::string pathIn(const ScratchDir& dir, const std::string& name)
+{
+    return (dir / name).string();
+}
+
+// Holds a file open in another process until destroyed.
+class OtherProcessHolds
+{
+public:
+    explicit OtherProcessHolds(const std::string& path)
+    {
+        int in[2], out[2];
+        EXPECT_EQ(::pipe(in), 0);
+        EXPECT_EQ(::pipe(out), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::close(in[1]);
+            ::close(out[0]);
+            const std::string prog = std::string(RAV_BIN_DIR) + "/engine_lock_probe";
+            ::execl(prog.c_str(), prog.c_str(), "hold", "shared", path.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toChild_ = in[1];
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n')
+            ready_ += c;
+        ::close(out[0]);
+    }
+    ~OtherProcessHolds()
+    {
+        ::close(toChild_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    std::string ready_;
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+};
+
+} // namespace
+
+TEST(EidCreation, CodeAndPriceExample)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "Part.eid");
+    std::string error;
+    ASSERT_TRUE(CreateEidDatabase(file, { { "Code", 20 }, { "Price", 10 } }, "Code", &error)) << error;
+    EXPECT_TRUE(IsEidDatabase(file));
+
+    Database db = Database::open(file, OpenMode::Exclusive);
+    EXPECT_EQ(db.tableNames(), std::vector<std::string> { "Device" }); // nothing else is stored
+    EXPECT_EQ(db.applicationId(), kEidApplicationId);
+    EXPECT_EQ(db.langId(), 0x0409);
+    const auto def = db.tableDef("Device");
+    ASSERT_EQ(def.fields.size(), 2u);
+    EXPECT_EQ(def.fields[0].name, "Code");
+    EXPECT_EQ(def.fields[0].size, 20);
+    EXPECT_EQ(def.fields[1].name, "Price");
+    EXPECT_EQ(def.fields[1].size, 10);
+    EXPECT_TRUE(def.fields[1].allowZeroLength);
+    ASSERT_EQ(def.indexes.size(), 1u);
+    EXPECT_EQ(def.indexes[0].name, "ExtIndexCode");
+    EXPECT_TRUE(def.indexes[0].primary);
+    EXPECT_TRUE(def.indexes[0].unique);
+    EXPECT_EQ(def.indexes[0].fieldListText(), "+Code");
+    EXPECT_EQ(EicFieldName(db), "Code");
+
+    // Zero-length values are accepted in every column, the EIC too.
+    auto rs = db.openRecordset("Device");
+    rs.addNew();
+    rs.setValue("Code", std::string());
+    rs.setValue("Price", std::string());
+    rs.update();
+    EXPECT_EQ(rs.recordCount(), 1);
+}
+
+TEST(EidCreation, TheEicMayBeAnyFieldAndOverwritesAnEarlierFile)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "Part.eid");
+    rav::test::writeFile(file, "an older file");
+    ASSERT_TRUE(CreateEidDatabase(file, { { "Maker", 30 }, { "OrderNo", 15 }, { "Price", 8 } }, "orderno"));
+    Database db = Database::open(file);
+    EXPECT_EQ(EicFieldName(db), "OrderNo");
+    EXPECT_EQ(db.tableDef("Device").fields[2].size, 8);
+}
+
+TEST(EidCreation, BadFieldListsFailWithADescriptionAndKeepTheOldFile)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "Part.eid");
+    rav::test::writeFile(file, "keep me");
+    const std::vector<std::pair<std::vector<EidField>, std::string>> cases = {
+        { {}, "at least one field" },
+        { { { "Code", 0 } }, "size" },
+        { { { "Code", 256 } }, "size" },
+        { { { "Code", 20 }, { "CODE", 5 } }, "duplicate" },
+        { { { "Part No", 20 } }, "blank" },
+        { { { "", 20 } }, "empty" },
+        { { { "Bad[", 20 } }, "Bad[" },
+        { { { "Price", 20 } }, "EIC" },
+    };
+    for (const auto& [fields, word] : cases) {
+        std::string error;
+        EXPECT_FALSE(CreateEidDatabase(file, fields, "Code", &error)) << word;
+        EXPECT_NE(error.find(word), std::string::npos) << error;
+    }
+    EXPECT_EQ(rav::test::readFile(file), "keep me");
+    std::string error;
+    EXPECT_TRUE(CreateEidDatabase(file, { { "Code", 255 } }, "Code", &error)) << error;
+}
+
+TEST(EidCreation, AFileOpenElsewhereIsNotReplaced)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "Part.eid");
+    ASSERT_TRUE(CreateEidDatabase(file, { { "Code", 20 } }, "Code"));
+    Database open = Database::open(file, OpenMode::Shared);
+    std::string error;
+    EXPECT_FALSE(CreateEidDatabase(file, { { "Other", 20 } }, "Other", &error));
+    EXPECT_NE(error.find("in use"), std::string::npos) << error;
+}
+
+TEST(EidFieldEntry, RulesInOrder)
+{
+    const std::vector<std::string> others = { "Code", "Price" };
+    EXPECT_EQ(ValidateFieldEntry("Maker", 0, others), FieldEntryError::InvalidSize);
+    EXPECT_EQ(ValidateFieldEntry("Maker", 256, others), FieldEntryError::InvalidSize);
+    EXPECT_EQ(ValidateFieldEntry("Maker", 255, others), FieldEntryError::None);
+    EXPECT_EQ(ValidateFieldEntry("Maker", 1, others), FieldEntryError::None);
+    EXPECT_EQ(ValidateFieldEntry("CODE", 20, others), FieldEntryError::DuplicateName);
+    EXPECT_EQ(ValidateFieldEntry("CODE", 0, others), FieldEntryError::InvalidSize); // size is checked first
+    EXPECT_EQ(ValidateFieldEntry("Part No", 20, others), FieldEntryError::BlankInName);
+    EXPECT_EQ(ValidateFieldEntry("Price 2", 20, { "price 2" }), FieldEntryError::DuplicateName);
+    EXPECT_EQ(ValidateFieldEntry("", 20, others), FieldEntryError::None);
+    EXPECT_EQ(ValidateFieldEntry("", 20, { "" }), FieldEntryError::DuplicateName);
+}
+
+TEST(EidRecognition, OnlyOpenableDatabasesWithADeviceTable)
+{
+    ScratchDir dir;
+    EXPECT_FALSE(IsEidDatabase(""));
+    EXPECT_FALSE(IsEidDatabase("   "));
+    EXPECT_FALSE(IsEidDatabase(pathIn(dir, "missing.eid")));
+    EXPECT_FALSE(IsEidDatabase(dir.path().string()));
+
+    const std::string text = pathIn(dir, "text.eid");
+    rav::test::writeFile(text, "Code,Price\r\nA1,1.00\r\n");
+    EXPECT_FALSE(IsEidDatabase(text));
+
+    const std::string other = pathIn(dir, "other.eid");
+    {
+        Database db = Database::create(other);
+        rav::db::TableDef t;
+        t.name = "Parts";
+        t.fields = { { "Code", 20 } };
+        db.createTable(t);
+    }
+    EXPECT_FALSE(IsEidDatabase(other));
+
+    const std::string empty = pathIn(dir, "empty.eid");
+    rav::test::writeFile(empty, "");
+    EXPECT_FALSE(IsEidDatabase(empty));
+
+    // Random bytes, with and without a database header in front.
+    std::string noise;
+    unsigned state = 7;
+    for (int i = 0; i < 16384; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise += static_cast<char>(state >> 24);
+    }
+    rav::test::writeFile(pathIn(dir, "noise.eid"), noise);
+    EXPECT_FALSE(IsEidDatabase(pathIn(dir, "noise.eid")));
+    rav::test::writeFile(pathIn(dir, "header.eid"), std::string("SQLite format 3\0", 16) + noise);
+    EXPECT_FALSE(IsEidDatabase(pathIn(dir, "header.eid")));
+
+    // Recognition is by content: an EID under another name still counts.
+    const std::string renamed = pathIn(dir, "parts.data");
+    ASSERT_TRUE(CreateEidDatabase(renamed, { { "Code", 20 } }, "Code"));
+    EXPECT_TRUE(IsEidDatabase(renamed));
+}
+
+TEST(EidRecognition, AFileHeldOpenElsewhereIsNotRecognisedMeanwhile)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "Part.eid");
+    ASSERT_TRUE(CreateEidDatabase(file, { { "Code", 20 } }, "Code"));
+    {
+        Database here = Database::open(file, OpenMode::Shared);
+        EXPECT_FALSE(IsEidDatabase(file));
+    }
+    EXPECT_TRUE(IsEidDatabase(file));
+    {
+        OtherProcessHolds other(file);
+        ASSERT_EQ(other.ready_, "ready");
+        EXPECT_FALSE(IsEidDatabase(file));
+    }
+    EXPECT_TRUE(IsEidDatabase(file));
+}
+
+TEST(EidLookup, MissingTableOrIndexIsAnError)
+{
+    ScratchDir dir;
+    const std::string file = pathIn(dir, "x.eid");
+    Database db = Database::create(file);
+    EXPECT_THROW(EicFieldName(db), rav::db::Error);
+    rav::db::TableDef t;
+    t.name = "Device";
+    t.fields = { { "Code", 20 } };
+    db.createTable(t);
+    EXPECT_THROW(EicFieldName(db), rav::db::Error);
+}
