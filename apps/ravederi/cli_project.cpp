@@ -10,8 +10,10 @@
 #include <iostream>
 #include <sstream>
 
-namespace rav::cli {
-namespace {
+namespace rav::cli
+{
+namespace
+{
 
 const char* const kUsage
     = "ravederi project build SOURCE.json OUT.dpz   write a project file from its JSON source\n"
@@ -20,7 +22,8 @@ const char* const kUsage
       "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n";
 
 // Closes the kernel's project on every way out.
-class OpenProject {
+class OpenProject
+{
 public:
     explicit OpenProject(const std::string& file)
     {
@@ -90,7 +93,7 @@ int setEic(const std::vector<std::string>& args)
     const auto words = positionals(args, 3, "FILE.dpz PART CODE");
     const std::string code = text::trimBlanks(words[2]);
     if (code.empty())
-        throw UsageError{"CODE must not be empty"};
+        throw UsageError { "CODE must not be empty" };
     OpenProject open(words[0]);
     StderrMessageSink messages;
     kernel::ProjectParts::instance().UpdateDeviceEic(words[1], code, messages);
@@ -100,7 +103,7 @@ int setEic(const std::vector<std::string>& args)
 int run(std::vector<std::string> args)
 {
     if (args.empty())
-        throw UsageError{"project needs a command"};
+        throw UsageError { "project needs a command" };
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "build")
@@ -111,10 +114,10 @@ int run(std::vector<std::string> args)
         return parts(std::move(args));
     if (command == "set-eic")
         return setEic(args);
-    throw UsageError{"unknown project command '" + command + "'"};
+    throw UsageError { "unknown project command '" + command + "'" };
 }
 
-const Registrar registrar({"project", kUsage, run});
+const Registrar registrar({ "project", kUsage, run });
 
 } // namespace
 } // namespace rav::cli

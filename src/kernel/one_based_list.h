@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace rav::kernel {
+namespace rav::kernel
+{
 
-template <typename T>
-class OneBasedList {
+template <typename T> class OneBasedList
+{
 public:
     std::size_t Count() const { return items_.size(); }
     bool empty() const { return items_.empty(); }
@@ -30,8 +31,8 @@ private:
     std::size_t check(std::size_t i) const
     {
         if (i < 1 || i > items_.size())
-            throw std::out_of_range("list index " + std::to_string(i) + " outside 1.."
-                                    + std::to_string(items_.size()));
+            throw std::out_of_range(
+                "list index " + std::to_string(i) + " outside 1.." + std::to_string(items_.size()));
         return i;
     }
     std::vector<T> items_;

@@ -4,9 +4,11 @@
 #include "show_message.h"
 #include "textcodec.h"
 
-namespace rav::kernel {
+namespace rav::kernel
+{
 
-namespace {
+namespace
+{
 
 // The device-text separator: byte 0x80 in the kernel's Windows-1252, which
 // KernelString turns into the euro sign.
@@ -36,7 +38,10 @@ void splitTokens(std::string_view rest, OneBasedList<std::string>& tokens)
     }
 }
 
-std::string nameOf(std::int32_t object) { return kernelText(O_GetName(object)); }
+std::string nameOf(std::int32_t object)
+{
+    return kernelText(O_GetName(object));
+}
 
 void show(MessageSink& messages, int code, const std::string& extra)
 {
@@ -83,7 +88,7 @@ void ProjectParts::CollectLayoutComponents()
         const std::int32_t handle = OM_SearchMask(map, &cursor, 0, 0);
         if (handle <= 0)
             break;
-        Z_ComponentRecord record{};
+        Z_ComponentRecord record {};
         if (L_ReadComponent(handle, &record) == 0)
             continue;
         PartRecord part;
@@ -98,7 +103,7 @@ void ProjectParts::CollectLayoutComponents()
 void ProjectParts::ReadPartDetails(std::size_t i)
 {
     PartRecord& part = parts_[i];
-    Z_ComponentRecord record{};
+    Z_ComponentRecord record {};
     if (L_ReadComponent(part.Handle, &record) != 0) {
         part.PartName.clear();
         part.Package.clear();
@@ -110,7 +115,7 @@ void ProjectParts::ReadPartDetails(std::size_t i)
         part.Value = ReadComponentText(part.Handle, record, TextMask::Value);
         part.Description = ReadComponentText(part.Handle, record, TextMask::Description);
     } else {
-        record = Z_ComponentRecord{};
+        record = Z_ComponentRecord {};
     }
     DeviceAttributes attributes = ParseDeviceText(record.device);
     part.FullName = std::move(attributes.FullName);
@@ -146,7 +151,7 @@ DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
     DeviceAttributes result;
     tokens_.clear();
     firstWord_.clear();
-    Z_DeviceRecord record{};
+    Z_DeviceRecord record {};
     if (D_ReadDevice(device, &record) == 0)
         return result;
     const std::string deviceText = text::trimBlanks(kernelText(record.text));
@@ -156,39 +161,47 @@ DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
     firstWord_ = deviceText.substr(0, blank);
     splitTokens(std::string_view(deviceText).substr(blank + 1), tokens_);
     switch (tokens_.Count()) {
-    case 3: result.SimRef = tokens_[3]; [[fallthrough]];
-    case 2: result.Eic = tokens_[2]; [[fallthrough]];
-    case 1: result.FullName = tokens_[1]; break;
-    default: break; // four or more: the text is not one this editor understands
+    case 3:
+        result.SimRef = tokens_[3];
+        [[fallthrough]];
+    case 2:
+        result.Eic = tokens_[2];
+        [[fallthrough]];
+    case 1:
+        result.FullName = tokens_[1];
+        break;
+    default:
+        break; // four or more: the text is not one this editor understands
     }
     return result;
 }
 
-std::string ProjectParts::ReadComponentText(std::int32_t component, const Z_ComponentRecord& record,
-                                            TextMask mask)
+std::string ProjectParts::ReadComponentText(
+    std::int32_t component, const Z_ComponentRecord& record, TextMask mask)
 {
     for (std::int32_t k = 1; k <= record.schCompCount; ++k) {
         const std::int32_t id = L_GetSchCompId(component, k);
-        Z_SchematicRecord schematic{};
+        Z_SchematicRecord schematic {};
         if (id <= 0 || C_ReadComponent(id, &schematic) <= 0)
             continue;
         const std::int32_t position = OA_SearchMask(C_CompTextArray(id), 1, static_cast<std::int32_t>(mask));
         if (position <= 0)
             continue;
-        Z_ItemRecord item{};
+        Z_ItemRecord item {};
         if (I_ReadItem(C_CompText(id, position), &item) != 0)
             return kernelText(item.text);
     }
     return "none";
 }
 
-void ProjectParts::UpdateDeviceEic(const std::string& partName, const std::string& code, MessageSink& messages)
+void ProjectParts::UpdateDeviceEic(
+    const std::string& partName, const std::string& code, MessageSink& messages)
 {
     tokens_.clear();
     // A name the kernel's code page cannot hold names no device.
     const auto name = text::utf8ToCp1252(partName);
     const std::int32_t device = name ? OM_FindName(DB_DeviceMap(), name->c_str()) : 0;
-    Z_DeviceRecord record{};
+    Z_DeviceRecord record {};
     if (D_ReadDevice(device, &record) == 0) {
         show(messages, 14, partName);
         return;

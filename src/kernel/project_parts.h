@@ -16,18 +16,19 @@
 #include <cstdint>
 #include <string>
 
-namespace rav::kernel {
+namespace rav::kernel
+{
 
 // One collected part; all texts empty unless set.
 struct PartRecord {
-    std::string CompName;    // component name (layout collection only)
-    std::string PartName;    // name of the (component's) device
-    std::string FullName;    // device text token 1
-    std::string Eic;         // device text token 2, the External Index Code
-    std::string SimRef;      // device text token 3, the simulation reference
-    std::string Package;     // symbol name (layout) or device text first word (devices)
+    std::string CompName; // component name (layout collection only)
+    std::string PartName; // name of the (component's) device
+    std::string FullName; // device text token 1
+    std::string Eic; // device text token 2, the External Index Code
+    std::string SimRef; // device text token 3, the simulation reference
+    std::string Package; // symbol name (layout) or device text first word (devices)
     std::string Description; // component text with mask 4 (layout, after ReadPartDetails)
-    std::string Value;       // component text with mask 8 (layout, after ReadPartDetails)
+    std::string Value; // component text with mask 8 (layout, after ReadPartDetails)
     std::int32_t Handle = 0; // layout component handle or device handle
     bool operator==(const PartRecord&) const = default;
 };
@@ -43,7 +44,8 @@ struct DeviceAttributes {
 // Masks of the component texts the editor reads.
 enum class TextMask : std::int32_t { Description = 4, Value = 8 };
 
-class ProjectParts {
+class ProjectParts
+{
 public:
     static ProjectParts& instance();
 

@@ -7,9 +7,11 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace rav::dpz {
+namespace rav::dpz
+{
 
-namespace {
+namespace
+{
 
 // The schema of a project file, version 1.
 //
@@ -96,7 +98,10 @@ SELECT
  (SELECT count(*) FROM (SELECT number, data FROM system_table))
 )sql";
 
-std::string quoted(const std::filesystem::path& file) { return "\"" + file.string() + "\""; }
+std::string quoted(const std::filesystem::path& file)
+{
+    return "\"" + file.string() + "\"";
+}
 
 std::string engineMessage(sqlite3* db)
 {
@@ -111,12 +116,16 @@ std::int64_t pragmaInt(sqlite3* db, const char* pragma)
 
 } // namespace
 
-void DbCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db)
+void DbCloser::operator()(sqlite3* db) const
 {
-    if (sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_,
-                           nullptr)
+    sqlite3_close_v2(db);
+}
+
+Statement::Statement(sqlite3* db, std::string_view sql)
+    : db_(db)
+{
+    if (sqlite3_prepare_v3(
+            db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr)
         != SQLITE_OK) {
         std::string message = engineMessage(db);
         sqlite3_finalize(stmt_);
@@ -125,7 +134,9 @@ Statement::Statement(sqlite3* db, std::string_view sql) : db_(db)
     }
 }
 
-Statement::Statement(Statement&& other) noexcept : stmt_(other.stmt_), db_(other.db_)
+Statement::Statement(Statement&& other) noexcept
+    : stmt_(other.stmt_)
+    , db_(other.db_)
 {
     other.stmt_ = nullptr;
 }
@@ -141,7 +152,10 @@ Statement& Statement::operator=(Statement&& other) noexcept
     return *this;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement()
+{
+    sqlite3_finalize(stmt_);
+}
 
 void Statement::bindBytes(int index, std::string_view bytes)
 {
@@ -155,9 +169,15 @@ void Statement::bindText(int index, std::string_view utf8)
     sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-void Statement::bindInt(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void Statement::bindInt(int index, std::int64_t value)
+{
+    sqlite3_bind_int64(stmt_, index, value);
+}
 
-void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
+void Statement::bindNull(int index)
+{
+    sqlite3_bind_null(stmt_, index);
+}
 
 bool Statement::step()
 {
@@ -184,11 +204,18 @@ std::string Statement::bytes(int column) const
     return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size)) : std::string();
 }
 
-std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t Statement::integer(int column) const
+{
+    return sqlite3_column_int64(stmt_, column);
+}
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
 
-Transaction::Transaction(sqlite3* db) : db_(db)
+Transaction::Transaction(sqlite3* db)
+    : db_(db)
 {
     exec(db_, "BEGIN IMMEDIATE");
     open_ = true;
@@ -234,7 +261,7 @@ Db openProject(const std::filesystem::path& file)
     // plain "not a project" message instead of an engine error.
     {
         std::ifstream in(file, std::ios::binary);
-        std::array<char, 16> magic{};
+        std::array<char, 16> magic {};
         in.read(magic.data(), magic.size());
         if (!in || std::memcmp(magic.data(), "SQLite format 3", 16) != 0)
             throw Error(quoted(file) + " is not a project file.");
@@ -257,7 +284,7 @@ Db openProject(const std::filesystem::path& file)
         const std::int64_t version = pragmaInt(raw, "PRAGMA user_version");
         if (version > kSchemaVersion)
             throw Error("The project file " + quoted(file) + " was written by a newer program (format "
-                        + std::to_string(version) + ").");
+                + std::to_string(version) + ").");
         if (version < 1)
             throw damaged(file, "no format version");
         {
@@ -277,8 +304,8 @@ Db openProject(const std::filesystem::path& file)
         {
             Statement refs(raw, "PRAGMA foreign_key_check");
             if (refs.step())
-                throw damaged(file, "a row of table " + refs.bytes(0) + " refers to a missing row of table "
-                                        + refs.bytes(2));
+                throw damaged(file,
+                    "a row of table " + refs.bytes(0) + " refers to a missing row of table " + refs.bytes(2));
         }
     } catch (const Error& e) {
         const std::string what = e.what();
@@ -294,8 +321,8 @@ Db openProject(const std::filesystem::path& file)
 Db createProject(const std::filesystem::path& file)
 {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(
+        file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     Db db(raw);
     if (rc != SQLITE_OK)
         throw Error("Cannot create the project file " + quoted(file) + ": " + engineMessage(raw) + ".");

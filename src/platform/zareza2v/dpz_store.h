@@ -13,7 +13,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace rav::dpz {
+namespace rav::dpz
+{
 
 // "RvPj" in the file header's application id field, so that `file` and
 // other tools can tell a project from any other SQLite database.
@@ -30,7 +31,8 @@ inline constexpr int kHelpFollowOffset = 2044;
 inline constexpr int kSystemTableSize = 4096;
 
 // Every failure of this layer: the message is a full sentence for the user.
-class Error : public std::runtime_error {
+class Error : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
@@ -43,7 +45,8 @@ using Db = std::unique_ptr<sqlite3, DbCloser>;
 // A prepared statement, finalized with the object. Texts of the design data
 // are Windows-1252 bytes and are bound and read as BLOBs, never as TEXT, so
 // that SQLite never sees (or "fixes") non-UTF-8 bytes.
-class Statement {
+class Statement
+{
 public:
     Statement() = default;
     Statement(sqlite3* db, std::string_view sql);
@@ -73,7 +76,8 @@ private:
 };
 
 // BEGIN IMMEDIATE now, ROLLBACK in the destructor unless commit() ran.
-class Transaction {
+class Transaction
+{
 public:
     explicit Transaction(sqlite3* db);
     ~Transaction();

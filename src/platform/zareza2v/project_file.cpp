@@ -8,9 +8,11 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace rav::project {
+namespace rav::project
+{
 
-namespace {
+namespace
+{
 
 constexpr std::string_view kSeparatorUtf8 = "\xE2\x82\xAC";
 
@@ -45,16 +47,23 @@ std::string encode(const std::string& utf8, const std::string& where)
     auto bytes = text::utf8ToCp1252(utf8, &bad);
     if (!bytes)
         throw ProjectError(where + ": the character \"" + bad + "\" (" + codePoint(bad)
-                           + ") cannot be stored in a project, whose texts are Windows-1252");
+            + ") cannot be stored in a project, whose texts are Windows-1252");
     return std::move(*bytes);
 }
 
-std::string at(const std::string& list, std::size_t i) { return list + "[" + std::to_string(i) + "]"; }
+std::string at(const std::string& list, std::size_t i)
+{
+    return list + "[" + std::to_string(i) + "]";
+}
 
 // Removes a half-written file unless released.
-class TempFile {
+class TempFile
+{
 public:
-    explicit TempFile(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit TempFile(std::filesystem::path path)
+        : path_(std::move(path))
+    {
+    }
     ~TempFile()
     {
         if (!path_.empty()) {
@@ -111,14 +120,14 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
             for (std::size_t k = 0; k < d.tokens->size(); ++k) {
                 encode((*d.tokens)[k], at(where + ".tokens", k));
                 if ((*d.tokens)[k].find(kSeparatorUtf8) != std::string::npos)
-                    throw ProjectError(at(where + ".tokens", k)
-                                       + ": a token cannot hold \"\u20ac\", the token separator");
+                    throw ProjectError(
+                        at(where + ".tokens", k) + ": a token cannot hold \"\u20ac\", the token separator");
             }
-        EncodedDevice e{encode(d.name, where + ".name"), encode(d.library, where + ".library"),
-                        encode(deviceText(d), where + ".firstWord")};
+        EncodedDevice e { encode(d.name, where + ".name"), encode(d.library, where + ".library"),
+            encode(deviceText(d), where + ".firstWord") };
         if (e.text.size() > dpz::kMaxDeviceText)
-            throw ProjectError(where + ": the device text is longer than " + std::to_string(dpz::kMaxDeviceText)
-                               + " bytes");
+            throw ProjectError(
+                where + ": the device text is longer than " + std::to_string(dpz::kMaxDeviceText) + " bytes");
         devices.push_back(std::move(e));
     }
 
@@ -149,7 +158,8 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
             std::vector<std::pair<int, std::string>> items;
             for (std::size_t k = 0; k < c.schematic[j].texts.size(); ++k) {
                 const TextItem& t = c.schematic[j].texts[k];
-                items.emplace_back(t.mask, encode(t.text, at(at(where + ".schematic", j) + ".texts", k) + ".text"));
+                items.emplace_back(
+                    t.mask, encode(t.text, at(at(where + ".schematic", j) + ".texts", k) + ".text"));
             }
             e.schematic.push_back(std::move(items));
         }
@@ -207,9 +217,11 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
             }
         }
         {
-            dpz::Statement comp(db.get(), "INSERT INTO component(id, name, symbol, device) VALUES (?1, ?2, ?3, ?4)");
+            dpz::Statement comp(
+                db.get(), "INSERT INTO component(id, name, symbol, device) VALUES (?1, ?2, ?3, ?4)");
             dpz::Statement sch(db.get(), "INSERT INTO sch_component(id, component) VALUES (?1, ?2)");
-            dpz::Statement item(db.get(), "INSERT INTO text_item(sch_component, mask, text) VALUES (?1, ?2, ?3)");
+            dpz::Statement item(
+                db.get(), "INSERT INTO text_item(sch_component, mask, text) VALUES (?1, ?2, ?3)");
             std::int64_t schId = 0;
             for (std::size_t i = 0; i < components.size(); ++i) {
                 const EncodedComponent& c = components[i];
@@ -325,18 +337,19 @@ Project readDpz(const std::filesystem::path& file)
                 if (it == componentIds.end())
                     continue; // refused by openProject's reference check already
                 auto& schematic = p.components[it->second].schematic;
-                schIds[s.integer(0)] = {it->second, schematic.size()};
+                schIds[s.integer(0)] = { it->second, schematic.size() };
                 schematic.emplace_back();
             }
         }
         {
-            dpz::Statement s(raw, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
+            dpz::Statement s(
+                raw, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
             while (s.step()) {
                 auto it = schIds.find(s.integer(0));
                 if (it == schIds.end())
                     continue;
                 p.components[it->second.first].schematic[it->second.second].texts.push_back(
-                    {static_cast<int>(s.integer(1)), dec(s.bytes(2))});
+                    { static_cast<int>(s.integer(1)), dec(s.bytes(2)) });
             }
         }
         {
@@ -351,7 +364,7 @@ Project readDpz(const std::filesystem::path& file)
                 const std::string data = s.bytes(0);
                 if (data.size() >= static_cast<std::size_t>(dpz::kHelpFollowOffset) + 4)
                     p.helpFollow = data.compare(static_cast<std::size_t>(dpz::kHelpFollowOffset), 4,
-                                                std::string(4, '\0'))
+                                       std::string(4, '\0'))
                         != 0;
             }
         }

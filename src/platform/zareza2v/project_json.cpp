@@ -19,9 +19,11 @@
 #include <QJsonValue>
 #include <algorithm>
 
-namespace rav::project {
+namespace rav::project
+{
 
-namespace {
+namespace
+{
 
 constexpr const char* kFormat = "ravederi-project";
 constexpr int kVersion = 1;
@@ -34,8 +36,8 @@ constexpr int kVersion = 1;
 void onlyKeys(const QJsonObject& object, std::initializer_list<const char*> allowed, const std::string& where)
 {
     for (const QString& key : object.keys()) {
-        const bool known = std::any_of(allowed.begin(), allowed.end(),
-                                       [&](const char* k) { return key == QLatin1String(k); });
+        const bool known = std::any_of(
+            allowed.begin(), allowed.end(), [&](const char* k) { return key == QLatin1String(k); });
         if (!known)
             fail(where, "unknown key \"" + key.toStdString() + "\"");
     }
@@ -81,9 +83,15 @@ std::vector<std::string> texts(const QJsonValue& value, const std::string& where
     return out;
 }
 
-std::string at(const std::string& list, qsizetype i) { return list + "[" + std::to_string(i) + "]"; }
+std::string at(const std::string& list, qsizetype i)
+{
+    return list + "[" + std::to_string(i) + "]";
+}
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 QJsonArray toArray(const std::vector<std::string>& list)
 {
@@ -97,20 +105,22 @@ QJsonArray toArray(const std::vector<std::string>& list)
 
 Project parseJson(const std::string& json)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
     if (error.error != QJsonParseError::NoError) {
         const auto offset = static_cast<std::size_t>(std::max(0, error.offset));
-        const auto line = 1 + std::count(json.begin(), json.begin() + static_cast<std::ptrdiff_t>(std::min(offset, json.size())), '\n');
+        const auto line = 1
+            + std::count(json.begin(),
+                json.begin() + static_cast<std::ptrdiff_t>(std::min(offset, json.size())), '\n');
         throw ProjectError("line " + std::to_string(line) + ": " + error.errorString().toStdString());
     }
     if (!doc.isObject())
         fail("project", "a JSON object is expected");
     const QJsonObject root = doc.object();
     onlyKeys(root,
-             {"format", "version", "name", "hierarchies", "currentHierarchy", "helpFollow", "symbols", "strings",
-              "devices", "components"},
-             "project");
+        { "format", "version", "name", "hierarchies", "currentHierarchy", "helpFollow", "symbols", "strings",
+            "devices", "components" },
+        "project");
     if (root.value("format").toString() != QLatin1String(kFormat))
         fail("format", std::string("must be \"") + kFormat + "\"");
     if (!root.value("version").isDouble() || root.value("version").toDouble() != kVersion)
@@ -143,7 +153,7 @@ Project parseJson(const std::string& json)
     for (qsizetype i = 0; i < devices.size(); ++i) {
         const std::string where = at("devices", i);
         const QJsonObject o = object(devices[i], where);
-        onlyKeys(o, {"name", "library", "firstWord", "tokens"}, where);
+        onlyKeys(o, { "name", "library", "firstWord", "tokens" }, where);
         Device d;
         d.name = text(o.value("name"), where + ".name");
         d.library = optionalText(o, "library", where);
@@ -157,7 +167,7 @@ Project parseJson(const std::string& json)
     for (qsizetype i = 0; i < components.size(); ++i) {
         const std::string where = at("components", i);
         const QJsonObject o = object(components[i], where);
-        onlyKeys(o, {"name", "symbol", "device", "schematic"}, where);
+        onlyKeys(o, { "name", "symbol", "device", "schematic" }, where);
         Component c;
         c.name = text(o.value("name"), where + ".name");
         c.symbol = optionalText(o, "symbol", where);
@@ -166,18 +176,18 @@ Project parseJson(const std::string& json)
         for (qsizetype j = 0; j < schematic.size(); ++j) {
             const std::string sw = at(where + ".schematic", j);
             const QJsonObject so = object(schematic[j], sw);
-            onlyKeys(so, {"texts"}, sw);
+            onlyKeys(so, { "texts" }, sw);
             SchematicComponent sc;
             const QJsonArray items = array(so.value("texts"), sw + ".texts");
             for (qsizetype k = 0; k < items.size(); ++k) {
                 const std::string iw = at(sw + ".texts", k);
                 const QJsonObject io = object(items[k], iw);
-                onlyKeys(io, {"mask", "text"}, iw);
+                onlyKeys(io, { "mask", "text" }, iw);
                 const QJsonValue mask = io.value("mask");
                 if (!mask.isDouble() || mask.toDouble() != static_cast<double>(mask.toInt())
                     || mask.toInt() < 0)
                     fail(iw + ".mask", "a whole number of at least 0 is expected");
-                sc.texts.push_back({mask.toInt(), text(io.value("text"), iw + ".text")});
+                sc.texts.push_back({ mask.toInt(), text(io.value("text"), iw + ".text") });
             }
             c.schematic.push_back(std::move(sc));
         }
@@ -226,8 +236,8 @@ std::string toJson(const Project& p)
         for (const SchematicComponent& sc : c.schematic) {
             QJsonArray items;
             for (const TextItem& t : sc.texts)
-                items.append(QJsonObject{{"mask", t.mask}, {"text", q(t.text)}});
-            schematic.append(QJsonObject{{"texts", items}});
+                items.append(QJsonObject { { "mask", t.mask }, { "text", q(t.text) } });
+            schematic.append(QJsonObject { { "texts", items } });
         }
         o["schematic"] = schematic;
         components.append(o);

@@ -1,8 +1,10 @@
 #include "project_model.h"
 
-namespace rav::project {
+namespace rav::project
+{
 
-namespace {
+namespace
+{
 // The device-text separator, byte 0x80 in Windows-1252, as UTF-8.
 constexpr std::string_view kSeparator = "\xE2\x82\xAC";
 } // namespace

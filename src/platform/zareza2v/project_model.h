@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
-namespace rav::project {
+namespace rav::project
+{
 
 // A failure to read, check or write a project; the message names the place
 // ("devices[3].tokens[1]") or the file, and what is wrong.
-class ProjectError : public std::runtime_error {
+class ProjectError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
@@ -57,11 +59,11 @@ struct Project {
     std::string name;
     std::vector<std::string> hierarchies;
     std::optional<std::size_t> currentHierarchy; // index into hierarchies
-    std::vector<std::string> symbols;            // unique names
+    std::vector<std::string> symbols; // unique names
     std::vector<Device> devices;
     std::vector<Component> components;
     std::map<std::string, std::string> strings; // the kernel's string table
-    bool helpFollow = false;                     // system table 12, byte 2044
+    bool helpFollow = false; // system table 12, byte 2044
     bool operator==(const Project&) const = default;
 };
 

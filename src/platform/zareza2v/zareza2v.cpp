@@ -14,7 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using rav::dpz::Statement;
 
@@ -46,7 +47,10 @@ std::int32_t makeHandle(Kind kind, std::size_t index)
     return static_cast<std::int32_t>(kind) << kKindShift | static_cast<std::int32_t>(index + 1);
 }
 
-Kind kindOf(std::int32_t handle) { return static_cast<Kind>(handle >> kKindShift); }
+Kind kindOf(std::int32_t handle)
+{
+    return static_cast<Kind>(handle >> kKindShift);
+}
 
 // The index a handle of `kind` denotes, or -1. `count` bounds the index.
 std::int64_t indexOf(std::int32_t handle, Kind kind, std::size_t count)
@@ -59,13 +63,13 @@ std::int64_t indexOf(std::int32_t handle, Kind kind, std::size_t count)
 
 struct Device {
     std::int64_t rowid;
-    std::int32_t name;    // text handles
+    std::int32_t name; // text handles
     std::int32_t library;
     std::int32_t text;
 };
 
 struct Component {
-    std::int32_t name;   // text handle
+    std::int32_t name; // text handle
     std::int32_t symbol; // symbol handle or 0
     std::int32_t device; // device handle or 0
     std::uint32_t firstSch; // schematic components are stored per component,
@@ -92,8 +96,8 @@ struct Project {
     std::deque<std::string> texts;
     std::int32_t name = 0;
     std::vector<std::int32_t> hierarchies; // name text handles
-    std::int64_t currentHierarchy = -1;    // index, -1: none
-    std::vector<std::int32_t> symbols;     // name text handles
+    std::int64_t currentHierarchy = -1; // index, -1: none
+    std::vector<std::int32_t> symbols; // name text handles
     std::vector<Device> devices;
     std::unordered_map<std::string, std::size_t> deviceByName;
     std::vector<Component> components;
@@ -131,9 +135,15 @@ State& state()
     return s;
 }
 
-Project* open() { return state().project.get(); }
+Project* open()
+{
+    return state().project.get();
+}
 
-void fail(std::string message) { state().lastError = std::move(message); }
+void fail(std::string message)
+{
+    state().lastError = std::move(message);
+}
 
 // Maps the ids of one table to indexes while the project loads.
 using IdMap = std::unordered_map<std::int64_t, std::size_t>;
@@ -186,8 +196,8 @@ std::unique_ptr<Project> load(const std::string& path)
                 deviceIds[s.integer(0)] = index;
                 std::string name = s.bytes(1);
                 p->deviceByName.emplace(name, index);
-                p->devices.push_back(
-                    {s.integer(0), p->addText(std::move(name)), p->addText(s.bytes(2)), p->addText(s.bytes(3))});
+                p->devices.push_back({ s.integer(0), p->addText(std::move(name)), p->addText(s.bytes(2)),
+                    p->addText(s.bytes(3)) });
             }
         }
         {
@@ -195,7 +205,7 @@ std::unique_ptr<Project> load(const std::string& path)
             while (s.step()) {
                 const std::size_t index = checkedCount(p->components.size(), "components");
                 componentIds[s.integer(0)] = index;
-                Component c{p->addText(s.bytes(1)), 0, 0, 0, 0};
+                Component c { p->addText(s.bytes(1)), 0, 0, 0, 0 };
                 if (!s.isNull(2)) {
                     auto it = symbolIds.find(s.integer(2));
                     if (it == symbolIds.end())
@@ -227,7 +237,7 @@ std::unique_ptr<Project> load(const std::string& path)
                     throw rav::dpz::Error("schematic components out of order");
                 ++c.schCount;
                 schIds[s.integer(0)] = index;
-                p->schComps.push_back({static_cast<std::uint32_t>(it->second), 0, 0});
+                p->schComps.push_back({ static_cast<std::uint32_t>(it->second), 0, 0 });
             }
         }
         {
@@ -243,7 +253,7 @@ std::unique_ptr<Project> load(const std::string& path)
                 else if (sc.firstItem + sc.itemCount != index)
                     throw rav::dpz::Error("text items out of order");
                 ++sc.itemCount;
-                p->items.push_back({static_cast<std::int32_t>(s.integer(1)), p->addText(s.bytes(2))});
+                p->items.push_back({ static_cast<std::int32_t>(s.integer(1)), p->addText(s.bytes(2)) });
             }
         }
         {
@@ -313,33 +323,50 @@ bool mapShape(std::int32_t map, std::size_t& count, Kind& entryKind)
         count = p->devices.size();
         entryKind = Kind::Device;
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
-std::int32_t projectHandle(Kind kind) { return open() ? makeHandle(kind, 0) : 0; }
+std::int32_t projectHandle(Kind kind)
+{
+    return open() ? makeHandle(kind, 0) : 0;
+}
 
 } // namespace
 
 extern "C" {
 
-int32_t DB_DataBase(void) { return projectHandle(Kind::Database); }
+int32_t DB_DataBase(void)
+{
+    return projectHandle(Kind::Database);
+}
 
 int32_t DB_CurHier(void)
 {
     Project* p = open();
-    return p && p->currentHierarchy >= 0 ? makeHandle(Kind::Hierarchy, static_cast<std::size_t>(p->currentHierarchy))
-                                         : 0;
+    return p && p->currentHierarchy >= 0
+        ? makeHandle(Kind::Hierarchy, static_cast<std::size_t>(p->currentHierarchy))
+        : 0;
 }
 
-int32_t DB_HierarchyMap(void) { return projectHandle(Kind::HierarchyMap); }
-int32_t DB_LayCompMap(void) { return projectHandle(Kind::LayCompMap); }
-int32_t DB_DeviceMap(void) { return projectHandle(Kind::DeviceMap); }
+int32_t DB_HierarchyMap(void)
+{
+    return projectHandle(Kind::HierarchyMap);
+}
+int32_t DB_LayCompMap(void)
+{
+    return projectHandle(Kind::LayCompMap);
+}
+int32_t DB_DeviceMap(void)
+{
+    return projectHandle(Kind::DeviceMap);
+}
 
 int32_t OM_GetFirst(int32_t map)
 {
     std::size_t count = 0;
-    Kind kind{};
+    Kind kind {};
     // The cursor is the index of the next entry; it starts at 0, so "start
     // cursor" is a valid result and failure is told by the map alone.
     return mapShape(map, count, kind) ? 0 : -1;
@@ -348,7 +375,7 @@ int32_t OM_GetFirst(int32_t map)
 int32_t OM_SearchMask(int32_t map, int32_t* cursor, int32_t mask1, int32_t mask2)
 {
     std::size_t count = 0;
-    Kind kind{};
+    Kind kind {};
     if (!cursor || !mapShape(map, count, kind) || mask1 != 0 || mask2 != 0)
         return 0;
     if (*cursor < 0 || static_cast<std::size_t>(*cursor) >= count)
@@ -361,7 +388,7 @@ int32_t OM_SearchMask(int32_t map, int32_t* cursor, int32_t mask1, int32_t mask2
 int32_t OM_Object(int32_t map, int32_t entry)
 {
     std::size_t count = 0;
-    Kind kind{};
+    Kind kind {};
     if (!mapShape(map, count, kind))
         return 0;
     return indexOf(entry, kind, count) >= 0 ? entry : 0;
@@ -371,7 +398,7 @@ int32_t OM_FindName(int32_t map, const char* name)
 {
     Project* p = open();
     std::size_t count = 0;
-    Kind kind{};
+    Kind kind {};
     if (!p || !name || !mapShape(map, count, kind) || kind != Kind::Device)
         return 0;
     auto it = p->deviceByName.find(name);
@@ -384,7 +411,8 @@ int32_t O_GetName(int32_t object)
     if (!p || object <= 0)
         return 0;
     switch (kindOf(object)) {
-    case Kind::Database: return object == makeHandle(Kind::Database, 0) ? p->name : 0;
+    case Kind::Database:
+        return object == makeHandle(Kind::Database, 0) ? p->name : 0;
     case Kind::Hierarchy: {
         const std::int64_t i = indexOf(object, Kind::Hierarchy, p->hierarchies.size());
         return i < 0 ? 0 : p->hierarchies[static_cast<std::size_t>(i)];
@@ -401,11 +429,15 @@ int32_t O_GetName(int32_t object)
         const Device* d = deviceOf(object);
         return d ? d->name : 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
-int32_t D_Device(int32_t device) { return deviceOf(device) ? device : 0; }
+int32_t D_Device(int32_t device)
+{
+    return deviceOf(device) ? device : 0;
+}
 
 int32_t S_Symbol(int32_t symbol)
 {
@@ -631,7 +663,10 @@ int32_t Z_OpenProject(const char* path)
     return 0;
 }
 
-void Z_CloseProject(void) { state().project.reset(); }
+void Z_CloseProject(void)
+{
+    state().project.reset();
+}
 
 int32_t Z_SaveProjectAs(const char* path)
 {
@@ -672,6 +707,9 @@ void Z_SetHelpDisplay(Z_HelpDisplayFn display, void* context)
     state().helpContext = context;
 }
 
-const char* Z_LastError(void) { return state().lastError.c_str(); }
+const char* Z_LastError(void)
+{
+    return state().lastError.c_str();
+}
 
 } // extern "C"

@@ -41,44 +41,44 @@ extern "C" {
 
 /* Component record: 36 bytes, nine 32-bit words. */
 typedef struct Z_ComponentRecord {
-    int32_t handle;      /* +0  the layout component itself */
-    int32_t name;        /* +4  text handle: the component name ("R12") */
-    int32_t reserved8;   /* +8  0 */
-    int32_t reserved12;  /* +12 0 */
-    int32_t reserved16;  /* +16 0 */
-    int32_t symbol;      /* +20 symbol handle, 0 when the component has none */
-    int32_t device;      /* +24 device handle, 0 when the component has none */
-    int32_t reserved28;  /* +28 0 */
+    int32_t handle; /* +0  the layout component itself */
+    int32_t name; /* +4  text handle: the component name ("R12") */
+    int32_t reserved8; /* +8  0 */
+    int32_t reserved12; /* +12 0 */
+    int32_t reserved16; /* +16 0 */
+    int32_t symbol; /* +20 symbol handle, 0 when the component has none */
+    int32_t device; /* +24 device handle, 0 when the component has none */
+    int32_t reserved28; /* +28 0 */
     int32_t schCompCount; /* +32 number of schematic component ids (L_GetSchCompId) */
 } Z_ComponentRecord;
 
 /* Device record: 24 bytes, six 32-bit words. */
 typedef struct Z_DeviceRecord {
-    int32_t handle;     /* +0  the device itself */
-    int32_t name;       /* +4  text handle: the device name */
-    int32_t library;    /* +8  text handle: the library the device comes from;
-                           D_ChangeDevice wants it back unchanged as text 1 */
-    int32_t text;       /* +12 text handle: the device text, "FIRSTWORD tok1\x80tok2\x80tok3" */
+    int32_t handle; /* +0  the device itself */
+    int32_t name; /* +4  text handle: the device name */
+    int32_t library; /* +8  text handle: the library the device comes from;
+                        D_ChangeDevice wants it back unchanged as text 1 */
+    int32_t text; /* +12 text handle: the device text, "FIRSTWORD tok1\x80tok2\x80tok3" */
     int32_t reserved16; /* +16 0 */
     int32_t reserved20; /* +20 0 */
 } Z_DeviceRecord;
 
 /* Schematic component record: 48 bytes, twelve 32-bit words. */
 typedef struct Z_SchematicRecord {
-    int32_t handle;       /* +0  the schematic component id */
-    int32_t component;    /* +4  the layout component it belongs to */
-    int32_t textArray;    /* +8  its text array (as C_CompTextArray) */
-    int32_t textCount;    /* +12 number of text items in that array */
-    int32_t reserved[8];  /* +16..+44 0 */
+    int32_t handle; /* +0  the schematic component id */
+    int32_t component; /* +4  the layout component it belongs to */
+    int32_t textArray; /* +8  its text array (as C_CompTextArray) */
+    int32_t textCount; /* +12 number of text items in that array */
+    int32_t reserved[8]; /* +16..+44 0 */
 } Z_SchematicRecord;
 
 /* Text item record: 52 bytes, thirteen 32-bit words. */
 typedef struct Z_ItemRecord {
-    int32_t handle;       /* +0  the text item itself */
-    int32_t mask;         /* +4  the item's mask bits (4: description, 8: value) */
-    int32_t reserved[9];  /* +8..+40 0 */
-    int32_t text;         /* +44 text handle: the item text */
-    int32_t reserved48;   /* +48 0 */
+    int32_t handle; /* +0  the text item itself */
+    int32_t mask; /* +4  the item's mask bits (4: description, 8: value) */
+    int32_t reserved[9]; /* +8..+40 0 */
+    int32_t text; /* +44 text handle: the item text */
+    int32_t reserved48; /* +48 0 */
 } Z_ItemRecord;
 
 #ifdef __cplusplus

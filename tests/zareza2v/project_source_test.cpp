@@ -1,0 +1,220 @@
+// Project sources in JSON, their checks when built, and the project commands
+// of the command-line tool.
+#include "project_model.h"
+#include "test_env.h"
+#include "textcodec.h"
+#include "zareza2v.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+using rav::project::ProjectError;
+using rav::test::readFile;
+using rav::test::runProgram;
+using rav::test::ScratchDir;
+using rav::test::writeFile;
+
+const std::string kTool = std::string(RAV_BIN_DIR) + "/ravederi";
+
+// A source with every device-text form and every optional key.
+const char* const kSource = R"json({
+  "format": "ravederi-project", "version": 1,
+  "name": "Caf\u00e9 board",
+  "hierarchies": ["Main", "Sub"], "currentHierarchy": "Sub", "helpFollow": true,
+  "symbols": ["R0805"],
+  "strings": {"HOST": "x"},
+  "devices": [
+    {"name": "ONE", "library": "lib", "firstWord": "R0805", "tokens": ["A"]},
+    {"name": "TRAIL", "firstWord": "R0805", "tokens": ["A", ""]},
+    {"name": "BARE", "firstWord": "R0805"},
+    {"name": "EMPTY", "firstWord": "", "tokens": [""]},
+    {"name": "FOUR", "firstWord": "X\u20ac", "tokens": ["1", "2", "3", "4 with blanks"]}
+  ],
+  "components": [
+    {"name": "R1", "symbol": "R0805", "device": "ONE",
+     "schematic": [{"texts": [{"mask": 8, "text": "10k \u20ac0.01"}]}, {"texts": []}]},
+    {"name": "X1"}
+  ]
+})json";
+
+std::string quote(const std::string& s)
+{
+    return "'" + s + "'";
+}
+
+TEST(ProjectSource, BuildAndReadBackGiveTheSameProject)
+{
+    ScratchDir dir;
+    const auto project = rav::project::parseJson(kSource);
+    ASSERT_EQ(project.devices.size(), 5u);
+    EXPECT_EQ(rav::project::deviceText(project.devices[1]), "R0805 A\xE2\x82\xAC");
+    EXPECT_EQ(rav::project::deviceText(project.devices[2]), "R0805");
+    EXPECT_EQ(rav::project::deviceText(project.devices[3]), " ");
+    EXPECT_EQ(project.currentHierarchy, 1u);
+
+    rav::project::writeDpz(project, dir / "p.dpz");
+    EXPECT_EQ(rav::project::readDpz(dir / "p.dpz"), project);
+    EXPECT_EQ(rav::project::parseJson(rav::project::toJson(project)), project);
+
+    // What the kernel sees is Windows-1252 with the 0x80 separator.
+    ASSERT_NE(Z_OpenProject((dir / "p.dpz").c_str()), 0) << Z_LastError();
+    EXPECT_STREQ(Z_TextPointer(O_GetName(DB_DataBase())), "Caf\xE9 board");
+    Z_DeviceRecord r {};
+    ASSERT_NE(D_ReadDevice(OM_FindName(DB_DeviceMap(), "FOUR"), &r), 0);
+    EXPECT_STREQ(Z_TextPointer(r.text),
+        "X\x80 1\x80"
+        "2\x80"
+        "3\x80"
+        "4 with blanks");
+    Z_CloseProject();
+}
+
+TEST(ProjectSource, CharactersOutsideWindows1252AreReportedWithTheirPlace)
+{
+    ScratchDir dir;
+    auto project = rav::project::parseJson(kSource);
+    project.components[0].schematic[0].texts[0].text = "10 k\xCE\xA9"; // Ω
+    try {
+        rav::project::writeDpz(project, dir / "p.dpz");
+        FAIL() << "the build accepted a character Windows-1252 cannot hold";
+    } catch (const ProjectError& e) {
+        const std::string what = e.what();
+        EXPECT_NE(what.find("components[0].schematic[0].texts[0].text"), std::string::npos) << what;
+        EXPECT_NE(what.find("\xCE\xA9"), std::string::npos) << what;
+        EXPECT_NE(what.find("U+03A9"), std::string::npos) << what;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.dpz"));
+
+    project = rav::project::parseJson(kSource);
+    project.devices[0].name = "RES\xE2\x80\x93"
+                              "1"; // en dash is in Windows-1252
+    project.components[0].device = project.devices[0].name;
+    EXPECT_NO_THROW(rav::project::writeDpz(project, dir / "ok.dpz"));
+    project.devices[0].tokens->at(0) = "\xE4\xB8\xAD"; // 中
+    EXPECT_THROW(rav::project::writeDpz(project, dir / "p.dpz"), ProjectError);
+}
+
+TEST(ProjectSource, MistakesInTheSourceAreNamed)
+{
+    ScratchDir dir;
+    auto expectError = [&](const std::string& json, const std::string& phrase) {
+        try {
+            rav::project::writeDpz(rav::project::parseJson(json), dir / "p.dpz");
+            ADD_FAILURE() << "accepted: " << json;
+        } catch (const ProjectError& e) {
+            EXPECT_NE(std::string(e.what()).find(phrase), std::string::npos) << e.what();
+        }
+    };
+    const std::string head = R"({"format": "ravederi-project", "version": 1, "name": "P", )";
+    expectError("{\n\"format\": \n", "line 3");
+    expectError(R"({"format": "other", "version": 1, "name": "P"})", "format");
+    expectError(head + R"("devise": []})", "unknown key \"devise\"");
+    expectError(head + R"("components": [{"name": "R1", "device": "NONE"}]})", "components[0].device");
+    expectError(head + R"("components": [{"name": "R1", "symbol": "S"}]})", "components[0].symbol");
+    expectError(head + R"("devices": [{"name": "D"}, {"name": "D"}]})", "listed twice");
+    expectError(head + R"("devices": [{"name": "D", "firstWord": "A B"}]})", "devices[0].firstWord");
+    expectError(head + R"("devices": [{"name": "D", "firstWord": "A", "tokens": ["x\u20acy"]}]})",
+        "devices[0].tokens[0]");
+    expectError(head + R"("hierarchies": ["Main"], "currentHierarchy": "Other"})", "currentHierarchy");
+    expectError(
+        head + R"("components": [{"name": "R1", "schematic": [{"texts": [{"mask": 1.5, "text": ""}]}]}]})",
+        "mask");
+    expectError(head + R"("name": "A\u0000B"})", "U+0000");
+    expectError(head + R"("devices": [{"name": "D", "firstWord": ")" + std::string(1100, 'x') + R"("}]})",
+        "longer than 1023");
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.dpz"));
+}
+
+TEST(ProjectCommands, BuildDumpBuildIsStable)
+{
+    ScratchDir dir;
+    writeFile(dir / "src.json", kSource);
+    auto r = runProgram(kTool + " project build " + quote((dir / "src.json").string()) + " "
+        + quote((dir / "a.dpz").string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = runProgram(kTool + " project dump " + quote((dir / "a.dpz").string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string first = r.out;
+    EXPECT_EQ(rav::project::parseJson(first), rav::project::parseJson(kSource));
+    writeFile(dir / "again.json", first);
+    ASSERT_EQ(runProgram(kTool + " project build " + quote((dir / "again.json").string()) + " "
+                  + quote((dir / "b.dpz").string()))
+                  .exitCode,
+        0);
+    r = runProgram(kTool + " project dump " + quote((dir / "b.dpz").string()));
+    EXPECT_EQ(r.out, first);
+}
+
+TEST(ProjectCommands, FailuresAndUsage)
+{
+    ScratchDir dir;
+    writeFile(dir / "bad.json", R"({"format": "ravederi-project", "version": 1, "name": "\u03a9"})");
+    auto r = runProgram(kTool + " project build " + quote((dir / "bad.json").string()) + " "
+        + quote((dir / "x.dpz").string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("U+03A9"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.dpz"));
+
+    r = runProgram(kTool + " project dump " + quote((dir / "bad.json").string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("is not a project file"), std::string::npos) << r.err;
+    r = runProgram(kTool + " project parts " + quote((dir / "missing.dpz").string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+
+    EXPECT_EQ(runProgram(kTool + " project").exitCode, 2);
+    EXPECT_EQ(runProgram(kTool + " project frobnicate").exitCode, 2);
+    EXPECT_EQ(runProgram(kTool + " project parts a.dpz --bogus").exitCode, 2);
+    EXPECT_EQ(runProgram(kTool + " project set-eic a.dpz R1 '  '").exitCode, 2);
+}
+
+TEST(ProjectCommands, PartsAndSetEic)
+{
+    ScratchDir dir;
+    writeFile(dir / "src.json", kSource);
+    const std::string dpz = quote((dir / "p.dpz").string());
+    ASSERT_EQ(
+        runProgram(kTool + " project build " + quote((dir / "src.json").string()) + " " + dpz).exitCode, 0);
+
+    auto r = runProgram(kTool + " project parts " + dpz);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string header
+        = "CompName\tPartName\tFullName\tEic\tSimRef\tPackage\tDescription\tValue\tHandle\n";
+    ASSERT_EQ(r.out.substr(0, header.size()), header);
+    EXPECT_NE(r.out.find("\nR1\tONE\tA\t\t\tR0805\tnone\t10k \xE2\x82\xAC"
+                         "0.01\t"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\nX1\t\t\t\t\t\tnone\tnone\t"), std::string::npos) << r.out;
+
+    r = runProgram(kTool + " project set-eic " + dpz + " TRAIL RES-0805-1K");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = runProgram(kTool + " project parts --devices " + dpz);
+    EXPECT_NE(r.out.find("\n\tTRAIL\tA\tRES-0805-1K\t\tR0805\t\t\t"), std::string::npos) << r.out;
+
+    r = runProgram(kTool + " project set-eic " + dpz + " NOSUCH X");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Can't read the Part: NOSUCH"), std::string::npos) << r.err;
+}
+
+TEST(ProjectCommands, DemoProjectIsBuiltAndRealistic)
+{
+    const std::string demo = std::string(RAV_BIN_DIR) + "/../examples/demo.dpz";
+    const auto project = rav::project::readDpz(demo);
+    EXPECT_GE(project.components.size(), 35u);
+    EXPECT_LE(project.components.size(), 50u);
+    int withEic = 0, withoutTokens = 0, withoutDevice = 0;
+    for (const auto& d : project.devices) {
+        withEic += d.tokens && d.tokens->size() >= 2 && !(*d.tokens)[1].empty();
+        withoutTokens += !d.tokens;
+    }
+    for (const auto& c : project.components)
+        withoutDevice += c.device.empty();
+    EXPECT_GT(withEic, 10);
+    EXPECT_GT(withoutTokens, 0);
+    EXPECT_GT(withoutDevice, 0);
+}
+
+} // namespace
