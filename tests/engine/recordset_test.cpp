@@ -224,6 +224,14 @@ TEST_F(EngineTest, TheKeySetIsTakenWhenTheSetOpens)
     other.update();
     EXPECT_EQ(mine.recordCount(), 5);
     EXPECT_FALSE(mine.findFirst("Code = \"C6\""));
+    // A change through another set shows in this one without moving.
+    mine.moveFirst();
+    EXPECT_EQ(mine.value("Name"), Value("Bolt"));
+    other.moveFirst();
+    other.edit();
+    other.setValue("Name", Value("Rivet"));
+    other.update();
+    EXPECT_EQ(mine.value("Name"), Value("Rivet"));
     other.setAbsolutePosition(0);
     other.remove();
     mine.moveFirst();

@@ -107,10 +107,13 @@ struct Recordset::Impl {
     std::vector<char> dirty;
     sqlite3_int64 editRowid = 0;
 
-    // One-row cache: values of every table column of `cachedRowid`.
+    // One-row cache: values of every table column of `cachedRowid`, valid
+    // while this connection has written nothing since (`cachedStamp`), so a
+    // change made through another record set is seen at once.
     bool cacheValid = false;
     bool cachedExists = false;
     sqlite3_int64 cachedRowid = 0;
+    sqlite3_int64 cachedStamp = 0;
     std::vector<Value> cachedRow;
 
     Connection& c() const
@@ -144,7 +147,7 @@ struct Recordset::Impl {
 
     bool fetch(sqlite3_int64 rowid)
     {
-        if (cacheValid && cachedRowid == rowid)
+        if (cacheValid && cachedRowid == rowid && cachedStamp == sqlite3_total_changes64(conn->db))
             return cachedExists;
         CachedStatement q(c(), readSql);
         q.bind(1, rowid);
@@ -154,6 +157,7 @@ struct Recordset::Impl {
             for (std::size_t i = 0; i < def.fields.size(); ++i)
                 cachedRow[i] = q.text(static_cast<int>(i));
         cachedRowid = rowid;
+        cachedStamp = sqlite3_total_changes64(conn->db);
         cacheValid = true;
         return cachedExists;
     }
@@ -290,6 +294,7 @@ bool Recordset::Impl::findInRowidOrder(const dialect::Condition& cond, std::size
                 for (std::size_t i = 0; i < def.fields.size(); ++i)
                     cachedRow[i] = q.text(static_cast<int>(i) + 1);
                 cachedRowid = rowid;
+                cachedStamp = sqlite3_total_changes64(conn->db);
                 cachedExists = true;
                 cacheValid = true;
                 goTo(s);
