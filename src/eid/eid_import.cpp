@@ -18,10 +18,6 @@ namespace rav::eid
 namespace
 {
 
-// Lines per transaction: large enough that commits cost nothing next to the
-// inserts, small enough that a crash loses little of a long import.
-constexpr std::int64_t kLinesPerCommit = 50000;
-
 std::string OneLine(std::initializer_list<std::string_view> parts)
 {
     std::string s;
@@ -207,6 +203,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
     try {
         db = db::Database::open(options.eidFile, db::OpenMode::Exclusive);
         const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+        detail::UseBulkCache(db);
         const Delimiter delim = ResolveDelimiter(options.delimiterText);
         std::size_t rangePos = 0;
         if (options.range.enabled())
@@ -246,7 +243,9 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         bool inRange = !options.range.enabled();
         LineTokenizer tok;
         std::string line;
-        std::int64_t sinceCommit = 0;
+        // One transaction for the whole file: every index page is journaled
+        // once. It is committed on every way out, a failing line included,
+        // so what was stored before stays stored.
         tx.emplace(db);
         while (input.ReadTextLine(line)) {
             ++result.linesRead;
@@ -261,11 +260,6 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
             if (!inRange)
                 continue;
             ImportRecord(st, line, tok);
-            if (++sinceCommit == kLinesPerCommit) {
-                tx->commit();
-                tx.emplace(db);
-                sinceCommit = 0;
-            }
             if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
                 break;
         }

@@ -54,6 +54,11 @@ DeviceColumns ReadDeviceColumns(const db::Database& db)
     return cols;
 }
 
+void UseBulkCache(db::Database& db)
+{
+    db.executeNative("PRAGMA cache_size = -65536"); // KiB
+}
+
 std::string QuoteName(const std::string& name)
 {
     std::string out = "\"";

@@ -32,6 +32,11 @@ struct DeviceColumns {
 // rav::db::Error when the file is not an EID.
 DeviceColumns ReadDeviceColumns(const rav::db::Database& db);
 
+// Gives the connection a page cache large enough that the EIC index of a
+// million records stays in memory during a bulk operation; with the default
+// cache every look-up of a random code reads its pages from the file again.
+void UseBulkCache(rav::db::Database& db);
+
 // "name" with inner double quotes doubled.
 std::string QuoteName(const std::string& name);
 
