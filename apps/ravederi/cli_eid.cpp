@@ -32,24 +32,24 @@ std::string cell(const db::Value& v)
     return s;
 }
 
-eid::EidField parseField(const std::string& spec)
+eid::EidField parseField(const std::string& fieldText)
 {
-    const auto colon = spec.rfind(':');
-    if (colon == std::string::npos || colon + 1 == spec.size())
-        throw UsageError { "--field needs NAME:SIZE, got '" + spec + "'" };
-    const std::string sizeText = spec.substr(colon + 1);
+    const auto colon = fieldText.rfind(':');
+    if (colon == std::string::npos || colon + 1 == fieldText.size())
+        throw UsageError { "--field needs NAME:SIZE, got '" + fieldText + "'" };
+    const std::string sizeText = fieldText.substr(colon + 1);
     char* end = nullptr;
     const long size = std::strtol(sizeText.c_str(), &end, 10);
     if (*end != '\0')
         throw UsageError { "field size '" + sizeText + "' is not a number" };
-    return eid::EidField { spec.substr(0, colon), static_cast<int>(size < -1 || size > 100000 ? -1 : size) };
+    return eid::EidField { fieldText.substr(0, colon), static_cast<int>(size < -1 || size > 100000 ? -1 : size) };
 }
 
 int create(std::vector<std::string> args)
 {
     std::vector<eid::EidField> fields;
-    while (auto spec = takeOption(args, "--field"))
-        fields.push_back(parseField(*spec));
+    while (auto fieldText = takeOption(args, "--field"))
+        fields.push_back(parseField(*fieldText));
     const auto eic = takeOption(args, "--eic");
     const auto words = positionals(args, 1, "FILE");
     if (fields.empty())
