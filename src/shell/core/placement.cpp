@@ -1,0 +1,102 @@
+#include "placement.h"
+
+#include "lom_settings.h"
+
+#include <QSettings>
+#include <QString>
+#include <cmath>
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+
+namespace rav::shell
+{
+
+namespace
+{
+
+const char* const kSection = "RAVEDERI";
+
+QString key(const std::string& windowName, const char* suffix)
+{
+    return QString::fromStdString(std::string(kSection) + "/" + windowName + suffix);
+}
+
+} // namespace
+
+double TwipsPerPixel(double logicalDpi)
+{
+    return logicalDpi > 0 ? 1440.0 / logicalDpi : 15.0;
+}
+
+long PixelsToTwips(int pixels, double twipsPerPixel)
+{
+    return std::lround(pixels * twipsPerPixel);
+}
+
+int TwipsToPixels(long twips, double twipsPerPixel)
+{
+    return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixel));
+}
+
+CorrectedPlacement CorrectPlacement(
+    const StoredPlacement& stored, long workWidth, long workHeight, long currentWidth, long currentHeight)
+{
+    CorrectedPlacement result;
+    FormPlacement& p = result.placement;
+    p.top = ParseWholeNumber(stored.top);
+    p.left = ParseWholeNumber(stored.left);
+    p.height = ParseWholeNumber(stored.height);
+    p.width = ParseWholeNumber(stored.width);
+
+    // Integer division, as the work-area margin is a whole number of twips.
+    if (p.top + workHeight / 40 > workHeight || p.top < 0) {
+        p.top = 0;
+        result.usable = false;
+    }
+    if (p.left + workWidth / 40 > workWidth || p.left < 0) {
+        p.left = 0;
+        result.usable = false;
+    }
+    if (p.height < 1)
+        p.height = currentHeight;
+    if (p.width < 1)
+        p.width = currentWidth;
+    return result;
+}
+
+fs::path PlacementStoreFile()
+{
+    fs::path base;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        base = config;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = fs::path(home) / ".config";
+    else
+        base = fs::temp_directory_path();
+    return base / "Vavuv2000.conf";
+}
+
+void StorePlacement(const std::string& windowName, const FormPlacement& placement)
+{
+    QSettings store(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
+    // Written in the order top, left, height, width.
+    store.setValue(key(windowName, "_TOP"), QString::number(placement.top));
+    store.setValue(key(windowName, "_LEFT"), QString::number(placement.left));
+    store.setValue(key(windowName, "_HEIGHT"), QString::number(placement.height));
+    store.setValue(key(windowName, "_WIDTH"), QString::number(placement.width));
+    store.sync();
+}
+
+StoredPlacement ReadStoredPlacement(const std::string& windowName)
+{
+    QSettings store(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
+    StoredPlacement stored;
+    stored.top = store.value(key(windowName, "_TOP"), "-1").toString().toStdString();
+    stored.left = store.value(key(windowName, "_LEFT"), "-1").toString().toStdString();
+    stored.height = store.value(key(windowName, "_HEIGHT"), "-1").toString().toStdString();
+    stored.width = store.value(key(windowName, "_WIDTH"), "-1").toString().toStdString();
+    return stored;
+}
+
+} // namespace rav::shell
