@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds the tools, then shows the editor's work on the bundled
-# demo material. With a display it opens the editor on the demo project;
-# without one it writes the demo List of Materials from the command line.
+# The main job: builds the tools, then writes the List of Materials of the
+# bundled demo project (build/examples/demo.dpz) joined with the bundled demo
+# EID (build/examples/demo.eid) from the command line, and prints it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh release >/dev/null
@@ -9,5 +9,17 @@ bin=build/bin
 out=${DEMO_OUT:-$PWD/build/demo}
 mkdir -p "$out"
 
-"$bin/ravederi" eid create "$out/Part.eid" --field Code:20 --field Name:40 --field Price:10 --eic Code
-"$bin/ravederi" eid info "$out/Part.eid"
+demo=build/examples
+"$bin/ravederi" eid info "$demo/demo.eid"
+echo
+echo "Fields a List of Materials can show (project fields -P, EID fields -D):"
+"$bin/ravederi" lom --list-fields --eid "$demo/demo.eid"
+echo
+# The main job: the demo project's parts joined with the demo EID, written as
+# a tab-delimited List of Materials sorted by part, then shown.
+"$bin/ravederi" lom --project "$demo/demo.dpz" --eid "$demo/demo.eid" \
+  --field "Part-P" --field "Component Name-P" --field "Component Value-P" \
+  --field "Description-D" --field "Manufacturer-D" --field "MfrPartNo-D" --field "Price-D" \
+  --sort "Part-P" --delimiter TAB --out "$out/LOM.txt"
+echo
+tr -d '\r' < "$out/LOM.txt"

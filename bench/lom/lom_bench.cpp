@@ -1,0 +1,271 @@
+// How long the List of Materials takes - the temporary database build plus
+// the LOM file - against SQLite producing the same joined rows from the same
+// data with one SQL statement, in the same run.
+//
+//   lom_bench [PARTS [EID_RECORDS]]      default 10000 parts, 100000 records
+//   lom_bench 100000 1000000             the full size
+//
+// Ours: open the project through the kernel, build the catalogue, build the
+// temporary database (parts read through the kernel, one EID look-up per
+// part), write the LOM file (six fields sorted by component name).
+// Baseline: the parts' attribute values in a plain SQLite table, the EID
+// attached, one SELECT ... LEFT JOIN ... ORDER BY through the C API, and the
+// same lines written to a file. Both files must be identical.
+// The baseline reads no project file, so the kernel's share of our time is
+// printed too.
+#include "database.h"
+#include "eid_format.h"
+#include "lom_build.h"
+#include "lom_catalogue.h"
+#include "lom_query.h"
+#include "project_model.h"
+#include "project_parts.h"
+#include "zareza2v.h"
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+
+double seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+long peakRssKb()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+std::string code(long i)
+{
+    return "CODE" + std::to_string(i);
+}
+
+void makeEid(const std::string& file, long records)
+{
+    std::string error;
+    if (!rav::eid::CreateEidDatabase(file,
+            { { "Code", 24 }, { "Description", 60 }, { "Manufacturer", 30 }, { "Price", 10 } }, "Code",
+            &error))
+        throw std::runtime_error(error);
+    rav::db::Database eid = rav::db::Database::open(file, rav::db::OpenMode::Exclusive);
+    rav::db::Transaction t(eid);
+    rav::db::Statement ins = eid.prepare("INSERT INTO Device VALUES (?1, ?2, ?3, ?4)");
+    for (long i = 0; i < records; ++i) {
+        ins.bind(1, rav::db::Value(code(i)));
+        ins.bind(2, rav::db::Value("Part number " + std::to_string(i) + " for the benchmark"));
+        ins.bind(3, rav::db::Value(i % 2 ? "Maker A" : "Maker B"));
+        ins.bind(4, rav::db::Value(std::to_string(i % 1000) + ".25"));
+        ins.step();
+        ins.reset();
+    }
+    t.commit();
+}
+
+// One device per four parts; every tenth device has a code without record.
+rav::project::Project makeProject(long parts, long records)
+{
+    rav::project::Project p;
+    p.name = "Bench";
+    p.hierarchies = { "Main" };
+    p.currentHierarchy = 0;
+    p.symbols = { "R0603" };
+    const long devices = std::max(1L, parts / 4);
+    for (long d = 0; d < devices; ++d) {
+        rav::project::Device dev;
+        dev.name = "DEV" + std::to_string(d);
+        dev.library = "bench.lib";
+        dev.firstWord = "R0603";
+        const std::string eic = d % 10 == 9 ? "MISSING" + std::to_string(d) : code((d * 7919) % records);
+        dev.tokens = std::vector<std::string> { "Full name " + std::to_string(d), eic, "SIM" };
+        p.devices.push_back(dev);
+    }
+    for (long i = 0; i < parts; ++i) {
+        rav::project::Component c;
+        char name[32];
+        std::snprintf(name, sizeof name, "C%07ld", i);
+        c.name = name;
+        c.symbol = "R0603";
+        c.device = "DEV" + std::to_string(i % devices);
+        c.schematic
+            = { { { { 8, std::to_string(i % 100) + "k" }, { 4, "description " + std::to_string(i) } } } };
+        p.components.push_back(c);
+    }
+    return p;
+}
+
+void check(int rc, sqlite3* db, const char* what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+// The parts' attribute values as the kernel gives them, in a plain table.
+void makeBaselineTable(const rav::project::Project& p, const std::string& file)
+{
+    fs::remove(file);
+    sqlite3* db = nullptr;
+    check(sqlite3_open(file.c_str(), &db), db, "open");
+    check(sqlite3_exec(db,
+              "CREATE TABLE parts (PartName TEXT, FullName TEXT, Eic TEXT, SimRef TEXT, Package TEXT,"
+              " CompName TEXT, Description TEXT, Value TEXT); BEGIN",
+              nullptr, nullptr, nullptr),
+        db, "create");
+    sqlite3_stmt* ins = nullptr;
+    check(sqlite3_prepare_v2(db, "INSERT INTO parts VALUES (?1,?2,?3,?4,?5,?6,?7,?8)", -1, &ins, nullptr), db,
+        "prepare");
+    std::map<std::string, const rav::project::Device*> byName;
+    for (const auto& d : p.devices)
+        byName[d.name] = &d;
+    for (const auto& c : p.components) {
+        const auto& d = *byName[c.device];
+        const std::string values[8] = { d.name, (*d.tokens)[0], (*d.tokens)[1], (*d.tokens)[2], c.symbol,
+            c.name, c.schematic[0].texts[1].text, c.schematic[0].texts[0].text };
+        for (int k = 0; k < 8; ++k)
+            sqlite3_bind_text(
+                ins, k + 1, values[k].c_str(), static_cast<int>(values[k].size()), SQLITE_TRANSIENT);
+        check(sqlite3_step(ins), db, "insert");
+        sqlite3_reset(ins);
+    }
+    sqlite3_finalize(ins);
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+    sqlite3_close(db);
+}
+
+// One statement: the parts joined with the EID, sorted, written as LOM lines.
+void runBaseline(const std::string& partsDb, const std::string& eid, const std::string& out)
+{
+    sqlite3* db = nullptr;
+    check(sqlite3_open_v2(partsDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), db, "open");
+    check(sqlite3_exec(db, ("ATTACH '" + eid + "' AS eid").c_str(), nullptr, nullptr, nullptr), db, "attach");
+    sqlite3_stmt* q = nullptr;
+    check(sqlite3_prepare_v2(db,
+              "SELECT p.PartName, p.CompName, p.Value, e.Code, e.Description, e.Price FROM parts p"
+              " LEFT JOIN eid.Device e ON e.Code = p.Eic ORDER BY p.CompName COLLATE NOCASE",
+              -1, &q, nullptr),
+        db, "prepare");
+    std::FILE* f = std::fopen(out.c_str(), "wb");
+    std::string line;
+    long n = 0;
+    int rc;
+    while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
+        line = " " + std::to_string(++n);
+        for (int k = 0; k < 6; ++k) {
+            line += ',';
+            if (const auto* t = sqlite3_column_text(q, k))
+                line += reinterpret_cast<const char*>(t);
+        }
+        line += "\r\n";
+        std::fwrite(line.data(), 1, line.size(), f);
+    }
+    check(rc, db, "step");
+    std::fclose(f);
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+}
+
+std::string slurp(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const long parts = argc > 1 ? std::atol(argv[1]) : 10000;
+    const long records = argc > 2 ? std::atol(argv[2]) : 100000;
+    if (parts < 1 || records < 1) {
+        std::cerr << "usage: lom_bench [PARTS [EID_RECORDS]]\n";
+        return 2;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("lom_bench_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string eid = (dir / "bench.eid").string();
+    const std::string dpz = (dir / "bench.dpz").string();
+    try {
+        std::cout << "setting up " << parts << " parts, " << records << " EID records ...\n";
+        makeEid(eid, records);
+        const rav::project::Project project = makeProject(parts, records);
+        rav::project::writeDpz(project, dpz);
+        makeBaselineTable(project, (dir / "parts.db").string());
+        const long rssBefore = peakRssKb();
+
+        // Ours, as the wizard does it.
+        auto t0 = Clock::now();
+        if (Z_OpenProject(dpz.c_str()) == 0)
+            throw std::runtime_error(Z_LastError());
+        const double openTime = seconds(t0);
+        rav::lom::FieldCatalogue catalogue;
+        rav::lom::BuildLomCatalogue(catalogue, eid);
+        const double catalogueTime = seconds(t0) - openTime;
+        rav::NullProgressSink progress;
+        rav::NullMessageSink messages;
+        const auto built
+            = rav::lom::BuildLomDatabase({ eid, dir.string(), catalogue.size() }, progress, messages);
+        if (!built.built)
+            throw std::runtime_error("build failed: " + built.error);
+        const double buildTime = seconds(t0);
+        const auto query = rav::lom::makeQueryString(catalogue, { { 1, 6, 8, 9, 10, 12 }, 6, "," });
+        const auto written = rav::lom::CreateLomFile(
+            { built.tempDbName, query.sql, query.delimiter, (dir / "ours.txt").string() }, progress,
+            messages);
+        const double ours = seconds(t0);
+        if (!written.complete)
+            throw std::runtime_error("LOM file failed: " + written.error);
+        const long rssAfter = peakRssKb();
+
+        // The kernel's share: the same collection and detail reads alone.
+        t0 = Clock::now();
+        auto& pp = rav::kernel::ProjectParts::instance();
+        pp.CollectLayoutComponents();
+        for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
+            pp.ReadPartDetails(i);
+        const double kernel = seconds(t0);
+        Z_CloseProject();
+
+        t0 = Clock::now();
+        runBaseline((dir / "parts.db").string(), eid, (dir / "baseline.txt").string());
+        const double baseline = seconds(t0);
+
+        const bool same = slurp((dir / "ours.txt").string()) == slurp((dir / "baseline.txt").string());
+        std::printf("rows: %ld   files identical: %s\n", written.lines, same ? "yes" : "NO");
+        std::printf(
+            "ours:     %.3f s (project open %.3f s, catalogue %.3f s, build %.3f s of which kernel reads"
+            " about %.3f s, file %.3f s)\n",
+            ours, openTime, catalogueTime, buildTime - openTime - catalogueTime, kernel, ours - buildTime);
+        std::printf(
+            "baseline: %.3f s (sqlite3, one SELECT ... LEFT JOIN ... ORDER BY, same lines)\n", baseline);
+        std::printf("ratio ours/baseline: %.2f (target <= 2.0)\n", ours / baseline);
+        std::printf("ratio without the kernel reads: %.2f\n", (ours - kernel) / baseline);
+        std::printf("peak RSS: %ld KiB before, %ld KiB after (%.1f bytes per part)\n", rssBefore, rssAfter,
+            1024.0 * double(rssAfter - rssBefore) / double(parts));
+        fs::remove_all(dir);
+        return same ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "lom_bench: " << e.what() << '\n';
+        fs::remove_all(dir);
+        return 1;
+    }
+}

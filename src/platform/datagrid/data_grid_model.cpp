@@ -1,0 +1,168 @@
+#include "data_grid_model.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace rav::grid
+{
+
+DataGridModel::DataGridModel(DataSource* source, QObject* parent)
+    : QAbstractTableModel(parent)
+    , source_(source)
+{
+    connect(source_, &DataSource::refreshed, this, &DataGridModel::reload);
+    reload();
+}
+
+void DataGridModel::reload()
+{
+    beginResetModel();
+    cachedRow_ = -1;
+    cachedValues_.clear();
+    const db::Recordset* rs = source_->recordset();
+    columns_ = rs ? rs->fieldCount() : 0;
+    fetched_ = static_cast<int>(std::min<long>(source_->recordCount(), kFetchBatch));
+    endResetModel();
+}
+
+int DataGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : fetched_;
+}
+
+int DataGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columns_;
+}
+
+bool DataGridModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && fetched_ < std::min<long>(source_->recordCount(), INT_MAX);
+}
+
+void DataGridModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid())
+        return;
+    const long total = std::min<long>(source_->recordCount(), INT_MAX);
+    const int more = static_cast<int>(std::min<long>(total - fetched_, kFetchBatch));
+    if (more <= 0)
+        return;
+    beginInsertRows(QModelIndex(), fetched_, fetched_ + more - 1);
+    fetched_ += more;
+    endInsertRows();
+}
+
+const std::vector<db::Value>& DataGridModel::rowValues(int row) const
+{
+    if (row != cachedRow_) {
+        cachedValues_.clear();
+        cachedRow_ = -1;
+        if (const db::Recordset* rs = source_->recordset()) {
+            try {
+                cachedValues_ = rs->rowAt(row);
+                cachedRow_ = row;
+            } catch (const std::exception&) {
+                // A row that cannot be read draws empty; the grid stays usable.
+            }
+        }
+    }
+    return cachedValues_;
+}
+
+QVariant DataGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= fetched_ || index.column() >= columns_)
+        return {};
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const auto& values = rowValues(index.row());
+    const auto column = static_cast<std::size_t>(index.column());
+    if (column >= values.size() || !values[column])
+        return {};
+    return QString::fromStdString(*values[column]);
+}
+
+QString DataGridModel::fieldName(int column) const
+{
+    const db::Recordset* rs = source_->recordset();
+    if (!rs || column < 0 || column >= rs->fieldCount())
+        return {};
+    return QString::fromStdString(rs->fieldInfo(column).name);
+}
+
+QString DataGridModel::headerCaption(int column) const
+{
+    if (column >= 0 && column < captions_.size() && !captions_[column].isEmpty())
+        return captions_[column];
+    return fieldName(column);
+}
+
+QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return headerCaption(section);
+}
+
+void DataGridModel::setHeaderCaptions(const QStringList& captions)
+{
+    captions_ = captions;
+    if (columns_ > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+}
+
+void DataGridModel::setHeaderCaption(int column, const QString& caption)
+{
+    if (column < 0)
+        return;
+    while (captions_.size() <= column)
+        captions_.append(QString());
+    captions_[column] = caption;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (editable_ && index.isValid())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    db::Recordset* rs = source_->recordset();
+    if (!rs || !editable_ || role != Qt::EditRole || !index.isValid() || index.column() >= columns_)
+        return false;
+    try {
+        source_->setPosition(index.row());
+        rs->edit();
+        rs->setValue(
+            index.column(), value.isNull() ? db::Value() : db::Value(value.toString().toStdString()));
+        rs->update();
+    } catch (const std::exception& e) {
+        if (rs->editMode() != db::EditMode::None)
+            rs->cancelUpdate();
+        emit dataError(QString::fromStdString(e.what()));
+        return false;
+    }
+    cachedRow_ = -1;
+    emit dataChanged(index, index);
+    source_->notifyRecordChanged();
+    return true;
+}
+
+void DataGridModel::sort(int column, Qt::SortOrder order)
+{
+    const QString name = fieldName(column);
+    if (name.isEmpty())
+        return;
+    source_->setRecordSource(QString::fromStdString(withOrderBy(
+        source_->recordSource().toStdString(), name.toStdString(), order == Qt::DescendingOrder)));
+    source_->refresh();
+}
+
+} // namespace rav::grid

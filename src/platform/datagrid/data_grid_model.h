@@ -1,0 +1,79 @@
+// A table model over a DataSource: one row per record of its dynaset, one
+// column per field. Rows are handed to views in batches (canFetchMore /
+// fetchMore) and read by position only when drawn, so a set of a million
+// records opens at once and costs the engine's key set only.
+//
+// Null values show as no data (an invalid QVariant); the empty text shows
+// as an empty string. Header captions default to the field names and can
+// be replaced column by column. Sorting re-queries the data source with
+// another ORDER BY, so the database does the sorting.
+//
+// Threading: the window thread, like its DataSource.
+#pragma once
+
+#include "data_source.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <vector>
+
+namespace rav::grid
+{
+
+class DataGridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    // `source` must outlive the model.
+    explicit DataGridModel(DataSource* source, QObject* parent = nullptr);
+
+    DataSource* source() const { return source_; }
+
+    // Rows handed to a view per fetchMore().
+    static constexpr int kFetchBatch = 256;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Writes the value through the record set (edit + update). A refused
+    // value emits dataError() with the engine's text and returns false.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Re-queries the source ordered by the column's field.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // Column captions; an empty or missing caption shows the field name.
+    // They stay across refreshes until changed.
+    void setHeaderCaptions(const QStringList& captions);
+    void setHeaderCaption(int column, const QString& caption);
+    QString headerCaption(int column) const;
+    // Cells can be edited (off by default).
+    void setEditable(bool editable) { editable_ = editable; }
+    bool isEditable() const { return editable_; }
+
+    // The field name of a column ("" when out of range).
+    QString fieldName(int column) const;
+
+signals:
+    void dataError(const QString& message);
+
+private:
+    void reload();
+    // The values of a row, read through a one-row cache: views draw a row
+    // column by column.
+    const std::vector<db::Value>& rowValues(int row) const;
+
+    DataSource* source_;
+    int fetched_ = 0; // rows announced to views so far
+    int columns_ = 0;
+    QStringList captions_;
+    bool editable_ = false;
+    mutable int cachedRow_ = -1;
+    mutable std::vector<db::Value> cachedValues_;
+};
+
+} // namespace rav::grid

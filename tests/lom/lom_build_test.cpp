@@ -1,0 +1,289 @@
+// The temporary database build and the LOM file, over projects built from
+// JSON and opened through the kernel, and EIDs made with CreateEidDatabase.
+#include "cancel_flag.h"
+#include "database.h"
+#include "lom_build.h"
+#include "lom_catalogue.h"
+#include "lom_fixture.h"
+#include "lom_query.h"
+#include "test_env.h"
+#include "zareza2v.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace rav::lom
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+using test::queryRows;
+using test::readFile;
+using Rows = std::vector<std::vector<std::string>>;
+
+class LomBuild : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cancelFlag().store(false);
+        test::makeEid(dir / "Part.eid", { "Code", "Name", "Price" }, "Code",
+            { { "123", "Resistor", "0.01" }, { "ABC", "Thing", "2" }, { "999X", "Other", "3" } });
+        ASSERT_TRUE(BuildLomCatalogue(catalogue, eid()));
+    }
+    void TearDown() override { Z_CloseProject(); }
+
+    std::string eid() const { return (dir / "Part.eid").string(); }
+    BuildOptions options() const { return { eid(), (dir / "tmp").string(), catalogue.size() }; }
+    void open(
+        const std::vector<test::TestDevice>& devices, const std::vector<test::TestComponent>& components)
+    {
+        fs::create_directories(dir / "tmp");
+        test::openProjectFromJson(dir / "p.dpz", test::projectJson("Board", devices, components));
+    }
+    // Build, then write the LOM of `fields` sorted by `sort` with `delimiter`.
+    std::string lomText(const std::vector<int>& fields, int sort, const std::string& delimiter)
+    {
+        BuildResult b = BuildLomDatabase(options(), progress, messages);
+        EXPECT_TRUE(b.built) << b.error;
+        const LomQuery q = makeQueryString(catalogue, { fields, sort, delimiter });
+        const fs::path out = dir / "LOM.txt";
+        LomFileResult r
+            = CreateLomFile({ b.tempDbName, q.sql, q.delimiter, out.string() }, progress, messages);
+        EXPECT_TRUE(r.complete) << r.error;
+        return readFile(out);
+    }
+
+    test::ScratchDir dir;
+    FieldCatalogue catalogue;
+    test::RecordingProgress progress;
+    RecordingMessageSink messages;
+};
+
+const test::TestDevice kRes { "RES", "R0805", { "Resistor 10k", "123", "RSIM" } };
+
+TEST_F(LomBuild, RowsCarryProjectAttributesAndTheMatchingEidRecord)
+{
+    open({ kRes, { "CAP", "C0603", { "Cap", "", "CSIM" } }, { "BLANK", "X", { "Blank", "   ", "" } },
+             { "UNK", "X", { "Unknown", "999", "" } }, { "LOWER", "X", { "Case", "abc" } } },
+        { { "R1", "RES", "10k", "pull-up" }, { "C1", "CAP", "", "" }, { "B1", "BLANK", "", "" },
+            { "U1", "UNK", "", "" }, { "L1", "LOWER", "", "" }, { "X1", "", "", "" } });
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    ASSERT_TRUE(b.built) << b.error;
+    EXPECT_FALSE(b.cancelled);
+    EXPECT_EQ(b.rows, 6);
+    EXPECT_EQ(b.eicFieldName, "Code");
+    EXPECT_TRUE(messages.messages.empty());
+    const Rows rows = queryRows(b.tempDbName, "SELECT * FROM Device");
+    const Rows expected = {
+        { "RES", "Resistor 10k", "123", "RSIM", "SYM", "R1", "pull-up", "10k", "123", "Resistor", "0.01" },
+        // an empty EIC, a blank one and one without record get no EID values
+        { "CAP", "Cap", "", "CSIM", "SYM", "C1", "none", "none", "<null>", "<null>", "<null>" },
+        { "BLANK", "Blank", "   ", "", "SYM", "B1", "none", "none", "<null>", "<null>", "<null>" },
+        { "UNK", "Unknown", "999", "", "SYM", "U1", "none", "none", "<null>", "<null>", "<null>" },
+        // codes match without regard to letter case, as the EID's index does
+        { "LOWER", "Case", "abc", "", "SYM", "L1", "none", "none", "ABC", "Thing", "2" },
+        // a component without device: empty part name and device attributes
+        { "", "", "", "", "SYM", "X1", "none", "none", "<null>", "<null>", "<null>" },
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(LomBuild, TheExampleLine)
+{
+    open({ kRes }, { { "R1", "RES", "", "" } });
+    EXPECT_EQ(lomText({ 1, 3 }, 1, ","), " 1,RES,123\r\n");
+}
+
+TEST_F(LomBuild, TwoComponentsOfOneDeviceGiveTwoNumberedLines)
+{
+    open({ kRes }, { { "R2", "RES", "", "" }, { "R1", "RES", "", "" } });
+    EXPECT_EQ(lomText({ 6, 1, 10 }, 6, ";"), " 1;R1;RES;Resistor\r\n 2;R2;RES;Resistor\r\n");
+}
+
+TEST_F(LomBuild, TabDelimitedLinesWithoutEidFields)
+{
+    open({ kRes }, { { "R1", "RES", "4k7", "top" } });
+    EXPECT_EQ(lomText({ 6, 8, 7 }, 6, "TAB"), " 1\tR1\t4k7\ttop\r\n");
+}
+
+TEST_F(LomBuild, NullValuesAddNothingAfterTheirDelimiter)
+{
+    open({ kRes, { "UNK", "X", { "Unknown", "999", "" } } },
+        { { "U1", "UNK", "", "" }, { "R1", "RES", "", "" } });
+    EXPECT_EQ(lomText({ 6, 9, 11 }, 6, "|"), " 1|R1|123|0.01\r\n 2|U1||\r\n");
+}
+
+TEST_F(LomBuild, ProgressOfBuildAndFile)
+{
+    open({ kRes }, { { "R1", "RES", "", "" }, { "R2", "RES", "", "" }, { "R3", "RES", "", "" } });
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    ASSERT_TRUE(b.built);
+    EXPECT_EQ(progress.events,
+        (std::vector<std::string> { "caption:Creating Temp. Def ...", "range:0-3", "caption:" }));
+    EXPECT_EQ(progress.lastValue, 0);
+    EXPECT_EQ(progress.yields, 3); // window events run after every row
+    progress.events.clear();
+    const LomQuery q = makeQueryString(catalogue, { { 6 }, 6, "," });
+    CreateLomFile({ b.tempDbName, q.sql, q.delimiter, (dir / "LOM.txt").string() }, progress, messages);
+    EXPECT_EQ(progress.events,
+        (std::vector<std::string> {
+            "range:0-3", "caption:Making LOM file ...", "caption:LOM file Created" }));
+    EXPECT_EQ(progress.lastValue, 2); // the last row's 0-based position
+}
+
+TEST_F(LomBuild, CancelKeepsTheRowsMadeSoFar)
+{
+    open({ kRes },
+        { { "R1", "RES", "", "" }, { "R2", "RES", "", "" }, { "R3", "RES", "", "" },
+            { "R4", "RES", "", "" } });
+    progress.cancelAtYield = 2;
+    progress.onCancel = [] { cancelFlag().store(true); };
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    EXPECT_TRUE(b.built);
+    EXPECT_TRUE(b.cancelled);
+    EXPECT_EQ(b.rows, 2);
+    EXPECT_FALSE(cancelFlag().load()); // cleared for the next operation
+    EXPECT_EQ(queryRows(b.tempDbName, "SELECT Device.field6 FROM Device").size(), 2u);
+}
+
+TEST_F(LomBuild, NoPartsShowsMessage37122AndMakesNothing)
+{
+    open({ kRes }, {});
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    EXPECT_FALSE(b.built);
+    EXPECT_TRUE(b.noParts);
+    EXPECT_EQ(b.tempDbName, "");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "37122");
+    EXPECT_EQ(messages.messages[0].text, "No Part Used");
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(messages.messages[0].title, "");
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+}
+
+TEST_F(LomBuild, FailuresEndQuietly)
+{
+    open({ kRes }, { { "R1", "RES", "", "" } });
+    BuildOptions missing = options();
+    missing.eidFile = (dir / "missing.eid").string();
+    BuildResult b = BuildLomDatabase(missing, progress, messages);
+    EXPECT_FALSE(b.built);
+    EXPECT_FALSE(b.error.empty());
+
+    BuildOptions shortCatalogue = options();
+    shortCatalogue.fieldCount = 9; // built for an EID with one column
+    b = BuildLomDatabase(shortCatalogue, progress, messages);
+    EXPECT_FALSE(b.built);
+
+    BuildOptions noDir = options();
+    noDir.tempDir = (dir / "no" / "such").string();
+    b = BuildLomDatabase(noDir, progress, messages);
+    EXPECT_FALSE(b.built);
+    EXPECT_EQ(b.tempDbName, "");
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(LomBuild, EachBuildHasItsOwnTemporaryDatabase)
+{
+    open({ kRes }, { { "R1", "RES", "", "" } });
+    BuildResult a = BuildLomDatabase(options(), progress, messages);
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    ASSERT_TRUE(a.built && b.built);
+    EXPECT_NE(a.tempDbName, b.tempDbName);
+    for (const auto& name : { a.tempDbName, b.tempDbName }) {
+        EXPECT_EQ(fs::path(name).parent_path(), dir / "tmp");
+        EXPECT_EQ(fs::path(name).filename().string().substr(0, 3), "LOM");
+    }
+    DeleteTempDatabase(a.tempDbName);
+    EXPECT_FALSE(fs::exists(a.tempDbName));
+    EXPECT_TRUE(fs::exists(b.tempDbName));
+    DeleteTempDatabase("  "); // blank: nothing to do
+    DeleteTempDatabase(a.tempDbName); // gone already: nothing to do
+}
+
+TEST_F(LomBuild, ProjectViewListsDevices)
+{
+    open({ kRes, { "CAP", "C0603", { "Cap", "", "CSIM" } } },
+        { { "R1", "RES", "", "" }, { "R2", "RES", "", "" } });
+    FieldCatalogue toolBox;
+    ASSERT_TRUE(BuildToolBoxCatalogue(toolBox, eid()));
+    BuildResult b
+        = BuildProjectViewDatabase({ eid(), (dir / "tmp").string(), toolBox.size() }, progress, messages);
+    ASSERT_TRUE(b.built) << b.error;
+    const Rows expected = {
+        { "RES", "Resistor 10k", "123", "RSIM", "R0805", "123", "Resistor", "0.01" },
+        { "CAP", "Cap", "", "CSIM", "C0603", "<null>", "<null>", "<null>" },
+    };
+    EXPECT_EQ(queryRows(b.tempDbName, "SELECT * FROM Device"), expected);
+    EXPECT_EQ(progress.lastValue, 2); // left at the number of parts
+
+    Z_CloseProject();
+    open({}, {});
+    b = BuildProjectViewDatabase({ eid(), (dir / "tmp").string(), toolBox.size() }, progress, messages);
+    EXPECT_FALSE(b.built);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "37122"); // the catalogue holds one text per id
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
+}
+
+TEST(LomFile, EmptyTableGivesAnEmptyFileAndTheEndCaption)
+{
+    test::ScratchDir dir;
+    const std::string temp = (dir / "t.db").string();
+    {
+        db::Database d = db::Database::create(temp);
+        ASSERT_TRUE(CreateDeviceTable(d, 10));
+        EXPECT_EQ(d.tableDef("Device").fields.size(), 10u);
+        EXPECT_EQ(d.tableDef("Device").fields[9].name, "field10");
+        EXPECT_EQ(d.tableDef("Device").fields[9].size, 255);
+        ASSERT_TRUE(CreateDeviceTable(d, 3)); // replaces the table
+        EXPECT_EQ(d.tableDef("Device").fields.size(), 3u);
+    }
+    test::writeFile(dir / "LOM.txt", "old content\r\n");
+    test::RecordingProgress progress;
+    RecordingMessageSink messages;
+    LomFileResult r = CreateLomFile(
+        { temp, "SELECT Device.field1 FROM Device ORDER BY Device.field1;", ",", (dir / "LOM.txt").string() },
+        progress, messages);
+    EXPECT_TRUE(r.fileCreated);
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(r.lines, 0);
+    EXPECT_EQ(readFile(dir / "LOM.txt"), "");
+    ASSERT_FALSE(progress.events.empty());
+    EXPECT_EQ(progress.events.back(), "caption:LOM file Created");
+}
+
+TEST(LomFile, FailuresOfTheFileAndOfTheDatabase)
+{
+    test::ScratchDir dir;
+    const std::string temp = (dir / "t.db").string();
+    {
+        db::Database d = db::Database::create(temp);
+        ASSERT_TRUE(CreateDeviceTable(d, 2));
+    }
+    test::RecordingProgress progress;
+    RecordingMessageSink messages;
+    // The LOM file cannot be created: nothing written, no message, the end caption all the same.
+    LomFileResult r
+        = CreateLomFile({ temp, "SELECT Device.field1 FROM Device;", ",", (dir / "no/LOM.txt").string() },
+            progress, messages);
+    EXPECT_FALSE(r.fileCreated);
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(progress.events, (std::vector<std::string> { "caption:LOM file Created" }));
+    // The temporary database is missing: a quiet end, no file.
+    progress.events.clear();
+    r = CreateLomFile(
+        { (dir / "gone.db").string(), "SELECT Device.field1 FROM Device;", ",", (dir / "LOM.txt").string() },
+        progress, messages);
+    EXPECT_FALSE(r.fileCreated);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_FALSE(fs::exists(dir / "LOM.txt"));
+    EXPECT_TRUE(progress.events.empty());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+} // namespace
+} // namespace rav::lom

@@ -1,0 +1,122 @@
+// The field catalogue and the LOM query: captions, numbering, the blank
+// and invalid EID cases, query texts and delimiter rules.
+#include "lom_catalogue.h"
+#include "lom_fixture.h"
+#include "lom_query.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace rav::lom
+{
+namespace
+{
+
+using test::ScratchDir;
+
+TEST(LomCatalogue, ProjectEntriesThenEidColumns)
+{
+    ScratchDir dir;
+    test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
+    FieldCatalogue c;
+    ASSERT_TRUE(BuildLomCatalogue(c, (dir / "Part.eid").string()));
+    ASSERT_EQ(c.size(), 10);
+    const char* captions[]
+        = { "Part-P", "Part Full Name-P", "External Index Code-P", "Simulation Reference-P", "Package-P",
+              "Component Name-P", "Component Description-P", "Component Value-P" };
+    for (int k = 1; k <= 8; ++k) {
+        EXPECT_EQ(c.entry(k).caption, captions[k - 1]);
+        EXPECT_EQ(c.entry(k).fieldName, "");
+        EXPECT_EQ(c.entry(k).number, k);
+    }
+    EXPECT_EQ(c.entry(9).caption, "Code-D");
+    EXPECT_EQ(c.entry(9).fieldName, "Code");
+    EXPECT_EQ(c.entry(9).number, 9);
+    EXPECT_EQ(c.entry(10).caption, "Price-D");
+    EXPECT_EQ(c.entry(10).fieldName, "Price");
+    EXPECT_EQ(c.entry(10).number, 10);
+    EXPECT_EQ(c.entry(0).caption, "");
+    EXPECT_THROW(c.entry(11), std::out_of_range);
+    EXPECT_EQ(c.numberOfCaption("Price-D"), 10);
+    EXPECT_EQ(c.numberOfCaption("Nothing"), 0);
+}
+
+TEST(LomCatalogue, ToolBoxHasFiveProjectEntriesAndReplacesTheOther)
+{
+    ScratchDir dir;
+    test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
+    FieldCatalogue c;
+    ASSERT_TRUE(BuildLomCatalogue(c, (dir / "Part.eid").string()));
+    ASSERT_TRUE(BuildToolBoxCatalogue(c, (dir / "Part.eid").string()));
+    ASSERT_EQ(c.size(), 7);
+    EXPECT_EQ(c.entry(5).caption, "Package-P");
+    EXPECT_EQ(c.entry(6).caption, "Code-D");
+    EXPECT_EQ(c.entry(6).number, 6);
+    EXPECT_EQ(c.entry(7).fieldName, "Price");
+}
+
+TEST(LomCatalogue, BlankOrUnusableEidKeepsThePreviousCatalogue)
+{
+    ScratchDir dir;
+    test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
+    test::writeFile(dir / "text.eid", "not a database\n");
+    FieldCatalogue c;
+    ASSERT_TRUE(BuildLomCatalogue(c, (dir / "Part.eid").string()));
+    EXPECT_FALSE(BuildLomCatalogue(c, "   "));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, ""));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "missing.eid").string()));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "text.eid").string()));
+    EXPECT_EQ(c.size(), 10);
+    EXPECT_EQ(c.entry(10).caption, "Price-D");
+}
+
+TEST(LomCatalogue, SelectedCaptionsEndWithAnEmptyEntry)
+{
+    FieldCatalogue c;
+    c.reset(CatalogueKind::Lom, { "Code" });
+    EXPECT_EQ(SelectedCaptions(c, { 9, 1 }), (std::vector<std::string> { "Code-D", "Part-P", "" }));
+    EXPECT_EQ(SelectedCaptions(c, {}), (std::vector<std::string> { "" }));
+    EXPECT_EQ(SelectedCaptions(c, { 42 }), (std::vector<std::string> { "", "" }));
+}
+
+TEST(LomQuery, QueryTexts)
+{
+    FieldCatalogue c;
+    c.reset(CatalogueKind::Lom, { "Code", "Price" });
+    LomQuery q = makeQueryString(c, { { 1, 9 }, 1, "," });
+    EXPECT_EQ(q.sql, "SELECT Device.field1,Device.field9 FROM Device ORDER BY Device.field1;");
+    EXPECT_EQ(q.captions, (std::vector<std::string> { "Part-P", "Code-D", "" }));
+    q = makeQueryString(c, { { 3 }, 3, "," });
+    EXPECT_EQ(q.sql, "SELECT Device.field3 FROM Device ORDER BY Device.field3;");
+    q = makeQueryString(c, { { 10, 2, 6 }, 2, "," });
+    EXPECT_EQ(q.sql, "SELECT Device.field10,Device.field2,Device.field6 FROM Device ORDER BY Device.field2;");
+    q = makeQueryString(c, { { 4 }, 0, "," });
+    EXPECT_EQ(q.sql, "SELECT Device.field4 FROM Device;");
+}
+
+TEST(LomQuery, DelimiterRules)
+{
+    struct Case {
+        const char* text;
+        const char* delimiter;
+        const char* shown;
+    } cases[] = {
+        { "TAB", "\t", "TAB" }, { "Tab", "\t", "Tab" }, { "tab", "\t", "tab" }, { "SPACE", " ", "SPACE" },
+        { ";", ";", ";" }, { ",", ",", "," }, { "xyz", "x", "x" }, { "Xyz", "X", "X" }, { "|x", "|", "|" },
+        { "", ",", "," }, { "tabs", "t", "t" },
+        { "\xE2\x82\xAC;", "\xE2\x82\xAC", "\xE2\x82\xAC" }, // one character, not one byte
+    };
+    FieldCatalogue c;
+    c.reset(CatalogueKind::Lom, {});
+    for (const auto& k : cases) {
+        std::string shown;
+        EXPECT_EQ(ResolveDelimiter(k.text, &shown), k.delimiter) << k.text;
+        EXPECT_EQ(shown, k.shown) << k.text;
+        const LomQuery q = makeQueryString(c, { { 1 }, 1, k.text });
+        EXPECT_EQ(q.delimiter, k.delimiter) << k.text;
+        EXPECT_EQ(q.delimiterBoxText, k.shown) << k.text;
+    }
+}
+
+} // namespace
+} // namespace rav::lom
