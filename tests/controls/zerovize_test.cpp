@@ -2,6 +2,8 @@
 #include "zerovize.h"
 
 #include <QImage>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace
@@ -78,4 +80,16 @@ TEST(ZerOvizeTest, RightToLeftFillsFromTheRightEdge)
     const QRect inner = panel.contentsRect();
     EXPECT_EQ(image.pixelColor(inner.right() - 1, 10), QColor(0, 0, 255));
     EXPECT_NE(image.pixelColor(inner.left() + 1, 10), QColor(0, 0, 255));
+}
+
+TEST(ZerOvizeTest, AFramingPanelIsAsLargeAsItsControls)
+{
+    rav::ZerOvize panel;
+    auto* layout = new QVBoxLayout(&panel);
+    auto* first = new QLabel("first line of a framed group", &panel);
+    auto* second = new QLabel("second line", &panel);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    EXPECT_GE(panel.sizeHint().height(), first->sizeHint().height() + second->sizeHint().height());
+    EXPECT_GE(panel.sizeHint().width(), first->sizeHint().width());
 }

@@ -125,6 +125,13 @@ protected:
     }
 
     LomMain& main() { return LomMain::instance(); }
+    // Saves a picture of the main window when RAV_SCREENSHOT_DIR names a
+    // folder, for looking at the layout by eye.
+    void screenshot(const char* name)
+    {
+        if (const char* dir = std::getenv("RAV_SCREENSHOT_DIR"))
+            main().grab().save(QString("%1/%2.png").arg(dir, name));
+    }
     template <typename T> T* control(const char* name)
     {
         T* found = main().findChild<T*>(name);
@@ -189,6 +196,7 @@ TEST_F(ShellWindowTest, StartUpWithPartsEnablesTheListOfMaterials)
     const QRect screen = main().screen()->geometry();
     EXPECT_NEAR(main().x() + main().width() / 2, screen.center().x(), 2);
 
+    screenshot("lommain-en");
     // A second Load only applies the window state again.
     EXPECT_TRUE(object->Load(0));
     EXPECT_TRUE(messages.messages.empty());
@@ -470,6 +478,7 @@ TEST_F(ShellWindowTest, LocalisationFollowsTheLanguageAndKeepsUntaggedCaptions)
     EXPECT_EQ(main().windowTitle(), "Stücklisten-Editor");
     EXPECT_EQ(control<QPushButton>("cmdCmd_1")->text(), "&Schließen");
     EXPECT_EQ(control<QRadioButton>("optModule_2")->text(), "Stückliste erstellen");
+    screenshot("lommain-de");
 
     // A window of a module: tagged controls follow, an untagged one keeps
     // its caption but still gets the chosen font.

@@ -91,6 +91,9 @@ void ZerOvize::changed()
 
 QSize ZerOvize::sizeHint() const
 {
+    // A panel that frames other controls is as large as their layout asks.
+    if (layout())
+        return QFrame::sizeHint();
     const QFontMetrics metrics(font());
     const int margin = 2 * (frameWidth() + 4);
     return { std::max(metrics.horizontalAdvance(caption_) + margin, 60), metrics.height() + margin };
@@ -98,6 +101,8 @@ QSize ZerOvize::sizeHint() const
 
 QSize ZerOvize::minimumSizeHint() const
 {
+    if (layout())
+        return QFrame::minimumSizeHint();
     const QFontMetrics metrics(font());
     const int margin = 2 * (frameWidth() + 2);
     return { margin + 8, metrics.height() + margin };
