@@ -10,6 +10,8 @@
 #include "text_file.h"
 #include "textcodec.h"
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -123,6 +125,8 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             params += (k > 1 ? ",?" : "?") + std::to_string(k);
         }
         db::Statement insert = temp.prepare(insertSql + ") VALUES (" + params + ")");
+        sqlite3_stmt* const insertHandle = insert.handle();
+        sqlite3_stmt* const lookupHandle = lookup.handle();
 
         // 6.
         progress.setCaption(message("Creating Temp. Def ...", "5445"));
@@ -138,19 +142,28 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 if (kind == BuildKind::Lom)
                     parts.ReadPartDetails(i);
                 const kernel::PartRecord& part = parts.PartList()[i];
+                // The texts outlive the step, so SQLite may use them in place;
+                // EID values go from one statement to the other without a copy
+                // of our own.
                 const auto values = projectValues(part, kind);
                 for (std::size_t c = 0; c < values.size(); ++c)
-                    insert.bind(static_cast<int>(c + 1), db::Value(*values[c]));
+                    sqlite3_bind_text64(insertHandle, static_cast<int>(c + 1), values[c]->data(),
+                        values[c]->size(), SQLITE_STATIC, SQLITE_UTF8);
+                bool probed = false;
                 if (!text::trimBlanks(part.Eic).empty()) {
-                    lookup.bind(1, db::Value(part.Eic));
+                    sqlite3_bind_text64(
+                        lookupHandle, 1, part.Eic.data(), part.Eic.size(), SQLITE_STATIC, SQLITE_UTF8);
+                    probed = true;
                     if (lookup.step()) {
                         for (int j = 0; j < eidColumns; ++j)
-                            insert.bind(projectColumns + j + 1, lookup.column(j));
+                            sqlite3_bind_value(
+                                insertHandle, projectColumns + j + 1, sqlite3_column_value(lookupHandle, j));
                     }
-                    lookup.reset();
                 }
                 insert.step();
                 insert.reset(); // clears the bindings: the next row starts all Null
+                if (probed)
+                    lookup.reset();
                 ++result.rows;
                 progress.yield();
                 if (cancelFlag().load()) {
