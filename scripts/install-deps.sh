@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev
   fonts-dejavu-core
+  fonts-noto-cjk
 )
 
 missing=()
