@@ -1,1 +1,1 @@
-target_link_libraries(ravederi PRIVATE rav_eid rav_engine)
+target_link_libraries(ravederi PRIVATE rav_eid rav_engine rav_shell_core)

@@ -3,11 +3,16 @@
 // usage line.
 #include "cli.h"
 #include "database.h"
+#include "eid_export.h"
 #include "eid_format.h"
+#include "eid_import.h"
+#include "host_utility.h"
+#include "lom_settings.h"
 #include "recordset.h"
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string_view>
 
 namespace rav::cli
@@ -20,7 +25,18 @@ const char* const kUsage
       "                                             create an EID with these fields and EIC field\n"
       "ravederi eid info FILE                       tell whether FILE is an EID; its fields, EIC field, "
       "records\n"
-      "ravederi eid query FILE \"SELECT ...\"         run a query, print a header and tab-separated rows\n";
+      "ravederi eid query FILE \"SELECT ...\"         run a query, print a header and tab-separated rows\n"
+      "ravederi eid import FILE.eid TEXT [--delimiter D] [--trim] [--overwrite] [--range FIELD START END]\n"
+      "                                             add the lines of TEXT as records; refused lines go to\n"
+      "                                             TEXT's name with \"log\" for its last three characters\n"
+      "ravederi eid export FILE.eid TEXT [--delimiter D] [--range FIELD START END [--sort FIELD] "
+      "[--to-end]]\n"
+      "                                             write the records (or a range of them) to TEXT\n"
+      "ravederi eid remove FILE.eid [--range FIELD START END [--sort FIELD] [--to-end]]\n"
+      "                                             delete every record, or a range of them\n"
+      "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
+      "    (default: the range field) from the first record whose FIELD is START through the\n"
+      "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
 
 // Tabs and line ends inside a value would break the one-row-per-line output.
 std::string cell(const db::Value& v)
@@ -105,6 +121,154 @@ int query(std::vector<std::string> args)
     return Ok;
 }
 
+// Takes "--range FIELD START END" out of `args`.
+std::optional<eid::Range> takeRange(std::vector<std::string>& args)
+{
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it != "--range")
+            continue;
+        if (args.end() - it < 4)
+            throw UsageError { "--range needs FIELD START END" };
+        eid::Range range { it[1], it[2], it[3], {} };
+        args.erase(it, it + 4);
+        if (range.field.empty())
+            throw UsageError { "--range needs a field name" };
+        return range;
+    }
+    return std::nullopt;
+}
+
+// The range options of an export or a removal. The check is the wizard's,
+// made before anything runs; where the wizard would ask about an end value
+// that no record has, the tool wants --to-end. Returns an exit status when
+// the range cannot be run.
+std::optional<int> takeCheckedRange(
+    std::vector<std::string>& args, const std::string& file, eid::Range& range)
+{
+    const auto sort = takeOption(args, "--sort");
+    const bool toEnd = takeFlag(args, "--to-end");
+    if (auto r = takeRange(args))
+        range = *r;
+    else if (sort || toEnd)
+        throw UsageError { "--sort and --to-end go with --range" };
+    if (!range.enabled())
+        return std::nullopt;
+    range.sortField = sort.value_or(range.field);
+    eid::RangeLocation loc;
+    try {
+        loc = eid::LocateRange(file, range);
+    } catch (const std::exception& e) {
+        std::cerr << "ravederi: " << file << ": " << e.what() << '\n';
+        return Failed;
+    }
+    if (loc.start < 0) {
+        std::cerr << "ravederi: " << eid::Text(eid::msg::kStartNotFound) << " (" << range.field << " = \""
+                  << range.startValue << "\")\n";
+        return Failed;
+    }
+    // A start record that has the end value ends the run by itself.
+    if (loc.end < 0 && !loc.startIsEnd && !toEnd) {
+        std::cerr << "ravederi: " << eid::Text(eid::msg::kEndNotFound) << " (" << range.field << " = \""
+                  << range.endValue << "\"); add --to-end to run to the last record\n";
+        return Failed;
+    }
+    return std::nullopt;
+}
+
+int endedEarly(const char* what, const eid::OperationResult& r)
+{
+    std::cerr << "ravederi: " << what
+              << " ended early: " << (r.failure.empty() ? "unknown failure" : r.failure) << '\n';
+    return Failed;
+}
+
+int importText(std::vector<std::string> args)
+{
+    eid::ImportOptions o;
+    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.trim = takeFlag(args, "--trim");
+    o.overwrite = takeFlag(args, "--overwrite");
+    if (auto range = takeRange(args))
+        o.range = *range;
+    const auto words = positionals(args, 2, "FILE.eid TEXT");
+    o.eidFile = words[0];
+    o.textFile = words[1];
+    // The editor's own temporary folder, where the log goes when it cannot
+    // go beside the text file.
+    shell::ShellState folders;
+    shell::EnsureTempDir(folders, HostUtility::instance());
+    o.tempDir = folders.TempDir;
+
+    StderrMessageSink messages;
+    TerminalProgress progress;
+    const eid::OperationResult r = eid::ImportTextFile(o, messages, progress);
+    progress.finish();
+    if (!r.completed) {
+        if (r.added + r.overwritten > 0)
+            std::cerr << "ravederi: " << r.added + r.overwritten << " records were stored before that\n";
+        return endedEarly("import", r);
+    }
+    std::cout << r.linesRead << " lines read, " << r.added << " stored, " << r.overwritten << " overwritten, "
+              << r.logged << " logged (log: " << r.logFile << ")\n";
+    return Ok;
+}
+
+int exportText(std::vector<std::string> args)
+{
+    eid::ExportOptions o;
+    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    std::vector<std::string> rest = args;
+    eid::Range range;
+    // The file names are needed for the check, so the positionals are
+    // found first on a copy without the range options.
+    {
+        std::vector<std::string> probe = args;
+        (void)takeOption(probe, "--sort");
+        (void)takeFlag(probe, "--to-end");
+        (void)takeRange(probe);
+        const auto words = positionals(probe, 2, "FILE.eid TEXT");
+        o.eidFile = words[0];
+        o.textFile = words[1];
+    }
+    if (auto status = takeCheckedRange(rest, o.eidFile, range))
+        return *status;
+    o.range = range;
+
+    StderrMessageSink messages;
+    TerminalProgress progress;
+    const eid::OperationResult r = eid::ExportTextFile(o, messages, progress);
+    progress.finish();
+    if (!r.completed)
+        return endedEarly("export", r);
+    std::cout << r.processed << " records exported to " << o.textFile << '\n';
+    return Ok;
+}
+
+int removeRecords(std::vector<std::string> args)
+{
+    eid::RemoveOptions o;
+    {
+        std::vector<std::string> probe = args;
+        (void)takeOption(probe, "--sort");
+        (void)takeFlag(probe, "--to-end");
+        (void)takeRange(probe);
+        o.eidFile = positionals(probe, 1, "FILE.eid")[0];
+    }
+    if (auto status = takeCheckedRange(args, o.eidFile, o.range))
+        return *status;
+
+    TerminalProgress progress;
+    const eid::OperationResult r = eid::RemoveRecords(o, progress);
+    progress.finish();
+    if (!r.completed) {
+        if (r.processed > 0)
+            std::cerr << "ravederi: " << r.processed << " records were removed before that\n";
+        return endedEarly("removal", r);
+    }
+    std::cout << r.processed << " records removed\n";
+    return Ok;
+}
+
 struct SubCommand {
     std::string_view name;
     int (*run)(std::vector<std::string> args);
@@ -114,6 +278,9 @@ const SubCommand kCommands[] = {
     { "create", create },
     { "info", info },
     { "query", query },
+    { "import", importText },
+    { "export", exportText },
+    { "remove", removeRecords },
 };
 
 int run(std::vector<std::string> args)
