@@ -1,4 +1,4 @@
-target_link_libraries(ravederi PRIVATE rav_lom rav_kernel rav_eid zareza2v)
+target_link_libraries(ravederi PRIVATE rav_lom rav_kernel rav_eid zareza2v rav_shell_core)
 
 # The demo EID, built from its readable source: the columns come from
 # examples/demo-eid.fields, the records from examples/demo-eid.txt.
@@ -15,14 +15,15 @@ foreach(line IN LISTS demo_eid_lines)
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/demo-eid.fields)
 
-add_executable(demo_eid_fill ${PROJECT_SOURCE_DIR}/examples/demo-eid.cpp)
-target_link_libraries(demo_eid_fill PRIVATE rav_engine)
+# The import writes its log beside the text it reads, so it reads a copy in
+# the build tree and the source tree stays clean.
+set(demo_eid_text ${CMAKE_BINARY_DIR}/examples/demo-eid.txt)
 add_custom_command(OUTPUT ${RAVEDERI_DEMO_EID}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/examples
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/examples/demo-eid.txt ${demo_eid_text}
   COMMAND ravederi eid create ${RAVEDERI_DEMO_EID} ${demo_eid_fields} --eic ${demo_eid_key}
-  COMMAND demo_eid_fill ${RAVEDERI_DEMO_EID} ${PROJECT_SOURCE_DIR}/examples/demo-eid.txt
-  DEPENDS ravederi demo_eid_fill ${PROJECT_SOURCE_DIR}/examples/demo-eid.txt
-    ${PROJECT_SOURCE_DIR}/examples/demo-eid.fields
+  COMMAND ravederi eid import ${RAVEDERI_DEMO_EID} ${demo_eid_text} --delimiter ";"
+  DEPENDS ravederi ${PROJECT_SOURCE_DIR}/examples/demo-eid.txt ${PROJECT_SOURCE_DIR}/examples/demo-eid.fields
   COMMENT "Building the demo EID examples/demo.eid"
   VERBATIM)
 add_custom_target(demo_eid ALL DEPENDS ${RAVEDERI_DEMO_EID})

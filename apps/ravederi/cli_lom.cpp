@@ -4,9 +4,11 @@
 #include "cli.h"
 
 #include "eid_format.h"
+#include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "lom_query.h"
+#include "lom_settings.h"
 #include "zareza2v.h"
 
 #include <algorithm>
@@ -91,10 +93,14 @@ int makeLom(std::vector<std::string> args)
         ~ProjectCloser() { Z_CloseProject(); }
     } closer;
 
+    // The temporary database goes where the editor puts its own.
+    shell::ShellState folders;
+    shell::EnsureTempDir(folders, HostUtility::instance());
+
     StderrMessageSink messages;
     TerminalProgress progress;
     const lom::BuildResult built
-        = lom::BuildLomDatabase({ eidFile, "", catalogue.size() }, progress, messages);
+        = lom::BuildLomDatabase({ eidFile, folders.TempDir, catalogue.size() }, progress, messages);
     struct TempRemover {
         std::string name;
         ~TempRemover() { lom::DeleteTempDatabase(name); }
