@@ -542,3 +542,15 @@ TEST_F(ShellWindowTest, PlacementRoundTripsAndIsCorrectedAtTheEdge)
     EXPECT_EQ(top, 0);
     EXPECT_GT(work.height, 0);
 }
+
+TEST_F(ShellWindowTest, CatalogueMessagesGoToTheMessageBoxes)
+{
+    ShowMessage(14, "R12");
+    ShowMessage(7, "EID file");
+    ShowMessage(99, "nothing");
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "Can't read the Part: R12");
+    EXPECT_EQ(messages.messages[0].kind, rav::MessageKind::Exclamation);
+    EXPECT_EQ(messages.messages[0].title, "Dodiv 2000 - List of Material Editor ()");
+    EXPECT_EQ(messages.messages[1].text, "EID file missing or invalid");
+}
