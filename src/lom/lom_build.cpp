@@ -105,11 +105,10 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // A scratch file: nothing to recover after a crash, so skip the journal's cost.
         temp.executeNative("PRAGMA synchronous=OFF");
         temp.executeNative("PRAGMA journal_mode=MEMORY");
-        // Bounded caches (their size does not follow the project's): the
-        // temporary table is written without spilling mid-transaction, and
-        // the EID's index is probed from memory rather than through read().
-        temp.executeNative("PRAGMA cache_size=-32768");
-        eid.executeNative("PRAGMA cache_size=-32768");
+        // Caches of a fixed size (8 MiB each, whatever the project's size),
+        // and the EID mapped rather than read() page by page for its probes.
+        temp.executeNative("PRAGMA cache_size=-8192");
+        eid.executeNative("PRAGMA cache_size=-8192");
         eid.executeNative("PRAGMA mmap_size=268435456");
 
         // The per-part look-up is one probe of the EIC's unique index. A read
