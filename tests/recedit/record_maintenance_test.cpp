@@ -1,0 +1,203 @@
+// Adding, deleting, moving and jumping on a real EID, through the record
+// set a grid would be bound to.
+#include "database.h"
+#include "recedit_fixture.h"
+#include "record_maintenance.h"
+#include "recordset.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+namespace rav::recedit
+{
+namespace
+{
+
+using test::queryRows;
+
+class RecordMaintenance : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // EIC first so that the EIC column is narrow (size 6) for the cut test.
+        test::makeEid(file(), { "Code", "Name" }, "Code",
+            { { "A", "first" }, { "B", "second" }, { "C", "third" } }, { 6, 30 });
+        db = db::Database::open(file().string());
+        rs = db.openRecordset("SELECT * FROM Device ORDER BY [Device]![Code];");
+    }
+    std::filesystem::path file() const { return dir / "Part.eid"; }
+    AskValue answer(const std::string& value)
+    {
+        return [this, value](const std::string& prompt) {
+            prompts.push_back(prompt);
+            return value;
+        };
+    }
+    std::vector<std::string> codes() const
+    {
+        std::vector<std::string> out;
+        for (const auto& row : queryRows(file(), "SELECT * FROM Device ORDER BY [Device]![Code];"))
+            out.push_back(row[0]);
+        return out;
+    }
+
+    test::ScratchDir dir;
+    db::Database db;
+    db::Recordset rs;
+    RecordingMessageSink messages;
+    std::vector<std::string> prompts;
+};
+
+TEST_F(RecordMaintenance, AddsANewEicAndLeavesTheRecordInEditMode)
+{
+    const AddResult r = AddRecord(file().string(), rs, answer("D"), messages);
+    ASSERT_EQ(r.outcome, AddOutcome::Added) << r.error;
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0], "Give the Value for field : [Code]");
+    EXPECT_EQ(r.position, 3);
+    EXPECT_EQ(rs.absolutePosition(), 3);
+    EXPECT_EQ(rs.editMode(), db::EditMode::Edit);
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(codes(), (std::vector<std::string> { "A", "B", "C", "D" }));
+
+    // The user types the other columns and commits them.
+    rs.setValue("Name", db::Value("fourth"));
+    rs.update();
+    EXPECT_EQ(queryRows(file(), "SELECT * FROM Device WHERE [Code] = \"D\"")[0][1], "fourth");
+    const BrowseState s = FollowRecord(&rs, "code");
+    EXPECT_EQ(s.eic, "D");
+    EXPECT_FALSE(s.editPending);
+}
+
+TEST_F(RecordMaintenance, RefusesAnEicThatExists)
+{
+    AddResult r = AddRecord(file().string(), rs, answer("B"), messages);
+    EXPECT_EQ(r.outcome, AddOutcome::Duplicate);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(messages.messages[0].text,
+        "Specified value : B , exists in database. Enter a unique value to add a new record");
+    EXPECT_EQ(codes().size(), 3u);
+    EXPECT_EQ(rs.editMode(), db::EditMode::None);
+
+    // The EIC index ignores letter case, and so does the check.
+    r = AddRecord(file().string(), rs, answer("c"), messages);
+    EXPECT_EQ(r.outcome, AddOutcome::Duplicate);
+    EXPECT_EQ(codes().size(), 3u);
+}
+
+TEST_F(RecordMaintenance, BlankAnswersAddNothingAndLongOnesAreCut)
+{
+    EXPECT_EQ(AddRecord(file().string(), rs, answer(""), messages).outcome, AddOutcome::Blank);
+    EXPECT_EQ(AddRecord(file().string(), rs, answer("   "), messages).outcome, AddOutcome::Blank);
+    EXPECT_EQ(codes().size(), 3u);
+
+    // Leading blanks stay: only the emptiness test trims.
+    AddResult r = AddRecord(file().string(), rs, answer("  E"), messages);
+    ASSERT_EQ(r.outcome, AddOutcome::Added) << r.error;
+    EXPECT_EQ(r.value, "  E");
+    rs.update();
+
+    // Longer than the column (6): cut from the left, no message.
+    r = AddRecord(file().string(), rs, answer("LONGCODE"), messages);
+    ASSERT_EQ(r.outcome, AddOutcome::Added) << r.error;
+    EXPECT_EQ(r.value, "LONGCO");
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(codes(), (std::vector<std::string> { "  E", "A", "B", "C", "LONGCO" }));
+}
+
+TEST_F(RecordMaintenance, AFileThatIsNoEidEndsTheAddQuietly)
+{
+    test::writeFile(dir / "junk.eid", "not a database");
+    const AddResult r = AddRecord((dir / "junk.eid").string(), rs, answer("Z"), messages);
+    EXPECT_EQ(r.outcome, AddOutcome::Failed);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(RecordMaintenance, DeleteMovesToTheFollowingOrTheNewLastRecord)
+{
+    messages.answer = false;
+    rs.setAbsolutePosition(1);
+    EXPECT_FALSE(DeleteRecord(rs, messages));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "Are you sure to delete the selected record?");
+    EXPECT_EQ(codes().size(), 3u);
+
+    messages.answer = true;
+    ASSERT_TRUE(DeleteRecord(rs, messages)); // B
+    EXPECT_EQ(rs.absolutePosition(), 1);
+    EXPECT_EQ(rs.value("Code"), db::Value("C"));
+    ASSERT_TRUE(DeleteRecord(rs, messages)); // C, the last one
+    EXPECT_EQ(rs.absolutePosition(), 0);
+    EXPECT_EQ(rs.value("Code"), db::Value("A"));
+    ASSERT_TRUE(DeleteRecord(rs, messages)); // the only one
+    EXPECT_EQ(rs.recordCount(), 0);
+    const BrowseState s = FollowRecord(&rs, "Code");
+    EXPECT_EQ(s.position, -1);
+    EXPECT_FALSE(s.deleteEnabled);
+    EXPECT_TRUE(codes().empty());
+}
+
+TEST_F(RecordMaintenance, MovesStayOnTheRecords)
+{
+    MoveRecord(rs, MoveCommand::Last);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    MoveRecord(rs, MoveCommand::Next);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    MoveRecord(rs, MoveCommand::Previous);
+    EXPECT_EQ(rs.absolutePosition(), 1);
+    MoveRecord(rs, MoveCommand::Previous);
+    EXPECT_EQ(rs.absolutePosition(), 0);
+    MoveRecord(rs, MoveCommand::Previous);
+    EXPECT_EQ(rs.absolutePosition(), 0);
+    MoveRecord(rs, MoveCommand::Next);
+    MoveRecord(rs, MoveCommand::First);
+    EXPECT_EQ(rs.absolutePosition(), 0);
+}
+
+TEST_F(RecordMaintenance, JumpsToATypedPosition)
+{
+    EXPECT_EQ(JumpToPosition(rs, "2"), 2);
+    EXPECT_EQ(JumpToPosition(rs, "0"), 0);
+    EXPECT_EQ(JumpToPosition(rs, "1 mm"), 1);
+    EXPECT_EQ(JumpToPosition(rs, "17"), 1) << "beyond the last record: unchanged";
+    EXPECT_EQ(JumpToPosition(rs, "-3"), 1);
+    EXPECT_EQ(JumpToPosition(rs, "abc"), 0) << "no number reads as 0";
+}
+
+TEST_F(RecordMaintenance, FollowingTheGridEnablesTheBrowseControls)
+{
+    BrowseState s = FollowRecord(&rs, "CODE");
+    EXPECT_EQ(s.position, 0);
+    EXPECT_FALSE(s.backEnabled);
+    EXPECT_TRUE(s.forwardEnabled);
+    EXPECT_TRUE(s.deleteEnabled);
+    EXPECT_EQ(s.eic, "A");
+    EXPECT_FALSE(s.editPending);
+
+    rs.moveNext();
+    s = FollowRecord(&rs, "Code");
+    EXPECT_TRUE(s.backEnabled);
+    EXPECT_TRUE(s.forwardEnabled);
+    rs.moveLast();
+    rs.edit();
+    s = FollowRecord(&rs, "Code");
+    EXPECT_TRUE(s.backEnabled);
+    EXPECT_FALSE(s.forwardEnabled);
+    EXPECT_TRUE(s.editPending);
+    rs.cancelUpdate();
+
+    // No EIC column of that name, a closed or missing set.
+    EXPECT_EQ(FollowRecord(&rs, "Other").eic, "");
+    EXPECT_EQ(FollowRecord(nullptr, "Code").position, -1);
+    db::Recordset empty = db.openRecordset("SELECT * FROM Device WHERE [Code] = \"none\"");
+    s = FollowRecord(&empty, "Code");
+    EXPECT_EQ(s.position, -1);
+    EXPECT_FALSE(s.backEnabled || s.forwardEnabled || s.deleteEnabled);
+}
+
+} // namespace
+} // namespace rav::recedit

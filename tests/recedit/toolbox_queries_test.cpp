@@ -1,0 +1,175 @@
+// The tool box's query texts, run against real EIDs and project views, and
+// the field lists and captions built from the tool-box field catalogue.
+#include "association.h"
+#include "database.h"
+#include "lom_catalogue.h"
+#include "recedit_fixture.h"
+#include "recedit_view.h"
+#include "recordset.h"
+#include "test_env.h"
+#include "toolbox_queries.h"
+#include "zareza2v.h"
+
+#include <gtest/gtest.h>
+
+namespace rav::recedit
+{
+namespace
+{
+
+using test::queryRows;
+using test::Rows;
+
+class ToolBoxQueries : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        test::makeEid(eid(), { "Code", "Name", "Maker" }, "Code",
+            { { "R1", "Resistor", "Acme" }, { "C7", "Cap", "<null>" }, { "XR1Y", "Other", "Zed" },
+                { "Q\"2", "Quoted", "Acme" } });
+        ASSERT_TRUE(lom::BuildToolBoxCatalogue(catalogue, eid()));
+    }
+    std::string eid() const { return (dir / "Part.eid").string(); }
+
+    test::ScratchDir dir;
+    lom::FieldCatalogue catalogue;
+};
+
+TEST_F(ToolBoxQueries, ProjectViewFilterText)
+{
+    EXPECT_EQ(makeMyQuerySTr(1, "Like", "*", 1),
+        "SELECT * FROM Device WHERE field1 Like \"*\" ORDER BY Device.field1;");
+    EXPECT_EQ(makeMyQuerySTr(3, "<>", "A1", 7),
+        "SELECT * FROM Device WHERE field3 <> \"A1\" ORDER BY Device.field7;");
+}
+
+TEST_F(ToolBoxQueries, EidFilterSelectsAndSortsTheEid)
+{
+    // Entries 6.. are the EID's columns: 6 Code, 7 Name, 8 Maker.
+    const std::string all = makeFindQuerySTr(catalogue, 6, "Like", "*", 7);
+    EXPECT_EQ(all, "SELECT * FROM Device WHERE [Device]![Code] Like \"*\" ORDER BY [Device]![Name];");
+    const Rows rows = queryRows(eid(), all);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][1], "Cap");
+    EXPECT_EQ(rows[3][1], "Resistor");
+
+    EXPECT_EQ(queryRows(eid(), makeFindQuerySTr(catalogue, 8, "=", "acme", 6)).size(), 2u)
+        << "texts compare without regard to case";
+    EXPECT_EQ(queryRows(eid(), makeFindQuerySTr(catalogue, 6, ">=", "R", 6)).size(), 2u);
+}
+
+TEST_F(ToolBoxQueries, QuotesInValuesAreDoubledAndStillMatch)
+{
+    EXPECT_EQ(QuotedValue("a\"b"), "\"a\"\"b\"");
+    EXPECT_EQ(QuotedValue("plain"), "\"plain\"");
+    const Rows rows = queryRows(eid(), makeFindQuerySTr(catalogue, 6, "=", "Q\"2", 6));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1], "Quoted");
+}
+
+TEST_F(ToolBoxQueries, SearchTakesItsValueFromTheCurrentProjectRow)
+{
+    // A project view stand-in with the columns the search reads.
+    const auto pv = dir / "view.db";
+    test::makeEid(pv, { "field1", "field2", "field3", "field4", "field5", "field6" }, "field1",
+        { { "PART", "Full", "R1", "", "", "R1" }, { "NULLPART", "x", "<null>", "", "", "<null>" } });
+    db::Database d = db::Database::open(pv.string());
+    db::Recordset rs = d.openRecordset("SELECT * FROM Device ORDER BY Device.field1;");
+    rs.moveLast(); // PART
+
+    EXPECT_EQ(makeSearchQuerySTr(&rs, catalogue, 6, "=", 6, "Code"),
+        "SELECT * FROM Device WHERE [Device]![Code] = \"R1\" ORDER BY Device![Code];");
+    const std::string like = makeSearchQuerySTr(&rs, catalogue, 6, "Like", 6, "Code");
+    EXPECT_EQ(like, "SELECT * FROM Device WHERE [Device]![Code] Like \"*R1*\" ORDER BY Device![Code];");
+    Rows rows = queryRows(eid(), like);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], "R1");
+    EXPECT_EQ(rows[1][0], "XR1Y");
+
+    // A Null value with Like matches everything (two stars).
+    rs.moveFirst(); // NULLPART
+    const std::string nullLike = makeSearchQuerySTr(&rs, catalogue, 6, "LIKE", 7, "Code");
+    EXPECT_NE(nullLike.find("LIKE \"**\""), std::string::npos) << nullLike;
+    EXPECT_EQ(queryRows(eid(), nullLike).size(), 4u);
+
+    // No current row, or no record set: no text at all.
+    rs.moveLast();
+    rs.moveNext();
+    ASSERT_TRUE(rs.eof());
+    EXPECT_EQ(makeSearchQuerySTr(&rs, catalogue, 6, "=", 6, "Code"), "");
+    EXPECT_EQ(makeSearchQuerySTr(nullptr, catalogue, 6, "=", 6, "Code"), "");
+}
+
+TEST_F(ToolBoxQueries, WholeEidInEicOrderAndEicCriteria)
+{
+    EXPECT_EQ(WholeEidQuery("Code"), "SELECT * FROM Device ORDER BY [Device]![Code];");
+    const Rows rows = queryRows(eid(), WholeEidQuery("Code"));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][0], "C7");
+    EXPECT_EQ(EicCriteria("Code", "A"), "[Code] = \"A\"");
+}
+
+TEST_F(ToolBoxQueries, FieldListsFollowTheCatalogue)
+{
+    const FieldLists lists = FillFieldLists(catalogue);
+    ASSERT_EQ(lists.projectItems.size(), 8u);
+    EXPECT_EQ(lists.projectItems[0], (ListItem { "Part-P", 1 }));
+    EXPECT_EQ(lists.projectItems[2], (ListItem { "External Index Code-P", 3 }));
+    ASSERT_EQ(lists.eidItems.size(), 3u);
+    EXPECT_EQ(lists.eidItems[0], (ListItem { "Code-D", 6 }));
+    EXPECT_EQ(lists.eidItems[2], (ListItem { "Maker-D", 8 }));
+    EXPECT_TRUE(lists.refreshEnabled && lists.findEnabled && lists.filterEnabled);
+    EXPECT_EQ(Operators().front(), "Like");
+    EXPECT_EQ(Operators().size(), 7u);
+}
+
+TEST_F(ToolBoxQueries, AnEidWithOnlyItsEicStillHasOneEidEntry)
+{
+    const auto only = dir / "Only.eid";
+    test::makeEid(only, { "Code" }, "Code", {});
+    lom::FieldCatalogue c;
+    ASSERT_TRUE(lom::BuildToolBoxCatalogue(c, only.string()));
+    const FieldLists lists = FillFieldLists(c);
+    ASSERT_EQ(lists.eidItems.size(), 1u);
+    EXPECT_EQ(lists.eidItems[0].number, 6);
+
+    // A catalogue of the project entries alone leaves the EID lists empty.
+    lom::FieldCatalogue projectOnly;
+    projectOnly.reset(lom::CatalogueKind::ToolBox, {});
+    const FieldLists none = FillFieldLists(projectOnly);
+    EXPECT_TRUE(none.eidItems.empty());
+    EXPECT_FALSE(none.filterEnabled);
+    EXPECT_FALSE(none.findEnabled);
+    EXPECT_TRUE(none.refreshEnabled);
+}
+
+TEST_F(ToolBoxQueries, CaptionsOfTheGridsAndTheProjectViewColumns)
+{
+    EXPECT_EQ(RecEdCaption("/x/Part.eid"), "Edit EID file : /x/Part.eid");
+    EXPECT_EQ(SearchResultCaption("/x/Part.eid"), "Database Search Result for EID file : /x/Part.eid");
+    EXPECT_EQ(ProjectViewCaption("Board", "/p"), "Project : Board(/p)");
+    EXPECT_EQ(ProjectViewColumnCaptions(catalogue, { "field1", "field3", "field8", "field99", "other" }),
+        (std::vector<std::string> { "Part-P", "External Index Code-P", "Maker-D", "field99", "other" }));
+}
+
+TEST(RecEditPlacement, DefaultRectanglesAndTheAssociateTab)
+{
+    // Right of a 3000-twip main window in a 15000 x 9000 work area.
+    EXPECT_EQ(DefaultRecEditRect(0, 15000, 9000, 3000), (TwipsRect { 3000, 0, 12000, 9000 }));
+    // A main window as wide as the work area: from the middle.
+    EXPECT_EQ(DefaultRecEditRect(0, 15000, 9000, 16000), (TwipsRect { 7500, 0, 1000, 9000 }));
+    EXPECT_EQ(DefaultToolBoxRect(15000, 9000, 4000, 3000), (TwipsRect { 11000, 6000, 4000, 3000 }));
+
+    // Usable height H = 6000 - 200; a bar at 4000 stays.
+    AssociateLayout l = LayOutAssociateTab(9000, 6000, 4000, 60);
+    EXPECT_EQ(l.splitterTop, 4000);
+    EXPECT_EQ(l.wholeView, (TwipsRect { 50, 50, 8900, 3950 }));
+    EXPECT_EQ(l.searchResult, (TwipsRect { 50, 4060, 8900, 5800 - 60 - 4000 + 100 }));
+    // Dropped below the bottom: 1000 above the limit.
+    l = LayOutAssociateTab(9000, 6000, 7000, 60);
+    EXPECT_EQ(l.splitterTop, 4800);
+}
+
+} // namespace
+} // namespace rav::recedit
