@@ -47,6 +47,17 @@ DataGridView::DataGridView(DataSource* source, QWidget* parent)
             moving_ = false;
         });
     connect(source, &DataSource::recordChanged, this, &DataGridView::followSource);
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { fitColumns(); });
+    connect(model_, &QAbstractItemModel::headerDataChanged, this, [this] { fitColumns(); });
+}
+
+void DataGridView::fitColumns(int maxWidth)
+{
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        table_->resizeColumnToContents(c);
+        if (table_->columnWidth(c) > maxWidth)
+            table_->setColumnWidth(c, maxWidth);
+    }
 }
 
 QString DataGridView::caption() const

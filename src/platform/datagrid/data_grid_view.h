@@ -27,6 +27,9 @@ public:
 
     QString caption() const;
     void setCaption(const QString& caption);
+    // Sizes every column to its header and the rows fetched so far, no
+    // wider than `maxWidth` pixels. Done after each refresh as well.
+    void fitColumns(int maxWidth = 320);
 
 signals:
     // A click on a column header (0-based column).

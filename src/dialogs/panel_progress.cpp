@@ -1,0 +1,45 @@
+#include "panel_progress.h"
+
+#include "zerovize.h"
+
+#include <QCoreApplication>
+
+namespace rav::dialogs
+{
+
+PanelProgress::PanelProgress(ZerOvize* panel)
+    : panel_(panel)
+{
+}
+
+void PanelProgress::setCaption(const std::string& caption)
+{
+    panel_->setCaption(QString::fromStdString(caption));
+    panel_->refresh();
+}
+
+void PanelProgress::setRange(std::int64_t minimum, std::int64_t maximum)
+{
+    panel_->setMinimum(minimum);
+    panel_->setMaximum(maximum);
+    panel_->setStyle(ZerOvize::FloodStyle::LeftToRight);
+    lastPermille_ = -1;
+}
+
+void PanelProgress::setValue(std::int64_t value)
+{
+    panel_->setValue(value);
+    const int permille
+        = static_cast<int>(1000 * progressFraction(panel_->minimum(), panel_->maximum(), value));
+    if (permille != lastPermille_) {
+        lastPermille_ = permille;
+        panel_->refresh();
+    }
+}
+
+void PanelProgress::yield()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace rav::dialogs

@@ -1,0 +1,395 @@
+// The List of Materials wizard, driven offscreen through the editor
+// library, on the demo project and the demo EID the build made.
+#include "cancel_flag.h"
+#include "data_grid_view.h"
+#include "frm_lomedit.h"
+#include "frm_preview.h"
+#include "host_utility.h"
+#include "lom_build.h"
+#include "project_parts.h"
+#include "shell_services.h"
+#include "shell_state.h"
+#include "test_env.h"
+#include "zareza2v.h"
+#include "zerovize.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace rav::lom
+{
+namespace
+{
+
+class LomWizard : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        shell::SetMessageSink(&messages);
+        HostUtility::instance().setLanguage("en");
+        fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.dpz", dir / "demo.dpz");
+        fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", dir / "demo.eid");
+        fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", dir / "other.eid");
+        fs::create_directories(dir / "tmp");
+        ASSERT_NE(Z_OpenProject((dir / "demo.dpz").c_str()), 0) << Z_LastError();
+        ASSERT_TRUE(kernel::ProjectParts::instance().OpenProjectInfo());
+        auto& s = shell::shellState();
+        s.DBaseName = eid();
+        s.TempDir = (dir / "tmp").string();
+        s.LibDir = dir.path().string();
+        lomState() = LomState {};
+        FrmLomedit::setFileChooser(
+            [this](QWidget*, const FrmLomedit::FileRequest& r) -> std::optional<QString> {
+                requests.push_back(r);
+                if (answers.empty())
+                    return std::nullopt;
+                const QString a = answers.front();
+                answers.pop_front();
+                if (a.isEmpty())
+                    return std::nullopt; // the user cancelled
+                return a;
+            });
+    }
+    void TearDown() override
+    {
+        delete window.data();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        FrmLomedit::setFileChooser(nullptr);
+        shell::SetMessageSink(nullptr);
+        Z_CloseProject();
+        HostUtility::instance().setLanguage("");
+    }
+
+    std::string eid() const { return (dir / "demo.eid").string(); }
+    void open()
+    {
+        window = new FrmLomedit;
+        window->show();
+    }
+    template <typename T> T* find(const char* name)
+    {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
+    QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
+    QListWidget* available() { return find<QListWidget>("lstFields_0"); }
+    QListWidget* chosen() { return find<QListWidget>("lstFields_1"); }
+    QComboBox* sortFields() { return find<QComboBox>("cboFields"); }
+    QString shown(const char* panel) { return find<ZerOvize>(panel)->caption(); }
+    bool pageVisible(int k)
+    {
+        return find<ZerOvize>(("qpnCreateLOM_" + std::to_string(k)).c_str())->isVisible();
+    }
+    static QStringList texts(const QListWidget* list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    static QStringList texts(const QComboBox* box)
+    {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    }
+    // Selects exactly the available (or chosen) items with these captions.
+    void select(QListWidget* list, const QStringList& captions)
+    {
+        list->clearSelection();
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setSelected(captions.contains(list->item(i)->text()));
+    }
+    void add(const QStringList& captions)
+    {
+        select(available(), captions);
+        find<QPushButton>("cmdAddDel_0")->click();
+    }
+    // Page 1 with a LOM file and the given fields chosen.
+    void toFields(const QStringList& fields, bool withFile = true)
+    {
+        next()->click();
+        ASSERT_EQ(window->currentStep(), FrmLomedit::Step::Fields);
+        if (withFile) {
+            answers.push_back(QString::fromStdString((dir / "LOM.txt").string()));
+            find<QPushButton>("cmdFile_1")->click();
+        }
+        add(fields);
+    }
+    // Presses the preview button; `inspect` runs while the preview is open,
+    // then the preview is closed.
+    void preview(const std::function<void(dialogs::FrmPreview*)>& inspect)
+    {
+        // The build lets events run, so wait until the preview is up.
+        QTimer poll;
+        bool seen = false;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* p = qobject_cast<dialogs::FrmPreview*>(QApplication::activeModalWidget());
+            if (!p || seen)
+                return;
+            seen = true;
+            inspect(p);
+            p->close();
+        });
+        poll.start(5);
+        find<QPushButton>("cmdPvw")->click();
+        EXPECT_TRUE(seen);
+    }
+    std::size_t tempFiles() const
+    {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir / "tmp"), {}));
+    }
+
+    test::ScratchDir dir;
+    RecordingMessageSink messages;
+    QPointer<FrmLomedit> window;
+    std::deque<QString> answers;
+    std::vector<FrmLomedit::FileRequest> requests;
+};
+
+TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
+{
+    open();
+    EXPECT_EQ(window->objectName(), "frmLomedit");
+    EXPECT_EQ(window->windowTitle(), "Dodiv 2000 - List of Material Wizard");
+    EXPECT_TRUE(pageVisible(0));
+    EXPECT_FALSE(pageVisible(1));
+    EXPECT_TRUE(next()->isEnabled());
+    EXPECT_FALSE(back()->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("cmdPvw")->isEnabled());
+    EXPECT_EQ(shown("qpnFileName_0").toStdString(), eid());
+    EXPECT_EQ(shown("qpnFileName_1"), "SENSOR-NODE-F411 rev B.dpz [Main]");
+    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), "|");
+    EXPECT_EQ(find<QPushButton>("cmdBrwse_2")->text(), "&Cancel");
+    EXPECT_FALSE(lomState().lomDatabaseBuilt);
+}
+
+TEST_F(LomWizard, WithoutAValidEidNextWaitsForOne)
+{
+    test::writeFile(dir / "text.eid", "not a database");
+    for (const std::string& name : { std::string(), (dir / "text.eid").string() }) {
+        shell::shellState().DBaseName = name;
+        open();
+        EXPECT_FALSE(next()->isEnabled());
+        EXPECT_EQ(shown("qpnFileName_0"), "");
+        answers.push_back(QString::fromStdString((dir / "text.eid").string()));
+        find<QPushButton>("cmdFile_0")->click();
+        EXPECT_FALSE(next()->isEnabled()); // not an EID
+        answers.push_back(QString::fromStdString(eid()));
+        find<QPushButton>("cmdFile_0")->click();
+        EXPECT_TRUE(next()->isEnabled());
+        delete window.data();
+    }
+    ASSERT_FALSE(requests.empty());
+    EXPECT_FALSE(requests[0].save);
+    EXPECT_EQ(requests[0].proposedName, "Part.eid");
+    EXPECT_EQ(requests[0].defaultSuffix, "eid");
+    EXPECT_EQ(requests[0].directory.toStdString(), dir.path().string());
+}
+
+TEST_F(LomWizard, NextOnTheFieldPageNeedsAFileAndAField)
+{
+    open();
+    next()->click();
+    EXPECT_TRUE(pageVisible(1));
+    EXPECT_TRUE(back()->isEnabled());
+    EXPECT_EQ(available()->count(), 15);
+    EXPECT_EQ(available()->item(8)->text(), "Code-D");
+    EXPECT_EQ(available()->item(8)->data(Qt::UserRole).toInt(), 9);
+    EXPECT_FALSE(next()->isEnabled());
+    add({ "Part-P" });
+    EXPECT_FALSE(next()->isEnabled()); // no LOM file yet
+    answers.push_back(QString::fromStdString((dir / "LOM.txt").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_TRUE(requests.back().save);
+    EXPECT_EQ(requests.back().proposedName, "LOM.txt");
+    EXPECT_TRUE(next()->isEnabled());
+    select(chosen(), { "Part-P" });
+    find<QPushButton>("cmdAddDel_1")->click();
+    EXPECT_FALSE(next()->isEnabled()); // no field any more
+    answers.push_back(""); // a cancelled dialog changes nothing
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_EQ(shown("qpnFileName_2").toStdString(), (dir / "LOM.txt").string());
+}
+
+TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
+{
+    open();
+    toFields({ "Part-P", "Part Full Name-P", "External Index Code-P" });
+    EXPECT_EQ(texts(chosen()), QStringList({ "Part-P", "Part Full Name-P", "External Index Code-P" }));
+    EXPECT_EQ(sortFields()->currentText(), "Part-P");
+    select(chosen(), { "External Index Code-P" });
+    add({ "Price-D", "Simulation Reference-P" }); // inserted in their available order
+    const QStringList expected
+        = { "Part-P", "Part Full Name-P", "Simulation Reference-P", "Price-D", "External Index Code-P" };
+    EXPECT_EQ(texts(chosen()), expected);
+    EXPECT_EQ(texts(sortFields()), expected);
+    EXPECT_EQ(sortFields()->currentText(), "Part-P");
+    EXPECT_EQ(available()->count(), 10);
+    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
+        window->grab().save(QString("%1/lom_wizard_fields.png").arg(shots));
+
+    // Removed fields go to the end of the available list, not to their old place.
+    select(chosen(), { "Part-P", "Simulation Reference-P" });
+    find<QPushButton>("cmdAddDel_1")->click();
+    EXPECT_EQ(texts(chosen()), QStringList({ "Part Full Name-P", "Price-D", "External Index Code-P" }));
+    EXPECT_EQ(texts(sortFields()), texts(chosen()));
+    EXPECT_EQ(available()->item(available()->count() - 2)->text(), "Part-P");
+    EXPECT_EQ(available()->item(available()->count() - 1)->text(), "Simulation Reference-P");
+    EXPECT_EQ(available()->item(available()->count() - 1)->data(Qt::UserRole).toInt(), 4);
+    EXPECT_EQ(sortFields()->currentIndex(), 0);
+
+    // Ctrl+A and Ctrl+U act on the list that has the focus.
+    QKeyEvent ctrlA(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);
+    QApplication::sendEvent(chosen(), &ctrlA);
+    EXPECT_EQ(chosen()->selectedItems().size(), 3);
+    QKeyEvent ctrlU(QEvent::KeyRelease, Qt::Key_U, Qt::ControlModifier);
+    QApplication::sendEvent(chosen(), &ctrlU);
+    EXPECT_EQ(chosen()->selectedItems().size(), 0);
+}
+
+TEST_F(LomWizard, QueryAndDelimiterFromTheControls)
+{
+    open();
+    toFields({ "Part-P", "Price-D" });
+    sortFields()->setCurrentIndex(1);
+    find<QComboBox>("cboDelimit")->setEditText("xyz");
+    EXPECT_EQ(window->makeQueryString(),
+        "SELECT Device.field1,Device.field15 FROM Device ORDER BY Device.field15;");
+    EXPECT_EQ(window->lomDelimiter(), "x");
+    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), "x");
+    EXPECT_EQ(window->selectedCaptions(), (std::vector<std::string> { "Part-P", "Price-D", "" }));
+}
+
+TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
+{
+    open();
+    toFields({ "Part-P", "Component Name-P" });
+    next()->click();
+    preview([](dialogs::FrmPreview*) {});
+    ASSERT_TRUE(lomState().lomDatabaseBuilt);
+    const std::string temp = lomState().tempDbName;
+    EXPECT_TRUE(fs::exists(temp));
+    back()->click();
+    back()->click();
+    answers.push_back(QString::fromStdString(eid()));
+    find<QPushButton>("cmdFile_0")->click();
+    EXPECT_TRUE(lomState().lomDatabaseBuilt);
+    next()->click();
+    EXPECT_EQ(texts(chosen()), QStringList({ "Part-P", "Component Name-P" }));
+    next()->click();
+    preview([](dialogs::FrmPreview*) {});
+    EXPECT_EQ(lomState().tempDbName, temp);
+    EXPECT_EQ(window->buildCount(), 1);
+
+    back()->click();
+    back()->click();
+    answers.push_back(QString::fromStdString((dir / "other.eid").string()));
+    find<QPushButton>("cmdFile_0")->click();
+    EXPECT_FALSE(lomState().lomDatabaseBuilt);
+    next()->click();
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "other.eid").string());
+    EXPECT_EQ(chosen()->count(), 0);
+    EXPECT_EQ(available()->count(), 15);
+    EXPECT_EQ(sortFields()->count(), 0);
+}
+
+TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
+{
+    open();
+    toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
+    next()->click();
+    EXPECT_TRUE(find<QPushButton>("cmdPvw")->isEnabled());
+    EXPECT_TRUE(find<QLabel>("lblOpDescr_0")->text().contains("To LOM file : "));
+    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
+        window->grab().save(QString("%1/lom_wizard_finish.png").arg(shots));
+    preview([&](dialogs::FrmPreview* p) {
+        EXPECT_FALSE(window->isVisible()); // the wizard steps aside
+        auto* grid = p->dbgPrev();
+        EXPECT_EQ(grid->caption().toStdString(),
+            "Preview of List of Materials : SENSOR-NODE-F411 rev B.dpz with " + eid());
+        auto* model = grid->model();
+        ASSERT_EQ(model->columnCount(), 5);
+        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Component Name-P");
+        EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString(), "Price-D");
+        EXPECT_EQ(p->datPrev()->recordCount(), 41);
+        EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
+        p->resize(1000, 700);
+        if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
+            p->grab().save(QString("%1/lom_preview.png").arg(shots));
+        emit grid->table()->horizontalHeader()->sectionClicked(1); // by component name
+        EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
+        EXPECT_EQ(p->datPrev()->recordSource(),
+            "SELECT Device.field1,Device.field6,Device.field8,Device.field10,Device.field15 FROM Device "
+            "ORDER BY "
+            "Device.field6;");
+        EXPECT_EQ(model->data(model->index(0, 1)).toString(), "C1");
+        EXPECT_EQ(model->data(model->index(3, 1)).toString(), "C12"); // text order
+    });
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
+{
+    open();
+    // Added together, the fields keep their catalogue order; the first sorts.
+    toFields({ "Component Name-P", "Part-P", "External Index Code-P", "Price-D" });
+    find<QComboBox>("cboDelimit")->setEditText(",");
+    next()->click();
+    preview([](dialogs::FrmPreview*) {});
+    EXPECT_EQ(tempFiles(), 1u);
+    next()->click(); // finish: no second build
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull()); // closed and unloaded
+    EXPECT_EQ(tempFiles(), 0u); // the one temporary database is gone
+    const std::string lom = test::readFile(dir / "LOM.txt");
+    EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
+    EXPECT_EQ(lom.substr(0, lom.find('\n') + 1), " 1,,,MH1,\r\n"); // a component without device
+    EXPECT_NE(lom.find(",CAP-100N-0603,CAP-0603-100N,C1,0.021\r\n"), std::string::npos);
+    EXPECT_NE(lom.find(",XTAL-32K,XTAL-FC135-32K768,Y2,\r\n"), std::string::npos); // no EID record
+}
+
+TEST_F(LomWizard, FinishWithoutPreviewBuildsAndCancelDeletesTheDatabase)
+{
+    open();
+    toFields({ "Part-P" });
+    next()->click();
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(fs::exists(dir / "LOM.txt"));
+    EXPECT_EQ(tempFiles(), 0u);
+
+    open();
+    toFields({ "Part-P" });
+    next()->click();
+    preview([](dialogs::FrmPreview*) {});
+    EXPECT_EQ(tempFiles(), 1u);
+    find<QPushButton>("cmdBrwse_2")->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(tempFiles(), 0u);
+}
+
+} // namespace
+} // namespace rav::lom
