@@ -23,3 +23,11 @@ echo
   --sort "Part-P" --delimiter TAB --out "$out/LOM.txt"
 echo
 tr -d '\r' < "$out/LOM.txt"
+
+# With a display, the editor itself opens on the demo project inside the
+# small host program (DEMO_CLI=1 keeps to the command line).
+if [ -z "${DEMO_CLI:-}" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  echo
+  echo "Opening the editor on $demo/demo.dpz; the demo EID is $demo/demo.eid ..."
+  exec "$bin/dodiv" --editor 0 "$demo/demo.dpz"
+fi

@@ -35,7 +35,7 @@ struct Options {
 int usage(const QString& problem)
 {
     std::cerr << "dodiv: " << problem.toStdString() << "\n"
-              << "usage: dodiv [PROJECT.dpz]\n"
+              << "usage: dodiv [--editor MODE] [PROJECT.dpz]\n"
               << "       dodiv --project P.dpz --load MODE [--send CMD]... [--notifications]\n";
     return 2;
 }
@@ -108,7 +108,9 @@ int main(int argc, char** argv)
     const QCommandLineOption loadOption("load", "Load the editor with this window state (0, 1, 2).", "mode");
     const QCommandLineOption sendOption("send", "A command for the editor (repeatable).", "command");
     const QCommandLineOption notificationsOption("notifications", "Print every notification on stdout.");
-    parser.addOptions({ projectOption, loadOption, sendOption, notificationsOption });
+    const QCommandLineOption editorOption("editor",
+        "Interactive: load the editor at once with this window state (0, 1, 2).", "mode");
+    parser.addOptions({ projectOption, loadOption, sendOption, notificationsOption, editorOption });
     parser.addPositionalArgument("project", "The project to open.", "[PROJECT.dpz]");
     if (!parser.parse(QApplication::arguments()))
         return usage(parser.errorText());
@@ -141,6 +143,13 @@ int main(int argc, char** argv)
     }
     if (options.automate)
         return automate(options);
+    int editorMode = -1;
+    if (parser.isSet(editorOption)) {
+        bool ok = false;
+        editorMode = parser.value(editorOption).toInt(&ok);
+        if (!ok || editorMode < 0 || editorMode > 2)
+            return usage("--editor takes 0, 1 or 2");
+    }
 
     AddinHost addin;
     HostWindow window(addin);
@@ -149,6 +158,8 @@ int main(int argc, char** argv)
     window.show();
     if (!options.project.isEmpty())
         window.openProject(options.project);
+    if (editorMode >= 0)
+        window.loadEditor(editorMode);
     const int code = QApplication::exec();
     addin.release();
     Z_CloseProject();
