@@ -1,0 +1,998 @@
+#include "frm_eidedit.h"
+
+#include "database.h"
+#include "eid_export.h"
+#include "eid_format.h"
+#include "eid_import.h"
+#include "help_topic.h"
+#include "host_utility.h"
+#include "lom_settings.h"
+#include "modules.h"
+#include "shell_services.h"
+#include "shell_state.h"
+#include "textcodec.h"
+#include "values.h"
+#include "zerovize.h"
+#include "zezovovuv.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace rav::eid
+{
+
+namespace
+{
+
+FrmEidedit::FileChooser& chooser()
+{
+    static FrmEidedit::FileChooser c;
+    return c;
+}
+
+std::optional<QString> chooseFile(QWidget* parent, const FrmEidedit::FileRequest& r)
+{
+    if (chooser())
+        return chooser()(parent, r);
+    QFileDialog dialog(parent);
+    dialog.setDirectory(r.directory);
+    dialog.selectFile(r.proposedName);
+    dialog.setDefaultSuffix(r.defaultSuffix);
+    dialog.setNameFilter(r.filter);
+    if (r.save) {
+        // Asks before replacing a file; the folder must exist.
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+QString Msg(const char* defaultText, const char* id)
+{
+    return QString::fromStdString(HostUtility::instance().GetLocalMessage(defaultText, id));
+}
+
+std::string Std(const QString& s)
+{
+    return s.toStdString();
+}
+
+// Every caption is a message: the designed text is its default, the tag its id.
+template <typename W> W* Tagged(W* widget, const char* name, const char* tag)
+{
+    widget->setObjectName(name);
+    if (tag)
+        widget->setProperty(shell::kTagProperty, tag);
+    return widget;
+}
+
+QLabel* Label(const QString& text, QWidget* parent, const char* name, const char* tag = nullptr)
+{
+    auto* l = Tagged(new QLabel(text, parent), name, tag);
+    l->setWordWrap(true);
+    return l;
+}
+
+QLabel* Title(const QString& text, QWidget* parent, const char* name, const char* tag)
+{
+    QLabel* l = Label(text, parent, name, tag);
+    l->setStyleSheet("font-weight: bold");
+    return l;
+}
+
+ZerOvize* NamePanel(QWidget* parent, const char* name)
+{
+    auto* p = new ZerOvize(parent);
+    p->setObjectName(name);
+    p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    p->setFrameShadow(QFrame::Sunken);
+    p->setMinimumHeight(24);
+    return p;
+}
+
+ZerOvize* Page(QWidget* parent, const QString& name)
+{
+    auto* p = new ZerOvize(parent);
+    p->setObjectName(name);
+    p->setFrameShadow(QFrame::Raised);
+    return p;
+}
+
+QPushButton* Button(const QString& text, QWidget* parent, const char* name, const char* tag = nullptr)
+{
+    return Tagged(new QPushButton(text, parent), name, tag);
+}
+
+// A label without a buddy shows "&" as it stands; the texts that carry the
+// Next button's mnemonic show it without the marker ("&&" stays one "&").
+QString WithoutMnemonic(const QString& text)
+{
+    QString out;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            if (i + 1 < text.size() && text[i + 1] == '&')
+                out += text[++i];
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+void SetName(ZerOvize* panel, const QString& name)
+{
+    panel->setCaption(name);
+    panel->setToolTip(name);
+}
+
+// Progress of an operation on the wizard's progress panel, painted at once:
+// the operation runs without returning to the event loop.
+class PanelSink final : public ProgressSink
+{
+public:
+    explicit PanelSink(ZerOvize* panel)
+        : panel_(panel)
+    {
+        panel_->setStyle(ZerOvize::FloodStyle::LeftToRight);
+    }
+    void setCaption(const std::string& caption) override
+    {
+        panel_->setCaption(QString::fromStdString(caption));
+        panel_->refresh();
+    }
+    void setRange(std::int64_t minimum, std::int64_t maximum) override
+    {
+        panel_->setMinimum(minimum);
+        panel_->setMaximum(maximum);
+        last_ = -1;
+    }
+    void setValue(std::int64_t value) override
+    {
+        panel_->setValue(value);
+        // Painting a million times would cost more than the work itself.
+        const int permille
+            = static_cast<int>(1000 * progressFraction(panel_->minimum(), panel_->maximum(), value));
+        if (permille != last_) {
+            last_ = permille;
+            panel_->refresh();
+        }
+    }
+
+private:
+    ZerOvize* panel_;
+    int last_ = -1;
+};
+
+const shell::ModuleRegistrar registrar(shell::ModuleKind::EidWizard, [] { return new FrmEidedit; });
+
+const char* const kEidFilter = "External Index Files (*.eid);;All Files (*.*)";
+const char* const kTextFilter = "Text Files (*.txt);;All Files (*.*)";
+
+} // namespace
+
+void FrmEidedit::setFileChooser(FileChooser c)
+{
+    chooser() = std::move(c);
+}
+
+FrmEidedit::FrmEidedit(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName("frmEidedit");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("Dodiv 2000 - EID File Wizard");
+
+    auto* outer = new QVBoxLayout(this);
+    buildFirstPage();
+    buildCreatePages();
+    buildEditPages();
+    outer->addWidget(qpnSelect_, 1);
+    for (ZerOvize* p : qpnNewSteps_)
+        outer->addWidget(p, 1);
+    for (ZerOvize* p : qpnExsSteps_)
+        outer->addWidget(p, 1);
+
+    picBrwse_ = new QWidget(this);
+    picBrwse_->setObjectName("picBrwse");
+    auto* bar = new QHBoxLayout(picBrwse_);
+    bar->setContentsMargins(0, 0, 0, 0);
+    cmdHelp_ = Button("&Help", this, "cmdHelp");
+    cmdBrwse_[0] = Button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
+    cmdBrwse_[1] = Button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
+    cmdBrwse_[2] = Button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
+    bar->addStretch(1);
+    for (QPushButton* b : cmdBrwse_)
+        bar->addWidget(b);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdHelp_);
+    bottom->addWidget(picBrwse_, 1);
+    outer->addLayout(bottom);
+    cmdBrwse_[0]->setEnabled(false);
+
+    for (int i = 0; i < 3; ++i)
+        connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
+    connect(cmdHelp_, &QPushButton::clicked, this, [this] { updateHelpTopic(true); });
+
+    // The choices the window opens with, before InitWizard decides.
+    optnFileType_[0]->setChecked(true);
+    optnOperation_[0]->setChecked(true);
+    optnUpdatetype_[1]->setChecked(true);
+    chkFields_->setChecked(true);
+    chktrimVal_->setChecked(false);
+    chkSpeciRange_->setChecked(false);
+    cboDelimit_->setCurrentText(",");
+    optnOperation_Click(0);
+    chkSpeciRange_Click();
+
+    // Form_Load: texts and fonts, the wizard's start, centred on the screen.
+    shell::LocaliseForm(this);
+    for (QLabel* l : { lblOpDescr_, findChild<QLabel*>("lblNewFinish") })
+        l->setText(WithoutMnemonic(l->text()));
+    done_ = false;
+    InitWizard();
+    resize(600, 460);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->availableGeometry();
+        move(s.left() + (s.width() - width()) / 2, s.top() + (s.height() - height()) / 2);
+    }
+}
+
+FrmEidedit::~FrmEidedit()
+{
+    // Form_Unload: the file of a completed creation or operation becomes
+    // the current EID. The shell clears its module reference itself.
+    if (done_)
+        shell::shellState().DBaseName
+            = Std(optnFileType_[0]->isChecked() ? qpnFileName_[0]->caption() : qpnFileName_[1]->caption());
+}
+
+// ---- Building the pages ------------------------------------------------
+
+void FrmEidedit::buildFirstPage()
+{
+    qpnSelect_ = Page(this, "qpnSelect");
+    auto* g = new QGridLayout(qpnSelect_);
+    g->addWidget(Title("Create/ Edit EID file :", qpnSelect_, "lblSelectTitle", "5499"), 0, 0, 1, 3);
+    g->addWidget(
+        Label("Using Dodiv 2000 - EID File Editor, you may create a new '.EID' file or edit an existing "
+              "'.EID' file. Select the required operation and follow the steps.",
+            qpnSelect_, "lblSelectText", "54133"),
+        1, 0, 1, 3);
+    const char* optionTags[2] = { "5498", "5497" };
+    const char* optionTexts[2] = { "Create &new '.EID' file", "Edit existing '.EID' file" };
+    const char* optionNames[2] = { "optnFileType_0", "optnFileType_1" };
+    const char* panelNames[2] = { "qpnFileName_0", "qpnFileName_1" };
+    const char* buttonNames[2] = { "cmdFile_0", "cmdFile_1" };
+    for (int i = 0; i < 2; ++i) {
+        optnFileType_[i]
+            = Tagged(new QRadioButton(optionTexts[i], qpnSelect_), optionNames[i], optionTags[i]);
+        qpnFileName_[i] = NamePanel(qpnSelect_, panelNames[i]);
+        cmdFile_[i] = Button("...", qpnSelect_, buttonNames[i]);
+        cmdFile_[i]->setFixedWidth(32);
+        g->addWidget(optnFileType_[i], 2 + 2 * i, 0, 1, 3);
+        g->addWidget(qpnFileName_[i], 3 + 2 * i, 1);
+        g->addWidget(cmdFile_[i], 3 + 2 * i, 2);
+        connect(optnFileType_[i], &QRadioButton::clicked, this, [this, i] { optnFileType_Click(i); });
+        connect(cmdFile_[i], &QPushButton::clicked, this, [this, i] { cmdFile_Click(i); });
+    }
+    g->setColumnMinimumWidth(0, 20);
+    g->setColumnStretch(1, 1);
+    g->setRowStretch(6, 1);
+}
+
+void FrmEidedit::buildCreatePages()
+{
+    // Step 1 of 2: the field grid and its entry boxes.
+    {
+        ZerOvize* page = qpnNewSteps_[0] = Page(this, "qpnNewSteps_0");
+        auto* g = new QGridLayout(page);
+        g->addWidget(Title("Step 1 of 2", page, "lblNewStep_0", "54107"), 0, 0, 1, 2);
+        g->addWidget(Label("Select field names and sizes:", page, "lblNewCaption_0", "54106"), 1, 0, 1, 2);
+        g->addWidget(
+            Label("Provide field names for the '.EID' file", page, "lblNewDescr_0", "54105"), 2, 0, 1, 2);
+        zezOvovuv_ = new ZezOvovuv(page);
+        zezOvovuv_->setObjectName("zezOvovuv");
+        g->addWidget(zezOvovuv_, 3, 0);
+        // The entry boxes and their buttons beside the grid, at its top.
+        auto* entry = new QVBoxLayout;
+        entry->addWidget(Label("Field name:", page, "lblField_0", "3790"));
+        txtField_[0] = Tagged(new QLineEdit(page), "txtField_0", nullptr);
+        entry->addWidget(txtField_[0]);
+        entry->addSpacing(8);
+        entry->addWidget(Label("Field size:", page, "lblField_1", "54135"));
+        txtField_[1] = Tagged(new QLineEdit(page), "txtField_1", nullptr);
+        entry->addWidget(txtField_[1]);
+        entry->addSpacing(8);
+        auto* buttons = new QHBoxLayout;
+        cmdAddUp_[0] = Button("Update", page, "cmdAddUp_0", "991372");
+        cmdAddUp_[1] = Button("Delete", page, "cmdAddUp_1", "99521");
+        buttons->addWidget(cmdAddUp_[0]);
+        buttons->addWidget(cmdAddUp_[1]);
+        entry->addLayout(buttons);
+        entry->addStretch(1);
+        g->addLayout(entry, 3, 1);
+        g->setRowStretch(3, 1);
+        g->setColumnStretch(0, 1);
+        for (int i = 0; i < 2; ++i) {
+            txtField_[i]->installEventFilter(this);
+            connect(cmdAddUp_[i], &QPushButton::clicked, this, [this, i] { cmdAddUp_Click(i); });
+        }
+        connect(zezOvovuv_, &ZezOvovuv::rowColChanged, this, [this] { gridRowChanged(); });
+    }
+    // Step 2 of 2: the EIC field.
+    {
+        ZerOvize* page = qpnNewSteps_[1] = Page(this, "qpnNewSteps_1");
+        auto* g = new QGridLayout(page);
+        g->addWidget(Title("Step 2 of 2", page, "lblNewStep_1", "54103"), 0, 0);
+        g->addWidget(Label("Select EIC field:", page, "lblNewCaption_1", "54101"), 1, 0);
+        g->addWidget(
+            Label("Select the field to use as EIC for the current EID file", page, "lblNewDescr_1", "54102"),
+            2, 0);
+        lstFields_ = new QListWidget(page);
+        lstFields_->setObjectName("lstFields");
+        g->addWidget(lstFields_, 3, 0);
+        g->addWidget(
+            Label("Click &Next to finish current operation and start creating the '.EID' file. Leave the "
+                  "below option checked to open the file for editing after creation",
+                page, "lblNewFinish", "54134"),
+            4, 0);
+        chkFields_
+            = Tagged(new QCheckBox("&Open file for editing after creation", page), "chkFields", "54100");
+        g->addWidget(chkFields_, 5, 0);
+        g->setRowStretch(3, 1);
+    }
+}
+
+void FrmEidedit::buildEditPages()
+{
+    // Step 1 of 3: the EID and the operation.
+    {
+        ZerOvize* page = qpnExsSteps_[0] = Page(this, "qpnExsSteps_0");
+        auto* g = new QGridLayout(page);
+        g->addWidget(Title("Step 1 of 3", page, "lblExsStep_0", "5491"), 0, 0, 1, 3);
+        g->addWidget(Label("EID file operations", page, "lblExsCaption_0", "54132"), 1, 0, 1, 3);
+        g->addWidget(
+            Label("The options below allows to import/ export/ remove data from an EID file. Select the "
+                  "required option and follow the steps",
+                page, "lblExsDescr_0", "5495"),
+            2, 0, 1, 3);
+        g->addWidget(Label("EID file Name:", page, "lblDBName_0", "5494"), 3, 0);
+        qpnDBName_[0] = NamePanel(page, "qpnDBName_0");
+        g->addWidget(qpnDBName_[0], 3, 1, 1, 2);
+
+        optnOperation_[2]
+            = Tagged(new QRadioButton("Import to EID file from text file", page), "optnOperation_2", "5488");
+        g->addWidget(optnOperation_[2], 4, 0, 1, 3);
+        g->addWidget(Label("Import from file:", page, "lblTxtFile_1", "54131"), 5, 0);
+        qpntxtFile_[1] = NamePanel(page, "qpntxtFile_1");
+        cmdEli_[1] = Button("...", page, "cmdEli_1");
+        g->addWidget(qpntxtFile_[1], 5, 1);
+        g->addWidget(cmdEli_[1], 5, 2);
+
+        optnOperation_[1]
+            = Tagged(new QRadioButton("Export to text file from EID file", page), "optnOperation_1", "5489");
+        g->addWidget(optnOperation_[1], 6, 0, 1, 3);
+        g->addWidget(Label("Export to file:", page, "lblTxtFile_0", "5493"), 7, 0);
+        qpntxtFile_[0] = NamePanel(page, "qpntxtFile_0");
+        cmdEli_[0] = Button("...", page, "cmdEli_0");
+        g->addWidget(qpntxtFile_[0], 7, 1);
+        g->addWidget(cmdEli_[0], 7, 2);
+
+        optnOperation_[0]
+            = Tagged(new QRadioButton("Remove data from EID file", page), "optnOperation_0", "5490");
+        g->addWidget(optnOperation_[0], 8, 0, 1, 3);
+        g->setColumnStretch(1, 1);
+        g->setRowStretch(9, 1);
+        for (int i = 0; i < 2; ++i) {
+            cmdEli_[i]->setFixedWidth(32);
+            connect(cmdEli_[i], &QPushButton::clicked, this, [this, i] { cmdEli_Click(i); });
+        }
+        for (int i = 0; i < 3; ++i)
+            connect(optnOperation_[i], &QRadioButton::clicked, this, [this, i] { optnOperation_Click(i); });
+    }
+    // Step 2 of 3: the options of the operation.
+    {
+        ZerOvize* page = qpnExsSteps_[1] = Page(this, "qpnExsSteps_1");
+        auto* g = new QGridLayout(page);
+        g->addWidget(Title("Step 2 of 3", page, "lblExsStep_1", "5480"), 0, 0, 1, 4);
+        lblCaption4_ = Label("Set options for delete all record operation", page, "lblCaption_4", "5485");
+        g->addWidget(lblCaption4_, 1, 0, 1, 4);
+        g->addWidget(Label("EID Name:", page, "lblDBName_1", "5486"), 2, 0);
+        qpnDBName_[1] = NamePanel(page, "qpnDBName_1");
+        g->addWidget(qpnDBName_[1], 2, 1, 1, 3);
+        g->addWidget(Label("Operation selected:", page, "lblOperation", "5487"), 3, 0);
+        qpntxtFile_[2] = NamePanel(page, "qpntxtFile_2");
+        g->addWidget(qpntxtFile_[2], 3, 1, 1, 3);
+
+        chktrimVal_ = Tagged(new QCheckBox("Trim data to fit the field size", page), "chktrimVal", "5481");
+        optnUpdatetype_[0] = Tagged(
+            new QRadioButton("Overwrite duplicate EICs with new data", page), "optnUpdatetype_0", "5483");
+        optnUpdatetype_[1] = Tagged(
+            new QRadioButton("Save identical EICs to a log file...", page), "optnUpdatetype_1", "5482");
+        g->addWidget(chktrimVal_, 4, 0, 1, 4);
+        g->addWidget(optnUpdatetype_[0], 5, 0, 1, 4);
+        g->addWidget(optnUpdatetype_[1], 6, 0, 1, 4);
+        g->addWidget(Label("Delimiter used in text file", page, "lblDelimit", "5484"), 7, 0, 1, 2);
+        cboDelimit_ = new QComboBox(page);
+        cboDelimit_->setObjectName("cboDelimit");
+        cboDelimit_->setEditable(true);
+        for (const char* word : kDelimiterWords)
+            cboDelimit_->addItem(word);
+        g->addWidget(cboDelimit_, 7, 2, 1, 2);
+
+        chkSpeciRange_
+            = Tagged(new QCheckBox("Select data from a specified range", page), "chkSpeciRange", "5479");
+        g->addWidget(chkSpeciRange_, 8, 0, 1, 4);
+        optLabels_[0] = Label("Field:", page, "lblOptField_0", "4324");
+        optLabels_[1] = Label("Start Value:", page, "lblOptField_1", "54130");
+        optLabels_[2] = Label("End Value:", page, "lblOptField_2", "54129");
+        optLabels_[3] = Label("Sort by:", page, "lblOptField_3", "54128");
+        for (int i = 0; i < 2; ++i) {
+            cboOptField_[i] = new QComboBox(page);
+            cboOptField_[i]->setObjectName(i ? "cboOptField_1" : "cboOptField_0");
+            txtOptField_[i] = Tagged(new QLineEdit(page), i ? "txtOptField_1" : "txtOptField_0", nullptr);
+            txtOptField_[i]->installEventFilter(this);
+        }
+        g->addWidget(optLabels_[0], 9, 0);
+        g->addWidget(cboOptField_[0], 9, 1);
+        g->addWidget(optLabels_[3], 9, 2);
+        g->addWidget(cboOptField_[1], 9, 3);
+        g->addWidget(optLabels_[1], 10, 0);
+        g->addWidget(txtOptField_[0], 10, 1);
+        g->addWidget(optLabels_[2], 10, 2);
+        g->addWidget(txtOptField_[1], 10, 3);
+        g->setColumnStretch(1, 1);
+        g->setColumnStretch(3, 1);
+        g->setRowStretch(11, 1);
+        connect(chkSpeciRange_, &QCheckBox::clicked, this, [this] { chkSpeciRange_Click(); });
+    }
+    // Step 3 of 3: what will be done, and its progress.
+    {
+        ZerOvize* page = qpnExsSteps_[2] = Page(this, "qpnExsSteps_2");
+        auto* g = new QGridLayout(page);
+        g->addWidget(Title("Step 3 of 3", page, "lblExsStep_2", "54108"), 0, 0);
+        g->addWidget(
+            Label("The wizard now has all the required information", page, "lblExsCaption_2", "54109"), 1, 0);
+        lblOpDescr_ = Label("Click &Next to ", page, "lblOpDescr", "54136");
+        lblOpDescr_->setTextFormat(Qt::PlainText);
+        g->addWidget(lblOpDescr_, 2, 0);
+        qpnPbar_ = NamePanel(page, "qpnPbar");
+        qpnPbar_->setAlignment(Qt::AlignCenter);
+        qpnPbar_->setCaption("Click Next to Continue ...");
+        g->addWidget(qpnPbar_, 3, 0);
+        g->setRowStretch(4, 1);
+    }
+}
+
+// ---- Wizard --------------------------------------------------------------
+
+void FrmEidedit::InitWizard()
+{
+    shell::ReadSuiteDirs();
+    counter_ = -1;
+    path_ = Path::None;
+    gridBuilt_ = false;
+    listsLoaded_ = false;
+    for (ZerOvize* p : qpnNewSteps_)
+        p->hide();
+    for (ZerOvize* p : qpnExsSteps_)
+        p->hide();
+    qpnSelect_->show();
+    const std::string current = shell::shellState().DBaseName;
+    if (text::trimBlanks(current).empty()) {
+        std::string proposed = shell::shellState().LibDir;
+        HostUtility::instance().AddPathSeparator(proposed);
+        SetName(qpnFileName_[0], QString::fromStdString(proposed + kDefaultFileName));
+        optnFileType_[0]->setChecked(true);
+        optnFileType_Click(0);
+    } else {
+        SetName(qpnFileName_[1], QString::fromStdString(current));
+        optnFileType_[1]->setChecked(true);
+        optnFileType_Click(1);
+    }
+    updateHelpTopic(false);
+}
+
+void FrmEidedit::optnFileType_Click(int index)
+{
+    const bool create = index == 0;
+    qpnFileName_[0]->setEnabled(create);
+    cmdFile_[0]->setEnabled(create);
+    qpnFileName_[1]->setEnabled(!create);
+    cmdFile_[1]->setEnabled(!create);
+    if (create)
+        cmdBrwse_[1]->setEnabled(!qpnFileName_[0]->caption().isEmpty());
+    else
+        cmdBrwse_[1]->setEnabled(IsEidDatabase(Std(qpnFileName_[1]->caption())));
+}
+
+void FrmEidedit::cmdFile_Click(int index)
+{
+    const QString proposed = "Part.Eid";
+    const FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir), proposed,
+        "eid", kEidFilter };
+    // A dismissed dialog leaves the proposed name as the choice.
+    const QString name = chooseFile(this, request).value_or(proposed);
+    if (index == 0)
+        cmdBrwse_[1]->setEnabled(!name.isEmpty());
+    else
+        cmdBrwse_[1]->setEnabled(IsEidDatabase(Std(name)));
+    SetName(qpnFileName_[index], name);
+}
+
+Operation FrmEidedit::selectedOperation() const
+{
+    if (optnOperation_[2]->isChecked())
+        return Operation::Import;
+    if (optnOperation_[1]->isChecked())
+        return Operation::Export;
+    return Operation::Remove;
+}
+
+void FrmEidedit::optnOperation_Click(int index)
+{
+    for (int i = 0; i < 2; ++i) {
+        qpntxtFile_[i]->setEnabled(false);
+        cmdEli_[i]->setEnabled(false);
+    }
+    if (index == 0) {
+        cmdBrwse_[1]->setEnabled(true);
+        return;
+    }
+    // Export uses file 0, import file 1.
+    const int file = index == 1 ? 0 : 1;
+    qpntxtFile_[file]->setEnabled(true);
+    cmdEli_[file]->setEnabled(true);
+    cmdBrwse_[1]->setEnabled(!qpntxtFile_[file]->caption().trimmed().isEmpty());
+}
+
+void FrmEidedit::cmdEli_Click(int index)
+{
+    const QString proposed = "Part.txt";
+    const FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir), proposed,
+        "txt", kTextFilter };
+    const QString name = chooseFile(this, request).value_or(proposed);
+    cmdBrwse_[1]->setEnabled(!name.isEmpty());
+    SetName(qpntxtFile_[index], name);
+}
+
+void FrmEidedit::chkSpeciRange_Click()
+{
+    const bool on = chkSpeciRange_->isChecked();
+    cboOptField_[0]->setEnabled(on);
+    txtOptField_[0]->setEnabled(on);
+    txtOptField_[1]->setEnabled(on);
+    for (int i = 0; i < 3; ++i)
+        optLabels_[i]->setEnabled(on);
+    const bool sort = on && selectedOperation() != Operation::Import;
+    cboOptField_[1]->setEnabled(sort);
+    optLabels_[3]->setEnabled(sort);
+}
+
+void FrmEidedit::LoadFieldLists(const QString& eidName)
+{
+    for (QComboBox* box : cboOptField_)
+        box->clear();
+    try {
+        db::Database db = db::Database::open(Std(eidName), db::OpenMode::Exclusive);
+        const db::TableDef def = db.tableDef(kDeviceTable);
+        for (std::size_t i = 0; i < def.fields.size(); ++i)
+            for (QComboBox* box : cboOptField_)
+                box->addItem(QString::fromStdString(def.fields[i].name), static_cast<int>(i));
+    } catch (const std::exception&) {
+        // The lists stay empty; the range check reports what it cannot find.
+    }
+    for (QComboBox* box : cboOptField_)
+        if (box->count() > 0)
+            box->setCurrentIndex(0);
+    listsLoaded_ = true;
+}
+
+void FrmEidedit::cmdBrwse_Click(int index)
+{
+    if (index == 2) {
+        closeAsCancel();
+        return;
+    }
+    const int k = index == 1 ? counter_ + 1 : counter_ - 1;
+    if (PrepareStep(k))
+        ShowStep(k);
+}
+
+void FrmEidedit::closeAsCancel()
+{
+    shell::ReturnToMainForm();
+    close();
+}
+
+bool FrmEidedit::PrepareStep(int k)
+{
+    switch (k) {
+    case 0:
+        path_ = optnFileType_[0]->isChecked() ? Path::Create : Path::Edit;
+        qpnSelect_->hide();
+        if (path_ == Path::Edit) {
+            for (ZerOvize* panel : qpnDBName_)
+                SetName(panel, qpnFileName_[1]->caption());
+        } else if (!gridBuilt_) {
+            InitFieldGrid();
+        }
+        return true;
+    case 1:
+        if (path_ == Path::Create) {
+            FillEicFieldList();
+            return true;
+        }
+        if (!listsLoaded_)
+            LoadFieldLists(qpnDBName_[0]->caption());
+        switch (selectedOperation()) {
+        case Operation::Remove:
+            SetName(qpntxtFile_[2], "Delete selected data from EID file.");
+            lblCaption4_->setText(Msg("Set options for delete record operation", "549"));
+            break;
+        case Operation::Export:
+            SetName(qpntxtFile_[2], "Export to file: " + qpntxtFile_[0]->caption());
+            lblCaption4_->setText(Msg("Set options for export to file operation", "5410"));
+            break;
+        case Operation::Import:
+            SetName(qpntxtFile_[2], "Import from file: " + qpntxtFile_[1]->caption());
+            lblCaption4_->setText(Msg("Set options for import from file operation", "5411"));
+            break;
+        }
+        {
+            const bool import = selectedOperation() == Operation::Import;
+            optnUpdatetype_[0]->setEnabled(import);
+            optnUpdatetype_[1]->setEnabled(import);
+            chktrimVal_->setEnabled(import);
+            cboDelimit_->setEnabled(selectedOperation() != Operation::Remove);
+            chkSpeciRange_Click();
+        }
+        return true;
+    case 2: {
+        if (path_ == Path::Create) {
+            if (!CreateEid())
+                return true; // stays: the creation path has no third page
+            if (!chkFields_->isChecked()) {
+                closeAsCancel();
+                return false;
+            }
+            switchToEditPath();
+            return false;
+        }
+        const Operation op = selectedOperation();
+        range_ = {};
+        if (chkSpeciRange_->isChecked()) {
+            range_.field = Std(cboOptField_[0]->currentText());
+            range_.startValue = Std(txtOptField_[0]->text());
+            range_.endValue = Std(txtOptField_[1]->text());
+            range_.sortField = Std(cboOptField_[1]->currentText());
+            const RangeCheck check
+                = CheckRangeConditions(Std(qpnDBName_[0]->caption()), op, range_, shell::Messages());
+            if (check == RangeCheck::StartMissing) {
+                txtOptField_[0]->setFocus();
+                return false;
+            }
+            if (check == RangeCheck::EndRefused) {
+                txtOptField_[1]->setFocus();
+                return false;
+            }
+            if (check == RangeCheck::Failed)
+                return false;
+        }
+        if (optnUpdatetype_[0]->isChecked() && !ConfirmMassUpdate(shell::Messages())) {
+            optnUpdatetype_[0]->setFocus();
+            return false;
+        }
+        const QString click = Msg("Click &Next to :", "5429");
+        QString description;
+        switch (op) {
+        case Operation::Remove:
+            description = click + "\n" + Msg("Delete all the records in the specified range", "5430");
+            break;
+        case Operation::Export:
+            description = click + "\n" + Msg("Export data from ", "5431") + "\n" + qpnDBName_[0]->caption()
+                + "\n" + "to " + "\n" + qpntxtFile_[0]->caption();
+            break;
+        case Operation::Import:
+            description = click + "\n" + Msg("Import data from ", "5432") + "\n" + qpntxtFile_[1]->caption()
+                + "\n" + "to " + "\n" + qpnDBName_[0]->caption();
+            break;
+        }
+        lblOpDescr_->setText(WithoutMnemonic(description));
+        return true;
+    }
+    case 3:
+        picBrwse_->setEnabled(false);
+        RunOperation();
+        closeAsCancel();
+        return false;
+    default:
+        return true;
+    }
+}
+
+void FrmEidedit::ShowStep(int k)
+{
+    ZerOvize* const* pages = path_ == Path::Create ? qpnNewSteps_ : qpnExsSteps_;
+    const int count = path_ == Path::Create ? kCreatePages : kEditPages;
+    if (k < 0 || k >= count)
+        return;
+    for (int i = 0; i < count; ++i)
+        pages[i]->hide();
+    pages[k]->show();
+    cmdBrwse_[0]->setEnabled(k >= 1);
+    counter_ = k;
+    if (path_ == Path::Edit)
+        cmdBrwse_[1]->setEnabled(true);
+    else
+        cmdBrwse_[1]->setEnabled(zezOvovuv_->rows() >= 3);
+    updateHelpTopic(false);
+}
+
+void FrmEidedit::updateHelpTopic(bool show)
+{
+    // Sub-menus of the wizard's help: 1 the first page, 2-3 the creation
+    // pages, 4-6 the edit pages.
+    long sub = 1;
+    if (counter_ >= 0)
+        sub = (path_ == Path::Create ? 2 : 4) + counter_;
+    shell::SetHelpTopic(shell::help_place::kEidWizard, sub, 0, 0, show);
+}
+
+bool FrmEidedit::CreateEid()
+{
+    std::vector<EidField> fields;
+    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row) {
+        const int size = static_cast<int>(std::lround(NumericValue(Std(zezOvovuv_->textMatrix(row, 1)))));
+        fields.push_back({ Std(zezOvovuv_->textMatrix(row, 0)), size });
+    }
+    const QListWidgetItem* eic = lstFields_->currentItem();
+    std::string why;
+    if (!CreateEidDatabase(
+            Std(qpnFileName_[0]->caption()), fields, eic ? Std(eic->text()) : std::string(), &why)) {
+        shell::Messages().show({ MessageKind::Information, "5412",
+            HostUtility::instance().GetLocalMessage("Database creation error : ", "5412") + why, {} });
+        return false;
+    }
+    done_ = true;
+    return true;
+}
+
+void FrmEidedit::switchToEditPath()
+{
+    SetName(qpnFileName_[1], qpnFileName_[0]->caption());
+    qpnNewSteps_[1]->hide();
+    optnFileType_[1]->setChecked(true);
+    optnFileType_Click(1);
+    // The first page's work again, now for an existing file.
+    listsLoaded_ = false;
+    PrepareStep(0);
+    counter_ = -1;
+    ShowStep(0);
+}
+
+void FrmEidedit::RunOperation()
+{
+    PanelSink progress(qpnPbar_);
+    const std::string eidName = Std(qpnDBName_[0]->caption());
+    const Delimiter delimiter = ResolveDelimiter(Std(cboDelimit_->currentText()));
+    cboDelimit_->setCurrentText(QString::fromStdString(delimiter.shown));
+    switch (selectedOperation()) {
+    case Operation::Import: {
+        ImportOptions o;
+        o.eidFile = eidName;
+        o.textFile = Std(qpntxtFile_[1]->caption());
+        o.delimiterText = delimiter.shown;
+        o.trim = chktrimVal_->isChecked();
+        o.overwrite = optnUpdatetype_[0]->isChecked();
+        o.range = range_;
+        o.range.sortField.clear();
+        o.tempDir = shell::shellState().TempDir;
+        lastResult_ = ImportTextFile(o, shell::Messages(), progress);
+        break;
+    }
+    case Operation::Export:
+        lastResult_ = ExportTextFile({ eidName, Std(qpntxtFile_[0]->caption()), delimiter.shown, range_ },
+            shell::Messages(), progress);
+        break;
+    case Operation::Remove:
+        lastResult_ = RemoveRecords({ eidName, range_ }, progress);
+        break;
+    }
+    if (lastResult_.completed)
+        done_ = true;
+}
+
+// ---- Field grid ----------------------------------------------------------
+
+void FrmEidedit::InitFieldGrid()
+{
+    ZezOvovuv* g = zezOvovuv_;
+    g->setCols(3);
+    const int w = g->defaultColWidth();
+    g->setColWidth(0, w * 7 / 3);
+    g->setColWidth(1, w * 2 / 3);
+    g->setColWidth(2, 0);
+    g->setRows(2);
+    g->setTextMatrix(0, 0, "Field Name");
+    g->setTextMatrix(0, 1, "Size");
+    g->setTextMatrix(1, 2, kEntryRow);
+    colourRow(1, kEntryColour);
+    cmdBrwse_[1]->setEnabled(false);
+    gridBuilt_ = true;
+    g->setRow(1);
+    gridRowChanged();
+}
+
+QString FrmEidedit::rowState(int row) const
+{
+    return zezOvovuv_->textMatrix(row, 2);
+}
+
+void FrmEidedit::colourRow(int row, std::uint32_t colour)
+{
+    zezOvovuv_->setCellBackColor(row, 0, colour);
+    zezOvovuv_->setCellBackColor(row, 1, colour);
+}
+
+void FrmEidedit::gridRowChanged()
+{
+    const int row = zezOvovuv_->row();
+    cmdAddUp_[1]->setEnabled(rowState(row) == kDefinedRow);
+    txtField_[0]->setText(zezOvovuv_->textMatrix(row, 0));
+    txtField_[1]->setText(zezOvovuv_->textMatrix(row, 1));
+    txtField_[0]->setFocus();
+}
+
+void FrmEidedit::cmdAddUp_Click(int index)
+{
+    if (index == 0)
+        UpdateFieldRow();
+    else
+        DeleteFieldRow();
+    cmdBrwse_[1]->setEnabled(zezOvovuv_->rows() >= 3);
+}
+
+void FrmEidedit::UpdateFieldRow()
+{
+    // The size box is cleaned up when it loses the focus, which a click on
+    // Update normally causes; Update from the keyboard must see the same.
+    normaliseSizeBox();
+    const QString nameText = txtField_[0]->text();
+    const QString sizeText = txtField_[1]->text();
+    const std::string name = Std(nameText);
+    const double number = NumericValue(Std(sizeText));
+    const long size = std::isfinite(number) && std::fabs(number) < 1e9 ? std::lround(number) : 0;
+    const int current = zezOvovuv_->row();
+    std::vector<std::string> others;
+    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row)
+        if (row != current)
+            others.push_back(Std(zezOvovuv_->textMatrix(row, 0)));
+
+    auto refuse = [](const char* id, const char* text, QLineEdit* focus) {
+        shell::Messages().show(
+            { MessageKind::Information, id, HostUtility::instance().GetLocalMessage(text, id), {} });
+        focus->setFocus();
+    };
+    switch (ValidateFieldEntry(name, static_cast<int>(size), others)) {
+    case FieldEntryError::InvalidSize:
+        refuse("5416", "Invalid Field Size (Range : 1 to 255)!", txtField_[1]);
+        return;
+    case FieldEntryError::DuplicateName:
+        refuse("5417", "Duplicate Field Name!", txtField_[0]);
+        return;
+    case FieldEntryError::BlankInName:
+        refuse("5418", "Spaces not allowed in Field Name!", txtField_[0]);
+        return;
+    case FieldEntryError::None:
+        break;
+    }
+    if (rowState(current) == kEntryRow) {
+        colourRow(current, kDefinedColour);
+        zezOvovuv_->setRows(zezOvovuv_->rows() + 1);
+        const int last = zezOvovuv_->rows() - 1;
+        zezOvovuv_->setTextMatrix(last, 2, kEntryRow);
+        colourRow(last, kEntryColour);
+    }
+    zezOvovuv_->setTextMatrix(current, 0, nameText);
+    zezOvovuv_->setTextMatrix(current, 1, sizeText);
+    zezOvovuv_->setTextMatrix(current, 2, kDefinedRow);
+    zezOvovuv_->setRow(zezOvovuv_->rows() - 1);
+    gridRowChanged();
+}
+
+void FrmEidedit::DeleteFieldRow()
+{
+    const int current = zezOvovuv_->row();
+    const int rows = zezOvovuv_->rows();
+    if (rowState(current) == kEntryRow || rows <= 2)
+        return;
+    for (int row = current; row <= rows - 2; ++row) {
+        for (int col = 0; col < 3; ++col)
+            zezOvovuv_->setTextMatrix(row, col, zezOvovuv_->textMatrix(row + 1, col));
+    }
+    zezOvovuv_->setRows(rows - 1);
+    const int last = zezOvovuv_->rows() - 1;
+    zezOvovuv_->setRow(last);
+    colourRow(last, kEntryColour);
+    gridRowChanged();
+}
+
+void FrmEidedit::FillEicFieldList()
+{
+    lstFields_->clear();
+    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row) {
+        auto* item = new QListWidgetItem(zezOvovuv_->textMatrix(row, 0), lstFields_);
+        item->setData(Qt::UserRole, row);
+    }
+    if (lstFields_->count() > 0)
+        lstFields_->setCurrentRow(0);
+}
+
+void FrmEidedit::normaliseSizeBox()
+{
+    const double number = NumericValue(Std(txtField_[1]->text()));
+    txtField_[1]->setText(QString::number(number, 'g', 15));
+}
+
+// ---- Events --------------------------------------------------------------
+
+void FrmEidedit::closeEvent(QCloseEvent* event)
+{
+    shell::ReturnToMainForm();
+    event->accept();
+}
+
+bool FrmEidedit::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (!box)
+        return QWidget::eventFilter(watched, event);
+    const bool fieldBox = box == txtField_[0] || box == txtField_[1];
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        // The whole text is selected, so typing replaces it.
+        QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+        break;
+    case QEvent::FocusOut:
+        if (fieldBox)
+            normaliseSizeBox();
+        break;
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (fieldBox && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (box == txtField_[0])
+                txtField_[1]->setFocus();
+            else
+                cmdAddUp_[0]->setFocus();
+            return true; // swallowed
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace rav::eid

@@ -1,0 +1,159 @@
+// frmEidedit, the EID file wizard: creates a new EID (field names and sizes
+// in a grid, then the EIC field) or applies one operation to an existing
+// EID (import from a text file, export to a text file, removal of records).
+//
+// Pages and the step counter (-1 on the first page, else the index of the
+// shown page of the path chosen when the first page is left):
+//
+//   First --Next--> [Create] Step 1 of 2 <-> Step 2 of 2 --Next: build-->
+//     |                 close, or (open for editing) --> [Edit] Step 1 of 3
+//     +-----Next--> [Edit]   Step 1 of 3 <-> Step 2 of 3 <-> Step 3 of 3
+//                       --Next: run the operation--> close
+//
+// Back is disabled on the first page of each path, so the first page never
+// comes back. PrepareStep(k) does the work of entering page k and may
+// refuse it; ShowStep(k) shows it. The done flag is set by a completed
+// creation or operation; only then does the wizard's file become the
+// current EID when the window goes.
+#pragma once
+
+#include "eid_operation.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace rav
+{
+class ZerOvize;
+class ZezOvovuv;
+} // namespace rav
+
+namespace rav::eid
+{
+
+class FrmEidedit : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Path { None, Create, Edit };
+    static constexpr int kCreatePages = 2;
+    static constexpr int kEditPages = 3;
+
+    // Grid row states (column 2) and cell colours of the field grid.
+    static constexpr const char* kDefinedRow = "N";
+    static constexpr const char* kEntryRow = "Y";
+    static constexpr std::uint32_t kDefinedColour = 0xEFFFFF;
+    static constexpr std::uint32_t kEntryColour = 0xFFFFFF;
+
+    explicit FrmEidedit(QWidget* parent = nullptr);
+    ~FrmEidedit() override; // the unload: the current EID becomes the wizard's file when done
+
+    // What a file dialog is asked; tests replace the chooser. The chooser
+    // returns the chosen name, or nothing when the dialog was dismissed.
+    struct FileRequest {
+        bool save = false;
+        QString directory;
+        QString proposedName;
+        QString defaultSuffix;
+        QString filter; // Qt form: "Text Files (*.txt);;All Files (*.*)"
+    };
+    using FileChooser = std::function<std::optional<QString>(QWidget* parent, const FileRequest&)>;
+    static void setFileChooser(FileChooser chooser); // empty: the platform's dialogs
+
+    Path path() const { return path_; }
+    int step() const { return counter_; }
+    bool done() const { return done_; }
+    // The outcome of the last operation run by the wizard.
+    const OperationResult& lastResult() const { return lastResult_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildFirstPage();
+    void buildCreatePages();
+    void buildEditPages();
+
+    void InitWizard();
+    bool PrepareStep(int k);
+    void ShowStep(int k);
+    void cmdBrwse_Click(int index);
+    void optnFileType_Click(int index);
+    void cmdFile_Click(int index);
+    void optnOperation_Click(int index);
+    void cmdEli_Click(int index);
+    void chkSpeciRange_Click();
+    void LoadFieldLists(const QString& eidName);
+    Operation selectedOperation() const;
+    bool CreateEid();
+    void switchToEditPath();
+    void RunOperation();
+    void closeAsCancel();
+    void updateHelpTopic(bool show);
+
+    // The field grid of the creation path.
+    void InitFieldGrid();
+    void gridRowChanged();
+    void cmdAddUp_Click(int index);
+    void UpdateFieldRow();
+    void DeleteFieldRow();
+    void FillEicFieldList();
+    void colourRow(int row, std::uint32_t colour);
+    QString rowState(int row) const;
+    void normaliseSizeBox();
+
+    Path path_ = Path::None;
+    int counter_ = -1;
+    bool gridBuilt_ = false;
+    bool listsLoaded_ = false;
+    bool done_ = false;
+    Range range_; // built when "Step 2 of 3" is left
+    OperationResult lastResult_;
+
+    // First page.
+    ZerOvize* qpnSelect_;
+    QRadioButton* optnFileType_[2];
+    ZerOvize* qpnFileName_[2];
+    QPushButton* cmdFile_[2];
+    // Creation path.
+    ZerOvize* qpnNewSteps_[kCreatePages];
+    ZezOvovuv* zezOvovuv_;
+    QLineEdit* txtField_[2];
+    QPushButton* cmdAddUp_[2];
+    QListWidget* lstFields_;
+    QCheckBox* chkFields_;
+    // Edit path.
+    ZerOvize* qpnExsSteps_[kEditPages];
+    ZerOvize* qpnDBName_[2];
+    QRadioButton* optnOperation_[3];
+    ZerOvize* qpntxtFile_[3];
+    QPushButton* cmdEli_[2];
+    QLabel* lblCaption4_;
+    QCheckBox* chktrimVal_;
+    QRadioButton* optnUpdatetype_[2];
+    QComboBox* cboDelimit_;
+    QCheckBox* chkSpeciRange_;
+    QComboBox* cboOptField_[2];
+    QLineEdit* txtOptField_[2];
+    QLabel* optLabels_[4]; // "Field:", "Start Value:", "End Value:", "Sort by:"
+    QLabel* lblOpDescr_;
+    ZerOvize* qpnPbar_;
+    // Button bar.
+    QWidget* picBrwse_;
+    QPushButton* cmdBrwse_[3];
+    QPushButton* cmdHelp_;
+};
+
+} // namespace rav::eid
