@@ -5,6 +5,7 @@
 #include "eid_format.h"
 #include "frm_eidedit.h"
 #include "host_utility.h"
+#include "modules.h"
 #include "shell_services.h"
 #include "shell_state.h"
 #include "test_env.h"
@@ -555,6 +556,39 @@ TEST_F(EidWizard, CancelOnEveryPageLeavesTheCurrentEidAlone)
     }
     EXPECT_FALSE(fs::exists(dir / "New.eid"));
     EXPECT_EQ(Codes(eid), std::vector<std::string> { "A1" });
+}
+
+TEST_F(EidWizard, FailedOperationLeavesTheCurrentEidAsItWas)
+{
+    const std::string current = MakeEid("Current.eid");
+    const std::string other = MakeEid("Other.eid", { { "A1", "one" } });
+    shell::shellState().DBaseName = current;
+    open();
+    answers.push_back(QString::fromStdString(other));
+    find<QPushButton>("cmdFile_1")->click();
+    next()->click();
+    EXPECT_EQ(shown("qpnDBName_0"), QString::fromStdString(other));
+    find<QRadioButton>("optnOperation_2")->click();
+    answers.push_back(QString::fromStdString((dir / "vanished.txt").string()));
+    find<QPushButton>("cmdEli_1")->click();
+    next()->click();
+    next()->click();
+    next()->click();
+    // The import ended at once: the window closes, nothing is done.
+    EXPECT_TRUE(closed());
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(shell::shellState().DBaseName, current);
+    EXPECT_EQ(Codes(other), std::vector<std::string> { "A1" });
+}
+
+TEST_F(EidWizard, MainWindowModuleOpensTheWizard)
+{
+    ASSERT_TRUE(shell::HasModuleWindow(shell::ModuleKind::EidWizard));
+    QWidget* w = shell::CreateModuleWindow(shell::ModuleKind::EidWizard);
+    ASSERT_NE(w, nullptr);
+    window = qobject_cast<FrmEidedit*>(w);
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(w->objectName(), "frmEidedit");
 }
 
 } // namespace
