@@ -1,0 +1,716 @@
+#include "frm_tool_box.h"
+
+#include "association.h"
+#include "data_grid_view.h"
+#include "data_source.h"
+#include "eid_format.h"
+#include "frm_progress.h"
+#include "frm_rec_edit.h"
+#include "host_utility.h"
+#include "lom_build.h"
+#include "lom_catalogue.h"
+#include "panel_progress.h"
+#include "recedit_view.h"
+#include "record_maintenance.h"
+#include "recordset.h"
+#include "rozerazu.h"
+#include "shell_services.h"
+#include "shell_state.h"
+#include "zerovize.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace rav::recedit
+{
+
+namespace
+{
+
+FrmToolBox::FileChooser& chooser()
+{
+    static FrmToolBox::FileChooser c = [](QWidget* parent, const QString& folder) {
+        QFileDialog dialog(parent);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setOption(QFileDialog::ReadOnly, true);
+        dialog.setDirectory(folder);
+        dialog.selectFile("Part.Eid");
+        dialog.setDefaultSuffix("eid");
+        dialog.setNameFilters({ "External Index Files (*.eid)", "All Files (*)" });
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+            ? dialog.selectedFiles().front()
+            : QString();
+    };
+    return c;
+}
+
+QPushButton* button(const char* caption, const char* name, const char* tag, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    if (tag)
+        b->setProperty(shell::kTagProperty, tag);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* label(const char* caption, const char* tag, QWidget* parent, const char* name = nullptr)
+{
+    auto* l = new QLabel(caption, parent);
+    if (name)
+        l->setObjectName(name);
+    if (tag)
+        l->setProperty(shell::kTagProperty, tag);
+    return l;
+}
+
+QComboBox* list(const char* name, QWidget* parent)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(8);
+    return c;
+}
+
+QLineEdit* textBox(const char* name, QWidget* parent)
+{
+    auto* t = new QLineEdit(parent);
+    t->setObjectName(name);
+    return t;
+}
+
+void fillOperators(QComboBox* ops)
+{
+    ops->clear();
+    for (const std::string& op : Operators())
+        ops->addItem(QString::fromStdString(op), 0);
+    ops->setCurrentIndex(0);
+}
+
+void fillItems(QComboBox* box, const std::vector<ListItem>& items)
+{
+    box->clear();
+    for (const ListItem& item : items)
+        box->addItem(QString::fromStdString(item.caption), item.number);
+    if (box->count() > 0)
+        box->setCurrentIndex(0);
+}
+
+std::string text(const QLineEdit* box)
+{
+    return box->text().toStdString();
+}
+std::string text(const QComboBox* box)
+{
+    return box->currentText().toStdString();
+}
+
+// Engine failures of a command without a handler of its own.
+void report(const std::string& error)
+{
+    if (!error.empty())
+        shell::ShowPlainMessage(error, MessageKind::Exclamation);
+}
+
+} // namespace
+
+void FrmToolBox::setFileChooser(FileChooser c)
+{
+    chooser() = std::move(c);
+}
+
+FrmToolBox::FrmToolBox(FrmRecEdit* recEdit)
+    : QWidget(recEdit, Qt::Tool)
+    , recEdit_(recEdit)
+{
+    setObjectName("frmToolBox");
+    setWindowTitle("Toolbox");
+    buildControls();
+    load();
+}
+
+FrmToolBox::~FrmToolBox()
+{
+    shell::SaveFormPlacement(this);
+}
+
+void FrmToolBox::buildControls()
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    tabMain_ = new QTabWidget(this);
+    tabMain_->setObjectName("tabMain");
+    outer->addWidget(tabMain_);
+    const char* captions[4] = { "Project View", "Associate", "EID View", "Browse" };
+    for (std::size_t i = 0; i < 4; ++i) {
+        picTab_[i] = new QWidget(tabMain_);
+        picTab_[i]->setObjectName(QString("picTab_%1").arg(i));
+        tabMain_->addTab(picTab_[i], captions[i]);
+    }
+    tabMain_->setProperty("TabTags", QStringList { "5454", "373", "5455", "5456" });
+
+    // Project View.
+    {
+        auto* page = new QVBoxLayout(picTab_[0]);
+        auto* frame = new QGroupBox("Project library", picTab_[0]);
+        frame->setProperty(shell::kTagProperty, "99852");
+        auto* g = new QGridLayout(frame);
+        cboWhere1_ = list("cboWhere1", frame);
+        cboWhere2_ = list("cboWhere2", frame);
+        txtWhere3_ = textBox("txtWhere3", frame);
+        cboSort_ = list("cboSort", frame);
+        cmdRefresh_ = button("&Refresh", "cmdRefresh", "3711", frame);
+        g->addWidget(label("Filter project library with", "5471", frame), 0, 0, 1, 3);
+        g->addWidget(cboWhere1_, 1, 0);
+        g->addWidget(cboWhere2_, 1, 1);
+        g->addWidget(txtWhere3_, 1, 2);
+        g->addWidget(label("Sort by", "5462", frame), 2, 0);
+        g->addWidget(cboSort_, 2, 1);
+        g->addWidget(cmdRefresh_, 2, 2);
+        g->setColumnStretch(0, 2);
+        g->setColumnStretch(2, 2);
+        page->addWidget(frame);
+        cmdUpdate_ = button("Update proj. lib", "cmdUpdate", "5469", picTab_[0]);
+        page->addWidget(cmdUpdate_, 0, Qt::AlignRight);
+        page->addStretch(1);
+    }
+    // Associate.
+    {
+        auto* page = new QVBoxLayout(picTab_[1]);
+        auto* modes = new QHBoxLayout;
+        optManAut_[0] = new QRadioButton("Automatic mode", picTab_[1]);
+        optManAut_[0]->setObjectName("optManAut_0");
+        optManAut_[0]->setProperty(shell::kTagProperty, "5465");
+        optManAut_[1] = new QRadioButton("Manual mode", picTab_[1]);
+        optManAut_[1]->setObjectName("optManAut_1");
+        optManAut_[1]->setProperty(shell::kTagProperty, "5466");
+        modes->addWidget(optManAut_[0]);
+        modes->addWidget(optManAut_[1]);
+        modes->addStretch(1);
+        page->addLayout(modes);
+        auto* find = new QGroupBox(picTab_[1]);
+        auto* g = new QGridLayout(find);
+        for (std::size_t i = 0; i < 3; ++i)
+            cboFind_[i] = list(QString("cboFind_%1").arg(i).toLatin1().constData(), find);
+        cmdFind_ = button("&Find", "cmdFind", "5126", find);
+        cmdAssociate_[0] = button("&Associate", "cmdAssociate_0", "5467", find);
+        g->addWidget(label("Filter EID file where", "5468", find), 0, 0, 1, 3);
+        g->addWidget(cboFind_[0], 1, 0);
+        g->addWidget(cboFind_[1], 1, 1);
+        g->addWidget(cboFind_[2], 1, 2);
+        g->addWidget(cmdFind_, 2, 1);
+        g->addWidget(cmdAssociate_[0], 2, 2);
+        page->addWidget(find);
+        auto* manual = new QGroupBox(picTab_[1]);
+        auto* h = new QHBoxLayout(manual);
+        txtEIC_ = textBox("txtEIC", manual);
+        cmdAssociate_[1] = button("&Associate", "cmdAssociate_1", "5467", manual);
+        h->addWidget(label("EIC", nullptr, manual, "Label3"));
+        h->addWidget(txtEIC_, 1);
+        h->addWidget(cmdAssociate_[1]);
+        page->addWidget(manual);
+        page->addStretch(1);
+    }
+    // EID View.
+    {
+        auto* page = new QVBoxLayout(picTab_[2]);
+        auto* file = new QHBoxLayout;
+        qpnFile_ = new ZerOvize(picTab_[2]);
+        qpnFile_->setObjectName("qpnFile");
+        qpnFile_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        qpnFile_->setMinimumHeight(22);
+        cmdFile_ = button("...", "cmdFile", nullptr, picTab_[2]);
+        cmdFile_->setFixedWidth(32);
+        file->addWidget(label("EID database name:", "5464", picTab_[2]));
+        file->addWidget(qpnFile_, 1);
+        file->addWidget(cmdFile_);
+        page->addLayout(file);
+        auto* frame = new QGroupBox("EID File", picTab_[2]);
+        frame->setProperty(shell::kTagProperty, "5461");
+        auto* g = new QGridLayout(frame);
+        cboFields_ = list("cboFields", frame);
+        cboCompare_ = list("cboCompare", frame);
+        txtValue_ = textBox("txtValue", frame);
+        cboFieldSort_ = list("cboFieldSort", frame);
+        cmdFilter_ = button("&Refresh", "cmdFilter", "3711", frame);
+        g->addWidget(label("Filter EID with", "5463", frame), 0, 0, 1, 3);
+        g->addWidget(cboFields_, 1, 0);
+        g->addWidget(cboCompare_, 1, 1);
+        g->addWidget(txtValue_, 1, 2);
+        g->addWidget(label("Sort by", "5462", frame), 2, 0);
+        g->addWidget(cboFieldSort_, 2, 1);
+        g->addWidget(cmdFilter_, 2, 2);
+        g->setColumnStretch(0, 2);
+        g->setColumnStretch(2, 2);
+        page->addWidget(frame);
+        page->addStretch(1);
+    }
+    // Browse.
+    {
+        auto* page = new QVBoxLayout(picTab_[3]);
+        auto* frame = new QGroupBox("Edit Records", picTab_[3]);
+        frame->setProperty(shell::kTagProperty, "5458");
+        auto* g = new QGridLayout(frame);
+        cmdAdd_ = button("&Add", "cmdAdd", "999", frame);
+        cmdDelete_ = button("&Delete", "cmdDelete", "9928", frame);
+        const char* moves[4] = { "|<", "<<", ">>", ">|" };
+        auto* moveRow = new QHBoxLayout;
+        for (std::size_t i = 0; i < 4; ++i) {
+            cmdMove_[i]
+                = button(moves[i], QString("cmdMove_%1").arg(i).toLatin1().constData(), nullptr, frame);
+            cmdMove_[i]->setFixedWidth(36);
+            moveRow->addWidget(cmdMove_[i]);
+        }
+        txtMove_ = textBox("txtMove", frame);
+        txtMove_->setMaximumWidth(90);
+        txtField_ = textBox("txtField", frame);
+        txtField_->setReadOnly(true);
+        g->addWidget(cmdAdd_, 0, 0);
+        g->addWidget(cmdDelete_, 0, 1);
+        g->addLayout(moveRow, 1, 0, 1, 2);
+        g->addWidget(label("Record Position", "5460", frame, "Label4"), 1, 2);
+        g->addWidget(txtMove_, 1, 3);
+        g->addWidget(label("Current EIC field:", "5459", frame, "Label5"), 2, 0);
+        g->addWidget(txtField_, 2, 1, 1, 3);
+        page->addWidget(frame);
+        page->addStretch(1);
+    }
+
+    fillOperators(cboWhere2_);
+    fillOperators(cboFind_[1]);
+    fillOperators(cboCompare_);
+    txtWhere3_->setText(kAnyValue);
+    txtValue_->setText(kAnyValue);
+
+    connect(tabMain_, &QTabWidget::currentChanged, this, [this](int index) {
+        for (std::size_t i = 0; i < picTab_.size(); ++i)
+            picTab_[i]->setEnabled(static_cast<int>(i) == index);
+        shell::SetHelpTopic(4, index + 1, 0, 0, false);
+    });
+    connect(cmdFilter_, &QPushButton::clicked, this, &FrmToolBox::cmdFilter_Click);
+    connect(cmdRefresh_, &QPushButton::clicked, this, &FrmToolBox::cmdRefresh_Click);
+    connect(cmdFind_, &QPushButton::clicked, this, &FrmToolBox::cmdFind_Click);
+    connect(cmdUpdate_, &QPushButton::clicked, this, &FrmToolBox::cmdUpdate_Click);
+    connect(cmdAdd_, &QPushButton::clicked, this, &FrmToolBox::cmdAdd_Click);
+    connect(cmdDelete_, &QPushButton::clicked, this, &FrmToolBox::cmdDelete_Click);
+    connect(cmdFile_, &QPushButton::clicked, this, &FrmToolBox::cmdFile_Click);
+    for (int i = 0; i < 4; ++i)
+        connect(cmdMove_[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+            [this, i] { cmdMove_Click(i); });
+    for (int i = 0; i < 2; ++i) {
+        connect(optManAut_[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
+            [this, i] { optManAut_Click(i); });
+        connect(cmdAssociate_[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
+            [this, i] { cmdAssociate_Click(i); });
+    }
+    connect(txtMove_, &QLineEdit::returnPressed, this, &FrmToolBox::txtMove_Enter);
+    for (QComboBox* box : { cboSort_, cboWhere1_ })
+        connect(box, &QComboBox::activated, box, [box] { box->setToolTip(box->currentText()); });
+    for (QLineEdit* box : { txtEIC_, txtMove_, txtWhere3_ })
+        box->installEventFilter(this);
+    adjustSize();
+}
+
+void FrmToolBox::load()
+{
+    shell::LocaliseForm(this);
+    shell::SetTopMost(this, true);
+    place();
+    setBrowseEnabled(false);
+    cmdFilter_->setEnabled(false);
+    const std::string& eid = shell::shellState().DBaseName;
+    if (eid::IsEidDatabase(eid)) {
+        qpnFile_->setCaption(QString::fromStdString(eid));
+        qpnFile_->setToolTip(qpnFile_->caption());
+        lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), eid);
+        FillFieldLists();
+        cmdAdd_->setEnabled(true);
+        txtMove_->setEnabled(true);
+        cmdFilter_->setEnabled(true);
+    }
+    optManAut_[1]->setChecked(true);
+    optManAut_Click(1);
+}
+
+void FrmToolBox::place()
+{
+    long top = 0, left = 0, width = 0, height = 0;
+    if (!shell::GetFormPlacement(this, top, left, width, height)) {
+        const shell::WorkAreaTwips work = shell::DesktopWorkArea(this);
+        const double tpp = work.width > 0 && screen() ? 1440.0 / screen()->logicalDotsPerInchX() : 15.0;
+        const TwipsRect r = DefaultToolBoxRect(
+            work.width, work.height, std::lround(this->width() * tpp), std::lround(this->height() * tpp));
+        top = r.top;
+        left = r.left;
+        width = r.width;
+        height = r.height;
+    }
+    shell::ApplyFormPlacement(this, top, left, width, height);
+}
+
+void FrmToolBox::setBrowseEnabled(bool enabled)
+{
+    cmdAdd_->setEnabled(enabled);
+    cmdDelete_->setEnabled(enabled);
+    for (QPushButton* b : cmdMove_)
+        b->setEnabled(enabled);
+    txtMove_->setEnabled(enabled);
+}
+
+void FrmToolBox::setAddCaption(bool update)
+{
+    const std::string caption = update ? HostUtility::instance().GetLocalMessage("&Update", "9989")
+                                       : HostUtility::instance().GetLocalMessage("&Add", "999");
+    cmdAdd_->setText(QString::fromStdString(caption));
+}
+
+int FrmToolBox::itemNumber(const QComboBox* box)
+{
+    return box->currentIndex() >= 0 ? box->currentData().toInt() : 0;
+}
+
+bool FrmToolBox::manualMode() const
+{
+    return optManAut_[1]->isChecked();
+}
+
+void FrmToolBox::enableTabPair(int first)
+{
+    for (int i = 0; i < tabMain_->count(); ++i)
+        tabMain_->setTabEnabled(i, i == first || i == first + 1);
+    tabMain_->setCurrentIndex(first);
+    for (std::size_t i = 0; i < picTab_.size(); ++i)
+        picTab_[i]->setEnabled(static_cast<int>(i) == first);
+}
+
+void FrmToolBox::FillFieldLists()
+{
+    const FieldLists lists = recedit::FillFieldLists(lom::fieldCatalogue());
+    cmdRefresh_->setEnabled(true);
+    cmdFind_->setEnabled(true);
+    txtWhere3_->setText(kAnyValue);
+    txtValue_->setText(kAnyValue);
+    fillItems(cboWhere1_, lists.projectItems);
+    fillItems(cboSort_, lists.projectItems);
+    for (QComboBox* box : { cboFind_[0], cboFind_[2], cboFields_, cboFieldSort_ })
+        fillItems(box, lists.eidItems);
+    if (!lists.refreshEnabled)
+        cmdRefresh_->setEnabled(false);
+    if (!lists.findEnabled)
+        cmdFind_->setEnabled(false);
+    if (!lists.filterEnabled)
+        cmdFilter_->setEnabled(false);
+    for (QComboBox* ops : { cboWhere2_, cboFind_[1], cboCompare_ })
+        ops->setCurrentIndex(0);
+}
+
+// ---- Queries ------------------------------------------------------------------
+
+void FrmToolBox::cmdFilter_Click()
+{
+    if (cboFields_->count() == 0 || cboFieldSort_->count() == 0)
+        return;
+    std::string error;
+    try {
+        const std::string sql = makeFindQuerySTr(lom::fieldCatalogue(), itemNumber(cboFields_),
+            text(cboCompare_), text(txtValue_), itemNumber(cboFieldSort_));
+        if (!recEdit_->FillReced(sql, &error))
+            report(error);
+    } catch (const std::exception& e) {
+        report(e.what());
+    }
+}
+
+void FrmToolBox::cmdRefresh_Click()
+{
+    if (!recEdit_->projectViewLoaded())
+        FilllocalGrid();
+    if (recEdit_->projectViewDbName().empty())
+        return; // no view was built: the build has said why
+    std::string error;
+    const std::string sql
+        = makeMyQuerySTr(itemNumber(cboWhere1_), text(cboWhere2_), text(txtWhere3_), itemNumber(cboSort_));
+    if (!recEdit_->SortAndFill(sql, &error))
+        report(error);
+}
+
+void FrmToolBox::cmdFind_Click()
+{
+    try {
+        const std::string eic
+            = recEdit_->eicFieldName().empty() ? lom::lomState().eicFieldName : recEdit_->eicFieldName();
+        recEdit_->SearchAndFill(makeSearchQuerySTr(recEdit_->datWholeView()->recordset(),
+            lom::fieldCatalogue(), itemNumber(cboFind_[0]), text(cboFind_[1]), itemNumber(cboFind_[2]), eic));
+    } catch (const std::exception&) {
+        // A search that cannot be built leaves the results as they were.
+    }
+}
+
+// ---- Association -----------------------------------------------------------------
+
+void FrmToolBox::FilllocalGrid()
+{
+    auto& state = shell::shellState();
+    recEdit_->setProjectViewLoaded(true);
+    lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
+    FillFieldLists();
+    dialogs::FrmProgress progressWindow;
+    progressWindow.load();
+    dialogs::PanelProgress progress(progressWindow.qpnPbar());
+    const lom::BuildResult built = BuildProjectView(
+        state.DBaseName, state.TempDir, lom::fieldCatalogue(), progress, shell::Messages());
+    if (!built.built) {
+        lom::DeleteTempDatabase(built.tempDbName);
+        return;
+    }
+    const std::string previous = recEdit_->projectViewDbName();
+    recEdit_->setProjectViewDbName(built.tempDbName);
+    std::string error;
+    if (!recEdit_->SortAndFill(
+            makeMyQuerySTr(itemNumber(cboWhere1_), text(cboWhere2_), text(txtWhere3_), itemNumber(cboSort_)),
+            &error))
+        report(error);
+    // The grid has let go of the earlier view: nothing refers to it any more.
+    if (!previous.empty() && previous != built.tempDbName)
+        lom::DeleteTempDatabase(previous);
+    optManAut_[1]->setChecked(true);
+    optManAut_Click(1);
+}
+
+void FrmToolBox::cmdAssUpd(bool bothSelected)
+{
+    bothSelected_ = bothSelected;
+    cmdAssociate_[0]->setEnabled(bothSelected && !manualMode());
+    cmdAssociate_[1]->setEnabled(bothSelected && manualMode());
+}
+
+void FrmToolBox::optManAut_Click(int i)
+{
+    const bool manual = i == 1;
+    cmdAssociate_[1]->setEnabled(bothSelected_ && manual);
+    txtEIC_->setEnabled(manual);
+    for (QComboBox* box : cboFind_)
+        box->setEnabled(!manual);
+    cmdFind_->setEnabled(!manual && cboFind_[0]->count() > 0 && cboFind_[2]->count() > 0);
+    cmdAssociate_[0]->setEnabled(bothSelected_ && !manual);
+    if (manual && recEdit_->projectViewLoaded()) {
+        const std::string eic
+            = recEdit_->eicFieldName().empty() ? lom::lomState().eicFieldName : recEdit_->eicFieldName();
+        recEdit_->SearchAndFill(WholeEidQuery(eic));
+    }
+}
+
+void FrmToolBox::cmdAssociate_Click(int i)
+{
+    grid::DataSource* view = recEdit_->datWholeView();
+    grid::DataSource* results = recEdit_->datSearchRes();
+    db::Recordset* pv = view->recordset();
+    db::Recordset* sr = results->recordset();
+    if (!pv || !sr)
+        return;
+    const std::string eic
+        = recEdit_->eicFieldName().empty() ? lom::lomState().eicFieldName : recEdit_->eicFieldName();
+    const long position = pv->absolutePosition();
+    try {
+        if (i == 0) {
+            if (!AssociateAutomatic(*pv, *sr, eic))
+                return;
+        } else {
+            const ManualOutcome outcome = AssociateManual(*pv, *sr, eic, text(txtEIC_), shell::Messages());
+            if (outcome == ManualOutcome::Associated)
+                results->notifyRecordChanged();
+            if (outcome != ManualOutcome::Associated && outcome != ManualOutcome::AssociatedWithoutRecord)
+                return;
+        }
+    } catch (const std::exception& e) {
+        if (pv->editMode() != db::EditMode::None)
+            pv->cancelUpdate();
+        report(e.what());
+        return;
+    }
+    // The grid reads the changed row again.
+    view->refresh();
+    view->setPosition(position);
+}
+
+void FrmToolBox::cmdUpdate_Click()
+{
+    db::Database* projectView = recEdit_->datWholeView()->database();
+    if (!projectView)
+        return;
+    dialogs::FrmProgress progressWindow;
+    progressWindow.load();
+    dialogs::PanelProgress progress(progressWindow.qpnPbar());
+    try {
+        UpdateProjectLibrary(*projectView, progress, shell::Messages());
+    } catch (const std::exception& e) {
+        report(e.what());
+    }
+}
+
+// ---- Record maintenance ---------------------------------------------------------------
+
+void FrmToolBox::cmdAdd_Click()
+{
+    if (editPending_ || recEdit_->editPending()) {
+        recEdit_->CommitPendingEdit();
+        return;
+    }
+    grid::DataSource* source = recEdit_->datReced();
+    db::Recordset* rs = source->recordset();
+    if (!rs)
+        return;
+    const AddResult r = AddRecord(
+        shell::shellState().DBaseName, *rs,
+        [](const std::string& prompt) {
+            std::vector<std::string> values { "" };
+            long index = 0;
+            return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
+        },
+        shell::Messages());
+    if (r.outcome == AddOutcome::Added) {
+        recEdit_->dbgRecEd()->table()->setFocus();
+        source->notifyRecordChanged();
+    }
+}
+
+void FrmToolBox::cmdDelete_Click()
+{
+    grid::DataSource* source = recEdit_->datReced();
+    db::Recordset* rs = source->recordset();
+    if (!rs)
+        return;
+    try {
+        if (!DeleteRecord(*rs, shell::Messages()))
+            return;
+        // The grid drops the deleted row; the position stays the one the
+        // deletion moved to.
+        const long position = rs->absolutePosition();
+        source->refresh();
+        if (position >= 0)
+            source->setPosition(position);
+    } catch (const std::exception& e) {
+        report(e.what());
+    }
+}
+
+void FrmToolBox::cmdMove_Click(int i)
+{
+    grid::DataSource* source = recEdit_->datReced();
+    if (db::Recordset* rs = source->recordset()) {
+        MoveRecord(*rs, static_cast<MoveCommand>(i));
+        source->notifyRecordChanged();
+    }
+    txtMove_->setFocus();
+}
+
+void FrmToolBox::txtMove_Enter()
+{
+    grid::DataSource* source = recEdit_->datReced();
+    if (db::Recordset* rs = source->recordset()) {
+        const long position = JumpToPosition(*rs, text(txtMove_));
+        txtMove_->setText(QString::number(position));
+        source->notifyRecordChanged();
+    }
+}
+
+void FrmToolBox::followRecord()
+{
+    const BrowseState s = FollowRecord(recEdit_->datReced()->recordset(), recEdit_->eicFieldName());
+    txtMove_->setReadOnly(false);
+    cmdAdd_->setEnabled(true);
+    editPending_ = false;
+    setAddCaption(false);
+    cmdFilter_->setEnabled(cboFields_->count() > 0);
+    cmdFile_->setEnabled(true);
+    txtMove_->setText(QString::number(s.position));
+    cmdMove_[0]->setEnabled(s.backEnabled);
+    cmdMove_[1]->setEnabled(s.backEnabled);
+    cmdMove_[2]->setEnabled(s.forwardEnabled);
+    cmdMove_[3]->setEnabled(s.forwardEnabled);
+    cmdDelete_->setEnabled(s.deleteEnabled);
+    txtField_->setText(QString::fromStdString(s.eic));
+    if (s.editPending)
+        enterEditPending();
+    editPending_ = s.editPending;
+}
+
+void FrmToolBox::enterEditPending()
+{
+    for (QPushButton* b : cmdMove_)
+        b->setEnabled(false);
+    setAddCaption(true);
+    editPending_ = true;
+    txtMove_->setReadOnly(true);
+    cmdFilter_->setEnabled(false);
+    cmdFile_->setEnabled(false);
+}
+
+// ---- The EID file ---------------------------------------------------------------------
+
+void FrmToolBox::cmdFile_Click()
+{
+    auto& state = shell::shellState();
+    const QString chosen = chooser()(this, QString::fromStdString(state.LibDir));
+    if (chosen.isEmpty())
+        return;
+    // The file the grid has open would fail the exclusive recognition test,
+    // so the same name is settled first.
+    if (chosen == qpnFile_->caption())
+        return;
+    if (!eid::IsEidDatabase(chosen.toStdString())) {
+        UserMessage m;
+        m.kind = MessageKind::Critical;
+        m.id = "5457";
+        m.text = HostUtility::instance().GetLocalMessage("Cannot identify database format!", "5457");
+        shell::Messages().show(m);
+        return;
+    }
+    qpnFile_->setCaption(chosen);
+    qpnFile_->setToolTip(chosen);
+    state.DBaseName = chosen.toStdString();
+    lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
+    FillFieldLists();
+    cmdFilter_->setEnabled(cboFields_->count() > 0);
+    if (recEdit_->tabMain()->currentIndex() == 0)
+        cmdFilter_Click();
+    if (recEdit_->tabMain()->currentIndex() == 1)
+        FilllocalGrid();
+    else
+        recEdit_->setProjectViewLoaded(false);
+    recEdit_->tabMain()->setTabEnabled(1, FrmRecEdit::projectOpen());
+    cmdAdd_->setEnabled(true);
+    txtMove_->setEnabled(true);
+}
+
+void FrmToolBox::closeEvent(QCloseEvent* event)
+{
+    // Never closed by the user: hidden, and shown again from the record editor.
+    event->ignore();
+    hide();
+}
+
+bool FrmToolBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* box = qobject_cast<QLineEdit*>(watched))
+            QTimer::singleShot(0, box, [box] { box->selectAll(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace rav::recedit

@@ -1,0 +1,145 @@
+// frmToolBox, the record editor's command window: a small window above the
+// others with four tabs - "Project View" (project filter and the library
+// update), "Associate" (automatic and manual association), "EID View" (the
+// EID file and its filter) and "Browse" (adding, deleting, moving). The
+// record editor enables the two tabs that belong to its own current tab.
+//
+// The user's close hides it; the record editor's unload deletes it.
+#pragma once
+
+#include "toolbox_queries.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace rav
+{
+class ZerOvize;
+}
+
+namespace rav::recedit
+{
+
+class FrmRecEdit;
+
+class FrmToolBox : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmToolBox(FrmRecEdit* recEdit);
+    ~FrmToolBox() override; // saves the placement
+
+    // How cmdFile asks for a file name ("" when cancelled); the default is
+    // the open-file dialog. Tests and automation put their own.
+    using FileChooser = std::function<QString(QWidget* parent, const QString& folder)>;
+    static void setFileChooser(FileChooser chooser);
+
+    // The commands, as their buttons run them.
+    void cmdFilter_Click();
+    void cmdRefresh_Click();
+    void cmdFind_Click();
+    void cmdUpdate_Click();
+    void cmdAdd_Click();
+    void cmdDelete_Click();
+    void cmdMove_Click(int i);
+    void cmdFile_Click();
+    void optManAut_Click(int i);
+    void cmdAssociate_Click(int i);
+    void txtMove_Enter();
+
+    // Public operations the record editor uses.
+    void FillFieldLists();
+    void FilllocalGrid();
+    void cmdAssUpd(bool bothSelected);
+    // Follows the EID grid's current record (Browse and EID View controls).
+    void followRecord();
+    // A cell edit is about to start in the EID grid.
+    void enterEditPending();
+    // Enables exactly the tool box tabs `first` and `first + 1` and selects `first`.
+    void enableTabPair(int first);
+
+    bool editPendingFlag() const { return editPending_; }
+    bool manualMode() const;
+
+    QTabWidget* tabMain() const { return tabMain_; }
+    QWidget* picTab(int i) const { return picTab_[static_cast<std::size_t>(i)]; }
+    QComboBox* cboWhere1() const { return cboWhere1_; }
+    QComboBox* cboWhere2() const { return cboWhere2_; }
+    QLineEdit* txtWhere3() const { return txtWhere3_; }
+    QComboBox* cboSort() const { return cboSort_; }
+    QPushButton* cmdRefresh() const { return cmdRefresh_; }
+    QPushButton* cmdUpdate() const { return cmdUpdate_; }
+    QRadioButton* optManAut(int i) const { return optManAut_[static_cast<std::size_t>(i)]; }
+    QComboBox* cboFind(int i) const { return cboFind_[static_cast<std::size_t>(i)]; }
+    QPushButton* cmdFind() const { return cmdFind_; }
+    QPushButton* cmdAssociate(int i) const { return cmdAssociate_[static_cast<std::size_t>(i)]; }
+    QLineEdit* txtEIC() const { return txtEIC_; }
+    ZerOvize* qpnFile() const { return qpnFile_; }
+    QPushButton* cmdFile() const { return cmdFile_; }
+    QComboBox* cboFields() const { return cboFields_; }
+    QComboBox* cboCompare() const { return cboCompare_; }
+    QLineEdit* txtValue() const { return txtValue_; }
+    QComboBox* cboFieldSort() const { return cboFieldSort_; }
+    QPushButton* cmdFilter() const { return cmdFilter_; }
+    QPushButton* cmdAdd() const { return cmdAdd_; }
+    QPushButton* cmdDelete() const { return cmdDelete_; }
+    QPushButton* cmdMove(int i) const { return cmdMove_[static_cast<std::size_t>(i)]; }
+    QLineEdit* txtMove() const { return txtMove_; }
+    QLineEdit* txtField() const { return txtField_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void load();
+    void place();
+    void setBrowseEnabled(bool enabled);
+    void setAddCaption(bool update);
+    // The catalogue number an item of a field list carries; 0 when none.
+    static int itemNumber(const QComboBox* list);
+
+    FrmRecEdit* recEdit_;
+    QTabWidget* tabMain_ = nullptr;
+    std::array<QWidget*, 4> picTab_ {};
+    QComboBox* cboWhere1_ = nullptr;
+    QComboBox* cboWhere2_ = nullptr;
+    QLineEdit* txtWhere3_ = nullptr;
+    QComboBox* cboSort_ = nullptr;
+    QPushButton* cmdRefresh_ = nullptr;
+    QPushButton* cmdUpdate_ = nullptr;
+    std::array<QRadioButton*, 2> optManAut_ {};
+    std::array<QComboBox*, 3> cboFind_ {};
+    QPushButton* cmdFind_ = nullptr;
+    std::array<QPushButton*, 2> cmdAssociate_ {};
+    QLineEdit* txtEIC_ = nullptr;
+    ZerOvize* qpnFile_ = nullptr;
+    QPushButton* cmdFile_ = nullptr;
+    QComboBox* cboFields_ = nullptr;
+    QComboBox* cboCompare_ = nullptr;
+    QLineEdit* txtValue_ = nullptr;
+    QComboBox* cboFieldSort_ = nullptr;
+    QPushButton* cmdFilter_ = nullptr;
+    QPushButton* cmdAdd_ = nullptr;
+    QPushButton* cmdDelete_ = nullptr;
+    std::array<QPushButton*, 4> cmdMove_ {};
+    QLineEdit* txtMove_ = nullptr;
+    QLineEdit* txtField_ = nullptr;
+
+    bool editPending_ = false;
+    bool bothSelected_ = false;
+};
+
+} // namespace rav::recedit

@@ -1,0 +1,430 @@
+// The record editor and its tool box, driven offscreen through the editor
+// library: opened as the main window opens a module, on a copy of the demo
+// EID and the demo project.
+#include "data_grid_view.h"
+#include "data_source.h"
+#include "database.h"
+#include "frm_rec_edit.h"
+#include "frm_tool_box.h"
+#include "host_utility.h"
+#include "modules.h"
+#include "project_parts.h"
+#include "recordset.h"
+#include "rozerazu.h"
+#include "shell_services.h"
+#include "shell_state.h"
+#include "test_env.h"
+#include "zareza2v.h"
+#include "zerovize.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace rav;
+using recedit::FrmRecEdit;
+using recedit::FrmToolBox;
+
+namespace
+{
+
+class RecEditWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        shell::SetMessageSink(&messages);
+        HostUtility::instance().setLanguage("en");
+        fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", eid());
+        fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.dpz", dpz());
+        fs::create_directories(dir / "tmp");
+        auto& state = shell::shellState();
+        state.DBaseName = eid().string();
+        state.TempDir = (dir / "tmp").string();
+        state.LibDir = dir.path().string();
+        ASSERT_NE(Z_OpenProject(dpz().c_str()), 0) << Z_LastError();
+        ASSERT_TRUE(kernel::ProjectParts::instance().OpenProjectInfo());
+    }
+    void TearDown() override
+    {
+        delete window.data();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Z_CloseProject();
+        kernel::ProjectParts::instance().reset();
+        shell::SetMessageSink(nullptr);
+        FrmToolBox::setFileChooser(nullptr);
+    }
+
+    fs::path eid() const { return dir / "Part.eid"; }
+    fs::path dpz() const { return dir / "demo.dpz"; }
+
+    FrmRecEdit* open()
+    {
+        QWidget* w = shell::CreateModuleWindow(shell::ModuleKind::RecordEditor);
+        window = qobject_cast<FrmRecEdit*>(w);
+        EXPECT_NE(window.data(), nullptr) << "the record editor is registered as its module";
+        if (!window)
+            return nullptr;
+        window->show();
+        QApplication::processEvents();
+        return window;
+    }
+    FrmToolBox* box() { return window->toolBox(); }
+    long rows(grid::DataSource* source) { return source->recordCount(); }
+    std::string current(grid::DataSource* source, const char* column)
+    {
+        db::Recordset* rs = source->recordset();
+        return rs && rs->absolutePosition() >= 0 ? rs->value(column).value_or("<null>") : "<none>";
+    }
+    // Makes the row whose first column shows `text` the grid's current row, as a click would.
+    void selectRow(grid::DataGridView* grid, const QString& text)
+    {
+        auto* model = grid->model();
+        while (model->canFetchMore({}))
+            model->fetchMore({});
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->index(r, 0).data().toString() == text) {
+                grid->table()->setCurrentIndex(model->index(r, 0));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no row " << text.toStdString();
+    }
+    // Enabled by the window's own logic; the tool box also disables the
+    // pages of the tabs that are not shown.
+    static bool enabled(const QWidget* w) { return !w->testAttribute(Qt::WA_ForceDisabled); }
+    static void choose(QComboBox* box, const QString& text)
+    {
+        const int i = box->findText(text);
+        ASSERT_GE(i, 0) << text.toStdString();
+        box->setCurrentIndex(i);
+    }
+    // Answers the next query dialog with `answer`.
+    void answerQuery(const QString& answer)
+    {
+        QTimer::singleShot(0, [this, answer] {
+            dialogs::Rozerazu* d = dialogs::Rozerazu::active();
+            if (!d) {
+                ADD_FAILURE() << "no query dialog";
+                return;
+            }
+            queryTitle = d->windowTitle();
+            queryPrompt = d->lblPrompt()->text();
+            d->txtText()->setText(answer);
+            d->cmdAccept()->click();
+        });
+    }
+    void screenshot(const char* name)
+    {
+        if (const char* out = std::getenv("RAV_SCREENSHOT_DIR")) {
+            window->grab().save(QString("%1/%2.png").arg(out, name));
+            box()->grab().save(QString("%1/%2_toolbox.png").arg(out, name));
+        }
+    }
+
+    test::ScratchDir dir;
+    RecordingMessageSink messages;
+    QPointer<FrmRecEdit> window;
+    QString queryTitle;
+    QString queryPrompt;
+};
+
+TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
+{
+    ASSERT_TRUE(open());
+    EXPECT_EQ(window->objectName(), "frmRecEdit");
+    EXPECT_EQ(rows(window->datReced()), 19);
+    EXPECT_EQ(window->dbgRecEd()->caption().toStdString(), "Edit EID file : " + eid().string());
+    EXPECT_EQ(window->windowTitle(), "External Info Database Editor : EID Edit View");
+    EXPECT_EQ(window->eicFieldName(), "Code");
+    EXPECT_TRUE(window->tabMain()->isTabEnabled(1));
+    EXPECT_EQ(window->lblTbx(0)->text(), "Click to Show the Control Tool Box...");
+
+    ASSERT_NE(box(), nullptr);
+    EXPECT_TRUE(box()->isVisible());
+    EXPECT_EQ(box()->tabMain()->tabText(3), "Browse");
+    EXPECT_FALSE(box()->tabMain()->isTabEnabled(0));
+    EXPECT_TRUE(box()->tabMain()->isTabEnabled(2));
+    EXPECT_EQ(box()->tabMain()->currentIndex(), 2);
+    EXPECT_EQ(box()->qpnFile()->caption().toStdString(), eid().string());
+    // The default filter: every record, sorted by the first column.
+    EXPECT_EQ(box()->cboFields()->currentText(), "Code-D");
+    EXPECT_EQ(box()->txtValue()->text(), "*");
+    EXPECT_EQ(current(window->datReced(), "Code"), "CAP-0603-100N");
+    EXPECT_EQ(box()->txtMove()->text(), "0");
+    EXPECT_EQ(box()->txtField()->text(), "CAP-0603-100N");
+    EXPECT_FALSE(enabled(box()->cmdMove(1)));
+    EXPECT_TRUE(enabled(box()->cmdMove(2)));
+    EXPECT_TRUE(enabled(box()->cmdDelete()));
+    screenshot("recedit_edit_view");
+}
+
+TEST_F(RecEditWindow, WithoutAValidEidTheGridStaysEmptyAndAssociationIsOff)
+{
+    test::writeFile(dir / "junk.eid", "not a database");
+    shell::shellState().DBaseName = (dir / "junk.eid").string();
+    ASSERT_TRUE(open());
+    EXPECT_FALSE(window->datReced()->isOpen());
+    EXPECT_FALSE(window->tabMain()->isTabEnabled(1));
+    EXPECT_FALSE(box()->cmdAdd()->isEnabled());
+    EXPECT_FALSE(box()->cmdFilter()->isEnabled());
+    EXPECT_EQ(box()->cboFields()->count(), 0);
+}
+
+TEST_F(RecEditWindow, FiltersSortsAndBrowsesTheEid)
+{
+    ASSERT_TRUE(open());
+    choose(box()->cboFields(), "Description-D");
+    choose(box()->cboFieldSort(), "Price-D");
+    box()->txtValue()->setText("*resistor*");
+    box()->cmdFilter()->click();
+    EXPECT_EQ(rows(window->datReced()), 6);
+    EXPECT_EQ(current(window->datReced(), "Code").substr(0, 4), "RES-");
+
+    // "<>" with a star keeps the rows that are not the text "*".
+    choose(box()->cboCompare(), "<>");
+    box()->txtValue()->setText("*");
+    box()->cmdFilter()->click();
+    EXPECT_EQ(rows(window->datReced()), 19);
+
+    // Nothing matches: no current record.
+    choose(box()->cboCompare(), "=");
+    box()->txtValue()->setText("no \"such\" code");
+    box()->cmdFilter()->click();
+    EXPECT_EQ(rows(window->datReced()), 0);
+    EXPECT_EQ(box()->txtMove()->text(), "-1");
+    EXPECT_FALSE(enabled(box()->cmdDelete()));
+    choose(box()->cboCompare(), "Like");
+    box()->txtValue()->setText("*");
+    box()->cmdFilter()->click();
+    box()->tabMain()->setCurrentIndex(3);
+
+    box()->cmdMove(3)->click();
+    EXPECT_EQ(box()->txtMove()->text(), "18");
+    EXPECT_FALSE(enabled(box()->cmdMove(2)));
+    box()->cmdMove(1)->click();
+    EXPECT_EQ(box()->txtMove()->text(), "17");
+    box()->txtMove()->setText("4");
+    QTest::keyClick(box()->txtMove(), Qt::Key_Return);
+    EXPECT_EQ(window->datReced()->position(), 4);
+    EXPECT_EQ(window->dbgRecEd()->table()->currentIndex().row(), 4) << "the grid follows";
+    box()->txtMove()->setText("99");
+    QTest::keyClick(box()->txtMove(), Qt::Key_Return);
+    EXPECT_EQ(box()->txtMove()->text(), "4");
+}
+
+TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
+{
+    ASSERT_TRUE(open());
+    box()->tabMain()->setCurrentIndex(3);
+
+    answerQuery("RES-0603-10K");
+    box()->cmdAdd()->click();
+    EXPECT_EQ(queryTitle, "RAVEDERI");
+    EXPECT_EQ(queryPrompt, "Give the Value for field : [Code]");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text,
+        "Specified value : RES-0603-10K , exists in database. Enter a unique value to add a new record");
+    EXPECT_EQ(rows(window->datReced()), 19);
+
+    answerQuery("ZZ-NEW-1");
+    box()->cmdAdd()->click();
+    EXPECT_EQ(rows(window->datReced()), 20);
+    EXPECT_EQ(current(window->datReced(), "Code"), "ZZ-NEW-1");
+    EXPECT_EQ(box()->cmdAdd()->text(), "&Update");
+    EXPECT_FALSE(enabled(box()->cmdMove(0)));
+    EXPECT_TRUE(box()->txtMove()->isReadOnly());
+    box()->cmdAdd()->click(); // commits the pending edit
+    EXPECT_EQ(box()->cmdAdd()->text(), "&Add");
+    EXPECT_EQ(box()->txtField()->text(), "ZZ-NEW-1");
+    EXPECT_EQ(window->dbgRecEd()->table()->currentIndex().row(), 19);
+
+    // Typing a value in the grid writes it to the file.
+    QTableView* table = window->dbgRecEd()->table();
+    const QModelIndex cell = window->dbgRecEd()->model()->index(19, 1);
+    table->setCurrentIndex(cell);
+    table->edit(cell);
+    EXPECT_EQ(box()->cmdAdd()->text(), "&Update") << "a cell edit makes the edit pending";
+    auto* editor = table->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("brand new part");
+    box()->cmdAdd()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(box()->cmdAdd()->text(), "&Add");
+    {
+        db::Database d = db::Database::open(eid().string());
+        db::Recordset rs = d.openRecordset("SELECT * FROM Device WHERE [Code] = \"ZZ-NEW-1\"");
+        ASSERT_EQ(rs.recordCount(), 1);
+        EXPECT_EQ(rs.value("Description"), db::Value("brand new part"));
+    }
+
+    // Delete: No keeps it, Yes removes it and goes to the new last record.
+    messages.messages.clear();
+    messages.answer = false;
+    box()->cmdDelete()->click();
+    EXPECT_EQ(rows(window->datReced()), 20);
+    messages.answer = true;
+    box()->cmdDelete()->click();
+    EXPECT_EQ(rows(window->datReced()), 19);
+    EXPECT_EQ(box()->txtMove()->text(), "18");
+    EXPECT_EQ(messages.messages.back().text, "Are you sure to delete the selected record?");
+}
+
+TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
+{
+    ASSERT_TRUE(open());
+    window->tabMain()->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(window->windowTitle(), "External Info Database Editor : Associate Database");
+    ASSERT_TRUE(window->datWholeView()->isOpen());
+    EXPECT_TRUE(window->projectViewLoaded());
+    EXPECT_TRUE(fs::exists(window->projectViewDbName()));
+    EXPECT_EQ(rows(window->datWholeView()), 25);
+    EXPECT_EQ(
+        window->dbgWholeView()->model()->headerData(2, Qt::Horizontal).toString(), "External Index Code-P");
+    EXPECT_EQ(window->dbgWholeView()->model()->headerData(6, Qt::Horizontal).toString(), "Description-D");
+    EXPECT_EQ(window->dbgWholeView()->caption().left(10), "Project : ");
+    EXPECT_EQ(box()->tabMain()->currentIndex(), 0);
+    EXPECT_FALSE(box()->tabMain()->isTabEnabled(3));
+    // Manual mode after the build, with the whole EID to pick from.
+    EXPECT_TRUE(box()->optManAut(1)->isChecked());
+    EXPECT_EQ(rows(window->datSearchRes()), 19);
+    EXPECT_FALSE(enabled(box()->cmdFind()));
+
+    // Manual: a picked search row fills the EIC box.
+    box()->tabMain()->setCurrentIndex(1);
+    selectRow(window->dbgWholeView(), "FUSE-PTC-500MA");
+    selectRow(window->dbgSearchRes(), "CAP-0603-10N");
+    EXPECT_EQ(box()->txtEIC()->text(), "CAP-0603-10N");
+    ASSERT_TRUE(box()->cmdAssociate(1)->isEnabled());
+    EXPECT_FALSE(enabled(box()->cmdAssociate(0)));
+    box()->cmdAssociate(1)->click();
+    EXPECT_EQ(current(window->datWholeView(), "field1"), "FUSE-PTC-500MA");
+    EXPECT_EQ(current(window->datWholeView(), "field3"), "CAP-0603-10N");
+    EXPECT_EQ(current(window->datWholeView(), "field7"), "MLCC 10nF 50V X7R 10% 0603");
+
+    // Automatic: find the switch's candidates by a code, then associate.
+    box()->optManAut(0)->click();
+    EXPECT_TRUE(box()->cmdFind()->isEnabled());
+    EXPECT_FALSE(box()->txtEIC()->isEnabled());
+    selectRow(window->dbgWholeView(), "LED-RED-0603");
+    choose(box()->cboFind(0), "Code-D");
+    choose(box()->cboFind(2), "Code-D");
+    box()->cmdFind()->click();
+    EXPECT_EQ(rows(window->datSearchRes()), 1);
+    EXPECT_EQ(current(window->datSearchRes(), "Code"), "LED-0603-RED");
+    selectRow(window->dbgWholeView(), "SW-TACT");
+    ASSERT_TRUE(box()->cmdAssociate(0)->isEnabled());
+    box()->cmdAssociate(0)->click();
+    EXPECT_EQ(current(window->datWholeView(), "field3"), "LED-0603-RED");
+
+    // Update proj. lib writes both into the project file.
+    box()->tabMain()->setCurrentIndex(0);
+    box()->cmdUpdate()->click();
+    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front().text;
+    Z_CloseProject();
+    ASSERT_NE(Z_OpenProject(dpz().c_str()), 0);
+    auto& parts = kernel::ProjectParts::instance();
+    parts.CollectProjectDevices();
+    std::map<std::string, std::string> eics;
+    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+        eics[parts.PartList()[i].PartName] = parts.PartList()[i].Eic;
+    EXPECT_EQ(eics["FUSE-PTC-500MA"], "CAP-0603-10N");
+    EXPECT_EQ(eics["SW-TACT"], "LED-0603-RED");
+    EXPECT_EQ(eics["RES-10K-0603"], "RES-0603-10K");
+    screenshot("recedit_associate");
+
+    // Closing with the project view open asks about the update; unloading
+    // deletes the project view database.
+    const std::string view = window->projectViewDbName();
+    messages.answer = false;
+    window->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(messages.messages.empty());
+    EXPECT_EQ(messages.messages.back().id, "5422");
+    EXPECT_TRUE(window.isNull());
+    EXPECT_FALSE(fs::exists(view));
+}
+
+TEST_F(RecEditWindow, ToolBoxHidesOnCloseAndComesBackFromTheLabel)
+{
+    ASSERT_TRUE(open());
+    box()->close();
+    EXPECT_FALSE(box()->isVisible());
+    ASSERT_NE(box(), nullptr) << "closing only hides it";
+    QTest::mouseClick(window->lblTbx(0), Qt::LeftButton);
+    EXPECT_TRUE(box()->isVisible());
+
+    window->showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(box()->isVisible());
+    window->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(box()->isVisible());
+}
+
+TEST_F(RecEditWindow, ChoosingAnotherEid)
+{
+    ASSERT_TRUE(open());
+    test::writeFile(dir / "junk.eid", "not a database");
+    QString offered;
+    FrmToolBox::setFileChooser([&](QWidget*, const QString& folder) {
+        offered = folder;
+        return QString::fromStdString((dir / "junk.eid").string());
+    });
+    box()->cmdFile()->click();
+    EXPECT_EQ(offered.toStdString(), dir.path().string());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "5457");
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Critical);
+    EXPECT_EQ(shell::shellState().DBaseName, eid().string());
+
+    // The same file again: nothing happens.
+    FrmToolBox::setFileChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString(eid().string()); });
+    box()->cmdFile()->click();
+    EXPECT_EQ(messages.messages.size(), 1u);
+
+    // Another EID while the edit view shows: the grid moves to it at once.
+    fs::copy_file(eid(), dir / "Other.eid");
+    {
+        db::Database d = db::Database::open((dir / "Other.eid").string());
+        d.execute("DELETE FROM Device WHERE [Code] Like \"RES*\"");
+    }
+    FrmToolBox::setFileChooser(
+        [&](QWidget*, const QString&) { return QString::fromStdString((dir / "Other.eid").string()); });
+    box()->cmdFile()->click();
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "Other.eid").string());
+    EXPECT_EQ(rows(window->datReced()), 13);
+    EXPECT_FALSE(window->projectViewLoaded());
+}
+
+TEST_F(RecEditWindow, SplitterMovesWhereItIsDropped)
+{
+    ASSERT_TRUE(open());
+    window->tabMain()->setCurrentIndex(1);
+    QApplication::processEvents();
+    QWidget* sep = window->picSep();
+    const int before = sep->y();
+    grid::DataGridView* lower = window->dbgSearchRes();
+    // Dragged from the bar and dropped 30 pixels into the lower grid.
+    const QPoint start(20, 2);
+    const QPoint drop = sep->mapFromGlobal(lower->mapToGlobal(QPoint(20, 30)));
+    QTest::mousePress(sep, Qt::LeftButton, {}, start);
+    QTest::mouseRelease(sep, Qt::LeftButton, {}, drop);
+    EXPECT_EQ(sep->y(), before + sep->height() + 30);
+    EXPECT_EQ(window->dbgWholeView()->height(), sep->y() - window->dbgWholeView()->y());
+}
+
+} // namespace
