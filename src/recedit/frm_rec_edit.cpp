@@ -216,8 +216,9 @@ void FrmRecEdit::load()
     shell::LocaliseForm(this);
     setMinimumSize(size());
     placeWindow();
-    // 4. The splitter at two thirds of the associate tab.
-    splitterTop_ = 2 * std::max(picTab_[1]->height(), tabMain_->height() - 40) / 3;
+    // 4. The splitter at two thirds of the associate tab, once the tab has
+    // its real size (the first time it is shown).
+    splitterTop_ = -1;
     layOutAssociateTab();
     // 5. The tool box, modeless.
     toolBox_ = new FrmToolBox(this);
@@ -423,6 +424,11 @@ void FrmRecEdit::moveSplitter(int top)
 void FrmRecEdit::layOutAssociateTab()
 {
     QWidget* page = picTab_[1];
+    if (splitterTop_ < 0) {
+        if (!page->isVisible())
+            return;
+        splitterTop_ = 2 * page->height() / 3;
+    }
     const double tpp = twipsPerPixel(this);
     const int labelHeight = lblTbx_[1]->sizeHint().height();
     const AssociateLayout l = LayOutAssociateTab(shell::PixelsToTwips(page->width(), tpp),
@@ -475,7 +481,7 @@ bool FrmRecEdit::eventFilter(QObject* watched, QEvent* event)
         showToolBox();
         return true;
     }
-    if (watched == picTab_[1] && event->type() == QEvent::Resize) {
+    if (watched == picTab_[1] && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         layOutAssociateTab();
         return false;
     }

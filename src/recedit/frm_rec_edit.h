@@ -120,7 +120,7 @@ private:
     std::string projectViewDbName_;
     bool projectViewLoaded_ = false;
     bool showGridErrors_ = false;
-    int splitterTop_ = 0; // pixels in picTab(1)
+    int splitterTop_ = -1; // pixels in picTab(1); -1 until the tab is first shown
     int dragStartY_ = -1; // splitter drag in progress: where it started
 };
 
