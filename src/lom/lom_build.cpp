@@ -6,13 +6,14 @@
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "project_parts.h"
-#include "recordset.h"
 #include "text_file.h"
 #include "textcodec.h"
 
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -41,6 +42,19 @@ std::string quoteName(const std::string& name)
             out += '"';
     }
     return out + "\"";
+}
+
+// Binds a NUL-terminated text of `size` bytes that outlives the next step,
+// without a copy. Telling SQLite the text is terminated (length -1) matters:
+// the columns' length CHECKs need terminated texts, and SQLite would
+// otherwise copy every value once more to add the terminator. A text with a
+// NUL inside keeps its explicit length.
+void bindInPlace(sqlite3_stmt* statement, int index, const char* text, std::size_t size)
+{
+    if (std::strlen(text) == size)
+        sqlite3_bind_text(statement, index, text, -1, SQLITE_STATIC);
+    else
+        sqlite3_bind_text64(statement, index, text, size, SQLITE_STATIC, SQLITE_UTF8);
 }
 
 // The two builds differ only in where the parts come from and how many
@@ -146,17 +160,20 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 // of our own.
                 const auto values = projectValues(part, kind);
                 for (std::size_t c = 0; c < values.size(); ++c)
-                    sqlite3_bind_text64(insertHandle, static_cast<int>(c + 1), values[c]->data(),
-                        values[c]->size(), SQLITE_STATIC, SQLITE_UTF8);
+                    bindInPlace(insertHandle, static_cast<int>(c + 1), values[c]->c_str(), values[c]->size());
                 bool probed = false;
                 if (!text::trimBlanks(part.Eic).empty()) {
-                    sqlite3_bind_text64(
-                        lookupHandle, 1, part.Eic.data(), part.Eic.size(), SQLITE_STATIC, SQLITE_UTF8);
+                    bindInPlace(lookupHandle, 1, part.Eic.c_str(), part.Eic.size());
                     probed = true;
                     if (lookup.step()) {
-                        for (int j = 0; j < eidColumns; ++j)
-                            sqlite3_bind_value(
-                                insertHandle, projectColumns + j + 1, sqlite3_column_value(lookupHandle, j));
+                        // The EID row stays put until the lookup is reset, after the insert.
+                        for (int j = 0; j < eidColumns; ++j) {
+                            const auto* text
+                                = reinterpret_cast<const char*>(sqlite3_column_text(lookupHandle, j));
+                            if (text)
+                                bindInPlace(insertHandle, projectColumns + j + 1, text,
+                                    static_cast<std::size_t>(sqlite3_column_bytes(lookupHandle, j)));
+                        }
                     }
                 }
                 insert.step();
@@ -261,40 +278,42 @@ void DeleteTempDatabase(const std::string& tempDbName)
 LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progress, MessageSink& messages)
 {
     LomFileResult result;
+    // The rows are written once, front to back, so they are streamed in the
+    // query's order rather than read one by one through a record set's keys.
+    // One read transaction holds the count and the rows to the same state.
     db::Database temp;
-    db::Recordset rows;
+    std::optional<db::Transaction> read;
+    db::Statement rows;
+    long count = 0;
     try {
         temp = db::Database::open(options.tempDbName, db::OpenMode::Shared);
-        rows = temp.openRecordset(options.query);
+        read.emplace(temp);
+        count = temp.countSelect(options.query);
+        rows = temp.prepareSelect(options.query);
     } catch (const std::exception& e) {
         result.error = e.what();
         return result;
     }
 
-    // One read transaction for all rows: no file lock per row read.
-    std::optional<db::Transaction> read;
-    try {
-        read.emplace(temp);
-    } catch (const std::exception& e) {
-        result.error = e.what();
-        return result;
-    }
     TextFile out(messages);
     result.fileCreated = out.OpenTextForOutput(options.outputFile);
     if (result.fileCreated) {
         try {
-            const long count = rows.recordCount();
             progress.setRange(0, count);
             progress.setCaption(message("Making LOM file ...", "541"));
             progress.setValue(1);
+            const int columns = rows.columnCount();
             std::string line;
             bool ok = true;
-            for (long pos = 0; pos < count && ok; ++pos) {
+            for (long pos = 0; ok && rows.step(); ++pos) {
                 progress.setValue(pos);
-                line = " " + std::to_string(pos + 1);
-                for (const auto& value : rows.rowAt(pos)) {
+                char number[24];
+                number[0] = ' ';
+                const auto end = std::to_chars(number + 1, number + sizeof number, pos + 1).ptr;
+                line.assign(number, end);
+                for (int c = 0; c < columns; ++c) {
                     line += options.delimiter;
-                    if (value)
+                    if (const auto value = rows.columnText(c))
                         line += *value;
                 }
                 line += "\r\n";

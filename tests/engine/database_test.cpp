@@ -379,6 +379,47 @@ TEST_F(EngineTest, ActionStatementsInTheDialect)
     EXPECT_EQ(rs.value("Name"), Value("Screw"));
 }
 
+TEST_F(EngineTest, AStreamedSelectGivesTheRecordSetsRowsInItsOrder)
+{
+    // Ties on Name fall back to the order the rows were added, as in a record set.
+    Database db = makeDevice(
+        { { "C1", "nut", "x" }, { "A1", "Bolt", std::nullopt }, { "B1", "Nut", "" }, { "D1", "axle", "y" } });
+    const std::vector<std::string> texts = { "SELECT Name, Code, [Note] FROM Device ORDER BY Name, Code DESC",
+        "SELECT [Device]![Note], Code FROM Device WHERE Name Like \"n*\" ORDER BY Device.Name;",
+        "SELECT * FROM Device WHERE Code = \"nobody\"" };
+    for (const auto& text : texts) {
+        SCOPED_TRACE(text);
+        Recordset rs = db.openRecordset(text);
+        std::vector<std::vector<Value>> expected;
+        for (long p = 0; p < rs.recordCount(); ++p)
+            expected.push_back(rs.rowAt(p));
+        Statement rows = db.prepareSelect(text);
+        EXPECT_EQ(rows.columnCount(), rs.fieldCount());
+        std::vector<std::vector<Value>> streamed;
+        while (rows.step()) {
+            std::vector<Value> row;
+            for (int c = 0; c < rows.columnCount(); ++c) {
+                const auto view = rows.columnText(c);
+                row.push_back(view ? Value(std::string(*view)) : Value(std::nullopt));
+            }
+            streamed.push_back(row);
+        }
+        EXPECT_EQ(streamed, expected);
+        EXPECT_EQ(db.countSelect(text), rs.recordCount());
+    }
+    // The second text: Nulls stay Null and empty texts stay empty.
+    Statement rows = db.prepareSelect(texts[1]);
+    ASSERT_TRUE(rows.step());
+    EXPECT_EQ(rows.columnText(0), std::optional<std::string_view>("x"));
+    ASSERT_TRUE(rows.step());
+    EXPECT_EQ(rows.columnText(0), std::optional<std::string_view>(""));
+    EXPECT_FALSE(rows.step());
+
+    EXPECT_THROW(db.prepareSelect("DELETE FROM Device"), Error);
+    EXPECT_THROW(db.prepareSelect("SELECT Nothing FROM Device"), Error);
+    EXPECT_THROW(db.countSelect("SELECT * FROM Nowhere"), Error);
+}
+
 TEST_F(EngineTest, ClosingTheDatabaseEndsItsRecordSets)
 {
     Database db = makeDevice({ { "A1" } });

@@ -91,6 +91,28 @@ TEST_F(LomBuild, RowsCarryProjectAttributesAndTheMatchingEidRecord)
     EXPECT_EQ(rows, expected);
 }
 
+TEST_F(LomBuild, FullSizeAndNonAsciiValuesArriveWhole)
+{
+    // 50 two-byte characters fill a size-50 EID field exactly; sizes count characters.
+    std::string wide;
+    for (int i = 0; i < 50; ++i)
+        wide += "\xc3\xa9";
+    test::makeEid(dir / "Wide.eid", { "Code", "Name" }, "Code", { { "W1", wide } });
+    FieldCatalogue wideCatalogue;
+    ASSERT_TRUE(BuildLomCatalogue(wideCatalogue, (dir / "Wide.eid").string()));
+    open({ { "MU", "X", { "Widerstand 10 \xc2\xb5H", "W1", "" } } }, { { "M1", "MU", "", "" } });
+    BuildResult b = BuildLomDatabase(
+        { (dir / "Wide.eid").string(), (dir / "tmp").string(), wideCatalogue.size() }, progress, messages);
+    ASSERT_TRUE(b.built) << b.error;
+    const Rows rows = queryRows(b.tempDbName, "SELECT field2, field9, field10 FROM Device");
+    EXPECT_EQ(rows, (Rows { { "Widerstand 10 \xc2\xb5H", "W1", wide } }));
+    const LomQuery q = makeQueryString(wideCatalogue, { { 2, 10 }, 0, ";" });
+    LomFileResult r
+        = CreateLomFile({ b.tempDbName, q.sql, q.delimiter, (dir / "LOM.txt").string() }, progress, messages);
+    EXPECT_TRUE(r.complete) << r.error;
+    EXPECT_EQ(readFile(dir / "LOM.txt"), " 1;Widerstand 10 \xc2\xb5H;" + wide + "\r\n");
+}
+
 TEST_F(LomBuild, TheExampleLine)
 {
     open({ kRes }, { { "R1", "RES", "", "" } });

@@ -613,6 +613,58 @@ long Database::execute(std::string_view dialectSql)
     return static_cast<long>(sqlite3_changes64(c.db));
 }
 
+namespace
+{
+
+// The native parts of a dialect SELECT.
+struct NativeSelect {
+    std::string columns; // the select list
+    std::string from; // " FROM table [WHERE ...]"
+    std::vector<Value> params; // of the WHERE part
+    std::string order; // " ORDER BY ...": a record set's key set order, ties by row id
+};
+
+NativeSelect translateSelect(Connection& c, std::string_view dialectSelect)
+{
+    if (!dialect::isSelect(dialectSelect))
+        throw Error("not a SELECT statement: " + std::string(dialectSelect));
+    auto plan = dialect::parseSelect(
+        dialectSelect, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+    const TableDef& def = c.tableDef(plan.table);
+    NativeSelect out;
+    for (const int k : plan.columns)
+        out.columns
+            += (out.columns.empty() ? "" : ", ") + quoteIdent(def.fields[static_cast<std::size_t>(k)].name);
+    out.from = " FROM " + quoteIdent(def.name) + (plan.where.sql.empty() ? "" : " WHERE " + plan.where.sql);
+    out.params = std::move(plan.where.params);
+    out.order = " ORDER BY " + (plan.orderBy.empty() ? "" : plan.orderBy + ", ") + "rowid";
+    return out;
+}
+
+void bindAll(Statement& s, const std::vector<Value>& params)
+{
+    for (std::size_t i = 0; i < params.size(); ++i)
+        s.bind(static_cast<int>(i + 1), params[i]);
+}
+
+} // namespace
+
+Statement Database::prepareSelect(std::string_view dialectSelect)
+{
+    const NativeSelect q = translateSelect(usable(conn_), dialectSelect);
+    Statement s = prepare("SELECT " + q.columns + q.from + q.order);
+    bindAll(s, q.params);
+    return s;
+}
+
+long Database::countSelect(std::string_view dialectSelect)
+{
+    const NativeSelect q = translateSelect(usable(conn_), dialectSelect);
+    Statement s = prepare("SELECT count(*)" + q.from);
+    bindAll(s, q.params);
+    return s.step() ? static_cast<long>(s.columnInt(0)) : 0;
+}
+
 void Database::executeNative(std::string_view sql)
 {
     Connection& c = usable(conn_);
@@ -713,6 +765,17 @@ Value Statement::column(int index) const
         return std::nullopt;
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
     return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st, index)));
+}
+
+std::optional<std::string_view> Statement::columnText(int index) const
+{
+    sqlite3_stmt* st = d_->get();
+    if (sqlite3_column_type(st, index) == SQLITE_NULL)
+        return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, index));
+    if (!p)
+        throw Error("out of memory reading a column");
+    return std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(st, index)));
 }
 
 std::int64_t Statement::columnInt(int index) const

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,14 @@ public:
     // A dynaset over a table name or a SELECT in the dialect.
     Recordset openRecordset(std::string_view tableNameOrSql);
 
+    // A SELECT in the dialect read once, front to back, without a key set:
+    // for writers that stream a whole set out. The statement's columns are
+    // the select's, in its order; its rows come in the order a record set
+    // over the same text has them (ties of the sort keys by row id).
+    Statement prepareSelect(std::string_view dialectSelect);
+    // The number of rows that SELECT gives.
+    long countSelect(std::string_view dialectSelect);
+
     // Action statements in the dialect: DELETE FROM t [WHERE ...] and
     // UPDATE t SET col = "v" | Null [, ...] [WHERE ...]. Returns the number
     // of rows changed.
@@ -116,6 +125,9 @@ public:
     void reset(); // also clears the bindings
     int columnCount() const;
     Value column(int index) const;
+    // A column of the current row without a copy; nullopt for Null. The
+    // view is valid until the next step(), reset() or read of that column.
+    std::optional<std::string_view> columnText(int index) const;
     std::int64_t columnInt(int index) const;
     sqlite3_stmt* handle() const;
 
