@@ -68,10 +68,11 @@ QString msg(const char* defaultText, const char* id)
 
 QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr)
 {
-    auto* l = new QLabel(text, parent);
+    auto* l = new QLabel(parent);
     if (name)
         l->setObjectName(name);
     l->setWordWrap(true);
+    shell::SetLabelCaption(l, text); // "click &Next": the label has no buddy
     return l;
 }
 
@@ -339,10 +340,10 @@ bool FrmLomedit::PrepareStep(int k)
         return true;
     }
     case 2:
-        lblOpDescr_[0]->setText(msg("Click &Next to create the List of Materials", "542") + "\r\n"
-            + msg("from EID file : ", "543") + fileName(qpnFileName_[0]) + "\r\n"
-            + msg("and Project : ", "544") + fileName(qpnFileName_[1]) + "\r\n" + msg("To LOM file : ", "545")
-            + fileName(qpnFileName_[2]));
+        shell::SetLabelCaption(lblOpDescr_[0],
+            msg("Click &Next to create the List of Materials", "542") + "\n" + msg("from EID file : ", "543")
+                + fileName(qpnFileName_[0]) + "\n" + msg("and Project : ", "544") + fileName(qpnFileName_[1])
+                + "\n" + msg("To LOM file : ", "545") + fileName(qpnFileName_[2]));
         cmdPvw_->setEnabled(true);
         return true;
     case 3:

@@ -181,6 +181,10 @@ TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
     EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), "|");
     EXPECT_EQ(find<QPushButton>("cmdBrwse_2")->text(), "&Cancel");
     EXPECT_FALSE(lomState().lomDatabaseBuilt);
+    // Labels have no buddy: the Next button's mnemonic shows without its "&".
+    EXPECT_TRUE(find<QLabel>("lblDescrip_0")->text().endsWith("click Next to continue."));
+    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
+        window->grab().save(QString("%1/lom_wizard_eid.png").arg(shots));
 }
 
 TEST_F(LomWizard, WithoutAValidEidNextWaitsForOne)
@@ -319,7 +323,11 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
     toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
     next()->click();
     EXPECT_TRUE(find<QPushButton>("cmdPvw")->isEnabled());
+    EXPECT_TRUE(
+        find<QLabel>("lblOpDescr_0")->text().startsWith("Click Next to create the List of Materials\n"));
     EXPECT_TRUE(find<QLabel>("lblOpDescr_0")->text().contains("To LOM file : "));
+    EXPECT_EQ(find<QLabel>("lblOpDescr_1")->text(),
+        "Use the Show Preview button to view the List of Materials created");
     if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
         window->grab().save(QString("%1/lom_wizard_finish.png").arg(shots));
     preview([&](dialogs::FrmPreview* p) {

@@ -15,12 +15,14 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -496,6 +498,54 @@ TEST_F(ShellWindowTest, LocalisationFollowsTheLanguageAndKeepsUntaggedCaptions)
     EXPECT_EQ(plain->font().pointSize(), shellState().FontSize);
     EXPECT_FALSE(plain->font().bold());
     EXPECT_NE(window.windowTitle(), "List of Materials - Preview");
+}
+
+TEST_F(ShellWindowTest, MnemonicAmpersandsInLabels)
+{
+    EXPECT_EQ(WithoutMnemonics("Click &Next to continue"), "Click Next to continue");
+    EXPECT_EQ(WithoutMnemonics("Save && close, &Quit"), "Save & close, Quit");
+    EXPECT_EQ(WithoutMnemonics("&&&x"), "&x");
+    EXPECT_EQ(WithoutMnemonics("ends in &"), "ends in &");
+    EXPECT_EQ(WithoutMnemonics(""), "");
+
+    QWidget window;
+    auto* plain = new QLabel("Use the &Show Preview button && more", &window);
+    plain->setProperty("Tag", "no-such-id");
+    auto* withBuddy = new QLabel("&Weight:", &window);
+    withBuddy->setProperty("Tag", "no-such-id-either");
+    auto* edit = new QLineEdit(&window);
+    withBuddy->setBuddy(edit);
+    auto* rich = new QLabel(&window);
+    rich->setTextFormat(Qt::RichText);
+    auto* layout = new QVBoxLayout(&window);
+    auto* other = new QLineEdit(&window);
+    for (QWidget* w : std::initializer_list<QWidget*> { plain, withBuddy, edit, rich, other })
+        layout->addWidget(w);
+    LocaliseForm(&window);
+    EXPECT_EQ(plain->text(), "Use the Show Preview button & more");
+    EXPECT_EQ(withBuddy->text(), "&Weight:");
+    SetLabelCaption(rich, "<b>A &amp; B</b>");
+    EXPECT_EQ(rich->text(), "<b>A &amp; B</b>");
+
+    // Localising again looks up the caption as written, so the language can change.
+    rav::HostUtility::instance().setLanguage("de");
+    plain->setProperty("Tag", "542");
+    LocaliseForm(&window);
+    EXPECT_EQ(plain->text(), "Klicken Sie auf Weiter, um die Stückliste zu erstellen");
+    // A text set directly since is the caption the next look-up starts from.
+    plain->setText("Set &directly");
+    plain->setProperty("Tag", "no-such-id");
+    LocaliseForm(&window);
+    EXPECT_EQ(plain->text(), "Set directly");
+
+    // The label with a buddy is an accelerator for it.
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    ASSERT_FALSE(edit->hasFocus());
+    QTest::keyClick(&window, Qt::Key_W, Qt::AltModifier);
+    EXPECT_TRUE(edit->hasFocus());
 }
 
 TEST_F(ShellWindowTest, LocaleFontsForJapaneseAndEnglish)

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextDocument>
 
 namespace rav::shell
 {
@@ -97,6 +98,21 @@ bool hasTag(const QObject* object)
     return !object->property(kTagProperty).toString().isEmpty();
 }
 
+constexpr const char* kCaptionProperty = "Caption";
+
+// A label's caption as written, mnemonic ampersands included: the one
+// SetLabelCaption kept, unless the label's text was set directly since.
+QString labelCaption(const QLabel* label)
+{
+    const QVariant kept = label->property(kCaptionProperty);
+    if (kept.isValid()) {
+        const QString caption = kept.toString();
+        if (label->text() == caption || label->text() == WithoutMnemonics(caption))
+            return caption;
+    }
+    return label->text();
+}
+
 void localiseCaption(QObject* object)
 {
     if (!hasTag(object))
@@ -105,7 +121,7 @@ void localiseCaption(QObject* object)
     if (auto* button = qobject_cast<QAbstractButton*>(object))
         button->setText(lookUp(button->text(), tag));
     else if (auto* label = qobject_cast<QLabel*>(object))
-        label->setText(lookUp(label->text(), tag));
+        SetLabelCaption(label, lookUp(labelCaption(label), tag));
     else if (auto* group = qobject_cast<QGroupBox*>(object))
         group->setTitle(lookUp(group->title(), tag));
     else if (auto* panel = qobject_cast<ZerOvize*>(object))
@@ -342,6 +358,28 @@ void LocaliseForm(QWidget* window)
         action->setFont(font);
         localiseCaption(action);
     }
+}
+
+QString WithoutMnemonics(const QString& caption)
+{
+    QString out;
+    out.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i; // the marker goes; the character it marks (or the second "&") stays
+        out += caption[i];
+    }
+    return out;
+}
+
+void SetLabelCaption(QLabel* label, const QString& caption)
+{
+    if (!label)
+        return;
+    label->setProperty(kCaptionProperty, caption);
+    const bool rich = label->textFormat() == Qt::RichText
+        || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(caption));
+    label->setText(rich || label->buddy() ? caption : WithoutMnemonics(caption));
 }
 
 bool FontExists(std::string& face)

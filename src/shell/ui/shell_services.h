@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QWidget;
 
 namespace rav::shell
@@ -62,6 +63,24 @@ inline constexpr const char* kTagProperty = "Tag";
 // looked-up text of its id (the designed caption is the default text) and
 // gives every control the chosen font, not bold.
 void LocaliseForm(QWidget* window);
+// Message texts mark keyboard accelerators with "&" ("Click &Next ...").
+// Buttons, check boxes, radio buttons and group titles turn them into
+// accelerators; a label does so only when it has a buddy to give the focus
+// to, and shows the "&" otherwise.
+//
+// The text a label without buddy shows for such a caption: "&" before a
+// character goes ("&Next" gives "Next"), "&&" gives "&", and a lone "&" at
+// the end stays.
+QString WithoutMnemonics(const QString& caption);
+// Puts a caption written with mnemonic ampersands on a label: as it stands
+// when the label has a buddy (the character is underlined and its
+// accelerator moves the focus to the buddy; set the buddy first), without
+// the ampersands otherwise. Rich-text labels get the caption unchanged.
+// The caption as written is kept on the label (property "Caption"), so a
+// later LocaliseForm looks up the same default text. Every composed message
+// text a window puts into a label goes through here; LocaliseForm does it
+// for tagged labels.
+void SetLabelCaption(QLabel* label, const QString& caption);
 // Chooses FontFace, FontSize and Charset from the system locale (or the
 // given locale identifier).
 void SelectLocaleFont();
