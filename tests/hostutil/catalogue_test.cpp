@@ -46,7 +46,7 @@ private:
 std::map<std::string, std::string, std::less<>> builtInCatalogue(const std::string& lang)
 {
     return rav::messages::parseCatalogue(rav::test::readFile(
-        std::filesystem::path(RAV_TEST_DATA_DIR) / ".." / ".." / "resources" / "messages" / (lang + ".msg")));
+        std::filesystem::path(RAV_MESSAGES_SOURCE_DIR) / (lang + ".msg")));
 }
 
 TEST(Language, FollowsTheLocaleVariables)
