@@ -114,11 +114,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 + " fields, fewer than the project and the EID need");
 
         db::Database temp = db::Database::create(result.tempDbName);
-        if (!CreateDeviceTable(temp, options.fieldCount))
-            throw db::Error("cannot create table Device in " + result.tempDbName);
-        // A scratch file: nothing to recover after a crash, so skip the journal's cost.
+        // A scratch file: nothing to recover after a crash, so no journal
+        // file and no waiting for the disk - from its first table on.
         temp.executeNative("PRAGMA synchronous=OFF");
         temp.executeNative("PRAGMA journal_mode=MEMORY");
+        if (!CreateDeviceTable(temp, options.fieldCount))
+            throw db::Error("cannot create table Device in " + result.tempDbName);
         // Caches of a fixed size (8 MiB each, whatever the project's size),
         // and the EID mapped rather than read() page by page for its probes.
         temp.executeNative("PRAGMA cache_size=-8192");
