@@ -115,16 +115,18 @@ std::string utf8Left(std::string_view utf8, std::size_t count)
 std::string cp1252ToUtf8(std::string_view bytes)
 {
     std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
+    out.reserve(bytes.size() + bytes.size() / 8);
+    // Kernel texts are mostly ASCII: copy each run of it in one append.
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80)
-            out += c;
-        else if (b < 0xA0)
-            appendUtf8(out, kHigh[b - 0x80]);
-        else
-            appendUtf8(out, b);
+            continue;
+        out.append(bytes.data() + runStart, i - runStart);
+        appendUtf8(out, b < 0xA0 ? kHigh[b - 0x80] : b);
+        runStart = i + 1;
     }
+    out.append(bytes.data() + runStart, bytes.size() - runStart);
     return out;
 }
 
