@@ -123,22 +123,6 @@ QPushButton* Button(const QString& text, QWidget* parent, const char* name, cons
     return Tagged(new QPushButton(text, parent), name, tag);
 }
 
-// A label without a buddy shows "&" as it stands; the texts that carry the
-// Next button's mnemonic show it without the marker ("&&" stays one "&").
-QString WithoutMnemonic(const QString& text)
-{
-    QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            if (i + 1 < text.size() && text[i + 1] == '&')
-                out += text[++i];
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 void SetName(ZerOvize* panel, const QString& name)
 {
     panel->setCaption(name);
@@ -246,8 +230,6 @@ FrmEidedit::FrmEidedit(QWidget* parent)
 
     // Form_Load: texts and fonts, the wizard's start, centred on the screen.
     shell::LocaliseForm(this);
-    for (QLabel* l : { lblOpDescr_, findChild<QLabel*>("lblNewFinish") })
-        l->setText(WithoutMnemonic(l->text()));
     done_ = false;
     InitWizard();
     resize(600, 460);
@@ -718,7 +700,7 @@ bool FrmEidedit::PrepareStep(int k)
                 + "\n" + "to " + "\n" + qpnDBName_[0]->caption();
             break;
         }
-        lblOpDescr_->setText(WithoutMnemonic(description));
+        shell::SetLabelCaption(lblOpDescr_, description);
         return true;
     }
     case 3:
