@@ -4,6 +4,7 @@
 #include "eid_export.h"
 #include "eid_format.h"
 #include "eid_import.h"
+#include "form_helpers.h"
 #include "help_topic.h"
 #include "host_utility.h"
 #include "lom_settings.h"
@@ -18,7 +19,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -39,75 +39,15 @@ namespace rav::eid
 namespace
 {
 
-FrmEidedit::FileChooser& chooser()
+shell::FileChooser& chooser()
 {
-    static FrmEidedit::FileChooser c;
+    static shell::FileChooser c;
     return c;
-}
-
-std::optional<QString> chooseFile(QWidget* parent, const FrmEidedit::FileRequest& r)
-{
-    if (chooser())
-        return chooser()(parent, r);
-    QFileDialog dialog(parent);
-    dialog.setDirectory(r.directory);
-    dialog.selectFile(r.proposedName);
-    dialog.setDefaultSuffix(r.defaultSuffix);
-    dialog.setNameFilter(r.filter);
-    if (r.save) {
-        // Asks before replacing a file; the folder must exist.
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().front();
-}
-
-QString Msg(const char* defaultText, const char* id)
-{
-    return QString::fromStdString(HostUtility::instance().GetLocalMessage(defaultText, id));
 }
 
 std::string Std(const QString& s)
 {
     return s.toStdString();
-}
-
-// Every caption is a message: the designed text is its default, the tag its id.
-template <typename W> W* Tagged(W* widget, const char* name, const char* tag)
-{
-    widget->setObjectName(name);
-    if (tag)
-        widget->setProperty(shell::kTagProperty, tag);
-    return widget;
-}
-
-QLabel* Label(const QString& text, QWidget* parent, const char* name, const char* tag = nullptr)
-{
-    auto* l = Tagged(new QLabel(text, parent), name, tag);
-    l->setWordWrap(true);
-    return l;
-}
-
-QLabel* Title(const QString& text, QWidget* parent, const char* name, const char* tag)
-{
-    QLabel* l = Label(text, parent, name, tag);
-    l->setStyleSheet("font-weight: bold");
-    return l;
-}
-
-ZerOvize* NamePanel(QWidget* parent, const char* name)
-{
-    auto* p = new ZerOvize(parent);
-    p->setObjectName(name);
-    p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    p->setFrameShadow(QFrame::Sunken);
-    p->setMinimumHeight(24);
-    return p;
 }
 
 ZerOvize* Page(QWidget* parent, const QString& name)
@@ -116,17 +56,6 @@ ZerOvize* Page(QWidget* parent, const QString& name)
     p->setObjectName(name);
     p->setFrameShadow(QFrame::Raised);
     return p;
-}
-
-QPushButton* Button(const QString& text, QWidget* parent, const char* name, const char* tag = nullptr)
-{
-    return Tagged(new QPushButton(text, parent), name, tag);
-}
-
-void SetName(ZerOvize* panel, const QString& name)
-{
-    panel->setCaption(name);
-    panel->setToolTip(name);
 }
 
 // Progress of an operation on the wizard's progress panel, painted at once:
@@ -174,7 +103,7 @@ const char* const kTextFilter = "Text Files (*.txt);;All Files (*.*)";
 
 } // namespace
 
-void FrmEidedit::setFileChooser(FileChooser c)
+void FrmEidedit::setFileChooser(shell::FileChooser c)
 {
     chooser() = std::move(c);
 }
@@ -200,10 +129,10 @@ FrmEidedit::FrmEidedit(QWidget* parent)
     picBrwse_->setObjectName("picBrwse");
     auto* bar = new QHBoxLayout(picBrwse_);
     bar->setContentsMargins(0, 0, 0, 0);
-    cmdHelp_ = Button("&Help", this, "cmdHelp");
-    cmdBrwse_[0] = Button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
-    cmdBrwse_[1] = Button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
-    cmdBrwse_[2] = Button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
+    cmdHelp_ = shell::Button("&Help", this, "cmdHelp");
+    cmdBrwse_[0] = shell::Button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
+    cmdBrwse_[1] = shell::Button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
+    cmdBrwse_[2] = shell::Button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
     bar->addStretch(1);
     for (QPushButton* b : cmdBrwse_)
         bar->addWidget(b);
@@ -254,10 +183,11 @@ void FrmEidedit::buildFirstPage()
 {
     qpnSelect_ = Page(this, "qpnSelect");
     auto* g = new QGridLayout(qpnSelect_);
-    g->addWidget(Title("Create/ Edit EID file :", qpnSelect_, "lblSelectTitle", "5499"), 0, 0, 1, 3);
+    g->addWidget(shell::Title("Create/ Edit EID file :", qpnSelect_, "lblSelectTitle", "5499"), 0, 0, 1, 3);
     g->addWidget(
-        Label("Using Dodiv 2000 - EID File Editor, you may create a new '.EID' file or edit an existing "
-              "'.EID' file. Select the required operation and follow the steps.",
+        shell::Label(
+            "Using Dodiv 2000 - EID File Editor, you may create a new '.EID' file or edit an existing "
+            "'.EID' file. Select the required operation and follow the steps.",
             qpnSelect_, "lblSelectText", "54133"),
         1, 0, 1, 3);
     const char* optionTags[2] = { "5498", "5497" };
@@ -267,9 +197,9 @@ void FrmEidedit::buildFirstPage()
     const char* buttonNames[2] = { "cmdFile_0", "cmdFile_1" };
     for (int i = 0; i < 2; ++i) {
         optnFileType_[i]
-            = Tagged(new QRadioButton(optionTexts[i], qpnSelect_), optionNames[i], optionTags[i]);
-        qpnFileName_[i] = NamePanel(qpnSelect_, panelNames[i]);
-        cmdFile_[i] = Button("...", qpnSelect_, buttonNames[i]);
+            = shell::Tagged(new QRadioButton(optionTexts[i], qpnSelect_), optionNames[i], optionTags[i]);
+        qpnFileName_[i] = shell::FileNamePanel(qpnSelect_, panelNames[i]);
+        cmdFile_[i] = shell::Button("...", qpnSelect_, buttonNames[i]);
         cmdFile_[i]->setFixedWidth(32);
         g->addWidget(optnFileType_[i], 2 + 2 * i, 0, 1, 3);
         g->addWidget(qpnFileName_[i], 3 + 2 * i, 1);
@@ -288,26 +218,27 @@ void FrmEidedit::buildCreatePages()
     {
         ZerOvize* page = qpnNewSteps_[0] = Page(this, "qpnNewSteps_0");
         auto* g = new QGridLayout(page);
-        g->addWidget(Title("Step 1 of 2", page, "lblNewStep_0", "54107"), 0, 0, 1, 2);
-        g->addWidget(Label("Select field names and sizes:", page, "lblNewCaption_0", "54106"), 1, 0, 1, 2);
+        g->addWidget(shell::Title("Step 1 of 2", page, "lblNewStep_0", "54107"), 0, 0, 1, 2);
         g->addWidget(
-            Label("Provide field names for the '.EID' file", page, "lblNewDescr_0", "54105"), 2, 0, 1, 2);
+            shell::Label("Select field names and sizes:", page, "lblNewCaption_0", "54106"), 1, 0, 1, 2);
+        g->addWidget(shell::Label("Provide field names for the '.EID' file", page, "lblNewDescr_0", "54105"),
+            2, 0, 1, 2);
         zezOvovuv_ = new ZezOvovuv(page);
         zezOvovuv_->setObjectName("zezOvovuv");
         g->addWidget(zezOvovuv_, 3, 0);
         // The entry boxes and their buttons beside the grid, at its top.
         auto* entry = new QVBoxLayout;
-        entry->addWidget(Label("Field name:", page, "lblField_0", "3790"));
-        txtField_[0] = Tagged(new QLineEdit(page), "txtField_0", nullptr);
+        entry->addWidget(shell::Label("Field name:", page, "lblField_0", "3790"));
+        txtField_[0] = shell::Tagged(new QLineEdit(page), "txtField_0", nullptr);
         entry->addWidget(txtField_[0]);
         entry->addSpacing(8);
-        entry->addWidget(Label("Field size:", page, "lblField_1", "54135"));
-        txtField_[1] = Tagged(new QLineEdit(page), "txtField_1", nullptr);
+        entry->addWidget(shell::Label("Field size:", page, "lblField_1", "54135"));
+        txtField_[1] = shell::Tagged(new QLineEdit(page), "txtField_1", nullptr);
         entry->addWidget(txtField_[1]);
         entry->addSpacing(8);
         auto* buttons = new QHBoxLayout;
-        cmdAddUp_[0] = Button("Update", page, "cmdAddUp_0", "991372");
-        cmdAddUp_[1] = Button("Delete", page, "cmdAddUp_1", "99521");
+        cmdAddUp_[0] = shell::Button("Update", page, "cmdAddUp_0", "991372");
+        cmdAddUp_[1] = shell::Button("Delete", page, "cmdAddUp_1", "99521");
         buttons->addWidget(cmdAddUp_[0]);
         buttons->addWidget(cmdAddUp_[1]);
         entry->addLayout(buttons);
@@ -325,21 +256,22 @@ void FrmEidedit::buildCreatePages()
     {
         ZerOvize* page = qpnNewSteps_[1] = Page(this, "qpnNewSteps_1");
         auto* g = new QGridLayout(page);
-        g->addWidget(Title("Step 2 of 2", page, "lblNewStep_1", "54103"), 0, 0);
-        g->addWidget(Label("Select EIC field:", page, "lblNewCaption_1", "54101"), 1, 0);
-        g->addWidget(
-            Label("Select the field to use as EIC for the current EID file", page, "lblNewDescr_1", "54102"),
+        g->addWidget(shell::Title("Step 2 of 2", page, "lblNewStep_1", "54103"), 0, 0);
+        g->addWidget(shell::Label("Select EIC field:", page, "lblNewCaption_1", "54101"), 1, 0);
+        g->addWidget(shell::Label("Select the field to use as EIC for the current EID file", page,
+                         "lblNewDescr_1", "54102"),
             2, 0);
         lstFields_ = new QListWidget(page);
         lstFields_->setObjectName("lstFields");
         g->addWidget(lstFields_, 3, 0);
         g->addWidget(
-            Label("Click &Next to finish current operation and start creating the '.EID' file. Leave the "
-                  "below option checked to open the file for editing after creation",
+            shell::Label(
+                "Click &Next to finish current operation and start creating the '.EID' file. Leave the "
+                "below option checked to open the file for editing after creation",
                 page, "lblNewFinish", "54134"),
             4, 0);
-        chkFields_
-            = Tagged(new QCheckBox("&Open file for editing after creation", page), "chkFields", "54100");
+        chkFields_ = shell::Tagged(
+            new QCheckBox("&Open file for editing after creation", page), "chkFields", "54100");
         g->addWidget(chkFields_, 5, 0);
         g->setRowStretch(3, 1);
     }
@@ -351,37 +283,38 @@ void FrmEidedit::buildEditPages()
     {
         ZerOvize* page = qpnExsSteps_[0] = Page(this, "qpnExsSteps_0");
         auto* g = new QGridLayout(page);
-        g->addWidget(Title("Step 1 of 3", page, "lblExsStep_0", "5491"), 0, 0, 1, 3);
-        g->addWidget(Label("EID file operations", page, "lblExsCaption_0", "54132"), 1, 0, 1, 3);
+        g->addWidget(shell::Title("Step 1 of 3", page, "lblExsStep_0", "5491"), 0, 0, 1, 3);
+        g->addWidget(shell::Label("EID file operations", page, "lblExsCaption_0", "54132"), 1, 0, 1, 3);
         g->addWidget(
-            Label("The options below allows to import/ export/ remove data from an EID file. Select the "
-                  "required option and follow the steps",
+            shell::Label(
+                "The options below allows to import/ export/ remove data from an EID file. Select the "
+                "required option and follow the steps",
                 page, "lblExsDescr_0", "5495"),
             2, 0, 1, 3);
-        g->addWidget(Label("EID file Name:", page, "lblDBName_0", "5494"), 3, 0);
-        qpnDBName_[0] = NamePanel(page, "qpnDBName_0");
+        g->addWidget(shell::Label("EID file Name:", page, "lblDBName_0", "5494"), 3, 0);
+        qpnDBName_[0] = shell::FileNamePanel(page, "qpnDBName_0");
         g->addWidget(qpnDBName_[0], 3, 1, 1, 2);
 
-        optnOperation_[2]
-            = Tagged(new QRadioButton("Import to EID file from text file", page), "optnOperation_2", "5488");
+        optnOperation_[2] = shell::Tagged(
+            new QRadioButton("Import to EID file from text file", page), "optnOperation_2", "5488");
         g->addWidget(optnOperation_[2], 4, 0, 1, 3);
-        g->addWidget(Label("Import from file:", page, "lblTxtFile_1", "54131"), 5, 0);
-        qpntxtFile_[1] = NamePanel(page, "qpntxtFile_1");
-        cmdEli_[1] = Button("...", page, "cmdEli_1");
+        g->addWidget(shell::Label("Import from file:", page, "lblTxtFile_1", "54131"), 5, 0);
+        qpntxtFile_[1] = shell::FileNamePanel(page, "qpntxtFile_1");
+        cmdEli_[1] = shell::Button("...", page, "cmdEli_1");
         g->addWidget(qpntxtFile_[1], 5, 1);
         g->addWidget(cmdEli_[1], 5, 2);
 
-        optnOperation_[1]
-            = Tagged(new QRadioButton("Export to text file from EID file", page), "optnOperation_1", "5489");
+        optnOperation_[1] = shell::Tagged(
+            new QRadioButton("Export to text file from EID file", page), "optnOperation_1", "5489");
         g->addWidget(optnOperation_[1], 6, 0, 1, 3);
-        g->addWidget(Label("Export to file:", page, "lblTxtFile_0", "5493"), 7, 0);
-        qpntxtFile_[0] = NamePanel(page, "qpntxtFile_0");
-        cmdEli_[0] = Button("...", page, "cmdEli_0");
+        g->addWidget(shell::Label("Export to file:", page, "lblTxtFile_0", "5493"), 7, 0);
+        qpntxtFile_[0] = shell::FileNamePanel(page, "qpntxtFile_0");
+        cmdEli_[0] = shell::Button("...", page, "cmdEli_0");
         g->addWidget(qpntxtFile_[0], 7, 1);
         g->addWidget(cmdEli_[0], 7, 2);
 
         optnOperation_[0]
-            = Tagged(new QRadioButton("Remove data from EID file", page), "optnOperation_0", "5490");
+            = shell::Tagged(new QRadioButton("Remove data from EID file", page), "optnOperation_0", "5490");
         g->addWidget(optnOperation_[0], 8, 0, 1, 3);
         g->setColumnStretch(1, 1);
         g->setRowStretch(9, 1);
@@ -396,25 +329,27 @@ void FrmEidedit::buildEditPages()
     {
         ZerOvize* page = qpnExsSteps_[1] = Page(this, "qpnExsSteps_1");
         auto* g = new QGridLayout(page);
-        g->addWidget(Title("Step 2 of 3", page, "lblExsStep_1", "5480"), 0, 0, 1, 4);
-        lblCaption4_ = Label("Set options for delete all record operation", page, "lblCaption_4", "5485");
+        g->addWidget(shell::Title("Step 2 of 3", page, "lblExsStep_1", "5480"), 0, 0, 1, 4);
+        lblCaption4_
+            = shell::Label("Set options for delete all record operation", page, "lblCaption_4", "5485");
         g->addWidget(lblCaption4_, 1, 0, 1, 4);
-        g->addWidget(Label("EID Name:", page, "lblDBName_1", "5486"), 2, 0);
-        qpnDBName_[1] = NamePanel(page, "qpnDBName_1");
+        g->addWidget(shell::Label("EID Name:", page, "lblDBName_1", "5486"), 2, 0);
+        qpnDBName_[1] = shell::FileNamePanel(page, "qpnDBName_1");
         g->addWidget(qpnDBName_[1], 2, 1, 1, 3);
-        g->addWidget(Label("Operation selected:", page, "lblOperation", "5487"), 3, 0);
-        qpntxtFile_[2] = NamePanel(page, "qpntxtFile_2");
+        g->addWidget(shell::Label("Operation selected:", page, "lblOperation", "5487"), 3, 0);
+        qpntxtFile_[2] = shell::FileNamePanel(page, "qpntxtFile_2");
         g->addWidget(qpntxtFile_[2], 3, 1, 1, 3);
 
-        chktrimVal_ = Tagged(new QCheckBox("Trim data to fit the field size", page), "chktrimVal", "5481");
-        optnUpdatetype_[0] = Tagged(
+        chktrimVal_
+            = shell::Tagged(new QCheckBox("Trim data to fit the field size", page), "chktrimVal", "5481");
+        optnUpdatetype_[0] = shell::Tagged(
             new QRadioButton("Overwrite duplicate EICs with new data", page), "optnUpdatetype_0", "5483");
-        optnUpdatetype_[1] = Tagged(
+        optnUpdatetype_[1] = shell::Tagged(
             new QRadioButton("Save identical EICs to a log file...", page), "optnUpdatetype_1", "5482");
         g->addWidget(chktrimVal_, 4, 0, 1, 4);
         g->addWidget(optnUpdatetype_[0], 5, 0, 1, 4);
         g->addWidget(optnUpdatetype_[1], 6, 0, 1, 4);
-        g->addWidget(Label("Delimiter used in text file", page, "lblDelimit", "5484"), 7, 0, 1, 2);
+        g->addWidget(shell::Label("Delimiter used in text file", page, "lblDelimit", "5484"), 7, 0, 1, 2);
         cboDelimit_ = new QComboBox(page);
         cboDelimit_->setObjectName("cboDelimit");
         cboDelimit_->setEditable(true);
@@ -422,17 +357,18 @@ void FrmEidedit::buildEditPages()
             cboDelimit_->addItem(word);
         g->addWidget(cboDelimit_, 7, 2, 1, 2);
 
-        chkSpeciRange_
-            = Tagged(new QCheckBox("Select data from a specified range", page), "chkSpeciRange", "5479");
+        chkSpeciRange_ = shell::Tagged(
+            new QCheckBox("Select data from a specified range", page), "chkSpeciRange", "5479");
         g->addWidget(chkSpeciRange_, 8, 0, 1, 4);
-        optLabels_[0] = Label("Field:", page, "lblOptField_0", "4324");
-        optLabels_[1] = Label("Start Value:", page, "lblOptField_1", "54130");
-        optLabels_[2] = Label("End Value:", page, "lblOptField_2", "54129");
-        optLabels_[3] = Label("Sort by:", page, "lblOptField_3", "54128");
+        optLabels_[0] = shell::Label("Field:", page, "lblOptField_0", "4324");
+        optLabels_[1] = shell::Label("Start Value:", page, "lblOptField_1", "54130");
+        optLabels_[2] = shell::Label("End Value:", page, "lblOptField_2", "54129");
+        optLabels_[3] = shell::Label("Sort by:", page, "lblOptField_3", "54128");
         for (int i = 0; i < 2; ++i) {
             cboOptField_[i] = new QComboBox(page);
             cboOptField_[i]->setObjectName(i ? "cboOptField_1" : "cboOptField_0");
-            txtOptField_[i] = Tagged(new QLineEdit(page), i ? "txtOptField_1" : "txtOptField_0", nullptr);
+            txtOptField_[i]
+                = shell::Tagged(new QLineEdit(page), i ? "txtOptField_1" : "txtOptField_0", nullptr);
             txtOptField_[i]->installEventFilter(this);
         }
         g->addWidget(optLabels_[0], 9, 0);
@@ -452,13 +388,14 @@ void FrmEidedit::buildEditPages()
     {
         ZerOvize* page = qpnExsSteps_[2] = Page(this, "qpnExsSteps_2");
         auto* g = new QGridLayout(page);
-        g->addWidget(Title("Step 3 of 3", page, "lblExsStep_2", "54108"), 0, 0);
+        g->addWidget(shell::Title("Step 3 of 3", page, "lblExsStep_2", "54108"), 0, 0);
         g->addWidget(
-            Label("The wizard now has all the required information", page, "lblExsCaption_2", "54109"), 1, 0);
-        lblOpDescr_ = Label("Click &Next to ", page, "lblOpDescr", "54136");
+            shell::Label("The wizard now has all the required information", page, "lblExsCaption_2", "54109"),
+            1, 0);
+        lblOpDescr_ = shell::Label("Click &Next to ", page, "lblOpDescr", "54136");
         lblOpDescr_->setTextFormat(Qt::PlainText);
         g->addWidget(lblOpDescr_, 2, 0);
-        qpnPbar_ = NamePanel(page, "qpnPbar");
+        qpnPbar_ = shell::FileNamePanel(page, "qpnPbar");
         qpnPbar_->setAlignment(Qt::AlignCenter);
         qpnPbar_->setCaption("Click Next to Continue ...");
         g->addWidget(qpnPbar_, 3, 0);
@@ -484,11 +421,11 @@ void FrmEidedit::InitWizard()
     if (text::trimBlanks(current).empty()) {
         std::string proposed = shell::shellState().LibDir;
         HostUtility::instance().AddPathSeparator(proposed);
-        SetName(qpnFileName_[0], QString::fromStdString(proposed + kDefaultFileName));
+        shell::ShowFileName(qpnFileName_[0], QString::fromStdString(proposed + kDefaultFileName));
         optnFileType_[0]->setChecked(true);
         optnFileType_Click(0);
     } else {
-        SetName(qpnFileName_[1], QString::fromStdString(current));
+        shell::ShowFileName(qpnFileName_[1], QString::fromStdString(current));
         optnFileType_[1]->setChecked(true);
         optnFileType_Click(1);
     }
@@ -511,15 +448,15 @@ void FrmEidedit::optnFileType_Click(int index)
 void FrmEidedit::cmdFile_Click(int index)
 {
     const QString proposed = "Part.Eid";
-    const FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir), proposed,
-        "eid", kEidFilter };
+    const shell::FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir),
+        proposed, "eid", kEidFilter };
     // A dismissed dialog leaves the proposed name as the choice.
-    const QString name = chooseFile(this, request).value_or(proposed);
+    const QString name = shell::ChooseFile(this, request, chooser()).value_or(proposed);
     if (index == 0)
         cmdBrwse_[1]->setEnabled(!name.isEmpty());
     else
         cmdBrwse_[1]->setEnabled(IsEidDatabase(Std(name)));
-    SetName(qpnFileName_[index], name);
+    shell::ShowFileName(qpnFileName_[index], name);
 }
 
 Operation FrmEidedit::selectedOperation() const
@@ -551,11 +488,11 @@ void FrmEidedit::optnOperation_Click(int index)
 void FrmEidedit::cmdEli_Click(int index)
 {
     const QString proposed = "Part.txt";
-    const FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir), proposed,
-        "txt", kTextFilter };
-    const QString name = chooseFile(this, request).value_or(proposed);
+    const shell::FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir),
+        proposed, "txt", kTextFilter };
+    const QString name = shell::ChooseFile(this, request, chooser()).value_or(proposed);
     cmdBrwse_[1]->setEnabled(!name.isEmpty());
-    SetName(qpntxtFile_[index], name);
+    shell::ShowFileName(qpntxtFile_[index], name);
 }
 
 void FrmEidedit::chkSpeciRange_Click()
@@ -615,7 +552,7 @@ bool FrmEidedit::PrepareStep(int k)
         qpnSelect_->hide();
         if (path_ == Path::Edit) {
             for (ZerOvize* panel : qpnDBName_)
-                SetName(panel, qpnFileName_[1]->caption());
+                shell::ShowFileName(panel, qpnFileName_[1]->caption());
         } else if (!gridBuilt_) {
             InitFieldGrid();
         }
@@ -629,16 +566,16 @@ bool FrmEidedit::PrepareStep(int k)
             LoadFieldLists(qpnDBName_[0]->caption());
         switch (selectedOperation()) {
         case Operation::Remove:
-            SetName(qpntxtFile_[2], "Delete selected data from EID file.");
-            lblCaption4_->setText(Msg("Set options for delete record operation", "549"));
+            shell::ShowFileName(qpntxtFile_[2], "Delete selected data from EID file.");
+            lblCaption4_->setText(shell::Msg("Set options for delete record operation", "549"));
             break;
         case Operation::Export:
-            SetName(qpntxtFile_[2], "Export to file: " + qpntxtFile_[0]->caption());
-            lblCaption4_->setText(Msg("Set options for export to file operation", "5410"));
+            shell::ShowFileName(qpntxtFile_[2], "Export to file: " + qpntxtFile_[0]->caption());
+            lblCaption4_->setText(shell::Msg("Set options for export to file operation", "5410"));
             break;
         case Operation::Import:
-            SetName(qpntxtFile_[2], "Import from file: " + qpntxtFile_[1]->caption());
-            lblCaption4_->setText(Msg("Set options for import from file operation", "5411"));
+            shell::ShowFileName(qpntxtFile_[2], "Import from file: " + qpntxtFile_[1]->caption());
+            lblCaption4_->setText(shell::Msg("Set options for import from file operation", "5411"));
             break;
         }
         {
@@ -685,19 +622,19 @@ bool FrmEidedit::PrepareStep(int k)
             optnUpdatetype_[0]->setFocus();
             return false;
         }
-        const QString click = Msg("Click &Next to :", "5429");
+        const QString click = shell::Msg("Click &Next to :", "5429");
         QString description;
         switch (op) {
         case Operation::Remove:
-            description = click + "\n" + Msg("Delete all the records in the specified range", "5430");
+            description = click + "\n" + shell::Msg("Delete all the records in the specified range", "5430");
             break;
         case Operation::Export:
-            description = click + "\n" + Msg("Export data from ", "5431") + "\n" + qpnDBName_[0]->caption()
-                + "\n" + "to " + "\n" + qpntxtFile_[0]->caption();
+            description = click + "\n" + shell::Msg("Export data from ", "5431") + "\n"
+                + qpnDBName_[0]->caption() + "\n" + "to " + "\n" + qpntxtFile_[0]->caption();
             break;
         case Operation::Import:
-            description = click + "\n" + Msg("Import data from ", "5432") + "\n" + qpntxtFile_[1]->caption()
-                + "\n" + "to " + "\n" + qpnDBName_[0]->caption();
+            description = click + "\n" + shell::Msg("Import data from ", "5432") + "\n"
+                + qpntxtFile_[1]->caption() + "\n" + "to " + "\n" + qpnDBName_[0]->caption();
             break;
         }
         shell::SetLabelCaption(lblOpDescr_, description);
@@ -762,7 +699,7 @@ bool FrmEidedit::CreateEid()
 
 void FrmEidedit::switchToEditPath()
 {
-    SetName(qpnFileName_[1], qpnFileName_[0]->caption());
+    shell::ShowFileName(qpnFileName_[1], qpnFileName_[0]->caption());
     qpnNewSteps_[1]->hide();
     optnFileType_[1]->setChecked(true);
     optnFileType_Click(1);

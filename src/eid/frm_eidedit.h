@@ -18,12 +18,10 @@
 #pragma once
 
 #include "eid_operation.h"
+#include "form_helpers.h"
 
 #include <QString>
 #include <QWidget>
-
-#include <functional>
-#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -59,17 +57,9 @@ public:
     explicit FrmEidedit(QWidget* parent = nullptr);
     ~FrmEidedit() override; // the unload: the current EID becomes the wizard's file when done
 
-    // What a file dialog is asked; tests replace the chooser. The chooser
-    // returns the chosen name, or nothing when the dialog was dismissed.
-    struct FileRequest {
-        bool save = false;
-        QString directory;
-        QString proposedName;
-        QString defaultSuffix;
-        QString filter; // Qt form: "Text Files (*.txt);;All Files (*.*)"
-    };
-    using FileChooser = std::function<std::optional<QString>(QWidget* parent, const FileRequest&)>;
-    static void setFileChooser(FileChooser chooser); // empty: the platform's dialogs
+    // Answers the window's file dialogs in place of the user (tests,
+    // automation); empty: the platform's dialogs.
+    static void setFileChooser(shell::FileChooser chooser);
 
     Path path() const { return path_; }
     int step() const { return counter_; }

@@ -1,6 +1,7 @@
 #include "frm_lomedit.h"
 
 #include "eid_format.h"
+#include "form_helpers.h"
 #include "frm_preview.h"
 #include "host_utility.h"
 #include "lom_build.h"
@@ -15,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -34,65 +34,10 @@ namespace rav::lom
 namespace
 {
 
-FrmLomedit::FileChooser& chooser()
+shell::FileChooser& chooser()
 {
-    static FrmLomedit::FileChooser c;
+    static shell::FileChooser c;
     return c;
-}
-
-std::optional<QString> chooseFile(QWidget* parent, const FrmLomedit::FileRequest& r)
-{
-    if (chooser())
-        return chooser()(parent, r);
-    QFileDialog dialog(parent);
-    dialog.setDirectory(r.directory);
-    dialog.selectFile(r.proposedName);
-    dialog.setDefaultSuffix(r.defaultSuffix);
-    dialog.setNameFilter(r.filter);
-    if (r.save) {
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-    } else {
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().front();
-}
-
-QString msg(const char* defaultText, const char* id)
-{
-    return QString::fromStdString(HostUtility::instance().GetLocalMessage(defaultText, id));
-}
-
-QLabel* label(const QString& text, QWidget* parent, const char* name = nullptr)
-{
-    auto* l = new QLabel(parent);
-    if (name)
-        l->setObjectName(name);
-    l->setWordWrap(true);
-    shell::SetLabelCaption(l, text); // "click &Next": the label has no buddy
-    return l;
-}
-
-ZerOvize* fileNamePanel(QWidget* parent, const QString& name)
-{
-    auto* p = new ZerOvize(parent);
-    p->setObjectName(name);
-    p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    p->setFrameShadow(QFrame::Sunken);
-    p->setMinimumHeight(24);
-    return p;
-}
-
-QPushButton* button(const QString& text, QWidget* parent, const QString& name, const char* tag = nullptr)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    if (tag)
-        b->setProperty(shell::kTagProperty, tag);
-    return b;
 }
 
 // The catalogue number an item of the field lists carries.
@@ -105,7 +50,7 @@ const shell::ModuleRegistrar registrar(shell::ModuleKind::LomWizard, [] { return
 
 } // namespace
 
-void FrmLomedit::setFileChooser(FileChooser c)
+void FrmLomedit::setFileChooser(shell::FileChooser c)
 {
     chooser() = std::move(c);
 }
@@ -128,16 +73,15 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[0];
         auto* g = new QGridLayout(page);
-        lblCaption_[0] = label("List of Material Editor", page, "lblCaption_0");
+        lblCaption_[0] = shell::Title("List of Material Editor", page, "lblCaption_0");
         lblDescrip_[0]
-            = label("Using Dodiv 2000 - List of Material wizard, you may create a list by selecting "
-                    "the required fields from the EID file and the Project database. Select an EID "
-                    "file for use with the current project and click &Next to continue.",
+            = shell::Label("Using Dodiv 2000 - List of Material wizard, you may create a list by selecting "
+                           "the required fields from the EID file and the Project database. Select an EID "
+                           "file for use with the current project and click &Next to continue.",
                 page, "lblDescrip_0");
-        lblCaption_[0]->setStyleSheet("font-weight: bold");
-        qpnFileName_[0] = fileNamePanel(page, "qpnFileName_0");
-        qpnFileName_[1] = fileNamePanel(page, "qpnFileName_1");
-        cmdFile_[0] = button("...", page, "cmdFile_0");
+        qpnFileName_[0] = shell::FileNamePanel(page, "qpnFileName_0");
+        qpnFileName_[1] = shell::FileNamePanel(page, "qpnFileName_1");
+        cmdFile_[0] = shell::Button("...", page, "cmdFile_0");
         g->addWidget(new QLabel("Step 1 of 3", page), 0, 0, 1, 3);
         g->addWidget(lblCaption_[0], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[0], 2, 0, 1, 3);
@@ -153,10 +97,9 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[1];
         auto* g = new QGridLayout(page);
-        lblCaption_[1] = label("Select field names and sort field:", page, "lblCaption_1");
-        lblCaption_[1]->setStyleSheet("font-weight: bold");
-        lblDescrip_[1]
-            = label("Select the required items to be added in List of Materials", page, "lblDescrip_1");
+        lblCaption_[1] = shell::Title("Select field names and sort field:", page, "lblCaption_1");
+        lblDescrip_[1] = shell::Label(
+            "Select the required items to be added in List of Materials", page, "lblDescrip_1");
         for (int i = 0; i < 2; ++i) {
             lstFields_[i] = new QListWidget(page);
             lstFields_[i]->setObjectName(QString("lstFields_%1").arg(i));
@@ -164,8 +107,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
             lstFields_[i]->installEventFilter(this);
             lstFields_[i]->viewport()->installEventFilter(this);
         }
-        cmdAddDel_[0] = button(">", page, "cmdAddDel_0");
-        cmdAddDel_[1] = button("<", page, "cmdAddDel_1");
+        cmdAddDel_[0] = shell::Button(">", page, "cmdAddDel_0");
+        cmdAddDel_[1] = shell::Button("<", page, "cmdAddDel_1");
         cmdAddDel_[0]->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
         cmdAddDel_[1]->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
         cmdAddDel_[0]->setText(QString());
@@ -185,8 +128,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         cboDelimit_->addItems({ "TAB", "SPACE", ";", ",", ":" });
         cboDelimit_->setInsertPolicy(QComboBox::NoInsert);
         cboDelimit_->setEditText("|");
-        qpnFileName_[2] = fileNamePanel(page, "qpnFileName_2");
-        cmdFile_[1] = button("...", page, "cmdFile_1");
+        qpnFileName_[2] = shell::FileNamePanel(page, "qpnFileName_2");
+        cmdFile_[1] = shell::Button("...", page, "cmdFile_1");
         g->addWidget(new QLabel("Step 2 of 3", page), 0, 0, 1, 3);
         g->addWidget(lblCaption_[1], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[1], 2, 0, 1, 3);
@@ -213,14 +156,13 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[2];
         auto* v = new QVBoxLayout(page);
-        label3_ = label("The wizard now has all the required information", page, "Label3");
-        label3_->setStyleSheet("font-weight: bold");
-        lblOpDescr_[0] = label("Click &Next to create List of Materials", page, "lblOpDescr_0");
-        lblOpDescr_[1] = label(
+        label3_ = shell::Title("The wizard now has all the required information", page, "Label3");
+        lblOpDescr_[0] = shell::Label("Click &Next to create List of Materials", page, "lblOpDescr_0");
+        lblOpDescr_[1] = shell::Label(
             "Use the &Show Preview button to view the List of Materials created", page, "lblOpDescr_1");
         lblOpDescr_[0]->setTextFormat(Qt::PlainText);
         lblOpDescr_[1]->setTextFormat(Qt::PlainText);
-        cmdPvw_ = button("&Show Preview", page, "cmdPvw", "54111");
+        cmdPvw_ = shell::Button("&Show Preview", page, "cmdPvw", "54111");
         cmdPvw_->setEnabled(false);
         qpnPbar_ = new ZerOvize(page);
         qpnPbar_->setObjectName("qpnPbar");
@@ -240,10 +182,10 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         picBrwse_->setObjectName("picBrwse");
         auto* h = new QHBoxLayout(picBrwse_);
         h->setContentsMargins(0, 0, 0, 0);
-        cmdBrwse_[0] = button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
-        cmdBrwse_[1] = button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
-        cmdBrwse_[2] = button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
-        cmdHelp_ = button("&Help", this, "cmdHelp", "9944");
+        cmdBrwse_[0] = shell::Button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
+        cmdBrwse_[1] = shell::Button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
+        cmdBrwse_[2] = shell::Button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
+        cmdHelp_ = shell::Button("&Help", this, "cmdHelp", "9944");
         h->addStretch();
         for (auto* b : cmdBrwse_)
             h->addWidget(b);
@@ -287,12 +229,6 @@ QString FrmLomedit::fileName(const ZerOvize* panel) const
     return panel->caption();
 }
 
-void FrmLomedit::setFileName(ZerOvize* panel, const QString& name)
-{
-    panel->setCaption(name);
-    panel->setToolTip(name);
-}
-
 QString FrmLomedit::projectText() const
 {
     const auto& parts = kernel::ProjectParts::instance();
@@ -304,12 +240,12 @@ void FrmLomedit::InitWizard()
     step_ = Step::Eid;
     fieldsLoaded_ = false;
     lomState().lomDatabaseBuilt = false;
-    setFileName(qpnFileName_[1], projectText());
+    shell::ShowFileName(qpnFileName_[1], projectText());
     const std::string& current = shell::shellState().DBaseName;
     if (eid::IsEidDatabase(current)) {
         cmdBrwse_[1]->setEnabled(true);
         fieldsLoaded_ = QString::fromStdString(current) == fileName(qpnFileName_[0]);
-        setFileName(qpnFileName_[0], QString::fromStdString(current));
+        shell::ShowFileName(qpnFileName_[0], QString::fromStdString(current));
     }
 }
 
@@ -341,9 +277,10 @@ bool FrmLomedit::PrepareStep(int k)
     }
     case 2:
         shell::SetLabelCaption(lblOpDescr_[0],
-            msg("Click &Next to create the List of Materials", "542") + "\n" + msg("from EID file : ", "543")
-                + fileName(qpnFileName_[0]) + "\n" + msg("and Project : ", "544") + fileName(qpnFileName_[1])
-                + "\n" + msg("To LOM file : ", "545") + fileName(qpnFileName_[2]));
+            shell::Msg("Click &Next to create the List of Materials", "542") + "\n"
+                + shell::Msg("from EID file : ", "543") + fileName(qpnFileName_[0]) + "\n"
+                + shell::Msg("and Project : ", "544") + fileName(qpnFileName_[1]) + "\n"
+                + shell::Msg("To LOM file : ", "545") + fileName(qpnFileName_[2]));
         cmdPvw_->setEnabled(true);
         return true;
     case 3:
@@ -377,22 +314,24 @@ void FrmLomedit::cmdFile_Click(int index)
 {
     const QString libDir = QString::fromStdString(shell::shellState().LibDir);
     if (index == 0) {
-        const auto chosen = chooseFile(this,
-            { false, libDir, "Part.eid", "eid", "External Info Database Files (*.eid);;All Files (*.*)" });
+        const auto chosen = shell::ChooseFile(this,
+            { false, libDir, "Part.eid", "eid", "External Info Database Files (*.eid);;All Files (*.*)" },
+            chooser());
         if (!chosen)
             return;
         cmdBrwse_[1]->setEnabled(eid::IsEidDatabase(chosen->toStdString()));
         const bool same = *chosen == fileName(qpnFileName_[0]);
         fieldsLoaded_ = same;
         lomState().lomDatabaseBuilt = same;
-        setFileName(qpnFileName_[0], *chosen);
+        shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
-        const auto chosen = chooseFile(
-            this, { true, libDir, "LOM.txt", "txt", "List of Material text Files (*.txt);;All Files (*.*)" });
+        const auto chosen = shell::ChooseFile(this,
+            { true, libDir, "LOM.txt", "txt", "List of Material text Files (*.txt);;All Files (*.*)" },
+            chooser());
         if (!chosen)
             return;
         cmdBrwse_[1]->setEnabled(!chosen->isEmpty() && lstFields_[1]->count() >= 1);
-        setFileName(qpnFileName_[2], *chosen);
+        shell::ShowFileName(qpnFileName_[2], *chosen);
     }
 }
 

@@ -14,11 +14,11 @@
 // destroyed (its unload).
 #pragma once
 
+#include "form_helpers.h"
+
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,17 +52,9 @@ public:
     // the wizard hides.
     void cmdPvw_Click();
 
-    // What the file dialogs ask; tests replace the chooser. The chooser
-    // returns the chosen name, or nothing when the dialog was cancelled.
-    struct FileRequest {
-        bool save = false;
-        QString directory;
-        QString proposedName;
-        QString defaultSuffix;
-        QString filter; // Qt form: "Text (*.txt);;All Files (*.*)"
-    };
-    using FileChooser = std::function<std::optional<QString>(QWidget* parent, const FileRequest&)>;
-    static void setFileChooser(FileChooser chooser); // empty: the platform's dialogs
+    // Answers the window's file dialogs in place of the user (tests,
+    // automation); empty: the platform's dialogs.
+    static void setFileChooser(shell::FileChooser chooser);
 
     Step currentStep() const { return step_; }
     bool fieldsLoaded() const { return fieldsLoaded_; }
@@ -88,7 +80,6 @@ private:
     bool buildIfNeeded();
     void afterListChange();
     void refreshTooltip(QListWidget* list);
-    void setFileName(ZerOvize* panel, const QString& name);
     QString fileName(const ZerOvize* panel) const;
     QString projectText() const;
 

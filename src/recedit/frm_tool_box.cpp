@@ -4,6 +4,7 @@
 #include "data_grid_view.h"
 #include "data_source.h"
 #include "eid_format.h"
+#include "form_helpers.h"
 #include "frm_progress.h"
 #include "frm_rec_edit.h"
 #include "host_utility.h"
@@ -20,7 +21,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -40,41 +40,16 @@ namespace rav::recedit
 namespace
 {
 
-FrmToolBox::FileChooser& chooser()
+shell::FileChooser& chooser()
 {
-    static FrmToolBox::FileChooser c = [](QWidget* parent, const QString& folder) {
-        QFileDialog dialog(parent);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setOption(QFileDialog::ReadOnly, true);
-        dialog.setDirectory(folder);
-        dialog.selectFile("Part.Eid");
-        dialog.setDefaultSuffix("eid");
-        dialog.setNameFilters({ "External Index Files (*.eid)", "All Files (*)" });
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-            ? dialog.selectedFiles().front()
-            : QString();
-    };
+    static shell::FileChooser c;
     return c;
 }
 
-QPushButton* button(const char* caption, const char* name, const char* tag, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    if (tag)
-        b->setProperty(shell::kTagProperty, tag);
-    b->setAutoDefault(false);
-    return b;
-}
-
+// A caption of the tool box: it keeps its designed size, unlike a wizard's wrapping text.
 QLabel* label(const char* caption, const char* tag, QWidget* parent, const char* name = nullptr)
 {
-    auto* l = new QLabel(caption, parent);
-    if (name)
-        l->setObjectName(name);
-    if (tag)
-        l->setProperty(shell::kTagProperty, tag);
-    return l;
+    return shell::Tagged(new QLabel(caption, parent), name, tag);
 }
 
 QComboBox* list(const char* name, QWidget* parent)
@@ -128,7 +103,7 @@ void report(const std::string& error)
 
 } // namespace
 
-void FrmToolBox::setFileChooser(FileChooser c)
+void FrmToolBox::setFileChooser(shell::FileChooser c)
 {
     chooser() = std::move(c);
 }
@@ -173,7 +148,7 @@ void FrmToolBox::buildControls()
         cboWhere2_ = list("cboWhere2", frame);
         txtWhere3_ = textBox("txtWhere3", frame);
         cboSort_ = list("cboSort", frame);
-        cmdRefresh_ = button("&Refresh", "cmdRefresh", "3711", frame);
+        cmdRefresh_ = shell::Button("&Refresh", frame, "cmdRefresh", "3711");
         g->addWidget(label("Filter project library with", "5471", frame), 0, 0, 1, 3);
         g->addWidget(cboWhere1_, 1, 0);
         g->addWidget(cboWhere2_, 1, 1);
@@ -184,7 +159,7 @@ void FrmToolBox::buildControls()
         g->setColumnStretch(0, 2);
         g->setColumnStretch(2, 2);
         page->addWidget(frame);
-        cmdUpdate_ = button("Update proj. lib", "cmdUpdate", "5469", picTab_[0]);
+        cmdUpdate_ = shell::Button("Update proj. lib", picTab_[0], "cmdUpdate", "5469");
         page->addWidget(cmdUpdate_, 0, Qt::AlignRight);
         page->addStretch(1);
     }
@@ -206,8 +181,8 @@ void FrmToolBox::buildControls()
         auto* g = new QGridLayout(find);
         for (std::size_t i = 0; i < 3; ++i)
             cboFind_[i] = list(QString("cboFind_%1").arg(i).toLatin1().constData(), find);
-        cmdFind_ = button("&Find", "cmdFind", "5126", find);
-        cmdAssociate_[0] = button("&Associate", "cmdAssociate_0", "5467", find);
+        cmdFind_ = shell::Button("&Find", find, "cmdFind", "5126");
+        cmdAssociate_[0] = shell::Button("&Associate", find, "cmdAssociate_0", "5467");
         g->addWidget(label("Filter EID file where", "5468", find), 0, 0, 1, 3);
         g->addWidget(cboFind_[0], 1, 0);
         g->addWidget(cboFind_[1], 1, 1);
@@ -218,7 +193,7 @@ void FrmToolBox::buildControls()
         auto* manual = new QGroupBox(picTab_[1]);
         auto* h = new QHBoxLayout(manual);
         txtEIC_ = textBox("txtEIC", manual);
-        cmdAssociate_[1] = button("&Associate", "cmdAssociate_1", "5467", manual);
+        cmdAssociate_[1] = shell::Button("&Associate", manual, "cmdAssociate_1", "5467");
         h->addWidget(label("EIC", nullptr, manual, "Label3"));
         h->addWidget(txtEIC_, 1);
         h->addWidget(cmdAssociate_[1]);
@@ -233,7 +208,7 @@ void FrmToolBox::buildControls()
         qpnFile_->setObjectName("qpnFile");
         qpnFile_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         qpnFile_->setMinimumHeight(22);
-        cmdFile_ = button("...", "cmdFile", nullptr, picTab_[2]);
+        cmdFile_ = shell::Button("...", picTab_[2], "cmdFile");
         cmdFile_->setFixedWidth(32);
         file->addWidget(label("EID database name:", "5464", picTab_[2]));
         file->addWidget(qpnFile_, 1);
@@ -246,7 +221,7 @@ void FrmToolBox::buildControls()
         cboCompare_ = list("cboCompare", frame);
         txtValue_ = textBox("txtValue", frame);
         cboFieldSort_ = list("cboFieldSort", frame);
-        cmdFilter_ = button("&Refresh", "cmdFilter", "3711", frame);
+        cmdFilter_ = shell::Button("&Refresh", frame, "cmdFilter", "3711");
         g->addWidget(label("Filter EID with", "5463", frame), 0, 0, 1, 3);
         g->addWidget(cboFields_, 1, 0);
         g->addWidget(cboCompare_, 1, 1);
@@ -265,13 +240,12 @@ void FrmToolBox::buildControls()
         auto* frame = new QGroupBox("Edit Records", picTab_[3]);
         frame->setProperty(shell::kTagProperty, "5458");
         auto* g = new QGridLayout(frame);
-        cmdAdd_ = button("&Add", "cmdAdd", "999", frame);
-        cmdDelete_ = button("&Delete", "cmdDelete", "9928", frame);
+        cmdAdd_ = shell::Button("&Add", frame, "cmdAdd", "999");
+        cmdDelete_ = shell::Button("&Delete", frame, "cmdDelete", "9928");
         const char* moves[4] = { "|<", "<<", ">>", ">|" };
         auto* moveRow = new QHBoxLayout;
         for (std::size_t i = 0; i < 4; ++i) {
-            cmdMove_[i]
-                = button(moves[i], QString("cmdMove_%1").arg(i).toLatin1().constData(), nullptr, frame);
+            cmdMove_[i] = shell::Button(moves[i], frame, QString("cmdMove_%1").arg(i).toLatin1().constData());
             cmdMove_[i]->setFixedWidth(36);
             moveRow->addWidget(cmdMove_[i]);
         }
@@ -665,7 +639,10 @@ void FrmToolBox::enterEditPending()
 void FrmToolBox::cmdFile_Click()
 {
     auto& state = shell::shellState();
-    const QString chosen = chooser()(this, QString::fromStdString(state.LibDir));
+    shell::FileRequest request { false, QString::fromStdString(state.LibDir), "Part.Eid", "eid",
+        "External Index Files (*.eid);;All Files (*)" };
+    request.readOnly = true;
+    const QString chosen = shell::ChooseFile(this, request, chooser()).value_or(QString());
     if (chosen.isEmpty())
         return;
     // The file the grid has open would fail the exclusive recognition test,
@@ -680,8 +657,7 @@ void FrmToolBox::cmdFile_Click()
         shell::Messages().show(m);
         return;
     }
-    qpnFile_->setCaption(chosen);
-    qpnFile_->setToolTip(chosen);
+    shell::ShowFileName(qpnFile_, chosen);
     state.DBaseName = chosen.toStdString();
     lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
     FillFieldLists();

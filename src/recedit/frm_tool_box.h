@@ -7,13 +7,13 @@
 // The user's close hides it; the record editor's unload deletes it.
 #pragma once
 
+#include "form_helpers.h"
 #include "toolbox_queries.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <string>
 
 class QComboBox;
@@ -40,10 +40,9 @@ public:
     explicit FrmToolBox(FrmRecEdit* recEdit);
     ~FrmToolBox() override; // saves the placement
 
-    // How cmdFile asks for a file name ("" when cancelled); the default is
-    // the open-file dialog. Tests and automation put their own.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& folder)>;
-    static void setFileChooser(FileChooser chooser);
+    // Answers cmdFile's open-file dialog in place of the user (tests,
+    // automation); empty: the platform's dialog.
+    static void setFileChooser(shell::FileChooser chooser);
 
     // The commands, as their buttons run them.
     void cmdFilter_Click();

@@ -9,6 +9,7 @@
 #include "shell_services.h"
 #include "shell_state.h"
 #include "test_env.h"
+#include "window_fixture.h"
 #include "zerovize.h"
 #include "zezovovuv.h"
 
@@ -18,14 +19,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -37,35 +36,23 @@ namespace
 
 using Row = std::vector<db::Value>;
 
-class EidWizard : public ::testing::Test
+class EidWizard : public test::WindowTest<FrmEidedit>
 {
 protected:
     void SetUp() override
     {
-        shell::SetMessageSink(&messages);
-        HostUtility::instance().setLanguage("en");
+        WindowTest::SetUp();
         HostUtility::instance().WriteSetting("Zarov2U", "LibDir", dir.path().string());
         auto& s = shell::shellState();
         s.DBaseName.clear();
         s.TempDir = (dir / "tmp").string();
         fs::create_directories(s.TempDir);
-        FrmEidedit::setFileChooser(
-            [this](QWidget*, const FrmEidedit::FileRequest& r) -> std::optional<QString> {
-                requests.push_back(r);
-                if (answers.empty())
-                    return std::nullopt;
-                const QString a = answers.front();
-                answers.pop_front();
-                return a;
-            });
+        FrmEidedit::setFileChooser(scriptedFiles());
     }
     void TearDown() override
     {
-        delete window.data();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        WindowTest::TearDown();
         FrmEidedit::setFileChooser(nullptr);
-        shell::SetMessageSink(nullptr);
-        HostUtility::instance().setLanguage("");
     }
 
     void open()
@@ -81,12 +68,6 @@ protected:
     {
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return window.isNull();
-    }
-    template <typename T> T* find(const char* name)
-    {
-        T* w = window->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
     }
     QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
     QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
@@ -142,14 +123,7 @@ protected:
         ASSERT_EQ(window->path(), FrmEidedit::Path::Edit);
         ASSERT_EQ(window->step(), 0);
     }
-    void shot(const char* name)
-    {
-        // Screenshots of the pages for a person to look at, when asked for.
-        if (const char* to = std::getenv("RAV_EID_WIZARD_SHOTS")) {
-            fs::create_directories(to);
-            ASSERT_TRUE(window->grab().save(QString::fromStdString((fs::path(to) / name).string() + ".png")));
-        }
-    }
+    void shot(const char* name) { screenshot(window, QString("eid_wizard_") + name); }
     std::vector<std::string> messageIds()
     {
         std::vector<std::string> ids;
@@ -157,12 +131,6 @@ protected:
             ids.push_back(m.id);
         return ids;
     }
-
-    test::ScratchDir dir;
-    RecordingMessageSink messages;
-    QPointer<FrmEidedit> window;
-    std::vector<FrmEidedit::FileRequest> requests;
-    std::deque<QString> answers;
 };
 
 TEST_F(EidWizard, WithoutCurrentEidItOpensOnCreationWithTheProposedName)

@@ -10,6 +10,7 @@
 #include "shell_services.h"
 #include "shell_state.h"
 #include "test_env.h"
+#include "window_fixture.h"
 #include "zareza2v.h"
 #include "zerovize.h"
 
@@ -19,14 +20,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -36,13 +35,12 @@ namespace rav::lom
 namespace
 {
 
-class LomWizard : public ::testing::Test
+class LomWizard : public test::WindowTest<FrmLomedit>
 {
 protected:
     void SetUp() override
     {
-        shell::SetMessageSink(&messages);
-        HostUtility::instance().setLanguage("en");
+        WindowTest::SetUp();
         fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.dpz", dir / "demo.dpz");
         fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", dir / "demo.eid");
         fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", dir / "other.eid");
@@ -54,26 +52,13 @@ protected:
         s.TempDir = (dir / "tmp").string();
         s.LibDir = dir.path().string();
         lomState() = LomState {};
-        FrmLomedit::setFileChooser(
-            [this](QWidget*, const FrmLomedit::FileRequest& r) -> std::optional<QString> {
-                requests.push_back(r);
-                if (answers.empty())
-                    return std::nullopt;
-                const QString a = answers.front();
-                answers.pop_front();
-                if (a.isEmpty())
-                    return std::nullopt; // the user cancelled
-                return a;
-            });
+        FrmLomedit::setFileChooser(scriptedFiles());
     }
     void TearDown() override
     {
-        delete window.data();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        WindowTest::TearDown();
         FrmLomedit::setFileChooser(nullptr);
-        shell::SetMessageSink(nullptr);
         Z_CloseProject();
-        HostUtility::instance().setLanguage("");
     }
 
     std::string eid() const { return (dir / "demo.eid").string(); }
@@ -81,12 +66,6 @@ protected:
     {
         window = new FrmLomedit;
         window->show();
-    }
-    template <typename T> T* find(const char* name)
-    {
-        T* w = window->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
     }
     QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
     QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
@@ -158,12 +137,6 @@ protected:
     {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir / "tmp"), {}));
     }
-
-    test::ScratchDir dir;
-    RecordingMessageSink messages;
-    QPointer<FrmLomedit> window;
-    std::deque<QString> answers;
-    std::vector<FrmLomedit::FileRequest> requests;
 };
 
 TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
@@ -183,8 +156,7 @@ TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
     EXPECT_FALSE(lomState().lomDatabaseBuilt);
     // Labels have no buddy: the Next button's mnemonic shows without its "&".
     EXPECT_TRUE(find<QLabel>("lblDescrip_0")->text().endsWith("click Next to continue."));
-    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
-        window->grab().save(QString("%1/lom_wizard_eid.png").arg(shots));
+    screenshot(window, "lom_wizard_eid");
 }
 
 TEST_F(LomWizard, WithoutAValidEidNextWaitsForOne)
@@ -249,8 +221,7 @@ TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
     EXPECT_EQ(texts(sortFields()), expected);
     EXPECT_EQ(sortFields()->currentText(), "Part-P");
     EXPECT_EQ(available()->count(), 10);
-    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
-        window->grab().save(QString("%1/lom_wizard_fields.png").arg(shots));
+    screenshot(window, "lom_wizard_fields");
 
     // Removed fields go to the end of the available list, not to their old place.
     select(chosen(), { "Part-P", "Simulation Reference-P" });
@@ -328,8 +299,7 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
     EXPECT_TRUE(find<QLabel>("lblOpDescr_0")->text().contains("To LOM file : "));
     EXPECT_EQ(find<QLabel>("lblOpDescr_1")->text(),
         "Use the Show Preview button to view the List of Materials created");
-    if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
-        window->grab().save(QString("%1/lom_wizard_finish.png").arg(shots));
+    screenshot(window, "lom_wizard_finish");
     preview([&](dialogs::FrmPreview* p) {
         EXPECT_FALSE(window->isVisible()); // the wizard steps aside
         auto* grid = p->dbgPrev();
@@ -342,8 +312,7 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
         EXPECT_EQ(p->datPrev()->recordCount(), 41);
         EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
         p->resize(1000, 700);
-        if (const char* shots = std::getenv("RAV_SCREENSHOT_DIR"))
-            p->grab().save(QString("%1/lom_preview.png").arg(shots));
+        screenshot(p, "lom_preview");
         emit grid->table()->horizontalHeader()->sectionClicked(1); // by component name
         EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
         EXPECT_EQ(p->datPrev()->recordSource(),

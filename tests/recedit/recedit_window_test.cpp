@@ -14,6 +14,7 @@
 #include "shell_services.h"
 #include "shell_state.h"
 #include "test_env.h"
+#include "window_fixture.h"
 #include "zareza2v.h"
 #include "zerovize.h"
 
@@ -39,13 +40,12 @@ using recedit::FrmToolBox;
 namespace
 {
 
-class RecEditWindow : public ::testing::Test
+class RecEditWindow : public test::WindowTest<FrmRecEdit>
 {
 protected:
     void SetUp() override
     {
-        shell::SetMessageSink(&messages);
-        HostUtility::instance().setLanguage("en");
+        WindowTest::SetUp();
         fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.eid", eid());
         fs::copy_file(fs::path(RAV_EXAMPLES_DIR) / "demo.dpz", dpz());
         fs::create_directories(dir / "tmp");
@@ -58,11 +58,9 @@ protected:
     }
     void TearDown() override
     {
-        delete window.data();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        WindowTest::TearDown();
         Z_CloseProject();
         kernel::ProjectParts::instance().reset();
-        shell::SetMessageSink(nullptr);
         FrmToolBox::setFileChooser(nullptr);
     }
 
@@ -125,17 +123,12 @@ protected:
             d->cmdAccept()->click();
         });
     }
-    void screenshot(const char* name)
+    void screenshots(const char* name)
     {
-        if (const char* out = std::getenv("RAV_SCREENSHOT_DIR")) {
-            window->grab().save(QString("%1/%2.png").arg(out, name));
-            box()->grab().save(QString("%1/%2_toolbox.png").arg(out, name));
-        }
+        screenshot(window, name);
+        screenshot(box(), QString(name) + "_toolbox");
     }
 
-    test::ScratchDir dir;
-    RecordingMessageSink messages;
-    QPointer<FrmRecEdit> window;
     QString queryTitle;
     QString queryPrompt;
 };
@@ -167,7 +160,7 @@ TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
     EXPECT_FALSE(enabled(box()->cmdMove(1)));
     EXPECT_TRUE(enabled(box()->cmdMove(2)));
     EXPECT_TRUE(enabled(box()->cmdDelete()));
-    screenshot("recedit_edit_view");
+    screenshots("recedit_edit_view");
 }
 
 TEST_F(RecEditWindow, WithoutAValidEidTheGridStaysEmptyAndAssociationIsOff)
@@ -343,7 +336,7 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     EXPECT_EQ(eics["FUSE-PTC-500MA"], "CAP-0603-10N");
     EXPECT_EQ(eics["SW-TACT"], "LED-0603-RED");
     EXPECT_EQ(eics["RES-10K-0603"], "RES-0603-10K");
-    screenshot("recedit_associate");
+    screenshots("recedit_associate");
 
     // Closing with the project view open asks about the update; unloading
     // deletes the project view database.
@@ -378,21 +371,18 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
 {
     ASSERT_TRUE(open());
     test::writeFile(dir / "junk.eid", "not a database");
-    QString offered;
-    FrmToolBox::setFileChooser([&](QWidget*, const QString& folder) {
-        offered = folder;
-        return QString::fromStdString((dir / "junk.eid").string());
-    });
+    FrmToolBox::setFileChooser(scriptedFiles());
+    answers.push_back(QString::fromStdString((dir / "junk.eid").string()));
     box()->cmdFile()->click();
-    EXPECT_EQ(offered.toStdString(), dir.path().string());
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].directory.toStdString(), dir.path().string());
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "5457");
     EXPECT_EQ(messages.messages[0].kind, MessageKind::Critical);
     EXPECT_EQ(shell::shellState().DBaseName, eid().string());
 
     // The same file again: nothing happens.
-    FrmToolBox::setFileChooser(
-        [&](QWidget*, const QString&) { return QString::fromStdString(eid().string()); });
+    answers.push_back(QString::fromStdString(eid().string()));
     box()->cmdFile()->click();
     EXPECT_EQ(messages.messages.size(), 1u);
 
@@ -402,8 +392,7 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
         db::Database d = db::Database::open((dir / "Other.eid").string());
         d.execute("DELETE FROM Device WHERE [Code] Like \"RES*\"");
     }
-    FrmToolBox::setFileChooser(
-        [&](QWidget*, const QString&) { return QString::fromStdString((dir / "Other.eid").string()); });
+    answers.push_back(QString::fromStdString((dir / "Other.eid").string()));
     box()->cmdFile()->click();
     EXPECT_EQ(shell::shellState().DBaseName, (dir / "Other.eid").string());
     EXPECT_EQ(rows(window->datReced()), 13);

@@ -1,0 +1,86 @@
+#include "form_helpers.h"
+
+#include "host_utility.h"
+#include "shell_services.h"
+#include "zerovize.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+
+namespace rav::shell
+{
+
+QString Msg(const char* defaultText, const char* id)
+{
+    return QString::fromStdString(HostUtility::instance().GetLocalMessage(defaultText, id));
+}
+
+void SetNameAndTag(QObject* widget, const char* name, const char* tag)
+{
+    if (name)
+        widget->setObjectName(name);
+    if (tag)
+        widget->setProperty(kTagProperty, tag);
+}
+
+QPushButton* Button(const QString& caption, QWidget* parent, const char* name, const char* tag)
+{
+    return Tagged(new QPushButton(caption, parent), name, tag);
+}
+
+QLabel* Label(const QString& caption, QWidget* parent, const char* name, const char* tag)
+{
+    auto* l = Tagged(new QLabel(parent), name, tag);
+    l->setWordWrap(true);
+    SetLabelCaption(l, caption); // "click &Next": a wizard's text has no buddy
+    return l;
+}
+
+QLabel* Title(const QString& caption, QWidget* parent, const char* name, const char* tag)
+{
+    QLabel* l = Label(caption, parent, name, tag);
+    l->setStyleSheet("font-weight: bold");
+    return l;
+}
+
+ZerOvize* FileNamePanel(QWidget* parent, const char* name)
+{
+    auto* p = new ZerOvize(parent);
+    p->setObjectName(name);
+    p->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    p->setFrameShadow(QFrame::Sunken);
+    p->setMinimumHeight(24);
+    return p;
+}
+
+void ShowFileName(ZerOvize* panel, const QString& name)
+{
+    panel->setCaption(name);
+    panel->setToolTip(name);
+}
+
+std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const FileChooser& chooser)
+{
+    if (chooser)
+        return chooser(parent, r);
+    QFileDialog dialog(parent);
+    dialog.setDirectory(r.directory);
+    dialog.selectFile(r.proposedName);
+    dialog.setDefaultSuffix(r.defaultSuffix);
+    dialog.setNameFilter(r.filter);
+    dialog.setOption(QFileDialog::ReadOnly, r.readOnly);
+    if (r.save) {
+        // Asks before replacing a file; the folder must exist.
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().front();
+}
+
+} // namespace rav::shell
