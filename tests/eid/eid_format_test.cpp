@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace rav::eid;
 using rav::db::Database;
 using rav::db::OpenMode;
@@ -21,44 +18,14 @@ std::string pathIn(const ScratchDir& dir, const std::string& name)
     return (dir / name).string();
 }
 
-// Holds a file open in another process until destroyed.
-class OtherProcessHolds
+// Holds a file open, shared, in another process until destroyed.
+class OtherProcessHolds : public rav::test::RunningProgram
 {
 public:
     explicit OtherProcessHolds(const std::string& path)
+        : RunningProgram({ std::string(RAV_BIN_DIR) + "/engine_lock_probe", "hold", "shared", path })
     {
-        int in[2], out[2];
-        EXPECT_EQ(::pipe(in), 0);
-        EXPECT_EQ(::pipe(out), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[1]);
-            ::close(out[0]);
-            const std::string prog = std::string(RAV_BIN_DIR) + "/engine_lock_probe";
-            ::execl(prog.c_str(), prog.c_str(), "hold", "shared", path.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n')
-            ready_ += c;
-        ::close(out[0]);
     }
-    ~OtherProcessHolds()
-    {
-        ::close(toChild_);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
-    std::string ready_;
-
-private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
 };
 
 } // namespace
@@ -216,7 +183,7 @@ TEST(EidRecognition, AFileHeldOpenElsewhereIsNotRecognisedMeanwhile)
     EXPECT_TRUE(IsEidDatabase(file));
     {
         OtherProcessHolds other(file);
-        ASSERT_EQ(other.ready_, "ready");
+        ASSERT_EQ(other.firstLine(), "ready");
         EXPECT_FALSE(IsEidDatabase(file));
     }
     EXPECT_TRUE(IsEidDatabase(file));

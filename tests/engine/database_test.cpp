@@ -14,51 +14,13 @@ namespace
 {
 
 // A second process that holds a database open until it is destroyed.
-class Holder
+class Holder : public rav::test::RunningProgram
 {
 public:
     Holder(const std::string& mode, const std::string& path)
+        : RunningProgram({ std::string(RAV_BIN_DIR) + "/engine_lock_probe", "hold", mode, path })
     {
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0)
-            throw std::runtime_error("pipe failed");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::close(in[1]);
-            ::close(out[0]);
-            const std::string prog = std::string(RAV_BIN_DIR) + "/engine_lock_probe";
-            ::execl(
-                prog.c_str(), prog.c_str(), "hold", mode.c_str(), path.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        toChild_ = in[1];
-        char buf[64] = {};
-        std::size_t got = 0;
-        while (got < sizeof buf - 1) {
-            const ssize_t n = ::read(out[0], buf + got, 1);
-            if (n <= 0 || buf[got] == '\n')
-                break;
-            ++got;
-        }
-        ::close(out[0]);
-        line_ = std::string(buf, got);
     }
-    ~Holder()
-    {
-        ::close(toChild_);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-    }
-    const std::string& line() const { return line_; }
-
-private:
-    pid_t pid_ = -1;
-    int toChild_ = -1;
-    std::string line_;
 };
 
 int probe(const std::string& mode, const std::string& path)
@@ -282,13 +244,13 @@ TEST_F(EngineTest, ExclusiveAndSharedOpensAcrossProcesses)
     makeDevice({ { "A1" } }).close();
     {
         Holder other("exclusive", file());
-        ASSERT_EQ(other.line(), "ready");
+        ASSERT_EQ(other.firstLine(), "ready");
         EXPECT_NE(
             errorOf([&] { Database::open(file(), OpenMode::Shared); }).find("in use"), std::string::npos);
     }
     {
         Holder other("shared", file());
-        ASSERT_EQ(other.line(), "ready");
+        ASSERT_EQ(other.firstLine(), "ready");
         EXPECT_NE(errorOf([&] { Database::open(file(), OpenMode::Exclusive); }), "<no error>");
         Database both = Database::open(file(), OpenMode::Shared);
         EXPECT_EQ(both.openRecordset("Device").recordCount(), 1);

@@ -67,4 +67,44 @@ RunResult runProgram(const std::string& commandLine)
     return result;
 }
 
+RunningProgram::RunningProgram(const std::vector<std::string>& argv)
+{
+    int in[2], out[2];
+    if (argv.empty() || ::pipe(in) != 0)
+        throw std::runtime_error("cannot start a program");
+    if (::pipe(out) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        throw std::runtime_error("cannot start a program");
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::close(in[1]);
+        ::close(out[0]);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    toChild_ = in[1];
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n')
+        firstLine_ += c;
+    ::close(out[0]);
+}
+
+RunningProgram::~RunningProgram()
+{
+    ::close(toChild_);
+    int status = 0;
+    if (pid_ > 0)
+        ::waitpid(pid_, &status, 0);
+}
+
 } // namespace rav::test

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include <sys/types.h>
 
 namespace rav::test {
 
@@ -37,5 +40,26 @@ struct RunResult {
     std::string err;
 };
 RunResult runProgram(const std::string& commandLine);
+
+// A program that keeps running, its stdin and stdout piped to this process,
+// until the object dies (its stdin is closed, then it is waited for): a
+// second process that holds something open meanwhile. The constructor
+// returns once the program has written its first line (or ended).
+class RunningProgram {
+public:
+    // argv[0] is the program's path; no shell is involved.
+    explicit RunningProgram(const std::vector<std::string>& argv);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // The first line the program wrote, without its line feed.
+    const std::string& firstLine() const { return firstLine_; }
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+    std::string firstLine_;
+};
 
 } // namespace rav::test
