@@ -82,8 +82,11 @@ void FrmPreview::resizeEvent(QResizeEvent* event)
     qpnPan_->setGeometry(0, 0, width(), height());
     const PreviewRect g
         = PreviewGridRect(shell::PixelsToTwips(width(), tpp), shell::PixelsToTwips(height(), tpp));
-    dbgPrev_->setGeometry(shell::TwipsToPixels(g.left, tpp), shell::TwipsToPixels(g.top, tpp),
-        std::max(0, shell::TwipsToPixels(g.width, tpp)), std::max(0, shell::TwipsToPixels(g.height, tpp)));
+    // Edges rather than lengths are rounded, so the margins come out equal.
+    const int left = shell::TwipsToPixels(g.left, tpp);
+    const int top = shell::TwipsToPixels(g.top, tpp);
+    dbgPrev_->setGeometry(left, top, std::max(0, shell::TwipsToPixels(g.left + g.width, tpp) - left),
+        std::max(0, shell::TwipsToPixels(g.top + g.height, tpp) - top));
 }
 
 bool FrmPreview::formUpdate(const std::string& databaseName, const std::string& recordSource,

@@ -17,9 +17,10 @@ PreviewRect DefaultPreviewRect(long workLeft, long workWidth, long workHeight, l
     return r;
 }
 
-PreviewRect PreviewGridRect(long windowWidth, long windowHeight)
+PreviewRect PreviewGridRect(long innerWidth, long innerHeight)
 {
-    return { 50, 50, windowWidth - 200, windowHeight - 450 };
+    constexpr long kMargin = 50;
+    return { kMargin, kMargin, innerWidth - 2 * kMargin, innerHeight - 2 * kMargin };
 }
 
 } // namespace rav::dialogs

@@ -19,8 +19,11 @@ struct PreviewRect {
 // so it then starts at the middle of the work area.
 PreviewRect DefaultPreviewRect(long workLeft, long workWidth, long workHeight, long mainWidth);
 
-// The grid inside the preview: 50 from the top left corner, 200 narrower
-// and 450 lower than the window.
-PreviewRect PreviewGridRect(long windowWidth, long windowHeight);
+// The grid inside the preview, from the window's inner width and height:
+// a margin of 50 on every side. The window's own rule (grid 200 narrower
+// and 450 lower than the window) measures the outer window, of which the
+// borders take 100 in width and borders and caption bar 350 in height;
+// applied to the inner size it would leave an empty strip under the grid.
+PreviewRect PreviewGridRect(long innerWidth, long innerHeight);
 
 } // namespace rav::dialogs

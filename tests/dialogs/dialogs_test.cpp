@@ -42,12 +42,12 @@ TEST(PreviewPlacement, RightOfTheHostsMainWindow)
     r = DefaultPreviewRect(0, 15000, 10000, 16000);
     EXPECT_EQ(r.left, 7500);
     EXPECT_EQ(r.width, 1000);
-    // the grid inside
+    // the grid inside: the same margin on every side, no strip under it
     const PreviewRect g = PreviewGridRect(9000, 6000);
     EXPECT_EQ(g.left, 50);
     EXPECT_EQ(g.top, 50);
-    EXPECT_EQ(g.width, 8800);
-    EXPECT_EQ(g.height, 5550);
+    EXPECT_EQ(g.width, 8900);
+    EXPECT_EQ(g.height, 5900);
 }
 
 class Dialogs : public ::testing::Test
@@ -106,6 +106,13 @@ TEST_F(Dialogs, PreviewShowsModallyUntilClosed)
         EXPECT_TRUE(preview.isModal());
         EXPECT_EQ(preview.dbgPrev()->model()->headerData(1, Qt::Horizontal).toString(), "Price-D");
         EXPECT_EQ(preview.datPrev()->recordCount(), 19);
+        // The grid fills the window but for one margin, the same on every side.
+        preview.resize(700, 500);
+        const QRect grid = preview.dbgPrev()->geometry();
+        EXPECT_GT(grid.left(), 0);
+        EXPECT_EQ(grid.top(), grid.left());
+        EXPECT_EQ(preview.width() - 1 - grid.right(), grid.left());
+        EXPECT_EQ(preview.height() - 1 - grid.bottom(), grid.left());
         preview.close();
     });
     EXPECT_TRUE(preview.formUpdate(
