@@ -4,8 +4,8 @@
 #include "database.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
-#include "lom_fixture.h"
 #include "lom_query.h"
+#include "project_fixture.h"
 #include "test_env.h"
 #include "zareza2v.h"
 
@@ -21,7 +21,7 @@ namespace
 namespace fs = std::filesystem;
 using test::queryRows;
 using test::readFile;
-using Rows = std::vector<std::vector<std::string>>;
+using test::Rows;
 
 class LomBuild : public ::testing::Test
 {
@@ -41,7 +41,7 @@ protected:
         const std::vector<test::TestDevice>& devices, const std::vector<test::TestComponent>& components)
     {
         fs::create_directories(dir / "tmp");
-        test::openProjectFromJson(dir / "p.dpz", test::projectJson("Board", devices, components));
+        test::openProject(dir / "p.dpz", test::projectJson("Board", devices, components));
     }
     // Build, then write the LOM of `fields` sorted by `sort` with `delimiter`.
     std::string lomText(const std::vector<int>& fields, int sort, const std::string& delimiter)
@@ -97,7 +97,7 @@ TEST_F(LomBuild, FullSizeAndNonAsciiValuesArriveWhole)
     std::string wide;
     for (int i = 0; i < 50; ++i)
         wide += "\xc3\xa9";
-    test::makeEid(dir / "Wide.eid", { "Code", "Name" }, "Code", { { "W1", wide } });
+    test::makeEid(dir / "Wide.eid", { "Code", "Name" }, "Code", { { "W1", wide } }, { 50, 50 });
     FieldCatalogue wideCatalogue;
     ASSERT_TRUE(BuildLomCatalogue(wideCatalogue, (dir / "Wide.eid").string()));
     open({ { "MU", "X", { "Widerstand 10 \xc2\xb5H", "W1", "" } } }, { { "M1", "MU", "", "" } });
@@ -162,7 +162,6 @@ TEST_F(LomBuild, CancelKeepsTheRowsMadeSoFar)
         { { "R1", "RES", "", "" }, { "R2", "RES", "", "" }, { "R3", "RES", "", "" },
             { "R4", "RES", "", "" } });
     progress.cancelAtYield = 2;
-    progress.onCancel = [] { cancelFlag().store(true); };
     BuildResult b = BuildLomDatabase(options(), progress, messages);
     EXPECT_TRUE(b.built);
     EXPECT_TRUE(b.cancelled);

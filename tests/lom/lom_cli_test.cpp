@@ -1,5 +1,5 @@
 // The command-line tool's lom group, run as a program on real files.
-#include "lom_fixture.h"
+#include "project_fixture.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>

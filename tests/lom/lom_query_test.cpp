@@ -1,8 +1,8 @@
 // The field catalogue and the LOM query: captions, numbering, the blank
 // and invalid EID cases, query texts and delimiter rules.
 #include "lom_catalogue.h"
-#include "lom_fixture.h"
 #include "lom_query.h"
+#include "project_fixture.h"
 #include "test_env.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "cancel_flag.h"
 #include "database.h"
 #include "lom_catalogue.h"
+#include "project_fixture.h"
 #include "project_parts.h"
-#include "recedit_fixture.h"
 #include "recordset.h"
 #include "test_env.h"
 #include "toolbox_queries.h"
@@ -32,11 +32,11 @@ protected:
         test::makeEid(eid(), { "Code", "Name", "Maker" }, "Code",
             { { "RES-10K", "Resistor 10k", "Acme" }, { "CAP-1U", "Cap 1u", "<null>" },
                 { "LED-R", "Red LED", "Glow" } });
-        ASSERT_TRUE(test::openProject(dir / "board.dpz",
-            test::projectJson("Board",
-                { { "R10K", "R0603", { "Resistor", "RES-10K", "RSIM" } },
-                    { "C1U", "C0603", { "Cap", "", "" } }, { "LEDR", "LED0603", { "LED" } },
-                    { "STAR", "X", { "*", "", "" } } })));
+        const std::vector<test::TestDevice> devices { { "R10K", "R0603", { "Resistor", "RES-10K", "RSIM" } },
+            { "C1U", "C0603", { "Cap", "", "" } }, { "LEDR", "LED0603", { "LED" } },
+            { "STAR", "X", { "*", "", "" } } };
+        ASSERT_TRUE(test::openProject(
+            dir / "board.dpz", test::projectJson("Board", devices, test::placedOnce(devices))));
         build = BuildProjectView(eid(), dir.path().string(), catalogue, progress, messages);
         ASSERT_TRUE(build.built) << build.error;
         view = db::Database::open(build.tempDbName);
@@ -78,7 +78,7 @@ protected:
 
     test::ScratchDir dir;
     lom::FieldCatalogue catalogue;
-    test::CountingProgress progress;
+    test::RecordingProgress progress;
     RecordingMessageSink messages;
     lom::BuildResult build;
     db::Database view;
@@ -173,7 +173,7 @@ TEST_F(Association, LibraryUpdateWritesTrimmedEicsIntoTheProjectFile)
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(progress.captions.front(), "Updating Project Library...");
     EXPECT_EQ(progress.maximum, 4);
-    EXPECT_EQ(progress.last, 5);
+    EXPECT_EQ(progress.lastValue, 5);
 
     // Read back from the file itself.
     Z_CloseProject();
@@ -192,7 +192,7 @@ TEST_F(Association, AViewWithoutEicsUpdatesNothingAndACancelStopsAfterTheCurrent
 
     view.execute("UPDATE Device SET field3 = \"NEW\"");
     progress = {};
-    progress.cancelAt = 2;
+    progress.cancelAtYield = 2;
     r = UpdateProjectLibrary(view, progress, messages);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.rows, 2);
@@ -209,7 +209,7 @@ TEST_F(Association, NoPartsGiveNoProjectView)
     pv.close();
     view.close();
     Z_CloseProject();
-    ASSERT_TRUE(test::openProject(dir / "empty.dpz", test::projectJson("Empty", {})));
+    ASSERT_TRUE(test::openProject(dir / "empty.dpz", test::projectJson("Empty", {}, {})));
     const lom::BuildResult empty
         = BuildProjectView(eid(), dir.path().string(), catalogue, progress, messages);
     EXPECT_FALSE(empty.built);

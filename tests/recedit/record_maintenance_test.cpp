@@ -1,7 +1,7 @@
 // Adding, deleting, moving and jumping on a real EID, through the record
 // set a grid would be bound to.
 #include "database.h"
-#include "recedit_fixture.h"
+#include "project_fixture.h"
 #include "record_maintenance.h"
 #include "recordset.h"
 #include "test_env.h"

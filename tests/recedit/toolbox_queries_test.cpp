@@ -3,7 +3,7 @@
 #include "association.h"
 #include "database.h"
 #include "lom_catalogue.h"
-#include "recedit_fixture.h"
+#include "project_fixture.h"
 #include "recedit_view.h"
 #include "recordset.h"
 #include "test_env.h"

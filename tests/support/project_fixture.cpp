@@ -1,16 +1,17 @@
-#include "lom_fixture.h"
+#include "project_fixture.h"
 
+#include "cancel_flag.h"
 #include "database.h"
 #include "eid_format.h"
 #include "project_model.h"
 #include "recordset.h"
 #include "zareza2v.h"
 
-#include <gtest/gtest.h>
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <gtest/gtest.h>
 
 namespace rav::test
 {
@@ -27,15 +28,11 @@ std::string projectJson(const std::string& name, const std::vector<TestDevice>& 
     root["symbols"] = QJsonArray { "SYM" };
     QJsonArray devs;
     for (const auto& d : devices) {
-        QJsonObject o;
-        o["name"] = QString::fromStdString(d.name);
-        o["library"] = "test.lib";
-        o["firstWord"] = QString::fromStdString(d.firstWord);
         QJsonArray tokens;
         for (const auto& t : d.tokens)
             tokens.append(QString::fromStdString(t));
-        o["tokens"] = tokens;
-        devs.append(o);
+        devs.append(QJsonObject { { "name", QString::fromStdString(d.name) }, { "library", "test.lib" },
+            { "firstWord", QString::fromStdString(d.firstWord) }, { "tokens", tokens } });
     }
     root["devices"] = devs;
     QJsonArray comps;
@@ -57,24 +54,35 @@ std::string projectJson(const std::string& name, const std::vector<TestDevice>& 
     return QJsonDocument(root).toJson().toStdString();
 }
 
-void openProjectFromJson(const std::filesystem::path& dpz, const std::string& json)
+std::vector<TestComponent> placedOnce(const std::vector<TestDevice>& devices)
+{
+    std::vector<TestComponent> out;
+    for (const auto& d : devices)
+        out.push_back({ d.name + "_1", d.name, {}, {} });
+    return out;
+}
+
+bool openProject(const std::filesystem::path& dpz, const std::string& json)
 {
     try {
         project::writeDpz(project::parseJson(json), dpz);
     } catch (const std::exception& e) {
-        ADD_FAILURE() << "project not built: " << e.what();
-        return;
+        ADD_FAILURE() << "project not written: " << e.what();
+        return false;
     }
-    if (Z_OpenProject(dpz.string().c_str()) == 0)
+    if (Z_OpenProject(dpz.string().c_str()) == 0) {
         ADD_FAILURE() << "project not opened: " << Z_LastError();
+        return false;
+    }
+    return true;
 }
 
 void makeEid(const std::filesystem::path& file, const std::vector<std::string>& columns,
-    const std::string& eic, const std::vector<std::vector<std::string>>& rows)
+    const std::string& eic, const std::vector<std::vector<std::string>>& rows, const std::vector<int>& sizes)
 {
     std::vector<eid::EidField> fields;
-    for (const auto& c : columns)
-        fields.push_back({ c, 50 });
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        fields.push_back({ columns[i], i < sizes.size() ? sizes[i] : 30 });
     std::string error;
     ASSERT_TRUE(eid::CreateEidDatabase(file.string(), fields, eic, &error)) << error;
     db::Database d = db::Database::open(file.string(), db::OpenMode::Exclusive);
@@ -83,15 +91,16 @@ void makeEid(const std::filesystem::path& file, const std::vector<std::string>& 
     for (const auto& row : rows) {
         rs.addNew();
         for (std::size_t i = 0; i < row.size(); ++i)
-            rs.setValue(static_cast<int>(i), db::Value(row[i]));
+            if (row[i] != "<null>")
+                rs.setValue(static_cast<int>(i), db::Value(row[i]));
         rs.update();
     }
     t.commit();
 }
 
-std::vector<std::vector<std::string>> queryRows(const std::filesystem::path& db, const std::string& sql)
+Rows queryRows(const std::filesystem::path& db, const std::string& sql)
 {
-    std::vector<std::vector<std::string>> out;
+    Rows out;
     db::Database d = db::Database::open(db.string());
     db::Recordset rs = d.openRecordset(sql);
     for (long p = 0; p < rs.recordCount(); ++p) {
@@ -101,6 +110,31 @@ std::vector<std::vector<std::string>> queryRows(const std::filesystem::path& db,
         out.push_back(row);
     }
     return out;
+}
+
+void RecordingProgress::setCaption(const std::string& caption)
+{
+    events.push_back("caption:" + caption);
+    captions.push_back(caption);
+}
+
+void RecordingProgress::setRange(std::int64_t minimum, std::int64_t maximum)
+{
+    events.push_back("range:" + std::to_string(minimum) + "-" + std::to_string(maximum));
+    this->maximum = maximum;
+}
+
+void RecordingProgress::setValue(std::int64_t value)
+{
+    lastValue = value;
+    ++values;
+}
+
+void RecordingProgress::yield()
+{
+    ++yields;
+    if (cancelAtYield > 0 && yields == cancelAtYield)
+        cancelFlag().store(true);
 }
 
 } // namespace rav::test
