@@ -1,6 +1,7 @@
 // ravederi project: project files from readable JSON sources and back, the
 // project's part collections, and the write-back of one EIC.
 #include "cli.h"
+#include "kicad_netlist.h"
 #include "project_model.h"
 #include "project_parts.h"
 #include "textcodec.h"
@@ -19,7 +20,9 @@ const char* const kUsage
     = "ravederi project build SOURCE.json OUT.dpz   write a project file from its JSON source\n"
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
-      "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n";
+      "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n"
+      "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--json]\n"
+      "                                             a project from a KiCad netlist (--json: OUT is JSON)\n";
 
 // Closes the kernel's project on every way out.
 class OpenProject
@@ -100,6 +103,29 @@ int setEic(const std::vector<std::string>& args)
     return messages.shown > 0 ? Failed : Ok;
 }
 
+int fromKicad(std::vector<std::string> args)
+{
+    project::KicadNetlistOptions options;
+    if (auto field = takeOption(args, "--eic-field")) {
+        if (field->empty())
+            throw UsageError { "--eic-field needs a field name" };
+        options.eicField = *field;
+    }
+    const bool json = takeFlag(args, "--json");
+    const auto words = positionals(args, 2, "NETLIST.xml OUT.dpz");
+    const auto model = project::readKicadNetlist(words[0], options);
+    if (!json) {
+        project::writeDpz(model, words[1]);
+        return Ok;
+    }
+    std::ofstream out(words[1], std::ios::binary | std::ios::trunc);
+    out << project::toJson(model);
+    out.close();
+    if (!out)
+        throw std::runtime_error("cannot write " + words[1]);
+    return Ok;
+}
+
 int run(std::vector<std::string> args)
 {
     if (args.empty())
@@ -114,6 +140,8 @@ int run(std::vector<std::string> args)
         return parts(std::move(args));
     if (command == "set-eic")
         return setEic(args);
+    if (command == "from-kicad")
+        return fromKicad(std::move(args));
     throw UsageError { "unknown project command '" + command + "'" };
 }
 
