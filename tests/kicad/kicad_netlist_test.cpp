@@ -1,0 +1,254 @@
+#include "kicad_netlist.h"
+#include "test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace rav::project
+{
+namespace
+{
+
+const std::filesystem::path kData = std::filesystem::path(RAV_TEST_DATA_DIR) / "kicad";
+const std::string kTool = std::string(RAV_BIN_DIR) + "/ravederi";
+
+const Component& comp(const Project& p, const std::string& name)
+{
+    auto it = std::find_if(
+        p.components.begin(), p.components.end(), [&](const Component& c) { return c.name == name; });
+    if (it == p.components.end())
+        throw std::runtime_error("no component " + name);
+    return *it;
+}
+
+const Device& deviceOf(const Project& p, const std::string& compName)
+{
+    const std::string& name = comp(p, compName).device;
+    auto it
+        = std::find_if(p.devices.begin(), p.devices.end(), [&](const Device& d) { return d.name == name; });
+    if (it == p.devices.end())
+        throw std::runtime_error("no device " + name);
+    return *it;
+}
+
+// The text of mask `mask` on the component's only gate; "(none)" when absent.
+std::string textOf(const Project& p, const std::string& compName, int mask)
+{
+    for (const TextItem& t : comp(p, compName).schematic.at(0).texts)
+        if (t.mask == mask)
+            return t.text;
+    return "(none)";
+}
+
+// A netlist with the given <comp> elements and optional <design> contents.
+std::string netlist(const std::string& comps, const std::string& design = "")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<export version=\"D\">\n  <design>" + design
+        + "</design>\n  <components>\n" + comps + "  </components>\n</export>\n";
+}
+
+std::string errorOf(
+    const std::string& xml, const std::string& fileName = "test.xml", KicadNetlistOptions o = {})
+{
+    try {
+        projectFromKicadNetlist(xml, fileName, o);
+    } catch (const ProjectError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(KicadNetlist, EveryCompBecomesOneComponentInFileOrder)
+{
+    const Project p = readKicadNetlist(kData / "kibom-test.xml");
+    std::vector<std::string> names;
+    for (const Component& c : p.components)
+        names.push_back(c.name);
+    EXPECT_EQ(names,
+        (std::vector<std::string> {
+            "R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9", "R10", "C1", "C2", "C3", "C4" }));
+    EXPECT_EQ(p.name, "KiBom Test Schematic");
+    EXPECT_EQ(p.hierarchies, std::vector<std::string> { "/" });
+    EXPECT_EQ(p.currentHierarchy, 0u);
+    EXPECT_EQ(p.symbols,
+        (std::vector<std::string> { "R_0805_2012Metric", "R_0603_1608Metric", "C_0603_1608Metric" }));
+    EXPECT_EQ(comp(p, "R9").symbol, "R_0603_1608Metric");
+}
+
+TEST(KicadNetlist, ValueAndDescriptionBecomeComponentTexts)
+{
+    const Project p = readKicadNetlist(kData / "kibom-test.xml");
+    EXPECT_EQ(textOf(p, "R1", 8), "10000");
+    EXPECT_EQ(textOf(p, "R1", 4), "Resistor");
+    EXPECT_EQ(textOf(p, "C3", 8), "0.01uF");
+    EXPECT_EQ(textOf(p, "C3", 4), "Unpolarized capacitor");
+
+    // 300-010 has a "Description" field, which wins over the library's.
+    const Project q = readKicadNetlist(kData / "300-010.xml");
+    EXPECT_EQ(textOf(q, "U3", 4), "Value");
+    EXPECT_EQ(textOf(q, "U3", 8), "LTC3807");
+    EXPECT_EQ(q.components.size(), 84u);
+}
+
+TEST(KicadNetlist, EqualPartsShareOneDevice)
+{
+    const Project p = readKicadNetlist(kData / "kibom-test.xml");
+    for (const char* r : { "R3", "R4", "R5" })
+        EXPECT_EQ(comp(p, r).device, comp(p, "R2").device) << r;
+    // Values are compared as written: 10000 and 10K stay apart.
+    EXPECT_NE(comp(p, "R1").device, comp(p, "R2").device);
+    // Same part and value, other footprint: a second device with a suffix.
+    EXPECT_EQ(comp(p, "R6").device, "R-4K7");
+    EXPECT_EQ(comp(p, "R9").device, "R-4K7-2");
+    EXPECT_EQ(comp(p, "R10").device, "R-4K7-2");
+    EXPECT_EQ(p.devices.size(), 10u);
+
+    const Device& d = deviceOf(p, "R9");
+    EXPECT_EQ(d.library, "Device");
+    EXPECT_EQ(d.firstWord, "R_0603_1608Metric");
+    EXPECT_EQ(d.tokens, (std::vector<std::string> { "Resistor", "" }));
+}
+
+TEST(KicadNetlist, EicComesFromTheFirstKnownFieldOrTheChosenOne)
+{
+    // U3 has both "manf#" and "Part Number"; manf# comes first in the list.
+    const Project p = readKicadNetlist(kData / "300-010.xml");
+    EXPECT_EQ(deviceOf(p, "U3").tokens, (std::vector<std::string> { "Value", "LTC3807EFE#PBF" }));
+    EXPECT_EQ(deviceOf(p, "U3").firstWord, "TSSOP20");
+    EXPECT_EQ(deviceOf(p, "U3").library, "150");
+
+    // The chosen field, its name compared without regard to case.
+    const Project q = readKicadNetlist(kData / "300-010.xml", { "part number" });
+    EXPECT_EQ(deviceOf(q, "U3").tokens->at(1), "150-0026");
+    // A field the comp lacks gives an empty EIC, not another field's value.
+    const Project r = readKicadNetlist(kData / "300-010.xml", { "Nothing Here" });
+    EXPECT_EQ(deviceOf(r, "U3").tokens->at(1), "");
+}
+
+TEST(KicadNetlist, SmallNetlistsCoverTheOtherRules)
+{
+    const std::string comps = R"(
+    <comp ref="U1"><value>NE555</value>
+      <fields><field name="MPN">NE555DR</field><field name="Sim.Device">SPICE</field></fields>
+      <libsource lib="Timer" part="My Timer" description="Timer"/><sheetpath names="/power/" tstamps="/1/"/></comp>
+    <comp ref="U2"><value>NE555</value><libsource lib="Timer" part="My Timer"/>
+      <sheetpath names="/" tstamps="/"/></comp>
+    <comp ref="X1"><value></value><footprint>Conn:J 1</footprint><sheetpath names="/io/" tstamps="/2/"/></comp>
+)";
+    const Project p = projectFromKicadNetlist(
+        netlist(comps,
+            R"(<source>C:\designs\timer board.sch</source><sheet number="1" name="/"><title_block><title/></title_block></sheet>)"),
+        "x.xml");
+    EXPECT_EQ(p.name, "timer board");
+    EXPECT_EQ(p.hierarchies, (std::vector<std::string> { "/", "/power/", "/io/" }));
+
+    // No footprint: no symbol, and the part name (blank made "_") leads the device text.
+    EXPECT_EQ(comp(p, "U1").symbol, "");
+    const Device& timer = deviceOf(p, "U1");
+    EXPECT_EQ(timer.name, "My Timer-NE555");
+    EXPECT_EQ(deviceText(timer),
+        "My_Timer Timer\xE2\x82\xAC"
+        "NE555DR\xE2\x82\xAC"
+        "SPICE");
+    EXPECT_EQ(comp(p, "U2").device, timer.name);
+
+    // No value and no part: the ref names the device, and no value text.
+    EXPECT_EQ(comp(p, "X1").device, "X1");
+    EXPECT_EQ(deviceOf(p, "X1").firstWord, "J_1");
+    EXPECT_EQ(textOf(p, "X1", 8), "(none)");
+
+    // No title and no source: the netlist's own base name.
+    EXPECT_EQ(projectFromKicadNetlist(netlist(""), "/tmp/board-7.xml").name, "board-7");
+}
+
+TEST(KicadNetlist, WholeResultCanBeStoredAndReadBack)
+{
+    const Project p = readKicadNetlist(kData / "300-010.xml");
+    test::ScratchDir dir;
+    writeDpz(p, dir / "p.dpz");
+    EXPECT_EQ(readDpz(dir / "p.dpz"), p);
+    EXPECT_EQ(parseJson(toJson(p)), p);
+}
+
+TEST(KicadNetlist, MalformedAndForeignFilesFailWithTheirPlace)
+{
+    const std::string cut
+        = "<?xml version=\"1.0\"?>\n<export>\n  <components>\n    <comp ref=\"R1\"><value>1k</valu>\n";
+    const std::string e = errorOf(cut, "cut.xml");
+    EXPECT_EQ(e.rfind("cut.xml:4:", 0), 0u) << e;
+
+    EXPECT_NE(
+        errorOf("<?xml version=\"1.0\"?>\n<kicad_sch/>\n").find("not a KiCad netlist"), std::string::npos);
+    EXPECT_NE(errorOf("").find("test.xml:"), std::string::npos);
+    EXPECT_NE(errorOf(netlist("<comp><value>1</value></comp>")).find("without ref"), std::string::npos);
+    EXPECT_THROW(readKicadNetlist(kData / "no-such-file.xml"), ProjectError);
+}
+
+TEST(KicadNetlist, TextsOutsideWindows1252AreRefusedWithRefAndField)
+{
+    const std::string ohm = netlist(R"(<comp ref="R7"><value>10k</value><footprint>R:R_0603</footprint>
+      <fields><field name="Description">4.7 k&#x2126; resistor</field></fields></comp>)");
+    const std::string e = errorOf(ohm);
+    EXPECT_NE(e.find("R7"), std::string::npos) << e;
+    EXPECT_NE(e.find("\"Description\""), std::string::npos) << e;
+    EXPECT_NE(e.find("\xE2\x84\xA6"), std::string::npos) << e;
+
+    // Characters that Windows-1252 has pass (micro sign, degree).
+    const Project p = projectFromKicadNetlist(
+        netlist(
+            R"(<comp ref="C1"><value>4.7µF</value><fields><field name="manf#">X°</field></fields></comp>)"),
+        "t.xml");
+    EXPECT_EQ(textOf(p, "C1", 8), "4.7µF");
+
+    const std::string euro
+        = errorOf(netlist(R"(<comp ref="Q1"><fields><field name="EIC">A€B</field></fields></comp>)"));
+    EXPECT_NE(euro.find("Q1: the EIC"), std::string::npos) << euro;
+}
+
+TEST(KicadNetlistTool, FromKicadThenPartsShowsTheParts)
+{
+    test::ScratchDir dir;
+    const auto out = dir / "kibom.dpz";
+    auto r = test::runProgram(
+        kTool + " project from-kicad '" + (kData / "kibom-test.xml").string() + "' '" + out.string() + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = test::runProgram(kTool + " project parts '" + out.string() + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    std::vector<std::string> rows;
+    while (std::getline(lines, line))
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 15u);
+    EXPECT_EQ(rows[9].substr(0, rows[9].rfind('\t')),
+        "R9\tR-4K7-2\tResistor\t\t\tR_0603_1608Metric\tResistor\t4K7");
+
+    // The EIC field option reaches the project; --json writes the source form.
+    const auto json = dir / "p.json";
+    r = test::runProgram(kTool + " project from-kicad '" + (kData / "300-010.xml").string() + "' '"
+        + json.string() + "' --eic-field 'Part Number' --json");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(parseJson(test::readFile(json)), readKicadNetlist(kData / "300-010.xml", { "Part Number" }));
+}
+
+TEST(KicadNetlistTool, FailuresGiveOneLineAndNoFile)
+{
+    test::ScratchDir dir;
+    test::writeFile(dir / "ohm.xml", netlist(R"(<comp ref="R2"><value>10 Ω</value></comp>)"));
+    auto r = test::runProgram(kTool + " project from-kicad '" + (dir / "ohm.xml").string() + "' '"
+        + (dir / "o.dpz").string() + "'");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("R2: the value"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.dpz"));
+
+    r = test::runProgram(kTool + " project from-kicad only-one.xml");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("from-kicad"), std::string::npos);
+}
+
+} // namespace
+} // namespace rav::project
