@@ -286,14 +286,7 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         tx.reset();
         result.completed = true;
     } catch (const std::exception& e) {
-        // Deletions made before the failure stay made.
-        if (tx) {
-            try {
-                tx->commit();
-            } catch (const std::exception&) {
-                // Nothing left to keep.
-            }
-        }
+        detail::KeepWorkDone(tx); // deletions made before the failure stay made
         result.failure = e.what();
     }
     return result;

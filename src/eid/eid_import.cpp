@@ -272,14 +272,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         log.CloseTextFile(false);
         result.completed = true;
     } catch (const std::exception& e) {
-        // Records stored before the failing line stay stored.
-        if (tx) {
-            try {
-                tx->commit();
-            } catch (const std::exception&) {
-                // The transaction is gone already; nothing more to keep.
-            }
-        }
+        detail::KeepWorkDone(tx); // records stored before the failing line stay stored
         result.completed = false;
         result.failure = e.what();
     }

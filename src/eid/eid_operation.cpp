@@ -54,6 +54,18 @@ DeviceColumns ReadDeviceColumns(const db::Database& db)
     return cols;
 }
 
+void KeepWorkDone(std::optional<rav::db::Transaction>& tx) noexcept
+{
+    if (!tx)
+        return;
+    try {
+        tx->commit();
+    } catch (const std::exception&) {
+        // The transaction is gone already.
+    }
+    tx.reset();
+}
+
 void UseBulkCache(db::Database& db)
 {
     db.executeNative("PRAGMA cache_size = -65536"); // KiB

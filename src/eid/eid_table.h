@@ -4,15 +4,13 @@
 // identifiers; values are always bound, never pasted.
 #pragma once
 
+#include "database.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3_stmt;
-
-namespace rav::db
-{
-class Database;
-}
 
 namespace rav::eid::detail
 {
@@ -36,6 +34,11 @@ DeviceColumns ReadDeviceColumns(const rav::db::Database& db);
 // million records stays in memory during a bulk operation; with the default
 // cache every look-up of a random code reads its pages from the file again.
 void UseBulkCache(rav::db::Database& db);
+
+// After a bulk operation failed part-way: commits what it stored before the
+// failure, because work done before a failing line stays done. A commit that
+// fails too leaves nothing more to keep. Does nothing when `tx` is empty.
+void KeepWorkDone(std::optional<rav::db::Transaction>& tx) noexcept;
 
 // "name" with inner double quotes doubled.
 std::string QuoteName(const std::string& name);
