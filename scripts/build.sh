@@ -5,10 +5,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour=${1:-release}
 case "$flavour" in
-  release) dir=build; opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  asan)    dir=build-asan; opts=(-DCMAKE_BUILD_TYPE=Debug -DRAVEDERI_SANITIZE=ON -DRAVEDERI_BENCH=OFF) ;;
+  # The build users make (Release), with warnings as errors on top.
+  release) dir=build; opts=(-DCMAKE_BUILD_TYPE=Release -DRAVEDERI_WERROR=ON) ;;
+  asan)    dir=build-asan; opts=(-DCMAKE_BUILD_TYPE=Debug -DRAVEDERI_WERROR=ON -DRAVEDERI_SANITIZE=ON -DRAVEDERI_BENCH=OFF) ;;
   *) echo "usage: $0 [release|asan]" >&2; exit 2 ;;
 esac
 bash scripts/install-deps.sh
+# ccache, where a developer has it, makes rebuilds in several checkouts cheap.
+if command -v ccache >/dev/null; then
+  opts+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+fi
 cmake -S . -B "$dir" -G Ninja "${opts[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
