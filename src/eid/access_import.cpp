@@ -87,8 +87,9 @@ AccessImportPlan PlanAccessImport(const AccessTable& table, const std::string& e
             throw AccessError(at + "the EIC column " + inQuotes(plan.eicField) + " is empty");
         const auto [it, fresh] = seen.emplace(foldAscii(code), r);
         if (!fresh)
-            throw AccessError(where + "rows " + std::to_string(it->second + 1) + " and " + std::to_string(r + 1)
-                + " have the same EIC " + inQuotes(code) + " in column " + inQuotes(plan.eicField));
+            throw AccessError(where + "rows " + std::to_string(it->second + 1) + " and "
+                + std::to_string(r + 1) + " have the same EIC " + inQuotes(code) + " in column "
+                + inQuotes(plan.eicField));
     }
     return plan;
 }

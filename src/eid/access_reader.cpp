@@ -106,21 +106,36 @@ struct TypeInfo {
 TypeInfo typeInfo(const MdbColumn& c, bool jet3)
 {
     switch (c.col_type) {
-    case MDB_TEXT: return { "Text", jet3 ? c.col_size : c.col_size / 2 };
-    case MDB_MEMO: return { "Memo", 255 };
-    case MDB_BOOL: return { "Yes/No", 3 }; // Yes, No
-    case MDB_BYTE: return { "Byte", 3 };
-    case MDB_INT: return { "Integer", 6 };
-    case MDB_LONGINT: return { "Long Integer", 11 };
-    case MDB_MONEY: return { "Currency", 21 }; // -922337203685477.5808
-    case MDB_FLOAT: return { "Single", 15 }; // shortest form that reads back
-    case MDB_DOUBLE: return { "Double", 24 };
-    case MDB_DATETIME: return { "Date/Time", 19 }; // 2024-03-02 10:15:00
-    case MDB_REPID: return { "Replication ID", 38 }; // {8-4-4-4-12}
-    case MDB_NUMERIC: return { "Decimal", c.col_prec + 2 };
-    case MDB_BINARY: return { "Binary", 0 };
-    case MDB_OLE: return { "OLE Object", 0 };
-    default: return { "Complex", 0 };
+    case MDB_TEXT:
+        return { "Text", jet3 ? c.col_size : c.col_size / 2 };
+    case MDB_MEMO:
+        return { "Memo", 255 };
+    case MDB_BOOL:
+        return { "Yes/No", 3 }; // Yes, No
+    case MDB_BYTE:
+        return { "Byte", 3 };
+    case MDB_INT:
+        return { "Integer", 6 };
+    case MDB_LONGINT:
+        return { "Long Integer", 11 };
+    case MDB_MONEY:
+        return { "Currency", 21 }; // -922337203685477.5808
+    case MDB_FLOAT:
+        return { "Single", 15 }; // shortest form that reads back
+    case MDB_DOUBLE:
+        return { "Double", 24 };
+    case MDB_DATETIME:
+        return { "Date/Time", 19 }; // 2024-03-02 10:15:00
+    case MDB_REPID:
+        return { "Replication ID", 38 }; // {8-4-4-4-12}
+    case MDB_NUMERIC:
+        return { "Decimal", c.col_prec + 2 };
+    case MDB_BINARY:
+        return { "Binary", 0 };
+    case MDB_OLE:
+        return { "OLE Object", 0 };
+    default:
+        return { "Complex", 0 };
     }
 }
 
@@ -214,7 +229,8 @@ int childRead(const std::string& file, const std::string* table, Writer& out)
         types[i] = c->col_type;
         out.record(kColumn,
             { c->name, info.name, std::to_string(info.size),
-                c->col_type == MDB_TEXT || c->col_type == MDB_MEMO ? "0" : "1", c->col_type == MDB_MEMO ? "1" : "0" });
+                c->col_type == MDB_TEXT || c->col_type == MDB_MEMO ? "0" : "1",
+                c->col_type == MDB_MEMO ? "1" : "0" });
         mdb_bind_column(t, static_cast<int>(i + 1), buffers[i].data(), &lengths[i]);
     }
     mdb_rewind_table(t);
@@ -301,8 +317,7 @@ std::string runChild(const std::string& file, const std::function<int(Writer&)>&
     }
     ::close(fds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     if (tooMuch)
         throw AccessError(file + ": the table is larger than 1 GiB as text, or the file is damaged");
     if (WIFSIGNALED(status))
@@ -416,7 +431,8 @@ AccessTable ReadAccessTable(const std::string& file, const std::string& table)
         case kColumn:
             if (texts.size() != 5)
                 p.damaged();
-            t.columns.push_back({ utf8(texts[0]), texts[1], number(texts[2], p), texts[3] == "1", texts[4] == "1" });
+            t.columns.push_back(
+                { utf8(texts[0]), texts[1], number(texts[2], p), texts[3] == "1", texts[4] == "1" });
             break;
         case kRow:
             if (texts.size() != t.columns.size())

@@ -47,20 +47,40 @@ std::optional<int> takePrefix(std::string_view s, std::size_t& pos, bool withR)
     if (take(s, pos, "\xC2\xB5") || take(s, pos, "\xCE\xBC")) // micro sign, Greek mu
         return -6;
     switch (s[pos]) {
-    case 'p': case 'P': ++pos; return -12;
-    case 'n': case 'N': ++pos; return -9;
-    case 'u': case 'U': ++pos; return -6;
-    case 'm': ++pos; return -3;
-    case 'k': case 'K': ++pos; return 3;
-    case 'M': ++pos; return 6;
-    case 'G': ++pos; return 9;
-    case 'R': case 'r':
+    case 'p':
+    case 'P':
+        ++pos;
+        return -12;
+    case 'n':
+    case 'N':
+        ++pos;
+        return -9;
+    case 'u':
+    case 'U':
+        ++pos;
+        return -6;
+    case 'm':
+        ++pos;
+        return -3;
+    case 'k':
+    case 'K':
+        ++pos;
+        return 3;
+    case 'M':
+        ++pos;
+        return 6;
+    case 'G':
+        ++pos;
+        return 9;
+    case 'R':
+    case 'r':
         if (withR) {
             ++pos;
             return 0;
         }
         return std::nullopt;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 

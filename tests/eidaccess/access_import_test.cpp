@@ -55,10 +55,11 @@ TEST(AccessReader, ReadsJet3AndJet4Tables)
     EXPECT_EQ(t.primaryKey, 0);
     std::vector<std::string> columns;
     for (const AccessColumn& c : t.columns)
-        columns.push_back(c.name + " " + c.typeName + " " + std::to_string(c.size) + (c.converted ? " *" : ""));
+        columns.push_back(
+            c.name + " " + c.typeName + " " + std::to_string(c.size) + (c.converted ? " *" : ""));
     EXPECT_EQ(columns,
-        (std::vector<std::string> { "A Text 50", "B Text 100", "C Byte 3 *", "D Integer 6 *", "E Long Integer 11 *",
-            "F Double 24 *", "G Date/Time 19 *", "H Currency 21 *", "I Yes/No 3 *" }));
+        (std::vector<std::string> { "A Text 50", "B Text 100", "C Byte 3 *", "D Integer 6 *",
+            "E Long Integer 11 *", "F Double 24 *", "G Date/Time 19 *", "H Currency 21 *", "I Yes/No 3 *" }));
     EXPECT_EQ(lines(t.rows),
         (std::vector<std::string> { "a|b|0|0|0|0|1981-12-12|0.0000|No",
             "abcdefg|hijklmnop|2|222|333333333|444.555|1974-09-21|3.5000|Yes" }));
@@ -98,7 +99,8 @@ TEST(AccessImportPlan, KeepsColumnsAndRefusesWhatAnEidCannotHold)
     for (std::size_t i = 0; i < many.size(); ++i)
         many[i].name = "c" + std::to_string(i);
     const std::pair<AccessTable, const char*> cases[] = {
-        { with({ code, { "Pic", "OLE Object", 0, true } }, {}), "column \"Pic\" (OLE Object) has no text form" },
+        { with({ code, { "Pic", "OLE Object", 0, true } }, {}),
+            "column \"Pic\" (OLE Object) has no text form" },
         { with({ code, { "Notes", "Text", 300 } }, {}), "wider than the 255" },
         { with({ { "Part No", "Text", 10 } }, {}), "contains a blank" },
         { with({ code, { "CODE", "Text", 5 } }, {}), "duplicate field name" },
@@ -121,7 +123,8 @@ TEST(AccessImportTool, ImportsARealTableAndLeavesNothingOnFailure)
 {
     test::ScratchDir dir;
     const std::string out = (dir / "legacy.eid").string();
-    auto r = test::runProgram(kTool + " eid import-access '" + path("testV1997.mdb") + "' Table1 '" + out + "'");
+    auto r
+        = test::runProgram(kTool + " eid import-access '" + path("testV1997.mdb") + "' Table1 '" + out + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "2 records imported into " + out + " (9 fields, EIC field A)\n");
     {
@@ -158,7 +161,8 @@ TEST(AccessImportTool, ImportsARealTableAndLeavesNothingOnFailure)
     };
     const auto before = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     for (const auto& [args, expected] : failures) {
-        r = test::runProgram(kTool + " eid import-access '" + args + " '" + (dir / "keep.eid").string() + "'");
+        r = test::runProgram(
+            kTool + " eid import-access '" + args + " '" + (dir / "keep.eid").string() + "'");
         EXPECT_EQ(r.exitCode, 1) << args;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;

@@ -167,14 +167,44 @@ TEST(KicadNetlist, SmallNetlistsCoverTheOtherRules)
 TEST(ComponentValue, CanonicalFormOrAsWritten)
 {
     const std::pair<const char*, const char*> cases[] = {
-        { "10K", "10k" }, { "10k", "10k" }, { "10000", "10k" }, { "10k\xE2\x84\xA6", "10k" },
-        { "10 kOhm", "10k" }, { "4K7", "4.7k" }, { "4.7K", "4.7k" }, { "4700", "4.7k" }, { "4R7", "4.7" },
-        { "0R", "0" }, { "100R", "100" }, { "0.01uF", "10n" }, { "0.01uf", "10n" }, { "10n", "10n" },
-        { "10nF", "10n" }, { "2u2", "2.2u" }, { "2.2\xC2\xB5" "F", "2.2u" }, { ".1", "100m" },
-        { "1M", "1M" }, { "1m", "1m" }, { "1meg", "1M" }, { "1.5 MEG", "1.5M" }, { "470p", "470p" },
-        { "0.33", "330m" }, { "120", "120" }, { "1000G", "1000G" }, { "0.5p", "0.5p" },
-        { "3.3V", "3.3V" }, { "16MHz", "16MHz" }, { "10k 1%", "10k 1%" }, { "DNP", "DNP" }, { "", "" },
-        { "4K7K", "4K7K" }, { "1.2.3", "1.2.3" }, { "k", "k" }, { "R", "R" },
+        { "10K", "10k" },
+        { "10k", "10k" },
+        { "10000", "10k" },
+        { "10k\xE2\x84\xA6", "10k" },
+        { "10 kOhm", "10k" },
+        { "4K7", "4.7k" },
+        { "4.7K", "4.7k" },
+        { "4700", "4.7k" },
+        { "4R7", "4.7" },
+        { "0R", "0" },
+        { "100R", "100" },
+        { "0.01uF", "10n" },
+        { "0.01uf", "10n" },
+        { "10n", "10n" },
+        { "10nF", "10n" },
+        { "2u2", "2.2u" },
+        { "2.2\xC2\xB5"
+          "F",
+            "2.2u" },
+        { ".1", "100m" },
+        { "1M", "1M" },
+        { "1m", "1m" },
+        { "1meg", "1M" },
+        { "1.5 MEG", "1.5M" },
+        { "470p", "470p" },
+        { "0.33", "330m" },
+        { "120", "120" },
+        { "1000G", "1000G" },
+        { "0.5p", "0.5p" },
+        { "3.3V", "3.3V" },
+        { "16MHz", "16MHz" },
+        { "10k 1%", "10k 1%" },
+        { "DNP", "DNP" },
+        { "", "" },
+        { "4K7K", "4K7K" },
+        { "1.2.3", "1.2.3" },
+        { "k", "k" },
+        { "R", "R" },
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(normaliseValue(in), out) << in;
@@ -199,7 +229,8 @@ TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
     EXPECT_EQ(deviceOf(readKicadNetlist(kData / "kicad7-properties.xml", { "", true }), "U1").tokens->at(1),
         "MCP1700T-3302E/TT");
     // Written as is, the ohm sign is refused: a project's texts are Windows-1252.
-    EXPECT_NE(errorOf(test::readFile(kData / "kicad7-properties.xml")).find("R3: the value"), std::string::npos);
+    EXPECT_NE(
+        errorOf(test::readFile(kData / "kicad7-properties.xml")).find("R3: the value"), std::string::npos);
 
     // A name written both ways counts as its <field>.
     const Project q = projectFromKicadNetlist(netlist(R"(<comp ref="U9"><fields><field name="MPN">A</field>
@@ -207,7 +238,11 @@ TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
         "t.xml", { "extra" });
     EXPECT_EQ(q.devices.at(0).tokens->at(1), "C");
     EXPECT_EQ(projectFromKicadNetlist(netlist(R"(<comp ref="U9"><fields><field name="MPN">A</field>
-      </fields><property name="MPN" value="B"/></comp>)"), "t.xml").devices.at(0).tokens->at(1), "A");
+      </fields><property name="MPN" value="B"/></comp>)"),
+                  "t.xml")
+                  .devices.at(0)
+                  .tokens->at(1),
+        "A");
 
     // Written differently on purpose: with normalising, one device per real value.
     const Project k = readKicadNetlist(kData / "kibom-test.xml", { "", true });
@@ -289,7 +324,8 @@ TEST(KicadNetlistTool, FromKicadThenPartsShowsTheParts)
     r = test::runProgram(kTool + " project from-kicad '" + (kData / "300-010.xml").string() + "' '"
         + json.string() + "' --eic-field 'Part Number' --normalise-values --json");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(parseJson(test::readFile(json)), readKicadNetlist(kData / "300-010.xml", { "Part Number", true }));
+    EXPECT_EQ(
+        parseJson(test::readFile(json)), readKicadNetlist(kData / "300-010.xml", { "Part Number", true }));
 }
 
 TEST(KicadNetlistTool, FailuresGiveOneLineAndNoFile)
