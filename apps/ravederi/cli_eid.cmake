@@ -1,1 +1,2 @@
 target_link_libraries(ravederi PRIVATE rav_eid rav_engine rav_shell_core)
+target_link_libraries(ravederi PRIVATE rav_eid_access)

@@ -1,6 +1,7 @@
 // ravederi eid: External Info Database files from the command line. Each
 // sub-command is one row of kCommands; further operations add a row and a
 // usage line.
+#include "access_import.h"
 #include "cli.h"
 #include "database.h"
 #include "eid_export.h"
@@ -34,6 +35,10 @@ const char* const kUsage
       "                                             write the records (or a range of them) to TEXT\n"
       "ravederi eid remove FILE.eid [--range FIELD START END [--sort FIELD] [--to-end]]\n"
       "                                             delete every record, or a range of them\n"
+      "ravederi eid access-tables FILE.mdb          list the tables of an Access (Jet 3 or 4) file\n"
+      "ravederi eid import-access FILE.mdb TABLE OUT.eid [--eic COLUMN]\n"
+      "                                             make an EID of an Access table; the EIC column is\n"
+      "                                             COLUMN, else the primary key, else the first text column\n"
       "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
       "    (default: the range field) from the first record whose FIELD is START through the\n"
       "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
@@ -269,6 +274,26 @@ int removeRecords(std::vector<std::string> args)
     return Ok;
 }
 
+int accessTables(std::vector<std::string> args)
+{
+    const auto words = positionals(args, 1, "FILE.mdb");
+    for (const std::string& name : eid::AccessTableNames(words[0]))
+        std::cout << name << '\n';
+    return Ok;
+}
+
+int importAccess(std::vector<std::string> args)
+{
+    const std::string eic = takeOption(args, "--eic").value_or("");
+    const auto words = positionals(args, 3, "FILE.mdb TABLE OUT.eid");
+    TerminalProgress progress;
+    const eid::AccessImportResult r = eid::ImportAccessTable(words[0], words[1], words[2], eic, progress);
+    progress.finish();
+    std::cout << r.records << " records imported into " << words[2] << " (" << r.plan.fields.size()
+              << " fields, EIC field " << r.plan.eicField << ")\n";
+    return Ok;
+}
+
 struct SubCommand {
     std::string_view name;
     int (*run)(std::vector<std::string> args);
@@ -281,6 +306,8 @@ const SubCommand kCommands[] = {
     { "import", importText },
     { "export", exportText },
     { "remove", removeRecords },
+    { "access-tables", accessTables },
+    { "import-access", importAccess },
 };
 
 int run(std::vector<std::string> args)

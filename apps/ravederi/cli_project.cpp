@@ -7,6 +7,7 @@
 #include "textcodec.h"
 #include "zareza2v.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -21,8 +22,9 @@ const char* const kUsage
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
       "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n"
-      "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--json]\n"
-      "                                             a project from a KiCad netlist (--json: OUT is JSON)\n";
+      "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--normalise-values] [--json]\n"
+      "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
+      "                                             --normalise-values: 10K and 10000 are one 10k)\n";
 
 // Closes the kernel's project on every way out.
 class OpenProject
@@ -111,6 +113,7 @@ int fromKicad(std::vector<std::string> args)
             throw UsageError { "--eic-field needs a field name" };
         options.eicField = *field;
     }
+    options.normaliseValues = takeFlag(args, "--normalise-values");
     const bool json = takeFlag(args, "--json");
     const auto words = positionals(args, 2, "NETLIST.xml OUT.dpz");
     const auto model = project::readKicadNetlist(words[0], options);
@@ -118,11 +121,19 @@ int fromKicad(std::vector<std::string> args)
         project::writeDpz(model, words[1]);
         return Ok;
     }
-    std::ofstream out(words[1], std::ios::binary | std::ios::trunc);
+    // Written beside OUT and renamed over it, so a failed write leaves an
+    // earlier OUT as it was.
+    const std::string temp = words[1] + ".part";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << project::toJson(model);
     out.close();
-    if (!out)
+    std::error_code ec;
+    if (out)
+        std::filesystem::rename(temp, words[1], ec);
+    if (!out || ec) {
+        std::filesystem::remove(temp, ec);
         throw std::runtime_error("cannot write " + words[1]);
+    }
     return Ok;
 }
 

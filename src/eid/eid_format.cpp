@@ -24,6 +24,8 @@ std::string ValidateFieldList(const std::vector<EidField>& fields, const std::st
 {
     if (fields.empty())
         return "at least one field is needed";
+    if (fields.size() > static_cast<std::size_t>(kMaxEidFields))
+        return std::to_string(fields.size()) + " fields; an EID holds at most " + std::to_string(kMaxEidFields);
     std::vector<std::string> seen;
     for (const auto& f : fields) {
         switch (ValidateFieldEntry(f.name, f.size, seen)) {

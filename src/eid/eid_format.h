@@ -19,6 +19,9 @@ namespace rav::eid
 inline constexpr const char* kDeviceTable = "Device";
 inline constexpr const char* kEicIndex = "ExtIndexCode";
 inline constexpr const char* kDefaultFileName = "Part.eid";
+// The most fields table `Device` can have, as in the engine format EIDs
+// came from.
+inline constexpr int kMaxEidFields = 255;
 // Marks our files in the database header ("REID"), so that tools that read
 // SQLite's application id can tell an EID from other SQLite files.
 inline constexpr std::uint32_t kEidApplicationId = 0x52454944;
@@ -44,7 +47,7 @@ enum class FieldEntryError {
 FieldEntryError ValidateFieldEntry(
     const std::string& name, int size, const std::vector<std::string>& otherNames);
 
-// Checks a whole list before a build: at least one field, each entry valid,
+// Checks a whole list before a build: one to kMaxEidFields fields, each entry valid,
 // names acceptable to the engine, the EIC field among them. Returns an empty
 // text when fine, else the description of the first problem.
 std::string ValidateFieldList(const std::vector<EidField>& fields, const std::string& eicField);

@@ -183,6 +183,44 @@ std::string ImportLogName(const std::string& textFile)
     return text::utf8Left(textFile, keep) + "log";
 }
 
+OperationResult StoreRecords(
+    const std::string& eidFile, const std::vector<std::vector<std::string>>& records, ProgressSink& progress)
+{
+    OperationResult result;
+    db::Database db;
+    std::optional<db::Transaction> tx;
+    std::size_t at = 0;
+    try {
+        db = db::Database::open(eidFile, db::OpenMode::Exclusive);
+        const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+        detail::UseBulkCache(db);
+        DeviceWriter writer(db, cols);
+        progress.setCaption(Text(msg::kImporting));
+        progress.setRange(0, static_cast<std::int64_t>(records.size()));
+        std::vector<std::string_view> values(static_cast<std::size_t>(cols.count()));
+        tx.emplace(db);
+        for (; at < records.size(); ++at) {
+            const auto& record = records[at];
+            for (std::size_t i = 0; i < values.size(); ++i)
+                values[i] = i < record.size() ? std::string_view(record[i]) : std::string_view();
+            writer.store(values, std::nullopt);
+            ++result.added;
+            if (at % 1024 == 0)
+                progress.setValue(static_cast<std::int64_t>(at));
+        }
+        tx->commit();
+        tx.reset();
+        progress.setValue(static_cast<std::int64_t>(records.size()));
+        result.processed = result.added;
+        result.completed = true;
+    } catch (const std::exception& e) {
+        tx.reset(); // rolled back: the caller discards the file
+        result.added = 0;
+        result.failure = "record " + std::to_string(at + 1) + ": " + e.what();
+    }
+    return result;
+}
+
 bool ConfirmMassUpdate(MessageSink& messages)
 {
     UserMessage m;

@@ -8,6 +8,7 @@
 #include "sinks.h"
 
 #include <string>
+#include <vector>
 
 namespace rav::eid
 {
@@ -35,6 +36,14 @@ std::string ImportLogName(const std::string& textFile);
 // stored. An unreadable text file is reported through `messages` (99365).
 // Every file and the database are closed on return.
 OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messages, ProgressSink& progress);
+
+// Adds records, each its values in the table's column order, to the EID
+// in one transaction: the path of imports from other databases, whose
+// records come as values rather than text lines. Nothing is logged; a
+// record the database refuses (a duplicate EIC, a value too long) ends the
+// run with `failure` naming its position, and nothing is kept then.
+OperationResult StoreRecords(
+    const std::string& eidFile, const std::vector<std::vector<std::string>>& records, ProgressSink& progress);
 
 // The question asked before an operation runs with the overwrite option
 // selected; true when the user agrees.

@@ -1,3 +1,4 @@
+#include "component_value.h"
 #include "kicad_netlist.h"
 #include "test_env.h"
 
@@ -163,6 +164,98 @@ TEST(KicadNetlist, SmallNetlistsCoverTheOtherRules)
     EXPECT_EQ(projectFromKicadNetlist(netlist(""), "/tmp/board-7.xml").name, "board-7");
 }
 
+TEST(ComponentValue, CanonicalFormOrAsWritten)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "10K", "10k" },
+        { "10k", "10k" },
+        { "10000", "10k" },
+        { "10k\xE2\x84\xA6", "10k" },
+        { "10 kOhm", "10k" },
+        { "4K7", "4.7k" },
+        { "4.7K", "4.7k" },
+        { "4700", "4.7k" },
+        { "4R7", "4.7" },
+        { "0R", "0" },
+        { "100R", "100" },
+        { "0.01uF", "10n" },
+        { "0.01uf", "10n" },
+        { "10n", "10n" },
+        { "10nF", "10n" },
+        { "2u2", "2.2u" },
+        { "2.2\xC2\xB5"
+          "F",
+            "2.2u" },
+        { ".1", "100m" },
+        { "1M", "1M" },
+        { "1m", "1m" },
+        { "1meg", "1M" },
+        { "1.5 MEG", "1.5M" },
+        { "470p", "470p" },
+        { "0.33", "330m" },
+        { "120", "120" },
+        { "1000G", "1000G" },
+        { "0.5p", "0.5p" },
+        { "3.3V", "3.3V" },
+        { "16MHz", "16MHz" },
+        { "10k 1%", "10k 1%" },
+        { "DNP", "DNP" },
+        { "", "" },
+        { "4K7K", "4K7K" },
+        { "1.2.3", "1.2.3" },
+        { "k", "k" },
+        { "R", "R" },
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(normaliseValue(in), out) << in;
+    EXPECT_FALSE(canonicalValue("3.3V"));
+}
+
+TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
+{
+    // A KiCad 7 netlist: fields written as <property>, some comps only so.
+    const Project p = readKicadNetlist(kData / "kicad7-properties.xml", { "LCSC", true });
+    EXPECT_EQ(p.name, "Sensor Node");
+    EXPECT_EQ(deviceOf(p, "R2").tokens, (std::vector<std::string> { "Resistor", "C25804" }));
+    EXPECT_EQ(deviceOf(p, "U1").tokens, (std::vector<std::string> { "LDO 3.3 V 250 mA", "" }));
+    for (const char* r : { "R2", "R3" })
+        EXPECT_EQ(comp(p, r).device, "R-10k") << r;
+    EXPECT_EQ(textOf(p, "R3", 8), "10k");
+    EXPECT_EQ(comp(p, "C2").device, "C-100n");
+    EXPECT_EQ(comp(p, "C3").device, "C-4u7 10V");
+    EXPECT_EQ(textOf(p, "U1", 8), "MCP1700-3302E/TT");
+    EXPECT_EQ(p.devices.size(), 5u);
+    // The default EIC list finds MPN among the properties.
+    EXPECT_EQ(deviceOf(readKicadNetlist(kData / "kicad7-properties.xml", { "", true }), "U1").tokens->at(1),
+        "MCP1700T-3302E/TT");
+    // Written as is, the ohm sign is refused: a project's texts are Windows-1252.
+    EXPECT_NE(
+        errorOf(test::readFile(kData / "kicad7-properties.xml")).find("R3: the value"), std::string::npos);
+
+    // A name written both ways counts as its <field>.
+    const Project q = projectFromKicadNetlist(netlist(R"(<comp ref="U9"><fields><field name="MPN">A</field>
+      </fields><property name="MPN" value="B"/><property name="Extra" value="C"/></comp>)"),
+        "t.xml", { "extra" });
+    EXPECT_EQ(q.devices.at(0).tokens->at(1), "C");
+    EXPECT_EQ(projectFromKicadNetlist(netlist(R"(<comp ref="U9"><fields><field name="MPN">A</field>
+      </fields><property name="MPN" value="B"/></comp>)"),
+                  "t.xml")
+                  .devices.at(0)
+                  .tokens->at(1),
+        "A");
+
+    // Written differently on purpose: with normalising, one device per real value.
+    const Project k = readKicadNetlist(kData / "kibom-test.xml", { "", true });
+    for (const char* r : { "R1", "R2", "R5" })
+        EXPECT_EQ(comp(k, r).device, "R-10k") << r;
+    for (const char* r : { "R6", "R7", "R8" })
+        EXPECT_EQ(comp(k, r).device, "R-4.7k") << r;
+    EXPECT_EQ(comp(k, "R10").device, "R-4.7k-2");
+    for (const char* c : { "C1", "C2", "C3", "C4" })
+        EXPECT_EQ(comp(k, c).device, "C-10n") << c;
+    EXPECT_EQ(k.devices.size(), 4u);
+}
+
 TEST(KicadNetlist, WholeResultCanBeStoredAndReadBack)
 {
     const Project p = readKicadNetlist(kData / "300-010.xml");
@@ -226,12 +319,13 @@ TEST(KicadNetlistTool, FromKicadThenPartsShowsTheParts)
     EXPECT_EQ(rows[9].substr(0, rows[9].rfind('\t')),
         "R9\tR-4K7-2\tResistor\t\t\tR_0603_1608Metric\tResistor\t4K7");
 
-    // The EIC field option reaches the project; --json writes the source form.
+    // The options reach the project; --json writes the source form.
     const auto json = dir / "p.json";
     r = test::runProgram(kTool + " project from-kicad '" + (kData / "300-010.xml").string() + "' '"
-        + json.string() + "' --eic-field 'Part Number' --json");
+        + json.string() + "' --eic-field 'Part Number' --normalise-values --json");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(parseJson(test::readFile(json)), readKicadNetlist(kData / "300-010.xml", { "Part Number" }));
+    EXPECT_EQ(
+        parseJson(test::readFile(json)), readKicadNetlist(kData / "300-010.xml", { "Part Number", true }));
 }
 
 TEST(KicadNetlistTool, FailuresGiveOneLineAndNoFile)
@@ -244,6 +338,18 @@ TEST(KicadNetlistTool, FailuresGiveOneLineAndNoFile)
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find("R2: the value"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "o.dpz"));
+
+    // Not XML at all: one line naming the file, and an earlier OUT kept.
+    test::writeFile(dir / "bom.csv", "Ref,Value\nR1,10k\n");
+    for (const char* json : { "", " --json" }) {
+        test::writeFile(dir / "keep.dpz", "earlier");
+        r = test::runProgram(kTool + " project from-kicad '" + (dir / "bom.csv").string() + "' '"
+            + (dir / "keep.dpz").string() + "'" + json);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find("bom.csv:1:"), std::string::npos) << r.err;
+        EXPECT_EQ(test::readFile(dir / "keep.dpz"), "earlier");
+    }
 
     r = test::runProgram(kTool + " project from-kicad only-one.xml");
     EXPECT_EQ(r.exitCode, 2);

@@ -15,8 +15,8 @@
 //   ("Resistor_SMD:R_0603_1608Metric" -> "R_0603_1608Metric"); none when the
 //   comp has no footprint. Symbols are listed in first-seen order.
 //   One schematic component holding the texts mask 8 = <value> and
-//   mask 4 = the "Description" field, else the libsource description; a text
-//   that would be empty is left out.
+//   mask 4 = the description (see Fields below); a text that would be empty
+//   is left out.
 // - One device per distinct (libsource part, value, footprint) in
 //   first-seen order, named part + "-" + value (the ref stands in for an
 //   empty part; "-" + value is left out when the value is empty or equals
@@ -29,6 +29,14 @@
 //   of "EIC", "MPN", "manf#", "Manufacturer_Part_Number", "Part Number" the
 //   comp has; field names compare without regard to ASCII case. The device
 //   takes these from the first comp of its group.
+// - Fields: the comp's <fields><field name=..> and, as KiCad 6 and later
+//   write them, its <property name=.. value=../> elements; when a name
+//   appears both ways the <field> counts. The description is the
+//   "Description" field when not empty, else the libsource description.
+// - With normaliseValues, each value is first put in canonical form
+//   ("10K", "10000", "10kΩ" -> "10k"; see component_value.h); the canonical
+//   value is then the component's value text and part of the device key
+//   and name. Values that are not plain numbers stay as written.
 // - Every text must fit Windows-1252; the first that does not stops the
 //   conversion with an error naming the comp's ref and the field.
 #pragma once
@@ -44,6 +52,9 @@ namespace rav::project
 struct KicadNetlistOptions {
     // The comp field that holds the EIC; empty: the default list above.
     std::string eicField;
+    // Values in canonical form (component_value.h) before anything else
+    // uses them, so that "10K" and "10000" make one device.
+    bool normaliseValues = false;
 };
 
 // Builds a project from netlist bytes. `fileName` names the netlist in

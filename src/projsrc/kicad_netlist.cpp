@@ -1,5 +1,7 @@
 #include "kicad_netlist.h"
 
+#include "component_value.h"
+
 #include "textcodec.h"
 
 #include <QByteArray>
@@ -137,6 +139,7 @@ private:
                 continue;
             }
             Comp c;
+            std::vector<std::pair<std::string, std::string>> properties;
             c.ref = str(xml_.attributes().value(QLatin1StringView("ref")));
             if (c.ref.empty())
                 throw ProjectError(place() + ": a <comp> without ref");
@@ -155,6 +158,13 @@ private:
                 } else if (name == u"sheetpath") {
                     c.sheet = str(xml_.attributes().value(QLatin1StringView("names")));
                     xml_.skipCurrentElement();
+                } else if (name == u"property") {
+                    // KiCad 6 and later also write each field as an empty
+                    // <property name=".." value=".."/>, some only that way.
+                    const auto a = xml_.attributes();
+                    properties.emplace_back(
+                        str(a.value(QLatin1StringView("name"))), str(a.value(QLatin1StringView("value"))));
+                    xml_.skipCurrentElement();
                 } else if (name == u"fields") {
                     while (xml_.readNextStartElement()) {
                         if (xml_.name() != u"field") {
@@ -168,6 +178,10 @@ private:
                     xml_.skipCurrentElement();
                 }
             }
+            // A field written both ways counts once, as its <field>.
+            for (auto& [n, v] : properties)
+                if (!c.field(n))
+                    c.fields.emplace_back(std::move(n), std::move(v));
             design_.comps.push_back(std::move(c));
         }
     }
@@ -227,7 +241,9 @@ Project projectFromKicadNetlist(
     std::set<std::string> sheets { "/" }, symbols, deviceNames;
     std::map<std::tuple<std::string, std::string, std::string>, std::string> deviceOf;
 
-    for (const Comp& c : design.comps) {
+    for (Comp& c : design.comps) {
+        if (options.normaliseValues)
+            c.value = normaliseValue(c.value);
         check(c.ref, c.ref, "ref");
         if (!c.sheet.empty() && sheets.insert(c.sheet).second) {
             check(c.sheet, c.ref, "sheet path");
@@ -242,9 +258,10 @@ Project projectFromKicadNetlist(
             p.symbols.push_back(comp.symbol);
 
         const std::string* descField = c.field("Description");
-        const std::string description = descField && !descField->empty() ? *descField : c.libDescription;
+        const bool fromField = descField && !descField->empty();
+        const std::string description = fromField ? *descField : c.libDescription;
         check(c.value, c.ref, "value");
-        check(description, c.ref, descField && !descField->empty() ? "field \"Description\"" : "description");
+        check(description, c.ref, fromField ? "field \"Description\"" : "description");
         SchematicComponent gate;
         if (!c.value.empty())
             gate.texts.push_back({ 8, c.value });
