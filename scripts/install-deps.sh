@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  libxlsxwriter-dev
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-noto-cjk

@@ -23,6 +23,7 @@ namespace
 struct Comp {
     std::string ref, value, footprint, lib, part, libDescription, sheet;
     std::vector<std::pair<std::string, std::string>> fields;
+    bool dnp = false; // <property name="dnp"/>, the newer netlists' marker
 
     const std::string* field(std::string_view name) const
     {
@@ -164,6 +165,10 @@ private:
                         std::string fieldName = str(xml_.attributes().value(QLatin1StringView("name")));
                         c.fields.emplace_back(std::move(fieldName), text());
                     }
+                } else if (name == u"property") {
+                    if (xml_.attributes().value(QLatin1StringView("name")) == u"dnp")
+                        c.dnp = true;
+                    xml_.skipCurrentElement();
                 } else {
                     xml_.skipCurrentElement();
                 }
@@ -250,6 +255,16 @@ Project projectFromKicadNetlist(
             gate.texts.push_back({ 8, c.value });
         if (!description.empty())
             gate.texts.push_back({ 4, description });
+        // Every further field as an attribute text, so a List of Materials
+        // can act on it (a do-not-place marker such as "NOPOP").
+        for (const auto& [fieldName, fieldValue] : c.fields) {
+            if (fieldName.empty() || fieldValue.empty() || fieldName.find('=') != std::string::npos)
+                continue;
+            check(fieldName + "=" + fieldValue, c.ref, "field \"" + fieldName + "\"");
+            gate.texts.push_back({ 16, fieldName + "=" + fieldValue });
+        }
+        if (c.dnp && !c.field("DNP"))
+            gate.texts.push_back({ 16, "DNP=1" });
         comp.schematic.push_back(std::move(gate));
 
         const auto key = std::make_tuple(c.part, c.value, c.footprint);
