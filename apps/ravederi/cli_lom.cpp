@@ -111,7 +111,9 @@ int makeLom(std::vector<std::string> args)
     const bool strict = takeFlag(args, "--strict");
     positionals(args, 0, "no further arguments");
 
-    lom::LomFormat format = lom::LomFormat::Text;
+    // Without --format, a table file's extension names its format; any
+    // other name (LOM.txt) gets the classic text.
+    lom::LomFormat format = lom::FormatOfFileName(out);
     if (formatName) {
         const auto f = lom::ParseLomFormat(*formatName);
         if (!f)

@@ -178,9 +178,11 @@ const char* const kHtmlScript = R"JS(
 })();
 )JS";
 
+// The page is HTML that is also well-formed XML (closed empty elements,
+// the script in a CDATA section).
 std::string htmlText(const LomTable& t, const std::string& title)
 {
-    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>"
         + htmlEscape(title)
         + "</title>\n<style>\n"
           "body{font-family:sans-serif;margin:1em}\n"
@@ -195,7 +197,7 @@ std::string htmlText(const LomTable& t, const std::string& title)
           "</style>\n</head>\n<body>\n<h1>"
         + htmlEscape(title)
         + "</h1>\n<p><label>Filter: <input id=\"filter\" type=\"search\" placeholder=\"words to find\" "
-          "autofocus></label> <span id=\"count\">"
+          "autofocus=\"autofocus\"/></label> <span id=\"count\">"
         + std::to_string(t.rows.size()) + " lines shown</span></p>\n";
     auto table = [&](std::size_t begin, std::size_t end) {
         out += "<table class=\"lom\">\n<thead><tr>";
@@ -215,9 +217,10 @@ std::string htmlText(const LomTable& t, const std::string& title)
         out += "<h2>Do not place</h2>\n";
         table(t.separateFrom, t.rows.size());
     }
-    out += "<script>";
+    // Well-formed XML as well as HTML, so that any XML reader checks it.
+    out += "<script>//<![CDATA[";
     out += kHtmlScript;
-    out += "</script>\n</body>\n</html>\n";
+    out += "//]]></script>\n</body>\n</html>\n";
     return out;
 }
 
