@@ -231,7 +231,7 @@ int makeLom(std::vector<std::string> args)
             if (!catalogue.entry(k).fieldName.empty()
                 && text::equalsIgnoreCase(catalogue.entry(k).fieldName, built.eicFieldName))
                 eicColumn = k;
-        const auto parts = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn);
+        const auto parts = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
         lines = lom::MakeLomTable(parts, table);
         if (check) {
             const auto problems = lom::CheckLom(parts, *lines, table);

@@ -481,7 +481,7 @@ void FrmLomedit::CreateLomFile()
         options.sortField = cboFields_->currentData().toInt();
     try {
         progress.setCaption(shell::Msg("Making LOM file ...", "541").toStdString());
-        const auto parts = ReadPartRows(lomState().tempDbName, catalogue.size(), {}, 0);
+        const auto parts = ReadPartRows(lomState().tempDbName, catalogue.size(), {}, 0, &options);
         WriteOptions write;
         write.format = format;
         write.delimiter = lomDelimiter_.toStdString();

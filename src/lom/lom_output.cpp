@@ -53,8 +53,9 @@ void writeAll(const std::string& file, const std::string& data)
         }
         done += static_cast<std::size_t>(n);
     }
-    // The rename must not publish a file whose blocks are still in flight.
-    if (::fsync(fd) != 0 || ::close(fd) != 0)
+    // No fsync: like the classic LOM file, this guards against a killed
+    // process or a full disk, not against a power cut.
+    if (::close(fd) != 0)
         fail("cannot write", file, errno);
 }
 

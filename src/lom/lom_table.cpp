@@ -148,25 +148,47 @@ std::string partRanges(std::vector<std::string> names)
     return out;
 }
 
-std::vector<PartRow> ReadPartRows(
-    const std::string& tempDbName, int fieldCount, const std::vector<char>& marked, int eicColumn)
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
+    int eicColumn, const TableOptions* options)
 {
-    db::Database temp = db::Database::open(tempDbName, db::OpenMode::Shared);
+    // The fields to read: all, or those the table shows, groups and sorts by.
+    std::vector<int> fields;
+    if (!options) {
+        for (int k = 1; k <= fieldCount; ++k)
+            fields.push_back(k);
+    } else {
+        fields = { kFieldEic, kFieldPackage, kFieldPartName, kFieldValue };
+        if (options->sortField > 0)
+            fields.push_back(options->sortField);
+        fields.insert(fields.end(), options->groupFields.begin(), options->groupFields.end());
+        for (const auto& c : options->columns)
+            if (c.source.kind == ColumnSource::Kind::Field)
+                fields.push_back(c.source.field);
+        std::sort(fields.begin(), fields.end());
+        fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
+        fields.erase(std::remove_if(fields.begin(), fields.end(), [&](int k) { return k < 1 || k > fieldCount; }),
+            fields.end());
+    }
+    const bool withRecord = eicColumn > 0 && eicColumn <= fieldCount;
     std::string sql = "SELECT ";
-    for (int k = 1; k <= fieldCount; ++k)
-        sql += (k > 1 ? ",field" : "field") + std::to_string(k);
+    sql += withRecord ? "field" + std::to_string(eicColumn) + " IS NOT NULL" : std::string("0");
+    for (int k : fields)
+        sql += ",field" + std::to_string(k);
+
+    db::Database temp = db::Database::open(tempDbName, db::OpenMode::Shared);
     db::Statement rows = temp.prepare(sql + " FROM \"Device\" ORDER BY rowid");
     sqlite3_stmt* const handle = rows.handle();
     std::vector<PartRow> parts;
     while (rows.step()) {
         PartRow row;
         row.values.resize(static_cast<std::size_t>(fieldCount) + 1);
-        for (int k = 0; k < fieldCount; ++k)
-            if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, k)))
-                row.values[static_cast<std::size_t>(k) + 1].assign(
-                    t, static_cast<std::size_t>(sqlite3_column_bytes(handle, k)));
-        row.hasEidRecord = eicColumn > 0 && eicColumn <= fieldCount
-            && sqlite3_column_type(handle, eicColumn - 1) != SQLITE_NULL;
+        row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            const int column = static_cast<int>(c) + 1;
+            if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, column)))
+                row.values[static_cast<std::size_t>(fields[c])].assign(
+                    t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column)));
+        }
         row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
         parts.push_back(std::move(row));
     }

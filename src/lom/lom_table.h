@@ -81,9 +81,11 @@ struct PartRow {
 // The rows of table Device of the temporary database in build order;
 // `marked` (by build order, may be shorter) flags do-not-place parts,
 // `eicColumn` is the catalogue number of the EID's EIC column (0: unknown,
-// every part counts as without record). Throws db::Error.
-std::vector<PartRow> ReadPartRows(
-    const std::string& tempDbName, int fieldCount, const std::vector<char>& marked, int eicColumn);
+// every part counts as without record). Only the fields `options` uses are
+// read (the others stay ""), with all of them when `options` is null.
+// Throws db::Error.
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
+    int eicColumn, const TableOptions* options = nullptr);
 
 LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options);
 
