@@ -240,7 +240,8 @@ int makeLom(std::vector<std::string> args)
             std::cout << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
             if (strict && !problems.empty()) {
                 progress.finish();
-                std::cerr << "ravederi: the checks found problems; nothing written\n";
+                std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written")
+                          << '\n';
                 return Failed;
             }
         }
@@ -269,7 +270,8 @@ int makeLom(std::vector<std::string> args)
     lom::WriteOptions writeOptions;
     writeOptions.format = format;
     writeOptions.delimiter = lom::ResolveDelimiter(delimiter);
-    writeOptions.title = "List of Materials - " + kernel::ProjectParts::instance().ProjectName();
+    auto& project = kernel::ProjectParts::instance();
+    writeOptions.title = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
     lom::WriteLomTable(*lines, writeOptions, out);
     std::cout << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
               << lom::FormatName(format) << '\n';
