@@ -349,6 +349,11 @@ const char* FormatName(LomFormat format)
 AtomicOutput::AtomicOutput(std::string target)
     : target_(std::move(target))
 {
+    // Through a link, the file it names is replaced, not the link.
+    std::error_code ec;
+    if (fs::is_symlink(target_, ec))
+        if (const fs::path real = fs::weakly_canonical(target_, ec); !ec)
+            target_ = real.string();
     const fs::path path(target_);
     // The rename would replace a file the user protected against writing;
     // refuse it as a plain write would.

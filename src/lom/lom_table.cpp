@@ -285,7 +285,8 @@ std::vector<std::string> CheckLom(
     const std::vector<PartRow>& parts, const LomTable& table, const TableOptions& options)
 {
     std::vector<std::string> problems;
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    // Parts not to be placed are not bought either: they are not checked.
+    for (std::size_t r = 0; r < table.separateFrom; ++r) {
         const std::string where = "line " + std::to_string(r + 1) + " (" + table.rowParts[r] + "): ";
         if (table.rowWithoutRecord[r])
             problems.push_back(where
@@ -299,7 +300,7 @@ std::vector<std::string> CheckLom(
     // placed, so a code shared by different values orders a wrong part.
     std::map<std::string, std::map<std::string, std::vector<std::string>>> byEic;
     for (const auto& p : parts) {
-        if (p.marked && options.dnp == DnpMode::Exclude)
+        if (p.marked && options.dnp != DnpMode::Include)
             continue;
         const std::string& eic = p.values[kFieldEic];
         if (!text::trimBlanks(eic).empty())

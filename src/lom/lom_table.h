@@ -91,7 +91,8 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
 
 // What a careful buyer checks before ordering, one line of text each:
 // parts without an EID record, required columns left empty, and one EIC
-// given different values.
+// given different values. Parts set apart or left out as do-not-place are
+// not checked.
 std::vector<std::string> CheckLom(
     const std::vector<PartRow>& parts, const LomTable& table, const TableOptions& options);
 

@@ -361,6 +361,8 @@ TEST_F(LomOutputCli, GroupsMarksChecksAndRefuses)
     EXPECT_NE(r.out.find("check: line 2 (R3): required column \"Part Number\" is empty\n2 problems found\n"),
         std::string::npos);
     EXPECT_NE(test::readFile(dir / "b.html").find("<th>Part Number</th>"), std::string::npos);
+    // Parts not placed are not bought, so not checked.
+    EXPECT_EQ(lom("--profile buyer --check --dnp separate").out, "0 problems found\n");
     r = lom("--profile assembly --check --strict --format xlsx --out " + path("c.xlsx"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(fs::exists(dir / "c.xlsx"));
