@@ -7,6 +7,7 @@
 #include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
+#include "lom_diff.h"
 #include "lom_output.h"
 #include "lom_profile.h"
 #include "lom_query.h"
@@ -35,7 +36,8 @@ const char* const kUsage
       "[--dnp-attribute NAME]\n"
       "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--out FILE]\n"
       "ravederi lom --list-fields --eid E.eid\n"
-      "ravederi lom --list-profiles\n";
+      "ravederi lom --list-profiles\n"
+      "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
 
 std::string required(std::vector<std::string>& args, const std::string& option)
 {
@@ -278,8 +280,18 @@ int makeLom(std::vector<std::string> args)
     return Ok;
 }
 
+int diff(std::vector<std::string> args)
+{
+    const auto files = positionals(args, 2, "OLD and NEW LOM files");
+    for (const auto& line : lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1])))
+        std::cout << line << '\n';
+    return Ok;
+}
+
 int run(std::vector<std::string> args)
 {
+    if (!args.empty() && args.front() == "diff")
+        return diff({ args.begin() + 1, args.end() });
     if (takeFlag(args, "--list-fields"))
         return listFields(std::move(args));
     if (takeFlag(args, "--list-profiles"))

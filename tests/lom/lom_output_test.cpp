@@ -2,6 +2,7 @@
 // parts, checks, the file formats (read back as a reader would), atomic
 // writes and assembler profiles; then the command line on a small KiCad
 // netlist, end to end.
+#include "lom_diff.h"
 #include "lom_output.h"
 #include "lom_profile.h"
 #include "lom_table.h"
@@ -299,6 +300,39 @@ TEST(LomProfiles, BuiltInUserAndBadProfiles)
             ParseProfile("p", text);
             ADD_FAILURE() << text;
         } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(LomDiff, PartsAndQuantitiesBetweenRevisions)
+{
+    test::ScratchDir dir;
+    EXPECT_EQ(ExpandPartRanges("C1-C3, C7, R10-R9, J1A"),
+        (std::vector<std::string> { "C1", "C2", "C3", "C7", "R10-R9", "J1A" }));
+    // Text LOMs: the part names found by their form, any delimiter, no header.
+    test::writeFile(dir / "old.txt", " 1;R1;10k\r\n 2;R2;10k\r\n 3;C12;100n\r\n\r\nDo not place:\r\n 1;R5;1k\r\n");
+    test::writeFile(dir / "new.txt", " 1;R1;22k\r\n 2;R2;10k\r\n 3;R99;1k\r\n");
+    EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "old.txt").string()), ReadLomFile((dir / "new.txt").string())),
+        (std::vector<std::string> { "added R99: 1k", "removed C12: 100n", "changed R1: column 2 10k -> 22k",
+            "1 added, 1 removed, 1 changed" }));
+    // Grouped CSV: ranges expanded, quantities per EIC.
+    test::writeFile(dir / "old.csv", "Quantity,Parts,Part Number\r\n2,\"R1, R2\",RES-10K\r\n3,C1-C3,CAP-100N\r\n");
+    test::writeFile(dir / "new.csv", "Quantity,Parts,Part Number\r\n3,R1-R3,RES-10K\r\n3,C1-C3,CAP-100N\r\n");
+    EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "old.csv").string()), ReadLomFile((dir / "new.csv").string())),
+        (std::vector<std::string> { "added R3: RES-10K", "quantity RES-10K: 2 -> 3", "1 added, 0 removed, 0 changed" }));
+    // Unrelated or unreadable files: one line each.
+    test::writeFile(dir / "other.csv", "Quantity,Parts,Part Number\r\n1,U7,MCU\r\n");
+    const std::pair<std::string, std::string> refused[] = {
+        { "old.txt", "different columns" },
+        { "other.csv", "share no part" },
+        { "l.xlsx", "only text and CSV LOM files can be compared, not xlsx" },
+    };
+    for (const auto& [other, message] : refused) {
+        try {
+            DiffLomFiles(ReadLomFile((dir / "old.csv").string()), ReadLomFile((dir / other).string()));
+            ADD_FAILURE() << other;
+        } catch (const DiffError& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
     }
