@@ -11,9 +11,9 @@
 #include "lom_output.h"
 #include "lom_profile.h"
 #include "lom_query.h"
+#include "lom_settings.h"
 #include "project_parts.h"
 #include "textcodec.h"
-#include "lom_settings.h"
 #include "zareza2v.h"
 
 #include <algorithm>
@@ -150,7 +150,8 @@ int makeLom(std::vector<std::string> args)
     if (profileName) {
         profile = lom::FindProfile(*profileName);
         if (!profile)
-            throw UsageError { "unknown profile \"" + *profileName + "\" (ravederi lom --list-profiles lists them)" };
+            throw UsageError { "unknown profile \"" + *profileName
+                + "\" (ravederi lom --list-profiles lists them)" };
         group = group || profile->group;
     }
 
@@ -191,7 +192,8 @@ int makeLom(std::vector<std::string> args)
     const bool classic = format == lom::LomFormat::Text && !group && !profile && dnp == lom::DnpMode::Include;
     if (sort) {
         const int number = fieldNumber(catalogue, *sort, eidFile);
-        if (classic && std::find(choice.selected.begin(), choice.selected.end(), number) == choice.selected.end())
+        if (classic
+            && std::find(choice.selected.begin(), choice.selected.end(), number) == choice.selected.end())
             throw UsageError { "--sort must name one of the --field captions" };
         choice.sortNumber = number;
         table.sortField = number;
@@ -233,7 +235,8 @@ int makeLom(std::vector<std::string> args)
             if (!catalogue.entry(k).fieldName.empty()
                 && text::equalsIgnoreCase(catalogue.entry(k).fieldName, built.eicFieldName))
                 eicColumn = k;
-        const auto parts = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
+        const auto parts
+            = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
         lines = lom::MakeLomTable(parts, table);
         if (check) {
             const auto problems = lom::CheckLom(parts, *lines, table);
@@ -273,7 +276,8 @@ int makeLom(std::vector<std::string> args)
     writeOptions.format = format;
     writeOptions.delimiter = lom::ResolveDelimiter(delimiter);
     auto& project = kernel::ProjectParts::instance();
-    writeOptions.title = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
+    writeOptions.title
+        = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
     lom::WriteLomTable(*lines, writeOptions, out);
     std::cout << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
               << lom::FormatName(format) << '\n';

@@ -200,12 +200,13 @@ void runGroupedBaseline(const std::string& partsDb, const std::string& eid, cons
     check(sqlite3_open_v2(partsDb.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), db, "open");
     check(sqlite3_exec(db, ("ATTACH '" + eid + "' AS eid").c_str(), nullptr, nullptr, nullptr), db, "attach");
     sqlite3_stmt* q = nullptr;
-    check(sqlite3_prepare_v2(db,
-              "SELECT count(*), group_concat(p.CompName, char(31)), p.PartName, e.Code, e.Description, e.Price"
-              " FROM parts p LEFT JOIN eid.Device e ON e.Code = p.Eic"
-              " GROUP BY CASE WHEN trim(p.Eic) <> '' THEN 'E' || p.Eic ELSE 'V' || p.Value || char(31) ||"
-              " p.Package END ORDER BY min(p.CompName)",
-              -1, &q, nullptr),
+    check(
+        sqlite3_prepare_v2(db,
+            "SELECT count(*), group_concat(p.CompName, char(31)), p.PartName, e.Code, e.Description, e.Price"
+            " FROM parts p LEFT JOIN eid.Device e ON e.Code = p.Eic"
+            " GROUP BY CASE WHEN trim(p.Eic) <> '' THEN 'E' || p.Eic ELSE 'V' || p.Value || char(31) ||"
+            " p.Package END ORDER BY min(p.CompName)",
+            -1, &q, nullptr),
         db, "prepare");
     std::FILE* f = std::fopen(out.c_str(), "wb");
     std::string line;
@@ -244,9 +245,11 @@ long writeGrouped(const std::string& tempDb, int fieldCount, const std::string& 
     using rav::lom::ColumnSource;
     rav::lom::TableOptions o;
     o.group = true;
-    o.columns = { { "Quantity", { ColumnSource::Kind::Quantity } }, { "Parts", { ColumnSource::Kind::Parts } },
-        { "Part-P", { ColumnSource::Kind::Field, 1 } }, { "Code-D", { ColumnSource::Kind::Field, 9 } },
-        { "Description-D", { ColumnSource::Kind::Field, 10 } }, { "Price-D", { ColumnSource::Kind::Field, 12 } } };
+    o.columns
+        = { { "Quantity", { ColumnSource::Kind::Quantity } }, { "Parts", { ColumnSource::Kind::Parts } },
+              { "Part-P", { ColumnSource::Kind::Field, 1 } }, { "Code-D", { ColumnSource::Kind::Field, 9 } },
+              { "Description-D", { ColumnSource::Kind::Field, 10 } },
+              { "Price-D", { ColumnSource::Kind::Field, 12 } } };
     const auto parts = rav::lom::ReadPartRows(tempDb, fieldCount, {}, 9, &o);
     const rav::lom::LomTable table = rav::lom::MakeLomTable(parts, o);
     rav::lom::WriteLomTable(table, { rav::lom::LomFormat::Text, "," }, out);

@@ -74,7 +74,8 @@ std::string ProjectParts::ReadComponentAttribute(std::int32_t component, const s
             continue;
         const std::int32_t texts = C_CompTextArray(id);
         const auto mask = static_cast<std::int32_t>(TextMask::Attribute);
-        for (std::int32_t pos = OA_SearchMask(texts, 1, mask); pos > 0; pos = OA_SearchMask(texts, pos + 1, mask)) {
+        for (std::int32_t pos = OA_SearchMask(texts, 1, mask); pos > 0;
+             pos = OA_SearchMask(texts, pos + 1, mask)) {
             Z_ItemRecord item {};
             if (I_ReadItem(C_CompText(id, pos), &item) == 0)
                 continue;

@@ -130,7 +130,8 @@ LomFileTable ReadLomFile(const std::string& fileName)
 {
     const LomFormat format = FormatOfFileName(fileName);
     if (format == LomFormat::Xlsx || format == LomFormat::Html)
-        throw DiffError(fileName + ": only text and CSV LOM files can be compared, not " + FormatName(format));
+        throw DiffError(
+            fileName + ": only text and CSV LOM files can be compared, not " + FormatName(format));
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         throw DiffError("cannot read " + fileName);
@@ -232,7 +233,8 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
         return out;
     };
     const auto before = byPart(oldFile), after = byPart(newFile);
-    const bool common = std::any_of(before.begin(), before.end(), [&](const auto& p) { return after.count(p.first) > 0; });
+    const bool common
+        = std::any_of(before.begin(), before.end(), [&](const auto& p) { return after.count(p.first) > 0; });
     if (!common && !before.empty() && !after.empty())
         throw DiffError("the two files share no part: not two revisions of one design");
 
@@ -255,7 +257,8 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
         for (std::size_t c = 0; c < oldFile.headers.size(); ++c) {
             if (std::find(skip.begin(), skip.end(), static_cast<int>(c)) != skip.end())
                 continue;
-            const std::string a = c < row->size() ? (*row)[c] : "", b = c < now->second->size() ? (*now->second)[c] : "";
+            const std::string a = c < row->size() ? (*row)[c] : "",
+                              b = c < now->second->size() ? (*now->second)[c] : "";
             if (a != b)
                 what += (what.empty() ? "" : ", ") + oldFile.headers[c] + " " + a + " -> " + b;
         }
@@ -266,7 +269,8 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
         // Without an EIC column, quantities are compared line by line.
         if (eic < 0 && quantity >= 0) {
             const auto q = static_cast<std::size_t>(quantity);
-            const std::string a = q < row->size() ? (*row)[q] : "", b = q < now->second->size() ? (*now->second)[q] : "";
+            const std::string a = q < row->size() ? (*row)[q] : "",
+                              b = q < now->second->size() ? (*now->second)[q] : "";
             if (a != b && quantityLines.insert((*row)[static_cast<std::size_t>(parts)]).second)
                 out.push_back("quantity " + (*row)[static_cast<std::size_t>(parts)] + ": " + a + " -> " + b);
         }
@@ -294,11 +298,12 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
             if (m == b.end())
                 out.push_back("removed EIC " + code + ": " + std::to_string(n));
             else if (m->second != n)
-                out.push_back("quantity " + code + ": " + std::to_string(n) + " -> " + std::to_string(m->second));
+                out.push_back(
+                    "quantity " + code + ": " + std::to_string(n) + " -> " + std::to_string(m->second));
         }
     }
-    out.push_back(std::to_string(added) + " added, " + std::to_string(removed) + " removed, " + std::to_string(changed)
-        + " changed");
+    out.push_back(std::to_string(added) + " added, " + std::to_string(removed) + " removed, "
+        + std::to_string(changed) + " changed");
     return out;
 }
 

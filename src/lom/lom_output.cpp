@@ -127,11 +127,20 @@ std::string htmlEscape(const std::string& s)
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -338,10 +347,14 @@ LomFormat FormatOfFileName(std::string_view fileName)
 const char* FormatName(LomFormat format)
 {
     switch (format) {
-    case LomFormat::Csv: return "csv";
-    case LomFormat::Xlsx: return "xlsx";
-    case LomFormat::Html: return "html";
-    case LomFormat::Text: break;
+    case LomFormat::Csv:
+        return "csv";
+    case LomFormat::Xlsx:
+        return "xlsx";
+    case LomFormat::Html:
+        return "html";
+    case LomFormat::Text:
+        break;
     }
     return "text";
 }
@@ -391,10 +404,18 @@ void WriteLomTable(const LomTable& table, const WriteOptions& options, const std
 {
     AtomicOutput out(file);
     switch (options.format) {
-    case LomFormat::Text: writeAll(out.tempName(), textLines(table, options.delimiter)); break;
-    case LomFormat::Csv: writeAll(out.tempName(), csvText(table)); break;
-    case LomFormat::Html: writeAll(out.tempName(), htmlText(table, options.title)); break;
-    case LomFormat::Xlsx: writeXlsx(table, options.title, out.tempName()); break;
+    case LomFormat::Text:
+        writeAll(out.tempName(), textLines(table, options.delimiter));
+        break;
+    case LomFormat::Csv:
+        writeAll(out.tempName(), csvText(table));
+        break;
+    case LomFormat::Html:
+        writeAll(out.tempName(), htmlText(table, options.title));
+        break;
+    case LomFormat::Xlsx:
+        writeXlsx(table, options.title, out.tempName());
+        break;
     }
     out.commit();
 }

@@ -28,7 +28,8 @@ std::vector<std::string> splitAlternatives(const std::string& s)
     std::size_t from = 0;
     for (;;) {
         const std::size_t bar = s.find('|', from);
-        out.push_back(text::trimBlanks(s.substr(from, bar == std::string::npos ? std::string::npos : bar - from)));
+        out.push_back(
+            text::trimBlanks(s.substr(from, bar == std::string::npos ? std::string::npos : bar - from)));
         if (bar == std::string::npos)
             return out;
         from = bar + 1;
@@ -65,8 +66,8 @@ Profile ParseProfile(const std::string& name, const std::string& text)
             const std::size_t eq = rest.find('=');
             if (eq == std::string::npos)
                 fail("a column reads \"HEADER = SOURCE | SOURCE ...\"");
-            ProfileColumn column { text::trimBlanks(rest.substr(0, eq)), splitAlternatives(rest.substr(eq + 1)),
-                key == "required" };
+            ProfileColumn column { text::trimBlanks(rest.substr(0, eq)),
+                splitAlternatives(rest.substr(eq + 1)), key == "required" };
             if (column.header.empty())
                 fail("a column without header");
             for (const auto& s : column.sources)

@@ -148,8 +148,8 @@ std::string partRanges(std::vector<std::string> names)
     return out;
 }
 
-std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
-    int eicColumn, const TableOptions* options)
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
+    const std::vector<char>& marked, int eicColumn, const TableOptions* options)
 {
     // The fields to read: all, or those the table shows, groups and sorts by.
     std::vector<int> fields;
@@ -166,7 +166,8 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
                 fields.push_back(c.source.field);
         std::sort(fields.begin(), fields.end());
         fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
-        fields.erase(std::remove_if(fields.begin(), fields.end(), [&](int k) { return k < 1 || k > fieldCount; }),
+        fields.erase(
+            std::remove_if(fields.begin(), fields.end(), [&](int k) { return k < 1 || k > fieldCount; }),
             fields.end());
     }
     const bool withRecord = eicColumn > 0 && eicColumn <= fieldCount;
@@ -228,8 +229,9 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
     for (auto& section : groups) {
         // The first part of a group is its naturally first name.
         for (auto& g : section)
-            std::sort(g.begin(), g.end(),
-                [&](std::size_t a, std::size_t b) { return naturalLess(nameOf(parts[a]), nameOf(parts[b])); });
+            std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
+                return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
+            });
         std::stable_sort(section.begin(), section.end(), [&](const auto& a, const auto& b) {
             if (options.sortField > 0) {
                 const int c = naturalCompare(sortValue(a), sortValue(b));
@@ -290,8 +292,9 @@ std::vector<std::string> CheckLom(
         const std::string where = "line " + std::to_string(r + 1) + " (" + table.rowParts[r] + "): ";
         if (table.rowWithoutRecord[r])
             problems.push_back(where
-                + (text::trimBlanks(table.rowEic[r]).empty() ? std::string("no EIC, so no EID record")
-                                                             : "no EID record for EIC \"" + table.rowEic[r] + "\""));
+                + (text::trimBlanks(table.rowEic[r]).empty()
+                        ? std::string("no EIC, so no EID record")
+                        : "no EID record for EIC \"" + table.rowEic[r] + "\""));
         for (std::size_t c = 0; c < options.columns.size(); ++c)
             if (options.columns[c].required && text::trimBlanks(table.rows[r][c]).empty())
                 problems.push_back(where + "required column \"" + options.columns[c].header + "\" is empty");

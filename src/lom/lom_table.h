@@ -84,8 +84,8 @@ struct PartRow {
 // every part counts as without record). Only the fields `options` uses are
 // read (the others stay ""), with all of them when `options` is null.
 // Throws db::Error.
-std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
-    int eicColumn, const TableOptions* options = nullptr);
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
+    const std::vector<char>& marked, int eicColumn, const TableOptions* options = nullptr);
 
 LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options);
 

@@ -25,8 +25,8 @@ namespace
 TEST(LomOrder, NaturalOrderAndRanges)
 {
     const std::pair<const char*, const char*> less[] = {
-        { "R2", "R10" }, { "r2", "R3" }, { "C9", "C10" }, { "R1", "R1A" }, { "U2", "U10B" },
-        { "A", "B" }, { "IC01", "IC2" }, { "X", "x" }, // equal but for case: bytes decide
+        { "R2", "R10" }, { "r2", "R3" }, { "C9", "C10" }, { "R1", "R1A" }, { "U2", "U10B" }, { "A", "B" },
+        { "IC01", "IC2" }, { "X", "x" }, // equal but for case: bytes decide
     };
     for (const auto& [a, b] : less) {
         EXPECT_TRUE(naturalLess(a, b)) << a << " < " << b;
@@ -61,9 +61,14 @@ PartRow part(const std::string& name, const std::string& eic, const std::string&
 }
 
 const std::vector<PartRow> kParts = {
-    part("R10", "RES-10K", "10k", "R0603"), part("C2", "", "100n", "C0603"), part("R2", "RES-10K", "10k", "R0603"),
-    part("C1", "", "100n", "C0603"), part("R3", "RES-10K", "10K", "R0603"), part("C3", "", "100n", "C0805"),
-    part("R1", "RES-10K", "10k", "R0603", true), part("U1", "LOST", "MCU", "QFN48"),
+    part("R10", "RES-10K", "10k", "R0603"),
+    part("C2", "", "100n", "C0603"),
+    part("R2", "RES-10K", "10k", "R0603"),
+    part("C1", "", "100n", "C0603"),
+    part("R3", "RES-10K", "10K", "R0603"),
+    part("C3", "", "100n", "C0805"),
+    part("R1", "RES-10K", "10k", "R0603", true),
+    part("U1", "LOST", "MCU", "QFN48"),
 };
 
 std::vector<TableColumn> groupedColumns()
@@ -83,15 +88,16 @@ TEST(LomTable, GroupsSortsSetsApartAndChecks)
     LomTable t = MakeLomTable(kParts, o);
     using Rows = std::vector<std::vector<std::string>>;
     EXPECT_EQ(t.rows,
-        (Rows { { "6", "C1, C2", "100n", "" }, { "3", "C3", "100n", "" }, { "12", "R1-R3, R10", "10k", "maker of RES-10K" },
-            { "3", "U1", "MCU", "maker of LOST" } }));
+        (Rows { { "6", "C1, C2", "100n", "" }, { "3", "C3", "100n", "" },
+            { "12", "R1-R3, R10", "10k", "maker of RES-10K" }, { "3", "U1", "MCU", "maker of LOST" } }));
     EXPECT_EQ(t.separateFrom, 4u);
     EXPECT_EQ(t.parts, 8);
 
     // Do-not-place parts left out, or listed after the others.
     o.dnp = DnpMode::Exclude;
     o.multiplier = 1;
-    EXPECT_EQ(MakeLomTable(kParts, o).rows[2], (std::vector<std::string> { "3", "R2, R3, R10", "10k", "maker of RES-10K" }));
+    EXPECT_EQ(MakeLomTable(kParts, o).rows[2],
+        (std::vector<std::string> { "3", "R2, R3, R10", "10k", "maker of RES-10K" }));
     o.dnp = DnpMode::Separate;
     t = MakeLomTable(kParts, o);
     ASSERT_EQ(t.rows.size(), 5u);
@@ -200,7 +206,8 @@ TEST(LomFormats, XlsxReadsBackWithBoldFrozenHeaderAndNumbers)
         "import sys, openpyxl\n"
         "wb = openpyxl.load_workbook(sys.argv[1])\n"
         "for ws in wb.worksheets:\n"
-        "    print(ws.title, ws.freeze_panes, ws['A1'].font.b, ws.column_dimensions['A'].width < ws.column_dimensions['B'].width)\n"
+        "    print(ws.title, ws.freeze_panes, ws['A1'].font.b, ws.column_dimensions['A'].width < "
+        "ws.column_dimensions['B'].width)\n"
         "    for row in ws.iter_rows(values_only=True):\n"
         "        print('|'.join(type(v).__name__ + ':' + str(v) for v in row))\n");
     const test::RunResult probe = test::runProgram("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null");
@@ -220,12 +227,14 @@ TEST(LomFormats, XlsxReadsBackWithBoldFrozenHeaderAndNumbers)
         return;
     }
     if (test::runProgram("command -v unzip").exitCode != 0)
-        GTEST_SKIP() << "neither /usr/bin/python3 with openpyxl nor unzip is installed: the workbook is not read back";
+        GTEST_SKIP()
+            << "neither /usr/bin/python3 with openpyxl nor unzip is installed: the workbook is not read back";
     const test::RunResult sheet = test::runProgram("unzip -p " + file.string() + " xl/worksheets/sheet1.xml");
     ASSERT_EQ(sheet.exitCode, 0);
     EXPECT_NE(sheet.out.find("topLeftCell=\"A2\""), std::string::npos); // frozen first row
     EXPECT_NE(sheet.out.find("<c r=\"A2\"><v>2</v></c>"), std::string::npos); // a number, not a text
-    EXPECT_NE(test::runProgram("unzip -p " + file.string() + " xl/styles.xml").out.find("<b/>"), std::string::npos);
+    EXPECT_NE(
+        test::runProgram("unzip -p " + file.string() + " xl/styles.xml").out.find("<b/>"), std::string::npos);
 }
 
 TEST(LomFormats, FilesAppearWholeOrNotAtAll)
@@ -245,7 +254,8 @@ TEST(LomFormats, FilesAppearWholeOrNotAtAll)
             WriteLomTable(t, { LomFormat::Xlsx }, bad);
             ADD_FAILURE() << bad << " was written";
         } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string(e.what()).find("cannot create " + bad + ": "), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("cannot create " + bad + ": "), std::string::npos)
+                << e.what();
         }
         EXPECT_FALSE(fs::exists(bad));
     }
@@ -273,7 +283,8 @@ TEST(LomProfiles, BuiltInUserAndBadProfiles)
     const fs::path userDir = UserProfileDir();
     fs::create_directories(userDir);
     test::writeFile(userDir / "assembly.profile",
-        "# mine\r\ndescription Mine\r\ngroup no\r\ncolumn Ref = @parts\r\nrequired Code = Nope-D | Code-D\r\n");
+        "# mine\r\ndescription Mine\r\ngroup no\r\ncolumn Ref = @parts\r\nrequired Code = Nope-D | "
+        "Code-D\r\n");
     const auto mine = FindProfile("assembly");
     ASSERT_TRUE(mine);
     EXPECT_EQ(mine->description, "Mine");
@@ -311,16 +322,19 @@ TEST(LomDiff, PartsAndQuantitiesBetweenRevisions)
     EXPECT_EQ(ExpandPartRanges("C1-C3, C7, R10-R9, J1A"),
         (std::vector<std::string> { "C1", "C2", "C3", "C7", "R10-R9", "J1A" }));
     // Text LOMs: the part names found by their form, any delimiter, no header.
-    test::writeFile(dir / "old.txt", " 1;R1;10k\r\n 2;R2;10k\r\n 3;C12;100n\r\n\r\nDo not place:\r\n 1;R5;1k\r\n");
+    test::writeFile(
+        dir / "old.txt", " 1;R1;10k\r\n 2;R2;10k\r\n 3;C12;100n\r\n\r\nDo not place:\r\n 1;R5;1k\r\n");
     test::writeFile(dir / "new.txt", " 1;R1;22k\r\n 2;R2;10k\r\n 3;R99;1k\r\n");
     EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "old.txt").string()), ReadLomFile((dir / "new.txt").string())),
         (std::vector<std::string> { "added R99: 1k", "removed C12: 100n", "changed R1: column 2 10k -> 22k",
             "1 added, 1 removed, 1 changed" }));
     // Grouped CSV: ranges expanded, quantities per EIC.
-    test::writeFile(dir / "old.csv", "Quantity,Parts,Part Number\r\n2,\"R1, R2\",RES-10K\r\n3,C1-C3,CAP-100N\r\n");
+    test::writeFile(
+        dir / "old.csv", "Quantity,Parts,Part Number\r\n2,\"R1, R2\",RES-10K\r\n3,C1-C3,CAP-100N\r\n");
     test::writeFile(dir / "new.csv", "Quantity,Parts,Part Number\r\n3,R1-R3,RES-10K\r\n3,C1-C3,CAP-100N\r\n");
     EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "old.csv").string()), ReadLomFile((dir / "new.csv").string())),
-        (std::vector<std::string> { "added R3: RES-10K", "quantity RES-10K: 2 -> 3", "1 added, 0 removed, 0 changed" }));
+        (std::vector<std::string> {
+            "added R3: RES-10K", "quantity RES-10K: 2 -> 3", "1 added, 0 removed, 0 changed" }));
     // Unrelated or unreadable files: one line each.
     test::writeFile(dir / "other.csv", "Quantity,Parts,Part Number\r\n1,U7,MCU\r\n");
     const std::pair<std::string, std::string> refused[] = {
@@ -352,7 +366,8 @@ protected:
                 + "</fields><libsource lib=\"Device\" part=\"R\"/>" + extra + "</comp>";
         };
         test::writeFile(dir / "board.xml",
-            "<?xml version=\"1.0\"?><export version=\"D\"><design><source>board.sch</source></design><components>"
+            "<?xml version=\"1.0\"?><export "
+            "version=\"D\"><design><source>board.sch</source></design><components>"
                 + comp("R10", "10k", "<field name=\"MPN\">RC0603-10K</field>")
                 + comp("R2", "10k", "<field name=\"MPN\">RC0603-10K</field><field name=\"NOPOP\">1</field>")
                 + comp("R1", "10k", "<field name=\"MPN\">RC0603-10K</field>")
@@ -360,8 +375,10 @@ protected:
                 + "</components></export>");
         ASSERT_EQ(run("project from-kicad " + path("board.xml") + " " + path("b.dpz")).exitCode, 0);
         test::writeFile(dir / "eid.txt", "RC0603-10K;0.01\n");
-        ASSERT_EQ(run("eid create " + path("p.eid") + " --field MPN:30 --field Price:10 --eic MPN").exitCode, 0);
-        ASSERT_EQ(run("eid import " + path("p.eid") + " " + path("eid.txt") + " --delimiter \";\"").exitCode, 0);
+        ASSERT_EQ(
+            run("eid create " + path("p.eid") + " --field MPN:30 --field Price:10 --eic MPN").exitCode, 0);
+        ASSERT_EQ(
+            run("eid import " + path("p.eid") + " " + path("eid.txt") + " --delimiter \";\"").exitCode, 0);
     }
     test::RunResult run(const std::string& args) { return test::runProgram(bin + " " + args); }
     std::string path(const std::string& name) const { return (dir / name).string(); }
@@ -387,7 +404,8 @@ TEST_F(LomOutputCli, GroupsMarksChecksAndRefuses)
     EXPECT_EQ(test::readFile(dir / "a.txt"), " 1|2|R1, R10|10k|0.01\r\n 2|1|R3|1k|\r\n");
     r = lom(fields + " --dnp separate --format text --out " + path("a.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(test::readFile(dir / "a.txt"), " 1|10k|0.01\r\n 2|10k|0.01\r\n 3|10k|0.01\r\n\r\nDo not place:\r\n 1|1k|\r\n");
+    EXPECT_EQ(test::readFile(dir / "a.txt"),
+        " 1|10k|0.01\r\n 2|10k|0.01\r\n 3|10k|0.01\r\n\r\nDo not place:\r\n 1|1k|\r\n");
 
     r = lom("--profile buyer --check --out " + path("b.html"));
     ASSERT_EQ(r.exitCode, 0) << r.err;

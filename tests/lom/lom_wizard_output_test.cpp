@@ -89,8 +89,9 @@ TEST_F(LomWizardOutput, GroupedAndTableFilesFollowTheBoxAndTheExtension)
     toLastPage("LOM.csv", { "Component Name-P", "Component Value-P" });
     finish();
     lom = test::readFile(dir / "LOM.csv");
-    EXPECT_EQ(lom.substr(0, lom.find("C11")), "Component Name-P,Component Value-P\r\nC1,100n\r\nC2,100n\r\n"
-                                               "C3,100n\r\nC4,100n\r\nC5,100n\r\nC6,100n\r\nC7,10u\r\nC8,10u\r\nC9,20p\r\nC10,20p\r\n");
+    EXPECT_EQ(lom.substr(0, lom.find("C11")),
+        "Component Name-P,Component Value-P\r\nC1,100n\r\nC2,100n\r\n"
+        "C3,100n\r\nC4,100n\r\nC5,100n\r\nC6,100n\r\nC7,10u\r\nC8,10u\r\nC9,20p\r\nC10,20p\r\n");
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "tmp"), {}), 0);
 }
