@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
   mdbtools-dev
+  libxlsxwriter-dev python3-openpyxl
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-noto-cjk

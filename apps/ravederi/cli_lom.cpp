@@ -7,12 +7,19 @@
 #include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
+#include "lom_diff.h"
+#include "lom_output.h"
+#include "lom_profile.h"
 #include "lom_query.h"
 #include "lom_settings.h"
+#include "project_parts.h"
+#include "textcodec.h"
 #include "zareza2v.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 namespace rav::cli
@@ -23,7 +30,14 @@ namespace
 const char* const kUsage
     = "ravederi lom --project P.dpz --eid E.eid --field CAPTION ... [--sort CAPTION] [--delimiter D] --out "
       "LOM.txt\n"
-      "ravederi lom --list-fields --eid E.eid\n";
+      "ravederi lom --project P.dpz --eid E.eid (--field CAPTION ... | --profile NAME) [--format "
+      "text|csv|xlsx|html]\n"
+      "    [--group] [--group-by CAPTION ...] [--multiplier N] [--dnp include|exclude|separate] "
+      "[--dnp-attribute NAME]\n"
+      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--out FILE]\n"
+      "ravederi lom --list-fields --eid E.eid\n"
+      "ravederi lom --list-profiles\n"
+      "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
 
 std::string required(std::vector<std::string>& args, const std::string& option)
 {
@@ -53,38 +67,138 @@ int listFields(std::vector<std::string> args)
     return Ok;
 }
 
+int listProfiles(std::vector<std::string> args)
+{
+    positionals(args, 0, "no further arguments");
+    for (const auto& p : lom::ListProfiles())
+        std::cout << p.name << '\t' << p.description << '\t' << p.origin << '\n';
+    std::cout << "(user profiles: " << lom::UserProfileDir() << "/NAME.profile)\n";
+    return Ok;
+}
+
+int fieldNumber(const lom::FieldCatalogue& catalogue, const std::string& caption, const std::string& eidFile)
+{
+    const int number = catalogue.numberOfCaption(caption);
+    if (number == 0)
+        throw UsageError { "unknown field \"" + caption + "\" (ravederi lom --list-fields --eid " + eidFile
+            + " lists them)" };
+    return number;
+}
+
+std::vector<std::string> takeAll(std::vector<std::string>& args, const std::string& option)
+{
+    std::vector<std::string> values;
+    while (auto v = takeOption(args, option))
+        values.push_back(*v);
+    return values;
+}
+
 int makeLom(std::vector<std::string> args)
 {
     const std::string projectFile = required(args, "--project");
     const std::string eidFile = required(args, "--eid");
-    const std::string out = required(args, "--out");
-    std::vector<std::string> fields;
-    while (auto f = takeOption(args, "--field"))
-        fields.push_back(*f);
+    const std::string out = takeOption(args, "--out").value_or("");
+    const std::vector<std::string> fields = takeAll(args, "--field");
     const auto sort = takeOption(args, "--sort");
     // The wizard's delimiter box starts with the vertical bar.
     const std::string delimiter = takeOption(args, "--delimiter").value_or("|");
+    const auto formatName = takeOption(args, "--format");
+    const auto profileName = takeOption(args, "--profile");
+    const std::vector<std::string> groupBy = takeAll(args, "--group-by");
+    bool group = takeFlag(args, "--group") || !groupBy.empty();
+    const auto multiplierText = takeOption(args, "--multiplier");
+    const auto dnpText = takeOption(args, "--dnp");
+    const std::string dnpAttribute = takeOption(args, "--dnp-attribute").value_or("DNP");
+    const bool check = takeFlag(args, "--check");
+    const bool strict = takeFlag(args, "--strict");
     positionals(args, 0, "no further arguments");
-    if (fields.empty())
-        throw UsageError { "at least one --field is required" };
+
+    // Without --format, a table file's extension names its format; any
+    // other name (LOM.txt) gets the classic text.
+    lom::LomFormat format = lom::FormatOfFileName(out);
+    if (formatName) {
+        const auto f = lom::ParseLomFormat(*formatName);
+        if (!f)
+            throw UsageError { "unknown format \"" + *formatName + "\" (text, csv, xlsx or html)" };
+        format = *f;
+    }
+    lom::DnpMode dnp = lom::DnpMode::Include;
+    if (dnpText) {
+        if (*dnpText == "exclude")
+            dnp = lom::DnpMode::Exclude;
+        else if (*dnpText == "separate")
+            dnp = lom::DnpMode::Separate;
+        else if (*dnpText != "include")
+            throw UsageError { "--dnp is include, exclude or separate, not \"" + *dnpText + "\"" };
+    }
+    long multiplier = 1;
+    if (multiplierText) {
+        const auto* end = multiplierText->data() + multiplierText->size();
+        const auto [ptr, ec] = std::from_chars(multiplierText->data(), end, multiplier);
+        if (ec != std::errc() || ptr != end || multiplier < 1 || multiplier > 1000000)
+            throw UsageError { "--multiplier takes a whole number from 1 to 1000000" };
+    }
+    if (strict && !check)
+        throw UsageError { "--strict goes with --check" };
+    if (profileName && !fields.empty())
+        throw UsageError { "--profile sets the columns: leave out --field" };
+    if (!profileName && fields.empty())
+        throw UsageError { "at least one --field (or a --profile) is required" };
+    if (out.empty() && !check)
+        throw UsageError { "--out is required" };
+    std::optional<lom::Profile> profile;
+    if (profileName) {
+        profile = lom::FindProfile(*profileName);
+        if (!profile)
+            throw UsageError { "unknown profile \"" + *profileName
+                + "\" (ravederi lom --list-profiles lists them)" };
+        group = group || profile->group;
+    }
 
     const lom::FieldCatalogue catalogue = catalogueOf(eidFile);
     lom::QueryChoice choice;
     choice.delimiterText = delimiter;
-    for (const auto& caption : fields) {
-        const int number = catalogue.numberOfCaption(caption);
-        if (number == 0)
-            throw UsageError { "unknown field \"" + caption + "\" (ravederi lom --list-fields --eid "
-                + eidFile + " lists them)" };
-        choice.selected.push_back(number);
+    for (const auto& caption : fields)
+        choice.selected.push_back(fieldNumber(catalogue, caption, eidFile));
+
+    lom::TableOptions table;
+    table.group = group;
+    table.multiplier = multiplier;
+    table.dnp = dnp;
+    for (const auto& caption : groupBy)
+        table.groupFields.push_back(fieldNumber(catalogue, caption, eidFile));
+    if (profile) {
+        try {
+            table.columns = lom::ResolveProfile(*profile, catalogue);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError { e.what() };
+        }
+    } else {
+        if (group) {
+            table.columns.push_back({ "Quantity", { lom::ColumnSource::Kind::Quantity } });
+            table.columns.push_back({ "Parts", { lom::ColumnSource::Kind::Parts } });
+        }
+        for (int number : choice.selected)
+            table.columns.push_back(
+                { catalogue.entry(number).caption, { lom::ColumnSource::Kind::Field, number } });
     }
-    // As in the wizard, the sort field is one of the chosen fields, the first by default.
-    choice.sortNumber = choice.selected.front();
+    const bool hasQuantity = std::any_of(table.columns.begin(), table.columns.end(),
+        [](const lom::TableColumn& c) { return c.source.kind == lom::ColumnSource::Kind::Quantity; });
+    if (multiplier != 1 && !hasQuantity)
+        throw UsageError { "--multiplier needs a quantity column (--group, or a profile with @quantity)" };
+    // The classic file keeps its sort rule: one of the chosen fields, the
+    // first by default. The other outputs sort by any field, else by part
+    // name, in natural order.
+    const bool classic = format == lom::LomFormat::Text && !group && !profile && dnp == lom::DnpMode::Include;
     if (sort) {
-        const int number = catalogue.numberOfCaption(*sort);
-        if (std::find(choice.selected.begin(), choice.selected.end(), number) == choice.selected.end())
+        const int number = fieldNumber(catalogue, *sort, eidFile);
+        if (classic
+            && std::find(choice.selected.begin(), choice.selected.end(), number) == choice.selected.end())
             throw UsageError { "--sort must name one of the --field captions" };
         choice.sortNumber = number;
+        table.sortField = number;
+    } else if (!choice.selected.empty()) {
+        choice.sortNumber = choice.selected.front();
     }
 
     if (Z_OpenProject(projectFile.c_str()) == 0)
@@ -99,8 +213,10 @@ int makeLom(std::vector<std::string> args)
 
     StderrMessageSink messages;
     TerminalProgress progress;
-    const lom::BuildResult built
-        = lom::BuildLomDatabase({ eidFile, folders.TempDir, catalogue.size() }, progress, messages);
+    lom::BuildOptions buildOptions { eidFile, folders.TempDir, catalogue.size() };
+    if (dnp != lom::DnpMode::Include)
+        buildOptions.markAttribute = dnpAttribute;
+    const lom::BuildResult built = lom::BuildLomDatabase(buildOptions, progress, messages);
     struct TempRemover {
         std::string name;
         ~TempRemover() { lom::DeleteTempDatabase(name); }
@@ -111,22 +227,79 @@ int makeLom(std::vector<std::string> args)
             return Failed; // the message is out already
         throw std::runtime_error("cannot build the List of Materials: " + built.error);
     }
-    const lom::LomQuery query = lom::makeQueryString(catalogue, choice);
-    const lom::LomFileResult written
-        = lom::CreateLomFile({ built.tempDbName, query.sql, query.delimiter, out }, progress, messages);
+
+    std::optional<lom::LomTable> lines;
+    if (!classic || check) {
+        int eicColumn = 0;
+        for (int k = 1; k <= catalogue.size(); ++k)
+            if (!catalogue.entry(k).fieldName.empty()
+                && text::equalsIgnoreCase(catalogue.entry(k).fieldName, built.eicFieldName))
+                eicColumn = k;
+        const auto parts
+            = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
+        lines = lom::MakeLomTable(parts, table);
+        if (check) {
+            const auto problems = lom::CheckLom(parts, *lines, table);
+            for (const auto& p : problems)
+                std::cout << "check: " << p << '\n';
+            std::cout << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
+            if (strict && !problems.empty()) {
+                progress.finish();
+                std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written")
+                          << '\n';
+                return Failed;
+            }
+        }
+    }
+    if (out.empty()) {
+        progress.finish();
+        return Ok;
+    }
+
+    if (classic) {
+        const lom::LomQuery query = lom::makeQueryString(catalogue, choice);
+        const lom::LomFileResult written
+            = lom::CreateLomFile({ built.tempDbName, query.sql, query.delimiter, out }, progress, messages);
+        progress.finish();
+        if (!written.fileCreated)
+            throw std::runtime_error(written.error.empty() ? "cannot create " + out : written.error);
+        if (!written.complete) {
+            if (!written.error.empty())
+                throw std::runtime_error(written.error);
+            return Failed; // the write failure has been reported
+        }
+        std::cout << written.lines << " lines written to " << out << '\n';
+        return Ok;
+    }
     progress.finish();
-    if (!written.fileCreated)
-        throw std::runtime_error(written.error.empty() ? "cannot create " + out : written.error);
-    if (!written.complete)
-        return Failed; // the write failure has been reported
-    std::cout << written.lines << " lines written to " << out << '\n';
+    lom::WriteOptions writeOptions;
+    writeOptions.format = format;
+    writeOptions.delimiter = lom::ResolveDelimiter(delimiter);
+    auto& project = kernel::ProjectParts::instance();
+    writeOptions.title
+        = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
+    lom::WriteLomTable(*lines, writeOptions, out);
+    std::cout << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
+              << lom::FormatName(format) << '\n';
+    return Ok;
+}
+
+int diff(std::vector<std::string> args)
+{
+    const auto files = positionals(args, 2, "OLD and NEW LOM files");
+    for (const auto& line : lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1])))
+        std::cout << line << '\n';
     return Ok;
 }
 
 int run(std::vector<std::string> args)
 {
+    if (!args.empty() && args.front() == "diff")
+        return diff({ args.begin() + 1, args.end() });
     if (takeFlag(args, "--list-fields"))
         return listFields(std::move(args));
+    if (takeFlag(args, "--list-profiles"))
+        return listProfiles(std::move(args));
     return makeLom(std::move(args));
 }
 

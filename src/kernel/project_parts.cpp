@@ -51,6 +51,43 @@ void show(MessageSink& messages, int code, const std::string& extra)
 
 } // namespace
 
+bool AttributeIsSet(const std::string& value)
+{
+    const std::string v = text::trimBlanks(value);
+    if (v.empty())
+        return false;
+    for (const char* no : { "0", "no", "false", "n" })
+        if (text::equalsIgnoreCase(v, no))
+            return false;
+    return true;
+}
+
+std::string ProjectParts::ReadComponentAttribute(std::int32_t component, const std::string& name)
+{
+    Z_ComponentRecord record {};
+    if (L_ReadComponent(component, &record) == 0)
+        return {};
+    for (std::int32_t k = 1; k <= record.schCompCount; ++k) {
+        const std::int32_t id = L_GetSchCompId(component, k);
+        Z_SchematicRecord schematic {};
+        if (id <= 0 || C_ReadComponent(id, &schematic) <= 0)
+            continue;
+        const std::int32_t texts = C_CompTextArray(id);
+        const auto mask = static_cast<std::int32_t>(TextMask::Attribute);
+        for (std::int32_t pos = OA_SearchMask(texts, 1, mask); pos > 0;
+             pos = OA_SearchMask(texts, pos + 1, mask)) {
+            Z_ItemRecord item {};
+            if (I_ReadItem(C_CompText(id, pos), &item) == 0)
+                continue;
+            const std::string t = kernelText(item.text);
+            const std::size_t eq = t.find('=');
+            if (eq != std::string::npos && text::equalsIgnoreCase(t.substr(0, eq), name))
+                return t.substr(eq + 1);
+        }
+    }
+    return {};
+}
+
 ProjectParts& ProjectParts::instance()
 {
     static ProjectParts parts;

@@ -41,8 +41,14 @@ struct DeviceAttributes {
     bool operator==(const DeviceAttributes&) const = default;
 };
 
-// Masks of the component texts the editor reads.
-enum class TextMask : std::int32_t { Description = 4, Value = 8 };
+// Masks of the component texts the editor reads. Attribute texts read
+// "NAME=VALUE": the part's further properties (a do-not-place marker, a
+// supplier's code), as a design tool's fields carry them.
+enum class TextMask : std::int32_t { Description = 4, Value = 8, Attribute = 16 };
+
+// Whether an attribute value says yes: not empty, and not "0", "no",
+// "false" or "n" (any case, blanks around ignored).
+bool AttributeIsSet(const std::string& value);
 
 class ProjectParts
 {
@@ -69,6 +75,10 @@ public:
     // The text with `mask` of the first schematic component of `component`
     // that has one; "none" when none has.
     std::string ReadComponentText(std::int32_t component, const Z_ComponentRecord& record, TextMask mask);
+    // The value of the first attribute text "NAME=VALUE" of a layout
+    // component whose name equals `name` without regard to ASCII case;
+    // empty when it has none.
+    std::string ReadComponentAttribute(std::int32_t component, const std::string& name);
 
     // Stores `code` as token 2 of the text of the device named `partName`
     // (keeping the first word and every other token). Message 14 when there

@@ -6,7 +6,9 @@
 #include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
+#include "lom_output.h"
 #include "lom_query.h"
+#include "lom_table.h"
 #include "modules.h"
 #include "panel_progress.h"
 #include "project_parts.h"
@@ -14,6 +16,7 @@
 #include "shell_state.h"
 #include "zerovize.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -164,12 +167,17 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         lblOpDescr_[1]->setTextFormat(Qt::PlainText);
         cmdPvw_ = shell::Button("&Show Preview", page, "cmdPvw", "54111");
         cmdPvw_->setEnabled(false);
+        chkGroup_ = new QCheckBox("&Group equal parts on one line, with quantity and part names", page);
+        chkGroup_->setObjectName("chkGroup");
+        chkGroup_->setToolTip("Parts with the same External Index Code (else the same value and package) "
+                              "share one line: quantity, part names as ranges (C1-C4, C7), then the fields");
         qpnPbar_ = new ZerOvize(page);
         qpnPbar_->setObjectName("qpnPbar");
         qpnPbar_->setMinimumHeight(24);
         v->addWidget(new QLabel("Step 3 of 3", page));
         v->addWidget(label3_);
         v->addWidget(lblOpDescr_[0]);
+        v->addWidget(chkGroup_);
         v->addStretch();
         v->addWidget(lblOpDescr_[1]);
         v->addWidget(cmdPvw_, 0, Qt::AlignLeft);
@@ -326,7 +334,9 @@ void FrmLomedit::cmdFile_Click(int index)
         shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
         const auto chosen = shell::ChooseFile(this,
-            { true, libDir, "LOM.txt", "txt", "List of Material text Files (*.txt);;All Files (*.*)" },
+            { true, libDir, "LOM.txt", "txt",
+                "List of Material text Files (*.txt);;CSV Files (*.csv);;Excel Workbooks (*.xlsx);;"
+                "Web Pages (*.html);;All Files (*.*)" },
             chooser());
         if (!chosen)
             return;
@@ -442,10 +452,46 @@ bool FrmLomedit::buildIfNeeded()
 
 void FrmLomedit::CreateLomFile()
 {
+    lastWriteError_.clear();
+    const std::string out = fileName(qpnFileName_[2]).toStdString();
+    const LomFormat format = FormatOfFileName(out);
     dialogs::PanelProgress progress(qpnPbar_);
-    lom::CreateLomFile({ lomState().tempDbName, lomQuery_.toStdString(), lomDelimiter_.toStdString(),
-                           fileName(qpnFileName_[2]).toStdString() },
-        progress, shell::Messages());
+    if (format == LomFormat::Text && !chkGroup_->isChecked()) {
+        const LomFileResult r = lom::CreateLomFile(
+            { lomState().tempDbName, lomQuery_.toStdString(), lomDelimiter_.toStdString(), out }, progress,
+            shell::Messages());
+        if (!r.complete)
+            lastWriteError_ = QString::fromStdString(r.error.empty() ? "cannot write " + out : r.error);
+        return;
+    }
+    // A table for people: the chosen fields under their captions, sorted
+    // by the sort field, part names in natural order.
+    TableOptions options;
+    options.group = chkGroup_->isChecked();
+    if (options.group) {
+        options.columns.push_back({ "Quantity", { ColumnSource::Kind::Quantity } });
+        options.columns.push_back({ "Parts", { ColumnSource::Kind::Parts } });
+    }
+    const FieldCatalogue& catalogue = fieldCatalogue();
+    for (int i = 0; i < lstFields_[1]->count(); ++i) {
+        const int number = numberOf(lstFields_[1]->item(i));
+        options.columns.push_back({ catalogue.entry(number).caption, { ColumnSource::Kind::Field, number } });
+    }
+    if (cboFields_->currentIndex() >= 0)
+        options.sortField = cboFields_->currentData().toInt();
+    try {
+        progress.setCaption(shell::Msg("Making LOM file ...", "541").toStdString());
+        const auto parts = ReadPartRows(lomState().tempDbName, catalogue.size(), {}, 0, &options);
+        WriteOptions write;
+        write.format = format;
+        write.delimiter = lomDelimiter_.toStdString();
+        write.title = "List of Materials - " + kernel::ProjectParts::instance().ProjectName();
+        WriteLomTable(MakeLomTable(parts, options), write, out);
+        progress.setCaption(shell::Msg("LOM file Created", "37110").toStdString());
+    } catch (const std::exception& e) {
+        lastWriteError_ = QString::fromUtf8(e.what());
+        shell::Messages().show({ MessageKind::Exclamation, "", e.what(), "" });
+    }
 }
 
 void FrmLomedit::cmdPvw_Click()

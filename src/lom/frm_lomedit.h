@@ -1,6 +1,9 @@
 // frmLomedit, the List of Materials wizard: page 0 confirms the EID and
 // shows the project, page 1 chooses the fields, the sort field, the
 // delimiter and the LOM file, page 2 writes the file (with a preview).
+// The file's format follows its extension (.txt: the classic LOM; .csv,
+// .xlsx, .html: a table with headers); page 2's "Group equal parts" puts
+// equal parts on one line with a quantity and their names.
 //
 // Pages (CurrentStep) and how they change:
 //   Eid --Next--> Fields --Next--> Finish --Next--> build if needed, write,
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -61,6 +65,9 @@ public:
     const QString& lomQuery() const { return lomQuery_; }
     const QString& lomDelimiter() const { return lomDelimiter_; }
     const std::vector<std::string>& selectedCaptions() const { return selectedCaptions_; }
+    // The last LOM file's outcome: empty, or the one line that says why it
+    // was not written.
+    const QString& lastWriteError() const { return lastWriteError_; }
     // How many temporary databases this window has built (one per build).
     int buildCount() const { return builds_; }
 
@@ -89,6 +96,7 @@ private:
     QString lomDelimiter_;
     std::vector<std::string> selectedCaptions_;
     int builds_ = 0;
+    QString lastWriteError_;
 
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];
@@ -102,6 +110,7 @@ private:
     QLabel* label3_;
     QLabel* lblOpDescr_[2];
     QPushButton* cmdPvw_;
+    QCheckBox* chkGroup_;
     ZerOvize* qpnPbar_;
     QWidget* picBrwse_;
     QPushButton* cmdBrwse_[3];

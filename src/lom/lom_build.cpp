@@ -5,6 +5,7 @@
 #include "eid_format.h"
 #include "host_utility.h"
 #include "lom_catalogue.h"
+#include "lom_output.h"
 #include "project_parts.h"
 #include "text_file.h"
 #include "textcodec.h"
@@ -153,8 +154,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         try {
             for (std::size_t i = 1; i <= count; ++i) {
                 progress.setValue(static_cast<std::int64_t>(i));
-                if (kind == BuildKind::Lom)
+                if (kind == BuildKind::Lom) {
                     parts.ReadPartDetails(i);
+                    if (!options.markAttribute.empty())
+                        result.marked.push_back(kernel::AttributeIsSet(
+                            parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));
+                }
                 const kernel::PartRecord& part = parts.PartList()[i];
                 // The texts outlive the step, so SQLite may use them in place;
                 // EID values go from one statement to the other without a copy
@@ -296,8 +301,17 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
         return result;
     }
 
+    // Written under a temporary name beside the target and renamed when
+    // complete: a crash or a full disk leaves the previous file, never half
+    // a new one.
+    std::optional<AtomicOutput> target;
+    try {
+        target.emplace(options.outputFile);
+    } catch (const std::exception& e) {
+        result.error = e.what(); // not created: the end caption all the same
+    }
     TextFile out(messages);
-    result.fileCreated = out.OpenTextForOutput(options.outputFile);
+    result.fileCreated = target && out.OpenTextForOutput(target->tempName());
     if (result.fileCreated) {
         try {
             progress.setRange(0, count);
@@ -334,6 +348,14 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
     if (out.error() && result.complete) {
         // a failure that showed only when the last buffer was written
         result.complete = false;
+    }
+    if (result.complete && target) {
+        try {
+            target->commit();
+        } catch (const std::exception& e) {
+            result.complete = false;
+            result.error = e.what();
+        }
     }
     return result;
 }

@@ -12,6 +12,7 @@
 #include "sinks.h"
 
 #include <string>
+#include <vector>
 
 namespace rav::db
 {
@@ -35,6 +36,9 @@ struct BuildOptions {
     // Columns field1..fieldN of the temporary database: the last position of
     // the field catalogue built from the same EID.
     int fieldCount = 0;
+    // A part attribute (ProjectParts::ReadComponentAttribute) whose being
+    // set marks a part do-not-place; empty: nothing is read or marked.
+    std::string markAttribute;
 };
 
 struct BuildResult {
@@ -47,6 +51,7 @@ struct BuildResult {
     std::string tempDbName; // named whenever the build got that far, built or not
     std::string eicFieldName; // the EID's EIC field, once found
     long rows = 0; // rows saved
+    std::vector<char> marked; // per row in build order, with markAttribute: the part is marked
     std::string error;
 };
 
@@ -78,7 +83,7 @@ struct LomFileOptions {
     std::string tempDbName; // the temporary database to read
     std::string query; // the LOM query (makeQueryString)
     std::string delimiter; // the LOM delimiter (makeQueryString)
-    std::string outputFile; // the LOM file; an existing file is emptied
+    std::string outputFile; // the LOM file; an existing one is replaced once the new one is complete
 };
 
 struct LomFileResult {

@@ -25,6 +25,7 @@ namespace
 struct Comp {
     std::string ref, value, footprint, lib, part, libDescription, sheet;
     std::vector<std::pair<std::string, std::string>> fields;
+    bool dnp = false; // <property name="dnp"/>, the newer netlists' marker
 
     const std::string* field(std::string_view name) const
     {
@@ -179,9 +180,13 @@ private:
                 }
             }
             // A field written both ways counts once, as its <field>.
-            for (auto& [n, v] : properties)
-                if (!c.field(n))
+            // KiCad's own do-not-place flag is a property without a value.
+            for (auto& [n, v] : properties) {
+                if (n == "dnp")
+                    c.dnp = true;
+                else if (!c.field(n))
                     c.fields.emplace_back(std::move(n), std::move(v));
+            }
             design_.comps.push_back(std::move(c));
         }
     }
@@ -267,6 +272,16 @@ Project projectFromKicadNetlist(
             gate.texts.push_back({ 8, c.value });
         if (!description.empty())
             gate.texts.push_back({ 4, description });
+        // Every further field as an attribute text, so a List of Materials
+        // can act on it (a do-not-place marker such as "NOPOP").
+        for (const auto& [fieldName, fieldValue] : c.fields) {
+            if (fieldName.empty() || fieldValue.empty() || fieldName.find('=') != std::string::npos)
+                continue;
+            check(fieldName + "=" + fieldValue, c.ref, "field \"" + fieldName + "\"");
+            gate.texts.push_back({ 16, fieldName + "=" + fieldValue });
+        }
+        if (c.dnp && !c.field("DNP"))
+            gate.texts.push_back({ 16, "DNP=1" });
         comp.schematic.push_back(std::move(gate));
 
         const auto key = std::make_tuple(c.part, c.value, c.footprint);

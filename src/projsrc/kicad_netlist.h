@@ -16,7 +16,9 @@
 //   comp has no footprint. Symbols are listed in first-seen order.
 //   One schematic component holding the texts mask 8 = <value> and
 //   mask 4 = the description (see Fields below); a text that would be empty
-//   is left out.
+//   is left out. Then one text mask 16 "NAME=VALUE" per field with a value
+//   (names holding "=" are left out), in file order, and "DNP=1" for a comp
+//   with KiCad's <property name="dnp"/> (unless it has a DNP field).
 // - One device per distinct (libsource part, value, footprint) in
 //   first-seen order, named part + "-" + value (the ref stands in for an
 //   empty part; "-" + value is left out when the value is empty or equals

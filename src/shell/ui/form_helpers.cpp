@@ -70,6 +70,19 @@ std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const F
     dialog.setDefaultSuffix(r.defaultSuffix);
     dialog.setNameFilter(r.filter);
     dialog.setOption(QFileDialog::ReadOnly, r.readOnly);
+    // A name typed without extension takes the one of the filter chosen
+    // (the first pattern's, "*.csv" -> "csv"), not always the first filter's.
+    if (!r.defaultSuffix.isEmpty())
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            const qsizetype star = filter.indexOf(QLatin1String("*."));
+            if (star < 0)
+                return;
+            qsizetype end = star + 2;
+            while (end < filter.size() && filter[end].isLetterOrNumber())
+                ++end;
+            if (end > star + 2)
+                dialog.setDefaultSuffix(filter.mid(star + 2, end - star - 2));
+        });
     if (r.save) {
         // Asks before replacing a file; the folder must exist.
         dialog.setAcceptMode(QFileDialog::AcceptSave);

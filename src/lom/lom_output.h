@@ -1,0 +1,60 @@
+// Writing a List of Materials table (lom_table.h) as a file for people:
+// plain text in the LOM's own line form, CSV (RFC 4180), an XLSX workbook,
+// or one self-contained HTML page. Every LOM file, the classic one
+// included, goes to a temporary name in its folder and is renamed over the
+// target only when complete, so a crash or a full disk never leaves half a
+// file under the final name and an older file stays until then.
+#pragma once
+
+#include "lom_table.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rav::lom
+{
+
+enum class LomFormat { Text, Csv, Xlsx, Html };
+
+// "text", "csv", "xlsx", "html" (any case); nullopt for anything else.
+std::optional<LomFormat> ParseLomFormat(std::string_view name);
+// By the file name's extension (.csv, .xlsx, .html/.htm); Text otherwise.
+LomFormat FormatOfFileName(std::string_view fileName);
+const char* FormatName(LomFormat format);
+
+// A new file under a unique temporary name beside `target`. The constructor
+// throws std::runtime_error (one line, naming the target) when the folder
+// cannot take a file or the target exists and may not be written. commit()
+// renames it over the target; otherwise the destructor removes it.
+class AtomicOutput
+{
+public:
+    explicit AtomicOutput(std::string target);
+    ~AtomicOutput();
+    AtomicOutput(const AtomicOutput&) = delete;
+    AtomicOutput& operator=(const AtomicOutput&) = delete;
+
+    const std::string& tempName() const { return temp_; }
+    const std::string& target() const { return target_; }
+    void commit(); // throws std::runtime_error
+    bool committed() const { return committed_; }
+
+private:
+    std::string target_;
+    std::string temp_;
+    bool committed_ = false;
+};
+
+struct WriteOptions {
+    LomFormat format = LomFormat::Text;
+    std::string delimiter = "|"; // text format only
+    std::string title = "List of Materials"; // HTML page and XLSX sheet
+};
+
+// Writes the table to `file` through AtomicOutput. Throws
+// std::runtime_error with a one-line message on failure; the target is
+// then untouched.
+void WriteLomTable(const LomTable& table, const WriteOptions& options, const std::string& file);
+
+} // namespace rav::lom

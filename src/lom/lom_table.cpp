@@ -1,0 +1,326 @@
+#include "lom_table.h"
+
+#include "database.h"
+#include "textcodec.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <numeric>
+#include <set>
+#include <unordered_map>
+
+namespace rav::lom
+{
+
+namespace
+{
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// -1, 0, 1 in natural order, without the final byte-wise tie-break.
+int naturalCompare(std::string_view a, std::string_view b)
+{
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && isDigit(a[ei]))
+                ++ei;
+            while (ej < b.size() && isDigit(b[ej]))
+                ++ej;
+            std::size_t si = i, sj = j; // significant digits start
+            while (si + 1 < ei && a[si] == '0')
+                ++si;
+            while (sj + 1 < ej && b[sj] == '0')
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj ? -1 : 1;
+            if (const int c = a.substr(si, ei - si).compare(b.substr(sj, ej - sj)); c != 0)
+                return c < 0 ? -1 : 1;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const char ca = lower(a[i]), cb = lower(b[j]);
+        if (ca != cb)
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size())
+        return 1;
+    if (j < b.size())
+        return -1;
+    return 0;
+}
+
+// "R12" -> ("R", 12); a name without trailing digits has no number.
+struct SplitName {
+    std::string_view prefix;
+    long number = -1;
+    bool plain = false; // digits without a leading zero, so "R1"+1 is "R2"
+};
+
+SplitName splitName(std::string_view name)
+{
+    std::size_t start = name.size();
+    while (start > 0 && isDigit(name[start - 1]))
+        --start;
+    SplitName s { name.substr(0, start) };
+    const std::string_view digits = name.substr(start);
+    if (digits.empty() || digits.size() > 9)
+        return s;
+    std::from_chars(digits.data(), digits.data() + digits.size(), s.number);
+    s.plain = digits.size() == 1 || digits[0] != '0';
+    return s;
+}
+
+std::string keyOf(const PartRow& part, const TableOptions& options)
+{
+    std::string key;
+    if (!options.groupFields.empty()) {
+        for (int f : options.groupFields) {
+            key += part.values[static_cast<std::size_t>(f)];
+            key += '\x1f';
+        }
+        return key;
+    }
+    const std::string& eic = part.values[kFieldEic];
+    if (!text::trimBlanks(eic).empty())
+        return "E\x1f" + eic;
+    return "V\x1f" + part.values[kFieldValue] + '\x1f' + part.values[kFieldPackage];
+}
+
+const std::string& nameOf(const PartRow& part)
+{
+    return part.values[kFieldPartName];
+}
+
+} // namespace
+
+bool naturalLess(std::string_view a, std::string_view b)
+{
+    const int c = naturalCompare(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
+
+std::string partRanges(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end(), naturalLess);
+    std::string out;
+    auto add = [&out](const std::string& text) {
+        if (!out.empty())
+            out += ", ";
+        out += text;
+    };
+    for (std::size_t i = 0; i < names.size();) {
+        const SplitName first = splitName(names[i]);
+        std::size_t end = i + 1; // one past the run
+        if (first.plain) {
+            long next = first.number + 1;
+            while (end < names.size()) {
+                const SplitName s = splitName(names[end]);
+                if (!s.plain || s.number != next || s.prefix != first.prefix)
+                    break;
+                ++next;
+                ++end;
+            }
+        }
+        if (end - i >= 3) {
+            add(names[i] + "-" + names[end - 1]);
+        } else {
+            for (std::size_t k = i; k < end; ++k)
+                add(names[k]);
+        }
+        i = end;
+    }
+    return out;
+}
+
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
+    const std::vector<char>& marked, int eicColumn, const TableOptions* options)
+{
+    // The fields to read: all, or those the table shows, groups and sorts by.
+    std::vector<int> fields;
+    if (!options) {
+        for (int k = 1; k <= fieldCount; ++k)
+            fields.push_back(k);
+    } else {
+        fields = { kFieldEic, kFieldPackage, kFieldPartName, kFieldValue };
+        if (options->sortField > 0)
+            fields.push_back(options->sortField);
+        fields.insert(fields.end(), options->groupFields.begin(), options->groupFields.end());
+        for (const auto& c : options->columns)
+            if (c.source.kind == ColumnSource::Kind::Field)
+                fields.push_back(c.source.field);
+        std::sort(fields.begin(), fields.end());
+        fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
+        fields.erase(
+            std::remove_if(fields.begin(), fields.end(), [&](int k) { return k < 1 || k > fieldCount; }),
+            fields.end());
+    }
+    const bool withRecord = eicColumn > 0 && eicColumn <= fieldCount;
+    std::string sql = "SELECT ";
+    sql += withRecord ? "field" + std::to_string(eicColumn) + " IS NOT NULL" : std::string("0");
+    for (int k : fields)
+        sql += ",field" + std::to_string(k);
+
+    db::Database temp = db::Database::open(tempDbName, db::OpenMode::Shared);
+    db::Statement rows = temp.prepare(sql + " FROM \"Device\" ORDER BY rowid");
+    sqlite3_stmt* const handle = rows.handle();
+    std::vector<PartRow> parts;
+    while (rows.step()) {
+        PartRow row;
+        row.values.resize(static_cast<std::size_t>(fieldCount) + 1);
+        row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
+        for (std::size_t c = 0; c < fields.size(); ++c) {
+            const int column = static_cast<int>(c) + 1;
+            if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, column)))
+                row.values[static_cast<std::size_t>(fields[c])].assign(
+                    t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column)));
+        }
+        row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
+        parts.push_back(std::move(row));
+    }
+    return parts;
+}
+
+LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options)
+{
+    LomTable table;
+    for (const auto& c : options.columns) {
+        table.headers.push_back(c.header);
+        table.numeric.push_back(c.source.kind == ColumnSource::Kind::Quantity);
+    }
+
+    // Groups of part indexes (one part each when not grouping), the main
+    // section first, then the parts set apart.
+    std::vector<std::vector<std::size_t>> groups[2];
+    std::unordered_map<std::string, std::size_t> groupOf[2];
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const PartRow& p = parts[i];
+        if (p.marked && options.dnp == DnpMode::Exclude)
+            continue;
+        const int section = p.marked && options.dnp == DnpMode::Separate ? 1 : 0;
+        if (!options.group) {
+            groups[section].push_back({ i });
+            continue;
+        }
+        const auto [it, fresh] = groupOf[section].try_emplace(keyOf(p, options), groups[section].size());
+        if (fresh)
+            groups[section].emplace_back();
+        groups[section][it->second].push_back(i);
+    }
+
+    const auto sortValue = [&](const std::vector<std::size_t>& g) -> const std::string& {
+        return parts[g.front()].values[static_cast<std::size_t>(options.sortField)];
+    };
+    for (auto& section : groups) {
+        // The first part of a group is its naturally first name.
+        for (auto& g : section)
+            std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
+                return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
+            });
+        std::stable_sort(section.begin(), section.end(), [&](const auto& a, const auto& b) {
+            if (options.sortField > 0) {
+                const int c = naturalCompare(sortValue(a), sortValue(b));
+                if (c != 0)
+                    return c < 0;
+            }
+            return naturalLess(nameOf(parts[a.front()]), nameOf(parts[b.front()]));
+        });
+    }
+
+    std::vector<std::string> names;
+    for (int s = 0; s < 2; ++s) {
+        if (s == 1)
+            table.separateFrom = table.rows.size();
+        for (const auto& g : groups[s]) {
+            names.clear();
+            for (std::size_t i : g)
+                names.push_back(nameOf(parts[i]));
+            std::string ranges = g.size() == 1 ? names.front() : partRanges(names);
+            const PartRow& first = parts[g.front()];
+            std::vector<std::string> row;
+            row.reserve(options.columns.size());
+            for (const auto& c : options.columns) {
+                switch (c.source.kind) {
+                case ColumnSource::Kind::Quantity:
+                    row.push_back(std::to_string(static_cast<long>(g.size()) * options.multiplier));
+                    break;
+                case ColumnSource::Kind::Parts:
+                    row.push_back(ranges);
+                    break;
+                case ColumnSource::Kind::Empty:
+                    row.emplace_back();
+                    break;
+                case ColumnSource::Kind::Field:
+                    row.push_back(first.values[static_cast<std::size_t>(c.source.field)]);
+                    break;
+                }
+            }
+            table.rows.push_back(std::move(row));
+            table.rowParts.push_back(std::move(ranges));
+            table.rowEic.push_back(first.values[kFieldEic]);
+            table.rowWithoutRecord.push_back(first.hasEidRecord ? 0 : 1);
+            if (s == 0)
+                table.parts += static_cast<long>(g.size());
+        }
+    }
+    if (groups[1].empty())
+        table.separateFrom = table.rows.size();
+    return table;
+}
+
+std::vector<std::string> CheckLom(
+    const std::vector<PartRow>& parts, const LomTable& table, const TableOptions& options)
+{
+    std::vector<std::string> problems;
+    // Parts not to be placed are not bought either: they are not checked.
+    for (std::size_t r = 0; r < table.separateFrom; ++r) {
+        const std::string where = "line " + std::to_string(r + 1) + " (" + table.rowParts[r] + "): ";
+        if (table.rowWithoutRecord[r])
+            problems.push_back(where
+                + (text::trimBlanks(table.rowEic[r]).empty()
+                        ? std::string("no EIC, so no EID record")
+                        : "no EID record for EIC \"" + table.rowEic[r] + "\""));
+        for (std::size_t c = 0; c < options.columns.size(); ++c)
+            if (options.columns[c].required && text::trimBlanks(table.rows[r][c]).empty())
+                problems.push_back(where + "required column \"" + options.columns[c].header + "\" is empty");
+    }
+    // One EIC, several values: the value of each part is what will be
+    // placed, so a code shared by different values orders a wrong part.
+    std::map<std::string, std::map<std::string, std::vector<std::string>>> byEic;
+    for (const auto& p : parts) {
+        if (p.marked && options.dnp != DnpMode::Include)
+            continue;
+        const std::string& eic = p.values[kFieldEic];
+        if (!text::trimBlanks(eic).empty())
+            byEic[eic][p.values[kFieldValue]].push_back(nameOf(p));
+    }
+    for (auto& [eic, values] : byEic) {
+        if (values.size() < 2)
+            continue;
+        std::string line = "EIC \"" + eic + "\" has different values:";
+        bool firstValue = true;
+        for (auto& [value, names] : values) {
+            line += (firstValue ? " \"" : ", \"") + value + "\" (" + partRanges(names) + ")";
+            firstValue = false;
+        }
+        problems.push_back(line);
+    }
+    return problems;
+}
+
+} // namespace rav::lom
