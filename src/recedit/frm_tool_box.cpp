@@ -219,6 +219,16 @@ void FrmToolBox::buildControls()
         h->addWidget(txtEIC_, 1);
         h->addWidget(cmdAssociate_[1]);
         page->addWidget(manual);
+        // Suggested records for the selected device: choosing one (Enter or
+        // a double click) puts its code into the EIC box above.
+        auto* suggest = new QHBoxLayout;
+        cmdSuggest_ = shell::Button("S&uggest", picTab_[1], "cmdSuggest");
+        lstSuggest_ = new QListWidget(picTab_[1]);
+        lstSuggest_->setObjectName("lstSuggest");
+        lstSuggest_->setMaximumHeight(90);
+        suggest->addWidget(lstSuggest_, 1);
+        suggest->addWidget(cmdSuggest_, 0, Qt::AlignTop);
+        page->addLayout(suggest);
         page->addStretch(1);
     }
     // EID View.
@@ -587,7 +597,7 @@ void FrmToolBox::cmdSuggest_Click()
     lstSuggest_->clear();
     db::Recordset* pv = recEdit_->datWholeView()->recordset();
     const std::string& eid = shell::shellState().DBaseName;
-    if (!pv || !pv->isOpen() || pv->absolutePosition() < 0 || !eid::IsEidDatabase(eid))
+    if (!pv || !pv->isOpen() || pv->absolutePosition() < 0)
         return;
     try {
         const std::string part = pv->value(kPartColumn).value_or("");
