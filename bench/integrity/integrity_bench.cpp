@@ -16,7 +16,8 @@
 // index, rank the best three records for every device without a code.
 // Baseline: fill an FTS5 table from the attached EID in one INSERT ...
 // SELECT, then one MATCH ... ORDER BY bm25 LIMIT 3 query per device with the
-// device's words ORed. Both sides are timed from the EID file on.
+// device's words ORed, less the words on more than 2% of the records (found
+// through fts5vocab), which the suggestions do not walk either. Both sides are timed from the EID file on.
 #include "database.h"
 #include "eid_format.h"
 #include "integrity_report.h"
@@ -33,6 +34,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -192,24 +195,25 @@ long collect(sqlite3* db, const std::string& sql, std::string& out, const std::s
     return rows;
 }
 
-long baselineReport(const std::string& devDb, const std::string& eid)
+// Rows per kind, in the report's order.
+std::vector<long> baselineReport(const std::string& devDb, const std::string& eid)
 {
     sqlite3* db = openWithEid(devDb, eid);
     std::string out;
-    long rows = 0;
-    rows += collect(db, "SELECT name FROM dev WHERE eic = ''", out);
-    rows += collect(db,
+    std::vector<long> rows;
+    rows.push_back(collect(db,
         "SELECT name, eic FROM dev WHERE eic <> '' AND NOT EXISTS (SELECT 1 FROM eid.Device e WHERE e.Code = dev.eic)",
-        out);
-    rows += collect(db, "SELECT Code FROM eid.Device WHERE Code NOT IN (SELECT eic FROM dev)", out);
-    rows += collect(db,
+        out));
+    rows.push_back(collect(db, "SELECT name FROM dev WHERE eic = ''", out));
+    rows.push_back(collect(db, "SELECT Code FROM eid.Device WHERE Code NOT IN (SELECT eic FROM dev)", out));
+    rows.push_back(collect(db,
         "SELECT lower(trim(value)), footprint, group_concat(DISTINCT eic) FROM dev WHERE trim(value) <> '' AND eic <> ''"
         " GROUP BY lower(trim(value)), footprint HAVING count(DISTINCT eic) > 1",
-        out);
-    rows += collect(db,
+        out));
+    rows.push_back(collect(db,
         "SELECT lower(replace(c, ' ', '')) k, group_concat(c) FROM (SELECT eic c FROM dev WHERE eic <> ''"
         " UNION SELECT Code FROM eid.Device) GROUP BY k HAVING count(*) > 1",
-        out);
+        out));
     sqlite3_close(db);
     return rows;
 }
@@ -224,6 +228,21 @@ long baselineSuggest(const std::string& devDb, const std::string& eid,
               " || ' ' || Package FROM eid.Device",
               nullptr, nullptr, nullptr),
         db, "fts");
+    // Words on more records than the suggestions walk are left out of the
+    // query, as the suggestions leave them out of their walk: an OR over a
+    // word every record has would make SQLite rank every record.
+    std::set<std::string> common;
+    {
+        check(sqlite3_exec(db, "CREATE VIRTUAL TABLE temp.v USING fts5vocab('temp', 'f', 'row')", nullptr, nullptr,
+                  nullptr),
+            db, "vocab");
+        std::string terms;
+        collect(db,
+            "SELECT term FROM temp.v WHERE doc > max(1000, (SELECT count(*) FROM eid.Device) / 50)", terms);
+        std::istringstream in(terms);
+        for (std::string t; in >> t;)
+            common.insert(t);
+    }
     std::string out;
     long rows = 0;
     for (const auto& d : without) {
@@ -234,11 +253,16 @@ long baselineSuggest(const std::string& devDb, const std::string& eid,
                 if (std::isalnum(static_cast<unsigned char>(c))) {
                     word += c;
                 } else if (!word.empty()) {
-                    match += (match.empty() ? "\"" : " OR \"") + word + "\"";
+                    for (char& ch : word)
+                        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                    if (!common.count(word))
+                        match += (match.empty() ? "\"" : " OR \"") + word + "\"";
                     word.clear();
                 }
             }
         }
+        if (match.empty())
+            continue;
         rows += collect(db,
             "SELECT e.Code, bm25(f) FROM temp.f JOIN eid.Device e ON e.rowid = f.rowid WHERE f MATCH ?1"
             " ORDER BY bm25(f) LIMIT 3",
@@ -280,9 +304,10 @@ int main(int argc, char** argv)
         // The machine may be busy: each side runs three times, alternating,
         // and its best time counts.
         double ours = 1e9, baseline = 1e9, oursSuggest = 1e9, baselineSuggestTime = 1e9;
-        std::size_t findings = 0, suggested = 0;
-        long baselineRows = 0, baselineSuggested = 0;
-        for (int round = 0; round < 3; ++round) {
+        std::vector<long> findings, baselineRows;
+        std::size_t suggested = 0;
+        long baselineSuggested = 0;
+        for (int round = 0; round < (records > 200000 ? 1 : 3); ++round) {
             auto t0 = Clock::now();
             if (Z_OpenProject(dpz.c_str()) == 0)
                 throw std::runtime_error(Z_LastError());
@@ -291,7 +316,11 @@ int main(int argc, char** argv)
             const std::string text = rav::integrity::formatReport(report, rav::integrity::Format::Text);
             Z_CloseProject();
             ours = std::min(ours, seconds(t0));
-            findings = report.findings.size();
+            findings.clear();
+            for (auto kind : { rav::integrity::FindingKind::MissingRecord, rav::integrity::FindingKind::NoCode,
+                     rav::integrity::FindingKind::UnusedRecord, rav::integrity::FindingKind::ConflictingCodes,
+                     rav::integrity::FindingKind::CodeSpelling })
+                findings.push_back(static_cast<long>(report.count(kind)));
 
             t0 = Clock::now();
             baselineRows = baselineReport(devDb, eid);
@@ -311,8 +340,14 @@ int main(int argc, char** argv)
             baselineSuggested = baselineSuggest(devDb, eid, without);
             baselineSuggestTime = std::min(baselineSuggestTime, seconds(t0));
         }
-        std::printf("devices: %zu (%zu without code)   findings: %zu (baseline rows %ld)\n", devices.size(),
-            without.size(), findings, baselineRows);
+        auto list = [](const std::vector<long>& v) {
+            std::string s;
+            for (long n : v)
+                s += (s.empty() ? "" : "/") + std::to_string(n);
+            return s;
+        };
+        std::printf("devices: %zu (%zu without code)   findings per kind: %s (baseline rows %s)\n", devices.size(),
+            without.size(), list(findings).c_str(), list(baselineRows).c_str());
         std::printf("report   ours: %.3f s (kernel open and reads included)   baseline: %.3f s (sqlite3 queries"
                     " over a ready device table)   ratio %.2f (target <= 2.0)\n",
             ours, baseline, ours / baseline);

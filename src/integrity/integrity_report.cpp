@@ -124,20 +124,27 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     Report report;
     report.deviceCount = devices.size();
     report.recordCount = eid.eics.size();
-    std::unordered_set<std::string_view> recordCodes(eid.eics.begin(), eid.eics.end());
-    std::unordered_set<std::string_view> usedCodes;
+    // The EID's code column compares without regard to (ASCII) letter case,
+    // as every look-up of the editor does: "code7" finds record "CODE7".
+    // Such pairs are reported among the spellings instead.
+    std::unordered_set<std::string> recordCodes;
+    recordCodes.reserve(eid.eics.size());
+    for (const auto& code : eid.eics)
+        recordCodes.insert(lower(code));
+    std::unordered_set<std::string> usedCodes;
 
     for (const auto& d : devices) {
         if (d.eic.empty()) {
             report.findings.push_back({ FindingKind::NoCode, { d.name }, {}, d.value, d.footprint });
             continue;
         }
-        usedCodes.insert(d.eic);
-        if (!recordCodes.count(d.eic))
+        std::string folded = lower(d.eic);
+        if (!recordCodes.count(folded))
             report.findings.push_back({ FindingKind::MissingRecord, { d.name }, { d.eic }, {}, {} });
+        usedCodes.insert(std::move(folded));
     }
     for (const auto& code : eid.eics)
-        if (!usedCodes.count(code))
+        if (!usedCodes.count(lower(code)))
             report.findings.push_back({ FindingKind::UnusedRecord, {}, { code }, {}, {} });
 
     // Same value (letter case and outer blanks aside) and footprint, but more

@@ -10,7 +10,7 @@ namespace rav::integrity
 {
 
 enum class FindingKind {
-    MissingRecord, // a device's EIC has no record in the EID
+    MissingRecord, // a device's EIC has no record in the EID (letter case aside, as look-ups go)
     NoCode, // a device has no EIC at all
     UnusedRecord, // a record no device uses
     ConflictingCodes, // devices of the same value and footprint with different EICs
