@@ -8,6 +8,7 @@
 #include "suggestions.h"
 #include "zareza2v.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -106,6 +107,7 @@ int suggest(std::vector<std::string> args)
     const integrity::SuggestionIndex index(records);
 
     std::vector<kernel::WantedCode> wanted;
+    std::string ties;
     std::size_t without = 0;
     for (const auto& d : devices) {
         if (!d.eic.empty())
@@ -119,17 +121,25 @@ int suggest(std::vector<std::string> args)
         for (std::size_t k = 0; k < std::min(top, ranked.size()); ++k)
             std::cout << "  " << score(ranked[k].score) << "  " << records.eics[ranked[k].record] << "  "
                       << clipped(records.texts[ranked[k].record], 70) << '\n';
-        // Only a clear winner is written: a tie at the top is left to the user.
-        if (applyAbove && !ranked.empty() && ranked[0].score >= *applyAbove
-            && (ranked.size() < 2 || ranked[1].score < ranked[0].score))
+        // Records that tie at the top (the same part from several makers,
+        // say) are equally good; the first in code order is taken, and the
+        // tie is said.
+        if (applyAbove && !ranked.empty() && ranked[0].score >= *applyAbove) {
             wanted.push_back({ d.name, records.eics[ranked[0].record] });
+            const auto tied = static_cast<std::size_t>(std::count_if(ranked.begin() + 1, ranked.end(),
+                [&](const integrity::Suggestion& s) { return s.score == ranked[0].score; }));
+            if (tied > 0)
+                ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " (" + std::to_string(tied)
+                    + (tied + 1 == ranked.size() ? " or more" : "") + " other records score the same)\n";
+        }
     }
     std::cout << without << " of " << devices.size() << " devices have no EIC\n";
     if (!applyAbove)
         return Ok;
     const auto plan = kernel::planEicChanges(wanted);
-    std::cout << "\nWrite-back (score >= " << *applyAbove << ", clear best only): " << plan.size()
-              << " devices\n"
+    if (!ties.empty())
+        std::cout << "\nTies at the top (the first is taken):\n" << ties;
+    std::cout << "\nWrite-back (best score >= " << *applyAbove << "): " << plan.size() << " devices\n"
               << kernel::describeChanges(plan);
     if (dryRun || plan.empty()) {
         std::cout << (plan.empty() ? "Nothing to write.\n" : "Dry run: nothing written.\n");

@@ -190,8 +190,13 @@ std::vector<Suggestion> SuggestionIndex::suggest(const ProjectDevice& device, st
                 score += t.weight;
         ranked.push_back({ r, 100.0 * score / possible });
     }
-    auto better = [](const Suggestion& a, const Suggestion& b) {
-        return a.score != b.score ? a.score > b.score : a.record < b.record;
+    // Of equal scores, the record with fewer words of its own matched more
+    // of itself: "10K 0402 resistor" before "thermistor IRT10K 0402 ...".
+    auto better = [this](const Suggestion& a, const Suggestion& b) {
+        if (a.score != b.score)
+            return a.score > b.score;
+        const std::size_t wa = recordWords_[a.record].size(), wb = recordWords_[b.record].size();
+        return wa != wb ? wa < wb : a.record < b.record;
     };
     const std::size_t n = std::min(top, ranked.size());
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(n), ranked.end(), better);

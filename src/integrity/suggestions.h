@@ -33,8 +33,9 @@ class SuggestionIndex
 public:
     explicit SuggestionIndex(const EidRecords& records);
 
-    // The best `top` records for `device`, best first (equal scores in
-    // record order); records sharing nothing are never suggested.
+    // The best `top` records for `device`, best first (of equal scores the
+    // record with fewer words first, then record order); records sharing
+    // nothing are never suggested.
     std::vector<Suggestion> suggest(const ProjectDevice& device, std::size_t top) const;
 
 private:
