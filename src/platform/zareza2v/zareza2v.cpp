@@ -552,6 +552,7 @@ void endChange(Project& p, bool commit)
 void changeInWriteBack(Project& p, Device& d, const char* deviceText)
 {
     sqlite3* db = p.db.get();
+    const bool firstChange = p.writeBack == 0;
     rav::dpz::exec(db, "SAVEPOINT device_change");
     try {
         if (p.writeBack == 0) {
@@ -577,6 +578,8 @@ void changeInWriteBack(Project& p, Device& d, const char* deviceText)
         rav::dpz::exec(db, "RELEASE device_change");
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK TO device_change; RELEASE device_change", nullptr, nullptr, nullptr);
+        if (firstChange)
+            p.writeBack = 0; // its journal row went with the savepoint
         throw;
     }
     const std::int32_t text = p.addText(deviceText);
