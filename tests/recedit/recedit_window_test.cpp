@@ -361,6 +361,7 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->lstSuggest_Activated();
     EXPECT_EQ(box()->txtEIC()->text(), "RES-0603-10K");
     EXPECT_TRUE(box()->optManAut(1)->isChecked());
+    screenshot(box(), "recedit_suggest_toolbox");
     box()->tabMain()->setCurrentIndex(4);
     box()->cmdCheck()->click();
     EXPECT_TRUE(box()->txtReport()->toPlainText().startsWith(
