@@ -552,6 +552,9 @@ void endChange(Project& p, bool commit)
 void changeInWriteBack(Project& p, Device& d, const char* deviceText)
 {
     sqlite3* db = p.db.get();
+    // The text's slot first: running out of them must fail before the file
+    // changes.
+    const std::int32_t text = p.addText(deviceText);
     const bool firstChange = p.writeBack == 0;
     rav::dpz::exec(db, "SAVEPOINT device_change");
     try {
@@ -582,7 +585,6 @@ void changeInWriteBack(Project& p, Device& d, const char* deviceText)
             p.writeBack = 0; // its journal row went with the savepoint
         throw;
     }
-    const std::int32_t text = p.addText(deviceText);
     p.replaced.emplace_back(static_cast<std::size_t>(&d - p.devices.data()), d.text);
     d.text = text;
 }
