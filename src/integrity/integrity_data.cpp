@@ -78,6 +78,11 @@ EidRecords readEidRecords(const std::string& file, bool withTexts)
             select += (select.empty() ? "\"" : ", \"") + field.name + "\"";
             out.columns.push_back(field.name);
         }
+        // Without texts only the code column is read.
+        if (!withTexts) {
+            select = "\"" + out.columns[eicColumn] + "\"";
+            eicColumn = 0;
+        }
         db::Statement s = eid.prepare(
             "SELECT " + select + " FROM \"" + eid::kDeviceTable + "\" ORDER BY \"" + out.eicField + "\"");
         while (s.step()) {

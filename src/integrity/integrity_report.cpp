@@ -126,26 +126,30 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     report.recordCount = eid.eics.size();
     // The EID's code column compares without regard to (ASCII) letter case,
     // as every look-up of the editor does: "code7" finds record "CODE7".
-    // Such pairs are reported among the spellings instead.
-    std::unordered_set<std::string> recordCodes;
+    // Such pairs are reported among the spellings instead. Each code is
+    // folded once: a million records must not mean millions of copies.
+    std::vector<std::string> recordLower;
+    recordLower.reserve(eid.eics.size());
+    std::unordered_set<std::string_view> recordCodes;
     recordCodes.reserve(eid.eics.size());
     for (const auto& code : eid.eics)
-        recordCodes.insert(lower(code));
-    std::unordered_set<std::string> usedCodes;
-
+        recordCodes.insert(recordLower.emplace_back(lower(code)));
+    std::vector<std::string> deviceLower;
+    deviceLower.reserve(devices.size());
+    std::unordered_set<std::string_view> usedCodes;
     for (const auto& d : devices) {
+        const std::string& folded = deviceLower.emplace_back(lower(d.eic));
         if (d.eic.empty()) {
             report.findings.push_back({ FindingKind::NoCode, { d.name }, {}, d.value, d.footprint });
             continue;
         }
-        std::string folded = lower(d.eic);
         if (!recordCodes.count(folded))
             report.findings.push_back({ FindingKind::MissingRecord, { d.name }, { d.eic }, {}, {} });
-        usedCodes.insert(std::move(folded));
+        usedCodes.insert(folded);
     }
-    for (const auto& code : eid.eics)
-        if (!usedCodes.count(lower(code)))
-            report.findings.push_back({ FindingKind::UnusedRecord, {}, { code }, {}, {} });
+    for (std::size_t r = 0; r < eid.eics.size(); ++r)
+        if (!usedCodes.count(recordLower[r]))
+            report.findings.push_back({ FindingKind::UnusedRecord, {}, { eid.eics[r] }, {}, {} });
 
     // Same value (letter case and outer blanks aside) and footprint, but more
     // than one code among the devices that have one.
@@ -172,29 +176,47 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
         report.findings.push_back(std::move(f));
     }
 
-    // Codes of devices and records that fold to the same text.
-    std::unordered_map<std::string, std::vector<std::string_view>> spellings;
-    auto addSpelling = [&](std::string_view code) {
-        auto& list = spellings[foldCode(std::string(code))];
-        if (std::find(list.begin(), list.end(), code) == list.end())
-            list.push_back(code);
+    // Codes of devices and records that fold to the same text. Most codes
+    // have one spelling, so a second one is what allocates a list.
+    auto fold = [](const std::string& code, const std::string& lowered) {
+        return code.find_first_of(" \t\r\n\f\v") == std::string::npos ? lowered : foldCode(code);
     };
-    for (const auto& d : devices)
-        if (!d.eic.empty())
-            addSpelling(d.eic);
-    for (const auto& code : eid.eics)
-        addSpelling(code);
+    struct Spellings {
+        std::string_view first;
+        std::vector<std::string_view> more;
+    };
+    std::unordered_map<std::string, Spellings> spellings;
+    spellings.reserve(eid.eics.size() + devices.size());
+    std::vector<std::string> deviceFolded(devices.size());
+    auto addSpelling = [&](const std::string& code, std::string folded) {
+        auto [it, added] = spellings.try_emplace(std::move(folded));
+        Spellings& s = it->second;
+        if (added)
+            s.first = code;
+        else if (s.first != code && std::find(s.more.begin(), s.more.end(), code) == s.more.end())
+            s.more.push_back(code);
+    };
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (!devices[i].eic.empty()) {
+            deviceFolded[i] = fold(devices[i].eic, deviceLower[i]);
+            addSpelling(devices[i].eic, deviceFolded[i]);
+        }
+    for (std::size_t r = 0; r < eid.eics.size(); ++r)
+        addSpelling(eid.eics[r], fold(eid.eics[r], recordLower[r]));
+    std::unordered_map<std::string_view, std::vector<std::string>> devicesByFolded;
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (!devices[i].eic.empty())
+            devicesByFolded[deviceFolded[i]].push_back(devices[i].name);
     std::vector<Finding> spelled;
     for (const auto& [folded, list] : spellings) {
-        if (list.size() < 2)
+        if (list.more.empty())
             continue;
-        Finding f { FindingKind::CodeSpelling, {}, {}, {}, {} };
-        for (auto code : list)
+        Finding f { FindingKind::CodeSpelling, {}, { std::string(list.first) }, {}, {} };
+        for (auto code : list.more)
             f.codes.emplace_back(code);
         std::sort(f.codes.begin(), f.codes.end());
-        for (const auto& d : devices)
-            if (!d.eic.empty() && foldCode(d.eic) == folded)
-                f.devices.push_back(d.name);
+        if (auto it = devicesByFolded.find(folded); it != devicesByFolded.end())
+            f.devices = it->second;
         spelled.push_back(std::move(f));
     }
     std::sort(spelled.begin(), spelled.end(), [](const Finding& a, const Finding& b) { return a.codes < b.codes; });
