@@ -236,8 +236,12 @@ TEST(WriteBack, EachWriteBackIsJournalledAndUndoneLastFirst)
         CountingMessages messages;
         EXPECT_EQ(rav::kernel::applyEicChanges(plan, messages), 2u);
         EXPECT_EQ(messages.messages.size(), 1u); // NOPE
-        // A rolled back write-back leaves file and memory as they were.
+        // A rolled back write-back leaves file and memory as they were; one
+        // write-back is open at a time, and undo waits for it to end.
+        EXPECT_EQ(Z_EndChange(1), 0);
         ASSERT_NE(Z_BeginChange(), 0);
+        EXPECT_EQ(Z_BeginChange(), 0);
+        EXPECT_EQ(Z_UndoChange(), 0);
         rav::kernel::ProjectParts::instance().UpdateDeviceEic("U1", "AB12", messages);
         Z_EndChange(0);
         EXPECT_EQ(rav::kernel::planEicChanges({ { "U1", "ab 12" } }).size(), 0u);
