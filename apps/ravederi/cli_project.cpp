@@ -1,6 +1,7 @@
 // ravederi project: project files from readable JSON sources and back, the
 // project's part collections, and the write-back of one EIC.
 #include "cli.h"
+#include "eic_writeback.h"
 #include "kicad_netlist.h"
 #include "project_model.h"
 #include "project_parts.h"
@@ -21,7 +22,9 @@ const char* const kUsage
     = "ravederi project build SOURCE.json OUT.dpz   write a project file from its JSON source\n"
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
-      "ravederi project set-eic FILE.dpz PART CODE  store CODE as the EIC of device PART\n"
+      "ravederi project set-eic FILE.dpz PART CODE [--dry-run]\n"
+      "                                             store CODE as the EIC of device PART (prints old -> new)\n"
+      "ravederi project undo FILE.dpz               take back the last EIC write-back\n"
       "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--normalise-values] [--json]\n"
       "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
       "                                             --normalise-values: 10K and 10000 are one 10k)\n";
@@ -93,16 +96,35 @@ int parts(std::vector<std::string> args)
     return Ok;
 }
 
-int setEic(const std::vector<std::string>& args)
+int setEic(std::vector<std::string> args)
 {
+    const bool dryRun = takeFlag(args, "--dry-run");
     const auto words = positionals(args, 3, "FILE.dpz PART CODE");
     const std::string code = text::trimBlanks(words[2]);
     if (code.empty())
         throw UsageError { "CODE must not be empty" };
     OpenProject open(words[0]);
+    // What will change is printed before anything is written.
+    const auto plan = kernel::planEicChanges({ { words[1], code } });
+    std::cout << kernel::describeChanges(plan);
+    if (dryRun && !plan.empty() && !plan.front().known)
+        throw std::runtime_error("the project has no device \"" + words[1] + "\"");
+    if (dryRun || plan.empty()) {
+        std::cout << (plan.empty() ? "Nothing to write.\n" : "Dry run: nothing written.\n");
+        return Ok;
+    }
     StderrMessageSink messages;
-    kernel::ProjectParts::instance().UpdateDeviceEic(words[1], code, messages);
+    kernel::applyEicChanges(plan, messages);
     return messages.shown > 0 ? Failed : Ok;
+}
+
+int undo(const std::vector<std::string>& args)
+{
+    const auto words = positionals(args, 1, "FILE.dpz");
+    OpenProject open(words[0]);
+    const auto changes = kernel::undoLastWriteBack();
+    std::cout << "Undone:\n" << kernel::describeChanges(changes);
+    return Ok;
 }
 
 int fromKicad(std::vector<std::string> args)
@@ -150,7 +172,9 @@ int run(std::vector<std::string> args)
     if (command == "parts")
         return parts(std::move(args));
     if (command == "set-eic")
-        return setEic(args);
+        return setEic(std::move(args));
+    if (command == "undo")
+        return undo(args);
     if (command == "from-kicad")
         return fromKicad(std::move(args));
     throw UsageError { "unknown project command '" + command + "'" };

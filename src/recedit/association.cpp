@@ -106,6 +106,30 @@ lom::BuildResult BuildProjectView(const std::string& eidFile, const std::string&
     return result;
 }
 
+std::vector<kernel::EicChange> PlanProjectLibraryUpdate(db::Database& projectView)
+{
+    std::vector<kernel::WantedCode> wanted;
+    db::Recordset rs = projectView.openRecordset(eid::kDeviceTable);
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        const std::string part = rs.value(kPartColumn).value_or("");
+        const std::string eic = text::trimBlanks(rs.value(kEicColumn).value_or(""));
+        if (!part.empty() && !eic.empty())
+            wanted.push_back({ part, eic });
+    }
+    return kernel::planEicChanges(wanted);
+}
+
+std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes)
+{
+    constexpr std::size_t kShown = 30;
+    const std::vector<kernel::EicChange> head(
+        changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(std::min(kShown, changes.size())));
+    std::string text = "Write these codes into the project?\n\n" + kernel::describeChanges(head);
+    if (changes.size() > kShown)
+        text += "... and " + std::to_string(changes.size() - kShown) + " more\n";
+    return text;
+}
+
 LibraryUpdateResult UpdateProjectLibrary(
     db::Database& projectView, ProgressSink& progress, MessageSink& messages)
 {
@@ -120,6 +144,7 @@ LibraryUpdateResult UpdateProjectLibrary(
     progress.setRange(0, rs.recordCount());
     rs.moveFirst();
     auto& parts = kernel::ProjectParts::instance();
+    kernel::WriteBack writeBack;
     while (!rs.eof()) {
         ++result.rows;
         const std::string part = rs.value(kPartColumn).value_or("");
@@ -139,6 +164,7 @@ LibraryUpdateResult UpdateProjectLibrary(
             break;
         }
     }
+    writeBack.commit();
     return result;
 }
 

@@ -8,10 +8,12 @@
 // value of the EID column with ordinal i of the associated record.
 #pragma once
 
+#include "eic_writeback.h"
 #include "lom_build.h"
 #include "sinks.h"
 
 #include <string>
+#include <vector>
 
 namespace rav::db
 {
@@ -69,11 +71,20 @@ struct LibraryUpdateResult {
     bool cancelled = false; // stopped by the cancel flag
 };
 
+// What UpdateProjectLibrary would change: old code -> new code for every
+// device whose code differs; shown to the user before writing.
+std::vector<kernel::EicChange> PlanProjectLibraryUpdate(db::Database& projectView);
+// The question asked before the update: the changes, the first 30 of a
+// longer list and how many more.
+std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes);
+
 // Writes the EIC of every row of the project view (`projectView`, table
 // Device) into the project's device of that name, trimmed; rows without a
 // part name or an EIC are skipped, so no EIC is ever removed. Progress:
 // caption 5453, one step per row. Polls and clears the cancel flag; parts
-// written before a cancel keep their EIC. Engine errors propagate.
+// written before a cancel keep their EIC. All of it is one journalled
+// write-back, which `ravederi project undo` takes back. Engine errors
+// propagate.
 LibraryUpdateResult UpdateProjectLibrary(
     db::Database& projectView, ProgressSink& progress, MessageSink& messages);
 

@@ -8,6 +8,7 @@
 #include "frm_progress.h"
 #include "frm_rec_edit.h"
 #include "host_utility.h"
+#include "integrity_report.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "panel_progress.h"
@@ -17,6 +18,7 @@
 #include "rozerazu.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "suggestions.h"
 #include "zerovize.h"
 
 #include <QCloseEvent>
@@ -25,7 +27,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -137,6 +142,22 @@ void FrmToolBox::buildControls()
         tabMain_->addTab(picTab_[i], captions[i]);
     }
     tabMain_->setProperty("TabTags", QStringList { "5454", "373", "5455", "5456" });
+    // Integrity: the report of where the project's devices and the EID
+    // disagree, made on request.
+    {
+        auto* tab = new QWidget(tabMain_);
+        tab->setObjectName("picTabIntegrity");
+        tabMain_->addTab(tab, "Integrity");
+        auto* page = new QVBoxLayout(tab);
+        cmdCheck_ = shell::Button("&Check", tab, "cmdCheck");
+        txtReport_ = new QPlainTextEdit(tab);
+        txtReport_->setObjectName("txtReport");
+        txtReport_->setReadOnly(true);
+        txtReport_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        txtReport_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        page->addWidget(cmdCheck_, 0, Qt::AlignLeft);
+        page->addWidget(txtReport_, 1);
+    }
 
     // Project View.
     {
@@ -198,6 +219,16 @@ void FrmToolBox::buildControls()
         h->addWidget(txtEIC_, 1);
         h->addWidget(cmdAssociate_[1]);
         page->addWidget(manual);
+        // Suggested records for the selected device: choosing one (Enter or
+        // a double click) puts its code into the EIC box above.
+        auto* suggest = new QHBoxLayout;
+        cmdSuggest_ = shell::Button("S&uggest", picTab_[1], "cmdSuggest");
+        lstSuggest_ = new QListWidget(picTab_[1]);
+        lstSuggest_->setObjectName("lstSuggest");
+        lstSuggest_->setMaximumHeight(90);
+        suggest->addWidget(lstSuggest_, 1);
+        suggest->addWidget(cmdSuggest_, 0, Qt::AlignTop);
+        page->addLayout(suggest);
         page->addStretch(1);
     }
     // EID View.
@@ -292,6 +323,9 @@ void FrmToolBox::buildControls()
             [this, i] { cmdAssociate_Click(i); });
     }
     connect(txtMove_, &QLineEdit::returnPressed, this, &FrmToolBox::txtMove_Enter);
+    connect(cmdSuggest_, &QPushButton::clicked, this, &FrmToolBox::cmdSuggest_Click);
+    connect(lstSuggest_, &QListWidget::itemActivated, this, &FrmToolBox::lstSuggest_Activated);
+    connect(cmdCheck_, &QPushButton::clicked, this, &FrmToolBox::cmdCheck_Click);
     for (QComboBox* box : { cboSort_, cboWhere1_ })
         connect(box, &QComboBox::activated, box, [box] { box->setToolTip(box->currentText()); });
     for (QLineEdit* box : { txtEIC_, txtMove_, txtWhere3_ })
@@ -364,7 +398,7 @@ bool FrmToolBox::manualMode() const
 
 void FrmToolBox::enableTabPair(int first)
 {
-    for (int i = 0; i < tabMain_->count(); ++i)
+    for (int i = 0; i < static_cast<int>(picTab_.size()); ++i)
         tabMain_->setTabEnabled(i, i == first || i == first + 1);
     tabMain_->setCurrentIndex(first);
     for (std::size_t i = 0; i < picTab_.size(); ++i)
@@ -526,6 +560,26 @@ void FrmToolBox::cmdUpdate_Click()
     db::Database* projectView = recEdit_->datWholeView()->database();
     if (!projectView)
         return;
+    // The user sees every code that will change, and agrees, before anything
+    // is written.
+    try {
+        const auto plan = PlanProjectLibraryUpdate(*projectView);
+        if (plan.empty()) {
+            UserMessage nothing;
+            nothing.kind = MessageKind::Information;
+            nothing.text = "Every device already has the code shown; nothing to write.";
+            shell::Messages().show(nothing);
+            return;
+        }
+        UserMessage question;
+        question.kind = MessageKind::Question;
+        question.text = ConfirmWriteBackText(plan);
+        if (!shell::Messages().confirm(question))
+            return;
+    } catch (const std::exception& e) {
+        report(e.what());
+        return;
+    }
     dialogs::FrmProgress progressWindow;
     progressWindow.load();
     dialogs::PanelProgress progress(progressWindow.qpnPbar());
@@ -533,6 +587,69 @@ void FrmToolBox::cmdUpdate_Click()
         UpdateProjectLibrary(*projectView, progress, shell::Messages());
     } catch (const std::exception& e) {
         report(e.what());
+    }
+}
+
+// ---- Suggestions and integrity -------------------------------------------------------
+
+void FrmToolBox::cmdSuggest_Click()
+{
+    lstSuggest_->clear();
+    db::Recordset* pv = recEdit_->datWholeView()->recordset();
+    const std::string& eid = shell::shellState().DBaseName;
+    if (!pv || !pv->isOpen() || pv->absolutePosition() < 0)
+        return;
+    try {
+        const std::string part = pv->value(kPartColumn).value_or("");
+        if (!suggestIndex_ || suggestEid_ != eid) {
+            suggestIndex_.reset();
+            suggestRecords_ = std::make_unique<integrity::EidRecords>(integrity::readEidRecords(eid, true));
+            suggestIndex_ = std::make_unique<integrity::SuggestionIndex>(*suggestRecords_);
+            suggestEid_ = eid;
+        }
+        for (const auto& device : integrity::readProjectDevices()) {
+            if (device.name != part)
+                continue;
+            for (const auto& s : suggestIndex_->suggest(device, 5)) {
+                const std::string& code = suggestRecords_->eics[s.record];
+                auto* item = new QListWidgetItem(QString("%1  %2  %3")
+                        .arg(s.score, 5, 'f', 1)
+                        .arg(QString::fromStdString(code), QString::fromStdString(suggestRecords_->texts[s.record])),
+                    lstSuggest_);
+                item->setData(Qt::UserRole, QString::fromStdString(code));
+            }
+        }
+        if (lstSuggest_->count() > 0) {
+            lstSuggest_->setCurrentRow(0);
+            lstSuggest_->setFocus();
+        } else {
+            lstSuggest_->addItem("(no record shares a word with this device)");
+        }
+    } catch (const std::exception& e) {
+        report(e.what());
+    }
+}
+
+void FrmToolBox::lstSuggest_Activated()
+{
+    const QListWidgetItem* item = lstSuggest_->currentItem();
+    if (!item || item->data(Qt::UserRole).toString().isEmpty())
+        return;
+    optManAut_[1]->setChecked(true);
+    optManAut_Click(1);
+    txtEIC_->setText(item->data(Qt::UserRole).toString());
+    txtEIC_->setFocus();
+}
+
+void FrmToolBox::cmdCheck_Click()
+{
+    const std::string& eid = shell::shellState().DBaseName;
+    try {
+        const auto report
+            = integrity::checkIntegrity(integrity::readProjectDevices(), integrity::readEidRecords(eid, false));
+        txtReport_->setPlainText(QString::fromStdString(integrity::formatReport(report, integrity::Format::Text)));
+    } catch (const std::exception& e) {
+        txtReport_->setPlainText(QString::fromStdString(e.what()));
     }
 }
 

@@ -1,8 +1,10 @@
 // frmToolBox, the record editor's command window: a small window above the
 // others with four tabs - "Project View" (project filter and the library
-// update), "Associate" (automatic and manual association), "EID View" (the
-// EID file and its filter) and "Browse" (adding, deleting, moving). The
-// record editor enables the two tabs that belong to its own current tab.
+// update), "Associate" (automatic and manual association, with suggested
+// records for the selected device), "EID View" (the EID file and its
+// filter) and "Browse" (adding, deleting, moving). The record editor enables
+// the two tabs that belong to its own current tab. A fifth, "Integrity",
+// always enabled, shows where the project and the EID disagree.
 //
 // The user's close hides it; the record editor's unload deletes it.
 #pragma once
@@ -14,11 +16,14 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -27,6 +32,12 @@ namespace rav
 {
 class ZerOvize;
 }
+
+namespace rav::integrity
+{
+struct EidRecords;
+class SuggestionIndex;
+} // namespace rav::integrity
 
 namespace rav::recedit
 {
@@ -56,6 +67,12 @@ public:
     void optManAut_Click(int i);
     void cmdAssociate_Click(int i);
     void txtMove_Enter();
+    // Ranks the EID's records for the project-view row's device.
+    void cmdSuggest_Click();
+    // Puts the chosen suggestion's code into the manual EIC box.
+    void lstSuggest_Activated();
+    // Fills the integrity page.
+    void cmdCheck_Click();
 
     // Public operations the record editor uses.
     void FillFieldLists();
@@ -96,6 +113,10 @@ public:
     QPushButton* cmdMove(int i) const { return cmdMove_[static_cast<std::size_t>(i)]; }
     QLineEdit* txtMove() const { return txtMove_; }
     QLineEdit* txtField() const { return txtField_; }
+    QPushButton* cmdSuggest() const { return cmdSuggest_; }
+    QListWidget* lstSuggest() const { return lstSuggest_; }
+    QPushButton* cmdCheck() const { return cmdCheck_; }
+    QPlainTextEdit* txtReport() const { return txtReport_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +155,15 @@ private:
     QPushButton* cmdAdd_ = nullptr;
     QPushButton* cmdDelete_ = nullptr;
     std::array<QPushButton*, 4> cmdMove_ {};
+    QPushButton* cmdSuggest_ = nullptr;
+    QListWidget* lstSuggest_ = nullptr;
+    QPushButton* cmdCheck_ = nullptr;
+    QPlainTextEdit* txtReport_ = nullptr;
+    // The suggestion index of the EID last suggested from, kept while the
+    // EID stays the same.
+    std::string suggestEid_;
+    std::unique_ptr<integrity::EidRecords> suggestRecords_;
+    std::unique_ptr<integrity::SuggestionIndex> suggestIndex_;
     QLineEdit* txtMove_ = nullptr;
     QLineEdit* txtField_ = nullptr;
 

@@ -22,6 +22,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -322,21 +324,50 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->cmdAssociate(0)->click();
     EXPECT_EQ(current(window->datWholeView(), "field3"), "LED-0603-RED");
 
-    // Update proj. lib writes both into the project file.
+    // Update proj. lib shows what will change and writes only when the
+    // user agrees; then both go into the project file.
+    auto& parts = kernel::ProjectParts::instance();
+    std::map<std::string, std::string> eics;
+    auto readEics = [&] {
+        parts.CollectProjectDevices();
+        for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+            eics[parts.PartList()[i].PartName] = parts.PartList()[i].Eic;
+    };
     box()->tabMain()->setCurrentIndex(0);
     box()->cmdUpdate()->click();
-    EXPECT_TRUE(messages.messages.empty()) << messages.messages.front().text;
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
+                                         "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
+    readEics();
+    EXPECT_EQ(eics["SW-TACT"], "") << "declined, nothing written";
+    messages.answer = true;
+    box()->cmdUpdate()->click();
+    EXPECT_EQ(messages.messages.size(), 2u);
     Z_CloseProject();
     ASSERT_NE(Z_OpenProject(dpz().c_str()), 0);
-    auto& parts = kernel::ProjectParts::instance();
-    parts.CollectProjectDevices();
-    std::map<std::string, std::string> eics;
-    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
-        eics[parts.PartList()[i].PartName] = parts.PartList()[i].Eic;
+    readEics();
     EXPECT_EQ(eics["FUSE-PTC-500MA"], "CAP-0603-10N");
     EXPECT_EQ(eics["SW-TACT"], "LED-0603-RED");
     EXPECT_EQ(eics["RES-10K-0603"], "RES-0603-10K");
     screenshots("recedit_associate");
+
+    // Suggest ranks the EID's records for the selected device; choosing one
+    // puts its code into the manual EIC box. The Integrity tab reports.
+    box()->tabMain()->setCurrentIndex(1);
+    selectRow(window->dbgWholeView(), "RES-10K-0603");
+    box()->cmdSuggest()->click();
+    ASSERT_GT(box()->lstSuggest()->count(), 1);
+    EXPECT_EQ(box()->lstSuggest()->item(0)->data(Qt::UserRole).toString(), "RES-0603-10K");
+    box()->lstSuggest_Activated();
+    EXPECT_EQ(box()->txtEIC()->text(), "RES-0603-10K");
+    EXPECT_TRUE(box()->optManAut(1)->isChecked());
+    screenshot(box(), "recedit_suggest_toolbox");
+    box()->tabMain()->setCurrentIndex(4);
+    box()->cmdCheck()->click();
+    EXPECT_TRUE(box()->txtReport()->toPlainText().startsWith(
+        QString("%1 devices, 19 records\n").arg(parts.PartList().Count())))
+        << box()->txtReport()->toPlainText().toStdString();
+    screenshots("recedit_integrity");
 
     // Closing with the project view open asks about the update; unloading
     // deletes the project view database.

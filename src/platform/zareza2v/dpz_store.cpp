@@ -13,7 +13,7 @@ namespace rav::dpz
 namespace
 {
 
-// The schema of a project file, version 1.
+// The schema of a project file, version 2.
 //
 // Every text of the design data is a BLOB of Windows-1252 bytes (device texts
 // carry the separator byte 0x80, which is not UTF-8). The order in which the
@@ -35,6 +35,12 @@ namespace
 //   string_entry   the kernel's string table, name -> value
 //   system_table   the kernel's system tables as raw bytes; table 12 holds
 //                  the help-follow flag at byte 2044
+//   write_back     (version 2) one row per journalled write-back of device
+//                  texts, newest last, with the UTC time it was made
+//   write_back_change  the device texts one write-back replaced: the device,
+//                  its text before and after; written in the same
+//                  transaction as the change itself, so that undo always
+//                  finds what a committed write-back changed
 constexpr const char* kSchemaSql = R"sql(
 CREATE TABLE hierarchy (
     id   INTEGER PRIMARY KEY,
@@ -81,6 +87,27 @@ CREATE TABLE system_table (
     number INTEGER PRIMARY KEY,
     data   BLOB NOT NULL
 );
+)sql";
+
+constexpr const char* kJournalSql = R"sql(
+CREATE TABLE IF NOT EXISTS write_back (
+    id   INTEGER PRIMARY KEY,
+    made TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS write_back_change (
+    id         INTEGER PRIMARY KEY,
+    write_back INTEGER NOT NULL REFERENCES write_back(id),
+    device     INTEGER NOT NULL REFERENCES device(id),
+    old_text   BLOB NOT NULL,
+    new_text   BLOB NOT NULL
+);
+CREATE INDEX IF NOT EXISTS write_back_change_by_write_back ON write_back_change(write_back, id);
+)sql";
+
+constexpr const char* kJournalShapeProbe = R"sql(
+SELECT
+ (SELECT count(*) FROM (SELECT id, made FROM write_back)),
+ (SELECT count(*) FROM (SELECT id, write_back, device, old_text, new_text FROM write_back_change))
 )sql";
 
 // Every table and column the readers rely on; a file missing one of them is
@@ -296,6 +323,10 @@ Db openProject(const std::filesystem::path& file)
             Statement shape(raw, kShapeProbe);
             shape.step();
         }
+        if (version >= 2) {
+            Statement journal(raw, kJournalShapeProbe);
+            journal.step();
+        }
         {
             Statement one(raw, "SELECT count(*) FROM project");
             if (!one.step() || one.integer(0) != 1)
@@ -330,7 +361,21 @@ Db createProject(const std::filesystem::path& file)
     exec(raw, "PRAGMA user_version = " + std::to_string(kSchemaVersion));
     exec(raw, "PRAGMA foreign_keys = ON");
     exec(raw, kSchemaSql);
+    exec(raw, kJournalSql);
     return db;
+}
+
+int schemaVersion(sqlite3* db)
+{
+    return static_cast<int>(pragmaInt(db, "PRAGMA user_version"));
+}
+
+void ensureJournal(sqlite3* db)
+{
+    if (schemaVersion(db) >= 2)
+        return;
+    exec(db, kJournalSql);
+    exec(db, "PRAGMA user_version = 2");
 }
 
 } // namespace rav::dpz

@@ -20,8 +20,10 @@ namespace rav::dpz
 // other tools can tell a project from any other SQLite database.
 inline constexpr std::int32_t kApplicationId = 0x5276506a;
 // Stored in user_version; a file with a higher number was written by a newer
-// program and is refused rather than misread.
-inline constexpr int kSchemaVersion = 1;
+// program and is refused rather than misread. Version 2 added the write-back
+// journal; version 1 files still open and gain the journal on their first
+// write.
+inline constexpr int kSchemaVersion = 2;
 // Longest device text, in bytes, that the kernel accepts.
 inline constexpr std::size_t kMaxDeviceText = 1023;
 // System table 12 holds the host's help-follow flag, a 32-bit little-endian
@@ -101,6 +103,13 @@ Db openProject(const std::filesystem::path& file);
 // Creates a new, empty project file with the schema; the file must not
 // exist yet.
 Db createProject(const std::filesystem::path& file);
+
+// The format version stored in the file's header.
+int schemaVersion(sqlite3* db);
+
+// Makes sure the write-back journal tables exist (a version 1 file gets them
+// and becomes version 2). Call inside the transaction of the first write.
+void ensureJournal(sqlite3* db);
 
 // The words "is damaged" with the engine's reason, for errors found while
 // reading rows of a file that passed openProject.

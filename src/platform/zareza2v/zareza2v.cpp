@@ -5,6 +5,9 @@
 
 #include "dpz_store.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -107,6 +110,14 @@ struct Project {
     std::map<std::int32_t, std::string> sysTables;
     Statement updateDevice; // prepared once: a change must not re-parse SQL
     Statement upsertString;
+    // The open write-back (Z_BeginChange .. Z_EndChange): its journal row,
+    // once the first device changed, and the text handles to put back into
+    // memory should it be rolled back.
+    bool inChange = false;
+    std::int64_t writeBack = 0;
+    std::vector<std::pair<std::size_t, std::int32_t>> replaced;
+    Statement insertWriteBack; // prepared when the journal is first written
+    Statement insertChange;
 
     std::int32_t addText(std::string bytes)
     {
@@ -484,6 +495,104 @@ int32_t D_ReadDevice(int32_t device, Z_DeviceRecord* record)
     return 1;
 }
 
+} // extern "C"
+
+namespace
+{
+
+// Opens the transaction of a write-back; a version 1 file gets its journal
+// tables inside it.
+void beginChange(Project& p)
+{
+    rav::dpz::exec(p.db.get(), "BEGIN IMMEDIATE");
+    try {
+        rav::dpz::ensureJournal(p.db.get());
+        if (!p.insertChange) {
+            p.insertWriteBack = Statement(p.db.get(),
+                "INSERT INTO write_back(made) VALUES (strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
+            p.insertChange = Statement(p.db.get(),
+                "INSERT INTO write_back_change(write_back, device, old_text, new_text) VALUES (?1, ?2, ?3, ?4)");
+        }
+    } catch (...) {
+        sqlite3_exec(p.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    p.inChange = true;
+    p.writeBack = 0;
+    p.replaced.clear();
+}
+
+// Commits or rolls back the open write-back; a rollback (asked for or forced
+// by a failing commit) puts the old texts back into memory too.
+void endChange(Project& p, bool commit)
+{
+    p.inChange = false;
+    if (commit) {
+        try {
+            rav::dpz::exec(p.db.get(), "COMMIT");
+            p.replaced.clear();
+            return;
+        } catch (...) {
+            sqlite3_exec(p.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            for (auto it = p.replaced.rbegin(); it != p.replaced.rend(); ++it)
+                p.devices[it->first].text = it->second;
+            p.replaced.clear();
+            throw;
+        }
+    }
+    sqlite3_exec(p.db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    for (auto it = p.replaced.rbegin(); it != p.replaced.rend(); ++it)
+        p.devices[it->first].text = it->second;
+    p.replaced.clear();
+}
+
+// One device change inside the open write-back: its journal entry and the
+// new text, both or neither (a savepoint keeps a failure from undoing the
+// devices changed before it).
+void changeInWriteBack(Project& p, Device& d, const char* deviceText)
+{
+    sqlite3* db = p.db.get();
+    // The text's slot first: running out of them must fail before the file
+    // changes.
+    const std::int32_t text = p.addText(deviceText);
+    const bool firstChange = p.writeBack == 0;
+    rav::dpz::exec(db, "SAVEPOINT device_change");
+    try {
+        if (p.writeBack == 0) {
+            p.insertWriteBack.reset();
+            p.insertWriteBack.step();
+            p.insertWriteBack.reset();
+            p.writeBack = sqlite3_last_insert_rowid(db);
+        }
+        Statement& j = p.insertChange;
+        j.reset();
+        j.bindInt(1, p.writeBack);
+        j.bindInt(2, d.rowid);
+        j.bindBytes(3, *p.text(d.text));
+        j.bindBytes(4, deviceText);
+        j.step();
+        j.reset();
+        Statement& s = p.updateDevice;
+        s.reset();
+        s.bindBytes(1, deviceText);
+        s.bindInt(2, d.rowid);
+        s.step();
+        s.reset();
+        rav::dpz::exec(db, "RELEASE device_change");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK TO device_change; RELEASE device_change", nullptr, nullptr, nullptr);
+        if (firstChange)
+            p.writeBack = 0; // its journal row went with the savepoint
+        throw;
+    }
+    p.replaced.emplace_back(static_cast<std::size_t>(&d - p.devices.data()), d.text);
+    d.text = text;
+}
+
+} // namespace
+
+extern "C" {
+
 int32_t D_ChangeDevice(int32_t device, int32_t library, const char* deviceText)
 {
     Project* p = open();
@@ -500,18 +609,23 @@ int32_t D_ChangeDevice(int32_t device, int32_t library, const char* deviceText)
         fail("A device text holds at most " + std::to_string(rav::dpz::kMaxDeviceText) + " bytes.");
         return 0;
     }
+    // A change outside Z_BeginChange is a write-back of its own. Memory keeps
+    // the new text only once the file has committed, so the two never
+    // disagree; SQLite's journal makes the transaction all-or-nothing even
+    // when the process dies mid-write.
+    const bool own = !p->inChange;
     try {
-        // Memory changes only after the file has committed, so the two never
-        // disagree; the statement is its own transaction, which SQLite's
-        // journal makes all-or-nothing even when the process dies mid-write.
-        const std::int32_t text = p->addText(deviceText);
-        Statement& s = p->updateDevice;
-        s.reset();
-        s.bindBytes(1, deviceText);
-        s.bindInt(2, d->rowid);
-        s.step();
-        s.reset();
-        d->text = text;
+        if (own)
+            beginChange(*p);
+        try {
+            changeInWriteBack(*p, *d, deviceText);
+        } catch (...) {
+            if (own)
+                endChange(*p, false);
+            throw;
+        }
+        if (own)
+            endChange(*p, true);
         return 1;
     } catch (const std::exception& e) {
         fail(std::string("The device could not be changed: ") + e.what() + ".");
@@ -641,6 +755,105 @@ int32_t H_DispTopic(int64_t window, const char* helpFile, int32_t topic)
         return 0;
     s.help(s.helpContext, window, helpFile ? helpFile : "", topic);
     return 1;
+}
+
+int32_t Z_BeginChange(void)
+{
+    Project* p = open();
+    if (!p || p->inChange) {
+        fail(p ? "A write-back is already open." : "No project is open.");
+        return 0;
+    }
+    try {
+        beginChange(*p);
+        return 1;
+    } catch (const std::exception& e) {
+        fail(std::string("The project file cannot be changed: ") + e.what() + ".");
+        return 0;
+    }
+}
+
+int32_t Z_EndChange(int32_t commit)
+{
+    Project* p = open();
+    if (!p || !p->inChange) {
+        fail("No write-back is open.");
+        return 0;
+    }
+    try {
+        endChange(*p, commit != 0);
+        return commit != 0 ? 1 : 0;
+    } catch (const std::exception& e) {
+        fail(std::string("The write-back could not be saved: ") + e.what() + ".");
+        return 0;
+    }
+}
+
+int32_t Z_UndoChange(void)
+{
+    Project* p = open();
+    if (!p || p->inChange) {
+        fail(p ? "A write-back is open." : "No project is open.");
+        return 0;
+    }
+    sqlite3* db = p->db.get();
+    std::vector<std::pair<std::size_t, std::string>> restored;
+    std::unordered_map<std::size_t, std::string> restoredText;
+    try {
+        rav::dpz::Transaction t(db);
+        std::int64_t last = 0;
+        if (rav::dpz::schemaVersion(db) >= 2) {
+            Statement s(db, "SELECT max(id) FROM write_back");
+            if (s.step() && !s.isNull(0))
+                last = s.integer(0);
+        }
+        if (last == 0) {
+            fail("There is nothing to undo.");
+            return 0;
+        }
+        Statement entries(db,
+            "SELECT device, old_text, new_text FROM write_back_change WHERE write_back = ?1 ORDER BY id DESC");
+        entries.bindInt(1, last);
+        Statement update(db, "UPDATE device SET text = ?1 WHERE id = ?2");
+        while (entries.step()) {
+            const std::int64_t rowid = entries.integer(0);
+            // Devices are loaded in id order, so the row is found by bisection.
+            auto it = std::lower_bound(p->devices.begin(), p->devices.end(), rowid,
+                [](const Device& d, std::int64_t id) { return d.rowid < id; });
+            if (it == p->devices.end() || it->rowid != rowid)
+                throw rav::dpz::Error("a journalled device no longer exists");
+            const std::size_t index = static_cast<std::size_t>(it - p->devices.begin());
+            // A device changed twice in one write-back meets its later
+            // change first; its earlier one must find the text restored.
+            auto pending = restoredText.find(index);
+            const std::string& current = pending != restoredText.end() ? pending->second : *p->text(it->text);
+            if (current != entries.bytes(2)) {
+                fail("The device \"" + *p->text(it->name)
+                    + "\" was changed after the last write-back; nothing was undone.");
+                return 0;
+            }
+            std::string old = entries.bytes(1);
+            update.reset();
+            update.bindBytes(1, old);
+            update.bindInt(2, rowid);
+            update.step();
+            restoredText[index] = old;
+            restored.emplace_back(index, std::move(old));
+        }
+        Statement dropChanges(db, "DELETE FROM write_back_change WHERE write_back = ?1");
+        dropChanges.bindInt(1, last);
+        dropChanges.step();
+        Statement dropWriteBack(db, "DELETE FROM write_back WHERE id = ?1");
+        dropWriteBack.bindInt(1, last);
+        dropWriteBack.step();
+        t.commit();
+    } catch (const std::exception& e) {
+        fail(std::string("The last write-back could not be undone: ") + e.what() + ".");
+        return 0;
+    }
+    for (auto& [index, old] : restored)
+        p->devices[index].text = p->addText(std::move(old));
+    return static_cast<int32_t>(std::max<std::size_t>(restored.size(), 1));
 }
 
 int32_t Z_OpenProject(const char* path)

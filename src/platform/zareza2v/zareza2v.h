@@ -180,6 +180,25 @@ ZAREZA2V_API int32_t H_DispTopic(int64_t window, const char* helpFile, int32_t t
    success. A missing, foreign or damaged file fails with a message in
    Z_LastError() and leaves no project open. */
 ZAREZA2V_API int32_t Z_OpenProject(const char* path);
+/* Write-backs and their journal. Every D_ChangeDevice is journalled in the
+   project file (device, text before, text after) in the same transaction as
+   the change. Changes made between Z_BeginChange and Z_EndChange form one
+   write-back: one transaction, one journal entry, undone together. A change
+   outside them is a write-back of its own. */
+/* Opens a write-back (a transaction on the file). Nonzero on success; 0 when
+   one is open already, no project is open or the file cannot be written. */
+ZAREZA2V_API int32_t Z_BeginChange(void);
+/* Ends the open write-back: commit != 0 writes it (nonzero on success),
+   commit == 0 drops every change made since Z_BeginChange, in the file and
+   in memory (returns 0). A failing commit drops them too. */
+ZAREZA2V_API int32_t Z_EndChange(int32_t commit);
+/* Puts back the device texts the last journalled write-back replaced and
+   removes it from the journal, in one transaction; called again, undoes the
+   one before. Returns the number of device texts restored; 0 with
+   Z_LastError() "There is nothing to undo." when the journal is empty, or
+   another sentence when a device was changed outside the journal since, or
+   the file cannot be written (nothing is changed then). */
+ZAREZA2V_API int32_t Z_UndoChange(void);
 /* Closes the open project; all handles become invalid. */
 ZAREZA2V_API void Z_CloseProject(void);
 /* Writes a copy of the open project (with every change made so far) to

@@ -1,0 +1,1 @@
+target_link_libraries(ravederi PRIVATE rav_integrity rav_kernel zareza2v)
