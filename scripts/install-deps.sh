@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-noto-cjk
+  clang libclang-rt-14-dev
 )
 
 missing=()
