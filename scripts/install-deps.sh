@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-noto-cjk
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, first in the normal build, then in
 # the sanitizer build. `scripts/test.sh release` or `asan` runs one of them.
+# Under CI (CI=true) every fuzz target then runs for a short while
+# (scripts/fuzz.sh, 20 seconds each unless RAVEDERI_FUZZ_SECONDS says
+# otherwise), so that a crash fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavours=("$@")
@@ -15,3 +18,7 @@ for f in "${flavours[@]}"; do
   echo "== tests ($f)"
   ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
 done
+if [ "${CI:-}" = true ]; then
+  echo "== fuzz"
+  bash scripts/fuzz.sh "${RAVEDERI_FUZZ_SECONDS:-20}"
+fi

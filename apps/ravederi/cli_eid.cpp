@@ -245,6 +245,10 @@ int exportText(std::vector<std::string> args)
     progress.finish();
     if (!r.completed)
         return endedEarly("export", r);
+    // The export goes on past a line it could not write (as the wizard
+    // does), but a text file with lines missing is a failed export.
+    if (messages.shown > 0)
+        return Failed;
     std::cout << r.processed << " records exported to " << o.textFile << '\n';
     return Ok;
 }

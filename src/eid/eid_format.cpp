@@ -4,6 +4,8 @@
 #include "recordset.h"
 #include "textcodec.h"
 
+#include <filesystem>
+
 namespace rav::eid
 {
 
@@ -58,21 +60,33 @@ bool CreateEidDatabase(const std::string& fileName, const std::vector<EidField>&
         // A list the engine would refuse fails before the old file is touched.
         if (std::string problem = ValidateFieldList(fields, eicField); !problem.empty())
             throw db::Error(problem);
-        db::removeDatabaseFile(fileName);
-        db::Database database
-            = db::Database::create(fileName, db::kGeneralLocale, db::FormatVersion::Version30);
-        database.setApplicationId(kEidApplicationId);
-        db::TableDef device;
-        device.name = kDeviceTable;
-        for (const auto& f : fields)
-            device.fields.push_back(db::FieldDef { f.name, f.size, true, false });
-        std::string eic = eicField;
-        for (const auto& f : fields)
-            if (text::equalsIgnoreCase(f.name, eicField))
-                eic = f.name;
-        device.indexes.push_back(db::IndexDef { kEicIndex, { eic }, true, true });
-        database.createTable(device);
-        database.close();
+        // Built under a name of its own and renamed at the end, so that a
+        // crash or a full disk never leaves half an EID under the user's name
+        // (nor takes the earlier file away before the new one is complete).
+        const std::string building = fileName + ".new";
+        db::removeDatabaseFile(building);
+        try {
+            db::Database database
+                = db::Database::create(building, db::kGeneralLocale, db::FormatVersion::Version30);
+            database.setApplicationId(kEidApplicationId);
+            db::TableDef device;
+            device.name = kDeviceTable;
+            for (const auto& f : fields)
+                device.fields.push_back(db::FieldDef { f.name, f.size, true, false });
+            std::string eic = eicField;
+            for (const auto& f : fields)
+                if (text::equalsIgnoreCase(f.name, eicField))
+                    eic = f.name;
+            device.indexes.push_back(db::IndexDef { kEicIndex, { eic }, true, true });
+            database.createTable(device);
+            database.close();
+            db::replaceDatabaseFile(building, fileName);
+        } catch (...) {
+            std::error_code ignored;
+            std::filesystem::remove(building, ignored);
+            std::filesystem::remove(building + "-journal", ignored);
+            throw;
+        }
         return true;
     } catch (const db::Error& e) {
         if (errorDescription)

@@ -183,34 +183,43 @@ void ProjectParts::CollectProjectDevices()
     hasParts_ = parts_.Count() >= 1;
 }
 
-DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
+DeviceTextParts SplitDeviceText(std::string_view text)
 {
-    DeviceAttributes result;
-    tokens_.clear();
-    firstWord_.clear();
-    Z_DeviceRecord record {};
-    if (D_ReadDevice(device, &record) == 0)
-        return result;
-    const std::string deviceText = text::trimBlanks(kernelText(record.text));
+    DeviceTextParts parts;
+    const std::string deviceText = text::trimBlanks(std::string(text));
     const std::size_t blank = deviceText.find(' ');
     if (blank == std::string::npos)
-        return result;
-    firstWord_ = deviceText.substr(0, blank);
-    splitTokens(std::string_view(deviceText).substr(blank + 1), tokens_);
-    switch (tokens_.Count()) {
+        return parts;
+    parts.FirstWord = deviceText.substr(0, blank);
+    splitTokens(std::string_view(deviceText).substr(blank + 1), parts.Tokens);
+    DeviceAttributes& result = parts.Attributes;
+    switch (parts.Tokens.Count()) {
     case 3:
-        result.SimRef = tokens_[3];
+        result.SimRef = parts.Tokens[3];
         [[fallthrough]];
     case 2:
-        result.Eic = tokens_[2];
+        result.Eic = parts.Tokens[2];
         [[fallthrough]];
     case 1:
-        result.FullName = tokens_[1];
+        result.FullName = parts.Tokens[1];
         break;
     default:
         break; // four or more: the text is not one this editor understands
     }
-    return result;
+    return parts;
+}
+
+DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
+{
+    tokens_.clear();
+    firstWord_.clear();
+    Z_DeviceRecord record {};
+    if (D_ReadDevice(device, &record) == 0)
+        return {};
+    DeviceTextParts parts = SplitDeviceText(kernelText(record.text));
+    tokens_ = std::move(parts.Tokens);
+    firstWord_ = std::move(parts.FirstWord);
+    return std::move(parts.Attributes);
 }
 
 std::string ProjectParts::ReadComponentText(

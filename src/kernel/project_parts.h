@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace rav::kernel
 {
@@ -40,6 +41,18 @@ struct DeviceAttributes {
     std::string SimRef;
     bool operator==(const DeviceAttributes&) const = default;
 };
+
+// A device text (UTF-8) taken apart: the first word (what precedes the first
+// blank, after trimming), the tokens after it (split at each euro sign) and
+// the attributes, which stay empty unless there are one to three tokens. A
+// text without blank has neither first word nor tokens.
+struct DeviceTextParts {
+    std::string FirstWord;
+    OneBasedList<std::string> Tokens;
+    DeviceAttributes Attributes;
+};
+DeviceTextParts SplitDeviceText(std::string_view deviceText);
+
 
 // Masks of the component texts the editor reads. Attribute texts read
 // "NAME=VALUE": the part's further properties (a do-not-place marker, a

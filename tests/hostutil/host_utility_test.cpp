@@ -106,7 +106,19 @@ TEST_F(SettingsFixture, RefusesWhatTheFileCannotHold)
     EXPECT_THROW(host.WriteSetting("POSTLOM", "Key", "two\nlines"), std::invalid_argument);
     EXPECT_THROW(host.WriteSetting("POST]LOM", "Key", "v"), std::invalid_argument);
     EXPECT_THROW(host.WriteSetting("POSTLOM", "a=b", "v"), std::invalid_argument);
+    for (const char* key : { "[Key", ";Key", "#Key" }) // would read back as a section or a comment
+        EXPECT_THROW(host.WriteSetting("POSTLOM", key, "v"), std::invalid_argument) << key;
     EXPECT_FALSE(std::filesystem::exists(iniPath()));
+}
+
+TEST_F(SettingsFixture, BlanksAroundNamesAreNotPartOfThem)
+{
+    // Written once with blanks around the names, the setting is one entry
+    // that reads back either way; a second write replaces it.
+    host.WriteSetting("# Sec\t", " Key ", "1");
+    host.WriteSetting("# Sec", "Key", "2");
+    EXPECT_EQ(host.ReadSetting("# Sec\t", "Key ", ""), "2");
+    EXPECT_EQ(readFile(iniPath()), "[# Sec]\nKey=2\n");
 }
 
 TEST_F(SettingsFixture, AnUnwritableFolderIsAnError)

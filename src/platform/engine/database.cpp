@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -843,6 +844,19 @@ void removeDatabaseFile(const std::string& path)
         if (::unlink(p.c_str()) != 0)
             throw Error("cannot delete " + p + ": " + std::strerror(errno));
     });
+}
+
+void replaceDatabaseFile(const std::string& from, const std::string& to)
+{
+    std::error_code ec;
+    detail::FileLock claim;
+    if (std::filesystem::exists(to, ec))
+        claim = detail::FileLock::acquire(to, OpenMode::Exclusive);
+    // A journal of the old file would be played back into the new one.
+    for (const char* suffix : { "-journal", "-wal", "-shm" })
+        ::unlink((to + suffix).c_str());
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        throw Error("cannot rename " + from + " to " + to + ": " + std::strerror(errno));
 }
 
 } // namespace rav::db

@@ -158,5 +158,9 @@ private:
 // Deletes a database file (and its journal) unless a connection in this or
 // another process has it open. Missing file: nothing to do. Throws Error.
 void removeDatabaseFile(const std::string& path);
+// Puts the closed database file `from` in the place of `to` in one rename,
+// so that `to` is at every moment either the old file or the new one. Refused
+// (Error) while a connection in this or another process has `to` open.
+void replaceDatabaseFile(const std::string& from, const std::string& to);
 
 } // namespace rav::db

@@ -285,19 +285,26 @@ std::string HostUtility::ReadSetting(
     for (std::string_view raw : splitLines(*content)) {
         const IniLine line = classify(raw);
         if (line.kind == IniLine::Kind::Section)
-            inSection = text::equalsIgnoreCase(line.name, section);
-        else if (inSection && line.kind == IniLine::Kind::Entry && text::equalsIgnoreCase(line.name, key))
+            inSection = text::equalsIgnoreCase(line.name, trimView(section));
+        else if (inSection && line.kind == IniLine::Kind::Entry && text::equalsIgnoreCase(line.name, trimView(key)))
             return std::string(line.value);
     }
     return defaultText;
 }
 
-void HostUtility::WriteSetting(const std::string& section, const std::string& key, const std::string& value)
+void HostUtility::WriteSetting(
+    const std::string& sectionText, const std::string& keyText, const std::string& value)
 {
-    if (hasLineBreak(section) || section.find(']') != std::string::npos || trimView(section).empty())
-        throw std::invalid_argument("settings section name not storable: \"" + section + "\"");
-    if (hasLineBreak(key) || key.find('=') != std::string::npos || trimView(key).empty())
-        throw std::invalid_argument("settings key name not storable: \"" + key + "\"");
+    // The reader trims names, so blanks around one cannot be stored: the
+    // name is the trimmed one, as ReadSetting looks it up.
+    const std::string section(trimView(sectionText));
+    const std::string key(trimView(keyText));
+    if (hasLineBreak(section) || section.find(']') != std::string::npos || section.empty())
+        throw std::invalid_argument("settings section name not storable: \"" + sectionText + "\"");
+    // A key line starting like a comment or a section would not read back.
+    if (hasLineBreak(key) || key.find('=') != std::string::npos || key.empty()
+        || std::string_view("[;#").find(key.front()) != std::string_view::npos)
+        throw std::invalid_argument("settings key name not storable: \"" + keyText + "\"");
     if (hasLineBreak(value))
         throw std::invalid_argument("settings value with a line break: key \"" + key + "\"");
 

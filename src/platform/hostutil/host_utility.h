@@ -31,7 +31,7 @@ public:
     // $XDG_CONFIG_HOME/dodiv/. A missing file, section or key gives
     // `defaultText`. Values are kept exactly, blanks included (" 44").
     // Section and key names match without regard to ASCII letter case, as
-    // the host's own settings file does.
+    // the host's own settings file does, and without blanks around them.
     std::string ReadSetting(
         const std::string& section, const std::string& key, const std::string& defaultText);
     // Replaces the first occurrence of the key, or adds it at the end of its
@@ -39,7 +39,8 @@ public:
     // other line of the file keeps its place. The file is replaced
     // atomically (temporary file + rename), so a crash never leaves half a
     // settings file. Throws std::invalid_argument for names or values the
-    // format cannot hold (line breaks, "]" in a section, "=" in a key) and
+    // format cannot hold (line breaks, "]" in a section, "=" in a key, a key
+    // starting with "[", ";" or "#") and
     // std::runtime_error when the file cannot be written.
     void WriteSetting(const std::string& section, const std::string& key, const std::string& value);
 
