@@ -201,24 +201,6 @@ void report(long steps)
     std::fflush(stdout);
 }
 
-// The write-back's progress: a row is written once the next value is set.
-class RowReporter : public ProgressSink
-{
-public:
-    explicit RowReporter(long base)
-        : base_(base)
-    {
-    }
-    void setValue(std::int64_t value) override
-    {
-        if (value > 1)
-            report(base_ + static_cast<long>(value) - 1);
-    }
-
-private:
-    long base_;
-};
-
 // The round a code belongs to: the number between `prefix` and "-".
 std::optional<int> roundOf(const std::string& code, char prefix)
 {
@@ -370,9 +352,12 @@ int runChild(Operation operation, const fs::path& dir)
                 break;
             case Operation::WriteBack: {
                 view->execute("UPDATE Device SET field3 = \"E" + std::to_string(r) + "\"");
-                RowReporter rows(static_cast<long>(r) * kDevices);
-                recedit::UpdateProjectLibrary(*view, rows, messages);
-                continue; // the rows were reported one by one
+                // One write-back is one transaction: every device's row is
+                // committed together when it returns.
+                NullProgressSink progress;
+                recedit::UpdateProjectLibrary(*view, progress, messages);
+                report(static_cast<long>(r + 1) * kDevices);
+                continue;
             }
             case Operation::EidCreate: {
                 std::vector<eid::EidField> fields = kEidFields;
@@ -438,15 +423,20 @@ TrialResult check(Operation operation, const fs::path& dir, long committed)
                 problems.push_back("the project has " + std::to_string(p.devices.size()) + " devices");
                 break;
             }
+            // The last round reported done; the round in flight is all or
+            // nothing, so every device shows one round, that one or the next.
+            const long last = committed / kDevices - 1;
+            std::optional<long> seen;
             for (int i = 0; i < kDevices; ++i) {
                 const project::Device& d = p.devices[static_cast<std::size_t>(i)];
-                // The last round that reported this device done.
-                const long last = committed >= i + 1 ? (committed - i - 1) / kDevices : -1;
                 const auto& tokens = d.tokens.value_or(std::vector<std::string> {});
                 const std::string eic = tokens.size() == 3 ? tokens[1] : "?";
                 const long round = eic.rfind("OLD-", 0) == 0 ? -1 : eic[0] == 'E' ? std::atol(eic.c_str() + 1) : -2;
                 if (round != last && round != last + 1)
                     problems.push_back(d.name + " has EIC " + eic + " after " + std::to_string(committed) + " rows");
+                else if (seen && *seen != round)
+                    problems.push_back(d.name + " has EIC " + eic + ", another device of round " + std::to_string(*seen));
+                seen = round;
                 const auto& o = original.devices[static_cast<std::size_t>(i)];
                 if (d.name != o.name || d.firstWord != o.firstWord || tokens.size() != 3 || tokens[0] != (*o.tokens)[0]
                     || tokens[2] != (*o.tokens)[2])
