@@ -57,6 +57,7 @@ protected:
     // Opened as the main window opens the module.
     void open()
     {
+        ASSERT_TRUE(shell::HasModuleWindow(shell::ModuleKind::EidWizard));
         window = qobject_cast<FrmEidedit*>(shell::CreateModuleWindow(shell::ModuleKind::EidWizard));
         ASSERT_FALSE(window.isNull());
         window->show();

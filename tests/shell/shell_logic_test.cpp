@@ -26,6 +26,7 @@ TEST(ShellSettingsTest, NumbersAreWrittenWithASignPositionAndReadBack)
     EXPECT_EQ(ParseWholeNumber("2,5"), 2); // halves go to even
     EXPECT_EQ(ParseWholeNumber("3,5"), 4);
     EXPECT_EQ(ParseWholeNumber("tab"), 0);
+    EXPECT_EQ(ParseWholeNumber(""), 0);
     EXPECT_EQ(ParseWholeNumber("-1"), -1);
 }
 
