@@ -33,21 +33,6 @@ TEST(ZerOvizeTest, ProgressFractionClampsAndHandlesEmptyRanges)
     EXPECT_DOUBLE_EQ(rav::progressFraction(0, 4'000'000'000LL, 1'000'000'000LL), 0.25);
 }
 
-TEST(ZerOvizeTest, KeepsItsPropertiesAsSet)
-{
-    rav::ZerOvize panel;
-    panel.setCaption("Making LOM file ...");
-    panel.setMinimum(1);
-    panel.setMaximum(40);
-    panel.setValue(50);
-    panel.setStyle(rav::ZerOvize::FloodStyle::LeftToRight);
-    EXPECT_EQ(panel.caption(), "Making LOM file ...");
-    EXPECT_EQ(panel.minimum(), 1);
-    EXPECT_EQ(panel.maximum(), 40);
-    EXPECT_EQ(panel.value(), 50); // kept as given, only drawing clamps
-    EXPECT_EQ(panel.style(), rav::ZerOvize::FloodStyle::LeftToRight);
-}
-
 TEST(ZerOvizeTest, PaintsTheFilledShareOfTheBar)
 {
     rav::ZerOvize panel;

@@ -74,7 +74,7 @@ TEST_F(DataGrid, RowsAreFetchedInBatches)
     EXPECT_EQ(model.data(model.index(999, 0)).toString(), "C000999");
 }
 
-TEST_F(DataGrid, NullIsNoDataAndTheEmptyTextIsText)
+TEST_F(DataGrid, NullIsNoDataTheEmptyTextIsTextAndCaptionsReplaceNames)
 {
     makeDb(6);
     DataSource source;
@@ -86,21 +86,13 @@ TEST_F(DataGrid, NullIsNoDataAndTheEmptyTextIsText)
     EXPECT_TRUE(model.data(model.index(0, 1)).isValid()); // ""
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), QString());
     EXPECT_FALSE(model.data(model.index(99, 0)).isValid()); // outside the rows
-}
 
-TEST_F(DataGrid, CaptionsReplaceFieldNamesUntilChanged)
-{
-    makeDb(2);
-    DataSource source;
-    point(source, "Device");
-    DataGridModel model(&source);
-    ASSERT_TRUE(source.refresh());
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Code");
     model.setHeaderCaptions({ "Code-D" });
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Code-D");
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Name"); // no caption given
     model.setHeaderCaption(1, "Name-D");
-    ASSERT_TRUE(source.refresh());
+    ASSERT_TRUE(source.refresh()); // captions survive a refresh
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Name-D");
     EXPECT_EQ(model.headerData(0, Qt::Vertical).toInt(), 1);
 }
@@ -192,7 +184,6 @@ TEST_F(DataGrid, EditsGoThroughTheRecordSet)
     point(other, "SELECT Name FROM Device ORDER BY Code;");
     ASSERT_TRUE(other.refresh());
     EXPECT_EQ(*other.recordset()->rowAt(2)[0], "edited");
-    EXPECT_EQ(*other.recordset()->rowAt(2)[0], "edited");
 }
 
 TEST_F(DataGrid, ViewAndSourceAgreeOnTheCurrentRecord)
@@ -202,8 +193,6 @@ TEST_F(DataGrid, ViewAndSourceAgreeOnTheCurrentRecord)
     point(source, "Device");
     DataGridView view(&source);
     ASSERT_TRUE(source.refresh());
-    view.setCaption("Preview");
-    EXPECT_EQ(view.caption(), "Preview");
     view.table()->setCurrentIndex(view.model()->index(7, 0));
     EXPECT_EQ(source.position(), 7);
     source.setPosition(550); // beyond the rows fetched so far

@@ -12,120 +12,88 @@ namespace
 class EidCliTest : public ::testing::Test
 {
 protected:
-    RunResult Run(const std::string& args)
-    {
-        return runProgram(std::string(RAV_BIN_DIR) + "/ravederi eid " + args);
-    }
+    RunResult Run(const std::string& args) { return runProgram(std::string(RAV_BIN_DIR) + "/ravederi eid " + args); }
     std::string Q(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
-    std::string FiveRecords()
-    {
-        return MakeCodeNameEid(dir / "Five.eid",
-            { R({ "A3", "three" }), R({ "A1", "one" }), R({ "A5", "five" }), R({ "A2", "two" }),
-                R({ "A4", "four" }) });
-    }
 
     ScratchDir dir;
+    // A1 to A5, stored out of order so that the sort column matters.
+    const std::string five = MakeCodeNameEid(dir / "Five.eid",
+        { R({ "A3", "three" }), R({ "A1", "one" }), R({ "A5", "five" }), R({ "A2", "two" }), R({ "A4", "four" }) });
+    const std::string out = (dir / "Out.txt").string();
 };
 
 TEST_F(EidCliTest, ImportPrintsItsSummaryAndWritesTheLogBesideTheText)
 {
     const std::string eid = MakeCodeNameEid(dir / "Part.eid");
     writeFile(dir / "Part.txt", "A1,Bolt\r\nA1,Nut\r\n,Washer\r\nA2,Screwdriver-set\r\nA3\r\n\r\n");
-    const RunResult r = Run("import " + Q(eid) + " " + Q(dir / "Part.txt"));
+    RunResult r = Run("import " + Q(eid) + " " + Q(dir / "Part.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "6 lines read, 2 stored, 0 overwritten, 3 logged (log: " + (dir / "Part.log").string() + ")\n");
+    const std::string log = " (log: " + (dir / "Part.log").string() + ")\n";
+    EXPECT_EQ(r.out, "6 lines read, 2 stored, 0 overwritten, 3 logged" + log);
     EXPECT_EQ(Records(eid), (std::vector<Row> { R({ "A1", "Bolt" }), R({ "A3", "" }) }));
     EXPECT_NE(readFile(dir / "Part.log").find("A1,Nut,duplicate index found\r\n"), std::string::npos);
-}
 
-TEST_F(EidCliTest, ImportOptionsMirrorTheWizard)
-{
-    const std::string eid = MakeCodeNameEid(dir / "Part.eid", { R({ "A2", "old" }) });
+    // The options mirror the wizard's.
     writeFile(dir / "Part.txt", "A1;x\r\nA2;Screwdriver-set\r\nA3;y\r\nA4;z\r\n");
-    const RunResult r = Run("import " + Q(eid) + " " + Q(dir / "Part.txt")
-        + " --delimiter ';' --trim --overwrite --range Code a2 A3");
+    r = Run("import " + Q(eid) + " " + Q(dir / "Part.txt") + " --delimiter ';' --trim --overwrite --range Code a2 A3");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-        "3 lines read, 1 stored, 1 overwritten, 0 logged (log: " + (dir / "Part.log").string() + ")\n");
-    EXPECT_EQ(Records(eid, "Code"), (std::vector<Row> { R({ "A2", "Screwdrive" }), R({ "A3", "y" }) }));
+    EXPECT_EQ(r.out, "3 lines read, 1 stored, 1 overwritten, 0 logged" + log);
+    EXPECT_EQ(Records(eid, "Code"), (std::vector<Row> { R({ "A1", "Bolt" }), R({ "A2", "Screwdrive" }), R({ "A3", "y" }) }));
 }
 
-TEST_F(EidCliTest, ImportOfAVanishedFileFailsWithOneLine)
+TEST_F(EidCliTest, ExportAndRemove)
 {
-    const std::string eid = MakeCodeNameEid(dir / "Part.eid");
-    const RunResult r = Run("import " + Q(eid) + " " + Q(dir / "gone.txt"));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("gone.txt"), std::string::npos) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
-}
-
-TEST_F(EidCliTest, ExportWritesTheTextFile)
-{
-    const std::string eid = FiveRecords();
-    const RunResult r = Run(
-        "export " + Q(eid) + " " + Q(dir / "Out.txt") + " --delimiter TAB --range Code A2 A4 --sort Code");
+    RunResult r = Run("export " + Q(five) + " " + Q(out) + " --delimiter TAB --range Code A2 A4 --sort Code");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "3 records exported to " + (dir / "Out.txt").string() + "\n");
-    EXPECT_EQ(readFile(dir / "Out.txt"), "A2\ttwo\r\nA3\tthree\r\nA4\tfour\r\n");
-
+    EXPECT_EQ(r.out, "3 records exported to " + out + "\n");
+    EXPECT_EQ(readFile(out), "A2\ttwo\r\nA3\tthree\r\nA4\tfour\r\n");
     // Without a range: every record, in the order they were stored.
-    ASSERT_EQ(Run("export " + Q(eid) + " " + Q(dir / "Out.txt")).exitCode, 0);
-    EXPECT_EQ(readFile(dir / "Out.txt"), "A3,three\r\nA1,one\r\nA5,five\r\nA2,two\r\nA4,four\r\n");
-}
+    ASSERT_EQ(Run("export " + Q(five) + " " + Q(out)).exitCode, 0);
+    EXPECT_EQ(readFile(out), "A3,three\r\nA1,one\r\nA5,five\r\nA2,two\r\nA4,four\r\n");
 
-TEST_F(EidCliTest, UnknownEndIsRefusedUnlessToEndIsGiven)
-{
-    const std::string eid = FiveRecords();
-    RunResult r = Run("remove " + Q(eid) + " --range Code A4 A9 --sort Code");
+    // An unknown end is refused unless --to-end is given.
+    r = Run("remove " + Q(five) + " --range Code A4 A9 --sort Code");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Specified End condition cannot be found"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("--to-end"), std::string::npos) << r.err;
-    EXPECT_EQ(Records(eid).size(), 5u);
-
-    r = Run("remove " + Q(eid) + " --range Code A4 A9 --sort Code --to-end");
+    EXPECT_EQ(Records(five).size(), 5u);
+    r = Run("remove " + Q(five) + " --range Code A4 A9 --sort Code --to-end");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "2 records removed\n");
-    EXPECT_EQ(Records(eid, "Code").size(), 3u);
-}
-
-TEST_F(EidCliTest, UnknownStartIsRefused)
-{
-    const std::string eid = FiveRecords();
-    const RunResult r = Run("export " + Q(eid) + " " + Q(dir / "Out.txt") + " --range Code B1 A4");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Specified Start condition cannot be found"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "Out.txt"));
-}
-
-TEST_F(EidCliTest, RemoveWithoutRangeEmptiesTheTable)
-{
-    const std::string eid = FiveRecords();
-    const RunResult r = Run("remove " + Q(eid));
+    r = Run("remove " + Q(five));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "5 records removed\n");
-    EXPECT_TRUE(Records(eid).empty());
+    EXPECT_EQ(r.out, "3 records removed\n");
+    EXPECT_TRUE(Records(five).empty());
 }
 
-TEST_F(EidCliTest, BadArgumentsGiveUsage)
-{
-    const std::string eid = FiveRecords();
-    EXPECT_EQ(Run("remove " + Q(eid) + " --range Code A1").exitCode, 2);
-    EXPECT_EQ(Run("export " + Q(eid)).exitCode, 2);
-    EXPECT_EQ(Run("import " + Q(eid)).exitCode, 2);
-    EXPECT_EQ(Run("remove " + Q(eid) + " --sort Code").exitCode, 2);
-    const RunResult r = Run("remove " + Q(eid) + " --range Price 1 2");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Price"), std::string::npos) << r.err;
-    EXPECT_EQ(Records(eid).size(), 5u);
-}
-
-TEST_F(EidCliTest, NotAnEidFails)
+TEST_F(EidCliTest, RefusalsAndFailures)
 {
     writeFile(dir / "Bad.eid", "plain text");
-    const RunResult r = Run("export " + Q(dir / "Bad.eid") + " " + Q(dir / "Out.txt"));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_FALSE(r.err.empty());
+    struct Case {
+        std::string args;
+        int exitCode;
+        std::string inError; // a phrase of the one line on stderr
+    };
+    const std::vector<Case> cases {
+        { "import " + Q(five) + " " + Q(dir / "gone.txt"), 1, "gone.txt" },
+        { "export " + Q(five) + " " + Q(out) + " --range Code B1 A4", 1, "Specified Start condition cannot be found" },
+        { "remove " + Q(five) + " --range Price 1 2", 1, "Price" },
+        { "export " + Q(dir / "Bad.eid") + " " + Q(out), 1, "" },
+        { "remove " + Q(five) + " --range Code A1", 2, "" },
+        { "export " + Q(five), 2, "" },
+        { "import " + Q(five), 2, "" },
+        { "remove " + Q(five) + " --sort Code", 2, "" },
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args;
+        EXPECT_NE(r.err.find(c.inError), std::string::npos) << r.err;
+        if (c.exitCode == 1) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(Records(five).size(), 5u);
 }
 
 } // namespace

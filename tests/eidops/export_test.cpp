@@ -4,6 +4,7 @@
 #include "eid_export.h"
 #include "eid_fixture.h"
 #include "eid_import.h"
+#include "project_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ protected:
 
     ScratchDir dir;
     RecordingMessageSink messages;
-    NullProgressSink progress;
+    RecordingProgress progress;
 };
 
 TEST_F(ExportTest, LinesHoldEveryColumnWithNullAsEmpty)
@@ -56,12 +57,8 @@ TEST_F(ExportTest, LinesHoldEveryColumnWithNullAsEmpty)
     ASSERT_TRUE(r.completed) << r.failure;
     EXPECT_EQ(r.processed, 2);
     EXPECT_EQ(Exported(), "A1;Bolt\r\nA2;\r\n");
-}
-
-TEST_F(ExportTest, ExportReplacesAnExistingFileAndAnEmptyTableGivesAnEmptyFile)
-{
-    const std::string eid = MakeCodeNameEid(dir / "Part.eid");
-    writeFile(dir / "Out.txt", "old\r\n");
+    // An existing file is replaced; an empty table gives an empty file.
+    ASSERT_TRUE(Remove(eid, {}).completed);
     ASSERT_TRUE(Export(eid, {}).completed);
     EXPECT_EQ(Exported(), "");
 }
@@ -90,47 +87,59 @@ TEST_F(ExportTest, TabRoundTripKeepsTheTexts)
     EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "Bolt M3", "" }), R({ "A2", "", "a, b; c" }) }));
 }
 
-TEST_F(ExportTest, RemovalWithoutRangeDeletesEveryRecord)
+// Each range over A1..A5: what the check says, what the export writes and
+// which records a removal leaves. Unknown ends are agreed to.
+TEST_F(ExportTest, RangesFollowTheSortColumnAndIgnoreLetterCase)
 {
-    const std::string eid = FiveRecords();
-    const eid::OperationResult r = Remove(eid, {});
-    ASSERT_TRUE(r.completed) << r.failure;
-    EXPECT_EQ(r.processed, 5);
-    EXPECT_TRUE(Records(eid).empty());
-}
-
-TEST_F(ExportTest, RangeA2ToA4SortedByCodeTouchesA2A3A4)
-{
-    const std::string eid = FiveRecords();
-    const Range range { "Code", "A2", "A4", "Code" };
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, range, messages), RangeCheck::Found);
-    EXPECT_TRUE(messages.messages.empty());
-    ASSERT_TRUE(Export(eid, range).completed);
-    EXPECT_EQ(Exported(), "A2,two\r\nA3,three\r\nA4,four\r\n");
-
-    const eid::OperationResult r = Remove(eid, range);
-    ASSERT_TRUE(r.completed) << r.failure;
-    EXPECT_EQ(r.processed, 3);
-    EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "one" }), R({ "A5", "five" }) }));
-}
-
-TEST_F(ExportTest, RangeValuesIgnoreLetterCase)
-{
-    const std::string eid = FiveRecords();
-    const Range range { "code", "a2", "a4", "CODE" };
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Remove, range, messages), RangeCheck::Found);
-    ASSERT_TRUE(Export(eid, range).completed);
-    EXPECT_EQ(Exported(), "A2,two\r\nA3,three\r\nA4,four\r\n");
-}
-
-TEST_F(ExportTest, RangeFollowsTheSortColumnNotTheRangeColumn)
-{
-    // Sorted by Name: five, four, one, three, two.
-    const std::string eid = FiveRecords();
-    const Range range { "Code", "A4", "A3", "Name" };
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, range, messages), RangeCheck::Found);
-    ASSERT_TRUE(Export(eid, range).completed);
-    EXPECT_EQ(Exported(), "A4,four\r\nA1,one\r\nA3,three\r\n");
+    struct Case {
+        Range range;
+        RangeCheck check;
+        std::string exported;
+        std::vector<std::string> left;
+    };
+    const std::string unknownEnd = "Specified End condition cannot be found in the database!\n"
+                                   "Is it okay to use the end of database as end condition?";
+    const std::vector<Case> cases {
+        { {}, RangeCheck::Found, "A3,three\r\nA1,one\r\nA5,five\r\nA2,two\r\nA4,four\r\n", {} },
+        { { "Code", "A2", "A4", "Code" }, RangeCheck::Found, "A2,two\r\nA3,three\r\nA4,four\r\n", { "A1", "A5" } },
+        { { "code", "a2", "a4", "CODE" }, RangeCheck::Found, "A2,two\r\nA3,three\r\nA4,four\r\n", { "A1", "A5" } },
+        // Sorted by Name: five, four, one, three, two.
+        { { "Code", "A4", "A3", "Name" }, RangeCheck::Found, "A4,four\r\nA1,one\r\nA3,three\r\n", { "A2", "A5" } },
+        // The end is looked for after the start record, so a value that only
+        // the start record has is an end that cannot be found.
+        { { "Code", "A3", "A3", "Code" }, RangeCheck::ToEndOfSet, "A3,three\r\n", { "A1", "A2", "A4", "A5" } },
+        { { "Code", "A2", "A9", "Code" }, RangeCheck::ToEndOfSet, "A2,two\r\nA3,three\r\nA4,four\r\nA5,five\r\n",
+            { "A1" } },
+    };
+    messages.answer = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.range.startValue + ".." + c.range.endValue);
+        std::filesystem::remove(dir / "Five.eid");
+        const std::string eid = FiveRecords();
+        messages.messages.clear();
+        if (c.range.enabled()) {
+            EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, c.range, messages), c.check);
+        }
+        if (c.check == RangeCheck::Found) {
+            EXPECT_TRUE(messages.messages.empty());
+        } else {
+            ASSERT_EQ(messages.messages.size(), 1u);
+            EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
+            EXPECT_EQ(messages.messages[0].text, unknownEnd);
+        }
+        ASSERT_TRUE(Export(eid, c.range).completed);
+        EXPECT_EQ(Exported(), c.exported);
+        const eid::OperationResult r = Remove(eid, c.range);
+        ASSERT_TRUE(r.completed) << r.failure;
+        EXPECT_EQ(r.processed, static_cast<std::int64_t>(5 - c.left.size()));
+        std::vector<std::string> left;
+        for (const Row& row : ByCode(eid))
+            left.push_back(*row[0]);
+        EXPECT_EQ(left, c.left);
+    }
+    // A refused end stops the operation.
+    messages.answer = false;
+    EXPECT_EQ(CheckRangeConditions(FiveRecords(), Operation::Remove, cases.back().range, messages), RangeCheck::EndRefused);
 }
 
 TEST_F(ExportTest, StartEqualToEndTakesExactlyTheFirstSuchRecord)
@@ -148,40 +157,6 @@ TEST_F(ExportTest, StartEqualToEndTakesExactlyTheFirstSuchRecord)
     EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "x" }), R({ "A3", "same" }), R({ "A4", "z" }) }));
 }
 
-TEST_F(ExportTest, UniqueStartEqualToEndStillAsksAboutTheEnd)
-{
-    // The end is looked for after the start record, so a value that only the
-    // start record has is an end that cannot be found.
-    const std::string eid = FiveRecords();
-    const Range range { "Code", "A3", "A3", "Code" };
-    const eid::RangeLocation loc = eid::LocateRange(eid, range);
-    EXPECT_TRUE(loc.startIsEnd);
-    EXPECT_EQ(loc.end, -1);
-    messages.answer = true;
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, range, messages), RangeCheck::ToEndOfSet);
-    ASSERT_TRUE(Export(eid, range).completed);
-    EXPECT_EQ(Exported(), "A3,three\r\n");
-}
-
-TEST_F(ExportTest, UnknownEndIsAskedAndYesRunsToTheLastRecord)
-{
-    const std::string eid = FiveRecords();
-    const Range range { "Code", "A2", "A9", "Code" };
-    messages.answer = true;
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Remove, range, messages), RangeCheck::ToEndOfSet);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
-    EXPECT_EQ(messages.messages[0].text,
-        "Specified End condition cannot be found in the database!\n"
-        "Is it okay to use the end of database as end condition?");
-    ASSERT_TRUE(Remove(eid, range).completed);
-    EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "one" }) }));
-
-    messages.answer = false;
-    const std::string other = MakeCodeNameEid(dir / "Other.eid", { R({ "A2", "x" }) });
-    EXPECT_EQ(CheckRangeConditions(other, Operation::Export, range, messages), RangeCheck::EndRefused);
-}
-
 TEST_F(ExportTest, UnknownStartIsReportedAndNothingRuns)
 {
     const std::string eid = FiveRecords();
@@ -197,14 +172,6 @@ TEST_F(ExportTest, UnknownStartIsReportedAndNothingRuns)
     EXPECT_EQ(Records(eid).size(), 5u);
 }
 
-TEST_F(ExportTest, ImportRangeNeedsNoCheck)
-{
-    const std::string eid = MakeCodeNameEid(dir / "Part.eid");
-    EXPECT_EQ(
-        CheckRangeConditions(eid, Operation::Import, { "Code", "X", "Y", "" }, messages), RangeCheck::Found);
-    EXPECT_TRUE(messages.messages.empty());
-}
-
 TEST_F(ExportTest, UnknownColumnOrMissingFileFailsTheCheckQuietly)
 {
     const std::string eid = FiveRecords();
@@ -215,6 +182,8 @@ TEST_F(ExportTest, UnknownColumnOrMissingFileFailsTheCheckQuietly)
     EXPECT_EQ(CheckRangeConditions((dir / "none.eid").string(), Operation::Export,
                   { "Code", "1", "2", "Code" }, messages, &why),
         RangeCheck::Failed);
+    // The import's range needs no check.
+    EXPECT_EQ(CheckRangeConditions(eid, Operation::Import, { "Code", "X", "Y", "" }, messages), RangeCheck::Found);
     EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -242,20 +211,11 @@ TEST_F(ExportTest, EidHeldElsewhereIsNeitherExportedNorTouched)
 
 TEST_F(ExportTest, ProgressCaptionsNameTheOperation)
 {
-    struct Caption : ProgressSink {
-        void setCaption(const std::string& c) override { caption = c; }
-        void setRange(std::int64_t, std::int64_t hi) override { max = hi; }
-        void setValue(std::int64_t v) override { last = v; }
-        std::string caption;
-        std::int64_t max = 0, last = 0;
-    } p;
     const std::string eid = FiveRecords();
-    eid::ExportOptions o { eid, (dir / "Out.txt").string(), ",", {} };
-    ASSERT_TRUE(eid::ExportTextFile(o, messages, p).completed);
-    EXPECT_EQ(p.caption, "Exporting ...");
-    EXPECT_EQ(p.last, p.max);
-    ASSERT_TRUE(eid::RemoveRecords({ eid, { "Code", "A1", "A2", "Code" } }, p).completed);
-    EXPECT_EQ(p.caption, "Deleting ...");
+    ASSERT_TRUE(Export(eid, {}).completed);
+    EXPECT_EQ(progress.lastValue, progress.maximum);
+    ASSERT_TRUE(Remove(eid, { "Code", "A1", "A2", "Code" }).completed);
+    EXPECT_EQ(progress.captions, (std::vector<std::string> { "Exporting ...", "Deleting ..." }));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // input that is broken in every way a user's file can be.
 #include "eid_fixture.h"
 #include "eid_import.h"
+#include "project_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ protected:
     ScratchDir dir;
     std::string eidFile = MakeCodeNameEid(dir / "Part.eid");
     RecordingMessageSink messages;
-    NullProgressSink progress;
+    RecordingProgress progress;
 };
 
 TEST_F(ImportTest, WorkedExampleStoresGoodLinesAndLogsTheOthers)
@@ -56,104 +57,77 @@ TEST_F(ImportTest, WorkedExampleStoresGoodLinesAndLogsTheOthers)
     EXPECT_EQ(r.overwritten, 0);
     EXPECT_EQ(r.logged, 3);
     EXPECT_TRUE(messages.messages.empty());
+    // Progress runs over the bytes of the file.
+    const auto size = static_cast<std::int64_t>(kExampleLines.size());
+    EXPECT_EQ(progress.events, (std::vector<std::string> { "caption:Importing ...", "range:0-" + std::to_string(size) }));
+    EXPECT_EQ(progress.lastValue, size);
 }
 
-TEST_F(ImportTest, TrimCutsLongValuesToTheirColumn)
+// Each case: the text file, the options, the records stored and the log.
+TEST_F(ImportTest, OptionsRangesAndAwkwardLines)
 {
-    writeFile(dir / "Part.txt", kExampleLines);
-    ImportOptions o = Options();
-    o.trim = true;
-    ASSERT_TRUE(Run(o).completed);
-    EXPECT_EQ(Records(eidFile),
-        (std::vector<Row> { R({ "A1", "Bolt" }), R({ "A2", "Screwdrive" }), R({ "A3", "" }) }));
-    EXPECT_EQ(
-        readFile(dir / "Part.log"), "A1,Nut,duplicate index found\r\n,Washer,Index field not proper\r\n");
-}
-
-TEST_F(ImportTest, OverwriteReplacesTheRecordWithTheSameEic)
-{
-    writeFile(dir / "Part.txt", kExampleLines);
-    ImportOptions o = Options();
-    o.overwrite = true;
-    const OperationResult r = Run(o);
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "Nut" }), R({ "A3", "" }) }));
-    EXPECT_EQ(r.overwritten, 1);
-    EXPECT_EQ(r.logged, 2);
-}
-
-TEST_F(ImportTest, EicLookUpIgnoresLetterCaseAndCutsLongCodes)
-{
-    writeFile(dir / "Part.txt", "ab1,x\r\nAB1,y\r\nLONGCODE9,z\r\nlongc,w\r\n");
-    ImportOptions o = Options();
-    o.trim = true;
-    const OperationResult r = Run(o);
-    ASSERT_TRUE(r.completed);
-    // LONGCODE9 is looked up and stored as LONGC; longc then is its duplicate.
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "ab1", "x" }), R({ "LONGC", "z" }) }));
-    EXPECT_EQ(readFile(dir / "Part.log"), "AB1,y,duplicate index found\r\nlongc,w,duplicate index found\r\n");
-}
-
-TEST_F(ImportTest, ShortLinesCarryTheFieldsMissingNoteInTheirLog)
-{
-    writeFile(dir / "Part.txt", ",\r\nA1\r\nA1\r\nA2,x,extra,values,ignored-even-when-long\r\n");
-    const OperationResult r = Run(Options());
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "" }), R({ "A2", "x" }) }));
-    EXPECT_EQ(readFile(dir / "Part.log"),
-        ",,Index field not proper\r\n"
-        "A1,Fields missing,duplicate index found\r\n");
-}
-
-TEST_F(ImportTest, BlankOnlyLinesAreSkippedButBlankEicsAreRefused)
-{
-    writeFile(dir / "Part.txt", "   \r\n\r\n   ,Name\r\n");
-    const OperationResult r = Run(Options());
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(r.blankLines, 2);
-    EXPECT_TRUE(Records(eidFile).empty());
-    EXPECT_EQ(readFile(dir / "Part.log"), "   ,Name,Index field not proper\r\n");
-}
-
-TEST_F(ImportTest, RangeFromA1ToA1ImportsOnlyTheFirstA1Line)
-{
-    writeFile(dir / "Part.txt", "A0,Zero\r\n" + kExampleLines);
-    ImportOptions o = Options();
-    o.range = { "code", "a1", "A1", "" };
-    const OperationResult r = Run(o);
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "Bolt" }) }));
-    EXPECT_EQ(r.linesRead, 2); // reading stops after the end line
-    EXPECT_EQ(readFile(dir / "Part.log"), "");
-}
-
-TEST_F(ImportTest, RangeFromA2ToA3ImportsThoseLinesOnly)
-{
-    writeFile(dir / "Part.txt", kExampleLines + "A4,After\r\n");
-    ImportOptions o = Options();
-    o.trim = true;
-    o.range = { "Code", "a2", "a3", "" };
-    ASSERT_TRUE(Run(o).completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A2", "Screwdrive" }), R({ "A3", "" }) }));
-}
-
-TEST_F(ImportTest, RangeOnAnotherColumnUsesThatColumnsPosition)
-{
-    writeFile(dir / "Part.txt", "B1,a\r\nB2,b\r\nB3,c\r\nB4,d\r\n");
-    ImportOptions o = Options();
-    o.range = { "Name", "B", "c", "" };
-    ASSERT_TRUE(Run(o).completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "B2", "b" }), R({ "B3", "c" }) }));
-}
-
-TEST_F(ImportTest, RangeWithoutStartLineImportsNothing)
-{
-    writeFile(dir / "Part.txt", kExampleLines);
-    ImportOptions o = Options();
-    o.range = { "Code", "Z9", "Z9", "" };
-    const OperationResult r = Run(o);
-    EXPECT_TRUE(r.completed);
-    EXPECT_TRUE(Records(eidFile).empty());
+    struct Case {
+        const char* what;
+        std::string text;
+        bool trim = false;
+        bool overwrite = false;
+        eid::Range range = {};
+        std::string delimiter = ",";
+        std::vector<Row> records;
+        std::string log;
+    };
+    const std::string huge = "A1," + std::string(10 * 1024 * 1024, 'x');
+    const std::string commas(10000, ',');
+    const std::vector<Case> cases {
+        { "trim cuts long values to their column", kExampleLines, true, false, {}, ",",
+            { R({ "A1", "Bolt" }), R({ "A2", "Screwdrive" }), R({ "A3", "" }) },
+            "A1,Nut,duplicate index found\r\n,Washer,Index field not proper\r\n" },
+        { "overwrite replaces the record with the same EIC", kExampleLines, false, true, {}, ",",
+            { R({ "A1", "Nut" }), R({ "A3", "" }) },
+            ",Washer,Index field not proper\r\nA2,Screwdriver-set,String length higher than field Size\r\n" },
+        // LONGCODE9 is looked up and stored as LONGC; longc then is its duplicate.
+        { "EIC look-up ignores case and cuts long codes", "ab1,x\r\nAB1,y\r\nLONGCODE9,z\r\nlongc,w\r\n", true,
+            false, {}, ",", { R({ "ab1", "x" }), R({ "LONGC", "z" }) },
+            "AB1,y,duplicate index found\r\nlongc,w,duplicate index found\r\n" },
+        { "short lines carry the fields-missing note", ",\r\nA1\r\nA1\r\nA2,x,extra,values,ignored-even-when-long\r\n",
+            false, false, {}, ",", { R({ "A1", "" }), R({ "A2", "x" }) },
+            ",,Index field not proper\r\nA1,Fields missing,duplicate index found\r\n" },
+        { "blank-only lines are skipped, blank EICs refused", "   \r\n\r\n   ,Name\r\n", false, false, {}, ",", {},
+            "   ,Name,Index field not proper\r\n" },
+        { "range A1 to A1 takes the first A1 line only", "A0,Zero\r\n" + kExampleLines, false, false,
+            { "code", "a1", "A1", "" }, ",", { R({ "A1", "Bolt" }) }, "" },
+        { "range A2 to A3", kExampleLines + "A4,After\r\n", true, false, { "Code", "a2", "a3", "" }, ",",
+            { R({ "A2", "Screwdrive" }), R({ "A3", "" }) }, "" },
+        { "range on another column uses its position", "B1,a\r\nB2,b\r\nB3,c\r\nB4,d\r\n", false, false,
+            { "Name", "B", "c", "" }, ",", { R({ "B2", "b" }), R({ "B3", "c" }) }, "" },
+        { "range without its start line", kExampleLines, false, false, { "Code", "Z9", "Z9", "" }, ",", {}, "" },
+        // The delimiter separates the log's parts too.
+        { "tab delimiter", "A1\tBolt, M3\r\nA2 N\r\nA1\tagain\r\n", false, false, {}, "Tab",
+            { R({ "A1", "Bolt, M3" }), R({ "A2 N", "" }) }, "A1\tagain\tduplicate index found\r\n" },
+        { "a ten-megabyte line is logged", huge + "\r\nA2,ok\r\n", false, false, {}, ",", { R({ "A2", "ok" }) },
+            huge + ",String length higher than field Size\r\n" },
+        { "a line of ten thousand delimiters is logged", commas + "\r\n", false, false, {}, ",", {},
+            commas + ",Index field not proper\r\n" },
+        // "Caf\xe9" is not UTF-8; "Grüße-1234" is ten characters in twelve bytes.
+        { "invalid UTF-8 is Windows-1252, sizes count characters", "A1,Caf\xe9\r\nA2,Gr\xc3\xbc\xc3\x9f" "e-1234\r\n",
+            false, false, {}, ",", { R({ "A1", "Caf\xc3\xa9" }), R({ "A2", "Gr\xc3\xbc\xc3\x9f" "e-1234" }) }, "" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(eidFile);
+        MakeCodeNameEid(eidFile);
+        writeFile(dir / "Part.txt", c.text);
+        writeFile(dir / "Part.log", "old content\r\n"); // the log is made afresh
+        ImportOptions o = Options();
+        o.trim = c.trim;
+        o.overwrite = c.overwrite;
+        o.range = c.range;
+        o.delimiterText = c.delimiter;
+        const OperationResult r = Run(o);
+        ASSERT_TRUE(r.completed) << r.failure;
+        EXPECT_EQ(Records(eidFile), c.records);
+        EXPECT_EQ(readFile(dir / "Part.log"), c.log);
+    }
 }
 
 TEST_F(ImportTest, LogNameReplacesTheLastThreeCharacters)
@@ -169,14 +143,6 @@ TEST_F(ImportTest, LogNameReplacesTheLastThreeCharacters)
     EXPECT_EQ(readFile(dir / "Data.tlog"), "A1,y,duplicate index found\r\n");
 }
 
-TEST_F(ImportTest, LogIsCreatedAfreshEvenWhenNothingIsRefused)
-{
-    writeFile(dir / "Part.log", "old content\r\n");
-    writeFile(dir / "Part.txt", "A1,x\r\n");
-    ASSERT_TRUE(Run(Options()).completed);
-    EXPECT_EQ(readFile(dir / "Part.log"), "");
-}
-
 TEST_F(ImportTest, LogFallsBackToTheTemporaryFolder)
 {
     std::filesystem::create_directories(dir / "Part.log"); // cannot be opened as a file
@@ -187,38 +153,15 @@ TEST_F(ImportTest, LogFallsBackToTheTemporaryFolder)
     EXPECT_EQ(readFile(dir / "temp" / "import.log"), "A1,y,duplicate index found\r\n");
 }
 
-TEST_F(ImportTest, NoPlaceForTheLogEndsQuietlyBeforeAnyLine)
-{
-    std::filesystem::create_directories(dir / "Part.log");
-    writeFile(dir / "Part.txt", "A1,x\r\n");
-    ImportOptions o = Options();
-    o.tempDir = (dir / "no-such-folder").string();
-    const OperationResult r = Run(o);
-    EXPECT_FALSE(r.completed);
-    EXPECT_FALSE(r.failure.empty());
-    EXPECT_TRUE(messages.messages.empty());
-    EXPECT_TRUE(Records(eidFile).empty());
-}
-
 TEST_F(ImportTest, DelimiterWords)
 {
-    EXPECT_EQ(eid::ResolveDelimiter("TAB").character, '\t');
-    EXPECT_EQ(eid::ResolveDelimiter("Tab").character, '\t');
-    EXPECT_EQ(eid::ResolveDelimiter("tab").character, '\t');
-    EXPECT_EQ(eid::ResolveDelimiter("SPACE").character, ' ');
-    EXPECT_EQ(eid::ResolveDelimiter("").character, ',');
-    EXPECT_EQ(eid::ResolveDelimiter("").shown, ",");
-    EXPECT_EQ(eid::ResolveDelimiter("|x").character, '|');
-    EXPECT_EQ(eid::ResolveDelimiter("|x").shown, "|");
-    EXPECT_EQ(eid::ResolveDelimiter(";").character, ';');
-
-    writeFile(dir / "Part.txt", "A1\tBolt, M3\r\nA2 N\r\nA1\tagain\r\n");
-    ImportOptions o = Options();
-    o.delimiterText = "Tab";
-    ASSERT_TRUE(Run(o).completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "Bolt, M3" }), R({ "A2 N", "" }) }));
-    // The delimiter separates the log's parts too.
-    EXPECT_EQ(readFile(dir / "Part.log"), "A1\tagain\tduplicate index found\r\n");
+    for (const auto& [typed, character, shown] : std::vector<std::tuple<std::string, char, std::string>> {
+             { "TAB", '\t', "TAB" }, { "tab", '\t', "tab" }, { "SPACE", ' ', "SPACE" }, { "", ',', "," },
+             { "|x", '|', "|" }, { ";", ';', ";" } }) {
+        const eid::Delimiter d = eid::ResolveDelimiter(typed);
+        EXPECT_EQ(d.character, character) << typed;
+        EXPECT_EQ(d.shown, shown) << typed;
+    }
 }
 
 TEST_F(ImportTest, MassUpdateQuestionCarriesItsThreeLines)
@@ -235,58 +178,30 @@ TEST_F(ImportTest, MassUpdateQuestionCarriesItsThreeLines)
     EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
 }
 
-TEST_F(ImportTest, ProgressRunsOverTheBytesOfTheFile)
-{
-    struct Recorder : ProgressSink {
-        void setCaption(const std::string& c) override { caption = c; }
-        void setRange(std::int64_t lo, std::int64_t hi) override { max = hi, min = lo; }
-        void setValue(std::int64_t v) override { values.push_back(v); }
-        std::string caption;
-        std::int64_t min = -1, max = -1;
-        std::vector<std::int64_t> values;
-    } rec;
-    writeFile(dir / "Part.txt", kExampleLines);
-    ASSERT_TRUE(ImportTextFile(Options(), messages, rec).completed);
-    EXPECT_EQ(rec.caption, "Importing ...");
-    EXPECT_EQ(rec.min, 0);
-    EXPECT_EQ(rec.max, static_cast<std::int64_t>(kExampleLines.size()));
-    ASSERT_FALSE(rec.values.empty());
-    EXPECT_TRUE(std::is_sorted(rec.values.begin(), rec.values.end()));
-    EXPECT_EQ(rec.values.back(), rec.max);
-}
-
 // --- Broken input ------------------------------------------------------
 
-TEST_F(ImportTest, VanishedTextFileEndsQuietly)
-{
-    const OperationResult r = Run(Options("gone.txt"));
-    EXPECT_FALSE(r.completed);
-    EXPECT_FALSE(r.failure.empty());
-    EXPECT_TRUE(messages.messages.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir / "gone.log"));
-}
-
-TEST_F(ImportTest, EidHeldElsewhereEndsQuietlyAndIsLeftAlone)
-{
-    writeFile(dir / "Part.txt", "A1,x\r\n");
-    {
-        db::Database other = db::Database::open(eidFile, db::OpenMode::Shared);
-        const OperationResult r = Run(Options());
-        EXPECT_FALSE(r.completed);
-        EXPECT_FALSE(r.failure.empty());
-    }
-    EXPECT_TRUE(Records(eidFile).empty());
-}
-
-TEST_F(ImportTest, NotAnEidEndsQuietly)
+// A vanished text file, an EID held elsewhere or not an EID at all, no
+// place for the log: the import ends quietly and stores nothing.
+TEST_F(ImportTest, FailuresEndQuietlyAndStoreNothing)
 {
     writeFile(dir / "Part.txt", "A1,x\r\n");
     writeFile(dir / "Bad.eid", "not a database at all");
-    ImportOptions o = Options();
-    o.eidFile = (dir / "Bad.eid").string();
-    const OperationResult r = Run(o);
-    EXPECT_FALSE(r.completed);
-    EXPECT_FALSE(r.failure.empty());
+    ImportOptions gone = Options("gone.txt");
+    ImportOptions notEid = Options();
+    notEid.eidFile = (dir / "Bad.eid").string();
+    ImportOptions noLog = Options();
+    noLog.tempDir = (dir / "no-such-folder").string();
+    db::Database other = db::Database::open(eidFile, db::OpenMode::Shared);
+    const OperationResult held = Run(Options());
+    other.close();
+    std::filesystem::create_directories(dir / "Part.log"); // cannot be opened as a file
+    for (const OperationResult& r : { Run(gone), held, Run(notEid), Run(noLog) }) {
+        EXPECT_FALSE(r.completed);
+        EXPECT_FALSE(r.failure.empty());
+    }
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "gone.log"));
+    EXPECT_TRUE(Records(eidFile).empty());
 }
 
 TEST_F(ImportTest, RecordsStoredBeforeARefusedRecordStay)
@@ -322,41 +237,6 @@ TEST_F(ImportTest, BinaryFileDoesNoHarm)
     EXPECT_TRUE(r.completed) << r.failure;
     EXPECT_EQ(IntegrityCheck(eidFile), "ok");
     EXPECT_EQ(r.added + r.logged + r.blankLines, r.linesRead);
-}
-
-TEST_F(ImportTest, OneTenMegabyteLineIsLogged)
-{
-    std::string line = "A1," + std::string(10 * 1024 * 1024, 'x');
-    writeFile(dir / "Part.txt", line + "\r\nA2,ok\r\n");
-    const OperationResult r = Run(Options());
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A2", "ok" }) }));
-    EXPECT_EQ(readFile(dir / "Part.log"), line + ",String length higher than field Size\r\n");
-}
-
-TEST_F(ImportTest, LineOfTenThousandDelimitersIsLogged)
-{
-    const std::string line(10000, ',');
-    writeFile(dir / "Part.txt", line + "\r\n");
-    const OperationResult r = Run(Options());
-    ASSERT_TRUE(r.completed);
-    EXPECT_TRUE(Records(eidFile).empty());
-    EXPECT_EQ(readFile(dir / "Part.log"), line + ",Index field not proper\r\n");
-}
-
-TEST_F(ImportTest, InvalidUtf8IsReadAsWindows1252AndSizesCountCharacters)
-{
-    // "Caf\xe9" is not UTF-8; "Grüße-1234" is ten characters in twelve bytes.
-    writeFile(dir / "Part.txt",
-        "A1,Caf\xe9\r\nA2,Gr\xc3\xbc\xc3\x9f"
-        "e-1234\r\n");
-    const OperationResult r = Run(Options());
-    ASSERT_TRUE(r.completed);
-    EXPECT_EQ(Records(eidFile),
-        (std::vector<Row> { R({ "A1", "Caf\xc3\xa9" }),
-            R({ "A2",
-                "Gr\xc3\xbc\xc3\x9f"
-                "e-1234" }) }));
 }
 
 } // namespace

@@ -105,35 +105,22 @@ TEST_F(EngineTest, TableDefinitionIsReadBackFromTheSchema)
 TEST_F(EngineTest, BadTableDefinitionsAreRefused)
 {
     Database db = Database::create(file());
-    auto refused = [&](TableDef def, const std::string& word) {
-        const std::string msg = errorOf([&] { db.createTable(def); });
-        EXPECT_NE(msg.find(word), std::string::npos) << msg;
+    const std::pair<std::function<void(TableDef&)>, const char*> changes[] = {
+        { [](TableDef& t) { t.fields[1].size = 0; }, "size 0" },
+        { [](TableDef& t) { t.fields[1].size = 256; }, "size 256" },
+        { [](TableDef& t) { t.fields[1].name = "CODE"; }, "twice" },
+        { [](TableDef& t) { t.fields[1].name = ""; }, "empty" },
+        { [](TableDef& t) { t.fields[1].name = "Bad]Name"; }, "Bad]Name" },
+        { [](TableDef& t) { t.fields.clear(); }, "at least one field" },
+        { [](TableDef& t) { t.indexes[0].fields = { "Nope" }; }, "Nope" },
+        { [](TableDef& t) { t.indexes.push_back(IndexDef { "Second", { "Name" }, true, true }); }, "one primary" },
     };
-    TableDef base = rav::db::test::deviceDef();
-    TableDef t = base;
-    t.fields[1].size = 0;
-    refused(t, "size 0");
-    t = base;
-    t.fields[1].size = 256;
-    refused(t, "size 256");
-    t = base;
-    t.fields[1].name = "CODE";
-    refused(t, "twice");
-    t = base;
-    t.fields[1].name = "";
-    refused(t, "empty");
-    t = base;
-    t.fields[1].name = "Bad]Name";
-    refused(t, "Bad]Name");
-    t = base;
-    t.fields.clear();
-    refused(t, "at least one field");
-    t = base;
-    t.indexes[0].fields = { "Nope" };
-    refused(t, "Nope");
-    t = base;
-    t.indexes.push_back(IndexDef { "Second", { "Name" }, true, true });
-    refused(t, "one primary");
+    for (const auto& [change, word] : changes) {
+        TableDef t = rav::db::test::deviceDef();
+        change(t);
+        const std::string msg = errorOf([&] { db.createTable(t); });
+        EXPECT_NE(msg.find(word), std::string::npos) << msg;
+    }
     EXPECT_FALSE(db.hasTable("Device")); // nothing half made
 }
 

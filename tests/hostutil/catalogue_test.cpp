@@ -149,17 +149,6 @@ TEST(Catalogues, EveryIdFallsBackToItsDefaultWhenACatalogueLacksIt)
     }
 }
 
-TEST(Catalogues, KnownDefaultsAreExact)
-{
-    const auto en = builtInCatalogue("en");
-    EXPECT_EQ(en.at("5433"), "Fields missing");
-    EXPECT_EQ(en.at("3734"), "Can't read the Part: ");
-    EXPECT_EQ(en.at("99365"), "Can't read file: ");
-    EXPECT_EQ(en.at("5412"), "Database creation error : ");
-    EXPECT_EQ(en.at("37122"), "No Part Used");
-    EXPECT_EQ(en.at("991372"), "Update");
-}
-
 TEST(CatalogueFormat, EscapesRoundTrip)
 {
     for (const std::string text :

@@ -14,7 +14,7 @@ namespace
 
 using test::ScratchDir;
 
-TEST(LomCatalogue, ProjectEntriesThenEidColumns)
+TEST(LomCatalogue, ProjectEntriesThenEidColumnsForTheListAndTheToolBox)
 {
     ScratchDir dir;
     test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
@@ -39,35 +39,22 @@ TEST(LomCatalogue, ProjectEntriesThenEidColumns)
     EXPECT_THROW(c.entry(11), std::out_of_range);
     EXPECT_EQ(c.numberOfCaption("Price-D"), 10);
     EXPECT_EQ(c.numberOfCaption("Nothing"), 0);
-}
 
-TEST(LomCatalogue, ToolBoxHasFiveProjectEntriesAndReplacesTheOther)
-{
-    ScratchDir dir;
-    test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
-    FieldCatalogue c;
-    ASSERT_TRUE(BuildLomCatalogue(c, (dir / "Part.eid").string()));
+    // A blank or unusable EID keeps the previous catalogue.
+    test::writeFile(dir / "text.eid", "not a database\n");
+    EXPECT_FALSE(BuildLomCatalogue(c, "   "));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, ""));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "missing.eid").string()));
+    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "text.eid").string()));
+    EXPECT_EQ(c.size(), 10);
+
+    // The tool box's catalogue has five project entries and replaces the other.
     ASSERT_TRUE(BuildToolBoxCatalogue(c, (dir / "Part.eid").string()));
     ASSERT_EQ(c.size(), 7);
     EXPECT_EQ(c.entry(5).caption, "Package-P");
     EXPECT_EQ(c.entry(6).caption, "Code-D");
     EXPECT_EQ(c.entry(6).number, 6);
     EXPECT_EQ(c.entry(7).fieldName, "Price");
-}
-
-TEST(LomCatalogue, BlankOrUnusableEidKeepsThePreviousCatalogue)
-{
-    ScratchDir dir;
-    test::makeEid(dir / "Part.eid", { "Code", "Price" }, "Code", {});
-    test::writeFile(dir / "text.eid", "not a database\n");
-    FieldCatalogue c;
-    ASSERT_TRUE(BuildLomCatalogue(c, (dir / "Part.eid").string()));
-    EXPECT_FALSE(BuildLomCatalogue(c, "   "));
-    EXPECT_FALSE(BuildToolBoxCatalogue(c, ""));
-    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "missing.eid").string()));
-    EXPECT_FALSE(BuildToolBoxCatalogue(c, (dir / "text.eid").string()));
-    EXPECT_EQ(c.size(), 10);
-    EXPECT_EQ(c.entry(10).caption, "Price-D");
 }
 
 TEST(LomCatalogue, SelectedCaptionsEndWithAnEmptyEntry)

@@ -141,25 +141,15 @@ TEST_F(RecordMaintenance, DeleteMovesToTheFollowingOrTheNewLastRecord)
     EXPECT_TRUE(codes().empty());
 }
 
-TEST_F(RecordMaintenance, MovesStayOnTheRecords)
+TEST_F(RecordMaintenance, MovesAndJumpsStayOnTheRecords)
 {
-    MoveRecord(rs, MoveCommand::Last);
-    EXPECT_EQ(rs.absolutePosition(), 2);
-    MoveRecord(rs, MoveCommand::Next);
-    EXPECT_EQ(rs.absolutePosition(), 2);
-    MoveRecord(rs, MoveCommand::Previous);
-    EXPECT_EQ(rs.absolutePosition(), 1);
-    MoveRecord(rs, MoveCommand::Previous);
-    EXPECT_EQ(rs.absolutePosition(), 0);
-    MoveRecord(rs, MoveCommand::Previous);
-    EXPECT_EQ(rs.absolutePosition(), 0);
-    MoveRecord(rs, MoveCommand::Next);
-    MoveRecord(rs, MoveCommand::First);
-    EXPECT_EQ(rs.absolutePosition(), 0);
-}
-
-TEST_F(RecordMaintenance, JumpsToATypedPosition)
-{
+    const std::pair<MoveCommand, long> moves[] = { { MoveCommand::Last, 2 }, { MoveCommand::Next, 2 },
+        { MoveCommand::Previous, 1 }, { MoveCommand::Previous, 0 }, { MoveCommand::Previous, 0 },
+        { MoveCommand::Next, 1 }, { MoveCommand::First, 0 } };
+    for (const auto& [move, position] : moves) {
+        MoveRecord(rs, move);
+        EXPECT_EQ(rs.absolutePosition(), position);
+    }
     EXPECT_EQ(JumpToPosition(rs, "2"), 2);
     EXPECT_EQ(JumpToPosition(rs, "0"), 0);
     EXPECT_EQ(JumpToPosition(rs, "1 mm"), 1);

@@ -149,19 +149,14 @@ protected:
 
 } // namespace
 
-TEST_F(ShellWindowTest, FactoryRefusesUnknownClassesAndVersions)
+TEST_F(ShellWindowTest, FactorySeverPathAndCommandsBeforeLoad)
 {
     EXPECT_EQ(Ravederi_CreateObject("Other", rav::addin::kInterfaceVersion), nullptr);
     EXPECT_EQ(Ravederi_CreateObject("vazOvizided", 99), nullptr);
     EXPECT_EQ(Ravederi_CanUnloadNow(), 1);
-    create();
-    EXPECT_EQ(Ravederi_CanUnloadNow(), 0);
-}
-
-TEST_F(ShellWindowTest, SeverPathAndEmptyCommands)
-{
     object = Ravederi_CreateObject("vazOvizided", rav::addin::kInterfaceVersion);
     ASSERT_NE(object, nullptr);
+    EXPECT_EQ(Ravederi_CanUnloadNow(), 0);
     EXPECT_EQ(object->SeverPath(), "");
     object->SeverPath("/opt/dodiv/help");
     EXPECT_EQ(object->SeverPath(), "/opt/dodiv/help");
@@ -173,6 +168,13 @@ TEST_F(ShellWindowTest, SeverPathAndEmptyCommands)
     EXPECT_EQ(send("RAVEDERI,MN"), 91);
     EXPECT_EQ(send("RAVEDERI,EX"), 91);
     EXPECT_FALSE(main().isLoaded());
+
+    // Catalogue messages go to the message boxes; unknown codes show nothing.
+    ShowMessage(14, "R12");
+    ShowMessage(99, "nothing");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "Can't read the Part: R12");
+    EXPECT_EQ(messages.messages[0].kind, rav::MessageKind::Exclamation);
 }
 
 TEST_F(ShellWindowTest, StartUpWithPartsEnablesTheListOfMaterials)
@@ -206,9 +208,16 @@ TEST_F(ShellWindowTest, StartUpWithPartsEnablesTheListOfMaterials)
 
 TEST_F(ShellWindowTest, StartUpWithoutPartsAndUpdateMoveTheSelection)
 {
-    openDemo();
+    openEmpty();
     create();
     ASSERT_TRUE(object->Load(0));
+    EXPECT_FALSE(control<QRadioButton>("optModule_2")->isEnabled());
+
+    // "All" reaches the editor too.
+    Z_CloseProject();
+    openDemo();
+    EXPECT_EQ(send("All,UP"), 0);
+    EXPECT_TRUE(control<QRadioButton>("optModule_2")->isEnabled());
     control<QRadioButton>("optModule_2")->setChecked(true);
 
     Z_CloseProject();
@@ -217,20 +226,6 @@ TEST_F(ShellWindowTest, StartUpWithoutPartsAndUpdateMoveTheSelection)
     EXPECT_FALSE(control<QRadioButton>("optModule_2")->isEnabled());
     EXPECT_TRUE(control<QRadioButton>("optModule_0")->isChecked());
     EXPECT_EQ(main().selectedModule(), 0);
-
-    // And back: "All" reaches the editor too.
-    Z_CloseProject();
-    openDemo();
-    EXPECT_EQ(send("All,UP"), 0);
-    EXPECT_TRUE(control<QRadioButton>("optModule_2")->isEnabled());
-}
-
-TEST_F(ShellWindowTest, ProjectWithoutPartsDisablesTheOptionAtStartUp)
-{
-    openEmpty();
-    create();
-    ASSERT_TRUE(object->Load(0));
-    EXPECT_FALSE(control<QRadioButton>("optModule_2")->isEnabled());
 }
 
 TEST_F(ShellWindowTest, ModulesOpenCloseAndAreRefreshedAway)
@@ -238,6 +233,11 @@ TEST_F(ShellWindowTest, ModulesOpenCloseAndAreRefreshedAway)
     openDemo();
     create();
     ASSERT_TRUE(object->Load(0));
+    // A module missing from the build says so.
+    control<QRadioButton>("optModule_2")->setChecked(true);
+    QTest::mouseClick(control<QPushButton>("cmdCmd_0"), Qt::LeftButton);
+    EXPECT_EQ(main().ModuleForm(), nullptr);
+    EXPECT_EQ(control<QLabel>("lblStatus")->text(), "This module is not available in this build.");
 
     control<QRadioButton>("optModule_1")->setChecked(true);
     QTest::mouseClick(control<QPushButton>("cmdCmd_0"), Qt::LeftButton);
@@ -286,18 +286,6 @@ TEST_F(ShellWindowTest, ModulesOpenCloseAndAreRefreshedAway)
     EXPECT_TRUE(main().isVisible());
 }
 
-TEST_F(ShellWindowTest, AModuleMissingFromTheBuildSaysSo)
-{
-    openDemo();
-    create();
-    ASSERT_TRUE(object->Load(0));
-    control<QRadioButton>("optModule_2")->setChecked(true);
-    QTest::mouseClick(control<QPushButton>("cmdCmd_0"), Qt::LeftButton);
-    EXPECT_EQ(main().ModuleForm(), nullptr);
-    EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(control<QLabel>("lblStatus")->text(), "This module is not available in this build.");
-}
-
 TEST_F(ShellWindowTest, WindowCommandsOnBothTargetsAndCaseSensitiveTargets)
 {
     openDemo();
@@ -316,15 +304,20 @@ TEST_F(ShellWindowTest, WindowCommandsOnBothTargetsAndCaseSensitiveTargets)
     EXPECT_EQ(send("all,EX"), 0);
     EXPECT_EQ(send("RAVEDERI,XX"), 0);
     EXPECT_TRUE(main().isLoaded());
-    EXPECT_EQ(host.shutdowns(), 0);
 
     // A command for this editor without a code is a subscript error.
     EXPECT_EQ(send("RAVEDERI"), 9);
     EXPECT_TRUE(main().isLoaded());
 
+    // Shell requests and sent commands reach the host.
+    main().AP_Shell("DODIV", 1, "notepad a,b.txt");
+    main().AP_SendCmd("ZAROV", "All,UP");
+    main().AP_SendCmdAll("HELLO");
     EXPECT_EQ(send("All,EX"), 0);
     EXPECT_FALSE(main().isLoaded());
-    EXPECT_EQ(host.seen, (std::vector<Notification> { { "RAVEDERI", "SHUTDOWN" } }));
+    EXPECT_EQ(host.seen,
+        (std::vector<Notification> { { "DODIV", "SHELL,1,notepad a,b.txt" }, { "ZAROV", "All,UP" },
+            { "RAVEDERI", "HELLO" }, { "RAVEDERI", "SHUTDOWN" } }));
 }
 
 TEST_F(ShellWindowTest, ExitWithExtraFieldsShutsDownAndWritesTheSettings)
@@ -417,19 +410,6 @@ TEST_F(ShellWindowTest, AnEditorRunningElsewhereStopsTheStartUpQuietly)
         rav::HostUtility::instance().ReadSetting("POSTLOM", "FieldSep", "none"), "none"); // nothing written
     other.unlock();
     EXPECT_TRUE(object->Load(0));
-}
-
-TEST_F(ShellWindowTest, ShellRequestsAndSentCommandsReachTheHost)
-{
-    openDemo();
-    create();
-    ASSERT_TRUE(object->Load(0));
-    main().AP_Shell("DODIV", 1, "notepad a,b.txt");
-    main().AP_SendCmd("ZAROV", "All,UP");
-    main().AP_SendCmdAll("HELLO");
-    EXPECT_EQ(host.seen,
-        (std::vector<Notification> {
-            { "DODIV", "SHELL,1,notepad a,b.txt" }, { "ZAROV", "All,UP" }, { "RAVEDERI", "HELLO" } }));
 }
 
 TEST_F(ShellWindowTest, HelpTopicsLimitsAndCtrlF1)
@@ -591,16 +571,4 @@ TEST_F(ShellWindowTest, PlacementRoundTripsAndIsCorrectedAtTheEdge)
     EXPECT_FALSE(GetFormPlacement(&window, top, left, width, height));
     EXPECT_EQ(top, 0);
     EXPECT_GT(work.height, 0);
-}
-
-TEST_F(ShellWindowTest, CatalogueMessagesGoToTheMessageBoxes)
-{
-    ShowMessage(14, "R12");
-    ShowMessage(7, "EID file");
-    ShowMessage(99, "nothing");
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_EQ(messages.messages[0].text, "Can't read the Part: R12");
-    EXPECT_EQ(messages.messages[0].kind, rav::MessageKind::Exclamation);
-    EXPECT_EQ(messages.messages[0].title, "Dodiv 2000 - List of Material Editor ()");
-    EXPECT_EQ(messages.messages[1].text, "EID file missing or invalid");
 }

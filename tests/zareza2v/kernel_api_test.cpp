@@ -319,44 +319,33 @@ TEST(KernelOpen, BadFilesFailClearlyAndLeaveNoProjectOpen)
 
     expectRefused((dir / "missing.dpz").string(), "does not exist");
     EXPECT_EQ(Z_OpenProject(""), 0);
-
-    rav::test::writeFile(dir / "text.dpz", "just some words\n");
-    expectRefused((dir / "text.dpz").string(), "is not a project file");
-
-    rav::test::writeFile(dir / "empty.dpz", "");
-    expectRefused((dir / "empty.dpz").string(), "is not a project file");
-
     expectRefused(dir.path().string(), "not a regular file");
-
+    for (const auto& [text, phrase] : { std::pair { "just some words\n", "is not a project file" }, { "", "is not a project file" } }) {
+        rav::test::writeFile(dir / "text.dpz", text);
+        expectRefused((dir / "text.dpz").string(), phrase);
+    }
     const std::string other = (dir / "other.db").string();
     runSql(other, "CREATE TABLE Device(EIC TEXT); INSERT INTO Device VALUES('x');");
     expectRefused(other, "another kind");
-
     // Our id on a foreign schema: damaged, not misread.
     const std::string fake = (dir / "fake.dpz").string();
     runSql(fake, "PRAGMA application_id = 1383485546; PRAGMA user_version = 1; CREATE TABLE project(id);");
     expectRefused(fake, "damaged");
 
-    const std::string newer = (dir / "newer.dpz").string();
-    rav::project::writeDpz(smallProject(), newer);
-    runSql(newer, "PRAGMA user_version = 9;");
-    expectRefused(newer, "newer program");
-
-    const std::string dangling = (dir / "dangling.dpz").string();
-    rav::project::writeDpz(smallProject(), dangling);
-    runSql(dangling, "PRAGMA foreign_keys = OFF; UPDATE component SET device = 77 WHERE id = 1;");
-    expectRefused(dangling, "missing row of table device");
-
-    const std::string orphanText = (dir / "orphan.dpz").string();
-    rav::project::writeDpz(smallProject(), orphanText);
-    runSql(orphanText,
-        "PRAGMA foreign_keys = OFF; INSERT INTO text_item(sch_component, mask, text) VALUES (99, 8, 'x');");
-    expectRefused(orphanText, "damaged");
-
-    const std::string noRow = (dir / "norow.dpz").string();
-    rav::project::writeDpz(smallProject(), noRow);
-    runSql(noRow, "DELETE FROM project;");
-    expectRefused(noRow, "project row is missing");
+    // A good project changed behind the kernel's back.
+    const std::pair<const char*, const char*> changes[] = {
+        { "PRAGMA user_version = 9;", "newer program" },
+        { "PRAGMA foreign_keys = OFF; UPDATE component SET device = 77 WHERE id = 1;", "missing row of table device" },
+        { "PRAGMA foreign_keys = OFF; INSERT INTO text_item(sch_component, mask, text) VALUES (99, 8, 'x');", "damaged" },
+        { "DELETE FROM project;", "project row is missing" },
+    };
+    for (const auto& [sql, phrase] : changes) {
+        const std::string changed = (dir / "changed.dpz").string();
+        std::filesystem::remove(changed);
+        rav::project::writeDpz(smallProject(), changed);
+        runSql(changed, sql);
+        expectRefused(changed, phrase);
+    }
 }
 
 TEST(KernelOpen, CorruptedFilesNeverCrashTheKernel)
