@@ -24,6 +24,15 @@ echo
 echo
 tr -d '\r' < "$out/LOM.txt"
 
+# The same parts grouped for an assembler (one line per code with quantity
+# and designators) as CSV, and as a self-contained HTML page for a buyer.
+echo
+"$bin/ravederi" lom --project "$demo/demo.dpz" --eid "$demo/demo.eid" \
+  --profile assembly --group --out "$out/LOM-assembly.csv"
+"$bin/ravederi" lom --project "$demo/demo.dpz" --eid "$demo/demo.eid" \
+  --profile buyer --group --out "$out/LOM-buyer.html"
+head -n 8 "$out/LOM-assembly.csv"
+
 # With a display, the editor itself opens on the demo project inside the
 # small host program (DEMO_CLI=1 keeps to the command line).
 if [ -z "${DEMO_CLI:-}" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
