@@ -3,10 +3,12 @@
 #pragma once
 
 #include "sinks.h"
+#include "zareza2v.h"
 
 #include <functional>
 #include <iosfwd>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,21 @@ struct Registrar {
     explicit Registrar(CommandGroup group);
 };
 const std::vector<CommandGroup>& groups();
+
+// The kernel's project, open for the object's life and closed on every way
+// out. Throws std::runtime_error with the kernel's reason when it won't open.
+class OpenProject
+{
+public:
+    explicit OpenProject(const std::string& file)
+    {
+        if (Z_OpenProject(file.c_str()) == 0)
+            throw std::runtime_error(Z_LastError());
+    }
+    ~OpenProject() { Z_CloseProject(); }
+    OpenProject(const OpenProject&) = delete;
+    OpenProject& operator=(const OpenProject&) = delete;
+};
 
 // Takes the value following `option` out of `args` (repeatable options are
 // taken one at a time). Throws UsageError when the option has no value.

@@ -44,19 +44,6 @@ double number(const std::string& text, const std::string& option, double low, do
     return value;
 }
 
-class OpenProject
-{
-public:
-    explicit OpenProject(const std::string& file)
-    {
-        if (Z_OpenProject(file.c_str()) == 0)
-            throw std::runtime_error(Z_LastError());
-    }
-    ~OpenProject() { Z_CloseProject(); }
-    OpenProject(const OpenProject&) = delete;
-    OpenProject& operator=(const OpenProject&) = delete;
-};
-
 int check(std::vector<std::string> args)
 {
     const std::string projectFile = required(args, "--project");

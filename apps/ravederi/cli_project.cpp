@@ -29,20 +29,6 @@ const char* const kUsage
       "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
       "                                             --normalise-values: 10K and 10000 are one 10k)\n";
 
-// Closes the kernel's project on every way out.
-class OpenProject
-{
-public:
-    explicit OpenProject(const std::string& file)
-    {
-        if (Z_OpenProject(file.c_str()) == 0)
-            throw std::runtime_error(Z_LastError());
-    }
-    ~OpenProject() { Z_CloseProject(); }
-    OpenProject(const OpenProject&) = delete;
-    OpenProject& operator=(const OpenProject&) = delete;
-};
-
 // One record per line: tabs and line ends inside a field become blanks.
 std::string field(std::string s)
 {

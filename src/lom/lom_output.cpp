@@ -1,5 +1,7 @@
 #include "lom_output.h"
 
+#include "textcodec.h"
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -121,31 +123,6 @@ std::string csvText(const LomTable& t)
     return out;
 }
 
-std::string htmlEscape(const std::string& s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Sorting (click a heading, again to reverse; numbers and part names in
 // natural order) and the filter box work offline: nothing is fetched.
 const char* const kHtmlScript = R"JS(
@@ -193,7 +170,7 @@ const char* const kHtmlScript = R"JS(
 std::string htmlText(const LomTable& t, const std::string& title)
 {
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>"
-        + htmlEscape(title)
+        + text::escapeHtml(title)
         + "</title>\n<style>\n"
           "body{font-family:sans-serif;margin:1em}\n"
           "table{border-collapse:collapse;margin-bottom:1.5em}\n"
@@ -205,19 +182,19 @@ std::string htmlText(const LomTable& t, const std::string& title)
           "tbody tr:nth-child(even){background:#f7f7f7}\n"
           "#filter{width:20em;padding:.2em}\n"
           "</style>\n</head>\n<body>\n<h1>"
-        + htmlEscape(title)
+        + text::escapeHtml(title)
         + "</h1>\n<p><label>Filter: <input id=\"filter\" type=\"search\" placeholder=\"words to find\" "
           "autofocus=\"autofocus\"/></label> <span id=\"count\">"
         + std::to_string(t.rows.size()) + " lines shown</span></p>\n";
     auto table = [&](std::size_t begin, std::size_t end) {
         out += "<table class=\"lom\">\n<thead><tr>";
         for (const auto& h : t.headers)
-            out += "<th>" + htmlEscape(h) + "</th>";
+            out += "<th>" + text::escapeHtml(h) + "</th>";
         out += "</tr></thead>\n<tbody>\n";
         for (std::size_t r = begin; r < end; ++r) {
             out += "<tr>";
             for (std::size_t c = 0; c < t.rows[r].size(); ++c)
-                out += (t.numeric[c] ? "<td class=\"num\">" : "<td>") + htmlEscape(t.rows[r][c]) + "</td>";
+                out += (t.numeric[c] ? "<td class=\"num\">" : "<td>") + text::escapeHtml(t.rows[r][c]) + "</td>";
             out += "</tr>\n";
         }
         out += "</tbody>\n</table>\n";

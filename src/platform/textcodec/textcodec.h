@@ -46,4 +46,7 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 // Leading and trailing blanks (spaces only, as the editor's trimming does).
 std::string trimBlanks(std::string_view s);
 
+// Text for an HTML page: & < > " as entities, everything else as it is.
+std::string escapeHtml(std::string_view text);
+
 } // namespace rav::text

@@ -1,5 +1,7 @@
 #include "help_document.h"
 
+#include "textcodec.h"
+
 #include <algorithm>
 #include <charconv>
 #include <fstream>
@@ -27,31 +29,6 @@ bool parseInt(std::string_view text, int& value)
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-std::string escapeHtml(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 // Escapes a line and turns [[N|text]] into links.
 std::string inlineHtml(std::string_view line)
 {
@@ -59,7 +36,7 @@ std::string inlineHtml(std::string_view line)
     while (!line.empty()) {
         const auto open = line.find("[[");
         if (open == std::string_view::npos) {
-            out += escapeHtml(line);
+            out += rav::text::escapeHtml(line);
             break;
         }
         const auto close = line.find("]]", open);
@@ -67,13 +44,13 @@ std::string inlineHtml(std::string_view line)
         int topic = 0;
         if (close == std::string_view::npos || bar == std::string_view::npos || bar > close
             || !parseInt(line.substr(open + 2, bar - open - 2), topic)) {
-            out += escapeHtml(line.substr(0, open + 2));
+            out += rav::text::escapeHtml(line.substr(0, open + 2));
             line.remove_prefix(open + 2);
             continue;
         }
-        out += escapeHtml(line.substr(0, open));
+        out += rav::text::escapeHtml(line.substr(0, open));
         out += "<a href=\"topic:" + std::to_string(topic) + "\">";
-        out += escapeHtml(line.substr(bar + 1, close - bar - 1));
+        out += rav::text::escapeHtml(line.substr(bar + 1, close - bar - 1));
         out += "</a>";
         line.remove_prefix(close + 2);
     }
@@ -151,7 +128,7 @@ std::string RenderTopicHtml(const HelpDocument& document, std::int32_t topic)
         return "<h2>Help</h2><p>The help file has no topic " + std::to_string(topic)
             + ".</p><p><a href=\"topic:0\">Contents</a></p>";
     }
-    std::string html = "<h2>" + escapeHtml(it->second.title) + "</h2>\n";
+    std::string html = "<h2>" + rav::text::escapeHtml(it->second.title) + "</h2>\n";
     std::string paragraph;
     bool inList = false;
     auto flushParagraph = [&] {
