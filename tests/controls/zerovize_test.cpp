@@ -6,65 +6,51 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-namespace
-{
-
-// Counts the pixels of one colour along the panel's middle line.
-int countColumns(const QImage& image, const QColor& color)
-{
-    int count = 0;
-    const int y = image.height() / 2;
-    for (int x = 0; x < image.width(); ++x)
-        if (image.pixelColor(x, y) == color)
-            ++count;
-    return count;
-}
-
-} // namespace
-
 TEST(ZerOvizeTest, ProgressFractionClampsAndHandlesEmptyRanges)
 {
-    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, 25), 0.25);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(10, 20, 15), 0.5);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, -5), 0.0);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 100, 500), 1.0);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(5, 5, 5), 0.0);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(9, 1, 5), 0.0);
-    EXPECT_DOUBLE_EQ(rav::progressFraction(0, 4'000'000'000LL, 1'000'000'000LL), 0.25);
+    struct Case {
+        long long min, max, value;
+        double fraction;
+    };
+    for (const Case c : { Case { 0, 100, 25, 0.25 }, Case { 10, 20, 15, 0.5 }, Case { 0, 100, -5, 0.0 },
+             Case { 0, 100, 500, 1.0 }, Case { 5, 5, 5, 0.0 }, Case { 9, 1, 5, 0.0 },
+             Case { 0, 4'000'000'000LL, 1'000'000'000LL, 0.25 } })
+        EXPECT_DOUBLE_EQ(rav::progressFraction(c.min, c.max, c.value), c.fraction) << c.min << " " << c.max;
 }
 
-TEST(ZerOvizeTest, PaintsTheFilledShareOfTheBar)
+TEST(ZerOvizeTest, PaintsTheFilledShareOfTheBarFromItsSide)
 {
+    const QColor red(255, 0, 0);
     rav::ZerOvize panel;
     panel.resize(204, 24);
-    panel.setFloodColor(QColor(255, 0, 0));
+    panel.setFloodColor(red);
     panel.setStyle(rav::ZerOvize::FloodStyle::LeftToRight);
     panel.setMaximum(4);
-
-    panel.setValue(0);
-    EXPECT_EQ(countColumns(panel.grab().toImage(), QColor(255, 0, 0)), 0);
+    // The red pixels along the middle line.
+    auto filled = [&] {
+        const QImage image = panel.grab().toImage();
+        int count = 0;
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, image.height() / 2) == red;
+        return count;
+    };
+    EXPECT_EQ(filled(), 0);
     panel.setValue(1);
-    const int quarter = countColumns(panel.grab().toImage(), QColor(255, 0, 0));
+    const int quarter = filled();
     panel.setValue(4);
-    const int full = countColumns(panel.grab().toImage(), QColor(255, 0, 0));
+    const int full = filled();
     EXPECT_GT(full, 190);
     EXPECT_NEAR(quarter, full / 4, 2);
 
-    panel.setStyle(rav::ZerOvize::FloodStyle::None);
-    EXPECT_EQ(countColumns(panel.grab().toImage(), QColor(255, 0, 0)), 0);
-}
-
-TEST(ZerOvizeTest, RightToLeftFillsFromTheRightEdge)
-{
-    rav::ZerOvize panel;
-    panel.resize(100, 20);
-    panel.setFloodColor(QColor(0, 0, 255));
+    panel.setValue(2);
     panel.setStyle(rav::ZerOvize::FloodStyle::RightToLeft);
-    panel.setValue(50);
     const QImage image = panel.grab().toImage();
     const QRect inner = panel.contentsRect();
-    EXPECT_EQ(image.pixelColor(inner.right() - 1, 10), QColor(0, 0, 255));
-    EXPECT_NE(image.pixelColor(inner.left() + 1, 10), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(inner.right() - 1, 12), red);
+    EXPECT_NE(image.pixelColor(inner.left() + 1, 12), red);
+
+    panel.setStyle(rav::ZerOvize::FloodStyle::None);
+    EXPECT_EQ(filled(), 0);
 }
 
 TEST(ZerOvizeTest, AFramingPanelIsAsLargeAsItsControls)
