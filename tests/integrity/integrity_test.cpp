@@ -2,9 +2,9 @@
 // catalogue) and the journalled EIC write-backs with their undo, through the
 // libraries and the command line.
 #include "eic_writeback.h"
-#include "project_parts.h"
 #include "integrity_report.h"
 #include "project_fixture.h"
+#include "project_parts.h"
 #include "sinks.h"
 #include "suggestions.h"
 #include "test_env.h"
@@ -52,7 +52,8 @@ const std::vector<TestComponent> kComponents = {
 
 void makeBoard(const ScratchDir& dir)
 {
-    ASSERT_TRUE(rav::test::openProject(dir / "p.dpz", rav::test::projectJson("Board", kDevices, kComponents)));
+    ASSERT_TRUE(
+        rav::test::openProject(dir / "p.dpz", rav::test::projectJson("Board", kDevices, kComponents)));
     Z_CloseProject();
     rav::test::makeEid(dir / "e.eid", { "Code", "Description" }, "Code",
         { { "RES-10K", "10k 0805" }, { "RES-10K-B", "10k 0805 1%" }, { "AB12", "opamp" },
@@ -105,10 +106,10 @@ TEST(Suggestions, EqualValuesWrittenDifferentlyShareAWord)
         const auto words = suggestionWords(text);
         return std::find(words.begin(), words.end(), word) != words.end();
     };
-    const std::pair<const char*, const char*> same[] = { { "4k7", "=4700" }, { "4.7K", "=4700" },
-        { "4700 Ohm", "=4700" }, { "4K7R", "=4700" }, { "0R01", "=0.01" }, { "100nF", "=1e-07" },
-        { "0.1uF", "=1e-07" }, { "100n-50V", "=1e-07" }, { "100n-50V", "=50v" }, { "1M", "=1e+06" },
-        { "1m", "=0.001" } };
+    const std::pair<const char*, const char*> same[]
+        = { { "4k7", "=4700" }, { "4.7K", "=4700" }, { "4700 Ohm", "=4700" }, { "4K7R", "=4700" },
+              { "0R01", "=0.01" }, { "100nF", "=1e-07" }, { "0.1uF", "=1e-07" }, { "100n-50V", "=1e-07" },
+              { "100n-50V", "=50v" }, { "1M", "=1e+06" }, { "1m", "=0.001" } };
     for (const auto& [text, word] : same)
         EXPECT_TRUE(has(text, word)) << text << " lacks " << word;
     // Units other than farad, henry and ohm never meet a bare number.
@@ -150,7 +151,8 @@ std::vector<std::vector<std::string>> readCsv(const std::string& name)
 TEST(Suggestions, RightRecordComesFirstForMostCatalogueParts)
 {
     ScratchDir dir;
-    const std::vector<std::string> columns = { "MPN", "IPN", "Manufacturer", "Description", "Footprint", "Value" };
+    const std::vector<std::string> columns
+        = { "MPN", "IPN", "Manufacturer", "Description", "Footprint", "Value" };
     std::vector<std::vector<std::string>> rows;
     std::set<std::string> codes;
     std::map<std::string, std::string> ipnOf;
@@ -183,8 +185,8 @@ TEST(Suggestions, RightRecordComesFirstForMostCatalogueParts)
         right += (";" + d[3] + ";").find(";" + ipn + ";") != std::string::npos ? 1 : 0;
     }
     const double share = static_cast<double>(right) / static_cast<double>(devices.size() - 1);
-    std::cout << "right record first for " << right << " of " << devices.size() - 1 << " devices (" << share * 100
-              << "%)\n";
+    std::cout << "right record first for " << right << " of " << devices.size() - 1 << " devices ("
+              << share * 100 << "%)\n";
     EXPECT_GE(share, 0.90);
 }
 
@@ -196,7 +198,8 @@ std::string deviceText(const std::filesystem::path& dpz, const std::string& devi
     sqlite3_prepare_v2(db, "SELECT text FROM device WHERE name = ?1", -1, &s, nullptr);
     sqlite3_bind_blob(s, 1, device.data(), static_cast<int>(device.size()), SQLITE_TRANSIENT);
     std::string text = sqlite3_step(s) == SQLITE_ROW
-        ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 0)), static_cast<std::size_t>(sqlite3_column_bytes(s, 0)))
+        ? std::string(static_cast<const char*>(sqlite3_column_blob(s, 0)),
+            static_cast<std::size_t>(sqlite3_column_bytes(s, 0)))
         : "<none>";
     sqlite3_finalize(s);
     sqlite3_close(db);
@@ -229,7 +232,9 @@ TEST(WriteBack, EachWriteBackIsJournalledAndUndoneLastFirst)
         Z_EndChange(0);
         EXPECT_EQ(rav::kernel::planEicChanges({ { "U1", "ab 12" } }).size(), 0u);
     }
-    EXPECT_EQ(deviceText(dpz, "U1"), "SO8 Opamp\x80" "ab 12");
+    EXPECT_EQ(deviceText(dpz, "U1"),
+        "SO8 Opamp\x80"
+        "ab 12");
     auto r = runProgram(kTool + " project set-eic " + dpz.string() + " U1 AB12");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "U1: ab 12 -> AB12\n");
@@ -256,7 +261,8 @@ TEST(WriteBack, ChangedOutsideTheJournalOrOldFormatFiles)
     sqlite3_exec(db, "DROP TABLE write_back_change; DROP TABLE write_back; PRAGMA user_version = 1", nullptr,
         nullptr, nullptr);
     sqlite3_close(db);
-    EXPECT_EQ(runProgram(kTool + " project undo " + dpz.string()).err, "ravederi: There is nothing to undo.\n");
+    EXPECT_EQ(
+        runProgram(kTool + " project undo " + dpz.string()).err, "ravederi: There is nothing to undo.\n");
     auto r = runProgram(kTool + " project set-eic " + dpz.string() + " R3 NEW --dry-run");
     EXPECT_EQ(r.out, "R3: (none) -> NEW\nDry run: nothing written.\n");
     EXPECT_EQ(deviceText(dpz, "R3"), "R0805 Resistor\x80");
@@ -265,8 +271,8 @@ TEST(WriteBack, ChangedOutsideTheJournalOrOldFormatFiles)
 
     // Changed behind the journal's back: undo refuses and changes nothing.
     ASSERT_EQ(sqlite3_open(dpz.c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "UPDATE device SET text = CAST('R0805 other' AS BLOB) WHERE name = CAST('R3' AS BLOB)", nullptr,
-        nullptr, nullptr);
+    sqlite3_exec(db, "UPDATE device SET text = CAST('R0805 other' AS BLOB) WHERE name = CAST('R3' AS BLOB)",
+        nullptr, nullptr, nullptr);
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
     sqlite3_step(s);
@@ -306,10 +312,12 @@ TEST(IntegrityCommands, ReportSuggestApplyAndBadInput)
     } bad[] = {
         { "check --project " + p + " --eid " + e + " --format xml", 2, "ravederi: unknown format 'xml'" },
         { "check --project " + p, 2, "ravederi: --eid is required" },
-        { "suggest --project " + p + " --eid " + e + " --apply-above 101", 2, "ravederi: --apply-above needs" },
+        { "suggest --project " + p + " --eid " + e + " --apply-above 101", 2,
+            "ravederi: --apply-above needs" },
         { "check --project " + p + " --eid " + (dir / "none.eid").string(), 1, "ravederi: The EID file" },
         { "check --project " + e + " --eid " + e, 1, "ravederi: \"" + e + "\" is not a project file" },
-        { "suggest --project " + p + " --eid " + p + " --apply-above 1", 1, "ravederi: \"" + p + "\" is not a readable EID" },
+        { "suggest --project " + p + " --eid " + p + " --apply-above 1", 1,
+            "ravederi: \"" + p + "\" is not a readable EID" },
     };
     for (const auto& b : bad) {
         r = runProgram(kTool + " " + b.args);

@@ -128,7 +128,8 @@ TEST_F(LomBuild, LinesOfTheChosenFields)
         { { { "R2", "RES", "", "" }, { "R1", "RES", "", "" } }, { 6, 1, 10 }, 6, ";",
             " 1;R1;RES;Resistor\r\n 2;R2;RES;Resistor\r\n" },
         { { { "R1", "RES", "4k7", "top" } }, { 6, 8, 7 }, 6, "TAB", " 1\tR1\t4k7\ttop\r\n" },
-        { { { "U1", "UNK", "", "" }, { "R1", "RES", "", "" } }, { 6, 9, 11 }, 6, "|", " 1|R1|123|0.01\r\n 2|U1||\r\n" },
+        { { { "U1", "UNK", "", "" }, { "R1", "RES", "", "" } }, { 6, 9, 11 }, 6, "|",
+            " 1|R1|123|0.01\r\n 2|U1||\r\n" },
     };
     for (const Case& c : cases) {
         Z_CloseProject();
@@ -222,8 +223,9 @@ TEST(LomFile, EmptyTableFailedFileAndMissingDatabase)
     test::RecordingProgress progress;
     RecordingMessageSink messages;
     auto write = [&](const std::string& db, const fs::path& out) {
-        return CreateLomFile({ db, "SELECT Device.field1 FROM Device ORDER BY Device.field1;", ",", out.string() },
-            progress, messages);
+        return CreateLomFile(
+            { db, "SELECT Device.field1 FROM Device ORDER BY Device.field1;", ",", out.string() }, progress,
+            messages);
     };
     // An empty table empties an earlier file.
     test::writeFile(dir / "LOM.txt", "old content\r\n");

@@ -39,7 +39,8 @@ TEST(LomCatalogue, ProjectEntriesThenEidColumnsForTheListAndTheToolBox)
     // A blank or unusable EID keeps the previous catalogue.
     test::writeFile(dir / "text.eid", "not a database\n");
     EXPECT_FALSE(BuildLomCatalogue(c, "   "));
-    for (const std::string& bad : { std::string(), (dir / "missing.eid").string(), (dir / "text.eid").string() })
+    for (const std::string& bad :
+        { std::string(), (dir / "missing.eid").string(), (dir / "text.eid").string() })
         EXPECT_FALSE(BuildToolBoxCatalogue(c, bad)) << bad;
     EXPECT_EQ(c.size(), 10);
 

@@ -213,7 +213,8 @@ TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
     find<QPushButton>("cmdAddDel_1")->click();
     EXPECT_EQ(texts(chosen()), QStringList({ "Part Full Name-P", "Price-D", "External Index Code-P" }));
     EXPECT_EQ(texts(sortFields()), texts(chosen()));
-    EXPECT_EQ(texts(available()).mid(available()->count() - 2), QStringList({ "Part-P", "Simulation Reference-P" }));
+    EXPECT_EQ(texts(available()).mid(available()->count() - 2),
+        QStringList({ "Part-P", "Simulation Reference-P" }));
 
     // Ctrl+A and Ctrl+U act on the list that has the focus.
     QKeyEvent ctrlA(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);

@@ -200,7 +200,8 @@ TEST_F(Association, NoPartsGiveNoProjectView)
     view.close();
     Z_CloseProject();
     ASSERT_TRUE(test::openProject(dir / "empty.dpz", test::projectJson("Empty", {}, {})));
-    const lom::BuildResult empty = BuildProjectView(eid(), dir.path().string(), catalogue, progress, messages);
+    const lom::BuildResult empty
+        = BuildProjectView(eid(), dir.path().string(), catalogue, progress, messages);
     EXPECT_TRUE(empty.noParts && !empty.built);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "37122");

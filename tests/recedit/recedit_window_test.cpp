@@ -309,8 +309,9 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->tabMain()->setCurrentIndex(0);
     box()->cmdUpdate()->click();
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
-                                         "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
+    EXPECT_EQ(messages.messages[0].text,
+        "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
+        "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
     readEics();
     EXPECT_EQ(eics["SW-TACT"], "") << "declined, nothing written";
     messages.answer = true;

@@ -68,9 +68,8 @@ TEST_F(RecordMaintenance, AddsANewEicAndLeavesTheRecordInEditMode)
 TEST_F(RecordMaintenance, RefusesExistingBlankAndUnreadableAndCutsLongEics)
 {
     // The EIC index ignores letter case, and so does the check.
-    const std::pair<const char*, AddOutcome> refused[]
-        = { { "B", AddOutcome::Duplicate }, { "c", AddOutcome::Duplicate }, { "", AddOutcome::Blank },
-              { "   ", AddOutcome::Blank } };
+    const std::pair<const char*, AddOutcome> refused[] = { { "B", AddOutcome::Duplicate },
+        { "c", AddOutcome::Duplicate }, { "", AddOutcome::Blank }, { "   ", AddOutcome::Blank } };
     for (const auto& [value, outcome] : refused)
         EXPECT_EQ(AddRecord(file().string(), rs, answer(value), messages).outcome, outcome) << value;
     ASSERT_EQ(messages.messages.size(), 2u);
