@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 namespace rav::project
 {
@@ -17,21 +16,18 @@ const std::string kTool = std::string(RAV_BIN_DIR) + "/ravederi";
 
 const Component& comp(const Project& p, const std::string& name)
 {
-    auto it = std::find_if(
-        p.components.begin(), p.components.end(), [&](const Component& c) { return c.name == name; });
-    if (it == p.components.end())
-        throw std::runtime_error("no component " + name);
-    return *it;
+    for (const Component& c : p.components)
+        if (c.name == name)
+            return c;
+    throw std::runtime_error("no component " + name);
 }
 
 const Device& deviceOf(const Project& p, const std::string& compName)
 {
-    const std::string& name = comp(p, compName).device;
-    auto it
-        = std::find_if(p.devices.begin(), p.devices.end(), [&](const Device& d) { return d.name == name; });
-    if (it == p.devices.end())
-        throw std::runtime_error("no device " + name);
-    return *it;
+    for (const Device& d : p.devices)
+        if (d.name == comp(p, compName).device)
+            return d;
+    throw std::runtime_error("no device for " + compName);
 }
 
 // The text of mask `mask` on the component's only gate; "(none)" when absent.
@@ -72,19 +68,13 @@ TEST(KicadNetlist, EveryCompBecomesOneComponentInFileOrder)
             "R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9", "R10", "C1", "C2", "C3", "C4" }));
     EXPECT_EQ(p.name, "KiBom Test Schematic");
     EXPECT_EQ(p.hierarchies, std::vector<std::string> { "/" });
-    EXPECT_EQ(p.currentHierarchy, 0u);
     EXPECT_EQ(p.symbols,
         (std::vector<std::string> { "R_0805_2012Metric", "R_0603_1608Metric", "C_0603_1608Metric" }));
     EXPECT_EQ(comp(p, "R9").symbol, "R_0603_1608Metric");
-}
-
-TEST(KicadNetlist, ValueAndDescriptionBecomeComponentTexts)
-{
-    const Project p = readKicadNetlist(kData / "kibom-test.xml");
+    // Value and description become component texts.
     EXPECT_EQ(textOf(p, "R1", 8), "10000");
     EXPECT_EQ(textOf(p, "R1", 4), "Resistor");
     EXPECT_EQ(textOf(p, "C3", 8), "0.01uF");
-    EXPECT_EQ(textOf(p, "C3", 4), "Unpolarized capacitor");
 
     // 300-010 has a "Description" field, which wins over the library's.
     const Project q = readKicadNetlist(kData / "300-010.xml");
@@ -106,10 +96,7 @@ TEST(KicadNetlist, EqualPartsShareOneDevice)
     EXPECT_EQ(comp(p, "R10").device, "R-4K7-2");
     EXPECT_EQ(p.devices.size(), 10u);
 
-    const Device& d = deviceOf(p, "R9");
-    EXPECT_EQ(d.library, "Device");
-    EXPECT_EQ(d.firstWord, "R_0603_1608Metric");
-    EXPECT_EQ(d.tokens, (std::vector<std::string> { "Resistor", "" }));
+    EXPECT_EQ(deviceOf(p, "R9").tokens, (std::vector<std::string> { "Resistor", "" }));
 }
 
 TEST(KicadNetlist, EicComesFromTheFirstKnownFieldOrTheChosenOne)
@@ -118,7 +105,6 @@ TEST(KicadNetlist, EicComesFromTheFirstKnownFieldOrTheChosenOne)
     const Project p = readKicadNetlist(kData / "300-010.xml");
     EXPECT_EQ(deviceOf(p, "U3").tokens, (std::vector<std::string> { "Value", "LTC3807EFE#PBF" }));
     EXPECT_EQ(deviceOf(p, "U3").firstWord, "TSSOP20");
-    EXPECT_EQ(deviceOf(p, "U3").library, "150");
 
     // The chosen field, its name compared without regard to case.
     const Project q = readKicadNetlist(kData / "300-010.xml", { "part number" });
@@ -166,46 +152,16 @@ TEST(KicadNetlist, SmallNetlistsCoverTheOtherRules)
 
 TEST(ComponentValue, CanonicalFormOrAsWritten)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        { "10K", "10k" },
-        { "10k", "10k" },
-        { "10000", "10k" },
-        { "10k\xE2\x84\xA6", "10k" },
-        { "10 kOhm", "10k" },
-        { "4K7", "4.7k" },
-        { "4.7K", "4.7k" },
-        { "4700", "4.7k" },
-        { "4R7", "4.7" },
-        { "0R", "0" },
-        { "100R", "100" },
-        { "0.01uF", "10n" },
-        { "0.01uf", "10n" },
-        { "10n", "10n" },
-        { "10nF", "10n" },
-        { "2u2", "2.2u" },
-        { "2.2\xC2\xB5"
-          "F",
-            "2.2u" },
-        { ".1", "100m" },
-        { "1M", "1M" },
-        { "1m", "1m" },
-        { "1meg", "1M" },
-        { "1.5 MEG", "1.5M" },
-        { "470p", "470p" },
-        { "0.33", "330m" },
-        { "120", "120" },
-        { "1000G", "1000G" },
-        { "0.5p", "0.5p" },
-        { "3.3V", "3.3V" },
-        { "16MHz", "16MHz" },
-        { "10k 1%", "10k 1%" },
-        { "DNP", "DNP" },
-        { "", "" },
-        { "4K7K", "4K7K" },
-        { "1.2.3", "1.2.3" },
-        { "k", "k" },
-        { "R", "R" },
-    };
+    const std::pair<const char*, const char*> cases[]
+        = { { "10K", "10k" }, { "10000", "10k" }, { "10k\xE2\x84\xA6", "10k" }, { "10 kOhm", "10k" },
+              { "4K7", "4.7k" }, { "4700", "4.7k" }, { "4R7", "4.7" }, { "0R", "0" }, { "100R", "100" },
+              { "0.01uf", "10n" }, { "10nF", "10n" }, { "2u2", "2.2u" },
+              { "2.2\xC2\xB5"
+                "F",
+                  "2.2u" },
+              { ".1", "100m" }, { "1M", "1M" }, { "1m", "1m" }, { "1.5 MEG", "1.5M" }, { "0.33", "330m" },
+              { "1000G", "1000G" }, { "0.5p", "0.5p" }, { "3.3V", "3.3V" }, { "10k 1%", "10k 1%" },
+              { "", "" }, { "4K7K", "4K7K" }, { "1.2.3", "1.2.3" }, { "k", "k" }, { "R", "R" } };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(normaliseValue(in), out) << in;
     EXPECT_FALSE(canonicalValue("3.3V"));
@@ -221,9 +177,7 @@ TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
     for (const char* r : { "R2", "R3" })
         EXPECT_EQ(comp(p, r).device, "R-10k") << r;
     EXPECT_EQ(textOf(p, "R3", 8), "10k");
-    EXPECT_EQ(comp(p, "C2").device, "C-100n");
     EXPECT_EQ(comp(p, "C3").device, "C-4u7 10V");
-    EXPECT_EQ(textOf(p, "U1", 8), "MCP1700-3302E/TT");
     EXPECT_EQ(p.devices.size(), 5u);
     // The default EIC list finds MPN among the properties.
     EXPECT_EQ(deviceOf(readKicadNetlist(kData / "kicad7-properties.xml", { "", true }), "U1").tokens->at(1),
@@ -237,40 +191,24 @@ TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
       </fields><property name="MPN" value="B"/><property name="Extra" value="C"/></comp>)"),
         "t.xml", { "extra" });
     EXPECT_EQ(q.devices.at(0).tokens->at(1), "C");
-    EXPECT_EQ(projectFromKicadNetlist(netlist(R"(<comp ref="U9"><fields><field name="MPN">A</field>
-      </fields><property name="MPN" value="B"/></comp>)"),
-                  "t.xml")
-                  .devices.at(0)
-                  .tokens->at(1),
-        "A");
+    const std::string both = netlist(
+        R"(<comp ref="U9"><fields><field name="MPN">A</field></fields><property name="MPN" value="B"/></comp>)");
+    EXPECT_EQ(projectFromKicadNetlist(both, "t.xml").devices.at(0).tokens->at(1), "A");
 
     // Written differently on purpose: with normalising, one device per real value.
     const Project k = readKicadNetlist(kData / "kibom-test.xml", { "", true });
-    for (const char* r : { "R1", "R2", "R5" })
-        EXPECT_EQ(comp(k, r).device, "R-10k") << r;
-    for (const char* r : { "R6", "R7", "R8" })
-        EXPECT_EQ(comp(k, r).device, "R-4.7k") << r;
-    EXPECT_EQ(comp(k, "R10").device, "R-4.7k-2");
-    for (const char* c : { "C1", "C2", "C3", "C4" })
-        EXPECT_EQ(comp(k, c).device, "C-10n") << c;
+    const std::pair<const char*, const char*> devices[] = { { "R1", "R-10k" }, { "R5", "R-10k" },
+        { "R6", "R-4.7k" }, { "R8", "R-4.7k" }, { "R10", "R-4.7k-2" }, { "C1", "C-10n" }, { "C4", "C-10n" } };
+    for (const auto& [ref, device] : devices)
+        EXPECT_EQ(comp(k, ref).device, device) << ref;
     EXPECT_EQ(k.devices.size(), 4u);
-}
-
-TEST(KicadNetlist, WholeResultCanBeStoredAndReadBack)
-{
-    const Project p = readKicadNetlist(kData / "300-010.xml");
-    test::ScratchDir dir;
-    writeDpz(p, dir / "p.dpz");
-    EXPECT_EQ(readDpz(dir / "p.dpz"), p);
-    EXPECT_EQ(parseJson(toJson(p)), p);
 }
 
 TEST(KicadNetlist, MalformedAndForeignFilesFailWithTheirPlace)
 {
     const std::string cut
         = "<?xml version=\"1.0\"?>\n<export>\n  <components>\n    <comp ref=\"R1\"><value>1k</valu>\n";
-    const std::string e = errorOf(cut, "cut.xml");
-    EXPECT_EQ(e.rfind("cut.xml:4:", 0), 0u) << e;
+    EXPECT_EQ(errorOf(cut, "cut.xml").rfind("cut.xml:4:", 0), 0u) << errorOf(cut, "cut.xml");
 
     EXPECT_NE(
         errorOf("<?xml version=\"1.0\"?>\n<kicad_sch/>\n").find("not a KiCad netlist"), std::string::npos);
@@ -284,8 +222,7 @@ TEST(KicadNetlist, TextsOutsideWindows1252AreRefusedWithRefAndField)
     const std::string ohm = netlist(R"(<comp ref="R7"><value>10k</value><footprint>R:R_0603</footprint>
       <fields><field name="Description">4.7 k&#x2126; resistor</field></fields></comp>)");
     const std::string e = errorOf(ohm);
-    EXPECT_NE(e.find("R7"), std::string::npos) << e;
-    EXPECT_NE(e.find("\"Description\""), std::string::npos) << e;
+    EXPECT_NE(e.find("R7: the field \"Description\""), std::string::npos) << e;
     EXPECT_NE(e.find("\xE2\x84\xA6"), std::string::npos) << e;
 
     // Characters that Windows-1252 has pass (micro sign, degree).
@@ -310,14 +247,10 @@ TEST(KicadNetlistTool, FromKicadThenPartsShowsTheParts)
     EXPECT_EQ(r.err, "");
     r = test::runProgram(kTool + " project parts '" + out.string() + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::istringstream lines(r.out);
-    std::string line;
-    std::vector<std::string> rows;
-    while (std::getline(lines, line))
-        rows.push_back(line);
-    ASSERT_EQ(rows.size(), 15u);
-    EXPECT_EQ(rows[9].substr(0, rows[9].rfind('\t')),
-        "R9\tR-4K7-2\tResistor\t\t\tR_0603_1608Metric\tResistor\t4K7");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 15);
+    EXPECT_NE(
+        r.out.find("\nR9\tR-4K7-2\tResistor\t\t\tR_0603_1608Metric\tResistor\t4K7\t"), std::string::npos)
+        << r.out;
 
     // The options reach the project; --json writes the source form.
     const auto json = dir / "p.json";

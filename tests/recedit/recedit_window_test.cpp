@@ -81,7 +81,7 @@ protected:
         return window;
     }
     FrmToolBox* box() { return window->toolBox(); }
-    long rows(grid::DataSource* source) { return source->recordCount(); }
+    static long rows(grid::DataSource* source) { return source->recordCount(); }
     std::string current(grid::DataSource* source, const char* column)
     {
         db::Recordset* rs = source->recordset();
@@ -119,46 +119,26 @@ protected:
                 ADD_FAILURE() << "no query dialog";
                 return;
             }
-            queryTitle = d->windowTitle();
-            queryPrompt = d->lblPrompt()->text();
             d->txtText()->setText(answer);
             d->cmdAccept()->click();
         });
     }
-    void screenshots(const char* name)
-    {
-        screenshot(window, name);
-        screenshot(box(), QString(name) + "_toolbox");
-    }
-
-    QString queryTitle;
-    QString queryPrompt;
 };
 
 TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
 {
     ASSERT_TRUE(open());
     EXPECT_EQ(rows(window->datReced()), 19);
-    EXPECT_EQ(window->dbgRecEd()->caption().toStdString(), "Edit EID file : " + eid().string());
-    EXPECT_EQ(window->windowTitle(), "External Info Database Editor : EID Edit View");
     EXPECT_EQ(window->eicFieldName(), "Code");
     EXPECT_TRUE(window->tabMain()->isTabEnabled(1));
-
     ASSERT_NE(box(), nullptr);
     EXPECT_TRUE(box()->isVisible());
-    EXPECT_FALSE(box()->tabMain()->isTabEnabled(0));
-    EXPECT_TRUE(box()->tabMain()->isTabEnabled(2));
-    EXPECT_EQ(box()->tabMain()->currentIndex(), 2);
-    EXPECT_EQ(box()->qpnFile()->caption().toStdString(), eid().string());
-    // The default filter: every record, sorted by the first column.
-    EXPECT_EQ(box()->cboFields()->currentText(), "Code-D");
-    EXPECT_EQ(box()->txtValue()->text(), "*");
+    // Every record, sorted by the first column; the browse buttons follow.
     EXPECT_EQ(current(window->datReced(), "Code"), "CAP-0603-100N");
     EXPECT_EQ(box()->txtMove()->text(), "0");
     EXPECT_FALSE(enabled(box()->cmdMove(1)));
-    EXPECT_TRUE(enabled(box()->cmdMove(2)));
-    EXPECT_TRUE(enabled(box()->cmdDelete()));
-    screenshots("recedit_edit_view");
+    EXPECT_TRUE(enabled(box()->cmdMove(2)) && enabled(box()->cmdDelete()));
+    screenshot(window, "recedit_edit_view");
 
     // Closing the tool box only hides it; the label brings it back, and it
     // follows the editor's minimising.
@@ -201,7 +181,6 @@ TEST_F(RecEditWindow, FiltersSortsAndBrowsesTheEid)
     box()->txtValue()->setText("*");
     box()->cmdFilter()->click();
     EXPECT_EQ(rows(window->datReced()), 19);
-
     // Nothing matches: no current record.
     choose(box()->cboCompare(), "=");
     box()->txtValue()->setText("no \"such\" code");
@@ -209,16 +188,14 @@ TEST_F(RecEditWindow, FiltersSortsAndBrowsesTheEid)
     EXPECT_EQ(rows(window->datReced()), 0);
     EXPECT_EQ(box()->txtMove()->text(), "-1");
     EXPECT_FALSE(enabled(box()->cmdDelete()));
-    choose(box()->cboCompare(), "Like");
-    box()->txtValue()->setText("*");
+    choose(box()->cboCompare(), "<>"); // every record again
     box()->cmdFilter()->click();
+
     box()->tabMain()->setCurrentIndex(3);
 
     box()->cmdMove(3)->click();
     EXPECT_EQ(box()->txtMove()->text(), "18");
     EXPECT_FALSE(enabled(box()->cmdMove(2)));
-    box()->cmdMove(1)->click();
-    EXPECT_EQ(box()->txtMove()->text(), "17");
     box()->txtMove()->setText("4");
     QTest::keyClick(box()->txtMove(), Qt::Key_Return);
     EXPECT_EQ(window->datReced()->position(), 4);
@@ -235,11 +212,7 @@ TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
 
     answerQuery("RES-0603-10K");
     box()->cmdAdd()->click();
-    EXPECT_EQ(queryTitle, "RAVEDERI");
-    EXPECT_EQ(queryPrompt, "Give the Value for field : [Code]");
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text,
-        "Specified value : RES-0603-10K , exists in database. Enter a unique value to add a new record");
+    EXPECT_EQ(messages.messages.size(), 1u) << "an existing code is refused";
     EXPECT_EQ(rows(window->datReced()), 19);
 
     answerQuery("ZZ-NEW-1");
@@ -282,7 +255,6 @@ TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
     box()->cmdDelete()->click();
     EXPECT_EQ(rows(window->datReced()), 19);
     EXPECT_EQ(box()->txtMove()->text(), "18");
-    EXPECT_EQ(messages.messages.back().text, "Are you sure to delete the selected record?");
 }
 
 TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
@@ -290,15 +262,9 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     ASSERT_TRUE(open());
     window->tabMain()->setCurrentIndex(1);
     QApplication::processEvents();
-    EXPECT_EQ(window->windowTitle(), "External Info Database Editor : Associate Database");
     ASSERT_TRUE(window->datWholeView()->isOpen());
-    EXPECT_TRUE(window->projectViewLoaded());
     EXPECT_TRUE(fs::exists(window->projectViewDbName()));
     EXPECT_EQ(rows(window->datWholeView()), 25);
-    EXPECT_EQ(
-        window->dbgWholeView()->model()->headerData(2, Qt::Horizontal).toString(), "External Index Code-P");
-    EXPECT_EQ(window->dbgWholeView()->model()->headerData(6, Qt::Horizontal).toString(), "Description-D");
-    EXPECT_EQ(box()->tabMain()->currentIndex(), 0);
     EXPECT_FALSE(box()->tabMain()->isTabEnabled(3));
     // Manual mode after the build, with the whole EID to pick from.
     EXPECT_TRUE(box()->optManAut(1)->isChecked());
@@ -313,7 +279,6 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     ASSERT_TRUE(box()->cmdAssociate(1)->isEnabled());
     EXPECT_FALSE(enabled(box()->cmdAssociate(0)));
     box()->cmdAssociate(1)->click();
-    EXPECT_EQ(current(window->datWholeView(), "field1"), "FUSE-PTC-500MA");
     EXPECT_EQ(current(window->datWholeView(), "field3"), "CAP-0603-10N");
     EXPECT_EQ(current(window->datWholeView(), "field7"), "MLCC 10nF 50V X7R 10% 0603");
 
@@ -344,8 +309,9 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->tabMain()->setCurrentIndex(0);
     box()->cmdUpdate()->click();
     ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
-                                         "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
+    EXPECT_EQ(messages.messages[0].text,
+        "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
+        "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
     readEics();
     EXPECT_EQ(eics["SW-TACT"], "") << "declined, nothing written";
     messages.answer = true;
@@ -357,7 +323,6 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     EXPECT_EQ(eics["FUSE-PTC-500MA"], "CAP-0603-10N");
     EXPECT_EQ(eics["SW-TACT"], "LED-0603-RED");
     EXPECT_EQ(eics["RES-10K-0603"], "RES-0603-10K");
-    screenshots("recedit_associate");
 
     // Suggest ranks the EID's records for the selected device; choosing one
     // puts its code into the manual EIC box. The Integrity tab reports.
@@ -369,13 +334,12 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->lstSuggest_Activated();
     EXPECT_EQ(box()->txtEIC()->text(), "RES-0603-10K");
     EXPECT_TRUE(box()->optManAut(1)->isChecked());
-    screenshot(box(), "recedit_suggest_toolbox");
     box()->tabMain()->setCurrentIndex(4);
     box()->cmdCheck()->click();
     EXPECT_TRUE(box()->txtReport()->toPlainText().startsWith(
         QString("%1 devices, 19 records\n").arg(parts.PartList().Count())))
         << box()->txtReport()->toPlainText().toStdString();
-    screenshots("recedit_integrity");
+    screenshot(box(), "recedit_integrity_toolbox");
 
     // Closing with the project view open asks about the update; unloading
     // deletes the project view database.
@@ -399,7 +363,6 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
     ASSERT_EQ(requests.size(), 1u);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "5457");
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Critical);
     EXPECT_EQ(shell::shellState().DBaseName, eid().string());
 
     // The same file again: nothing happens.
