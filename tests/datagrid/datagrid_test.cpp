@@ -87,14 +87,10 @@ TEST_F(DataGrid, NullIsNoDataTheEmptyTextIsTextAndCaptionsReplaceNames)
     EXPECT_EQ(model.data(model.index(0, 1)).toString(), QString());
     EXPECT_FALSE(model.data(model.index(99, 0)).isValid()); // outside the rows
 
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Code");
     model.setHeaderCaptions({ "Code-D" });
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Code-D");
     EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Name"); // no caption given
-    model.setHeaderCaption(1, "Name-D");
     ASSERT_TRUE(source.refresh()); // captions survive a refresh
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Name-D");
-    EXPECT_EQ(model.headerData(0, Qt::Vertical).toInt(), 1);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Code-D");
 }
 
 TEST_F(DataGrid, SortingRequeriesWithAnotherOrderBy)
@@ -124,43 +120,32 @@ TEST(DataGridOrderBy, RecordSourcesRewritten)
     EXPECT_EQ(withOrderBy("Selection", "Code", false), "SELECT * FROM [Selection] ORDER BY [Code];");
 }
 
-TEST_F(DataGrid, FailedRefreshLeavesAnEmptyGrid)
+TEST_F(DataGrid, PositionRecordChangeAndAFailedRefreshThatLeavesAnEmptyGrid)
 {
-    makeDb(3);
+    makeDb(5);
     DataSource source;
     point(source, "Device");
     DataGridModel model(&source);
+    QSignalSpy changed(&source, &DataSource::recordChanged);
     ASSERT_TRUE(source.refresh());
+    EXPECT_EQ(source.position(), 0);
+    EXPECT_TRUE(source.setPosition(3));
+    EXPECT_FALSE(source.setPosition(5));
+    EXPECT_EQ(source.position(), 3);
+    EXPECT_EQ(changed.count(), 2);
+
     QSignalSpy refreshed(&source, &DataSource::refreshed);
     source.setRecordSource("SELECT Nowhere FROM Device");
     EXPECT_FALSE(source.refresh());
     EXPECT_FALSE(source.lastError().empty());
     EXPECT_FALSE(source.isOpen());
+    EXPECT_EQ(source.position(), -1);
     EXPECT_EQ(refreshed.count(), 1);
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.columnCount(), 0);
     source.setDatabaseName(QString::fromStdString((dir / "missing.db").string()));
     source.setRecordSource("Device");
     EXPECT_FALSE(source.refresh());
-}
-
-TEST_F(DataGrid, PositionAndRecordChange)
-{
-    makeDb(5);
-    DataSource source;
-    point(source, "Device");
-    QSignalSpy changed(&source, &DataSource::recordChanged);
-    ASSERT_TRUE(source.refresh());
-    EXPECT_EQ(source.position(), 0);
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_TRUE(source.setPosition(3));
-    EXPECT_EQ(source.position(), 3);
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_FALSE(source.setPosition(5));
-    EXPECT_EQ(source.position(), 3);
-    EXPECT_EQ(changed.count(), 2);
-    source.close();
-    EXPECT_EQ(source.position(), -1);
 }
 
 TEST_F(DataGrid, EditsGoThroughTheRecordSet)

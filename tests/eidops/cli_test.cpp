@@ -47,10 +47,6 @@ TEST_F(EidCliTest, ExportAndRemove)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "3 records exported to " + out + "\n");
     EXPECT_EQ(readFile(out), "A2\ttwo\r\nA3\tthree\r\nA4\tfour\r\n");
-    // Without a range: every record, in the order they were stored.
-    ASSERT_EQ(Run("export " + Q(five) + " " + Q(out)).exitCode, 0);
-    EXPECT_EQ(readFile(out), "A3,three\r\nA1,one\r\nA5,five\r\nA2,two\r\nA4,four\r\n");
-
     // An unknown end is refused unless --to-end is given.
     r = Run("remove " + Q(five) + " --range Code A4 A9 --sort Code");
     EXPECT_EQ(r.exitCode, 1);

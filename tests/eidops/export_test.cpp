@@ -57,10 +57,12 @@ TEST_F(ExportTest, LinesHoldEveryColumnWithNullAsEmpty)
     ASSERT_TRUE(r.completed) << r.failure;
     EXPECT_EQ(r.processed, 2);
     EXPECT_EQ(Exported(), "A1;Bolt\r\nA2;\r\n");
+    EXPECT_EQ(progress.lastValue, progress.maximum);
     // An existing file is replaced; an empty table gives an empty file.
     ASSERT_TRUE(Remove(eid, {}).completed);
     ASSERT_TRUE(Export(eid, {}).completed);
     EXPECT_EQ(Exported(), "");
+    EXPECT_EQ(progress.captions, (std::vector<std::string> { "Exporting ...", "Deleting ...", "Exporting ..." }));
 }
 
 TEST_F(ExportTest, TabRoundTripKeepsTheTexts)
@@ -157,22 +159,7 @@ TEST_F(ExportTest, StartEqualToEndTakesExactlyTheFirstSuchRecord)
     EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "x" }), R({ "A3", "same" }), R({ "A4", "z" }) }));
 }
 
-TEST_F(ExportTest, UnknownStartIsReportedAndNothingRuns)
-{
-    const std::string eid = FiveRecords();
-    const Range range { "Code", "B1", "A4", "Code" };
-    EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, range, messages), RangeCheck::StartMissing);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].id, "548");
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(messages.messages[0].text, "Specified Start condition cannot be found in the database!");
-
-    const eid::OperationResult r = Remove(eid, range);
-    EXPECT_FALSE(r.completed);
-    EXPECT_EQ(Records(eid).size(), 5u);
-}
-
-TEST_F(ExportTest, UnknownColumnOrMissingFileFailsTheCheckQuietly)
+TEST_F(ExportTest, FailuresEndQuietlyAndTouchNothing)
 {
     const std::string eid = FiveRecords();
     std::string why;
@@ -182,40 +169,30 @@ TEST_F(ExportTest, UnknownColumnOrMissingFileFailsTheCheckQuietly)
     EXPECT_EQ(CheckRangeConditions((dir / "none.eid").string(), Operation::Export,
                   { "Code", "1", "2", "Code" }, messages, &why),
         RangeCheck::Failed);
+    EXPECT_EQ(CheckRangeConditions(eid, Operation::Export, { "Code", "B1", "A4", "Code" }, messages),
+        RangeCheck::StartMissing);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "548");
+    messages.messages.clear();
+    EXPECT_FALSE(Remove(eid, { "Code", "B1", "A4", "Code" }).completed); // an unknown start runs nothing
     // The import's range needs no check.
     EXPECT_EQ(CheckRangeConditions(eid, Operation::Import, { "Code", "X", "Y", "" }, messages), RangeCheck::Found);
-    EXPECT_TRUE(messages.messages.empty());
-}
 
-TEST_F(ExportTest, ExportFileThatCannotBeCreatedEndsQuietly)
-{
-    const std::string eid = FiveRecords();
+    // An export file that cannot be created; the database is closed afterwards.
     std::filesystem::create_directories(dir / "Out.txt");
     const eid::OperationResult r = Export(eid, {});
     EXPECT_FALSE(r.completed);
     EXPECT_FALSE(r.failure.empty());
-    EXPECT_TRUE(messages.messages.empty());
-    // The database was closed: it opens exclusively again.
     EXPECT_EQ(IntegrityCheck(eid), "ok");
-}
+    EXPECT_TRUE(messages.messages.empty());
 
-TEST_F(ExportTest, EidHeldElsewhereIsNeitherExportedNorTouched)
-{
-    const std::string eid = FiveRecords();
+    // A database held open elsewhere is neither exported nor changed.
+    std::filesystem::remove(dir / "Out.txt");
     db::Database other = db::Database::open(eid, db::OpenMode::Shared);
     EXPECT_FALSE(Export(eid, {}).completed);
     EXPECT_FALSE(Remove(eid, {}).completed);
     other.close();
     EXPECT_EQ(Records(eid).size(), 5u);
-}
-
-TEST_F(ExportTest, ProgressCaptionsNameTheOperation)
-{
-    const std::string eid = FiveRecords();
-    ASSERT_TRUE(Export(eid, {}).completed);
-    EXPECT_EQ(progress.lastValue, progress.maximum);
-    ASSERT_TRUE(Remove(eid, { "Code", "A1", "A2", "Code" }).completed);
-    EXPECT_EQ(progress.captions, (std::vector<std::string> { "Exporting ...", "Deleting ..." }));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
 
 namespace
 {
@@ -49,39 +50,22 @@ std::map<std::string, std::string, std::less<>> builtInCatalogue(const std::stri
         std::filesystem::path(RAV_MESSAGES_SOURCE_DIR) / (lang + ".msg")));
 }
 
-TEST(Language, FollowsTheLocaleVariables)
+TEST(Language, FollowsTheLocaleVariablesAndListsTheBuiltInCatalogues)
 {
     HostUtility& host = HostUtility::instance();
-    {
-        LocaleGuard env(nullptr, "de_DE.UTF-8");
-        EXPECT_EQ(host.language(), "de");
+    const std::tuple<const char*, const char*, const char*> cases[] = { { nullptr, "de_DE.UTF-8", "de" },
+        { nullptr, "C", "en" }, { "POSIX", "de_DE.UTF-8", "en" }, // LC_ALL wins over LANG
+        { nullptr, "xx_YY", "en" } }; // no catalogue for it
+    for (const auto& [lcAll, lang, expected] : cases) {
+        LocaleGuard env(lcAll, lang);
+        EXPECT_EQ(host.language(), expected) << lang;
     }
-    {
-        LocaleGuard env(nullptr, "C");
-        EXPECT_EQ(host.language(), "en");
-    }
-    {
-        LocaleGuard env("POSIX", "de_DE.UTF-8"); // LC_ALL wins over LANG
-        EXPECT_EQ(host.language(), "en");
-    }
-    {
-        LocaleGuard env(nullptr, "xx_YY"); // no catalogue for it
-        EXPECT_EQ(host.language(), "en");
-    }
-    {
-        LocaleGuard env(nullptr, "C.UTF-8");
-        setenv("LC_MESSAGES", "de_AT", 1);
-        EXPECT_EQ(host.language(), "de");
-        host.setLanguage("EN");
-        EXPECT_EQ(host.language(), "en"); // an explicit choice beats the locale
-    }
-}
-
-TEST(Language, ListsTheBuiltInCatalogues)
-{
-    LocaleGuard env(nullptr, "C");
-    const auto langs = HostUtility::instance().languages();
-    EXPECT_EQ(langs, (std::vector<std::string> { "de", "en" }));
+    LocaleGuard env(nullptr, "C.UTF-8");
+    EXPECT_EQ(host.languages(), (std::vector<std::string> { "de", "en" }));
+    setenv("LC_MESSAGES", "de_AT", 1);
+    EXPECT_EQ(host.language(), "de");
+    host.setLanguage("EN");
+    EXPECT_EQ(host.language(), "en"); // an explicit choice beats the locale
 }
 
 TEST(LocalMessage, LooksUpTheUsersLanguageAndFallsBackToTheDefault)

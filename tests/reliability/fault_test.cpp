@@ -175,9 +175,8 @@ TEST_F(Faults, AReadOnlyDiskRefusesEveryWriteAndStillReads)
     EXPECT_EQ(snapshot(), before);
 }
 
-// Two processes on one EID: an import while another process imports into
-// or exports the same file. Whichever comes second is refused with status 1
-// or works; the records of every import that reported success are there.
+// An import while another process imports into or exports the same EID: the
+// records of every import that reported success are there.
 TEST(TwoProcesses, ImportAgainstImportOrExportOnOneEid)
 {
     constexpr int kBig = 50000;
@@ -217,9 +216,7 @@ TEST(TwoProcesses, ImportAgainstImportOrExportOnOneEid)
     }
 }
 
-// Two writers storing codes into one project, twenty times each: every
-// write either works or is refused, and each device ends with the last
-// code its writer stored.
+// Each device ends with the last code its writer reported stored.
 TEST(TwoProcesses, TwoSetEicWritersOnOneProject)
 {
     rav::test::ScratchDir dir;

