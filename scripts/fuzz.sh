@@ -28,7 +28,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 summary=build-fuzz/fuzz-summary.txt
 printf '| target | seconds | executions | crashes |\n|---|---|---|---|\n' >"$summary"
-failed=0
+failed=0 crashes_total=0
 for t in "${targets[@]}"; do
   program=build-fuzz/bin/fuzz_$t
   [ -x "$program" ] || { echo "fuzz.sh: no target $t" >&2; exit 2; }
@@ -42,11 +42,12 @@ for t in "${targets[@]}"; do
   [ -n "$runs" ] || runs=$(grep -o 'Done [0-9]* runs' "$log" | tail -1 | tr -dc 0-9)
   crashed=0
   if [ "$status" -ne 0 ]; then
-    crashed=1 failed=1
+    crashed=1 failed=1 crashes_total=$((crashes_total + 1))
     tail -40 "$log" >&2
     echo "fuzz.sh: $t crashed; input kept in $crashes/" >&2
   fi
   echo "| $t | $seconds | ${runs:-0} | $crashed |" >>"$summary"
 done
 cat "$summary"
+echo "fuzz: $(( ${#targets[@]} - crashes_total )) passed, $crashes_total failed"
 exit "$failed"
