@@ -1,19 +1,22 @@
 // How long the List of Materials takes - the temporary database build plus
-// the LOM file - against SQLite producing the same joined rows from the same
-// data with one SQL statement, in the same run.
+// the LOM file - and how much memory it needs, against SQLite producing the
+// same joined rows from the same data with one SQL statement, in the same run.
 //
 //   lom_bench [PARTS [EID_RECORDS]]      default 10000 parts, 100000 records
 //   lom_bench 100000 1000000             the full size
 //   lom_bench --group [PARTS [RECORDS]]  the grouped LOM instead (see below)
 //
-// Ours: open the project through the kernel, build the catalogue, build the
-// temporary database (parts read through the kernel, one EID look-up per
-// part), write the LOM file (six fields sorted by component name).
+// Ours: open the project through the kernel (not timed: the host has it
+// open), build the catalogue, build the temporary database (parts read
+// through the kernel, their EID records looked up), write the LOM file (six
+// fields sorted by component name).
 // Baseline: the parts' attribute values in a plain SQLite table, the EID
 // attached, one SELECT ... LEFT JOIN ... ORDER BY through the C API, and the
 // same lines written to a file. Both files must be identical.
-// The baseline reads no project file, so the kernel's share of our time is
-// printed too.
+// Each side runs in a child process of its own, alternating, three times;
+// the best time counts, and the peak resident memory of each side is its
+// child's (wait4). The baseline reads no project file, so the kernel's
+// share of our time is printed too.
 // With --group, ours is the grouped LOM (equal EICs on one line: quantity,
 // part names, device, code, description, price; lines in natural order of
 // their first part) and the baseline one SELECT ... LEFT JOIN ... GROUP BY
@@ -32,6 +35,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,6 +45,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -264,10 +269,138 @@ std::string slurp(const std::string& file)
     return s.str();
 }
 
+// One side, once, in this (child) process; prints its seconds, and for
+// ours the kernel's share and the peak memory once the project was open.
+int runChild(const std::string& side, bool grouped, const fs::path& dir)
+{
+    const std::string eid = (dir / "bench.eid").string();
+    const std::string out = (dir / (side + ".txt")).string();
+    if (side == "baseline") {
+        const auto t0 = Clock::now();
+        if (grouped)
+            runGroupedBaseline((dir / "parts.db").string(), eid, out);
+        else
+            runBaseline((dir / "parts.db").string(), eid, out);
+        std::printf("%.6f 0 0\n", seconds(t0));
+        return 0;
+    }
+    if (Z_OpenProject((dir / "bench.dpz").string().c_str()) == 0)
+        throw std::runtime_error(Z_LastError());
+    const long rssOpen = peakRssKb();
+
+    // Ours, as the wizard does it.
+    const auto t0 = Clock::now();
+    rav::lom::FieldCatalogue catalogue;
+    rav::lom::BuildLomCatalogue(catalogue, eid);
+    rav::NullProgressSink progress;
+    rav::NullMessageSink messages;
+    const auto built
+        = rav::lom::BuildLomDatabase({ eid, dir.string(), catalogue.size() }, progress, messages);
+    if (!built.built)
+        throw std::runtime_error("build failed: " + built.error);
+    if (grouped) {
+        writeGrouped(built.tempDbName, catalogue.size(), out);
+    } else {
+        const auto query = rav::lom::makeQueryString(catalogue, { { 1, 6, 8, 9, 10, 12 }, 6, "," });
+        const auto written = rav::lom::CreateLomFile(
+            { built.tempDbName, query.sql, query.delimiter, out }, progress, messages);
+        if (!written.complete)
+            throw std::runtime_error("LOM file failed: " + written.error);
+    }
+    const double total = seconds(t0);
+    rav::lom::DeleteTempDatabase(built.tempDbName);
+
+    // The kernel's share: the same collection and detail reads alone.
+    const auto t1 = Clock::now();
+    auto& pp = rav::kernel::ProjectParts::instance();
+    pp.CollectLayoutComponents();
+    for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
+        pp.ReadPartDetails(i);
+    const double kernel = seconds(t1);
+    Z_CloseProject();
+    std::printf("%.6f %.6f %ld\n", total, kernel, rssOpen);
+    return 0;
+}
+
+struct ChildRun {
+    double seconds = 0, kernel = 0;
+    long rssOpenKb = 0; // ours: peak once the project was open
+    long peakRssKb = 0; // the child's peak, from wait4
+};
+
+// Runs this program with `args`; its first line of output is read as
+// "SECONDS KERNEL_SECONDS RSS_OPEN_KB".
+ChildRun spawnChild(const std::string& self, std::vector<std::string> args)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    args.insert(args.begin(), self);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (rc != 0) {
+        close(pipeFds[0]);
+        throw std::runtime_error("cannot start " + self);
+    }
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    ChildRun run;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0
+        || std::sscanf(text.c_str(), "%lf %lf %ld", &run.seconds, &run.kernel, &run.rssOpenKb) != 3)
+        throw std::runtime_error("the run " + args[1] + " " + args[2] + " failed");
+    run.peakRssKb = usage.ru_maxrss;
+    return run;
+}
+
+std::string compilerName()
+{
+#if defined(__clang__)
+    return "clang " __clang_version__;
+#elif defined(__GNUC__)
+    return "GCC " __VERSION__;
+#else
+    return "unknown compiler";
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::string(argv[1]) == "--setup") {
+        const fs::path dir = argv[2];
+        const long records = std::atol(argv[4]);
+        makeEid((dir / "bench.eid").string(), records);
+        const rav::project::Project project = makeProject(std::atol(argv[3]), records);
+        rav::project::writeDpz(project, (dir / "bench.dpz").string());
+        makeBaselineTable(project, (dir / "parts.db").string());
+        std::printf("0 0 0\n");
+        return 0;
+    }
+    if (argc == 5 && std::string(argv[1]) == "--child") {
+        try {
+            return runChild(argv[2], std::string(argv[3]) == "group", argv[4]);
+        } catch (const std::exception& e) {
+            std::cerr << "lom_bench child: " << e.what() << '\n';
+            return 1;
+        }
+    }
     const bool grouped = argc > 1 && std::string(argv[1]) == "--group";
     if (grouped) {
         --argc;
@@ -279,111 +412,52 @@ int main(int argc, char** argv)
         std::cerr << "usage: lom_bench [--group] [PARTS [EID_RECORDS]]\n";
         return 2;
     }
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
     const fs::path dir = fs::temp_directory_path() / ("lom_bench_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    const std::string eid = (dir / "bench.eid").string();
-    const std::string dpz = (dir / "bench.dpz").string();
     try {
-        std::cout << "setting up " << parts << " parts, " << records << " EID records ...\n";
-        makeEid(eid, records);
-        const rav::project::Project project = makeProject(parts, records);
-        rav::project::writeDpz(project, dpz);
-        makeBaselineTable(project, (dir / "parts.db").string());
-        const long rssBefore = peakRssKb();
+        // The files are made by a child too: a child's peak memory counts
+        // its parent's at the time it started, so the parent stays small.
+        std::cout << "setting up " << parts << " parts, " << records << " EID records ..." << std::endl;
+        spawnChild(self, { "--setup", dir.string(), std::to_string(parts), std::to_string(records) });
 
-        // The host has the project open before the wizard starts, so the
-        // open is reported but not counted.
-        auto t0 = Clock::now();
-        if (Z_OpenProject(dpz.c_str()) == 0)
-            throw std::runtime_error(Z_LastError());
-        const double openTime = seconds(t0);
-
-        // The machine may be busy with other work: each side runs five
+        // The machine may be busy with other work: each side runs three
         // times, alternating, and its best time counts.
-        double ours = 1e9, build = 0, baseline = 1e9;
-        long lines = 0;
-        for (int round = 0; round < 5; ++round) {
-            // Ours, as the wizard does it.
-            t0 = Clock::now();
-            rav::lom::FieldCatalogue catalogue;
-            rav::lom::BuildLomCatalogue(catalogue, eid);
-            rav::NullProgressSink progress;
-            rav::NullMessageSink messages;
-            const auto built
-                = rav::lom::BuildLomDatabase({ eid, dir.string(), catalogue.size() }, progress, messages);
-            if (!built.built)
-                throw std::runtime_error("build failed: " + built.error);
-            const double buildTime = seconds(t0);
-            if (grouped) {
-                lines = writeGrouped(built.tempDbName, catalogue.size(), (dir / "ours.txt").string());
-            } else {
-                const auto query = rav::lom::makeQueryString(catalogue, { { 1, 6, 8, 9, 10, 12 }, 6, "," });
-                const auto written = rav::lom::CreateLomFile(
-                    { built.tempDbName, query.sql, query.delimiter, (dir / "ours.txt").string() }, progress,
-                    messages);
-                if (!written.complete)
-                    throw std::runtime_error("LOM file failed: " + written.error);
-                lines = written.lines;
+        ChildRun ours, baseline;
+        ours.seconds = baseline.seconds = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            const ChildRun o
+                = spawnChild(self, { "--child", "ours", grouped ? "group" : "plain", dir.string() });
+            if (o.seconds < ours.seconds) {
+                ours.seconds = o.seconds;
+                ours.kernel = o.kernel;
             }
-            const double total = seconds(t0);
-            rav::lom::DeleteTempDatabase(built.tempDbName);
-            if (total < ours) {
-                ours = total;
-                build = buildTime;
-            }
-
-            t0 = Clock::now();
-            if (grouped)
-                runGroupedBaseline((dir / "parts.db").string(), eid, (dir / "baseline.txt").string());
-            else
-                runBaseline((dir / "parts.db").string(), eid, (dir / "baseline.txt").string());
-            baseline = std::min(baseline, seconds(t0));
+            ours.peakRssKb = std::max(ours.peakRssKb, o.peakRssKb);
+            ours.rssOpenKb = std::max(ours.rssOpenKb, o.rssOpenKb);
+            const ChildRun b
+                = spawnChild(self, { "--child", "baseline", grouped ? "group" : "plain", dir.string() });
+            baseline.seconds = std::min(baseline.seconds, b.seconds);
+            baseline.peakRssKb = std::max(baseline.peakRssKb, b.peakRssKb);
         }
-        const long rssAfter = peakRssKb();
+        const std::string oursText = slurp((dir / "ours.txt").string());
+        const bool same = oursText == slurp((dir / "baseline.txt").string());
+        const long lines = static_cast<long>(std::count(oursText.begin(), oursText.end(), '\n'));
 
-        // The kernel's share: the same collection and detail reads alone.
-        t0 = Clock::now();
-        auto& pp = rav::kernel::ProjectParts::instance();
-        pp.CollectLayoutComponents();
-        for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
-            pp.ReadPartDetails(i);
-        const double kernel = seconds(t0);
-
-        // The EID look-ups' share: one probe of the EIC index per part, as the build does them.
-        double lookups = 0;
-        {
-            std::vector<std::string> eics;
-            for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
-                eics.push_back(pp.PartList()[i].Eic);
-            rav::db::Database e = rav::db::Database::open(eid, rav::db::OpenMode::Shared);
-            e.executeNative("PRAGMA cache_size=-8192"); // the build's settings
-            e.executeNative("PRAGMA mmap_size=268435456");
-            rav::db::Transaction read(e);
-            rav::db::Statement probe = e.prepare("SELECT * FROM Device WHERE Code = ?1 LIMIT 1");
-            long found = 0;
-            t0 = Clock::now();
-            for (const auto& c : eics) {
-                probe.bind(1, rav::db::Value(c));
-                found += probe.step() ? 1 : 0;
-                probe.reset();
-            }
-            lookups = seconds(t0);
-            if (found == 0)
-                throw std::runtime_error("no EID record found by the probes");
-        }
-        Z_CloseProject();
-
-        const bool same = slurp((dir / "ours.txt").string()) == slurp((dir / "baseline.txt").string());
-        std::printf("%s rows: %ld   files identical: %s   (project open, not counted: %.3f s)\n",
-            grouped ? "grouped" : "ungrouped", lines, same ? "yes" : "NO", openTime);
-        std::printf("ours:     %.3f s (build %.3f s, of which kernel reads about %.3f s and EID look-ups"
-                    " about %.3f s; %s %.3f s)\n",
-            ours, build, kernel, lookups, grouped ? "grouping + file" : "file", ours - build);
-        std::printf("baseline: %.3f s (sqlite3, one SELECT ... LEFT JOIN ... %s, same lines)\n", baseline,
-            grouped ? "GROUP BY" : "ORDER BY");
-        std::printf("ratio ours/baseline: %.2f (target <= 2.0)\n", ours / baseline);
-        std::printf("ratio without the kernel reads: %.2f\n", (ours - kernel) / baseline);
-        std::printf("peak RSS: %ld KiB before, %ld KiB after\n", rssBefore, rssAfter);
+        double load[1] = { 0 };
+        getloadavg(load, 1);
+        std::printf("machine: %ld cores, %s, SQLite %s, load average %.1f\n", sysconf(_SC_NPROCESSORS_ONLN),
+            compilerName().c_str(), sqlite3_libversion(), load[0]);
+        std::printf("%s LOM, %ld parts x %ld EID records: %ld lines, files identical: %s\n",
+            grouped ? "grouped" : "classic", parts, records, lines, same ? "yes" : "NO");
+        std::printf("ours:     %.3f s (kernel reads about %.3f s of it)\n", ours.seconds, ours.kernel);
+        std::printf("baseline: %.3f s (sqlite3, one SELECT ... LEFT JOIN ... %s, same lines)\n",
+            baseline.seconds, grouped ? "GROUP BY" : "ORDER BY");
+        std::printf("ratio ours/baseline: %.2f (target <= 1.0)\n", ours.seconds / baseline.seconds);
+        std::printf("peak RSS: ours %ld KiB (%ld KiB of it with the project open, before the build),"
+                    " baseline %ld KiB\n",
+            ours.peakRssKb, ours.rssOpenKb, baseline.peakRssKb);
+        std::printf("ratio peak RSS ours/baseline: %.2f (target <= 1.5)\n",
+            static_cast<double>(ours.peakRssKb) / static_cast<double>(baseline.peakRssKb));
         fs::remove_all(dir);
         return same ? 0 : 1;
     } catch (const std::exception& e) {

@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <optional>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 namespace rav::lom
@@ -57,6 +59,126 @@ void bindInPlace(sqlite3_stmt* statement, int index, const char* text, std::size
     else
         sqlite3_bind_text64(statement, index, text, size, SQLITE_STATIC, SQLITE_UTF8);
 }
+
+// SQLite's length() of a text: characters up to the first NUL, a lead
+// byte and its continuation bytes counting one. The temporary table's size
+// rule is checked here, once per value, instead of by a CHECK per column
+// and row inside the engine.
+std::size_t sqliteLength(const char* z)
+{
+    std::size_t n = 0;
+    while (*z) {
+        ++n;
+        if (static_cast<unsigned char>(*z++) >= 0xC0)
+            while ((static_cast<unsigned char>(*z) & 0xC0) == 0x80)
+                ++z;
+    }
+    return n;
+}
+
+void checkSize(const char* text, std::size_t size, int column)
+{
+    if (size > static_cast<std::size_t>(db::kMaxFieldSize) && sqliteLength(text) > db::kMaxFieldSize)
+        throw db::Error("value too long for field field" + std::to_string(column) + " (size "
+            + std::to_string(db::kMaxFieldSize) + ")");
+}
+
+bool isBlank(const std::string& text)
+{
+    return text.find_first_not_of(' ') == std::string::npos;
+}
+
+// ASCII letters folded, as the EIC index compares: probes in this order walk
+// the index front to back.
+bool nocaseLess(const std::string* a, const std::string* b)
+{
+    const int c = sqlite3_strnicmp(a->c_str(), b->c_str(), static_cast<int>(std::min(a->size(), b->size())));
+    return c != 0 ? c < 0 : a->size() < b->size();
+}
+
+// The EID records of the codes the parts carry, each looked up once: a
+// design uses one code for many parts, and the EID cannot change under the
+// build's read transaction, so a code's record is the same for every part.
+// Values are kept NUL-terminated in one buffer, ready to be bound in place.
+class EidRecords
+{
+public:
+    EidRecords(sqlite3_stmt* lookup, int columns)
+        : lookup_(lookup)
+        , columns_(columns)
+    {
+    }
+
+    // Looks up the codes of `codes` not seen before, in index order.
+    void fetch(const std::vector<const std::string*>& codes)
+    {
+        pending_.clear();
+        for (const std::string* code : codes)
+            if (slot_.try_emplace(*code, kPending).second)
+                pending_.push_back(code);
+        std::sort(pending_.begin(), pending_.end(), nocaseLess);
+        for (const std::string* code : pending_) {
+            bindInPlace(lookup_, 1, code->c_str(), code->size());
+            std::int32_t record = kNone;
+            const int rc = sqlite3_step(lookup_);
+            if (rc == SQLITE_ROW) {
+                record = static_cast<std::int32_t>(values_.size() / static_cast<std::size_t>(columns_));
+                for (int j = 0; j < columns_; ++j) {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(lookup_, j));
+                    if (!text) {
+                        values_.push_back({ 0, -1 });
+                        continue;
+                    }
+                    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(lookup_, j));
+                    values_.push_back(
+                        { static_cast<std::uint32_t>(buffer_.size()), static_cast<std::int32_t>(size) });
+                    buffer_.append(text, size);
+                    buffer_ += '\0';
+                }
+            } else if (rc != SQLITE_DONE) {
+                const std::string error = describeError(rc);
+                sqlite3_reset(lookup_);
+                throw db::Error(error);
+            }
+            sqlite3_reset(lookup_);
+            slot_[*code] = record;
+        }
+    }
+
+    // Binds the values of the record of `code` (fetched before) from
+    // parameter `first` on; a code without record binds nothing.
+    void bind(sqlite3_stmt* insert, int first, const std::string& code, int firstColumn) const
+    {
+        const auto found = slot_.find(code);
+        if (found == slot_.end() || found->second < 0)
+            return;
+        const std::size_t at = static_cast<std::size_t>(found->second) * static_cast<std::size_t>(columns_);
+        for (int j = 0; j < columns_; ++j) {
+            const Value v = values_[at + static_cast<std::size_t>(j)];
+            if (v.size < 0)
+                continue;
+            const char* text = buffer_.data() + v.offset;
+            checkSize(text, static_cast<std::size_t>(v.size), firstColumn + j);
+            bindInPlace(insert, first + j, text, static_cast<std::size_t>(v.size));
+        }
+    }
+
+private:
+    static constexpr std::int32_t kPending = -2;
+    static constexpr std::int32_t kNone = -1;
+    struct Value {
+        std::uint32_t offset;
+        std::int32_t size; // -1: Null
+    };
+    std::string describeError(int) const { return sqlite3_errmsg(sqlite3_db_handle(lookup_)); }
+
+    sqlite3_stmt* lookup_;
+    int columns_;
+    std::unordered_map<std::string, std::int32_t> slot_; // code -> record number, or kNone
+    std::vector<Value> values_; // columns_ per record
+    std::string buffer_;
+    std::vector<const std::string*> pending_;
+};
 
 // The two builds differ only in where the parts come from and how many
 // project columns lead a row.
@@ -121,11 +243,11 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         temp.executeNative("PRAGMA journal_mode=MEMORY");
         if (!CreateDeviceTable(temp, options.fieldCount))
             throw db::Error("cannot create table Device in " + result.tempDbName);
-        // Caches of a fixed size (8 MiB each, whatever the project's size),
-        // and the EID mapped rather than read() page by page for its probes.
-        temp.executeNative("PRAGMA cache_size=-8192");
-        eid.executeNative("PRAGMA cache_size=-8192");
-        eid.executeNative("PRAGMA mmap_size=268435456");
+        // Both keep SQLite's small default page caches, whatever the
+        // project's size: rows are appended (full pages go to the file as
+        // the cache fills), and the EID is probed once per code in index
+        // order, so pages are reused while they are cached. A mapped EID
+        // would count every page it touched as the process's memory.
 
         // The per-part look-up is one probe of the EIC's unique index. A read
         // transaction keeps the EID's lock and page cache across the probes
@@ -149,48 +271,55 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         progress.setValue(1);
 
         // 7. Rows go in inside one transaction; rows saved before a failure
-        // or a cancel are committed all the same.
+        // or a cancel are committed all the same. Parts are taken a block
+        // at a time: their details are read, the codes the block brings in
+        // are looked up (each once, in index order), then the rows are
+        // saved one by one, with progress and the cancel flag per row.
+        // The size rule of the temporary table's columns is checked here
+        // (checkSize) rather than by the engine for each column of each row.
+        temp.executeNative("PRAGMA ignore_check_constraints=ON");
+        EidRecords records(lookupHandle, eidColumns);
+        std::vector<const std::string*> codes;
+        constexpr std::size_t kBlock = 2048;
         db::Transaction transaction(temp);
         try {
-            for (std::size_t i = 1; i <= count; ++i) {
-                progress.setValue(static_cast<std::int64_t>(i));
-                if (kind == BuildKind::Lom) {
-                    parts.ReadPartDetails(i);
-                    if (!options.markAttribute.empty())
-                        result.marked.push_back(kernel::AttributeIsSet(
-                            parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));
-                }
-                const kernel::PartRecord& part = parts.PartList()[i];
-                // The texts outlive the step, so SQLite may use them in place;
-                // EID values go from one statement to the other without a copy
-                // of our own.
-                const auto values = projectValues(part, kind);
-                for (std::size_t c = 0; c < values.size(); ++c)
-                    bindInPlace(insertHandle, static_cast<int>(c + 1), values[c]->c_str(), values[c]->size());
-                bool probed = false;
-                if (!text::trimBlanks(part.Eic).empty()) {
-                    bindInPlace(lookupHandle, 1, part.Eic.c_str(), part.Eic.size());
-                    probed = true;
-                    if (lookup.step()) {
-                        // The EID row stays put until the lookup is reset, after the insert.
-                        for (int j = 0; j < eidColumns; ++j) {
-                            const auto* text
-                                = reinterpret_cast<const char*>(sqlite3_column_text(lookupHandle, j));
-                            if (text)
-                                bindInPlace(insertHandle, projectColumns + j + 1, text,
-                                    static_cast<std::size_t>(sqlite3_column_bytes(lookupHandle, j)));
-                        }
+            bool stop = false;
+            for (std::size_t from = 1; from <= count && !stop; from += kBlock) {
+                const std::size_t to = std::min(count, from + kBlock - 1);
+                codes.clear();
+                for (std::size_t i = from; i <= to; ++i) {
+                    if (kind == BuildKind::Lom) {
+                        parts.ReadPartDetails(i);
+                        if (!options.markAttribute.empty())
+                            result.marked.push_back(kernel::AttributeIsSet(parts.ReadComponentAttribute(
+                                parts.PartList()[i].Handle, options.markAttribute)));
                     }
+                    const std::string& eic = parts.PartList()[i].Eic;
+                    if (!isBlank(eic))
+                        codes.push_back(&eic);
                 }
-                insert.step();
-                insert.reset(); // clears the bindings: the next row starts all Null
-                if (probed)
-                    lookup.reset();
-                ++result.rows;
-                progress.yield();
-                if (cancelFlag().load()) {
-                    result.cancelled = true;
-                    break;
+                records.fetch(codes);
+                for (std::size_t i = from; i <= to; ++i) {
+                    progress.setValue(static_cast<std::int64_t>(i));
+                    const kernel::PartRecord& part = parts.PartList()[i];
+                    // The texts outlive the step, so SQLite uses them in place.
+                    const auto values = projectValues(part, kind);
+                    for (std::size_t c = 0; c < values.size(); ++c) {
+                        const int column = static_cast<int>(c + 1);
+                        checkSize(values[c]->c_str(), values[c]->size(), column);
+                        bindInPlace(insertHandle, column, values[c]->c_str(), values[c]->size());
+                    }
+                    if (!isBlank(part.Eic))
+                        records.bind(insertHandle, projectColumns + 1, part.Eic, projectColumns + 1);
+                    insert.step();
+                    insert.reset(); // clears the bindings: the next row starts all Null
+                    ++result.rows;
+                    progress.yield();
+                    if (cancelFlag().load()) {
+                        result.cancelled = true;
+                        stop = true;
+                        break;
+                    }
                 }
             }
         } catch (const std::exception& e) {
@@ -318,6 +447,7 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
             progress.setCaption(message("Making LOM file ...", "541"));
             progress.setValue(1);
             const int columns = rows.columnCount();
+            sqlite3_stmt* const handle = rows.handle();
             std::string line;
             bool ok = true;
             for (long pos = 0; ok && rows.step(); ++pos) {
@@ -326,10 +456,13 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
                 number[0] = ' ';
                 const auto end = std::to_chars(number + 1, number + sizeof number, pos + 1).ptr;
                 line.assign(number, end);
+                // Each value goes from SQLite's row straight into the line;
+                // Null (no text) adds nothing.
                 for (int c = 0; c < columns; ++c) {
                     line += options.delimiter;
-                    if (const auto value = rows.columnText(c))
-                        line += *value;
+                    if (const auto* text = sqlite3_column_text(handle, c))
+                        line.append(reinterpret_cast<const char*>(text),
+                            static_cast<std::size_t>(sqlite3_column_bytes(handle, c)));
                 }
                 line += "\r\n";
                 ok = out.WriteText(line);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 namespace rav::lom
 {
@@ -110,6 +111,34 @@ TEST_F(LomBuild, FullSizeAndNonAsciiValuesArriveWhole)
         = CreateLomFile({ b.tempDbName, q.sql, q.delimiter, (dir / "LOM.txt").string() }, progress, messages);
     EXPECT_TRUE(r.complete) << r.error;
     EXPECT_EQ(readFile(dir / "LOM.txt"), " 1;Widerstand 10 \xc2\xb5H;" + wide + "\r\n");
+}
+
+// Many parts share few codes, across the blocks the build reads at a time;
+// a value too long for its column ends the build, the rows before it saved.
+TEST_F(LomBuild, SharedCodesAndTooLongValues)
+{
+    std::vector<test::TestComponent> many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back({ "R" + std::to_string(i), i % 3 ? "RES" : "LOWER", "", "" });
+    open({ kRes, { "LOWER", "X", { "Case", "abc" } } }, many);
+    BuildResult b = BuildLomDatabase(options(), progress, messages);
+    ASSERT_TRUE(b.built) << b.error;
+    std::map<std::string, int> byCode;
+    for (const auto& row : queryRows(b.tempDbName, "SELECT field9 FROM Device"))
+        ++byCode[row[0]];
+    EXPECT_EQ(byCode, (std::map<std::string, int> { { "123", 3333 }, { "ABC", 1667 } }));
+
+    std::string accents; // 255 characters in 510 bytes: fits
+    for (int i = 0; i < 255; ++i)
+        accents += "\xc3\xa9";
+    Z_CloseProject();
+    open({ kRes, { "FULL", "X", { accents, "123" } }, { "LONG", "X", { std::string(256, 'x'), "123" } } },
+        { { "R1", "RES", "", "" }, { "F1", "FULL", "", "" }, { "L1", "LONG", "", "" },
+            { "R2", "RES", "", "" } });
+    b = BuildLomDatabase(options(), progress, messages);
+    EXPECT_FALSE(b.built);
+    EXPECT_NE(b.error.find("too long for field field2"), std::string::npos) << b.error;
+    EXPECT_EQ(queryRows(b.tempDbName, "SELECT field6 FROM Device"), (Rows { { "R1" }, { "F1" } }));
 }
 
 // Lines are numbered in the sort order; Nulls add nothing after their delimiter.
