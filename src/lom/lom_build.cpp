@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -146,21 +147,23 @@ public:
     }
 
     // Binds the values of the record of `code` (fetched before) from
-    // parameter `first` on; a code without record binds nothing.
+    // parameter `first` on; a code without record binds nothing. Checks
+    // every value's size first, so a refused record binds nothing either.
     void bind(sqlite3_stmt* insert, int first, const std::string& code, int firstColumn) const
     {
         const auto found = slot_.find(code);
         if (found == slot_.end() || found->second < 0)
             return;
-        const std::size_t at = static_cast<std::size_t>(found->second) * static_cast<std::size_t>(columns_);
-        for (int j = 0; j < columns_; ++j) {
-            const Value v = values_[at + static_cast<std::size_t>(j)];
-            if (v.size < 0)
-                continue;
-            const char* text = buffer_.data() + v.offset;
-            checkSize(text, static_cast<std::size_t>(v.size), firstColumn + j);
-            bindInPlace(insert, first + j, text, static_cast<std::size_t>(v.size));
-        }
+        const Value* record
+            = &values_[static_cast<std::size_t>(found->second) * static_cast<std::size_t>(columns_)];
+        for (int j = 0; j < columns_; ++j)
+            if (record[j].size >= 0)
+                checkSize(buffer_.data() + record[j].offset, static_cast<std::size_t>(record[j].size),
+                    firstColumn + j);
+        for (int j = 0; j < columns_; ++j)
+            if (record[j].size >= 0)
+                bindInPlace(insert, first + j, buffer_.data() + record[j].offset,
+                    static_cast<std::size_t>(record[j].size));
     }
 
 private:
@@ -184,13 +187,35 @@ private:
 // project columns lead a row.
 enum class BuildKind { Lom, ProjectView };
 
-// The project columns of a row, in column order.
-std::vector<const std::string*> projectValues(const kernel::PartRecord& p, BuildKind kind)
+// The project columns of a row, in column order: the first `count` of them.
+struct ProjectValues {
+    std::array<const std::string*, kLomProjectFields> values;
+    std::size_t count;
+};
+ProjectValues projectValues(const kernel::PartRecord& p, BuildKind kind)
 {
     if (kind == BuildKind::Lom)
-        return { &p.PartName, &p.FullName, &p.Eic, &p.SimRef, &p.Package, &p.CompName, &p.Description,
-            &p.Value };
-    return { &p.PartName, &p.FullName, &p.Eic, &p.SimRef, &p.Package };
+        return { { &p.PartName, &p.FullName, &p.Eic, &p.SimRef, &p.Package, &p.CompName, &p.Description,
+                     &p.Value },
+            kLomProjectFields };
+    return { { &p.PartName, &p.FullName, &p.Eic, &p.SimRef, &p.Package }, kToolBoxProjectFields };
+}
+
+// INSERT INTO Device of `rows` rows of field1..fieldN; the parameter of row
+// r (0-based), column k is r * N + k.
+std::string insertSql(int fieldCount, int rows)
+{
+    std::string sql = "INSERT INTO \"Device\" (";
+    for (int k = 1; k <= fieldCount; ++k)
+        sql += (k > 1 ? ",field" : "field") + std::to_string(k);
+    sql += ") VALUES ";
+    for (int r = 0; r < rows; ++r) {
+        sql += r ? ",(" : "(";
+        for (int k = 1; k <= fieldCount; ++k)
+            sql += (k > 1 ? ",?" : "?") + std::to_string(r * fieldCount + k);
+        sql += ")";
+    }
+    return sql;
 }
 
 BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& progress, MessageSink& messages)
@@ -255,15 +280,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         db::Transaction eidRead(eid);
         db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
             + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
-        std::string insertSql = "INSERT INTO \"Device\" (";
-        std::string params;
-        for (int k = 1; k <= options.fieldCount; ++k) {
-            insertSql += (k > 1 ? ",field" : "field") + std::to_string(k);
-            params += (k > 1 ? ",?" : "?") + std::to_string(k);
-        }
-        db::Statement insert = temp.prepare(insertSql + ") VALUES (" + params + ")");
-        sqlite3_stmt* const insertHandle = insert.handle();
-        sqlite3_stmt* const lookupHandle = lookup.handle();
+        // Rows go in several at a time: one INSERT of a few rows costs
+        // hardly more than one of a single row. Rows that do not fill a
+        // batch go in one by one.
+        const int batchRows = std::clamp(30000 / options.fieldCount, 1, 16);
+        db::Statement batch = temp.prepare(insertSql(options.fieldCount, batchRows));
+        db::Statement single = temp.prepare(insertSql(options.fieldCount, 1));
 
         // 6.
         progress.setCaption(message("Creating Temp. Def ...", "5445"));
@@ -274,11 +296,39 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // or a cancel are committed all the same. Parts are taken a block
         // at a time: their details are read, the codes the block brings in
         // are looked up (each once, in index order), then the rows are
-        // saved one by one, with progress and the cancel flag per row.
+        // saved, with progress and the cancel flag per row.
         // The size rule of the temporary table's columns is checked here
         // (checkSize) rather than by the engine for each column of each row.
         temp.executeNative("PRAGMA ignore_check_constraints=ON");
-        EidRecords records(lookupHandle, eidColumns);
+        EidRecords records(lookup.handle(), eidColumns);
+        // Binds part i's values from parameter base + 1 on; throws, binding
+        // nothing, when a value is too long for its column. The texts
+        // outlive the step, so SQLite uses them in place.
+        auto bindRow = [&](sqlite3_stmt* statement, int base, std::size_t i) {
+            const kernel::PartRecord& part = parts.PartList()[i];
+            const ProjectValues row = projectValues(part, kind);
+            for (std::size_t c = 0; c < row.count; ++c)
+                checkSize(row.values[c]->c_str(), row.values[c]->size(), static_cast<int>(c + 1));
+            const bool withRecord = !isBlank(part.Eic);
+            if (withRecord)
+                records.bind(statement, base + projectColumns + 1, part.Eic, projectColumns + 1);
+            for (std::size_t c = 0; c < row.count; ++c)
+                bindInPlace(
+                    statement, base + static_cast<int>(c + 1), row.values[c]->c_str(), row.values[c]->size());
+        };
+        std::vector<std::size_t> pending; // parts bound in `batch`, not saved yet
+        // Saves the pending parts one by one (after a batch failed, up to the
+        // part that fails).
+        auto savePending = [&] {
+            batch.reset();
+            for (const std::size_t i : pending) {
+                bindRow(single.handle(), 0, i);
+                single.step();
+                single.reset(); // clears the bindings: the next row starts all Null
+                ++result.rows;
+            }
+            pending.clear();
+        };
         std::vector<const std::string*> codes;
         constexpr std::size_t kBlock = 2048;
         db::Transaction transaction(temp);
@@ -301,27 +351,29 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 records.fetch(codes);
                 for (std::size_t i = from; i <= to; ++i) {
                     progress.setValue(static_cast<std::int64_t>(i));
-                    const kernel::PartRecord& part = parts.PartList()[i];
-                    // The texts outlive the step, so SQLite uses them in place.
-                    const auto values = projectValues(part, kind);
-                    for (std::size_t c = 0; c < values.size(); ++c) {
-                        const int column = static_cast<int>(c + 1);
-                        checkSize(values[c]->c_str(), values[c]->size(), column);
-                        bindInPlace(insertHandle, column, values[c]->c_str(), values[c]->size());
+                    try {
+                        bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, i);
+                        pending.push_back(i);
+                        if (pending.size() == static_cast<std::size_t>(batchRows)) {
+                            batch.step();
+                            batch.reset(); // clears the bindings: the next rows start all Null
+                            result.rows += batchRows;
+                            pending.clear();
+                        }
+                    } catch (const std::exception&) {
+                        savePending(); // the rows before the one refused
+                        throw;
                     }
-                    if (!isBlank(part.Eic))
-                        records.bind(insertHandle, projectColumns + 1, part.Eic, projectColumns + 1);
-                    insert.step();
-                    insert.reset(); // clears the bindings: the next row starts all Null
-                    ++result.rows;
                     progress.yield();
                     if (cancelFlag().load()) {
+                        savePending();
                         result.cancelled = true;
                         stop = true;
                         break;
                     }
                 }
             }
+            savePending();
         } catch (const std::exception& e) {
             result.error = e.what();
         }
