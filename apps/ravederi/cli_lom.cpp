@@ -34,7 +34,7 @@ const char* const kUsage
       "text|csv|xlsx|html]\n"
       "    [--group] [--group-by CAPTION ...] [--multiplier N] [--dnp include|exclude|separate] "
       "[--dnp-attribute NAME]\n"
-      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--out FILE]\n"
+      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--include-excluded] [--out FILE]\n"
       "ravederi lom --list-fields --eid E.eid\n"
       "ravederi lom --list-profiles\n"
       "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
@@ -111,6 +111,7 @@ int makeLom(std::vector<std::string> args)
     const std::string dnpAttribute = takeOption(args, "--dnp-attribute").value_or("DNP");
     const bool check = takeFlag(args, "--check");
     const bool strict = takeFlag(args, "--strict");
+    const bool includeExcluded = takeFlag(args, "--include-excluded");
     positionals(args, 0, "no further arguments");
 
     // Without --format, a table file's extension names its format; any
@@ -216,7 +217,11 @@ int makeLom(std::vector<std::string> args)
     lom::BuildOptions buildOptions { eidFile, folders.TempDir, catalogue.size() };
     if (dnp != lom::DnpMode::Include)
         buildOptions.markAttribute = dnpAttribute;
+    buildOptions.includeExcluded = includeExcluded;
     const lom::BuildResult built = lom::BuildLomDatabase(buildOptions, progress, messages);
+    if (built.excluded > 0)
+        std::cerr << "ravederi: " << built.excluded << (built.excluded == 1 ? " part" : " parts")
+                  << " excluded from lists by the design left out (--include-excluded lists them)\n";
     struct TempRemover {
         std::string name;
         ~TempRemover() { lom::DeleteTempDatabase(name); }

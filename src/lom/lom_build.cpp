@@ -156,6 +156,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 progress.setValue(static_cast<std::int64_t>(i));
                 if (kind == BuildKind::Lom) {
                     parts.ReadPartDetails(i);
+                    // Left out of the lists as the design asks ("exclude from
+                    // BOM"), unless the user wants them.
+                    if (!options.includeExcluded
+                        && kernel::AttributeIsSet(
+                            parts.ReadComponentAttribute(parts.PartList()[i].Handle, kExcludeAttribute))) {
+                        ++result.excluded;
+                        continue;
+                    }
                     if (!options.markAttribute.empty())
                         result.marked.push_back(kernel::AttributeIsSet(
                             parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));

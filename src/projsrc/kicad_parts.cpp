@@ -5,7 +5,6 @@
 #include "textcodec.h"
 #include "values.h"
 
-#include <array>
 #include <map>
 #include <set>
 #include <tuple>
@@ -40,9 +39,6 @@ std::string afterLibrary(const std::string& footprint)
     const std::size_t colon = footprint.find(':');
     return colon == std::string::npos ? footprint : footprint.substr(colon + 1);
 }
-
-constexpr std::array<std::string_view, 5> kEicFields { "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
-    "Part Number" };
 
 // Refuses what the project file cannot hold, naming where it came from; the
 // file writer would refuse it too, but only by its place in the project.
@@ -177,10 +173,11 @@ KicadImport projectFromKicadParts(
             eicName = options.eicField;
             eic = c.field(eicName);
         } else {
-            for (std::string_view candidate : kEicFields)
-                if ((eic = c.field(candidate))) {
+            // The first with a value: an empty "MPN" must not hide a "manf#".
+            for (const std::string& candidate : DefaultCodeFields())
+                if (const std::string* f = c.field(candidate); f && (!eic || eic->empty())) {
+                    eic = f;
                     eicName = candidate;
-                    break;
                 }
         }
         std::string code;

@@ -21,8 +21,9 @@
 //   attribute text cannot hold (no name, "=" in the name, characters outside
 //   Windows-1252) is left out with a warning.
 // - The part's code (EIC) is the value of the chosen field, or of the first
-//   of "EIC", "MPN", "manf#", "Manufacturer_Part_Number", "Part Number" the
-//   part has; field names compare without regard to ASCII case. A
+//   of "EIC", "MPN", "manf#", "Manufacturer_Part_Number", "Part Number" that
+//   the part has with a value; field names compare without regard to ASCII
+//   case. A
 //   placeholder ("_", "-", "n/a", ...; see IsPlaceholderCode) is no code,
 //   with a warning.
 // - One device per distinct (symbol part, value, footprint, code) in

@@ -115,4 +115,11 @@ bool IsPlaceholderCode(std::string_view code)
     return false;
 }
 
+const std::vector<std::string>& DefaultCodeFields()
+{
+    static const std::vector<std::string> names { "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
+        "Part Number" };
+    return names;
+}
+
 } // namespace rav

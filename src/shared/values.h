@@ -50,4 +50,9 @@ FieldList SplitFields(std::string_view text);
 // it neither names a record nor makes parts equal.
 bool IsPlaceholderCode(std::string_view code);
 
+// The part fields that hold a part's code when none is named, in the order
+// they are tried: "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
+// "Part Number" (names compare without regard to ASCII case).
+const std::vector<std::string>& DefaultCodeFields();
+
 } // namespace rav

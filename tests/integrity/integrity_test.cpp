@@ -90,10 +90,10 @@ TEST(IntegrityReport, FindsEachKindOfDisagreementInEveryFormat)
 
     const std::string csv = formatReport(report, Format::Csv);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), static_cast<long>(report.findings.size()) + 1);
-    EXPECT_NE(csv.find("code-spelling,U1,AB12;ab 12,,\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("code-spelling,U1,AB12;ab 12,,,\r\n"), std::string::npos) << csv;
     const std::string json = formatReport(report, Format::Json);
     EXPECT_NE(json.find("{\"kind\":\"conflicting-codes\",\"devices\":[\"R1\",\"R4\"],\"codes\":[\"RES-10K\","
-                        "\"RES-10K-B\"],\"value\":\"10k\",\"footprint\":\"SYM\"}"),
+                        "\"RES-10K-B\"],\"value\":\"10k\",\"footprint\":\"SYM\",\"parts\":[]}"),
         std::string::npos)
         << json;
     EXPECT_NE(formatReport(report, Format::Text).find("Records no device uses: 2\n  AB12\n  SPARE\n"),
