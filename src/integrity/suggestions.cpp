@@ -21,27 +21,15 @@ double multiplier(char c, bool& known)
 {
     known = true;
     switch (c) {
-    case 'p':
-        return 1e-12;
-    case 'n':
-        return 1e-9;
-    case 'u':
-        return 1e-6;
-    case 'm':
-        return 1e-3;
-    case 'k':
-    case 'K':
-        return 1e3;
-    case 'M':
-        return 1e6;
-    case 'G':
-        return 1e9;
-    case 'R':
-    case 'r':
-        return 1; // "0R1", "560R"
-    default:
-        known = false;
-        return 1;
+    case 'p': return 1e-12;
+    case 'n': return 1e-9;
+    case 'u': return 1e-6;
+    case 'm': return 1e-3;
+    case 'k': case 'K': return 1e3;
+    case 'M': return 1e6;
+    case 'G': return 1e9;
+    case 'R': case 'r': return 1; // "0R1", "560R"
+    default: known = false; return 1;
     }
 }
 
@@ -140,8 +128,7 @@ SuggestionIndex::SuggestionIndex(const EidRecords& records)
         const std::string text = records.eics[r] + (r < records.texts.size() ? " " + records.texts[r] : "");
         auto& ids = recordWords_[r];
         for (auto& word : suggestionWords(text)) {
-            auto [it, added]
-                = wordIds_.emplace(std::move(word), static_cast<std::uint32_t>(postings_.size()));
+            auto [it, added] = wordIds_.emplace(std::move(word), static_cast<std::uint32_t>(postings_.size()));
             if (added)
                 postings_.emplace_back();
             postings_[it->second].push_back(static_cast<std::uint32_t>(r));
