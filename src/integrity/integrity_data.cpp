@@ -8,8 +8,8 @@
 #include "zareza2v.h"
 
 #include <filesystem>
-#include <stdexcept>
 #include <strings.h>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace rav::integrity

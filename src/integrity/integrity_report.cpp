@@ -47,21 +47,11 @@ std::string jsonString(const std::string& s)
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -89,24 +79,15 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
 const char* heading(FindingKind kind)
 {
     switch (kind) {
-    case FindingKind::MissingRecord:
-        return "Devices whose EIC has no record";
-    case FindingKind::NoCode:
-        return "Devices without EIC";
-    case FindingKind::UnusedRecord:
-        return "Records no device uses";
-    case FindingKind::ConflictingCodes:
-        return "Same value and footprint, different EICs";
-    case FindingKind::CodeSpelling:
-        return "EICs differing only in case or blanks";
-    case FindingKind::PlaceholderCode:
-        return "Placeholders where a code belongs";
-    case FindingKind::PartCodeDiffers:
-        return "Parts whose own code differs from their device's";
-    case FindingKind::CodeOnDifferentParts:
-        return "One EIC on different values or footprints";
-    case FindingKind::DuplicatePart:
-        return "Part names used more than once";
+    case FindingKind::MissingRecord: return "Devices whose EIC has no record";
+    case FindingKind::NoCode: return "Devices without EIC";
+    case FindingKind::UnusedRecord: return "Records no device uses";
+    case FindingKind::ConflictingCodes: return "Same value and footprint, different EICs";
+    case FindingKind::CodeSpelling: return "EICs differing only in case or blanks";
+    case FindingKind::PlaceholderCode: return "Placeholders where a code belongs";
+    case FindingKind::PartCodeDiffers: return "Parts whose own code differs from their device's";
+    case FindingKind::CodeOnDifferentParts: return "One EIC on different values or footprints";
+    case FindingKind::DuplicatePart: return "Part names used more than once";
     }
     return "";
 }
@@ -205,24 +186,15 @@ void checkParts(const std::vector<ProjectDevice>& devices, Report& report)
 const char* kindName(FindingKind kind)
 {
     switch (kind) {
-    case FindingKind::MissingRecord:
-        return "missing-record";
-    case FindingKind::NoCode:
-        return "no-code";
-    case FindingKind::UnusedRecord:
-        return "unused-record";
-    case FindingKind::ConflictingCodes:
-        return "conflicting-codes";
-    case FindingKind::CodeSpelling:
-        return "code-spelling";
-    case FindingKind::PlaceholderCode:
-        return "placeholder-code";
-    case FindingKind::PartCodeDiffers:
-        return "part-code-differs";
-    case FindingKind::CodeOnDifferentParts:
-        return "code-on-different-parts";
-    case FindingKind::DuplicatePart:
-        return "duplicate-part";
+    case FindingKind::MissingRecord: return "missing-record";
+    case FindingKind::NoCode: return "no-code";
+    case FindingKind::UnusedRecord: return "unused-record";
+    case FindingKind::ConflictingCodes: return "conflicting-codes";
+    case FindingKind::CodeSpelling: return "code-spelling";
+    case FindingKind::PlaceholderCode: return "placeholder-code";
+    case FindingKind::PartCodeDiffers: return "part-code-differs";
+    case FindingKind::CodeOnDifferentParts: return "code-on-different-parts";
+    case FindingKind::DuplicatePart: return "duplicate-part";
     }
     return "";
 }
@@ -346,8 +318,7 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
             f.devices = it->second;
         spelled.push_back(std::move(f));
     }
-    std::sort(
-        spelled.begin(), spelled.end(), [](const Finding& a, const Finding& b) { return a.codes < b.codes; });
+    std::sort(spelled.begin(), spelled.end(), [](const Finding& a, const Finding& b) { return a.codes < b.codes; });
     for (auto& f : spelled)
         report.findings.push_back(std::move(f));
     checkParts(devices, report);
@@ -372,8 +343,7 @@ std::string formatReport(const Report& report, Format format)
     std::string out;
     switch (format) {
     case Format::Text:
-        out = std::to_string(report.deviceCount) + " devices, " + std::to_string(report.recordCount)
-            + " records\n";
+        out = std::to_string(report.deviceCount) + " devices, " + std::to_string(report.recordCount) + " records\n";
         for (FindingKind kind : kKinds) {
             out += "\n" + std::string(heading(kind)) + ": " + std::to_string(report.count(kind)) + "\n";
             for (const auto& f : report.findings) {
@@ -425,8 +395,8 @@ std::string formatReport(const Report& report, Format format)
                 + csvField(joined(f.parts, ";")) + "\r\n";
         break;
     case Format::Json: {
-        out = "{\"devices\":" + std::to_string(report.deviceCount)
-            + ",\"records\":" + std::to_string(report.recordCount) + ",\"findings\":[";
+        out = "{\"devices\":" + std::to_string(report.deviceCount) + ",\"records\":"
+            + std::to_string(report.recordCount) + ",\"findings\":[";
         bool first = true;
         for (const auto& f : report.findings) {
             out += first ? "\n" : ",\n";
