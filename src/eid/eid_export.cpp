@@ -37,8 +37,8 @@ public:
         if (range.enabled()) {
             rangeColumn_ = cols.ordinal(range.field);
             const std::string sort
-                = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
-            sql += ", " + detail::QuoteName(cols.names[static_cast<std::size_t>(rangeColumn_)]);
+                = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+            sql += ", " + db::quoteIdent(cols.names[static_cast<std::size_t>(rangeColumn_)]);
             // rowid breaks ties, so a range taken twice is the same range.
             sql += " FROM Device ORDER BY " + sort + " COLLATE NOCASE, rowid";
         } else {
@@ -130,7 +130,7 @@ std::string SelectList(const detail::DeviceColumns& cols)
 {
     std::string s;
     for (int i = 0; i < cols.count(); ++i)
-        s += (i ? "," : "") + detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+        s += (i ? "," : "") + db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
     return s;
 }
 
@@ -141,9 +141,9 @@ RangeLocation LocateRange(const std::string& eidFile, const Range& range)
     db::Database db = db::Database::open(eidFile, db::OpenMode::Exclusive);
     const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
     const std::string rangeCol
-        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.field))]);
+        = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.field))]);
     const std::string sortCol
-        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+        = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
     db::Statement st
         = db.prepare("SELECT " + rangeCol + " FROM Device ORDER BY " + sortCol + " COLLATE NOCASE, rowid");
     RangeLocation loc;

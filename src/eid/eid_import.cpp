@@ -41,13 +41,13 @@ public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
         : cols_(cols)
     {
-        const std::string eic = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
+        const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
         // The EIC column compares without regard to case and carries the
         // unique index, so this is one index probe.
         find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
-            const std::string n = detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+            const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
             const std::string p = "?" + std::to_string(i + 1);
             names += (i ? "," : "") + n;
             params += (i ? "," : "") + p;

@@ -71,18 +71,6 @@ void UseBulkCache(db::Database& db)
     db.executeNative("PRAGMA cache_size = -65536"); // KiB
 }
 
-std::string QuoteName(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    out += '"';
-    return out;
-}
-
 std::string_view ColumnText(sqlite3_stmt* stmt, int column)
 {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));

@@ -90,16 +90,16 @@ EidRecords readEidRecords(const std::string& file, bool withTexts)
         for (const auto& field : def.fields) {
             if (strcasecmp(field.name.c_str(), out.eicField.c_str()) == 0)
                 eicColumn = out.columns.size();
-            select += (select.empty() ? "\"" : ", \"") + field.name + "\"";
+            select += (select.empty() ? "" : ", ") + db::quoteIdent(field.name);
             out.columns.push_back(field.name);
         }
         // Without texts only the code column is read.
         if (!withTexts) {
-            select = "\"" + out.columns[eicColumn] + "\"";
+            select = db::quoteIdent(out.columns[eicColumn]);
             eicColumn = 0;
         }
         db::Statement s = eid.prepare(
-            "SELECT " + select + " FROM \"" + eid::kDeviceTable + "\" ORDER BY \"" + out.eicField + "\"");
+            "SELECT " + select + " FROM " + db::quoteIdent(eid::kDeviceTable) + " ORDER BY " + db::quoteIdent(out.eicField));
         while (s.step()) {
             out.eics.emplace_back(s.columnText(static_cast<int>(eicColumn)).value_or(""));
             if (!withTexts)

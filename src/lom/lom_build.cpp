@@ -34,17 +34,6 @@ std::string message(const char* defaultText, const char* id)
     return HostUtility::instance().GetLocalMessage(defaultText, id);
 }
 
-std::string quoteName(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
-}
-
 // Binds a NUL-terminated text of `size` bytes that outlives the next step,
 // without a copy. Telling SQLite the text is terminated (length -1) matters:
 // the columns' length CHECKs need terminated texts, and SQLite would
@@ -131,8 +120,8 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
         db::Transaction eidRead(eid);
-        db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
-            + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
+        db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
+            + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         std::string insertSql = "INSERT INTO \"Device\" (";
         std::string params;
         for (int k = 1; k <= options.fieldCount; ++k) {
