@@ -211,8 +211,8 @@ std::string htmlText(const LomTable& t, const std::string& title)
     return out;
 }
 
-// A plain decimal number a spreadsheet can hold exactly; codes with a
-// leading zero ("0805") stay texts.
+// A plain decimal number a spreadsheet can hold exactly (only numeric
+// columns are asked; codes always stay texts).
 bool plainNumber(const std::string& s, double& value)
 {
     if (s.empty() || s.size() > 15)
@@ -266,7 +266,7 @@ void writeXlsx(const LomTable& t, const std::string& title, const std::string& f
                 const auto col = static_cast<lxw_col_t>(c);
                 if (cell.empty())
                     continue;
-                if (plainNumber(cell, number))
+                if (t.numeric[c] && plainNumber(cell, number))
                     worksheet_write_number(ws, row, col, number, nullptr);
                 else
                     worksheet_write_string(ws, row, col, cell.c_str(), nullptr);
