@@ -284,12 +284,21 @@ int makeLom(std::vector<std::string> args)
     return Ok;
 }
 
+// Like diff(1): 0 when the files are equal, 1 when they differ, 2 when
+// they cannot be compared.
 int diff(std::vector<std::string> args)
 {
     const auto files = positionals(args, 2, "OLD and NEW LOM files");
-    for (const auto& line : lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1])))
+    std::vector<std::string> lines;
+    try {
+        lines = lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1]));
+    } catch (const std::exception& e) {
+        std::cerr << "ravederi: " << e.what() << '\n';
+        return Usage;
+    }
+    for (const auto& line : lines)
         std::cout << line << '\n';
-    return Ok;
+    return lines.size() > 1 ? Failed : Ok;
 }
 
 int run(std::vector<std::string> args)

@@ -354,6 +354,26 @@ TEST(LomDiff, PartsAndQuantitiesBetweenRevisions)
     EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "old.csv").string()), ReadLomFile((dir / "new.csv").string())),
         (std::vector<std::string> {
             "added R3: RES-10K", "quantity RES-10K: 2 -> 3", "1 added, 0 removed, 0 changed" }));
+    // Lines without a code are compared by part name, never pooled under "".
+    test::writeFile(dir / "nokey-old.csv", "Quantity,Parts,Part Number\r\n2,\"R1, R2\",\r\n1,D1,\r\n3,C1-C3,CAP-100N\r\n");
+    test::writeFile(dir / "nokey-new.csv", "Quantity,Parts,Part Number\r\n3,R1-R3,\r\n1,D2,\r\n3,C1-C3,CAP-100N\r\n");
+    EXPECT_EQ(DiffLomFiles(ReadLomFile((dir / "nokey-old.csv").string()),
+                  ReadLomFile((dir / "nokey-new.csv").string())),
+        (std::vector<std::string> { "added D2: ", "added R3: ", "removed D1: ", "quantity R1, R2: 2 -> 3",
+            "2 added, 1 removed, 0 changed" }));
+    // The command exits like diff(1): 0 equal, 1 different, 2 trouble.
+    const std::string tool = std::string(RAV_BIN_DIR) + "/ravederi lom diff ";
+    const std::pair<std::string, int> exits[] = { { "old.csv old.csv", 0 }, { "old.csv new.csv", 1 },
+        { "old.csv l.xlsx", 2 }, { "old.csv missing.csv", 2 }, { "old.csv other.csv", 2 } };
+    for (const auto& [files, code] : exits) {
+        std::string args;
+        for (std::size_t from = 0; from < files.size();) {
+            const std::size_t blank = std::min(files.find(' ', from), files.size());
+            args += " " + (dir / files.substr(from, blank - from)).string();
+            from = blank + 1;
+        }
+        EXPECT_EQ(test::runProgram(tool + args).exitCode, code) << files;
+    }
     // Unrelated or unreadable files: one line each.
     test::writeFile(dir / "other.csv", "Quantity,Parts,Part Number\r\n1,U7,MCU\r\n");
     const std::pair<std::string, std::string> refused[] = {
