@@ -1,5 +1,7 @@
 #include "lom_output.h"
 
+#include "lom_diff.h"
+
 #include "textcodec.h"
 
 #include <xlsxwriter.h>
@@ -154,7 +156,7 @@ const char* const kHtmlScript = R"JS(
     var shown = 0;
     tables.forEach(function (table) {
       Array.prototype.forEach.call(table.tBodies[0].rows, function (r) {
-        var text = r.textContent.toLowerCase();
+        var text = (r.textContent + ' ' + (r.getAttribute('data-parts') || '')).toLowerCase();
         var ok = words.every(function (w) { return text.indexOf(w) >= 0; });
         r.hidden = !ok;
         if (ok) shown++;
@@ -179,6 +181,7 @@ std::string htmlText(const LomTable& t, const std::string& title)
           "th[aria-sort=ascending]::after{content:' \\25B2'}\n"
           "th[aria-sort=descending]::after{content:' \\25BC'}\n"
           "td.num{text-align:right}\n"
+          ".nw{white-space:nowrap}\n"
           "tbody tr:nth-child(even){background:#f7f7f7}\n"
           "#filter{width:20em;padding:.2em}\n"
           "</style>\n</head>\n<body>\n<h1>"
@@ -192,9 +195,34 @@ std::string htmlText(const LomTable& t, const std::string& title)
             out += "<th>" + text::escapeHtml(h) + "</th>";
         out += "</tr></thead>\n<tbody>\n";
         for (std::size_t r = begin; r < end; ++r) {
-            out += "<tr>";
-            for (std::size_t c = 0; c < t.rows[r].size(); ++c)
-                out += (t.numeric[c] ? "<td class=\"num\">" : "<td>") + text::escapeHtml(t.rows[r][c]) + "</td>";
+            // The filter finds a part inside a range ("C1402" in
+            // "C1401-C1403") through the names the range stands for.
+            const std::string& parts = r < t.rowParts.size() ? t.rowParts[r] : std::string();
+            std::string expanded;
+            if (parts.find('-') != std::string::npos)
+                for (const auto& name : ExpandPartRanges(parts))
+                    expanded += (expanded.empty() ? "" : " ") + name;
+            out += expanded.empty() ? "<tr>" : "<tr data-parts=\"" + text::escapeHtml(expanded) + "\">";
+            for (std::size_t c = 0; c < t.rows[r].size(); ++c) {
+                out += t.numeric[c] ? "<td class=\"num\">" : "<td>";
+                const std::string& cell = t.rows[r][c];
+                if (cell == parts && !parts.empty()) {
+                    // A range or name never breaks across lines, only the
+                    // list between them.
+                    std::size_t from = 0;
+                    for (;;) {
+                        const std::size_t comma = cell.find(", ", from);
+                        out += "<span class=\"nw\">" + text::escapeHtml(cell.substr(from, comma - from)) + "</span>";
+                        if (comma == std::string::npos)
+                            break;
+                        out += ", ";
+                        from = comma + 2;
+                    }
+                } else {
+                    out += text::escapeHtml(cell);
+                }
+                out += "</td>";
+            }
             out += "</tr>\n";
         }
         out += "</tbody>\n</table>\n";

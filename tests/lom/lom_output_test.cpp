@@ -179,18 +179,27 @@ TEST(LomFormats, HtmlParsesWithItsTablesFilterAndScript)
             else if (xml.name() == u"script")
                 scripts += xml.readElementText().contains("addEventListener('click'");
             else if (xml.name() == u"tr")
-                rows.emplace_back();
+                rows.emplace_back(1, xml.attributes().value("data-parts").toString());
             else if (xml.name() == u"td" || xml.name() == u"th")
-                rows.back().push_back(xml.readElementText());
+                rows.back().push_back(xml.readElementText(QXmlStreamReader::IncludeChildElements));
         }
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_EQ(title, "Board <A>");
     EXPECT_EQ(std::vector<int>({ tables, inputs, scripts }), std::vector<int>({ 2, 1, 1 }));
     ASSERT_EQ(rows.size(), 7u);
-    EXPECT_EQ(rows[0][3], "Maker, \"quoted\"");
-    EXPECT_EQ(rows[3][2], QString::fromUtf8("10k <1%> & \"€\""));
-    EXPECT_EQ(rows[6][1], "R1");
+    EXPECT_EQ(rows[0][4], "Maker, \"quoted\"");
+    EXPECT_EQ(rows[3][3], QString::fromUtf8("10k <1%> & \"€\""));
+    EXPECT_EQ(rows[6][2], "R1");
+    // Every name a range stands for is there for the filter; each range is
+    // kept on one line.
+    EXPECT_EQ(rows[3][0], ""); // "R2, R3, R10" holds no range
+    EXPECT_NE(page.find("<td><span class=\"nw\">C1</span>, <span class=\"nw\">C2</span></td>"), std::string::npos);
+    WriteLomTable({ { "Parts" }, { false }, { { "C1401-C1403" } }, 1, { "C1401-C1403" }, { "" }, { 0 }, 3 },
+        { LomFormat::Html }, (dir / "r.html").string());
+    const std::string ranged = test::readFile(dir / "r.html");
+    EXPECT_NE(ranged.find("<tr data-parts=\"C1401 C1402 C1403\"><td><span class=\"nw\">C1401-C1403</span></td>"),
+        std::string::npos) << ranged;
 }
 
 TEST(LomFormats, XlsxReadsBackWithBoldFrozenHeaderAndNumbers)
