@@ -190,7 +190,7 @@ int endedEarly(const char* what, const eid::OperationResult& r)
 int importText(std::vector<std::string> args)
 {
     eid::ImportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     o.trim = takeFlag(args, "--trim");
     o.overwrite = takeFlag(args, "--overwrite");
     if (auto range = takeRange(args))
@@ -221,7 +221,7 @@ int importText(std::vector<std::string> args)
 int exportText(std::vector<std::string> args)
 {
     eid::ExportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     std::vector<std::string> rest = args;
     eid::Range range;
     // The file names are needed for the check, so the positionals are

@@ -101,7 +101,7 @@ int makeLom(std::vector<std::string> args)
     const std::vector<std::string> fields = takeAll(args, "--field");
     const auto sort = takeOption(args, "--sort");
     // The wizard's delimiter box starts with the vertical bar.
-    const std::string delimiter = takeOption(args, "--delimiter").value_or("|");
+    const std::string delimiter = takeDelimiter(args, "|", false);
     const auto formatName = takeOption(args, "--format");
     const auto profileName = takeOption(args, "--profile");
     const std::vector<std::string> groupBy = takeAll(args, "--group-by");
@@ -228,6 +228,8 @@ int makeLom(std::vector<std::string> args)
         throw std::runtime_error("cannot build the List of Materials: " + built.error);
     }
 
+    // "--out -": the file goes to standard output, reports to stderr.
+    std::ostream& summary = out == "-" ? std::cerr : std::cout;
     std::optional<lom::LomTable> lines;
     if (!classic || check) {
         int eicColumn = 0;
@@ -241,8 +243,8 @@ int makeLom(std::vector<std::string> args)
         if (check) {
             const auto problems = lom::CheckLom(parts, *lines, table);
             for (const auto& p : problems)
-                std::cout << "check: " << p << '\n';
-            std::cout << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
+                summary << "check: " << p << '\n';
+            summary << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
             if (strict && !problems.empty()) {
                 progress.finish();
                 std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written")
@@ -258,8 +260,11 @@ int makeLom(std::vector<std::string> args)
 
     if (classic) {
         const lom::LomQuery query = lom::makeQueryString(catalogue, choice);
-        const lom::LomFileResult written
-            = lom::CreateLomFile({ built.tempDbName, query.sql, query.delimiter, out }, progress, messages);
+        std::optional<lom::StdoutTarget> toStdout;
+        if (out == "-")
+            toStdout.emplace();
+        const lom::LomFileResult written = lom::CreateLomFile(
+            { built.tempDbName, query.sql, query.delimiter, toStdout ? toStdout->path() : out }, progress, messages);
         progress.finish();
         if (!written.fileCreated)
             throw std::runtime_error(written.error.empty() ? "cannot create " + out : written.error);
@@ -268,7 +273,9 @@ int makeLom(std::vector<std::string> args)
                 throw std::runtime_error(written.error);
             return Failed; // the write failure has been reported
         }
-        std::cout << written.lines << " lines written to " << out << '\n';
+        if (toStdout)
+            toStdout->copyOut();
+        summary << written.lines << " lines written to " << out << '\n';
         return Ok;
     }
     progress.finish();
@@ -279,7 +286,7 @@ int makeLom(std::vector<std::string> args)
     writeOptions.title
         = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
     lom::WriteLomTable(*lines, writeOptions, out);
-    std::cout << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
+    summary << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
               << lom::FormatName(format) << '\n';
     return Ok;
 }

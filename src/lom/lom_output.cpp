@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -40,9 +41,11 @@ std::string lowerAscii(std::string_view s)
     throw std::runtime_error(what + " " + file + ": " + std::strerror(err));
 }
 
-void writeAll(const std::string& file, const std::string& data)
+// Writes `data` into the temporary file `temp`; errors name `file`, the
+// target the user asked for, never our hidden temporary name.
+void writeAll(const std::string& temp, const std::string& file, const std::string& data)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0)
         fail("cannot write", file, errno);
     std::size_t done = 0;
@@ -271,9 +274,42 @@ std::size_t displayWidth(const std::string& s)
     return n;
 }
 
-void writeXlsx(const LomTable& t, const std::string& title, const std::string& file)
+// While it lives, what is written to stderr goes nowhere: the workbook
+// library reports its failures there in several lines of its own, and the
+// user gets our one line instead.
+class QuietStderr
 {
-    lxw_workbook* book = workbook_new(file.c_str());
+public:
+    QuietStderr()
+    {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietStderr()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+void writeXlsx(const LomTable& t, const std::string& title, const std::string& temp, const std::string& file)
+{
+    QuietStderr quiet;
+    errno = 0;
+    lxw_workbook* book = workbook_new(temp.c_str());
     if (!book)
         fail("cannot write", file, errno ? errno : EIO);
     lxw_format* bold = workbook_add_format(book);
@@ -316,9 +352,13 @@ void writeXlsx(const LomTable& t, const std::string& title, const std::string& f
     sheet(name.empty() ? "LOM" : name.c_str(), 0, t.separateFrom);
     if (t.separateFrom < t.rows.size())
         sheet("Do not place", t.separateFrom, t.rows.size());
+    errno = 0;
     const lxw_error rc = workbook_close(book);
-    if (rc != LXW_NO_ERROR)
-        throw std::runtime_error("cannot write " + file + ": " + lxw_strerror(rc));
+    if (rc != LXW_NO_ERROR) {
+        const int err = errno;
+        throw std::runtime_error("cannot write " + file + ": "
+            + (err != 0 && rc == LXW_ERROR_CREATING_XLSX_FILE ? std::strerror(err) : lxw_strerror(rc)));
+    }
 }
 
 } // namespace
@@ -407,22 +447,81 @@ void AtomicOutput::commit()
 
 void WriteLomTable(const LomTable& table, const WriteOptions& options, const std::string& file)
 {
+    if (file == "-") {
+        // Standard output: the same bytes, through a private temporary file
+        // for the workbook (its library writes files only).
+        StdoutTarget out;
+        WriteLomTable(table, options, out.path());
+        out.copyOut();
+        return;
+    }
     AtomicOutput out(file);
     switch (options.format) {
     case LomFormat::Text:
-        writeAll(out.tempName(), textLines(table, options.delimiter));
+        writeAll(out.tempName(), out.target(), textLines(table, options.delimiter));
         break;
     case LomFormat::Csv:
-        writeAll(out.tempName(), csvText(table));
+        writeAll(out.tempName(), out.target(), csvText(table));
         break;
     case LomFormat::Html:
-        writeAll(out.tempName(), htmlText(table, options.title));
+        writeAll(out.tempName(), out.target(), htmlText(table, options.title));
         break;
     case LomFormat::Xlsx:
-        writeXlsx(table, options.title, out.tempName());
+        writeXlsx(table, options.title, out.tempName(), out.target());
         break;
     }
     out.commit();
+}
+
+StdoutTarget::StdoutTarget()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ravederi-lom.XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = ::mkstemp(buffer.data());
+    if (fd < 0)
+        fail("cannot create a temporary file for", "standard output", errno);
+    ::close(fd);
+    dir_ = buffer.data();
+    ::unlink(dir_.c_str());
+    if (::mkdir(dir_.c_str(), 0700) != 0)
+        fail("cannot create a temporary file for", "standard output", errno);
+    path_ = dir_ + "/lom";
+}
+
+StdoutTarget::~StdoutTarget()
+{
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+void StdoutTarget::copyOut()
+{
+    std::fflush(stdout);
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot write", "standard output", errno);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(STDOUT_FILENO, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0) {
+                const int err = errno;
+                ::close(fd);
+                fail("cannot write", "standard output", err);
+            }
+            done += w;
+        }
+    }
+    ::close(fd);
 }
 
 } // namespace rav::lom

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -300,6 +303,51 @@ TEST(LomFormats, FilesAppearWholeOrNotAtAll)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
 }
 
+// A write that fails (here: a file size limit) names the file asked for,
+// never our hidden temporary name, in one line; the workbook library's own
+// reports do not reach stderr.
+TEST(LomFormats, FailuresNameTheTargetInOneLine)
+{
+    test::ScratchDir dir;
+    const LomTable t = sampleTable();
+    int err[2];
+    ASSERT_EQ(::pipe(err), 0);
+    std::fflush(stderr);
+    const int savedErr = ::dup(STDERR_FILENO);
+    ::dup2(err[1], STDERR_FILENO);
+    rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit tiny { 16, old.rlim_max };
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    std::vector<std::string> messages;
+    const std::string csv = (dir / "l.csv").string(), xlsx = (dir / "l.xlsx").string();
+    for (const auto& [format, target] : { std::pair { LomFormat::Csv, csv }, std::pair { LomFormat::Xlsx, xlsx } }) {
+        try {
+            WriteLomTable(t, { format }, target);
+            messages.emplace_back("written");
+        } catch (const std::runtime_error& e) {
+            messages.emplace_back(e.what());
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    std::fflush(stderr);
+    ::dup2(savedErr, STDERR_FILENO);
+    ::close(savedErr);
+    ::close(err[1]);
+    std::string chatter;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;)
+        chatter.append(buffer, static_cast<std::size_t>(n));
+    ::close(err[0]);
+    EXPECT_EQ(chatter, "");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "cannot write " + csv + ": File too large");
+    EXPECT_EQ(messages[1].rfind("cannot write " + xlsx + ": ", 0), 0u) << messages[1];
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 0); // nothing left behind
+}
+
 TEST(LomProfiles, BuiltInUserAndBadProfiles)
 {
     ASSERT_GE(ListProfiles().size(), 2u);
@@ -438,6 +486,30 @@ protected:
     test::ScratchDir dir;
     const std::string bin = std::string(RAV_BIN_DIR) + "/ravederi";
 };
+
+// "--out -" writes the file to standard output (reports go to stderr);
+// a delimiter is one character, TAB or SPACE, never cut from a longer text.
+TEST_F(LomOutputCli, StandardOutputAndDelimiters)
+{
+    test::RunResult r = lom("--field Component\\ Value-P --out -");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, " 1|10k\r\n 2|10k\r\n 3|10k\r\n 4|1k\r\n");
+    EXPECT_EQ(r.err, "4 lines written to -\n");
+    r = lom("--field Component\\ Value-P --group --format csv --check --out -");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Quantity,Parts,Component Value-P\r\n3,\"R1, R2, R10\",10k\r\n1,R3,1k\r\n");
+    EXPECT_NE(r.err.find("problem"), std::string::npos) << r.err;
+    for (const char* d : { "''", "'||'", "ab" }) {
+        r = lom("--field Component\\ Value-P --delimiter " + std::string(d) + " --out " + path("d.txt"));
+        EXPECT_EQ(r.exitCode, 2) << d;
+        EXPECT_EQ(r.err.rfind("ravederi: --delimiter is one character, TAB or SPACE", 0), 0u) << r.err;
+        r = run("eid export " + path("p.eid") + " " + path("d.txt") + " --delimiter " + std::string(d));
+        EXPECT_EQ(r.exitCode, 2) << d;
+    }
+    EXPECT_FALSE(fs::exists(dir / "d.txt"));
+    for (const char* d : { "TAB", "space", "';'", "\xC2\xA7" })
+        EXPECT_EQ(lom("--field Component\\ Value-P --delimiter " + std::string(d) + " --out " + path("d.txt")).exitCode, 0) << d;
+}
 
 TEST_F(LomOutputCli, GroupsMarksChecksAndRefuses)
 {
