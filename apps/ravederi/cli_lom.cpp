@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -50,6 +51,9 @@ std::string required(std::vector<std::string>& args, const std::string& option)
 lom::FieldCatalogue catalogueOf(const std::string& eidFile)
 {
     lom::FieldCatalogue catalogue;
+    std::error_code ec;
+    if (!std::filesystem::exists(eidFile, ec))
+        throw std::runtime_error("the EID file " + eidFile + " was not found");
     if (!lom::BuildLomCatalogue(catalogue, eidFile))
         throw std::runtime_error(eidFile + " is not an External Info Database");
     return catalogue;
