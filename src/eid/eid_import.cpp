@@ -11,6 +11,7 @@
 #include <optional>
 #include <sqlite3.h>
 #include <system_error>
+#include <utility>
 
 namespace rav::eid
 {
@@ -170,6 +171,11 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
         ++st.result.overwritten;
     else
         ++st.result.added;
+    // Stored, but values were left out: said in the log, never silently.
+    if (n > c) {
+        st.log.WriteText(OneLine({ logText, delim, Text(msg::kTooManyFields), "\r\n" }));
+        ++st.result.tooManyFields;
+    }
 }
 
 } // namespace
@@ -279,6 +285,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 
         bool inRange = !options.range.enabled();
+        bool header = options.header;
         LineTokenizer tok;
         std::string line;
         // One transaction for the whole file: every index page is journaled
@@ -292,6 +299,8 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
                 ++result.blankLines;
                 continue;
             }
+            if (std::exchange(header, false))
+                continue; // the column names
             tok.Split(line, delim.character);
             if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
                 inRange = true;

@@ -308,7 +308,7 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
         result.error = e.what(); // not created: the end caption all the same
     }
     TextFile out(messages);
-    result.fileCreated = target && out.OpenTextForOutput(target->tempName());
+    result.fileCreated = target && out.OpenTextForOutput(target->tempName(), target->target());
     if (result.fileCreated) {
         try {
             progress.setRange(0, count);

@@ -112,8 +112,15 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
             choice.sortNumber
                 = options.sortField != 0 ? options.sortField : (options.fields.empty() ? 0 : options.fields.front());
             const LomQuery query = makeQueryString(catalogue, choice);
+            // "-": standard output, through a private temporary file.
+            std::optional<StdoutTarget> toStdout;
+            if (options.outputFile == "-")
+                toStdout.emplace();
             const LomFileResult written = CreateLomFile(
-                { built.tempDbName, query.sql, query.delimiter, options.outputFile }, progress, messages);
+                { built.tempDbName, query.sql, query.delimiter, toStdout ? toStdout->path() : options.outputFile },
+                progress, messages);
+            if (toStdout && written.fileCreated && written.complete)
+                toStdout->copyOut();
             result.lines = written.lines;
             result.written = written.fileCreated && written.complete;
             if (!written.fileCreated)
