@@ -15,10 +15,12 @@
 #include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "show_message.h"
 #include "zerovize.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -293,11 +295,18 @@ bool FrmLomedit::PrepareStep(int k)
         cmdPvw_->setEnabled(true);
         return true;
     case 3:
+        // Next on the last page: the wizard closes only once the file is
+        // written; otherwise it says why and keeps every choice for another try.
         picBrwse_->setEnabled(false);
-        buildIfNeeded();
-        makeQueryString();
-        CreateLomFile();
+        if (buildIfNeeded()) {
+            makeQueryString();
+            CreateLomFile();
+        }
+        picBrwse_->setEnabled(true);
+        if (!lastWriteError_.isEmpty())
+            return false;
         cmdBrwse_Click(2);
+        ReportWritten();
         return false;
     default:
         return true;
@@ -329,9 +338,11 @@ void FrmLomedit::cmdFile_Click(int index)
         if (!chosen)
             return;
         cmdBrwse_[1]->setEnabled(eid::IsEidDatabase(chosen->toStdString()));
+        // The same EID keeps what was loaded and built; it does not make
+        // lists or a database that were never made count as made.
         const bool same = *chosen == fileName(qpnFileName_[0]);
-        fieldsLoaded_ = same;
-        lomState().lomDatabaseBuilt = same;
+        fieldsLoaded_ = fieldsLoaded_ && same;
+        lomState().lomDatabaseBuilt = lomState().lomDatabaseBuilt && same;
         shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
         const auto chosen = shell::ChooseFile(this,
@@ -448,6 +459,15 @@ bool FrmLomedit::buildIfNeeded()
         state.eicFieldName = r.eicFieldName;
     if (r.built)
         state.lomDatabaseBuilt = true;
+    lastWriteError_.clear();
+    lastWritten_ = {};
+    if (!r.built && !r.noParts) {
+        lastWriteError_ = QString::fromStdString(r.error.empty() ? "the build failed" : r.error);
+        shell::Messages().show({ MessageKind::Exclamation, "916018",
+            FormatMessage("The List of Materials could not be built: %1", "916018", { r.error }), "" });
+    } else if (r.noParts) {
+        lastWriteError_ = shell::Msg("No Part Used", "37122"); // the build has said so
+    }
     return r.built;
 }
 
@@ -458,6 +478,7 @@ void FrmLomedit::CreateLomFile()
     job.eidFile = shell::shellState().DBaseName;
     job.tempDir = shell::shellState().TempDir;
     job.outputFile = fileName(qpnFileName_[2]).toStdString();
+    lastOutput_ = job.outputFile;
     job.format = FormatOfFileName(job.outputFile);
     job.group = chkGroup_->isChecked();
     for (int i = 0; i < lstFields_[1]->count(); ++i)
@@ -471,12 +492,34 @@ void FrmLomedit::CreateLomFile()
     built.tempDbName = lomState().tempDbName;
     built.eicFieldName = lomState().eicFieldName;
     dialogs::PanelProgress progress(qpnPbar_);
-    const LomJobResult r = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
-    if (r.written)
+    lastWritten_ = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
+    lastFormatClassic_ = IsClassicLom(job);
+    if (lastWritten_.written)
         return;
-    lastWriteError_ = QString::fromStdString(r.error);
-    if (!IsClassicLom(job) && !r.errorShown)
-        shell::Messages().show({ MessageKind::Exclamation, "", r.error, "" });
+    lastWriteError_ = QString::fromStdString(lastWritten_.error);
+    if (!lastWritten_.errorShown)
+        shell::Messages().show({ MessageKind::Exclamation, "916017",
+            FormatMessage("The List of Materials was not written: %1", "916017", { lastWritten_.error }), "" });
+}
+
+void FrmLomedit::ReportWritten()
+{
+    const std::string out = lastOutput_;
+    UserMessage m { MessageKind::Information, "", "", "" };
+    if (lastFormatClassic_) {
+        m.id = "916012";
+        m.text = FormatMessage("%1 lines written to %2.", "916012", { GroupedCount(lastWritten_.lines), out });
+    } else {
+        m.id = "916014";
+        m.text = FormatMessage("%1 lines (%2 parts) written to %3.", "916014",
+            { GroupedCount(lastWritten_.lines), GroupedCount(lastWritten_.parts), out });
+    }
+    const int answer = shell::Messages().choose(
+        m, { shell::Msg("Open &file", "916015").toStdString(), shell::Msg("Open f&older", "916016").toStdString() });
+    if (answer == 0)
+        shell::OpenOnDesktop(QString::fromStdString(out));
+    else if (answer == 1)
+        shell::OpenOnDesktop(QFileInfo(QString::fromStdString(out)).absolutePath());
 }
 
 void FrmLomedit::cmdPvw_Click()

@@ -299,10 +299,18 @@ TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
     next()->click();
     preview([](dialogs::FrmPreview*) {});
     EXPECT_EQ(tempFiles(), 1u);
+    std::vector<QString> opened;
+    shell::SetDesktopOpener([&](const QString& path) { opened.push_back(path); });
+    messages.choice = 1; // "Open folder"
     next()->click(); // finish: no second build
+    shell::SetDesktopOpener(nullptr);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull()); // closed and unloaded
     EXPECT_EQ(tempFiles(), 0u); // the one temporary database is gone
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "41 lines written to " + (dir / "LOM.txt").string() + ".");
+    EXPECT_EQ(messages.offered, (std::vector<std::string> { "Open &file", "Open f&older" }));
+    EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString(dir.path().string()) });
     const std::string lom = test::readFile(dir / "LOM.txt");
     EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
     EXPECT_EQ(lom.substr(0, lom.find('\n') + 1), " 1,,,MH1,\r\n"); // a component without device
@@ -351,8 +359,44 @@ TEST_F(LomWizard, GroupedAndTableFilesFollowTheBoxAndTheExtension)
     EXPECT_EQ(lom.substr(0, lom.find("C11")),
         "Component Name-P,Component Value-P\r\nC1,100n\r\nC2,100n\r\n"
         "C3,100n\r\nC4,100n\r\nC5,100n\r\nC6,100n\r\nC7,10u\r\nC8,10u\r\nC9,20p\r\nC10,20p\r\n");
-    EXPECT_TRUE(messages.messages.empty());
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "26 lines (41 parts) written to " + (dir / "LOM.txt").string() + ".");
     EXPECT_EQ(tempFiles(), 0u);
+}
+
+// Picking the shown EID again before the fields were loaded still loads
+// them; a failed write keeps the wizard and its choices for another try.
+TEST_F(LomWizard, SecondRunsAfterARepickAndAFailedWrite)
+{
+    open();
+    answers.push_back(QString::fromStdString(eid()));
+    find<QPushButton>("cmdFile_0")->click();
+    EXPECT_FALSE(lomState().lomDatabaseBuilt);
+    next()->click();
+    EXPECT_EQ(available()->count(), 15);
+    answers.push_back(QString::fromStdString((dir / "gone" / "LOM.txt").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Part-P", "Price-D" });
+    next()->click();
+    next()->click(); // the folder does not exist
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Finish);
+    EXPECT_TRUE(next()->isEnabled() && back()->isEnabled());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916017");
+    EXPECT_NE(messages.messages[0].text.find("gone"), std::string::npos);
+
+    back()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.txt").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_EQ(texts(chosen()), QStringList({ "Part-P", "Price-D" }));
+    next()->click();
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(messages.messages.back().id, "916012");
+    const std::string lom = test::readFile(dir / "LOM.txt");
+    EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
 }
 
 } // namespace
