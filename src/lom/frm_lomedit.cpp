@@ -216,6 +216,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     for (int i = 0; i < 3; ++i)
         connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
+    // A sort field picked by hand starts in ascending order.
+    connect(cboFields_, &QComboBox::activated, this, [this] { descending_ = false; });
     connect(cmdHelp_, &QPushButton::clicked, this, [] { shell::SetHelpTopic(0, 0, 0, 0, true); });
 
     // Form_Load: fonts and texts, the first page, centred on the screen.
@@ -433,6 +435,7 @@ QString FrmLomedit::makeQueryString()
         choice.selected.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)
         choice.sortNumber = cboFields_->currentData().toInt();
+    choice.descending = descending_;
     choice.delimiterText = cboDelimit_->currentText().toStdString();
     const LomQuery q = lom::makeQueryString(fieldCatalogue(), choice);
     cboDelimit_->setEditText(QString::fromStdString(q.delimiterBoxText));
@@ -471,26 +474,39 @@ bool FrmLomedit::buildIfNeeded()
     return r.built;
 }
 
-void FrmLomedit::CreateLomFile()
+LomJobOptions FrmLomedit::jobOptions() const
 {
-    lastWriteError_.clear();
     LomJobOptions job;
     job.eidFile = shell::shellState().DBaseName;
     job.tempDir = shell::shellState().TempDir;
     job.outputFile = fileName(qpnFileName_[2]).toStdString();
-    lastOutput_ = job.outputFile;
     job.format = FormatOfFileName(job.outputFile);
     job.group = chkGroup_->isChecked();
     for (int i = 0; i < lstFields_[1]->count(); ++i)
         job.fields.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)
         job.sortField = cboFields_->currentData().toInt();
+    job.descending = descending_;
     job.delimiterText = cboDelimit_->currentText().toStdString();
+    return job;
+}
+
+BuildResult FrmLomedit::builtDatabase()
+{
     // The temporary database of the last build (preview or finish) serves.
     BuildResult built;
-    built.built = true;
+    built.built = lomState().lomDatabaseBuilt;
     built.tempDbName = lomState().tempDbName;
     built.eicFieldName = lomState().eicFieldName;
+    return built;
+}
+
+void FrmLomedit::CreateLomFile()
+{
+    lastWriteError_.clear();
+    const LomJobOptions job = jobOptions();
+    lastOutput_ = job.outputFile;
+    const BuildResult built = builtDatabase();
     dialogs::PanelProgress progress(qpnPbar_);
     lastWritten_ = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
     lastFormatClassic_ = IsClassicLom(job);
@@ -524,21 +540,37 @@ void FrmLomedit::ReportWritten()
 
 void FrmLomedit::cmdPvw_Click()
 {
-    buildIfNeeded();
+    if (!buildIfNeeded())
+        return; // the build has said why
     makeQueryString();
     const bool wasVisible = isVisible();
     if (wasVisible)
         hide();
     {
+        // The preview shows the lines of the output as chosen now; a header
+        // click re-sorts the output itself, so the sort box follows it.
         dialogs::FrmPreview preview(this);
-        preview.onHeaderClick = [this, &preview](int column) {
-            if (column < 0 || column >= cboFields_->count())
-                return;
-            cboFields_->setCurrentIndex(column);
-            makeQueryString();
-            preview.formUpdate(lomState().tempDbName, lomQuery_.toStdString(), selectedCaptions_);
+        const auto showLines = [this, &preview] {
+            const LomJobOptions job = jobOptions();
+            try {
+                const LomTable lines = LomJobLines(fieldCatalogue(), job, builtDatabase());
+                preview.showLines(lines.headers, lines.rows, LomJobSortColumn(fieldCatalogue(), job), job.descending);
+            } catch (const std::exception&) {
+                shell::ShowPlainMessage(
+                    HostUtility::instance().GetLocalMessage("Unable to display Preview", "5447"), MessageKind::Critical);
+                preview.close();
+            }
         };
-        preview.formUpdate(lomState().tempDbName, lomQuery_.toStdString(), selectedCaptions_);
+        preview.onHeaderClick = [this, &showLines](int column) {
+            LomJobOptions job = jobOptions();
+            if (!SortByColumn(fieldCatalogue(), job, column))
+                return;
+            descending_ = job.descending;
+            cboFields_->setCurrentIndex(cboFields_->findData(job.sortField));
+            makeQueryString();
+            showLines();
+        };
+        showLines();
     }
     if (wasVisible)
         show();

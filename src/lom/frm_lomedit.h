@@ -84,6 +84,10 @@ private:
     void cmdFile_Click(int index);
     void cmdBrwse_Click(int index);
     void cmdAddDel_Click(int index);
+    // The options of the output as the controls stand.
+    LomJobOptions jobOptions() const;
+    // The temporary database of the last build, as the job takes it.
+    static BuildResult builtDatabase();
     void CreateLomFile();
     // After the file is written: how many lines went where, with answers
     // that open the file or its folder.
@@ -104,6 +108,7 @@ private:
     LomJobResult lastWritten_;
     std::string lastOutput_;
     bool lastFormatClassic_ = true;
+    bool descending_ = false; // the sort order reversed (a second header click in the preview)
 
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];

@@ -267,7 +267,9 @@ TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
     EXPECT_EQ(available()->count(), 15);
 }
 
-TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
+// The preview holds the output's own lines; a header click sorts the output
+// by that column, a second one reverses it, and the sort box follows.
+TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
 {
     open();
     toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
@@ -275,18 +277,51 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
     EXPECT_TRUE(find<QPushButton>("cmdPvw")->isEnabled());
     preview([&](dialogs::FrmPreview* p) {
         EXPECT_FALSE(window->isVisible()); // the wizard steps aside
-        auto* grid = p->dbgPrev();
-        auto* model = grid->model();
+        auto* model = p->linesView()->model();
+        auto* header = p->linesView()->horizontalHeader();
         ASSERT_EQ(model->columnCount(), 5);
-        EXPECT_EQ(p->datPrev()->recordCount(), 41);
+        EXPECT_EQ(model->rowCount(), 41);
         EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
+        EXPECT_EQ(header->sortIndicatorSection(), 0);
         screenshot(p, "lom_preview");
-        emit grid->table()->horizontalHeader()->sectionClicked(1); // by component name
+        emit header->sectionClicked(1); // by component name
         EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
+        EXPECT_EQ(header->sortIndicatorSection(), 1);
+        EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
         EXPECT_EQ(model->data(model->index(0, 1)).toString(), "C1");
-        EXPECT_EQ(model->data(model->index(3, 1)).toString(), "C12"); // text order
+        emit header->sectionClicked(1);
+        EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        EXPECT_EQ(model->data(model->index(40, 1)).toString(), "C1");
     });
     EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.messages.empty());
+    // Written as previewed: by component name, reversed.
+    next()->click();
+    const std::string lom = test::readFile(dir / "LOM.txt");
+    EXPECT_LT(lom.find("|R1|"), lom.find("|C1|"));
+
+    // Grouped into a CSV file: the preview shows the grouped lines in
+    // natural order, quantity and parts first.
+    messages.messages.clear();
+    open();
+    next()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Component Value-P" });
+    next()->click();
+    find<QCheckBox>("chkGroup")->setChecked(true);
+    preview([&](dialogs::FrmPreview* p) {
+        auto* model = p->linesView()->model();
+        EXPECT_EQ(model->rowCount(), 26);
+        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Parts");
+        EXPECT_EQ(p->linesView()->horizontalHeader()->sortIndicatorSection(), 2);
+        QStringList parts;
+        for (int r = 0; r < model->rowCount(); ++r)
+            parts << model->data(model->index(r, 1)).toString();
+        EXPECT_TRUE(parts.contains("C1-C6, C12"));
+        emit p->linesView()->horizontalHeader()->sectionClicked(0); // quantity: not a field
+        EXPECT_EQ(p->linesView()->horizontalHeader()->sortIndicatorSection(), 2);
+    });
     EXPECT_TRUE(messages.messages.empty());
 }
 
