@@ -2,10 +2,12 @@
 
 #include "database.h"
 #include "eid_table.h"
+#include "show_message.h"
 #include "text_file.h"
 #include "textcodec.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
@@ -290,6 +292,39 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         result.failure = e.what();
     }
     return result;
+}
+
+std::int64_t CountRecordsToRemove(const RemoveOptions& options)
+{
+    db::Database db = db::Database::open(options.eidFile, db::OpenMode::Shared);
+    if (!options.range.enabled())
+        return CountRecords(db);
+    // The same walk the removal makes, so the count is the removal's.
+    const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+    RangeWalk walk(db, cols, options.range, "rowid");
+    std::int64_t count = 0;
+    while (walk.next()) {
+        ++count;
+        walk.processed();
+    }
+    return walk.startFound() ? count : 0;
+}
+
+UserMessage RemovalQuestion(const RemoveOptions& options, std::int64_t count)
+{
+    UserMessage m;
+    m.kind = MessageKind::Question;
+    m.defaultNo = true;
+    const std::string name = std::filesystem::path(options.eidFile).filename().string();
+    if (options.range.enabled()) {
+        m.id = "916002";
+        m.text = FormatMessage("Delete %1 records (%3 from \"%4\" to \"%5\") from %2?", "916002",
+            { GroupedCount(count), name, options.range.field, options.range.startValue, options.range.endValue });
+    } else {
+        m.id = "916001";
+        m.text = FormatMessage("Delete all %1 records from %2?", "916001", { GroupedCount(count), name });
+    }
+    return m;
 }
 
 } // namespace rav::eid

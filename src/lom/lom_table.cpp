@@ -239,7 +239,9 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
                 return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
             });
-        std::stable_sort(section.begin(), section.end(), [&](const auto& a, const auto& b) {
+        std::stable_sort(section.begin(), section.end(), [&](const auto& first, const auto& second) {
+            const auto& a = options.sortDescending ? second : first;
+            const auto& b = options.sortDescending ? first : second;
             if (options.sortField > 0) {
                 const int c = naturalCompare(sortValue(a), sortValue(b));
                 if (c != 0)

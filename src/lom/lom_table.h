@@ -63,6 +63,7 @@ struct TableOptions {
     long multiplier = 1; // boards: quantities are multiplied by it
     DnpMode dnp = DnpMode::Include;
     int sortField = 0; // catalogue number; 0: by part name
+    bool sortDescending = false; // the whole order reversed
 };
 
 struct LomTable {
