@@ -23,7 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -31,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -281,18 +282,28 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->cmdAssociate(1)->click();
     EXPECT_EQ(current(window->datWholeView(), "field3"), "CAP-0603-10N");
     EXPECT_EQ(current(window->datWholeView(), "field7"), "MLCC 10nF 50V X7R 10% 0603");
+    // Another device: the box no longer holds the code picked for the fuse.
+    selectRow(window->dbgWholeView(), "SW-TACT");
+    EXPECT_EQ(box()->txtEIC()->text(), "");
+    EXPECT_FALSE(box()->cmdAssociate(1)->isEnabled());
 
-    // Automatic: find the switch's candidates by a code, then associate.
+    // Automatic: the candidates found for one device are not offered to another.
     box()->optManAut(0)->click();
     EXPECT_TRUE(box()->cmdFind()->isEnabled());
     EXPECT_FALSE(box()->txtEIC()->isEnabled());
     selectRow(window->dbgWholeView(), "LED-RED-0603");
     choose(box()->cboFind(0), "Code-D");
+    choose(box()->cboFind(1), "=");
     choose(box()->cboFind(2), "Code-D");
     box()->cmdFind()->click();
     EXPECT_EQ(rows(window->datSearchRes()), 1);
     EXPECT_EQ(current(window->datSearchRes(), "Code"), "LED-0603-RED");
+    EXPECT_TRUE(box()->cmdAssociate(0)->isEnabled());
     selectRow(window->dbgWholeView(), "SW-TACT");
+    EXPECT_FALSE(box()->cmdAssociate(0)->isEnabled()) << "a search made for the LED";
+    choose(box()->cboFind(1), "Like"); // the switch has no code: every record
+    box()->cmdFind()->click();
+    selectRow(window->dbgSearchRes(), "LED-0603-RED");
     ASSERT_TRUE(box()->cmdAssociate(0)->isEnabled());
     box()->cmdAssociate(0)->click();
     EXPECT_EQ(current(window->datWholeView(), "field3"), "LED-0603-RED");
@@ -310,13 +321,14 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     box()->cmdUpdate()->click();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text,
-        "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
+        "Write 2 codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
         "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
     readEics();
     EXPECT_EQ(eics["SW-TACT"], "") << "declined, nothing written";
     messages.answer = true;
     box()->cmdUpdate()->click();
-    EXPECT_EQ(messages.messages.size(), 2u);
+    ASSERT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.messages[2].text, "Codes written into the project: 2.");
     Z_CloseProject();
     ASSERT_NE(Z_OpenProject(dpz().c_str()), 0);
     readEics();
@@ -336,9 +348,17 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     EXPECT_TRUE(box()->optManAut(1)->isChecked());
     box()->tabMain()->setCurrentIndex(4);
     box()->cmdCheck()->click();
-    EXPECT_TRUE(box()->txtReport()->toPlainText().startsWith(
-        QString("%1 devices, 19 records\n").arg(parts.PartList().Count())))
-        << box()->txtReport()->toPlainText().toStdString();
+    // Each finding is a row; a click selects its device in the project view.
+    const auto& findings = box()->findings();
+    const auto withDevice = std::find_if(findings.begin(), findings.end(),
+        [](const recedit::FindingRow& f) { return !f.device.empty() && f.device != "RES-10K-0603"; });
+    ASSERT_NE(withDevice, findings.end());
+    ASSERT_EQ(box()->tblFindings()->rowCount(), static_cast<int>(findings.size()));
+    const int row = static_cast<int>(withDevice - findings.begin());
+    QTableWidget* table = box()->tblFindings();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
+    EXPECT_EQ(window->tabMain()->currentIndex(), 1);
+    EXPECT_EQ(current(window->datWholeView(), "field1"), withDevice->device);
     screenshot(box(), "recedit_integrity_toolbox");
 
     // Closing with the project view open asks about the update; unloading
