@@ -430,6 +430,8 @@ void FrmRecEdit::showStatus()
 
 void FrmRecEdit::showSortColumn(const std::string& field, bool descending)
 {
+    sortField_ = field;
+    sortDescending_ = descending;
     QHeaderView* header = dbgRecEd_->table()->horizontalHeader();
     const auto* model = dbgRecEd_->model();
     for (int c = 0; c < model->columnCount({}); ++c) {
@@ -445,13 +447,12 @@ void FrmRecEdit::showSortColumn(const std::string& field, bool descending)
 void FrmRecEdit::sortByColumn(int column)
 {
     CommitPendingEdit();
-    QHeaderView* header = dbgRecEd_->table()->horizontalHeader();
-    // A second click on the sorted column reverses it.
-    const bool descending = header->isSortIndicatorShown() && header->sortIndicatorSection() == column
-        && header->sortIndicatorOrder() == Qt::AscendingOrder;
     const std::string field = dbgRecEd_->model()->fieldName(column).toStdString();
     if (field.empty())
         return;
+    // A second click on the sorted column reverses it. (The header flips
+    // its own arrow on a click, so the order is kept here, not read there.)
+    const bool descending = field == sortField_ && !sortDescending_;
     dbgRecEd_->model()->sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     showSortColumn(field, descending);
     if (toolBox_)

@@ -139,6 +139,8 @@ private:
     bool showGridErrors_ = false;
     QLabel* lblStatus_ = nullptr;
     std::string filterText_;
+    std::string sortField_; // the EID grid's sort column and order
+    bool sortDescending_ = false;
     int splitterTop_ = -1; // pixels in picTab(1); -1 until the tab is first shown
     int dragStartY_ = -1; // splitter drag in progress: where it started
 };

@@ -20,6 +20,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -140,6 +142,12 @@ TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
     EXPECT_FALSE(enabled(box()->cmdMove(1)));
     EXPECT_TRUE(enabled(box()->cmdMove(2)) && enabled(box()->cmdDelete()));
     screenshot(window, "recedit_edit_view");
+    // Both windows wholly on the screen; the tool box floats above the
+    // record editor only, not above every other window.
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()));
+    EXPECT_TRUE(screen.contains(box()->frameGeometry()));
+    EXPECT_FALSE(box()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // Closing the tool box only hides it; the label brings it back, and it
     // follows the editor's minimising.
@@ -204,6 +212,63 @@ TEST_F(RecEditWindow, FiltersSortsAndBrowsesTheEid)
     box()->txtMove()->setText("99");
     QTest::keyClick(box()->txtMove(), Qt::Key_Return);
     EXPECT_EQ(box()->txtMove()->text(), "4");
+}
+
+TEST_F(RecEditWindow, TheEditGridSortsByHeaderShowsItsFilterAndKeepsARefusedValue)
+{
+    ASSERT_TRUE(open());
+    grid::DataGridView* grid = window->dbgRecEd();
+    QHeaderView* header = grid->table()->horizontalHeader();
+    int price = -1;
+    for (int c = 0; c < grid->model()->columnCount({}); ++c)
+        if (grid->model()->fieldName(c) == "Price")
+            price = c;
+    ASSERT_GE(price, 0);
+    auto clickHeader = [&] {
+        grid->table()->scrollTo(grid->model()->index(0, price));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(price) + 4, header->height() / 2));
+    };
+    auto priceAt = [&](int row) { return grid->model()->index(row, price).data().toString().toDouble(); };
+    clickHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), price);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_LE(priceAt(0), priceAt(18));
+    EXPECT_EQ(box()->cboFieldSort()->currentText(), "Price-D") << "the Sort by list follows the grid";
+    clickHeader();
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_GT(priceAt(0), priceAt(18));
+
+    // The filter and the number of records show under the grid; row
+    // numbers count as the Record Position box does.
+    EXPECT_EQ(window->lblStatus()->text(), "Records: 19  (no filter)");
+    choose(box()->cboFields(), "Description-D");
+    box()->txtValue()->setText("*resistor*");
+    box()->cmdFilter()->click();
+    EXPECT_EQ(window->lblStatus()->text(), "Records: 6  Filter: Description Like \"*resistor*\"");
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Vertical).toInt(), box()->txtMove()->text().toInt());
+
+    // A value too long for its field is refused, and comes back in the
+    // cell for correction.
+    QTableView* table = grid->table();
+    const QModelIndex cell = grid->model()->index(0, 1);
+    table->setCurrentIndex(cell);
+    table->edit(cell);
+    auto* editor = table->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    const QString tooLong(300, QChar('x'));
+    editor->setText(tooLong);
+    QTest::keyClick(editor, Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) // the commit, the refusal, the reopening
+        QApplication::processEvents();
+    ASSERT_FALSE(messages.messages.empty());
+    EXPECT_EQ(messages.messages.back().kind, MessageKind::Critical);
+    QLineEdit* reopened = nullptr;
+    for (QLineEdit* e : table->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            reopened = e;
+    ASSERT_NE(reopened, nullptr) << "the cell is open again";
+    EXPECT_EQ(reopened->text(), tooLong);
 }
 
 TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)

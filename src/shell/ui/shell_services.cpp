@@ -475,11 +475,13 @@ void ApplyFormPlacement(QWidget* window, long top, long left, long width, long h
         return;
     const double tx = twipsPerPixelX(window);
     const double ty = twipsPerPixelY(window);
-    // The frame the window system adds: known once shown, else the title
-    // bar the style would draw.
+    // The frame the window system adds: known once shown; before, the
+    // style's title bar and a border of a few pixels, on the safe side.
     QSize frame = window->frameGeometry().size() - window->geometry().size();
-    if (!window->isVisible() || frame.isEmpty())
-        frame = QSize(0, window->style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    if (!window->isVisible() || frame.isEmpty()) {
+        constexpr int kBorder = 4;
+        frame = QSize(2 * kBorder, window->style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * kBorder);
+    }
     const WorkAreaTwips work = DesktopWorkArea(window);
     const FormPlacement fitted = work.width > 0
         ? FitToWorkArea({ top, left, width, height }, work.left, work.top, work.width, work.height,
