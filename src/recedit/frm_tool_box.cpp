@@ -140,6 +140,9 @@ void FrmToolBox::buildControls()
     outer->setContentsMargins(4, 4, 4, 4);
     tabMain_ = new QTabWidget(this);
     tabMain_->setObjectName("tabMain");
+    // Every tab in sight, in any language and at any scale: the window is
+    // as wide as its tabs, never scrolling them.
+    tabMain_->setUsesScrollButtons(false);
     outer->addWidget(tabMain_);
     const char* captions[4] = { "Project View", "Associate", "EID View", "Browse" };
     for (std::size_t i = 0; i < 4; ++i) {
@@ -168,6 +171,7 @@ void FrmToolBox::buildControls()
         tblFindings_->setSelectionMode(QAbstractItemView::SingleSelection);
         tblFindings_->setEditTriggers(QAbstractItemView::NoEditTriggers);
         tblFindings_->verticalHeader()->hide();
+        tblFindings_->verticalHeader()->setDefaultSectionSize(tblFindings_->fontMetrics().height() + 6);
         tblFindings_->horizontalHeader()->setStretchLastSection(true);
         auto* top = new QHBoxLayout;
         top->addWidget(cmdCheck_);
