@@ -18,6 +18,7 @@
 #include "zareza2v.h"
 #include "zerovize.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -35,6 +36,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -269,6 +271,37 @@ TEST_F(RecEditWindow, TheEditGridSortsByHeaderShowsItsFilterAndKeepsARefusedValu
             reopened = e;
     ASSERT_NE(reopened, nullptr) << "the cell is open again";
     EXPECT_EQ(reopened->text(), tooLong);
+}
+
+TEST_F(RecEditWindow, NoTwoControlsOfATabShareAnAccessKeyInEitherLanguage)
+{
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        ASSERT_TRUE(open());
+        window->tabMain()->setCurrentIndex(1); // the associate tabs enabled, the view built
+        QApplication::processEvents();
+        for (int tab = 0; tab < box()->tabMain()->count(); ++tab) {
+            box()->enableTabPair(tab < 2 ? 0 : 2);
+            box()->tabMain()->setCurrentIndex(tab);
+            std::map<QChar, QString> keys;
+            auto take = [&](const QString& text) {
+                const int at = text.indexOf('&');
+                if (at < 0 || at + 1 >= text.size() || text[at + 1] == '&')
+                    return;
+                const QChar key = text[at + 1].toLower();
+                EXPECT_FALSE(keys.count(key)) << language << " tab " << tab << ": '" << text.toStdString()
+                                              << "' and '" << keys[key].toStdString() << "'";
+                keys[key] = text;
+            };
+            for (QAbstractButton* b : box()->tabMain()->widget(tab)->findChildren<QAbstractButton*>())
+                if (b->isEnabled())
+                    take(b->text());
+            for (QLabel* l : box()->tabMain()->widget(tab)->findChildren<QLabel*>())
+                if (l->buddy())
+                    take(l->text());
+        }
+        delete window.data();
+    }
 }
 
 TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
