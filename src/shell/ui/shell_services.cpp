@@ -586,6 +586,9 @@ void displayTopic(std::int32_t topic)
     const ShellState& state = shellState();
     QWidget* main = MainFormWidget();
     const std::int64_t handle = main ? static_cast<std::int64_t>(main->winId()) : 0;
+    help::HelpEngine::instance().setButtonCaptions(
+        QString::fromStdString(HostUtility::instance().GetLocalMessage("&Contents", "61660")),
+        QString::fromStdString(HostUtility::instance().GetLocalMessage("&Back", "61661")));
     const std::string file = helpFileForKernel(state.HelpFile);
     H_DispTopic(handle, file.c_str(), topic);
     help::HelpEngine::instance().command(state.HelpFile, kHelpWindowMacro);
