@@ -184,8 +184,8 @@ int main(int argc, char** argv)
     const QString firstCode = window->dbgRecEd()->model()->index(0, 0).data().toString();
 
     const auto jump = Clock::now();
-    window->toolBox()->tabMain()->setCurrentIndex(3);
-    window->toolBox()->cmdMove(3)->click();
+    window->toolBox()->findChild<QTabWidget*>("tabMain")->setCurrentIndex(3);
+    window->toolBox()->findChild<QPushButton*>("cmdMove_3")->click();
     QApplication::processEvents();
     (void)window->dbgRecEd()->grab();
     const double lastRow = seconds(jump);

@@ -102,35 +102,6 @@ public:
     bool editPendingFlag() const { return editPending_; }
     bool manualMode() const { return associate_.mode() == AssociateMode::Manual; }
 
-    QTabWidget* tabMain() const { return tabMain_; }
-    QWidget* picTab(int i) const { return picTab_[static_cast<std::size_t>(i)]; }
-    QComboBox* cboWhere1() const { return cboWhere1_; }
-    QComboBox* cboWhere2() const { return cboWhere2_; }
-    QLineEdit* txtWhere3() const { return txtWhere3_; }
-    QComboBox* cboSort() const { return cboSort_; }
-    QPushButton* cmdRefresh() const { return cmdRefresh_; }
-    QPushButton* cmdUpdate() const { return cmdUpdate_; }
-    QRadioButton* optManAut(int i) const { return optManAut_[static_cast<std::size_t>(i)]; }
-    QComboBox* cboFind(int i) const { return cboFind_[static_cast<std::size_t>(i)]; }
-    QPushButton* cmdFind() const { return cmdFind_; }
-    QPushButton* cmdAssociate(int i) const { return cmdAssociate_[static_cast<std::size_t>(i)]; }
-    QLineEdit* txtEIC() const { return txtEIC_; }
-    ZerOvize* qpnFile() const { return qpnFile_; }
-    QPushButton* cmdFile() const { return cmdFile_; }
-    QComboBox* cboFields() const { return cboFields_; }
-    QComboBox* cboCompare() const { return cboCompare_; }
-    QLineEdit* txtValue() const { return txtValue_; }
-    QComboBox* cboFieldSort() const { return cboFieldSort_; }
-    QPushButton* cmdFilter() const { return cmdFilter_; }
-    QPushButton* cmdAdd() const { return cmdAdd_; }
-    QPushButton* cmdDelete() const { return cmdDelete_; }
-    QPushButton* cmdMove(int i) const { return cmdMove_[static_cast<std::size_t>(i)]; }
-    QLineEdit* txtMove() const { return txtMove_; }
-    QLineEdit* txtField() const { return txtField_; }
-    QPushButton* cmdSuggest() const { return cmdSuggest_; }
-    QListWidget* lstSuggest() const { return lstSuggest_; }
-    QPushButton* cmdCheck() const { return cmdCheck_; }
-    QTableWidget* tblFindings() const { return tblFindings_; }
     const std::vector<FindingRow>& findings() const { return findings_; }
 
 protected:

@@ -75,18 +75,18 @@ int main(int argc, char** argv)
     rav::recedit::FrmToolBox* box = window->toolBox();
     save(window, "recedit_edit_view");
     for (int tab : { 2, 3, 4 }) {
-        box->tabMain()->setCurrentIndex(tab);
+        box->findChild<QTabWidget*>("tabMain")->setCurrentIndex(tab);
         save(box, QString("toolbox_tab%1").arg(tab));
     }
     window->tabMain()->setCurrentIndex(1);
     QApplication::processEvents();
     save(window, "recedit_associate");
-    box->tabMain()->setCurrentIndex(0);
+    box->findChild<QTabWidget*>("tabMain")->setCurrentIndex(0);
     save(box, "toolbox_tab0");
-    box->tabMain()->setCurrentIndex(1);
+    box->findChild<QTabWidget*>("tabMain")->setCurrentIndex(1);
     box->optManAut_Click(0);
     save(box, "toolbox_tab1");
-    box->tabMain()->setCurrentIndex(4);
+    box->findChild<QTabWidget*>("tabMain")->setCurrentIndex(4);
     box->cmdCheck_Click();
     save(box, "toolbox_tab4_findings");
 
