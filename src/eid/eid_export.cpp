@@ -314,7 +314,7 @@ UserMessage RemovalQuestion(const RemoveOptions& options, std::int64_t count)
 {
     UserMessage m;
     m.kind = MessageKind::Question;
-    m.defaultNo = true;
+    m.noByDefault = true;
     const std::string name = std::filesystem::path(options.eidFile).filename().string();
     if (options.range.enabled()) {
         m.id = "916002";
