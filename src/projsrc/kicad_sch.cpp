@@ -1,0 +1,485 @@
+#include "kicad_sch.h"
+
+#include "sexpr.h"
+#include "textcodec.h"
+
+#include <QString>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <fstream>
+#include <tuple>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <unordered_map>
+
+namespace rav::project
+{
+
+namespace fs = std::filesystem;
+using sexpr::Document;
+using sexpr::Index;
+using sexpr::kNone;
+
+namespace
+{
+
+// The oldest format with the ".kicad_sch" shape read here (KiCad 6's first).
+constexpr long kOldestSchematicVersion = 20200310;
+
+struct LibSymbol {
+    bool power = false;
+    std::string description;
+    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters
+};
+
+struct Instance {
+    std::string path, reference;
+    int unit = 1;
+};
+
+struct PlacedSymbol {
+    std::string uuid, libId, libName;
+    int unit = 1;
+    bool inBom = true, onBoard = true, dnp = false;
+    std::vector<SchematicField> properties;
+    std::vector<Instance> instances; // KiCad 7 and later
+};
+
+struct Sheet {
+    std::string uuid, name, file;
+};
+
+// What one file holds, read once however often it is used.
+struct FileContent {
+    std::string uuid, title;
+    std::map<std::string, LibSymbol> libSymbols;
+    std::vector<PlacedSymbol> symbols;
+    std::vector<Sheet> sheets;
+    std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
+};
+
+bool yes(const Document& d, Index list, std::string_view keyword, bool otherwise)
+{
+    const Index found = d.find(list, keyword);
+    if (found == kNone)
+        return otherwise;
+    const Index v = d.child(found, 1);
+    // "(dnp)" alone, as some versions write a set flag, means yes.
+    return v == kNone || d.text(v) == "yes";
+}
+
+int number(const std::string& s, int otherwise)
+{
+    try {
+        return s.empty() ? otherwise : std::stoi(s);
+    } catch (const std::exception&) {
+        return otherwise;
+    }
+}
+
+std::string plain(std::string value)
+{
+    return value == "~" ? std::string() : value;
+}
+
+std::vector<SchematicField> properties(const Document& d, Index list)
+{
+    std::vector<SchematicField> out;
+    for (Index c = d.node(list).first; c != kNone; c = d.node(c).next) {
+        if (d.head(c) != "property")
+            continue;
+        const Index name = d.child(c, 1), value = d.child(c, 2);
+        if (name != kNone && value != kNone)
+            out.push_back({ d.text(name), plain(d.text(value)) });
+    }
+    return out;
+}
+
+const std::string* property(const std::vector<SchematicField>& fields, std::string_view name)
+{
+    for (const auto& f : fields)
+        if (f.name == name)
+            return &f.value;
+    return nullptr;
+}
+
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw ProjectError("cannot read " + file.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw ProjectError("cannot read " + file.string());
+    return bytes.str();
+}
+
+FileContent readContent(const SchematicFile& file, const Document& d)
+{
+    FileContent c;
+    const Index root = d.root();
+    c.uuid = d.value(root, "uuid");
+    const Index titleBlock = d.find(root, "title_block");
+    if (titleBlock != kNone)
+        c.title = d.value(titleBlock, "title");
+    for (Index n = d.node(root).first; n != kNone; n = d.node(n).next) {
+        const std::string_view head = d.head(n);
+        if (head == "lib_symbols") {
+            for (Index s = d.node(n).first; s != kNone; s = d.node(s).next) {
+                if (d.head(s) != "symbol")
+                    continue;
+                LibSymbol lib;
+                lib.power = d.find(s, "power") != kNone;
+                const auto fields = properties(d, s);
+                const std::string* desc = property(fields, "Description");
+                if (!desc || desc->empty())
+                    desc = property(fields, "ki_description");
+                if (desc)
+                    lib.description = *desc;
+                for (const char* name : { "ki_keywords", "ki_fp_filters" })
+                    if (const std::string* v = property(fields, name))
+                        lib.keywords.push_back({ name, *v });
+                c.libSymbols.emplace(d.text(d.child(s, 1)), std::move(lib));
+            }
+        } else if (head == "symbol") {
+            PlacedSymbol s;
+            s.uuid = d.value(n, "uuid");
+            s.libId = d.value(n, "lib_id");
+            s.libName = d.value(n, "lib_name");
+            s.unit = number(d.value(n, "unit"), 1);
+            s.inBom = yes(d, n, "in_bom", true);
+            s.onBoard = yes(d, n, "on_board", true);
+            s.dnp = yes(d, n, "dnp", false);
+            s.properties = properties(d, n);
+            const Index instances = d.find(n, "instances");
+            if (instances != kNone)
+                for (Index project = d.node(instances).first; project != kNone; project = d.node(project).next)
+                    for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
+                        if (d.head(path) == "path")
+                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
+                                number(d.value(path, "unit"), s.unit) });
+            c.symbols.push_back(std::move(s));
+        } else if (head == "sheet") {
+            Sheet s;
+            s.uuid = d.value(n, "uuid");
+            const auto fields = properties(d, n);
+            const std::string* name = property(fields, "Sheetname");
+            const std::string* sheetFile = property(fields, "Sheetfile");
+            if (!name)
+                name = property(fields, "Sheet name");
+            if (!sheetFile)
+                sheetFile = property(fields, "Sheet file");
+            // Some KiCad 6 files name the two in the user's language; they
+            // are always the first two properties (ids 0 and 1).
+            if (!name && !fields.empty())
+                name = &fields[0].value;
+            if (!sheetFile && fields.size() > 1)
+                sheetFile = &fields[1].value;
+            if (!sheetFile || sheetFile->empty()) {
+                const auto [line, column] = d.lineColumn(d.node(n).begin);
+                throw ProjectError(file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column)
+                    + ": a sheet without a file name");
+            }
+            s.name = name ? *name : std::string();
+            s.file = *sheetFile;
+            c.sheets.push_back(std::move(s));
+        } else if (head == "symbol_instances") {
+            for (Index path = d.node(n).first; path != kNone; path = d.node(path).next)
+                if (d.head(path) == "path") {
+                    Instance i { d.text(d.child(path, 1)), d.value(path, "reference"),
+                        number(d.value(path, "unit"), 1) };
+                    c.oldInstances.emplace(i.path, i);
+                }
+        }
+    }
+    return c;
+}
+
+// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
+// compares as text, then the number.
+bool referenceLess(const std::string& a, const std::string& b)
+{
+    auto split = [](const std::string& r) {
+        std::size_t digits = r.size();
+        while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
+            --digits;
+        const std::string_view number = std::string_view(r).substr(digits);
+        const std::size_t lead = number.find_first_not_of('0');
+        return std::tuple { r.substr(0, digits), lead == std::string_view::npos ? 0 : number.size() - lead,
+            lead == std::string_view::npos ? std::string_view() : number.substr(lead) };
+    };
+    return split(a) < split(b);
+}
+
+class Walker
+{
+public:
+    explicit Walker(const fs::path& root)
+        : rootDir_(root.parent_path())
+    {
+        const std::size_t index = open(root, root.filename().string());
+        const FileContent& content = *contents_[index];
+        design_.title = content.title;
+        // KiCad 6 lists every instance in the root; later versions lead
+        // every path with the root's uuid and keep instances by the symbol.
+        oldStyle_ = !content.oldInstances.empty();
+        oldInstances_ = &content.oldInstances;
+        walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
+        // KiCad's mandatory fields after the user's, as its netlist has them.
+        for (SchematicPart& part : design_.parts)
+            std::stable_partition(part.fields.begin(), part.fields.end(), [](const SchematicField& f) {
+                return f.name != "Footprint" && f.name != "Datasheet" && f.name != "Description";
+            });
+        std::stable_sort(design_.parts.begin(), design_.parts.end(),
+            [](const SchematicPart& a, const SchematicPart& b) { return referenceLess(a.reference, b.reference); });
+    }
+
+    SchematicDesign take() { return std::move(design_); }
+
+private:
+    std::size_t open(const fs::path& path, const std::string& name)
+    {
+        const std::string key = fs::weakly_canonical(path).string();
+        auto known = byPath_.find(key);
+        if (known != byPath_.end())
+            return known->second;
+        SchematicFile file;
+        file.path = path;
+        file.name = name;
+        file.bytes = readFile(path);
+        if (file.bytes.starts_with("EESchema Schematic File"))
+            throw ProjectError(path.string()
+                + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
+        std::unique_ptr<Document> doc;
+        try {
+            doc = std::make_unique<Document>(Document::parse(file.bytes, path.string()));
+        } catch (const sexpr::SyntaxError& e) {
+            throw ProjectError(e.what());
+        }
+        if (doc->head(doc->root()) != "kicad_sch")
+            throw ProjectError(path.string() + ": not a KiCad schematic (it does not start with \"(kicad_sch\")");
+        file.version = number(doc->value(doc->root(), "version"), 0);
+        if (file.version > kNewestSchematicVersion)
+            throw ProjectError(path.string() + ": written by a newer KiCad (file format "
+                + std::to_string(file.version) + "; this version reads formats up to "
+                + std::to_string(kNewestSchematicVersion) + ")");
+        if (file.version < kOldestSchematicVersion)
+            throw ProjectError(path.string() + ": an unknown schematic format version ("
+                + std::to_string(file.version) + ")");
+        // The content holds copies, so the file's bytes may move afterwards.
+        contents_.push_back(std::make_unique<FileContent>(readContent(file, *doc)));
+        doc.reset();
+        design_.files.push_back(std::move(file));
+        byPath_.emplace(key, design_.files.size() - 1);
+        return design_.files.size() - 1;
+    }
+
+    void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    {
+        stack_.push_back(fileIndex);
+        // contents_ may grow during the walk; hold the content by pointer.
+        const FileContent* content = contents_[fileIndex].get();
+        for (const PlacedSymbol& s : content->symbols)
+            place(fileIndex, *content, s, sheetPath, names, sheetName);
+        for (const Sheet& sheet : content->sheets) {
+            fs::path path = rootDir_ / sheet.file;
+            if (!fs::exists(path)) {
+                const fs::path beside = design_.files[fileIndex].path.parent_path() / sheet.file;
+                if (fs::exists(beside))
+                    path = beside;
+            }
+            if (!fs::exists(path))
+                throw ProjectError(design_.files[fileIndex].path.string() + ": the sub-sheet \"" + sheet.name
+                    + "\" names the file \"" + sheet.file + "\", which does not exist");
+            const std::string key = fs::weakly_canonical(path).string();
+            auto known = byPath_.find(key);
+            if (known != byPath_.end())
+                for (std::size_t onStack : stack_)
+                    if (onStack == known->second)
+                        throw ProjectError(design_.files[fileIndex].path.string() + ": the sub-sheet \""
+                            + sheet.name + "\" uses \"" + sheet.file
+                            + "\", which contains that sheet itself (a sheet recursion)");
+            const std::size_t child = open(path, fs::path(sheet.file).generic_string());
+            walk(child, sheetPath + "/" + sheet.uuid, names + sheet.name + "/", sheet.name);
+        }
+        stack_.pop_back();
+    }
+
+    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
+        const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    {
+        auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
+        if (lib != content.libSymbols.end() && lib->second.power)
+            return;
+        SchematicSymbol placed { fileIndex, s.uuid, sheetPath, {}, s.unit };
+        bool found = false;
+        if (oldStyle_) {
+            auto it = oldInstances_->find(sheetPath + "/" + s.uuid);
+            if (it != oldInstances_->end()) {
+                placed.reference = it->second.reference;
+                placed.unit = it->second.unit;
+                found = true;
+            }
+        } else {
+            for (const Instance& i : s.instances)
+                if (i.path == sheetPath) {
+                    placed.reference = i.reference;
+                    placed.unit = i.unit;
+                    found = true;
+                    break;
+                }
+        }
+        if (!found) {
+            const std::string* ref = property(s.properties, "Reference");
+            placed.reference = ref ? *ref : std::string();
+        }
+        if (placed.reference.empty() || placed.reference.starts_with("#"))
+            return;
+
+        const std::size_t symbolIndex = design_.symbols.size();
+        design_.symbols.push_back(placed);
+        auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
+        if (isNew) {
+            SchematicPart part;
+            part.reference = placed.reference;
+            const std::size_t colon = s.libId.find(':');
+            part.library = colon == std::string::npos ? std::string() : s.libId.substr(0, colon);
+            part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
+            if (lib != content.libSymbols.end()) {
+                part.description = lib->second.description;
+                part.libraryProperties = lib->second.keywords;
+            }
+            part.sheetNames = names;
+            part.sheetName = sheetName;
+            part.sheetFile = design_.files[fileIndex].name;
+            design_.parts.push_back(std::move(part));
+        }
+        SchematicPart& part = design_.parts[it->second];
+        part.symbols.push_back(symbolIndex);
+        part.dnp = part.dnp || s.dnp;
+        part.excludeFromBom = part.excludeFromBom || !s.inBom;
+        part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
+        for (const SchematicField& f : s.properties) {
+            if (f.name == "Reference")
+                continue;
+            if (f.name == "Value") {
+                if (part.value.empty())
+                    part.value = f.value;
+                continue;
+            }
+            if (f.name == "Footprint" && part.footprint.empty())
+                part.footprint = f.value;
+            auto known = std::find_if(part.fields.begin(), part.fields.end(),
+                [&](const SchematicField& g) { return g.name == f.name; });
+            if (known == part.fields.end())
+                part.fields.push_back(f);
+            else if (known->value.empty())
+                known->value = f.value;
+        }
+    }
+
+    fs::path rootDir_;
+    SchematicDesign design_;
+    std::vector<std::unique_ptr<FileContent>> contents_;
+    std::map<std::string, std::size_t> byPath_;
+    std::vector<std::size_t> stack_;
+    bool oldStyle_ = false;
+    const std::unordered_map<std::string, Instance>* oldInstances_ = nullptr;
+    std::map<std::string, std::size_t> partOf_;
+};
+
+} // namespace
+
+SchematicDesign readSchematicDesign(const fs::path& root)
+{
+    if (root.extension() == ".sch")
+        throw ProjectError(root.string()
+            + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
+    return Walker(root).take();
+}
+
+std::string schematicNetlistXml(const SchematicDesign& design)
+{
+    QString out;
+    QXmlStreamWriter xml(&out);
+    auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    xml.writeStartDocument();
+    xml.writeStartElement("export");
+    xml.writeAttribute("version", "E");
+    xml.writeStartElement("design");
+    xml.writeTextElement("source", q(design.files.empty() ? std::string() : design.files.front().name));
+    xml.writeStartElement("sheet");
+    xml.writeStartElement("title_block");
+    xml.writeTextElement("title", q(design.title));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeStartElement("components");
+    for (const SchematicPart& p : design.parts) {
+        xml.writeStartElement("comp");
+        xml.writeAttribute("ref", q(p.reference));
+        xml.writeTextElement("value", q(p.value));
+        if (!p.footprint.empty())
+            xml.writeTextElement("footprint", q(p.footprint));
+        xml.writeStartElement("fields");
+        for (const SchematicField& f : p.fields) {
+            xml.writeStartElement("field");
+            xml.writeAttribute("name", q(f.name));
+            xml.writeCharacters(q(f.value));
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+        xml.writeStartElement("libsource");
+        xml.writeAttribute("lib", q(p.library));
+        xml.writeAttribute("part", q(p.symbolName));
+        xml.writeAttribute("description", q(p.description));
+        xml.writeEndElement();
+        // The flags as KiCad's own netlists carry them.
+        for (const auto& [flag, set] : { std::pair { "dnp", p.dnp }, std::pair { "exclude_from_bom", p.excludeFromBom },
+                 std::pair { "exclude_from_board", p.excludeFromBoard } })
+            if (set) {
+                xml.writeStartElement("property");
+                xml.writeAttribute("name", flag);
+                xml.writeEndElement();
+            }
+        for (const auto& [name, value] : { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } }) {
+            xml.writeStartElement("property");
+            xml.writeAttribute("name", name);
+            xml.writeAttribute("value", q(value));
+            xml.writeEndElement();
+        }
+        for (const SchematicField& f : p.libraryProperties) {
+            xml.writeStartElement("property");
+            xml.writeAttribute("name", q(f.name));
+            xml.writeAttribute("value", q(f.value));
+            xml.writeEndElement();
+        }
+        xml.writeStartElement("sheetpath");
+        xml.writeAttribute("names", q(p.sheetNames));
+        xml.writeEndElement();
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out.toStdString();
+}
+
+std::string fingerprint(const std::string& bytes)
+{
+    // FNV-1a over the bytes, with the length: enough to tell a file KiCad
+    // saved again from the one read, which is all it is used for.
+    std::uint64_t h = 1469598103934665603ull;
+    for (const unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%zu-%016llx", bytes.size(), static_cast<unsigned long long>(h));
+    return buf;
+}
+
+} // namespace rav::project
