@@ -11,6 +11,7 @@
 #include <tuple>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <unordered_map>
 
@@ -37,6 +38,9 @@ struct LibSymbol {
 struct Instance {
     std::string path, reference;
     int unit = 1;
+    // KiCad 6 keeps a value and footprint per instance of a shared sheet;
+    // they override the symbol's own when the instance has them.
+    std::optional<std::string> value, footprint;
 };
 
 struct PlacedSymbol {
@@ -190,7 +194,11 @@ FileContent readContent(const SchematicFile& file, const Document& d)
             for (Index path = d.node(n).first; path != kNone; path = d.node(path).next)
                 if (d.head(path) == "path") {
                     Instance i { d.text(d.child(path, 1)), d.value(path, "reference"),
-                        number(d.value(path, "unit"), 1) };
+                        number(d.value(path, "unit"), 1), {}, {} };
+                    if (d.find(path, "value") != kNone)
+                        i.value = plain(d.value(path, "value"));
+                    if (d.find(path, "footprint") != kNone)
+                        i.footprint = plain(d.value(path, "footprint"));
                     c.oldInstances.emplace(i.path, i);
                 }
         }
@@ -316,9 +324,11 @@ private:
             return;
         SchematicSymbol placed { fileIndex, s.uuid, sheetPath, {}, s.unit };
         bool found = false;
+        const Instance* old = nullptr;
         if (oldStyle_) {
             auto it = oldInstances_->find(sheetPath + "/" + s.uuid);
             if (it != oldInstances_->end()) {
+                old = &it->second;
                 placed.reference = it->second.reference;
                 placed.unit = it->second.unit;
                 found = true;
@@ -362,9 +372,13 @@ private:
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
-        for (const SchematicField& f : s.properties) {
+        for (SchematicField f : s.properties) {
             if (f.name == "Reference")
                 continue;
+            if (old && f.name == "Value" && old->value)
+                f.value = *old->value;
+            if (old && f.name == "Footprint" && old->footprint)
+                f.value = *old->footprint;
             if (f.name == "Value") {
                 if (part.value.empty())
                     part.value = f.value;

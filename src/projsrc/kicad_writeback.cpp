@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -137,6 +138,16 @@ void replace(const fs::path& file, const std::string& bytes)
     writeTemp(file, bytes);
     if (std::rename(tempOf(file).c_str(), file.c_str()) != 0)
         throw ProjectError("cannot replace " + file.string());
+}
+
+// A file the user marked read-only counts as such even for root, who could
+// write it anyway; so does one in a folder where it cannot be replaced.
+bool readOnly(const fs::path& file)
+{
+    struct stat st {};
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    return ::stat(file.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0
+        || ::access(folder.c_str(), W_OK) != 0;
 }
 
 std::string shown(const std::string& code)
@@ -484,10 +495,9 @@ void applyDesignWrite(const fs::path& dpz, const DesignWritePlan& plan)
 {
     if (plan.files.empty())
         return;
-    for (const auto& f : plan.files) {
-        if (::access(f.path.c_str(), W_OK) != 0 || ::access(f.path.parent_path().empty() ? "." : f.path.parent_path().c_str(), W_OK) != 0)
+    for (const auto& f : plan.files)
+        if (readOnly(f.path))
             throw ProjectError(f.path.string() + " is read-only (or its folder is); nothing written");
-    }
     dpz::Db db = open(dpz);
     recover(db.get());
     // The new files beside the old ones first: a kill here leaves the old
@@ -570,7 +580,7 @@ std::string undoDesignWrite(const fs::path& dpz)
             }
             if (now != files.bytes(3))
                 throw ProjectError(path.string() + " changed since the codes were written to it; nothing was undone");
-            if (::access(path.c_str(), W_OK) != 0)
+            if (readOnly(path))
                 throw ProjectError(path.string() + " is read-only; nothing was undone");
             out += files.bytes(0) + ": restored\n";
             prints.emplace_back(files.bytes(0), fingerprint(files.bytes(2)));
