@@ -25,7 +25,8 @@ const char* const kUsage
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
       "ravederi project set-eic FILE.dpz PART CODE [--dry-run]\n"
-      "                                             store CODE as the EIC of device PART (prints old -> new)\n"
+      "                                             store CODE as the EIC of device PART (prints old -> "
+      "new)\n"
       "ravederi project undo FILE.dpz               take back the last EIC write-back\n"
       "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--normalise-values] [--json]\n"
       "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
@@ -129,7 +130,10 @@ int fromKicadSchematic(
     const std::filesystem::path& root, const std::string& out, const project::KicadNetlistOptions& options)
 {
     const auto design = project::readSchematicDesign(root);
-    const auto model = project::projectFromKicadNetlist(project::schematicNetlistXml(design), root, options);
+    const auto imported = project::projectFromKicadParts(project::kicadDesignOf(design), root, options);
+    for (const auto& warning : imported.warnings)
+        std::cerr << "warning: " << root.string() << ": " << warning << "\n";
+    const auto& model = imported.project;
     const std::filesystem::path target = std::filesystem::absolute(out);
     const std::filesystem::path temp = target.parent_path() / ("." + target.filename().string() + ".new");
     std::error_code ec;
@@ -182,7 +186,10 @@ int fromKicad(std::vector<std::string> args)
     const std::filesystem::path source(words[0]);
     if (!json && (source.extension() == ".kicad_sch" || source.extension() == ".sch"))
         return fromKicadSchematic(source, words[1], options);
-    const auto model = project::readKicadNetlist(words[0], options);
+    const auto imported = project::importKicadNetlist(words[0], options);
+    for (const auto& warning : imported.warnings)
+        std::cerr << "warning: " << words[0] << ": " << warning << "\n";
+    const auto& model = imported.project;
     if (!json) {
         project::writeDpz(model, words[1]);
         return Ok;

@@ -3,9 +3,6 @@
 #include "sexpr.h"
 #include "textcodec.h"
 
-#include <QString>
-#include <QXmlStreamWriter>
-
 #include <algorithm>
 #include <fstream>
 #include <tuple>
@@ -415,71 +412,34 @@ SchematicDesign readSchematicDesign(const fs::path& root)
     return Walker(root).take();
 }
 
-std::string schematicNetlistXml(const SchematicDesign& design)
+KicadDesign kicadDesignOf(const SchematicDesign& design)
 {
-    QString out;
-    QXmlStreamWriter xml(&out);
-    auto q = [](const std::string& s) { return QString::fromStdString(s); };
-    xml.writeStartDocument();
-    xml.writeStartElement("export");
-    xml.writeAttribute("version", "E");
-    xml.writeStartElement("design");
-    xml.writeTextElement("source", q(design.files.empty() ? std::string() : design.files.front().name));
-    xml.writeStartElement("sheet");
-    xml.writeStartElement("title_block");
-    xml.writeTextElement("title", q(design.title));
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeStartElement("components");
+    KicadDesign out;
+    out.title = design.title;
+    out.source = design.files.empty() ? std::string() : design.files.front().name;
     for (const SchematicPart& p : design.parts) {
-        xml.writeStartElement("comp");
-        xml.writeAttribute("ref", q(p.reference));
-        xml.writeTextElement("value", q(p.value));
-        if (!p.footprint.empty())
-            xml.writeTextElement("footprint", q(p.footprint));
-        xml.writeStartElement("fields");
-        for (const SchematicField& f : p.fields) {
-            xml.writeStartElement("field");
-            xml.writeAttribute("name", q(f.name));
-            xml.writeCharacters(q(f.value));
-            xml.writeEndElement();
-        }
-        xml.writeEndElement();
-        xml.writeStartElement("libsource");
-        xml.writeAttribute("lib", q(p.library));
-        xml.writeAttribute("part", q(p.symbolName));
-        xml.writeAttribute("description", q(p.description));
-        xml.writeEndElement();
-        // The flags as KiCad's own netlists carry them.
-        for (const auto& [flag, set] : { std::pair { "dnp", p.dnp }, std::pair { "exclude_from_bom", p.excludeFromBom },
-                 std::pair { "exclude_from_board", p.excludeFromBoard } })
-            if (set) {
-                xml.writeStartElement("property");
-                xml.writeAttribute("name", flag);
-                xml.writeEndElement();
-            }
-        for (const auto& [name, value] : { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } }) {
-            xml.writeStartElement("property");
-            xml.writeAttribute("name", name);
-            xml.writeAttribute("value", q(value));
-            xml.writeEndElement();
-        }
-        for (const SchematicField& f : p.libraryProperties) {
-            xml.writeStartElement("property");
-            xml.writeAttribute("name", q(f.name));
-            xml.writeAttribute("value", q(f.value));
-            xml.writeEndElement();
-        }
-        xml.writeStartElement("sheetpath");
-        xml.writeAttribute("names", q(p.sheetNames));
-        xml.writeEndElement();
-        xml.writeEndElement();
+        KicadPart k;
+        k.reference = p.reference;
+        k.value = p.value;
+        k.footprint = p.footprint;
+        k.library = p.library;
+        k.part = p.symbolName;
+        k.libDescription = p.description;
+        for (const SchematicField& f : p.fields)
+            k.fields.emplace_back(f.name, f.value);
+        for (const auto& [name, value] : { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } })
+            if (!k.field(name))
+                k.fields.emplace_back(name, value);
+        for (const SchematicField& f : p.libraryProperties)
+            if (!k.field(f.name))
+                k.fields.emplace_back(f.name, f.value);
+        k.dnp = p.dnp;
+        k.excludeFromBom = p.excludeFromBom;
+        k.excludeFromBoard = p.excludeFromBoard;
+        k.sheetPath = p.sheetNames;
+        out.parts.push_back(std::move(k));
     }
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return out.toStdString();
+    return out;
 }
 
 std::string fingerprint(const std::string& bytes)

@@ -22,6 +22,7 @@
 // - Values "~" mean empty, as KiCad writes an empty field in older files.
 #pragma once
 
+#include "kicad_parts.h"
 #include "project_model.h"
 
 #include <filesystem>
@@ -86,9 +87,11 @@ constexpr long kNewestSchematicVersion = 20250114;
 // this reader, names a sub-sheet file that is missing, or names itself.
 SchematicDesign readSchematicDesign(const std::filesystem::path& root);
 
-// The design as a KiCad intermediate netlist (the same XML KiCad exports),
-// so that a schematic and its netlist become projects by one path.
-std::string schematicNetlistXml(const SchematicDesign& design);
+// The design's parts as the project step takes them (kicad_parts.h), with
+// the fields KiCad's netlist export adds (the sheet's name and file, the
+// library symbol's keywords and footprint filters), so that a schematic and
+// the netlist KiCad exports from it give the same project.
+KicadDesign kicadDesignOf(const SchematicDesign& design);
 
 // A short text that changes whenever the bytes do ("19896-1a2b..."): how a
 // write-back tells that KiCad saved a file since it was read.

@@ -57,8 +57,7 @@ TEST(KicadSchematic, ASchematicAndTheNetlistKicadExportedFromItGiveOneProject)
     for (const char* name : { "bom", "kibom-variant_2c" }) {
         SCOPED_TRACE(name);
         const fs::path sch = kData / (std::string(name) + ".kicad_sch");
-        const Project fromSchematic
-            = projectFromKicadNetlist(schematicNetlistXml(readSchematicDesign(sch)), sch);
+        const Project fromSchematic = projectFromKicadParts(kicadDesignOf(readSchematicDesign(sch)), sch).project;
         const Project fromNetlist = readKicadNetlist(kData / (std::string(name) + ".xml"));
         EXPECT_EQ(toJson(fromSchematic), toJson(fromNetlist));
     }
@@ -320,7 +319,7 @@ TEST(KicadDemos, EverySchematicReadsWritesBackAndUndoes)
         fs::copy(entry.path().parent_path(), dir / "d", fs::copy_options::recursive);
         const fs::path root = dir / "d" / entry.path().filename();
         const SchematicDesign design = readSchematicDesign(root);
-        Project p = projectFromKicadNetlist(schematicNetlistXml(design), root);
+        Project p = projectFromKicadParts(kicadDesignOf(design), root).project;
         for (Device& d : p.devices)
             d.tokens = std::vector<std::string> { "", "X" + std::to_string(&d - p.devices.data()) };
         writeDpz(p, dir / "p.dpz");
