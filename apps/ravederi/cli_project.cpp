@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 namespace rav::cli
@@ -133,14 +134,31 @@ int fromKicadSchematic(
     const auto imported = project::projectFromKicadParts(project::kicadDesignOf(design), root, options);
     for (const auto& warning : imported.warnings)
         std::cerr << "warning: " << root.string() << ": " << warning << "\n";
-    const auto& model = imported.project;
+    auto model = imported.project;
     const std::filesystem::path target = std::filesystem::absolute(out);
     const std::filesystem::path temp = target.parent_path() / ("." + target.filename().string() + ".new");
+    // Over an existing project: the codes assigned there since the last
+    // import and its undo journals stay, unless the design's own code changed.
+    const bool again = std::filesystem::exists(target);
+    std::map<std::string, std::string> designCodes;
+    std::vector<std::string> designWins;
+    if (again) {
+        project::recoverDesignWrite(target);
+        designWins = project::keepAssignedCodes(target, model, designCodes);
+    } else {
+        for (const auto& d : model.devices)
+            designCodes[d.name] = d.tokens && d.tokens->size() > 1 ? (*d.tokens)[1] : std::string();
+    }
     std::error_code ec;
     try {
         project::writeDpz(model, temp);
         project::storeDesignLink(temp, project::linkOf(design, root, options.eicField));
+        project::storeDesignCodes(temp, designCodes);
+        if (again)
+            project::carryJournals(target, temp);
         std::filesystem::rename(temp, target);
+        for (const auto& line : designWins)
+            std::cout << "from the design: " << line << "\n";
     } catch (...) {
         std::filesystem::remove(temp, ec);
         throw;

@@ -32,6 +32,10 @@ CREATE TABLE IF NOT EXISTS design_file (
     name        BLOB PRIMARY KEY,
     fingerprint TEXT NOT NULL
 );
+CREATE TABLE IF NOT EXISTS design_code (
+    device BLOB PRIMARY KEY,
+    code   BLOB NOT NULL
+);
 CREATE TABLE IF NOT EXISTS design_write (
     id              INTEGER PRIMARY KEY,
     state           TEXT NOT NULL,
@@ -398,6 +402,116 @@ DesignLink linkOf(const SchematicDesign& design, const fs::path& root, const std
     return link;
 }
 
+namespace
+{
+
+std::string eicOf(const Device& d)
+{
+    return d.tokens && d.tokens->size() > 1 ? (*d.tokens)[1] : std::string();
+}
+
+void setEic(Device& d, const std::string& code)
+{
+    if (!d.tokens)
+        d.tokens = std::vector<std::string> {};
+    if (d.tokens->size() < 2)
+        d.tokens->resize(2);
+    (*d.tokens)[1] = code;
+}
+
+} // namespace
+
+std::vector<std::string> keepAssignedCodes(
+    const fs::path& dpz, Project& fresh, std::map<std::string, std::string>& designCodes)
+{
+    const Project old = readDpz(dpz);
+    std::map<std::string, std::string> then;
+    {
+        dpz::Db db = open(dpz);
+        if (hasTable(db.get(), "design_code")) {
+            dpz::Statement s(db.get(), "SELECT device, code FROM design_code");
+            while (s.step())
+                then[text::cp1252ToUtf8(s.bytes(0))] = text::cp1252ToUtf8(s.bytes(1));
+        }
+    }
+    std::map<std::string, std::string> now;
+    for (const Device& d : old.devices)
+        now[d.name] = eicOf(d);
+    std::vector<std::string> designWins;
+    for (Device& d : fresh.devices) {
+        const std::string design = eicOf(d);
+        designCodes[d.name] = design;
+        auto assigned = now.find(d.name);
+        if (assigned == now.end() || assigned->second == design)
+            continue;
+        // A project without the codes of its import (made before they were
+        // kept) counts its own codes as the design's then.
+        auto known = then.find(d.name);
+        const std::string& before = known == then.end() ? assigned->second : known->second;
+        if (!design.empty() && design != before)
+            designWins.push_back(d.name + ": " + shown(assigned->second) + " -> " + design);
+        else
+            setEic(d, assigned->second);
+    }
+    return designWins;
+}
+
+void storeDesignCodes(const fs::path& dpz, const std::map<std::string, std::string>& codes)
+{
+    dpz::Db db = open(dpz);
+    dpz::Transaction t(db.get());
+    dpz::exec(db.get(), kLinkSql);
+    dpz::exec(db.get(), "DELETE FROM design_code");
+    dpz::Statement s(db.get(), "INSERT INTO design_code(device, code) VALUES (?1, ?2)");
+    for (const auto& [device, code] : codes) {
+        s.reset();
+        s.bindBytes(1, text::utf8ToCp1252(device).value_or(device));
+        s.bindBytes(2, text::utf8ToCp1252(code).value_or(code));
+        s.step();
+    }
+    t.commit();
+}
+
+void carryJournals(const fs::path& from, const fs::path& to)
+{
+    dpz::Db target = open(to);
+    const std::string attach = "ATTACH DATABASE '" + [&] {
+        std::string escaped;
+        for (const char c : from.string())
+            escaped += c == '\'' ? std::string("''") : std::string(1, c);
+        return escaped;
+    }() + "' AS old";
+    dpz::exec(target.get(), attach);
+    struct Detach {
+        sqlite3* db;
+        ~Detach() { sqlite3_exec(db, "DETACH DATABASE old", nullptr, nullptr, nullptr); }
+    } detach { target.get() };
+    dpz::Transaction copy(target.get());
+    dpz::exec(target.get(), kLinkSql);
+    auto oldHas = [&](const char* table) {
+        dpz::Statement s(target.get(), "SELECT count(*) FROM old.sqlite_master WHERE type = 'table' AND name = ?1");
+        s.bindText(1, table);
+        s.step();
+        return s.integer(0) > 0;
+    };
+    if (oldHas("write_back")) {
+        dpz::ensureJournal(target.get());
+        // Entries of devices the design no longer has cannot be undone and
+        // are left behind; a write-back left empty goes with them.
+        dpz::exec(target.get(),
+            "INSERT INTO main.write_back(id, made) SELECT id, made FROM old.write_back ORDER BY id;"
+            "INSERT INTO main.write_back_change(write_back, device, old_text, new_text) "
+            "  SELECT c.write_back, n.id, c.old_text, c.new_text FROM old.write_back_change c "
+            "  JOIN old.device o ON o.id = c.device JOIN main.device n ON n.name = o.name ORDER BY c.id;"
+            "DELETE FROM main.write_back WHERE id NOT IN (SELECT write_back FROM main.write_back_change);");
+    }
+    if (oldHas("design_write"))
+        dpz::exec(target.get(),
+            "INSERT INTO main.design_write SELECT * FROM old.design_write ORDER BY id;"
+            "INSERT INTO main.design_write_file SELECT * FROM old.design_write_file ORDER BY id;");
+    copy.commit();
+}
+
 std::string writeBackField(const DesignLink& link, const std::string& requested)
 {
     return !requested.empty() ? requested : !link.field.empty() ? link.field : std::string("EIC");
@@ -420,12 +534,14 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
 
     // Each part's code: the EIC of its component's device.
     const Project project = readDpz(dpz);
-    std::map<std::string, std::string> deviceCode, partCode;
+    std::map<std::string, std::string> deviceCode, partCode, partDevice;
     for (const Device& d : project.devices)
         deviceCode[d.name] = d.tokens && d.tokens->size() > 1 ? (*d.tokens)[1] : std::string();
     for (const Component& c : project.components)
-        if (!c.device.empty())
+        if (!c.device.empty()) {
             partCode[c.name] = deviceCode[c.device];
+            partDevice[c.name] = c.device;
+        }
 
     // One code per symbol of a file; a symbol of a sheet used twice serves
     // several parts, which must then want the same code.
@@ -471,9 +587,11 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
                 else
                     edits.push_back({ d.node(value).begin, d.node(value).end, sexpr::quote(code) });
                 plan.changes.push_back({ it->second.reference, file.name, old, code, false });
+                plan.deviceCodes[partDevice[it->second.reference]] = code;
             } else if (!code.empty()) {
                 edits.push_back(addProperty(d, n, field, code, file.version));
                 plan.changes.push_back({ it->second.reference, file.name, "", code, true });
+                plan.deviceCodes[partDevice[it->second.reference]] = code;
             }
         }
         if (!edits.empty())
@@ -528,6 +646,15 @@ void applyDesignWrite(const fs::path& dpz, const DesignWritePlan& plan)
             prints.emplace_back(f.name, fingerprint(f.after));
         }
         updateFingerprints(db.get(), prints);
+        // The design now carries these codes: a re-import must not take
+        // them for codes the designer typed in since.
+        dpz::Statement code(db.get(), "INSERT OR REPLACE INTO design_code(device, code) VALUES (?1, ?2)");
+        for (const auto& [device, value] : plan.deviceCodes) {
+            code.reset();
+            code.bindBytes(1, text::utf8ToCp1252(device).value_or(device));
+            code.bindBytes(2, text::utf8ToCp1252(value).value_or(value));
+            code.step();
+        }
         t.commit();
     } catch (const std::exception& e) {
         std::error_code ec;

@@ -23,6 +23,7 @@
 #include "kicad_sch.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,22 @@ std::optional<DesignLink> loadDesignLink(const std::filesystem::path& dpz);
 // The link of a design just read.
 DesignLink linkOf(const SchematicDesign& design, const std::filesystem::path& root, const std::string& field);
 
+// Re-importing over an existing project keeps the work done in it. Before
+// the new project is written, `keepAssignedCodes` gives each device of
+// `fresh` that the old project `dpz` has the code assigned there since the
+// last import, unless the design now carries a code of its own that differs
+// from the one it carried then: then the design wins, and the change is
+// returned as "DEVICE: OLD -> NEW" lines. `designCodes` receives the codes
+// the design carries now (to be stored with storeDesignCodes).
+std::vector<std::string> keepAssignedCodes(
+    const std::filesystem::path& dpz, Project& fresh, std::map<std::string, std::string>& designCodes);
+// The codes the design carried at the import, per device, kept for the next
+// re-import.
+void storeDesignCodes(const std::filesystem::path& dpz, const std::map<std::string, std::string>& codes);
+// Copies the undo journals of the old project `from` (EIC write-backs, for
+// the devices `to` still has, by name; design writes) into the new one.
+void carryJournals(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // One symbol's field change.
 struct SymbolCodeChange {
     std::string reference; // the part (for a shared sheet, the first instance's)
@@ -61,6 +78,7 @@ struct DesignWritePlan {
         std::string before, after;
     };
     std::vector<File> files;
+    std::map<std::string, std::string> deviceCodes; // device -> code, for the devices written
 };
 
 // The field the codes go to: `requested` when given, else the one the import

@@ -303,6 +303,32 @@ TEST_F(ToKicad, RefusesAFileChangedSinceTheImportOrReadOnly)
     EXPECT_EQ(tool("project to-kicad " + q(project())).exitCode, 0);
 }
 
+TEST_F(ToKicad, ReimportKeepsAssignedCodesAndJournalsAndTheDesignWinsWhereItChanged)
+{
+    ASSERT_EQ(tool("project set-eic " + q(project()) + " R-10k RC-10K").exitCode, 0);
+    ASSERT_EQ(tool("project set-eic " + q(project()) + " R-22k RC-22K").exitCode, 0);
+    ASSERT_EQ(tool("project set-eic " + q(project()) + " R-1k RC-1K-NEW").exitCode, 0);
+    // Edited in KiCad since: U1's own code, and R2's value (a new device).
+    std::string root = original["design/root.kicad_sch"];
+    for (const auto& [from, to] : { std::pair { "(property \"MPN\" \"LM358DR\"", "(property \"MPN\" \"LM358DT\"" },
+             std::pair { "(value \"22k\")", "(value \"27k\")" } })
+        for (std::size_t at; (at = root.find(from)) != std::string::npos;)
+            root.replace(at, std::string(from).size(), to);
+    writeFile(dir / "design/root.kicad_sch", root);
+
+    auto r = tool("project from-kicad " + q(dir / "design/root.kicad_sch") + " " + q(project()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "from the design: LM358: LM358DR -> LM358DT\n");
+    r = tool("project parts " + q(project()) + " --devices");
+    for (const char* row : { "\tR-10k\tResistor\tRC-10K\t", "\tR-27k\tResistor\t\t", "\tR-1k\tResistor\tRC-1K-NEW\t",
+             "\tLM358\tDual operational amplifier\tLM358DT\t" })
+        EXPECT_NE(r.out.find(row), std::string::npos) << row << " in\n" << r.out;
+    // R-22k is gone, and its write-back with it; the others undo in turn.
+    EXPECT_EQ(tool("project undo " + q(project())).out, "Undone:\nR-1k: RC-1K-NEW -> RC0603-1K\n");
+    EXPECT_EQ(tool("project undo " + q(project())).out, "Undone:\nR-10k: RC-10K -> (none)\n");
+    EXPECT_EQ(tool("project undo " + q(project())).exitCode, 1);
+}
+
 // Every schematic of Debian's kicad-demos: read, a code written to every
 // device, the result checked by the other parser, then undone to the
 // original bytes.
