@@ -4,8 +4,8 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
-#include <tuple>
 #include <map>
 #include <memory>
 #include <optional>
@@ -61,16 +61,6 @@ struct FileContent {
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
 };
 
-bool yes(const Document& d, Index list, std::string_view keyword, bool otherwise)
-{
-    const Index found = d.find(list, keyword);
-    if (found == kNone)
-        return otherwise;
-    const Index v = d.child(found, 1);
-    // "(dnp)" alone, as some versions write a set flag, means yes.
-    return v == kNone || d.text(v) == "yes";
-}
-
 int number(const std::string& s, int otherwise)
 {
     try {
@@ -106,29 +96,108 @@ const std::string* property(const std::vector<SchematicField>& fields, std::stri
     return nullptr;
 }
 
+// The whole file in one read of its size (large schematics run to 100 MB).
 std::string readFile(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
     if (!in)
         throw ProjectError("cannot read " + file.string());
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
+    const auto size = static_cast<std::size_t>(in.tellg());
+    std::string bytes(size, '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
         throw ProjectError("cannot read " + file.string());
-    return bytes.str();
+    return bytes;
 }
 
-FileContent readContent(const SchematicFile& file, const Document& d)
+std::string placeOf(const SchematicFile& file, const Document& d, Index n)
+{
+    // Line and column counted in the whole file, which the child views.
+    const auto [line, column] = d.lineColumn(d.node(n).begin);
+    return file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+PlacedSymbol placedSymbol(const Document& d, Index n)
+{
+    // One pass over the symbol's children: a schematic is mostly symbols.
+    PlacedSymbol s;
+    for (Index c = d.node(n).first; c != kNone; c = d.node(c).next) {
+        const std::string_view head = d.head(c);
+        if (head.empty())
+            continue;
+        const Index v = d.child(c, 1);
+        switch (head[0]) {
+        case 'p':
+            if (head == "property") {
+                const Index value = v == kNone ? kNone : d.node(v).next;
+                if (value != kNone)
+                    s.properties.push_back({ d.text(v), plain(d.text(value)) });
+            }
+            break;
+        case 'l':
+            if (v != kNone && head == "lib_id")
+                s.libId = d.text(v);
+            else if (v != kNone && head == "lib_name")
+                s.libName = d.text(v);
+            break;
+        case 'u':
+            if (v != kNone && head == "uuid")
+                s.uuid = d.text(v);
+            else if (v != kNone && head == "unit")
+                s.unit = number(d.text(v), 1);
+            break;
+        case 'i':
+            if (head == "in_bom") {
+                s.inBom = v == kNone || d.raw(v) == "yes";
+            } else if (head == "instances") {
+                for (Index project = d.node(c).first; project != kNone; project = d.node(project).next)
+                    for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
+                        if (d.head(path) == "path")
+                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
+                                number(d.value(path, "unit"), s.unit), {}, {} });
+            }
+            break;
+        case 'o':
+            if (head == "on_board")
+                s.onBoard = v == kNone || d.raw(v) == "yes";
+            break;
+        case 'd':
+            // "(dnp)" alone, as some versions write a set flag, means yes.
+            if (head == "dnp")
+                s.dnp = v == kNone || d.raw(v) == "yes";
+            break;
+        default:
+            break;
+        }
+    }
+    return s;
+}
+
+// Reads the file one top-level item at a time; the version comes first, so
+// a newer file is refused before anything of it is misread.
+FileContent readContent(SchematicFile& file)
 {
     FileContent c;
-    const Index root = d.root();
-    c.uuid = d.value(root, "uuid");
-    const Index titleBlock = d.find(root, "title_block");
-    if (titleBlock != kNone)
-        c.title = d.value(titleBlock, "title");
-    for (Index n = d.node(root).first; n != kNone; n = d.node(n).next) {
+    sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
+        const Index n = d.root();
         const std::string_view head = d.head(n);
-        if (head == "lib_symbols") {
+        if (head == "symbol") {
+            c.symbols.push_back(placedSymbol(d, n));
+        } else if (head == "version") {
+            const Index v = d.child(n, 1);
+            file.version = v == kNone ? 0 : number(d.text(v), 0);
+            if (file.version > kNewestSchematicVersion)
+                throw ProjectError(file.path.string() + ": written by a newer KiCad (file format "
+                    + std::to_string(file.version) + "; this version reads formats up to "
+                    + std::to_string(kNewestSchematicVersion) + ")");
+            if (file.version < kOldestSchematicVersion)
+                throw ProjectError(file.path.string() + ": an unknown schematic format version ("
+                    + std::to_string(file.version) + ")");
+        } else if (head == "uuid") {
+            c.uuid = d.text(d.child(n, 1));
+        } else if (head == "title_block") {
+            c.title = d.value(n, "title");
+        } else if (head == "lib_symbols") {
             for (Index s = d.node(n).first; s != kNone; s = d.node(s).next) {
                 if (d.head(s) != "symbol")
                     continue;
@@ -145,24 +214,6 @@ FileContent readContent(const SchematicFile& file, const Document& d)
                         lib.keywords.push_back({ name, *v });
                 c.libSymbols.emplace(d.text(d.child(s, 1)), std::move(lib));
             }
-        } else if (head == "symbol") {
-            PlacedSymbol s;
-            s.uuid = d.value(n, "uuid");
-            s.libId = d.value(n, "lib_id");
-            s.libName = d.value(n, "lib_name");
-            s.unit = number(d.value(n, "unit"), 1);
-            s.inBom = yes(d, n, "in_bom", true);
-            s.onBoard = yes(d, n, "on_board", true);
-            s.dnp = yes(d, n, "dnp", false);
-            s.properties = properties(d, n);
-            const Index instances = d.find(n, "instances");
-            if (instances != kNone)
-                for (Index project = d.node(instances).first; project != kNone; project = d.node(project).next)
-                    for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
-                        if (d.head(path) == "path")
-                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
-                                number(d.value(path, "unit"), s.unit) });
-            c.symbols.push_back(std::move(s));
         } else if (head == "sheet") {
             Sheet s;
             s.uuid = d.value(n, "uuid");
@@ -179,11 +230,8 @@ FileContent readContent(const SchematicFile& file, const Document& d)
                 name = &fields[0].value;
             if (!sheetFile && fields.size() > 1)
                 sheetFile = &fields[1].value;
-            if (!sheetFile || sheetFile->empty()) {
-                const auto [line, column] = d.lineColumn(d.node(n).begin);
-                throw ProjectError(file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column)
-                    + ": a sheet without a file name");
-            }
+            if (!sheetFile || sheetFile->empty())
+                throw ProjectError(placeOf(file, d, n) + ": a sheet without a file name");
             s.name = name ? *name : std::string();
             s.file = *sheetFile;
             c.sheets.push_back(std::move(s));
@@ -199,24 +247,36 @@ FileContent readContent(const SchematicFile& file, const Document& d)
                     c.oldInstances.emplace(i.path, i);
                 }
         }
-    }
+    });
+    if (file.version == 0)
+        throw ProjectError(file.path.string() + ": a schematic without a format version");
     return c;
 }
 
 // KiCad's reference order: "C2" before "C10" before "R1"; the prefix
-// compares as text, then the number.
-bool referenceLess(const std::string& a, const std::string& b)
+// compares as text, then the number (its digits without leading zeros, by
+// length first). The key is made once per part, not per comparison.
+struct ReferenceKey {
+    std::string_view prefix, number;
+    bool operator<(const ReferenceKey& o) const
+    {
+        if (prefix != o.prefix)
+            return prefix < o.prefix;
+        if (number.size() != o.number.size())
+            return number.size() < o.number.size();
+        return number < o.number;
+    }
+};
+
+ReferenceKey referenceKey(std::string_view r)
 {
-    auto split = [](const std::string& r) {
-        std::size_t digits = r.size();
-        while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
-            --digits;
-        const std::string_view number = std::string_view(r).substr(digits);
-        const std::size_t lead = number.find_first_not_of('0');
-        return std::tuple { r.substr(0, digits), lead == std::string_view::npos ? 0 : number.size() - lead,
-            lead == std::string_view::npos ? std::string_view() : number.substr(lead) };
-    };
-    return split(a) < split(b);
+    std::size_t digits = r.size();
+    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
+        --digits;
+    std::string_view number = r.substr(digits);
+    while (!number.empty() && number.front() == '0')
+        number.remove_prefix(1);
+    return { r.substr(0, digits), number };
 }
 
 class Walker
@@ -238,8 +298,17 @@ public:
             std::stable_partition(part.fields.begin(), part.fields.end(), [](const SchematicField& f) {
                 return f.name != "Footprint" && f.name != "Datasheet" && f.name != "Description";
             });
-        std::stable_sort(design_.parts.begin(), design_.parts.end(),
-            [](const SchematicPart& a, const SchematicPart& b) { return referenceLess(a.reference, b.reference); });
+        std::vector<std::pair<ReferenceKey, std::size_t>> order;
+        order.reserve(design_.parts.size());
+        for (std::size_t i = 0; i < design_.parts.size(); ++i)
+            order.emplace_back(referenceKey(design_.parts[i].reference), i);
+        std::stable_sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<SchematicPart> sorted;
+        sorted.reserve(order.size());
+        for (const auto& [key, i] : order)
+            sorted.push_back(std::move(design_.parts[i]));
+        design_.parts = std::move(sorted);
     }
 
     SchematicDesign take() { return std::move(design_); }
@@ -258,25 +327,19 @@ private:
         if (file.bytes.starts_with("EESchema Schematic File"))
             throw ProjectError(path.string()
                 + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
-        std::unique_ptr<Document> doc;
+        // Only the head is checked here; the rest is read item by item.
+        const std::size_t start = file.bytes.find_first_not_of(" \t\r\n");
+        if (start == std::string::npos || file.bytes.compare(start, 10, "(kicad_sch") != 0
+            || (file.bytes.size() > start + 10 && !std::isspace(static_cast<unsigned char>(file.bytes[start + 10]))
+                && file.bytes[start + 10] != ')'))
+            throw ProjectError(file.path.string()
+                + (start == std::string::npos ? ": the file is empty"
+                                              : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
         try {
-            doc = std::make_unique<Document>(Document::parse(file.bytes, path.string()));
+            contents_.push_back(std::make_unique<FileContent>(readContent(file)));
         } catch (const sexpr::SyntaxError& e) {
             throw ProjectError(e.what());
         }
-        if (doc->head(doc->root()) != "kicad_sch")
-            throw ProjectError(path.string() + ": not a KiCad schematic (it does not start with \"(kicad_sch\")");
-        file.version = number(doc->value(doc->root(), "version"), 0);
-        if (file.version > kNewestSchematicVersion)
-            throw ProjectError(path.string() + ": written by a newer KiCad (file format "
-                + std::to_string(file.version) + "; this version reads formats up to "
-                + std::to_string(kNewestSchematicVersion) + ")");
-        if (file.version < kOldestSchematicVersion)
-            throw ProjectError(path.string() + ": an unknown schematic format version ("
-                + std::to_string(file.version) + ")");
-        // The content holds copies, so the file's bytes may move afterwards.
-        contents_.push_back(std::make_unique<FileContent>(readContent(file, *doc)));
-        doc.reset();
         design_.files.push_back(std::move(file));
         byPath_.emplace(key, design_.files.size() - 1);
         return design_.files.size() - 1;
@@ -399,7 +462,7 @@ private:
     std::vector<std::size_t> stack_;
     bool oldStyle_ = false;
     const std::unordered_map<std::string, Instance>* oldInstances_ = nullptr;
-    std::map<std::string, std::size_t> partOf_;
+    std::unordered_map<std::string, std::size_t> partOf_;
 };
 
 } // namespace

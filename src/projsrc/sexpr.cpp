@@ -1,6 +1,7 @@
 #include "sexpr.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace rav::sexpr
 {
@@ -54,75 +55,127 @@ void checkSize(std::string_view s, const std::string& fileName)
 
 } // namespace
 
-Document Document::parse(std::string_view s, const std::string& fileName)
+std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
 {
-    checkSize(s, fileName);
-    Document d;
-    d.source_ = s;
-    // A schematic holds about one node per 12 bytes.
-    d.nodes_.reserve(s.size() / 12 + 16);
+    const std::string_view s = source_;
+    const std::size_t n = s.size();
     // The open lists, each with its last child so far.
     struct Open {
         Index list;
         Index last;
     };
     std::vector<Open> stack;
-    stack.reserve(64);
-    bool done = false;
-    auto add = [&](Kind kind, std::size_t begin, std::size_t end) -> Index {
-        if (stack.empty() && (done || kind != Kind::List)) {
-            fail(s, fileName, begin,
-                done ? "more text after the end of the expression" : "the text does not start with \"(\"");
-        }
-        const Index index = static_cast<Index>(d.nodes_.size());
-        d.nodes_.push_back(Node { kind, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end) });
+    stack.reserve(32);
+    auto add = [&](Kind kind, std::size_t begin, std::size_t end) {
+        const Index index = static_cast<Index>(nodes_.size());
+        nodes_.push_back(Node { kind, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end) });
         if (!stack.empty()) {
             Open& parent = stack.back();
             if (parent.last == kNone)
-                d.nodes_[parent.list].first = index;
+                nodes_[parent.list].first = index;
             else
-                d.nodes_[parent.last].next = index;
+                nodes_[parent.last].next = index;
             parent.last = index;
         }
-        return index;
     };
-
-    const std::size_t n = s.size();
-    std::size_t i = 0;
     while (i < n) {
         const char c = s[i];
         if (isBlank(c)) {
             ++i;
         } else if (c == '(') {
-            const Index list = add(Kind::List, i, i);
-            stack.push_back({ list, kNone });
+            add(Kind::List, i, i);
+            stack.push_back({ static_cast<Index>(nodes_.size() - 1), kNone });
             ++i;
         } else if (c == ')') {
             if (stack.empty())
                 fail(s, fileName, i, "a \")\" without its \"(\"");
-            d.nodes_[stack.back().list].end = static_cast<std::uint32_t>(i + 1);
+            nodes_[stack.back().list].end = static_cast<std::uint32_t>(i + 1);
             stack.pop_back();
-            if (stack.empty())
-                done = true;
             ++i;
+            if (stack.empty())
+                return i;
         } else if (c == '"') {
             const std::size_t end = skipString(s, i, fileName);
             add(Kind::String, i, end);
             i = end;
+            if (stack.empty())
+                return i;
         } else {
             std::size_t end = i + 1;
             while (end < n && !endsAtom(s[end]))
                 ++end;
             add(Kind::Atom, i, end);
             i = end;
+            if (stack.empty())
+                return i;
         }
     }
     if (!stack.empty())
-        fail(s, fileName, d.nodes_[stack.back().list].begin,
-            "this \"(\" is never closed (the file may be cut short)");
-    if (d.nodes_.empty())
+        fail(s, fileName, nodes_[stack.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+    return i;
+}
+
+Document Document::parse(std::string_view s, const std::string& fileName)
+{
+    checkSize(s, fileName);
+    Document d;
+    d.source_ = s;
+    // A schematic holds about one node per 5 bytes.
+    d.nodes_.reserve(s.size() / 5 + 16);
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i == s.size())
         throw SyntaxError(fileName + ": the file is empty");
+    if (s[i] != '(')
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
+    i = d.parseAt(i, fileName);
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i < s.size())
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
     return d;
+}
+
+std::string_view Document::forEachChild(
+    std::string_view s, const std::string& fileName, const std::function<void(const Document&)>& visit)
+{
+    checkSize(s, fileName);
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    auto skip = [&] {
+        while (i < n && isBlank(s[i]))
+            ++i;
+    };
+    skip();
+    if (i == n)
+        throw SyntaxError(fileName + ": the file is empty");
+    if (s[i] != '(')
+        fail(s, fileName, i, "the text does not start with \"(\"");
+    const std::size_t open = i++;
+    skip();
+    const std::size_t headStart = i;
+    while (i < n && !endsAtom(s[i]))
+        ++i;
+    const std::string_view head = s.substr(headStart, i - headStart);
+    Document child;
+    child.source_ = s;
+    child.nodes_.reserve(256);
+    for (;;) {
+        skip();
+        if (i == n)
+            fail(s, fileName, open, "this \"(\" is never closed (the file may be cut short)");
+        if (s[i] == ')')
+            break;
+        child.nodes_.clear();
+        i = child.parseAt(i, fileName);
+        visit(child);
+    }
+    ++i;
+    skip();
+    if (i < n)
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+    return head;
 }
 
 std::size_t countTokens(std::string_view s, const std::string& fileName)

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -67,10 +68,22 @@ public:
     // The text of child 1 of the first child list `keyword` ("(unit 2)" -> "2").
     std::string value(Index list, std::string_view keyword) const;
 
+    // Reads the top-level list one child at a time, handing each to `visit`
+    // as a document of its own (node 0 is the child; offsets are those of
+    // the whole text, which `source` stays), and returns the list's head
+    // keyword. A large file is read in the memory of its largest child, so
+    // the time per child stays flat. Throws SyntaxError as parse does.
+    static std::string_view forEachChild(
+        std::string_view source, const std::string& fileName, const std::function<void(const Document&)>& visit);
+
     // 1-based line and column of a byte offset, for messages.
     std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
 
 private:
+    // Parses one expression starting at or after offset `i` (blanks first),
+    // appending its nodes; returns the offset after it.
+    std::size_t parseAt(std::size_t i, const std::string& fileName);
+
     std::string_view source_;
     std::vector<Node> nodes_;
 };
