@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  python3-sexpdata kicad-demos
 )
 
 missing=()
