@@ -18,6 +18,8 @@
 
 namespace rav::cli
 {
+int eidCopy(std::vector<std::string> args); // cli_eid_copy.cpp
+
 namespace
 {
 
@@ -39,6 +41,8 @@ const char* const kUsage
       "ravederi eid import-access FILE.mdb TABLE OUT.eid [--eic COLUMN]\n"
       "                                             make an EID of an Access table; the EIC column is\n"
       "                                             COLUMN, else the primary key, else the first text column\n"
+      "ravederi eid copy SRC DST                    copy a whole EID; either side a file or a server name\n"
+      "                                             postgresql://USER@HOST:PORT/DB?table=Device[&schema=S]\n"
       "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
       "    (default: the range field) from the first record whose FIELD is START through the\n"
       "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
@@ -312,6 +316,7 @@ const SubCommand kCommands[] = {
     { "remove", removeRecords },
     { "access-tables", accessTables },
     { "import-access", importAccess },
+    { "copy", eidCopy },
 };
 
 int run(std::vector<std::string> args)

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-struct sqlite3_stmt;
 
 namespace rav::eid::detail
 {
@@ -44,6 +43,6 @@ void KeepWorkDone(std::optional<rav::db::Transaction>& tx) noexcept;
 std::string QuoteName(const std::string& name);
 
 // The statement's column as a view (empty for Null), valid until the next step.
-std::string_view ColumnText(sqlite3_stmt* stmt, int column);
+std::string_view ColumnText(const db::Statement& stmt, int column);
 
 } // namespace rav::eid::detail

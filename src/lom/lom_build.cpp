@@ -141,7 +141,6 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         }
         db::Statement insert = temp.prepare(insertSql + ") VALUES (" + params + ")");
         sqlite3_stmt* const insertHandle = insert.handle();
-        sqlite3_stmt* const lookupHandle = lookup.handle();
 
         // 6.
         progress.setCaption(message("Creating Temp. Def ...", "5445"));
@@ -169,17 +168,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                     bindInPlace(insertHandle, static_cast<int>(c + 1), values[c]->c_str(), values[c]->size());
                 bool probed = false;
                 if (!text::trimBlanks(part.Eic).empty()) {
-                    bindInPlace(lookupHandle, 1, part.Eic.c_str(), part.Eic.size());
+                    lookup.bindView(1, part.Eic);
                     probed = true;
                     if (lookup.step()) {
                         // The EID row stays put until the lookup is reset, after the insert.
-                        for (int j = 0; j < eidColumns; ++j) {
-                            const auto* text
-                                = reinterpret_cast<const char*>(sqlite3_column_text(lookupHandle, j));
-                            if (text)
-                                bindInPlace(insertHandle, projectColumns + j + 1, text,
-                                    static_cast<std::size_t>(sqlite3_column_bytes(lookupHandle, j)));
-                        }
+                        for (int j = 0; j < eidColumns; ++j)
+                            if (const auto text = lookup.columnText(j))
+                                bindInPlace(insertHandle, projectColumns + j + 1,
+                                    text->data() ? text->data() : "", text->size());
                     }
                 }
                 insert.step();

@@ -23,6 +23,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Where a database lives: a SQLite file, or a table on a PostgreSQL server
+// named by a connection URI (see isServerName).
+enum class Backend { File, Server };
+
 // Largest size of a text field, in characters.
 inline constexpr int kMaxFieldSize = 255;
 

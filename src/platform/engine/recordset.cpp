@@ -147,7 +147,7 @@ struct Recordset::Impl {
 
     bool fetch(sqlite3_int64 rowid)
     {
-        if (cacheValid && cachedRowid == rowid && cachedStamp == sqlite3_total_changes64(conn->db))
+        if (cacheValid && cachedRowid == rowid && cachedStamp == conn->totalChanges())
             return cachedExists;
         CachedStatement q(c(), readSql);
         q.bind(1, rowid);
@@ -157,7 +157,7 @@ struct Recordset::Impl {
             for (std::size_t i = 0; i < def.fields.size(); ++i)
                 cachedRow[i] = q.text(static_cast<int>(i));
         cachedRowid = rowid;
-        cachedStamp = sqlite3_total_changes64(conn->db);
+        cachedStamp = conn->totalChanges();
         cacheValid = true;
         return cachedExists;
     }
@@ -238,7 +238,7 @@ struct Recordset::Impl {
 
 bool Recordset::Impl::find(std::string_view criteria, bool forward, bool fromEnd)
 {
-    const dialect::Condition cond = dialect::parseCriteria(criteria, def);
+    const dialect::Condition cond = dialect::parseCriteria(criteria, def, conn->backend);
     leaveEdit();
     // First slot to examine (inclusive) in the direction of the search.
     std::optional<std::size_t> start;
@@ -294,7 +294,7 @@ bool Recordset::Impl::findInRowidOrder(const dialect::Condition& cond, std::size
                 for (std::size_t i = 0; i < def.fields.size(); ++i)
                     cachedRow[i] = q.text(static_cast<int>(i) + 1);
                 cachedRowid = rowid;
-                cachedStamp = sqlite3_total_changes64(conn->db);
+                cachedStamp = conn->totalChanges();
                 cachedExists = true;
                 cacheValid = true;
                 goTo(s);
@@ -351,7 +351,7 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     std::string where, order;
     if (dialect::isSelect(tableNameOrSql)) {
         auto plan = dialect::parseSelect(
-            tableNameOrSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+            tableNameOrSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); }, c.backend);
         r.def = c.tableDef(plan.table);
         r.columns = std::move(plan.columns);
         where = std::move(plan.where.sql);
@@ -579,7 +579,7 @@ void Recordset::update()
             q.bindAll(values);
             q.step("cannot add the record");
         }
-        r.appendKey(sqlite3_last_insert_rowid(c.db));
+        r.appendKey(c.lastInsertRowid());
         r.lastModifiedSlot = static_cast<long>(r.keys.size() - 1);
     } else {
         std::string sets;
@@ -596,7 +596,7 @@ void Recordset::update()
             q.bindAll(values);
             q.bind(static_cast<int>(values.size()) + 1, r.editRowid);
             q.step("cannot save the record");
-            if (sqlite3_changes(c.db) == 0)
+            if (c.changes() == 0)
                 throw Error("the record being edited was deleted");
         }
         r.lastModifiedSlot = static_cast<long>(r.slot);
