@@ -95,3 +95,69 @@ TEST_F(ServerTest, ADroppedConnectionFailsTheOperationAndLosesNothingCommitted)
     EXPECT_EQ(back.value("Code"), Value("A1"));
     EXPECT_EQ(back.value("Name"), Value()); // the uncommitted change is gone, the record stays
 }
+
+TEST_F(ServerTest, SavesAndDeletionsOfRecordsChangedByOthersAreRefusedWithTheDifferences)
+{
+    Database mineDb = Database::open(name);
+    Database theirsDb = Database::open(name);
+    {
+        Recordset rs = mineDb.openRecordset("Device");
+        for (const char* code : { "A1", "A2" }) {
+            rs.addNew();
+            rs.setValue("Code", Value(code));
+            rs.setValue("Name", Value("orig"));
+            rs.update();
+        }
+    }
+    Recordset mine = mineDb.openRecordset("SELECT * FROM Device ORDER BY Code");
+    Recordset theirs = theirsDb.openRecordset("SELECT * FROM Device ORDER BY Code");
+    mine.moveFirst();
+    mine.edit();
+    mine.setValue("Name", Value("mine"));
+    theirs.moveFirst();
+    theirs.edit();
+    theirs.setValue("Note", Value("theirs"));
+    theirs.update();
+
+    try {
+        mine.update();
+        FAIL() << "the save was not refused";
+    } catch (const ConflictError& e) {
+        EXPECT_FALSE(e.deletedByOthers());
+        ASSERT_EQ(e.fields().size(), 2u) << e.what();
+        const auto& [nameField, note] = std::tie(e.fields()[0], e.fields()[1]);
+        EXPECT_EQ(std::tie(nameField.name, nameField.mine, nameField.theirs, nameField.original),
+            std::make_tuple(std::string("Name"), Value("mine"), Value("orig"), Value("orig")));
+        EXPECT_EQ(std::tie(note.name, note.mine, note.theirs, note.original),
+            std::make_tuple(std::string("Note"), Value(), Value("theirs"), Value()));
+        EXPECT_NE(std::string(e.what()).find("Name: mine \"mine\", theirs \"orig\", original \"orig\""), std::string::npos)
+            << e.what();
+    }
+    // Having seen their change, the save goes through; nothing of theirs was lost.
+    mine.cancelUpdate();
+    mine.edit();
+    EXPECT_EQ(mine.value("Note"), Value("theirs"));
+    mine.setValue("Name", Value("mine"));
+    mine.update();
+
+    // A deletion of a record they changed is refused, one they deleted too.
+    mine.moveNext();
+    EXPECT_EQ(mine.value("Code"), Value("A2"));
+    theirs.moveNext();
+    theirs.edit();
+    theirs.setValue("Name", Value("later"));
+    theirs.update();
+    EXPECT_THROW(mine.remove(), ConflictError);
+    theirs.remove();
+    try {
+        mine.remove();
+        FAIL() << "the deletion was not refused";
+    } catch (const ConflictError& e) {
+        EXPECT_TRUE(e.deletedByOthers()) << e.what();
+    }
+    Database fresh = Database::open(name);
+    Recordset check = fresh.openRecordset("Device");
+    ASSERT_EQ(check.recordCount(), 1);
+    EXPECT_EQ(check.value("Name"), Value("mine"));
+    EXPECT_EQ(check.value("Note"), Value("theirs"));
+}

@@ -136,6 +136,8 @@ TableDef readTableDef(Connection& c, const std::string& name);
 std::vector<std::string> tableNames(Connection& c);
 void createTable(Connection& c, const TableDef& def, const std::vector<bool>& required);
 std::int64_t meta(Connection& c, const char* key);
+// Whether the table's records carry versions (tables the engine created do).
+bool versioned(Connection& c, const std::string& table);
 void setMeta(Connection& c, const char* key, std::int64_t value);
 void begin(Connection& c, const std::string& savepoint);
 void commit(Connection& c, const std::string& savepoint);
