@@ -19,6 +19,8 @@
 namespace rav::cli
 {
 int eidCopy(std::vector<std::string> args); // cli_eid_copy.cpp
+int eidHistory(std::vector<std::string> args); // cli_eid_history.cpp
+int eidRevert(std::vector<std::string> args);
 
 namespace
 {
@@ -43,6 +45,8 @@ const char* const kUsage
       "                                             COLUMN, else the primary key, else the first text column\n"
       "ravederi eid copy SRC DST                    copy a whole EID; either side a file or a server name\n"
       "                                             postgresql://USER@HOST:PORT/DB?table=Device[&schema=S]\n"
+      "ravederi eid history EID [CODE]              the changes a server EID recorded, or those of one record\n"
+      "ravederi eid revert EID CODE --to CHANGE     restore a record of a server EID to an earlier change\n"
       "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
       "    (default: the range field) from the first record whose FIELD is START through the\n"
       "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
@@ -317,6 +321,8 @@ const SubCommand kCommands[] = {
     { "access-tables", accessTables },
     { "import-access", importAccess },
     { "copy", eidCopy },
+    { "history", eidHistory },
+    { "revert", eidRevert },
 };
 
 int run(std::vector<std::string> args)

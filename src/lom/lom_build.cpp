@@ -3,6 +3,7 @@
 #include "cancel_flag.h"
 #include "database.h"
 #include "eid_format.h"
+#include "eid_history.h"
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "lom_output.h"
@@ -131,6 +132,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
         db::Transaction eidRead(eid);
+        if (eid.backend() == db::Backend::Server) {
+            // One snapshot for every probe, so the list is the EID as of one
+            // change, whatever others save meanwhile; that change is stated.
+            eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+            result.eidChange = eid::LatestChange(eid);
+        }
         db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
             + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
         std::string insertSql = "INSERT INTO \"Device\" (";

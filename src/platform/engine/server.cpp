@@ -31,6 +31,7 @@ struct Link {
     PGconn* conn = nullptr;
     std::string table = "Device"; // the table the name stands for
     std::string schema = "public";
+    long long asOf = 0; // > 0: the EID as it was after that change, read only
     std::int64_t changes = 0;
     std::int64_t total = 0;
     std::int64_t lastId = 0;
@@ -130,6 +131,8 @@ std::string describe(Connection& c, const PGresult* res)
     if (code == "42501")
         return "refused: the database role " + std::string(PQuser(c.pg->conn))
             + " may read this EID but not change it";
+    if (code == "25006")
+        return "refused: this EID is opened as it was at an earlier change, for reading only";
     if (code == "22021")
         return "a value is not valid UTF-8";
     const char* primary = res ? PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
@@ -234,6 +237,12 @@ std::string splitUri(const std::string& uri, Link& link)
             link.table = value;
         else if (key == "schema")
             link.schema = value;
+        else if (key == "as_of") {
+            char* end = nullptr;
+            link.asOf = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || link.asOf < 1)
+                throw Error("cannot open " + withoutPassword(uri) + ": as_of needs a change number");
+        }
         else if (!pair.empty())
             rest += (rest.empty() ? "" : "&") + std::string(pair);
         i = amp + 1;
@@ -282,6 +291,19 @@ BEGIN
     RETURN NULL;
 END $f$;
 )sql";
+
+// A text as an SQL literal, for the few statements that cannot take
+// parameters (view definitions); names only, never a user's values.
+std::string quoteLiteral(const std::string& s)
+{
+    std::string out = "'";
+    for (const char ch : s) {
+        if (ch == '\'')
+            out += '\'';
+        out += ch;
+    }
+    return out + "'";
+}
 
 bool startsWithWord(const std::string& s, std::size_t i, const char* word)
 {
@@ -436,6 +458,30 @@ std::string expandStar(Connection& c, const std::string& sql)
     return sql.substr(0, star) + list + sql.substr(star + 1);
 }
 
+// The EID as it was after change `asOf`, rebuilt from its history: temporary
+// views in front of the table and the history (temporary objects come first
+// in every name look-up), and a session that cannot write.
+void showAsOf(Connection& c)
+{
+    const std::string schema = quoteIdent(c.pg->schema);
+    if (!findTable(c, "rav_history"))
+        throw Error("as_of needs an EID that keeps a history (one created on a server)");
+    const TableDef def = server::readTableDef(c, c.pg->table);
+    const std::string n = std::to_string(c.pg->asOf);
+    run(c, "CREATE TEMPORARY VIEW rav_history AS SELECT * FROM " + schema + ".rav_history WHERE change <= " + n,
+        "cannot go back to that change");
+    std::string columns;
+    for (const FieldDef& f : def.fields)
+        columns += ", (h.new_values ->> " + quoteLiteral(f.name) + ")::public.citext COLLATE \"C\" AS "
+            + quoteIdent(f.name);
+    run(c, "CREATE TEMPORARY VIEW " + quoteIdent(def.name) + " AS SELECT h.row_id AS rowid, 0::bigint AS rav_version"
+            + columns + " FROM (SELECT DISTINCT ON (row_id) row_id, op, new_values FROM " + schema
+            + ".rav_history WHERE tbl = " + quoteLiteral(def.name) + " AND change <= " + n
+            + " ORDER BY row_id, change DESC) h WHERE h.op <> 'D'",
+        "cannot go back to that change");
+    run(c, "SET default_transaction_read_only = on");
+}
+
 } // namespace
 
 std::shared_ptr<Connection> connect(const std::string& name, OpenMode mode, bool create)
@@ -462,6 +508,8 @@ std::shared_ptr<Connection> connect(const std::string& name, OpenMode mode, bool
                 run(*c, "CREATE SCHEMA IF NOT EXISTS " + quoteIdent(c->pg->schema), "cannot set up the server");
         }
         setSearchPath(*c);
+        if (c->pg->asOf > 0)
+            showAsOf(*c);
         if (create) {
             // A schema holds one EID, as a file does.
             if (findTable(*c, c->pg->table) || findTable(*c, "rav_meta"))
@@ -504,6 +552,12 @@ void close(Connection& c)
 
 void exec(Connection& c, const std::string& sql)
 {
+    // Session and transaction settings name no table or field and must come
+    // first in a transaction: they go as they stand.
+    if (startsWithWord(sql, 0, "SET")) {
+        run(c, sql);
+        return;
+    }
     auto s = prepare(c, sql);
     step(c, *s, "statement failed");
 }
