@@ -161,3 +161,45 @@ TEST_F(ServerTest, SavesAndDeletionsOfRecordsChangedByOthersAreRefusedWithTheDif
     EXPECT_EQ(check.value("Name"), Value("mine"));
     EXPECT_EQ(check.value("Note"), Value("theirs"));
 }
+
+TEST_F(ServerTest, AReadOnlyRoleReadsAndItsEditsAreRefusedWithOneLine)
+{
+    const std::string schema = name.substr(name.find("schema=") + 7, name.find('&') - name.find("schema=") - 7);
+    const std::string role = "reader_" + schema;
+    {
+        Database owner = Database::open(name);
+        Recordset rs = owner.openRecordset("Device");
+        rs.addNew();
+        rs.setValue("Code", Value("A1"));
+        rs.update();
+        owner.executeNative("CREATE ROLE " + role + " LOGIN PASSWORD 'read-only-pw'");
+        owner.executeNative("GRANT USAGE ON SCHEMA " + schema + " TO " + role);
+        owner.executeNative("GRANT SELECT ON ALL TABLES IN SCHEMA " + schema + " TO " + role);
+    }
+    Database reader = Database::open(with("ravederi@", role + ":read-only-pw@"));
+    Recordset rs = reader.openRecordset("SELECT * FROM Device WHERE Code Like \"a*\"");
+    ASSERT_EQ(rs.recordCount(), 1);
+    EXPECT_EQ(rs.value("Code"), Value("A1"));
+    const std::vector<std::function<void()>> edits = {
+        [&] {
+            rs.edit();
+            rs.setValue("Name", Value("x"));
+            rs.update();
+        },
+        [&] {
+            rs.cancelUpdate();
+            rs.remove();
+        },
+        [&] { reader.execute("DELETE FROM Device"); },
+    };
+    for (const auto& edit : edits) {
+        const std::string msg = errorOf(edit);
+        EXPECT_NE(msg.find("refused: the database role " + role + " may read this EID but not change it"),
+            std::string::npos)
+            << msg;
+        EXPECT_EQ(msg.find('\n'), std::string::npos) << msg;
+    }
+    Database owner = Database::open(name);
+    owner.executeNative("DROP OWNED BY " + role);
+    owner.executeNative("DROP ROLE " + role);
+}
