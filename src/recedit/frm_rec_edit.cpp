@@ -203,6 +203,12 @@ void FrmRecEdit::buildControls()
     // Committed rows: the handler runs again once the editor has closed.
     connect(cellEdits_, &QAbstractItemDelegate::closeEditor, this, &FrmRecEdit::recedRecordChanged,
         Qt::QueuedConnection);
+    // Someone else saved the record meanwhile (a server EID): the user sees
+    // the differences and chooses.
+    dbgRecEd_->model()->setConflictResolver([](const db::ConflictError& e) {
+        return shell::Messages().confirm(
+            { MessageKind::Question, "", std::string(e.what()) + "\n\nSave your value over theirs?", "" });
+    });
     connect(dbgRecEd_->model(), &grid::DataGridModel::dataError, this, [this](const QString& text) {
         if (showGridErrors_)
             shell::Messages().show({ MessageKind::Critical, "", text.toStdString(), "" });
