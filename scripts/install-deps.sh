@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  libpq-dev postgresql postgresql-contrib
   mdbtools-dev
   libxlsxwriter-dev python3-openpyxl
   libgtest-dev libgmock-dev

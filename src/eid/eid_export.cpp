@@ -62,7 +62,7 @@ public:
                 startFound_ = true;
                 return true;
             }
-            const std::string_view v = detail::ColumnText(stmt_.handle(), rangeValueColumn_);
+            const std::string_view v = detail::ColumnText(stmt_, rangeValueColumn_);
             if (state_ == State::Before) {
                 if (!text::equalsIgnoreCase(v, range_.startValue))
                     continue;
@@ -85,7 +85,7 @@ public:
             state_ = State::Done;
     }
     bool startFound() const { return startFound_ || !range_.enabled(); }
-    sqlite3_stmt* row() const { return stmt_.handle(); }
+    const db::Statement& row() const { return stmt_; }
     long position() const { return position_; }
 
 private:
@@ -150,7 +150,7 @@ RangeLocation LocateRange(const std::string& eidFile, const Range& range)
         = db.prepare("SELECT " + rangeCol + " FROM Device ORDER BY " + sortCol + " COLLATE NOCASE, rowid");
     RangeLocation loc;
     for (long pos = 0; st.step(); ++pos) {
-        const std::string_view v = detail::ColumnText(st.handle(), 0);
+        const std::string_view v = detail::ColumnText(st, 0);
         if (loc.start < 0) {
             if (text::equalsIgnoreCase(v, range.startValue)) {
                 loc.start = pos;
@@ -252,7 +252,7 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         if (!options.range.enabled()) {
             db::Statement all = db.prepare("DELETE FROM Device");
             all.step();
-            result.processed = sqlite3_changes(db.handle());
+            result.processed = db.changes();
             progress.setValue(total);
             result.completed = true;
             return result;
@@ -265,7 +265,7 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         {
             RangeWalk walk(db, cols, options.range, "rowid");
             while (walk.next()) {
-                ids.push_back(sqlite3_column_int64(walk.row(), 0));
+                ids.push_back(walk.row().columnInt(0));
                 walk.processed();
             }
             if (!walk.startFound()) {

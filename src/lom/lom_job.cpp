@@ -90,6 +90,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     LomJobResult result;
     result.built = true;
     result.excluded = built.excluded;
+    result.eidChange = built.eidChange;
     const bool classic = IsClassicLom(options);
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
@@ -144,6 +145,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.format = options.format;
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
+        write.eidChange = built.eidChange;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;

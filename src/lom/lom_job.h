@@ -54,6 +54,7 @@ struct LomJobResult {
     // message sink has shown it already.
     std::string error;
     bool errorShown = false;
+    std::int64_t eidChange = -1; // see BuildResult
 };
 
 // The classic LOM text file (its own line form, the query's sort rule) is
