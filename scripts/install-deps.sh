@@ -14,6 +14,10 @@ packages=(
   fonts-dejavu-core
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  # The Debian package and its checks: dependencies computed by dpkg-shlibdeps,
+  # PNG icons drawn from the SVG, man pages rendered by their test, and what
+  # scripts/package-test.sh validates with.
+  dpkg-dev librsvg2-bin groff-base lintian desktop-file-utils appstream
 )
 
 missing=()
