@@ -8,6 +8,7 @@
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "lom_diff.h"
+#include "lom_job.h"
 #include "lom_output.h"
 #include "lom_profile.h"
 #include "lom_query.h"
@@ -105,7 +106,7 @@ int makeLom(std::vector<std::string> args)
     const auto formatName = takeOption(args, "--format");
     const auto profileName = takeOption(args, "--profile");
     const std::vector<std::string> groupBy = takeAll(args, "--group-by");
-    bool group = takeFlag(args, "--group") || !groupBy.empty();
+    const bool group = takeFlag(args, "--group") || !groupBy.empty();
     const auto multiplierText = takeOption(args, "--multiplier");
     const auto dnpText = takeOption(args, "--dnp");
     const std::string dnpAttribute = takeOption(args, "--dnp-attribute").value_or("DNP");
@@ -152,35 +153,33 @@ int makeLom(std::vector<std::string> args)
         if (!profile)
             throw UsageError { "unknown profile \"" + *profileName
                 + "\" (ravederi lom --list-profiles lists them)" };
-        group = group || profile->group;
     }
 
     const lom::FieldCatalogue catalogue = catalogueOf(eidFile);
-    lom::QueryChoice choice;
-    choice.delimiterText = delimiter;
+    lom::LomJobOptions job;
+    job.eidFile = eidFile;
+    job.outputFile = out;
+    job.format = format;
+    job.delimiterText = delimiter;
+    job.group = group;
+    job.multiplier = multiplier;
+    job.dnp = dnp;
+    job.dnpAttribute = dnpAttribute;
+    job.profile = profile;
+    job.check = check;
+    job.strict = strict;
     for (const auto& caption : fields)
-        choice.selected.push_back(fieldNumber(catalogue, caption, eidFile));
+        job.fields.push_back(fieldNumber(catalogue, caption, eidFile));
+    for (const auto& caption : groupBy)
+        job.groupFields.push_back(fieldNumber(catalogue, caption, eidFile));
+    if (sort)
+        job.sortField = fieldNumber(catalogue, *sort, eidFile);
 
     lom::TableOptions table;
-    table.group = group;
-    table.multiplier = multiplier;
-    table.dnp = dnp;
-    for (const auto& caption : groupBy)
-        table.groupFields.push_back(fieldNumber(catalogue, caption, eidFile));
-    if (profile) {
-        try {
-            table.columns = lom::ResolveProfile(*profile, catalogue);
-        } catch (const std::invalid_argument& e) {
-            throw UsageError { e.what() };
-        }
-    } else {
-        if (group) {
-            table.columns.push_back({ "Quantity", { lom::ColumnSource::Kind::Quantity } });
-            table.columns.push_back({ "Parts", { lom::ColumnSource::Kind::Parts } });
-        }
-        for (int number : choice.selected)
-            table.columns.push_back(
-                { catalogue.entry(number).caption, { lom::ColumnSource::Kind::Field, number } });
+    try {
+        table = lom::MakeTableOptions(catalogue, job);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError { e.what() };
     }
     const bool hasQuantity = std::any_of(table.columns.begin(), table.columns.end(),
         [](const lom::TableColumn& c) { return c.source.kind == lom::ColumnSource::Kind::Quantity; });
@@ -189,17 +188,9 @@ int makeLom(std::vector<std::string> args)
     // The classic file keeps its sort rule: one of the chosen fields, the
     // first by default. The other outputs sort by any field, else by part
     // name, in natural order.
-    const bool classic = format == lom::LomFormat::Text && !group && !profile && dnp == lom::DnpMode::Include;
-    if (sort) {
-        const int number = fieldNumber(catalogue, *sort, eidFile);
-        if (classic
-            && std::find(choice.selected.begin(), choice.selected.end(), number) == choice.selected.end())
-            throw UsageError { "--sort must name one of the --field captions" };
-        choice.sortNumber = number;
-        table.sortField = number;
-    } else if (!choice.selected.empty()) {
-        choice.sortNumber = choice.selected.front();
-    }
+    const bool classic = lom::IsClassicLom(job);
+    if (sort && classic && std::find(job.fields.begin(), job.fields.end(), job.sortField) == job.fields.end())
+        throw UsageError { "--sort must name one of the --field captions" };
 
     if (Z_OpenProject(projectFile.c_str()) == 0)
         throw std::runtime_error("cannot open project " + projectFile + ": " + Z_LastError());
@@ -210,77 +201,38 @@ int makeLom(std::vector<std::string> args)
     // The temporary database goes where the editor puts its own.
     shell::ShellState folders;
     shell::EnsureTempDir(folders, HostUtility::instance());
+    job.tempDir = folders.TempDir;
 
     StderrMessageSink messages;
     TerminalProgress progress;
-    lom::BuildOptions buildOptions { eidFile, folders.TempDir, catalogue.size() };
-    if (dnp != lom::DnpMode::Include)
-        buildOptions.markAttribute = dnpAttribute;
-    const lom::BuildResult built = lom::BuildLomDatabase(buildOptions, progress, messages);
-    struct TempRemover {
-        std::string name;
-        ~TempRemover() { lom::DeleteTempDatabase(name); }
-    } remover { built.tempDbName };
-    if (!built.built) {
-        progress.finish();
-        if (built.noParts)
-            return Failed; // the message is out already
-        throw std::runtime_error("cannot build the List of Materials: " + built.error);
-    }
-
-    std::optional<lom::LomTable> lines;
-    if (!classic || check) {
-        int eicColumn = 0;
-        for (int k = 1; k <= catalogue.size(); ++k)
-            if (!catalogue.entry(k).fieldName.empty()
-                && text::equalsIgnoreCase(catalogue.entry(k).fieldName, built.eicFieldName))
-                eicColumn = k;
-        const auto parts
-            = lom::ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
-        lines = lom::MakeLomTable(parts, table);
-        if (check) {
-            const auto problems = lom::CheckLom(parts, *lines, table);
-            for (const auto& p : problems)
-                std::cout << "check: " << p << '\n';
-            std::cout << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
-            if (strict && !problems.empty()) {
-                progress.finish();
-                std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written")
-                          << '\n';
-                return Failed;
-            }
-        }
-    }
-    if (out.empty()) {
-        progress.finish();
-        return Ok;
-    }
-
-    if (classic) {
-        const lom::LomQuery query = lom::makeQueryString(catalogue, choice);
-        const lom::LomFileResult written
-            = lom::CreateLomFile({ built.tempDbName, query.sql, query.delimiter, out }, progress, messages);
-        progress.finish();
-        if (!written.fileCreated)
-            throw std::runtime_error(written.error.empty() ? "cannot create " + out : written.error);
-        if (!written.complete) {
-            if (!written.error.empty())
-                throw std::runtime_error(written.error);
-            return Failed; // the write failure has been reported
-        }
-        std::cout << written.lines << " lines written to " << out << '\n';
-        return Ok;
-    }
+    const lom::LomJobResult result = lom::RunLomJob(catalogue, job, progress, messages);
     progress.finish();
-    lom::WriteOptions writeOptions;
-    writeOptions.format = format;
-    writeOptions.delimiter = lom::ResolveDelimiter(delimiter);
-    auto& project = kernel::ProjectParts::instance();
-    writeOptions.title
-        = project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
-    lom::WriteLomTable(*lines, writeOptions, out);
-    std::cout << lines->rows.size() << " lines (" << lines->parts << " parts) written to " << out << " as "
-              << lom::FormatName(format) << '\n';
+    if (result.noParts)
+        return Failed; // the message is out already
+    if (!result.built)
+        throw std::runtime_error(result.error);
+    if (check) {
+        for (const auto& p : result.problems)
+            std::cout << "check: " << p << '\n';
+        std::cout << result.problems.size() << (result.problems.size() == 1 ? " problem" : " problems")
+                  << " found\n";
+        if (result.stoppedByCheck) {
+            std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written") << '\n';
+            return Failed;
+        }
+    }
+    if (out.empty())
+        return Ok;
+    if (!result.written) {
+        if (result.errorShown)
+            return Failed; // the write failure has been reported
+        throw std::runtime_error(result.error);
+    }
+    if (classic)
+        std::cout << result.lines << " lines written to " << out << '\n';
+    else
+        std::cout << result.lines << " lines (" << result.parts << " parts) written to " << out << " as "
+                  << lom::FormatName(format) << '\n';
     return Ok;
 }
 

@@ -23,7 +23,8 @@ const char* const kUsage
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
       "ravederi project set-eic FILE.dpz PART CODE [--dry-run]\n"
-      "                                             store CODE as the EIC of device PART (prints old -> new)\n"
+      "                                             store CODE as the EIC of device PART (prints old -> "
+      "new)\n"
       "ravederi project undo FILE.dpz               take back the last EIC write-back\n"
       "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--normalise-values] [--json]\n"
       "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
@@ -124,7 +125,10 @@ int fromKicad(std::vector<std::string> args)
     options.normaliseValues = takeFlag(args, "--normalise-values");
     const bool json = takeFlag(args, "--json");
     const auto words = positionals(args, 2, "NETLIST.xml OUT.dpz");
-    const auto model = project::readKicadNetlist(words[0], options);
+    const auto imported = project::importKicadNetlist(words[0], options);
+    for (const auto& warning : imported.warnings)
+        std::cerr << "warning: " << words[0] << ": " << warning << "\n";
+    const auto& model = imported.project;
     if (!json) {
         project::writeDpz(model, words[1]);
         return Ok;

@@ -6,6 +6,7 @@
 #include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
+#include "lom_job.h"
 #include "lom_output.h"
 #include "lom_query.h"
 #include "lom_table.h"
@@ -453,45 +454,29 @@ bool FrmLomedit::buildIfNeeded()
 void FrmLomedit::CreateLomFile()
 {
     lastWriteError_.clear();
-    const std::string out = fileName(qpnFileName_[2]).toStdString();
-    const LomFormat format = FormatOfFileName(out);
-    dialogs::PanelProgress progress(qpnPbar_);
-    if (format == LomFormat::Text && !chkGroup_->isChecked()) {
-        const LomFileResult r = lom::CreateLomFile(
-            { lomState().tempDbName, lomQuery_.toStdString(), lomDelimiter_.toStdString(), out }, progress,
-            shell::Messages());
-        if (!r.complete)
-            lastWriteError_ = QString::fromStdString(r.error.empty() ? "cannot write " + out : r.error);
-        return;
-    }
-    // A table for people: the chosen fields under their captions, sorted
-    // by the sort field, part names in natural order.
-    TableOptions options;
-    options.group = chkGroup_->isChecked();
-    if (options.group) {
-        options.columns.push_back({ "Quantity", { ColumnSource::Kind::Quantity } });
-        options.columns.push_back({ "Parts", { ColumnSource::Kind::Parts } });
-    }
-    const FieldCatalogue& catalogue = fieldCatalogue();
-    for (int i = 0; i < lstFields_[1]->count(); ++i) {
-        const int number = numberOf(lstFields_[1]->item(i));
-        options.columns.push_back({ catalogue.entry(number).caption, { ColumnSource::Kind::Field, number } });
-    }
+    LomJobOptions job;
+    job.eidFile = shell::shellState().DBaseName;
+    job.tempDir = shell::shellState().TempDir;
+    job.outputFile = fileName(qpnFileName_[2]).toStdString();
+    job.format = FormatOfFileName(job.outputFile);
+    job.group = chkGroup_->isChecked();
+    for (int i = 0; i < lstFields_[1]->count(); ++i)
+        job.fields.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)
-        options.sortField = cboFields_->currentData().toInt();
-    try {
-        progress.setCaption(shell::Msg("Making LOM file ...", "541").toStdString());
-        const auto parts = ReadPartRows(lomState().tempDbName, catalogue.size(), {}, 0, &options);
-        WriteOptions write;
-        write.format = format;
-        write.delimiter = lomDelimiter_.toStdString();
-        write.title = "List of Materials - " + kernel::ProjectParts::instance().ProjectName();
-        WriteLomTable(MakeLomTable(parts, options), write, out);
-        progress.setCaption(shell::Msg("LOM file Created", "37110").toStdString());
-    } catch (const std::exception& e) {
-        lastWriteError_ = QString::fromUtf8(e.what());
-        shell::Messages().show({ MessageKind::Exclamation, "", e.what(), "" });
-    }
+        job.sortField = cboFields_->currentData().toInt();
+    job.delimiterText = cboDelimit_->currentText().toStdString();
+    // The temporary database of the last build (preview or finish) serves.
+    BuildResult built;
+    built.built = true;
+    built.tempDbName = lomState().tempDbName;
+    built.eicFieldName = lomState().eicFieldName;
+    dialogs::PanelProgress progress(qpnPbar_);
+    const LomJobResult r = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
+    if (r.written)
+        return;
+    lastWriteError_ = QString::fromStdString(r.error);
+    if (!IsClassicLom(job) && !r.errorShown)
+        shell::Messages().show({ MessageKind::Exclamation, "", r.error, "" });
 }
 
 void FrmLomedit::cmdPvw_Click()

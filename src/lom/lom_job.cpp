@@ -1,0 +1,158 @@
+#include "lom_job.h"
+
+#include "host_utility.h"
+#include "lom_query.h"
+#include "project_parts.h"
+#include "textcodec.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace rav::lom
+{
+
+namespace
+{
+
+std::string message(const char* defaultText, const char* id)
+{
+    return HostUtility::instance().GetLocalMessage(defaultText, id);
+}
+
+// Catalogue number of the EID's EIC column (0: not found), so the checks
+// can tell parts without a record.
+int eicColumnOf(const FieldCatalogue& catalogue, const std::string& eicFieldName)
+{
+    int column = 0;
+    for (int k = 1; k <= catalogue.size(); ++k)
+        if (!catalogue.entry(k).fieldName.empty()
+            && text::equalsIgnoreCase(catalogue.entry(k).fieldName, eicFieldName))
+            column = k;
+    return column;
+}
+
+} // namespace
+
+bool IsClassicLom(const LomJobOptions& options)
+{
+    return options.format == LomFormat::Text && !options.group && !options.profile
+        && options.dnp == DnpMode::Include;
+}
+
+TableOptions MakeTableOptions(const FieldCatalogue& catalogue, const LomJobOptions& options)
+{
+    TableOptions table;
+    table.group = options.group || (options.profile && options.profile->group);
+    table.multiplier = options.multiplier;
+    table.dnp = options.dnp;
+    table.groupFields = options.groupFields;
+    table.sortField = options.sortField;
+    if (options.profile) {
+        table.columns = ResolveProfile(*options.profile, catalogue);
+        return table;
+    }
+    if (table.group) {
+        table.columns.push_back({ "Quantity", { ColumnSource::Kind::Quantity } });
+        table.columns.push_back({ "Parts", { ColumnSource::Kind::Parts } });
+    }
+    for (int number : options.fields)
+        table.columns.push_back({ catalogue.entry(number).caption, { ColumnSource::Kind::Field, number } });
+    return table;
+}
+
+std::string LomTitle()
+{
+    auto& project = kernel::ProjectParts::instance();
+    return project.OpenProjectInfo() ? "List of Materials - " + project.ProjectName() : "List of Materials";
+}
+
+BuildResult BuildLomJobDatabase(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages)
+{
+    BuildOptions build { options.eidFile, options.tempDir, catalogue.size() };
+    if (options.dnp != DnpMode::Include)
+        build.markAttribute = options.dnpAttribute;
+    return BuildLomDatabase(build, progress, messages);
+}
+
+LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built,
+    ProgressSink& progress, MessageSink& messages)
+{
+    LomJobResult result;
+    result.built = true;
+    const bool classic = IsClassicLom(options);
+    try {
+        const TableOptions table = MakeTableOptions(catalogue, options);
+        std::optional<LomTable> lines;
+        if (!classic || options.check) {
+            if (!options.outputFile.empty())
+                progress.setCaption(message("Making LOM file ...", "541"));
+            const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
+                eicColumnOf(catalogue, built.eicFieldName), &table);
+            lines = MakeLomTable(parts, table);
+            result.lines = static_cast<long>(lines->rows.size());
+            result.parts = lines->parts;
+            if (options.check) {
+                result.problems = CheckLom(parts, *lines, table);
+                if (options.strict && !result.problems.empty()) {
+                    result.stoppedByCheck = true;
+                    return result;
+                }
+            }
+        }
+        if (options.outputFile.empty())
+            return result;
+        if (classic) {
+            // The classic file sorts by one of its fields, the first by default.
+            QueryChoice choice;
+            choice.delimiterText = options.delimiterText;
+            choice.selected = options.fields;
+            choice.sortNumber
+                = options.sortField != 0 ? options.sortField : (options.fields.empty() ? 0 : options.fields.front());
+            const LomQuery query = makeQueryString(catalogue, choice);
+            const LomFileResult written = CreateLomFile(
+                { built.tempDbName, query.sql, query.delimiter, options.outputFile }, progress, messages);
+            result.lines = written.lines;
+            result.written = written.fileCreated && written.complete;
+            if (!written.fileCreated)
+                result.error = written.error.empty() ? "cannot create " + options.outputFile : written.error;
+            else if (!written.complete) {
+                // A line that could not be written has been reported already.
+                result.errorShown = written.error.empty();
+                result.error = written.error.empty() ? "cannot write " + options.outputFile : written.error;
+            }
+            return result;
+        }
+        WriteOptions write;
+        write.format = options.format;
+        write.delimiter = ResolveDelimiter(options.delimiterText);
+        write.title = LomTitle();
+        WriteLomTable(*lines, write, options.outputFile);
+        progress.setCaption(message("LOM file Created", "37110"));
+        result.written = true;
+    } catch (const std::exception& e) {
+        result.error = e.what();
+    }
+    return result;
+}
+
+LomJobResult RunLomJob(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages)
+{
+    const BuildResult built = BuildLomJobDatabase(catalogue, options, progress, messages);
+    struct TempRemover {
+        std::string name;
+        ~TempRemover() { DeleteTempDatabase(name); }
+    } remover { built.tempDbName };
+    if (!built.built) {
+        LomJobResult result;
+        result.noParts = built.noParts;
+        result.errorShown = built.noParts;
+        if (!built.noParts)
+            result.error = "cannot build the List of Materials: " + built.error;
+        return result;
+    }
+    return WriteLomJob(catalogue, options, built, progress, messages);
+}
+
+} // namespace rav::lom

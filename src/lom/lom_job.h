@@ -1,0 +1,82 @@
+// One List of Materials run from start to end, the same for the wizard and
+// `ravederi lom`: the options in, the temporary database built, the chosen
+// output written (the classic LOM text, or a table for people), the result
+// out. Progress and cancelling go through the usual sinks; the job shows
+// no window and prints nothing.
+#pragma once
+
+#include "lom_build.h"
+#include "lom_catalogue.h"
+#include "lom_output.h"
+#include "lom_profile.h"
+#include "lom_table.h"
+#include "sinks.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rav::lom
+{
+
+struct LomJobOptions {
+    std::string eidFile;
+    std::string tempDir; // where the temporary database goes; empty: the system's
+    std::string outputFile; // empty: nothing is written (a check only)
+    LomFormat format = LomFormat::Text;
+    std::vector<int> fields; // catalogue numbers in column order; unused with a profile
+    // Catalogue number of the sort field; 0: the first field for the
+    // classic file, the part name for a table.
+    int sortField = 0;
+    std::string delimiterText = "|"; // as typed in the delimiter box
+    bool group = false;
+    std::vector<int> groupFields; // empty: the EIC, else value and package
+    long multiplier = 1;
+    DnpMode dnp = DnpMode::Include;
+    std::string dnpAttribute = "DNP"; // the part attribute that marks do-not-place
+    std::optional<Profile> profile;
+    bool check = false;
+    bool strict = false; // with check: problems found means nothing is written
+};
+
+struct LomJobResult {
+    bool built = false; // the temporary database was built
+    bool noParts = false; // the project has no placed parts (the message is out already)
+    bool written = false; // the output file is complete under its name
+    long lines = 0; // lines written (or that a table holds)
+    long parts = 0; // placed parts counted in a table's quantities
+    std::vector<std::string> problems; // the checks' findings
+    bool stoppedByCheck = false; // strict check found problems: nothing written
+    // What went wrong, in one line; empty on success. `errorShown`: the
+    // message sink has shown it already.
+    std::string error;
+    bool errorShown = false;
+};
+
+// The classic LOM text file (its own line form, the query's sort rule) is
+// written for plain text output without grouping, profile or do-not-place.
+bool IsClassicLom(const LomJobOptions& options);
+
+// The table's columns, grouping and sort for the options: the profile's
+// columns, else Quantity and Parts when grouping, then the chosen fields.
+// Throws std::invalid_argument when the profile names an unknown field.
+TableOptions MakeTableOptions(const FieldCatalogue& catalogue, const LomJobOptions& options);
+
+// The page title of HTML and XLSX output: names the open project.
+std::string LomTitle();
+
+// Builds the temporary database for the options (marking do-not-place
+// parts when they are left out or set apart).
+BuildResult BuildLomJobDatabase(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
+
+// Writes the output (and runs the checks) from a temporary database built
+// before; `built` names it. Never throws: failures end up in `error`.
+LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built,
+    ProgressSink& progress, MessageSink& messages);
+
+// The whole run: build, write, delete the temporary database.
+LomJobResult RunLomJob(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
+
+} // namespace rav::lom
