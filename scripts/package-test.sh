@@ -8,14 +8,16 @@
 #   bash completion; the MIME types registered; then `apt-get remove` and
 #   `purge` must leave no file of the package, and no file that names it,
 #   behind. Packages apt pulled in for it are purged too.
-# Usage: scripts/package-test.sh [PACKAGE.deb]   (without one, scripts/package.sh builds it)
+# Usage: scripts/package-test.sh [PACKAGE.deb | BUILD_DIR]
+#   without an argument scripts/package.sh builds the package in build-deb/;
+#   with a build folder (such as build/) it packs that build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "package-test: run as root (it installs a package)" >&2; exit 2; }
 start=$SECONDS
 deb=${1:-}
-if [ -z "$deb" ]; then
-  deb=$(bash scripts/package.sh | tail -n 1)
+if [ -z "$deb" ] || [ -d "$deb" ]; then
+  deb=$(bash scripts/package.sh ${deb:+"$deb"} | tail -n 1)
   echo "package built in $((SECONDS - start)) s: $deb"
 fi
 deb=$(realpath "$deb")
@@ -117,7 +119,11 @@ apt-get remove -y -qq ravederi > "$work/apt.txt" 2>&1 || { cat "$work/apt.txt" >
 while read -r f; do
   [ -e "$f" ] && [ ! -d "$f" ] && fail "apt-get remove left $f"
 done < "$work/package-files"
-apt-get purge -y -qq ravederi > "$work/apt.txt" 2>&1 || { cat "$work/apt.txt" >&2; fail "apt-get purge"; }
+# Without configuration files left, dpkg forgets the package on removal.
+if dpkg-query -W -f='${Status}' ravederi 2>/dev/null | grep -q config-files; then
+  apt-get purge -y -qq ravederi > "$work/apt.txt" 2>&1 || { cat "$work/apt.txt" >&2; fail "apt-get purge"; }
+fi
+dpkg-query -W ravederi >/dev/null 2>&1 && fail "dpkg still knows ravederi: $(dpkg-query -W -f='${Status}' ravederi)"
 if [ -s "$work/pulled-in" ]; then
   xargs apt-get purge -y -qq < "$work/pulled-in" > "$work/apt.txt" 2>&1 || fail "purging $(cat "$work/pulled-in")"
 fi
