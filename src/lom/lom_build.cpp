@@ -3,6 +3,7 @@
 #include "cancel_flag.h"
 #include "database.h"
 #include "eid_format.h"
+#include "eid_history.h"
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "lom_output.h"
@@ -35,17 +36,6 @@ namespace
 std::string message(const char* defaultText, const char* id)
 {
     return HostUtility::instance().GetLocalMessage(defaultText, id);
-}
-
-std::string quoteName(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
 }
 
 // Binds a NUL-terminated text of `size` bytes that outlives the next step,
@@ -104,7 +94,7 @@ bool nocaseLess(const std::string* a, const std::string* b)
 class EidRecords
 {
 public:
-    EidRecords(sqlite3_stmt* lookup, int columns)
+    EidRecords(db::Statement& lookup, int columns)
         : lookup_(lookup)
         , columns_(columns)
     {
@@ -119,29 +109,23 @@ public:
                 pending_.push_back(code);
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
         for (const std::string* code : pending_) {
-            bindInPlace(lookup_, 1, code->c_str(), code->size());
+            lookup_.bindView(1, *code);
             std::int32_t record = kNone;
-            const int rc = sqlite3_step(lookup_);
-            if (rc == SQLITE_ROW) {
+            if (lookup_.step()) {
                 record = static_cast<std::int32_t>(values_.size() / static_cast<std::size_t>(columns_));
                 for (int j = 0; j < columns_; ++j) {
-                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(lookup_, j));
+                    const auto text = lookup_.columnText(j);
                     if (!text) {
                         values_.push_back({ 0, -1 });
                         continue;
                     }
-                    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(lookup_, j));
-                    values_.push_back(
-                        { static_cast<std::uint32_t>(buffer_.size()), static_cast<std::int32_t>(size) });
-                    buffer_.append(text, size);
+                    values_.push_back({ static_cast<std::uint32_t>(buffer_.size()),
+                        static_cast<std::int32_t>(text->size()) });
+                    buffer_.append(*text);
                     buffer_ += '\0';
                 }
-            } else if (rc != SQLITE_DONE) {
-                const std::string error = describeError(rc);
-                sqlite3_reset(lookup_);
-                throw db::Error(error);
             }
-            sqlite3_reset(lookup_);
+            lookup_.reset();
             slot_[*code] = record;
         }
     }
@@ -173,9 +157,7 @@ private:
         std::uint32_t offset;
         std::int32_t size; // -1: Null
     };
-    std::string describeError(int) const { return sqlite3_errmsg(sqlite3_db_handle(lookup_)); }
-
-    sqlite3_stmt* lookup_;
+    db::Statement& lookup_;
     int columns_;
     std::unordered_map<std::string, std::int32_t> slot_; // code -> record number, or kNone
     std::vector<Value> values_; // columns_ per record
@@ -278,8 +260,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
         db::Transaction eidRead(eid);
-        db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
-            + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
+        if (eid.backend() == db::Backend::Server) {
+            // One snapshot for every probe, so the list is the EID as of one
+            // change, whatever others save meanwhile; that change is stated.
+            eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+            result.eidChange = eid::LatestChange(eid);
+        }
+        db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
+            + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         // Rows go in several at a time: one INSERT of a few rows costs
         // hardly more than one of a single row. Rows that do not fill a
         // batch go in one by one.
@@ -300,7 +288,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // The size rule of the temporary table's columns is checked here
         // (checkSize) rather than by the engine for each column of each row.
         temp.executeNative("PRAGMA ignore_check_constraints=ON");
-        EidRecords records(lookup.handle(), eidColumns);
+        EidRecords records(lookup, eidColumns);
         // Binds part i's values from parameter base + 1 on; throws, binding
         // nothing, when a value is too long for its column. The texts
         // outlive the step, so SQLite uses them in place.
@@ -334,22 +322,33 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         db::Transaction transaction(temp);
         try {
             bool stop = false;
+            std::vector<std::size_t> included; // parts of the block that get a row
             for (std::size_t from = 1; from <= count && !stop; from += kBlock) {
                 const std::size_t to = std::min(count, from + kBlock - 1);
                 codes.clear();
+                included.clear();
                 for (std::size_t i = from; i <= to; ++i) {
                     if (kind == BuildKind::Lom) {
                         parts.ReadPartDetails(i);
+                        // Left out of the lists as the design asks ("exclude
+                        // from BOM"), unless the user wants them.
+                        if (!options.includeExcluded
+                            && kernel::AttributeIsSet(parts.ReadComponentAttribute(
+                                parts.PartList()[i].Handle, kExcludeAttribute))) {
+                            ++result.excluded;
+                            continue;
+                        }
                         if (!options.markAttribute.empty())
                             result.marked.push_back(kernel::AttributeIsSet(parts.ReadComponentAttribute(
                                 parts.PartList()[i].Handle, options.markAttribute)));
                     }
+                    included.push_back(i);
                     const std::string& eic = parts.PartList()[i].Eic;
                     if (!isBlank(eic))
                         codes.push_back(&eic);
                 }
                 records.fetch(codes);
-                for (std::size_t i = from; i <= to; ++i) {
+                for (const std::size_t i : included) {
                     progress.setValue(static_cast<std::int64_t>(i));
                     try {
                         bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, i);
@@ -372,8 +371,9 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                         break;
                     }
                 }
+                // The next block's look-ups may move the EID values bound.
+                savePending();
             }
-            savePending();
         } catch (const std::exception& e) {
             result.error = e.what();
         }
@@ -492,7 +492,7 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
         result.error = e.what(); // not created: the end caption all the same
     }
     TextFile out(messages);
-    result.fileCreated = target && out.OpenTextForOutput(target->tempName());
+    result.fileCreated = target && out.OpenTextForOutput(target->tempName(), target->target());
     if (result.fileCreated) {
         try {
             progress.setRange(0, count);
