@@ -38,17 +38,13 @@ std::string message(const char* defaultText, const char* id)
     return HostUtility::instance().GetLocalMessage(defaultText, id);
 }
 
-// Binds a NUL-terminated text of `size` bytes that outlives the next step,
-// without a copy. Telling SQLite the text is terminated (length -1) matters:
-// the columns' length CHECKs need terminated texts, and SQLite would
-// otherwise copy every value once more to add the terminator. A text with a
-// NUL inside keeps its explicit length.
+// Binds a text of `size` bytes that outlives the next step, without a
+// copy. Its length is given, so neither side measures it again; the
+// temporary table's size rule is checked by checkSize, not by the engine,
+// which would want the texts NUL-terminated for it.
 void bindInPlace(sqlite3_stmt* statement, int index, const char* text, std::size_t size)
 {
-    if (std::strlen(text) == size)
-        sqlite3_bind_text(statement, index, text, -1, SQLITE_STATIC);
-    else
-        sqlite3_bind_text64(statement, index, text, size, SQLITE_STATIC, SQLITE_UTF8);
+    sqlite3_bind_text64(statement, index, text, size, SQLITE_STATIC, SQLITE_UTF8);
 }
 
 // SQLite's length() of a text: characters up to the first NUL, a lead
