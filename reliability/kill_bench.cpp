@@ -2,6 +2,7 @@
 // operation at random moments, TRIALS times per operation (100 unless
 // given), and prints per operation the trials run, the steps the children
 // had committed, and the trials that lost data (the goal is 0).
+#include "../bench/bench_machine.h"
 #include "kill_trials.h"
 
 #include <cstdio>
@@ -15,6 +16,7 @@ using namespace rav::reliability;
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     const int trials = argc > 1 ? std::atoi(argv[1]) : 100;
     const int windowMs = argc > 2 ? std::atoi(argv[2]) : 600;
     if (trials < 1 || windowMs < 0) {

@@ -2,6 +2,7 @@
 // doing the same work on the same file and schema, in the same run, and
 // prints the ratios (ours / sqlite3). Usage: eid_bench [lines] (default
 // 200000; the target is measured at 1000000).
+#include "../bench_machine.h"
 #include "database.h"
 #include "eid_export.h"
 #include "eid_format.h"
@@ -64,6 +65,7 @@ bool MakeEid(const fs::path& file)
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     const long lines = argc > 1 ? std::atol(argv[1]) : 200000;
     if (lines <= 0) {
         std::cerr << "usage: eid_bench [lines]\n";

@@ -3,6 +3,7 @@
 // against the same look-ups as plain prepared statements of the SQLite C
 // API, and prints the ratios. Also compares adding records through a
 // record set with a prepared insert, both inside a transaction.
+#include "../bench_machine.h"
 #include "database.h"
 #include "eid_format.h"
 #include "recordset.h"
@@ -39,6 +40,7 @@ std::string code(long i)
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     const long rows = argc > 1 ? std::atol(argv[1]) : 200000;
     const long finds = argc > 2 ? std::atol(argv[2]) : 20000;
     if (rows < 1 || finds < 1) {

@@ -20,6 +20,7 @@
 // SELECT, then one MATCH ... ORDER BY bm25 LIMIT 3 query per device with the
 // device's words ORed, less the words on more than 2% of the records (found
 // through fts5vocab), which the suggestions do not walk either. Both sides are timed from the EID file on.
+#include "../bench_machine.h"
 #include "database.h"
 #include "eid_format.h"
 #include "integrity_report.h"
@@ -278,6 +279,7 @@ long baselineSuggest(const std::string& devDb, const std::string& eid,
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     const long parts = argc > 1 ? std::atol(argv[1]) : 10000;
     const long records = argc > 2 ? std::atol(argv[2]) : 100000;
     const bool reportOnly = argc > 3 && std::string(argv[3]) == "report";

@@ -4,6 +4,7 @@
 // is the memory baseline and the smallest size is the time baseline.
 //
 //   kernel_parts_bench [SIZES...]     default: 1000 10000 100000
+#include "../bench_machine.h"
 #include "project_model.h"
 #include "project_parts.h"
 #include "zareza2v.h"
@@ -100,6 +101,7 @@ bool runChild(const std::string& self, const std::string& args, Result& r)
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     if (argc == 4 && std::string(argv[1]) == "--make") {
         makeProject(std::atol(argv[2]), argv[3]);
         return 0;

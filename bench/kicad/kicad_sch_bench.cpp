@@ -6,6 +6,7 @@
 // the smallest size (the goal: flat), with the machine it ran on.
 //
 //   kicad_sch_bench [SIZES...]     default: 1000 10000 100000
+#include "../bench_machine.h"
 #include "kicad_sch.h"
 #include "sexpr.h"
 
@@ -84,6 +85,7 @@ std::string cpuModel()
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     std::vector<long> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atol(argv[i]));

@@ -22,6 +22,7 @@
 // their first part) and the baseline one SELECT ... LEFT JOIN ... GROUP BY
 // with group_concat, its names put in the same order and form by the same
 // helper.
+#include "../bench_machine.h"
 #include "database.h"
 #include "eid_format.h"
 #include "lom_build.h"
@@ -368,17 +369,6 @@ ChildRun spawnChild(const std::string& self, std::vector<std::string> args)
     return run;
 }
 
-std::string compilerName()
-{
-#if defined(__clang__)
-    return "clang " __clang_version__;
-#elif defined(__GNUC__)
-    return "GCC " __VERSION__;
-#else
-    return "unknown compiler";
-#endif
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -401,6 +391,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    rav::bench::printMachine();
     const bool grouped = argc > 1 && std::string(argv[1]) == "--group";
     if (grouped) {
         --argc;
@@ -443,10 +434,7 @@ int main(int argc, char** argv)
         const bool same = oursText == slurp((dir / "baseline.txt").string());
         const long lines = static_cast<long>(std::count(oursText.begin(), oursText.end(), '\n'));
 
-        double load[1] = { 0 };
-        getloadavg(load, 1);
-        std::printf("machine: %ld cores, %s, SQLite %s, load average %.1f\n", sysconf(_SC_NPROCESSORS_ONLN),
-            compilerName().c_str(), sqlite3_libversion(), load[0]);
+        std::printf("SQLite %s\n", sqlite3_libversion());
         std::printf("%s LOM, %ld parts x %ld EID records: %ld lines, files identical: %s\n",
             grouped ? "grouped" : "classic", parts, records, lines, same ? "yes" : "NO");
         std::printf("ours:     %.3f s (kernel reads about %.3f s of it)\n", ours.seconds, ours.kernel);

@@ -12,6 +12,7 @@
 // and reading the first screenful of rows in the grid's order (the EIC),
 // and then the last row of that order (ORDER BY ... DESC LIMIT 1, the
 // cheapest way SQLite has to it).
+#include "../bench_machine.h"
 #include "data_grid_view.h"
 #include "data_source.h"
 #include "database.h"
@@ -134,6 +135,7 @@ std::string compilerName()
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     const long records = argc > 1 ? std::atol(argv[1]) : 1000000;
     // A scratch home: nothing of the user's settings is read or written.
     const fs::path dir = fs::temp_directory_path() / ("recedit_bench." + std::to_string(getpid()));

@@ -4,6 +4,7 @@
 // that only counts line ends (the floor any reader can reach).
 //
 // Usage: bench_textfile [lines]   (default 300000 lines of 8 values)
+#include "../bench_machine.h"
 #include "line_tokenizer.h"
 #include "sinks.h"
 #include "text_file.h"
@@ -46,6 +47,7 @@ template <typename F> double best(F&& run, std::size_t& check)
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     QCoreApplication app(argc, argv);
     const long lines = argc > 1 ? std::atol(argv[1]) : 300000;
     char dirTemplate[] = "/tmp/rav-bench-XXXXXX";
