@@ -101,13 +101,13 @@ bool runChild(const std::string& self, const std::string& args, Result& r)
 
 int main(int argc, char** argv)
 {
-    rav::bench::printMachine();
     if (argc == 4 && std::string(argv[1]) == "--make") {
         makeProject(std::atol(argv[2]), argv[3]);
         return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "--measure")
         return measure(argv[2]);
+    rav::bench::printMachine();
 
     std::vector<long> sizes;
     for (int i = 1; i < argc; ++i)
