@@ -25,7 +25,8 @@ const char* const kCheckUsage
       "                                             devices, parts and records that disagree (--eic-field:\n"
       "                                             the part field holding each part's own code)\n";
 const char* const kSuggestUsage
-    = "ravederi suggest --project P.dpz --eid E.eid [--top N] [--apply-above SCORE [--dry-run]]\n"
+    = "ravederi suggest --project P.dpz --eid E.eid [--top N] [(--apply | --apply-above SCORE) [--margin POINTS]\n"
+      "    [--dry-run]]\n"
       "                                             ranked records for devices without EIC\n";
 
 std::string required(std::vector<std::string>& args, const std::string& option)
@@ -91,10 +92,19 @@ int suggest(std::vector<std::string> args)
     std::optional<double> applyAbove;
     if (auto s = takeOption(args, "--apply-above"))
         applyAbove = number(*s, "--apply-above", 0, 100);
+    if (takeFlag(args, "--apply")) {
+        if (applyAbove)
+            throw UsageError { "--apply and --apply-above exclude each other" };
+        applyAbove = integrity::kDefaultApplyScore;
+    }
+    double margin = integrity::kDefaultApplyMargin;
+    const auto marginText = takeOption(args, "--margin");
+    if (marginText)
+        margin = number(*marginText, "--margin", 0, 100);
     const bool dryRun = takeFlag(args, "--dry-run");
     positionals(args, 0, "no further arguments");
-    if (dryRun && !applyAbove)
-        throw UsageError { "--dry-run goes with --apply-above" };
+    if ((dryRun || marginText) && !applyAbove)
+        throw UsageError { std::string(dryRun ? "--dry-run" : "--margin") + " goes with --apply or --apply-above" };
 
     const integrity::EidRecords records = integrity::readEidRecords(eidFile, true);
     OpenProject open(projectFile);
@@ -116,16 +126,15 @@ int suggest(std::vector<std::string> args)
         for (std::size_t k = 0; k < std::min(top, ranked.size()); ++k)
             std::cout << "  " << score(ranked[k].score) << "  " << records.eics[ranked[k].record] << "  "
                       << clipped(records.texts[ranked[k].record], 70) << '\n';
-        // Records that tie at the top (the same part from several makers,
-        // say) are equally good; the first in code order is taken, and the
-        // tie is said.
+        // A best record that does not lead the next clearly (the same part
+        // from several makers, or two near-equal guesses) is not written:
+        // which one is right is the user's call.
         if (applyAbove && !ranked.empty() && ranked[0].score >= *applyAbove) {
-            wanted.push_back({ d.name, records.eics[ranked[0].record] });
-            const auto tied = static_cast<std::size_t>(std::count_if(ranked.begin() + 1, ranked.end(),
-                [&](const integrity::Suggestion& s) { return s.score == ranked[0].score; }));
-            if (tied > 0)
-                ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " (" + std::to_string(tied)
-                    + (tied + 1 == ranked.size() ? " or more" : "") + " other records score the same)\n";
+            if (integrity::leadsClearly(ranked, *applyAbove, margin))
+                wanted.push_back({ d.name, records.eics[ranked[0].record] });
+            else
+                ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " " + score(ranked[0].score)
+                    + ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score) + "\n";
         }
     }
     std::cout << without << " of " << devices.size() << " devices have no EIC\n";
@@ -133,7 +142,7 @@ int suggest(std::vector<std::string> args)
         return Ok;
     const auto plan = kernel::planEicChanges(wanted);
     if (!ties.empty())
-        std::cout << "\nTies at the top (the first is taken):\n" << ties;
+        std::cout << "\nNot written, the best leads the next by less than " << margin << " points:\n" << ties;
     std::cout << "\nWrite-back (best score >= " << *applyAbove << "): " << plan.size() << " devices\n"
               << kernel::describeChanges(plan);
     if (dryRun || plan.empty()) {

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-struct sqlite3_stmt;
 
 namespace rav::eid::detail
 {
@@ -41,6 +40,6 @@ void UseBulkCache(rav::db::Database& db);
 void KeepWorkDone(std::optional<rav::db::Transaction>& tx) noexcept;
 
 // The statement's column as a view (empty for Null), valid until the next step.
-std::string_view ColumnText(sqlite3_stmt* stmt, int column);
+std::string_view ColumnText(const db::Statement& stmt, int column);
 
 } // namespace rav::eid::detail

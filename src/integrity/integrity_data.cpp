@@ -78,7 +78,7 @@ std::vector<ProjectDevice> readProjectDevices(const std::vector<std::string>& co
 EidRecords readEidRecords(const std::string& file, bool withTexts)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
+    if (!db::isServerName(file) && !std::filesystem::is_regular_file(file, ec))
         throw std::runtime_error("The EID file \"" + file + "\" does not exist.");
     EidRecords out;
     try {

@@ -11,6 +11,7 @@
 
 #include "sinks.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,9 @@ struct BuildResult {
     bool cancelled = false;
     std::string tempDbName; // named whenever the build got that far, built or not
     std::string eicFieldName; // the EID's EIC field, once found
+    // For an EID on a server: the newest change the build saw (rebuild with
+    // `as_of`); -1 for a file or an EID that keeps no history.
+    std::int64_t eidChange = -1;
     long rows = 0; // rows saved
     long excluded = 0; // parts left out as excluded from lists
     std::vector<char> marked; // per row in build order, with markAttribute: the part is marked

@@ -164,9 +164,13 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
         if (options->sortField > 0)
             fields.push_back(options->sortField);
         fields.insert(fields.end(), options->groupFields.begin(), options->groupFields.end());
-        for (const auto& c : options->columns)
+        for (const auto& c : options->columns) {
             if (c.source.kind == ColumnSource::Kind::Field)
                 fields.push_back(c.source.field);
+            for (const auto& alt : c.orElse)
+                if (alt.kind == ColumnSource::Kind::Field)
+                    fields.push_back(alt.field);
+        }
         std::sort(fields.begin(), fields.end());
         fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
         fields.erase(
@@ -204,7 +208,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
     LomTable table;
     for (const auto& c : options.columns) {
         table.headers.push_back(c.header);
-        table.numeric.push_back(c.source.kind == ColumnSource::Kind::Quantity);
+        table.numeric.push_back(c.number || c.source.kind == ColumnSource::Kind::Quantity);
     }
 
     // Groups of part indexes (one part each when not grouping), the main
@@ -235,7 +239,9 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
                 return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
             });
-        std::stable_sort(section.begin(), section.end(), [&](const auto& a, const auto& b) {
+        std::stable_sort(section.begin(), section.end(), [&](const auto& first, const auto& second) {
+            const auto& a = options.sortDescending ? second : first;
+            const auto& b = options.sortDescending ? first : second;
             if (options.sortField > 0) {
                 const int c = naturalCompare(sortValue(a), sortValue(b));
                 if (c != 0)
@@ -257,21 +263,23 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             const PartRow& first = parts[g.front()];
             std::vector<std::string> row;
             row.reserve(options.columns.size());
-            for (const auto& c : options.columns) {
-                switch (c.source.kind) {
+            const auto cell = [&](const ColumnSource& source) -> std::string {
+                switch (source.kind) {
                 case ColumnSource::Kind::Quantity:
-                    row.push_back(std::to_string(static_cast<long>(g.size()) * options.multiplier));
-                    break;
+                    return std::to_string(static_cast<long>(g.size()) * options.multiplier);
                 case ColumnSource::Kind::Parts:
-                    row.push_back(ranges);
-                    break;
+                    return ranges;
                 case ColumnSource::Kind::Empty:
-                    row.emplace_back();
-                    break;
+                    return {};
                 case ColumnSource::Kind::Field:
-                    row.push_back(first.values[static_cast<std::size_t>(c.source.field)]);
-                    break;
+                    return first.values[static_cast<std::size_t>(source.field)];
                 }
+                return {};
+            };
+            for (const auto& c : options.columns) {
+                row.push_back(cell(c.source));
+                for (std::size_t k = 0; k < c.orElse.size() && text::trimBlanks(row.back()).empty(); ++k)
+                    row.back() = cell(c.orElse[k]);
             }
             table.rows.push_back(std::move(row));
             table.rowParts.push_back(std::move(ranges));

@@ -44,6 +44,14 @@ struct TableColumn {
     std::string header;
     ColumnSource source;
     bool required = false; // the checks report lines where it is empty
+    // Tried in turn, per line, where the value is empty: a profile's
+    // "LCSC-D | Supplier Part Number-D | External Index Code-P" takes the
+    // code each line has.
+    std::vector<ColumnSource> orElse;
+    // Written as a number where the text is one (XLSX); besides quantities,
+    // only columns a profile declares numeric are: codes, part numbers and
+    // names stay texts ("0805", "860020474012").
+    bool number = false;
 };
 
 struct TableOptions {
@@ -55,11 +63,12 @@ struct TableOptions {
     long multiplier = 1; // boards: quantities are multiplied by it
     DnpMode dnp = DnpMode::Include;
     int sortField = 0; // catalogue number; 0: by part name
+    bool sortDescending = false; // the whole order reversed
 };
 
 struct LomTable {
     std::vector<std::string> headers;
-    std::vector<bool> numeric; // the column holds numbers (quantities)
+    std::vector<bool> numeric; // the column holds numbers (quantities, declared numeric columns)
     std::vector<std::vector<std::string>> rows;
     // Rows from here on are the do-not-place parts (DnpMode::Separate);
     // rows.size() when there are none apart.
