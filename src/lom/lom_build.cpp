@@ -11,6 +11,8 @@
 #include "text_file.h"
 #include "textcodec.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <charconv>
@@ -146,6 +148,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // 7. Rows go in inside one transaction; rows saved before a failure
         // or a cancel are committed all the same.
         db::Transaction transaction(temp);
+        std::vector<std::pair<std::string, std::string>> attributes;
         try {
             for (std::size_t i = 1; i <= count; ++i) {
                 progress.setValue(static_cast<std::int64_t>(i));
@@ -164,6 +167,16 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                             parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));
                 }
                 const kernel::PartRecord& part = parts.PartList()[i];
+                // Design fields: read once per part, kept until the insert.
+                if (!options.attributeColumns.empty()) {
+                    attributes = parts.ReadComponentAttributes(part.Handle);
+                    for (const auto& [column, name] : options.attributeColumns)
+                        for (const auto& [n, v] : attributes)
+                            if (text::equalsIgnoreCase(n, name)) {
+                                bindInPlace(insertHandle, column, v.c_str(), v.size());
+                                break;
+                            }
+                }
                 // The texts outlive the step, so SQLite may use them in place;
                 // EID values go from one statement to the other without a copy
                 // of our own.
@@ -234,6 +247,22 @@ BuildResult BuildProjectViewDatabase(
     const BuildOptions& options, ProgressSink& progress, MessageSink& messages)
 {
     return build(BuildKind::ProjectView, options, progress, messages);
+}
+
+std::vector<std::string> ListDesignFields()
+{
+    auto& parts = kernel::ProjectParts::instance();
+    parts.CollectLayoutComponents();
+    std::vector<std::string> names, folded;
+    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+        for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
+            std::string lower = text::asciiLower(name);
+            if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
+                folded.push_back(std::move(lower));
+                names.push_back(name);
+            }
+        }
+    return names;
 }
 
 bool CreateDeviceTable(db::Database& database, int fieldCount)
