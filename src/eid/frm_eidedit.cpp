@@ -192,7 +192,7 @@ void FrmEidedit::buildFirstPage()
             qpnSelect_, "lblSelectText", "54133"),
         1, 0, 1, 3);
     const char* optionTags[2] = { "5498", "5497" };
-    const char* optionTexts[2] = { "Create &new '.EID' file", "Edit existing '.EID' file" };
+    const char* optionTexts[2] = { "Create ne&w '.EID' file", "Edit existing '.EID' file" };
     const char* optionNames[2] = { "optnFileType_0", "optnFileType_1" };
     const char* panelNames[2] = { "qpnFileName_0", "qpnFileName_1" };
     const char* buttonNames[2] = { "cmdFile_0", "cmdFile_1" };
@@ -943,10 +943,12 @@ bool FrmEidedit::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (fieldBox && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            // Enter in the name goes on to the size; Enter in the size
+            // commits the field, as Update does.
             if (box == txtField_[0])
                 txtField_[1]->setFocus();
             else
-                cmdAddUp_[0]->setFocus();
+                cmdAddUp_Click(0);
             return true; // swallowed
         }
         break;

@@ -220,6 +220,15 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     connect(cboFields_, &QComboBox::activated, this, [this] { descending_ = false; });
     connect(cmdHelp_, &QPushButton::clicked, this, [] { shell::SetHelpTopic(0, 0, 0, 0, true); });
 
+    // Tab walks each page's content first, then the buttons at the bottom.
+    {
+        QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
+            cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
+            cmdHelp_ };
+        for (std::size_t i = 1; i < std::size(order); ++i)
+            setTabOrder(order[i - 1], order[i]);
+    }
+
     // Form_Load: fonts and texts, the first page, centred on the screen.
     shell::LocaliseForm(this);
     InitWizard();
@@ -584,6 +593,16 @@ void FrmLomedit::closeEvent(QCloseEvent* event)
 
 bool FrmLomedit::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        // Enter on a list moves its selected fields across, as a double click does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            for (int i = 0; i < 2; ++i)
+                if (watched == lstFields_[i]) {
+                    cmdAddDel_Click(i);
+                    return true;
+                }
+    }
     if (event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & Qt::ControlModifier) {

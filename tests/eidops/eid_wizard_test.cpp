@@ -2,6 +2,7 @@
 // the field grid, the file choices, the checks made before an operation and
 // what the window leaves behind when it goes.
 #include "eid_fixture.h"
+#include "form_helpers.h"
 #include "frm_eidedit.h"
 #include "host_utility.h"
 #include "modules.h"
@@ -110,8 +111,7 @@ protected:
         EXPECT_EQ(QApplication::focusWidget(), sizeBox());
         sizeBox()->selectAll();
         QTest::keyClicks(sizeBox(), size);
-        QTest::keyClick(sizeBox(), Qt::Key_Return);
-        click("cmdAddUp_0");
+        QTest::keyClick(sizeBox(), Qt::Key_Return); // commits, as Update does
     }
     // Opens the wizard on an existing EID and moves to "Step 1 of 3".
     void openOnEid(const std::string& file)
@@ -503,6 +503,32 @@ TEST_F(EidWizard, ImportThatStoresNothingOffersTheLog)
     EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
     EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString((dir / "In.log").string()) });
     EXPECT_TRUE(Codes(eid).empty());
+}
+
+// Each access key of every page leads to one control, in either language.
+TEST_F(EidWizard, AccessKeysDoNotClashOnAnyPage)
+{
+    const std::string eid = MakeEid("Part.eid");
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        const auto check = [&](const char* page) {
+            EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << " " << page;
+        };
+        open();
+        check("first");
+        next()->click();
+        check("create 1");
+        defineField("Code", "5");
+        next()->click();
+        check("create 2");
+        delete window.data();
+        openOnEid(eid);
+        for (const char* page : { "edit 1", "edit 2", "edit 3" }) {
+            check(page);
+            next()->click();
+        }
+        delete window.data();
+    }
 }
 
 } // namespace

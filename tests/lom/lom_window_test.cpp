@@ -2,6 +2,7 @@
 // library, on the demo project and the demo EID the build made.
 #include "cancel_flag.h"
 #include "data_grid_view.h"
+#include "form_helpers.h"
 #include "frm_lomedit.h"
 #include "frm_preview.h"
 #include "host_utility.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -215,6 +217,15 @@ TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
     EXPECT_EQ(texts(sortFields()), texts(chosen()));
     EXPECT_EQ(texts(available()).mid(available()->count() - 2),
         QStringList({ "Part-P", "Simulation Reference-P" }));
+
+    // Enter moves the selected fields across, as a double click does.
+    chosen()->clearSelection();
+    select(available(), { "Part-P" });
+    QTest::keyClick(available(), Qt::Key_Return);
+    EXPECT_EQ(texts(chosen()).last(), "Part-P");
+    select(chosen(), { "Part-P" });
+    QTest::keyClick(chosen(), Qt::Key_Enter);
+    EXPECT_EQ(texts(available()).last(), "Part-P");
 
     // Ctrl+A and Ctrl+U act on the list that has the focus.
     QKeyEvent ctrlA(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);
@@ -432,6 +443,23 @@ TEST_F(LomWizard, SecondRunsAfterARepickAndAFailedWrite)
     EXPECT_EQ(messages.messages.back().id, "916012");
     const std::string lom = test::readFile(dir / "LOM.txt");
     EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
+}
+
+// Each access key of every page leads to one control, in either language.
+TEST_F(LomWizard, AccessKeysDoNotClashOnAnyPage)
+{
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        open();
+        for (int page = 0; page < FrmLomedit::kPageCount; ++page) {
+            EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << page;
+            if (page == 0)
+                toFields({ "Part-P" });
+            else
+                next()->click();
+        }
+        delete window.data();
+    }
 }
 
 } // namespace
