@@ -67,6 +67,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     setObjectName("frmLomedit");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Dodiv 2000 - List of Material Wizard");
+    setProperty(shell::kTagProperty, "916100");
 
     auto* outer = new QVBoxLayout(this);
     for (int i = 0; i < kPageCount; ++i) {
@@ -79,22 +80,22 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[0];
         auto* g = new QGridLayout(page);
-        lblCaption_[0] = shell::Title("List of Material Editor", page, "lblCaption_0");
+        lblCaption_[0] = shell::Title("List of Material Editor", page, "lblCaption_0", "916102");
         lblDescrip_[0]
             = shell::Label("Using Dodiv 2000 - List of Material wizard, you may create a list by selecting "
                            "the required fields from the EID file and the Project database. Select an EID "
                            "file for use with the current project and click &Next to continue.",
-                page, "lblDescrip_0");
+                page, "lblDescrip_0", "916103");
         qpnFileName_[0] = shell::FileNamePanel(page, "qpnFileName_0");
         qpnFileName_[1] = shell::FileNamePanel(page, "qpnFileName_1");
         cmdFile_[0] = shell::Button("...", page, "cmdFile_0");
-        g->addWidget(new QLabel("Step 1 of 3", page), 0, 0, 1, 3);
+        g->addWidget(shell::Label("Step 1 of 3", page, "lblStep_0", "5491"), 0, 0, 1, 3);
         g->addWidget(lblCaption_[0], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[0], 2, 0, 1, 3);
-        g->addWidget(new QLabel("EID File:", page), 3, 0);
+        g->addWidget(shell::Label("EID File:", page, "lblEidFile", "916104"), 3, 0);
         g->addWidget(qpnFileName_[0], 3, 1);
         g->addWidget(cmdFile_[0], 3, 2);
-        g->addWidget(new QLabel("Current Project:", page), 4, 0);
+        g->addWidget(shell::Label("Current Project:", page, "lblProject", "916105"), 4, 0);
         g->addWidget(qpnFileName_[1], 4, 1, 1, 2);
         g->setRowStretch(5, 1);
         g->setColumnStretch(1, 1);
@@ -103,9 +104,9 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[1];
         auto* g = new QGridLayout(page);
-        lblCaption_[1] = shell::Title("Select field names and sort field:", page, "lblCaption_1");
+        lblCaption_[1] = shell::Title("Select field names and sort field:", page, "lblCaption_1", "916106");
         lblDescrip_[1] = shell::Label(
-            "Select the required items to be added in List of Materials", page, "lblDescrip_1");
+            "Select the required items to be added in List of Materials", page, "lblDescrip_1", "916107");
         for (int i = 0; i < 2; ++i) {
             lstFields_[i] = new QListWidget(page);
             lstFields_[i]->setObjectName(QString("lstFields_%1").arg(i));
@@ -119,8 +120,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         cmdAddDel_[1]->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
         cmdAddDel_[0]->setText(QString());
         cmdAddDel_[1]->setText(QString());
-        cmdAddDel_[0]->setToolTip("Add the selected fields");
-        cmdAddDel_[1]->setToolTip("Remove the selected fields");
+        cmdAddDel_[0]->setToolTip(shell::Msg("Add the selected fields", "916116"));
+        cmdAddDel_[1]->setToolTip(shell::Msg("Remove the selected fields", "916117"));
         auto* arrows = new QVBoxLayout;
         arrows->addStretch();
         arrows->addWidget(cmdAddDel_[0]);
@@ -136,20 +137,20 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         cboDelimit_->setEditText("|");
         qpnFileName_[2] = shell::FileNamePanel(page, "qpnFileName_2");
         cmdFile_[1] = shell::Button("...", page, "cmdFile_1");
-        g->addWidget(new QLabel("Step 2 of 3", page), 0, 0, 1, 3);
+        g->addWidget(shell::Label("Step 2 of 3", page, "lblStep_1", "5480"), 0, 0, 1, 3);
         g->addWidget(lblCaption_[1], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[1], 2, 0, 1, 3);
-        g->addWidget(new QLabel("Available fields", page), 3, 0);
-        g->addWidget(new QLabel("Selected fields", page), 3, 2);
+        g->addWidget(shell::Label("Available fields", page, "lblAvailable", "916108"), 3, 0);
+        g->addWidget(shell::Label("Selected fields", page, "lblSelected", "916109"), 3, 2);
         g->addWidget(lstFields_[0], 4, 0);
         g->addLayout(arrows, 4, 1);
         g->addWidget(lstFields_[1], 4, 2);
         auto* options = new QGridLayout;
-        options->addWidget(new QLabel("Sort with Field:", page), 0, 0);
+        options->addWidget(shell::Label("Sort with Field:", page, "lblSort", "916110"), 0, 0);
         options->addWidget(cboFields_, 0, 1);
-        options->addWidget(new QLabel("Delimiter to Use:", page), 0, 2);
+        options->addWidget(shell::Label("Delimiter to Use:", page, "lblDelimit", "916111"), 0, 2);
         options->addWidget(cboDelimit_, 0, 3);
-        options->addWidget(new QLabel("Save LOM As:", page), 1, 0);
+        options->addWidget(shell::Label("Save LOM As:", page, "lblSaveAs", "916112"), 1, 0);
         options->addWidget(qpnFileName_[2], 1, 1, 1, 2);
         options->addWidget(cmdFile_[1], 1, 3, Qt::AlignLeft);
         options->setColumnStretch(1, 1);
@@ -162,22 +163,23 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     {
         auto* page = qpnCreateLOM_[2];
         auto* v = new QVBoxLayout(page);
-        label3_ = shell::Title("The wizard now has all the required information", page, "Label3");
-        lblOpDescr_[0] = shell::Label("Click &Next to create List of Materials", page, "lblOpDescr_0");
+        label3_ = shell::Title("The wizard now has all the required information", page, "Label3", "54109");
+        lblOpDescr_[0] = shell::Label("Click &Next to create List of Materials", page, "lblOpDescr_0", "916113");
         lblOpDescr_[1] = shell::Label(
-            "Use the &Show Preview button to view the List of Materials created", page, "lblOpDescr_1");
+            "Use the &Show Preview button to view the List of Materials created", page, "lblOpDescr_1", "916114");
         lblOpDescr_[0]->setTextFormat(Qt::PlainText);
         lblOpDescr_[1]->setTextFormat(Qt::PlainText);
         cmdPvw_ = shell::Button("&Show Preview", page, "cmdPvw", "54111");
         cmdPvw_->setEnabled(false);
-        chkGroup_ = new QCheckBox("&Group equal parts on one line, with quantity and part names", page);
-        chkGroup_->setObjectName("chkGroup");
-        chkGroup_->setToolTip("Parts with the same External Index Code (else the same value and package) "
-                              "share one line: quantity, part names as ranges (C1-C4, C7), then the fields");
+        chkGroup_ = shell::Tagged(
+            new QCheckBox("&Group equal parts on one line, with quantity and part names", page), "chkGroup", "916115");
+        chkGroup_->setToolTip(shell::Msg("Parts with the same External Index Code (else the same value and package) "
+                                         "share one line: quantity, part names as ranges (C1-C4, C7), then the fields",
+            "916118"));
         qpnPbar_ = new ZerOvize(page);
         qpnPbar_->setObjectName("qpnPbar");
         qpnPbar_->setMinimumHeight(24);
-        v->addWidget(new QLabel("Step 3 of 3", page));
+        v->addWidget(shell::Label("Step 3 of 3", page, "lblStep_2", "54108"));
         v->addWidget(label3_);
         v->addWidget(lblOpDescr_[0]);
         v->addWidget(chkGroup_);
