@@ -493,6 +493,8 @@ LomJobOptions FrmLomedit::jobOptions() const
     job.outputFile = fileName(qpnFileName_[2]).toStdString();
     job.format = FormatOfFileName(job.outputFile);
     job.group = chkGroup_->isChecked();
+    job.quantityHeader = shell::Msg("Quantity", "916127").toStdString();
+    job.partsHeader = shell::Msg("Parts", "916128").toStdString();
     for (int i = 0; i < lstFields_[1]->count(); ++i)
         job.fields.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)

@@ -139,7 +139,6 @@ protected:
 TEST_F(EidWizard, FirstPageFollowsTheCurrentEidAndChecksChosenFiles)
 {
     open();
-    screenshot(window, "eid_wizard_first-page-create");
     EXPECT_TRUE(find<QRadioButton>("optnFileType_0")->isChecked());
     EXPECT_EQ(shown("qpnFileName_0"), QString::fromStdString((dir / "Part.eid").string()));
     EXPECT_TRUE(next()->isEnabled());
@@ -222,7 +221,6 @@ TEST_F(EidWizard, FieldGridAddsEditsAndDeletesFields)
     EXPECT_TRUE(messageIds().empty());
     EXPECT_EQ(g->textMatrix(1, 0), "CODE");
     EXPECT_EQ(g->rows(), 5);
-    screenshot(window, "eid_wizard_create-step-1-fields");
 
     // Delete on the entry row does nothing; on row 2, the rows below move up.
     click("cmdAddUp_1");
@@ -326,7 +324,6 @@ TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
     EXPECT_TRUE(fields->isEnabled());
     setRange("a2", "A3");
     find<QComboBox>("cboDelimit")->setCurrentText(";x");
-    screenshot(window, "eid_wizard_edit-step-2-export");
 
     nextTimes(2);
     EXPECT_TRUE(closed());
@@ -513,6 +510,7 @@ TEST_F(EidWizard, AccessKeysDoNotClashOnAnyPage)
         HostUtility::instance().setLanguage(language);
         const auto check = [&](const char* page) {
             EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << " " << page;
+            screenshot(window, QString("eid-wizard-%1-%2").arg(language, QString(page).replace(' ', '-')));
         };
         open();
         check("first");

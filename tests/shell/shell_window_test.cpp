@@ -433,7 +433,11 @@ TEST_F(ShellWindowTest, AccessKeysDoNotClash)
     for (const char* language : { "en", "de" }) {
         rav::HostUtility::instance().setLanguage(language);
         LocaliseForm(&main());
+        main().adjustSize(); // as the load does once the texts are in
         EXPECT_EQ(ClashingAccessKeys(&main()).join(' ').toStdString(), "") << language;
+        if (const char* out = std::getenv("RAV_SCREENSHOT_DIR"))
+            main().grab().save(QString("%1/main-window-%2%3.png")
+                                   .arg(out, language, main().devicePixelRatioF() > 1 ? "-150" : ""));
     }
 }
 
