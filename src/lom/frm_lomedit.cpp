@@ -12,15 +12,19 @@
 #include "lom_table.h"
 #include "modules.h"
 #include "panel_progress.h"
+#include "placement.h"
 #include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
 #include "show_message.h"
+#include "zareza2v.h"
 #include "zerovize.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -127,6 +131,18 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         arrows->addWidget(cmdAddDel_[0]);
         arrows->addWidget(cmdAddDel_[1]);
         arrows->addStretch();
+        // Up and down move the selected chosen fields, so the columns come
+        // in the order wanted without removing and adding again.
+        auto* order = new QVBoxLayout;
+        order->addStretch();
+        for (int i = 0; i < 2; ++i) {
+            cmdMove_[i] = shell::Button(QString(), page, i == 0 ? "cmdMove_0" : "cmdMove_1");
+            cmdMove_[i]->setIcon(style()->standardIcon(i == 0 ? QStyle::SP_ArrowUp : QStyle::SP_ArrowDown));
+            cmdMove_[i]->setToolTip(i == 0 ? shell::Msg("Move the selected fields up", "916129")
+                                           : shell::Msg("Move the selected fields down", "916130"));
+            order->addWidget(cmdMove_[i]);
+        }
+        order->addStretch();
         cboFields_ = new QComboBox(page);
         cboFields_->setObjectName("cboFields");
         cboDelimit_ = new QComboBox(page);
@@ -145,6 +161,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         g->addWidget(lstFields_[0], 4, 0);
         g->addLayout(arrows, 4, 1);
         g->addWidget(lstFields_[1], 4, 2);
+        g->addLayout(order, 4, 3);
         auto* options = new QGridLayout;
         options->addWidget(shell::Label("Sort with Field:", page, "lblSort", "916110"), 0, 0);
         options->addWidget(cboFields_, 0, 1);
@@ -154,7 +171,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         options->addWidget(qpnFileName_[2], 1, 1, 1, 2);
         options->addWidget(cmdFile_[1], 1, 3, Qt::AlignLeft);
         options->setColumnStretch(1, 1);
-        g->addLayout(options, 5, 0, 1, 3);
+        g->addLayout(options, 5, 0, 1, 4);
         g->setRowStretch(4, 1);
         g->setColumnStretch(0, 1);
         g->setColumnStretch(2, 1);
@@ -218,6 +235,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     for (int i = 0; i < 3; ++i)
         connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
+    connect(cmdMove_[0], &QPushButton::clicked, this, [this] { moveChosen(-1); });
+    connect(cmdMove_[1], &QPushButton::clicked, this, [this] { moveChosen(1); });
     // A sort field picked by hand starts in ascending order.
     connect(cboFields_, &QComboBox::activated, this, [this] { descending_ = false; });
     connect(cmdHelp_, &QPushButton::clicked, this, [] { shell::SetHelpTopic(0, 0, 0, 0, true); });
@@ -225,7 +244,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     // Tab walks each page's content first, then the buttons at the bottom.
     {
         QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
-            cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
+            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
             cmdHelp_ };
         for (std::size_t i = 1; i < std::size(order); ++i)
             setTabOrder(order[i - 1], order[i]);
@@ -265,6 +284,7 @@ void FrmLomedit::InitWizard()
     fieldsLoaded_ = false;
     lomState().lomDatabaseBuilt = false;
     shell::ShowFileName(qpnFileName_[1], projectText());
+    restoreOutput();
     const std::string& current = shell::shellState().DBaseName;
     if (eid::IsEidDatabase(current)) {
         cmdBrwse_[1]->setEnabled(true);
@@ -326,6 +346,96 @@ bool FrmLomedit::PrepareStep(int k)
     }
 }
 
+namespace
+{
+// The last build's choices are kept per project (keyed by its file), in the
+// editor's own settings file.
+QString choicesGroup()
+{
+    return "LomWizard/" + QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(Z_ProjectPath())));
+}
+} // namespace
+
+void FrmLomedit::rememberChoices()
+{
+    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
+    store.beginGroup(choicesGroup());
+    QStringList fields;
+    for (int i = 0; i < lstFields_[1]->count(); ++i)
+        fields << QString::number(numberOf(lstFields_[1]->item(i)));
+    store.setValue("Eid", fileName(qpnFileName_[0]));
+    store.setValue("Fields", fields.join(','));
+    store.setValue("Sort", cboFields_->currentData().toInt());
+    store.setValue("Output", fileName(qpnFileName_[2]));
+    store.setValue("Delimiter", cboDelimit_->currentText());
+    store.setValue("Group", chkGroup_->isChecked());
+}
+
+void FrmLomedit::restoreOutput()
+{
+    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
+    store.beginGroup(choicesGroup());
+    if (!store.contains("Output"))
+        return;
+    showOutputFile(store.value("Output").toString());
+    cboDelimit_->setEditText(store.value("Delimiter", "|").toString());
+    chkGroup_->setChecked(store.value("Group", false).toBool());
+}
+
+void FrmLomedit::restoreFields()
+{
+    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
+    store.beginGroup(choicesGroup());
+    // Catalogue numbers name the same fields only in the same EID.
+    if (store.value("Eid").toString() != fileName(qpnFileName_[0]))
+        return;
+    for (const QString& n : store.value("Fields").toString().split(',', Qt::SkipEmptyParts)) {
+        for (int i = 0; i < lstFields_[0]->count(); ++i) {
+            QListWidgetItem* item = lstFields_[0]->item(i);
+            if (numberOf(item) != n.toInt())
+                continue;
+            cboFields_->addItem(item->text(), numberOf(item));
+            lstFields_[1]->addItem(lstFields_[0]->takeItem(i));
+            break;
+        }
+    }
+    const int sort = cboFields_->findData(store.value("Sort").toInt());
+    cboFields_->setCurrentIndex(sort >= 0 ? sort : (cboFields_->count() > 0 ? 0 : -1));
+}
+
+void FrmLomedit::showOutputFile(const QString& name)
+{
+    shell::ShowFileName(qpnFileName_[2], name);
+    // Only the text file has a delimiter; tables have their own format.
+    cboDelimit_->setEnabled(FormatOfFileName(name.toStdString()) == LomFormat::Text);
+}
+
+void FrmLomedit::moveChosen(int delta)
+{
+    std::vector<int> items;
+    std::vector<int> selected;
+    for (int i = 0; i < lstFields_[1]->count(); ++i) {
+        items.push_back(i);
+        if (lstFields_[1]->item(i)->isSelected())
+            selected.push_back(i);
+    }
+    const std::vector<int> now = MoveItems(items, selected, delta);
+    // Rebuild both in the new order; the sort field stays the same field.
+    const int sort = cboFields_->currentData().toInt();
+    std::vector<QListWidgetItem*> taken;
+    while (lstFields_[1]->count() > 0)
+        taken.push_back(lstFields_[1]->takeItem(0));
+    cboFields_->clear();
+    for (int from : items) {
+        QListWidgetItem* item = taken[static_cast<std::size_t>(from)];
+        lstFields_[1]->addItem(item);
+        cboFields_->addItem(item->text(), numberOf(item));
+    }
+    for (int r : now)
+        lstFields_[1]->item(r)->setSelected(true);
+    cboFields_->setCurrentIndex(cboFields_->findData(sort));
+}
+
 void FrmLomedit::FillFieldList()
 {
     lstFields_[0]->clear();
@@ -338,6 +448,7 @@ void FrmLomedit::FillFieldList()
         item->setData(Qt::UserRole, k);
         lstFields_[0]->addItem(item);
     }
+    restoreFields();
     fieldsLoaded_ = true;
 }
 
@@ -358,15 +469,20 @@ void FrmLomedit::cmdFile_Click(int index)
         lomState().lomDatabaseBuilt = lomState().lomDatabaseBuilt && same;
         shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
+        // The LOM file goes beside the project unless one was chosen before.
+        const QString shown = fileName(qpnFileName_[2]);
+        const QString folder = !shown.isEmpty() ? QFileInfo(shown).absolutePath()
+            : *Z_ProjectPath()                  ? QFileInfo(QString::fromUtf8(Z_ProjectPath())).absolutePath()
+                                                : libDir;
         const auto chosen = shell::ChooseFile(this,
-            { true, libDir, "LOM.txt", "txt",
+            { true, folder, shown.isEmpty() ? "LOM.txt" : QFileInfo(shown).fileName(), "txt",
                 "List of Material text Files (*.txt);;CSV Files (*.csv);;Excel Workbooks (*.xlsx);;"
                 "Web Pages (*.html);;All Files (*.*)" },
             chooser());
         if (!chosen)
             return;
         cmdBrwse_[1]->setEnabled(!chosen->isEmpty() && lstFields_[1]->count() >= 1);
-        shell::ShowFileName(qpnFileName_[2], *chosen);
+        showOutputFile(*chosen);
     }
 }
 
@@ -523,8 +639,10 @@ void FrmLomedit::CreateLomFile()
     dialogs::PanelProgress progress(qpnPbar_);
     lastWritten_ = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
     lastFormatClassic_ = IsClassicLom(job);
-    if (lastWritten_.written)
+    if (lastWritten_.written) {
+        rememberChoices();
         return;
+    }
     lastWriteError_ = QString::fromStdString(lastWritten_.error);
     if (!lastWritten_.errorShown)
         shell::Messages().show({ MessageKind::Exclamation, "916017",

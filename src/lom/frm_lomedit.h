@@ -92,6 +92,14 @@ private:
     // After the file is written: how many lines went where, with answers
     // that open the file or its folder.
     void ReportWritten();
+    // The fields, sort field, LOM file, delimiter and grouping of the last
+    // file written for this project: kept, and offered again next time
+    // (the fields only for the same EID).
+    void rememberChoices();
+    void restoreOutput();
+    void restoreFields();
+    void showOutputFile(const QString& name);
+    void moveChosen(int delta);
     bool buildIfNeeded();
     void afterListChange();
     void refreshTooltip(QListWidget* list);
@@ -117,6 +125,7 @@ private:
     QPushButton* cmdFile_[2];
     QListWidget* lstFields_[2];
     QPushButton* cmdAddDel_[2];
+    QPushButton* cmdMove_[2];
     QComboBox* cboFields_;
     QComboBox* cboDelimit_;
     QLabel* label3_;

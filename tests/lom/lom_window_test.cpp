@@ -7,6 +7,7 @@
 #include "frm_preview.h"
 #include "host_utility.h"
 #include "lom_build.h"
+#include "placement.h"
 #include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
@@ -55,7 +56,11 @@ protected:
         s.LibDir = dir.path().string();
         lomState() = LomState {};
         FrmLomedit::setFileChooser(scriptedFiles());
+        forgetChoices();
     }
+    // The wizard offers the last build's choices again; a test that wants a
+    // first run forgets them.
+    static void forgetChoices() { fs::remove(shell::PlacementStoreFile()); }
     void TearDown() override
     {
         WindowTest::TearDown();
@@ -312,6 +317,7 @@ TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
     // Grouped into a CSV file: the preview shows the grouped lines in
     // natural order, quantity and parts first.
     messages.messages.clear();
+    forgetChoices();
     open();
     next()->click();
     answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
@@ -378,6 +384,7 @@ TEST_F(LomWizard, CancelDeletesTheDatabase)
 TEST_F(LomWizard, GroupedAndTableFilesFollowTheBoxAndTheExtension)
 {
     auto finish = [this](const char* file, const QStringList& fields, bool grouped) {
+        forgetChoices();
         open();
         next()->click();
         answers.push_back(QString::fromStdString((dir / file).string()));
@@ -441,6 +448,44 @@ TEST_F(LomWizard, SecondRunsAfterARepickAndAFailedWrite)
     EXPECT_EQ(messages.messages.back().id, "916012");
     const std::string lom = test::readFile(dir / "LOM.txt");
     EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
+}
+
+// The field page: chosen fields move up and down with the sort box in step,
+// the LOM file is proposed beside the project, tables take no delimiter,
+// and the next run offers the last file's choices again.
+TEST_F(LomWizard, FieldPageReordersAndTheNextRunRemembers)
+{
+    shell::shellState().LibDir = (dir / "tmp").string();
+    open();
+    toFields({ "Part-P", "Component Name-P", "Component Value-P" });
+    EXPECT_EQ(requests.back().directory.toStdString(), dir.path().string()); // the project's folder
+    select(chosen(), { "Component Value-P" });
+    find<QPushButton>("cmdMove_0")->click();
+    find<QPushButton>("cmdMove_0")->click();
+    const QStringList moved = { "Component Value-P", "Part-P", "Component Name-P" };
+    EXPECT_EQ(texts(chosen()), moved);
+    EXPECT_EQ(texts(sortFields()), moved);
+    EXPECT_EQ(sortFields()->currentText(), "Part-P");
+    auto* delimiter = find<QComboBox>("cboDelimit");
+    EXPECT_TRUE(delimiter->isEnabled());
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_FALSE(delimiter->isEnabled());
+    delimiter->setEditText(";");
+    next()->click();
+    find<QCheckBox>("chkGroup")->setChecked(true);
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(window.isNull());
+
+    open();
+    EXPECT_EQ(shown("qpnFileName_2").toStdString(), (dir / "LOM.csv").string());
+    EXPECT_TRUE(find<QCheckBox>("chkGroup")->isChecked());
+    next()->click();
+    EXPECT_EQ(texts(chosen()), moved);
+    EXPECT_EQ(available()->count(), 12);
+    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), ";");
+    EXPECT_TRUE(next()->isEnabled());
 }
 
 // Each access key of every page leads to one control, in either language.
