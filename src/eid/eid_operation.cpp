@@ -72,24 +72,9 @@ void UseBulkCache(db::Database& db)
     db.executeNative("PRAGMA cache_size = -65536"); // KiB
 }
 
-std::string QuoteName(const std::string& name)
+std::string_view ColumnText(const db::Statement& stmt, int column)
 {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    out += '"';
-    return out;
-}
-
-std::string_view ColumnText(sqlite3_stmt* stmt, int column)
-{
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    if (!p)
-        return {};
-    return { p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)) };
+    return stmt.columnText(column).value_or(std::string_view());
 }
 
 } // namespace detail

@@ -49,6 +49,9 @@ inline constexpr const char* kTooLong[2] = { "5434", "String length higher than 
 inline constexpr const char* kBadIndex[2] = { "5435", "Index field not proper" };
 inline constexpr const char* kDuplicate[2] = { "5436", "duplicate index found" };
 inline constexpr const char* kDeleting[2] = { "5437", "Deleting ..." };
+// A note, not a rejection: the line was stored without its extra values.
+inline constexpr const char* kTooManyFields[2]
+    = { "5492", "More fields than the table has columns: the values after the last column were not stored" };
 inline constexpr const char* kExporting[2] = { "5438", "Exporting ..." };
 inline constexpr const char* kImporting[2] = { "5439", "Importing ..." };
 inline constexpr const char* kStartNotFound[2]
@@ -79,6 +82,9 @@ struct OperationResult {
     // added, records overwritten, lines written to the log.
     std::int64_t linesRead = 0;
     std::int64_t blankLines = 0;
+    // Import: lines with more values than the table has columns; they are
+    // stored without the extra values and noted in the log.
+    std::int64_t tooManyFields = 0;
     std::int64_t added = 0;
     std::int64_t overwritten = 0;
     std::int64_t logged = 0;

@@ -80,6 +80,7 @@ BuildResult BuildLomJobDatabase(
     BuildOptions build { options.eidFile, options.tempDir, catalogue.size() };
     if (options.dnp != DnpMode::Include)
         build.markAttribute = options.dnpAttribute;
+    build.includeExcluded = options.includeExcluded;
     return BuildLomDatabase(build, progress, messages);
 }
 
@@ -88,6 +89,8 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
 {
     LomJobResult result;
     result.built = true;
+    result.excluded = built.excluded;
+    result.eidChange = built.eidChange;
     const bool classic = IsClassicLom(options);
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
@@ -118,8 +121,15 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
             choice.sortNumber = classicSortField(options);
             choice.descending = options.descending;
             const LomQuery query = makeQueryString(catalogue, choice);
+            // "-": standard output, through a private temporary file.
+            std::optional<StdoutTarget> toStdout;
+            if (options.outputFile == "-")
+                toStdout.emplace();
             const LomFileResult written = CreateLomFile(
-                { built.tempDbName, query.sql, query.delimiter, options.outputFile }, progress, messages);
+                { built.tempDbName, query.sql, query.delimiter, toStdout ? toStdout->path() : options.outputFile },
+                progress, messages);
+            if (toStdout && written.fileCreated && written.complete)
+                toStdout->copyOut();
             result.lines = written.lines;
             result.written = written.fileCreated && written.complete;
             if (!written.fileCreated)
@@ -135,6 +145,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.format = options.format;
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
+        write.eidChange = built.eidChange;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;

@@ -35,13 +35,14 @@ struct LomJobOptions {
     // gives them in the user's language).
     std::string quantityHeader = "Quantity";
     std::string partsHeader = "Parts";
-    std::vector<int> groupFields; // empty: the EIC, else value and package
+    std::vector<int> groupFields; // empty: EIC, value and package
     long multiplier = 1;
     DnpMode dnp = DnpMode::Include;
     std::string dnpAttribute = "DNP"; // the part attribute that marks do-not-place
     std::optional<Profile> profile;
     bool check = false;
     bool strict = false; // with check: problems found means nothing is written
+    bool includeExcluded = false; // list the parts the design excludes from lists too
 };
 
 struct LomJobResult {
@@ -50,12 +51,14 @@ struct LomJobResult {
     bool written = false; // the output file is complete under its name
     long lines = 0; // lines written (or that a table holds)
     long parts = 0; // placed parts counted in a table's quantities
+    long excluded = 0; // parts left out as the design excludes them from lists
     std::vector<std::string> problems; // the checks' findings
     bool stoppedByCheck = false; // strict check found problems: nothing written
     // What went wrong, in one line; empty on success. `errorShown`: the
     // message sink has shown it already.
     std::string error;
     bool errorShown = false;
+    std::int64_t eidChange = -1; // see BuildResult
 };
 
 // The classic LOM text file (its own line form, the query's sort rule) is

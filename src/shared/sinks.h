@@ -18,8 +18,9 @@ struct UserMessage {
     std::string id;    // message id as looked up ("37122"); empty for composed texts
     std::string text;  // the text to show, already looked up, variable parts appended
     std::string title; // empty: the caller's usual title (the application title)
-    // A question whose Yes destroys data: No is the button Enter presses.
-    bool defaultNo = false;
+    // A question whose Yes deletes or overwrites: No is the default button,
+    // so a hurried Enter never takes the destructive branch.
+    bool noByDefault = false;
 };
 
 class MessageSink {

@@ -470,7 +470,7 @@ TEST_F(EidWizard, RemovalAsksWithTheCountAndReportsWhatWentOrKeeps)
         EXPECT_EQ(messageIds(), c.shown) << c.yes;
         if (!c.question.empty()) {
             EXPECT_EQ(first.text, c.question);
-            EXPECT_TRUE(first.defaultNo);
+            EXPECT_TRUE(first.noByDefault);
         }
         EXPECT_EQ(Codes(eid).size(), c.left);
         EXPECT_EQ(closed(), c.shown.size() == 2) << c.question;
