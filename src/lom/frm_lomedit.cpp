@@ -8,6 +8,7 @@
 #include "lom_catalogue.h"
 #include "lom_job.h"
 #include "lom_output.h"
+#include "lom_profile.h"
 #include "lom_query.h"
 #include "lom_table.h"
 #include "modules.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSpinBox>
 #include <QUrl>
 #include <QComboBox>
 #include <QGridLayout>
@@ -200,6 +202,34 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         v->addWidget(label3_);
         v->addWidget(lblOpDescr_[0]);
         v->addWidget(chkGroup_);
+        // What the command line offers too: an assembler profile, boards,
+        // do-not-place parts and the buyer's checks.
+        auto* more = new QGridLayout;
+        cboProfile_ = new QComboBox(page);
+        cboProfile_->setObjectName("cboProfile");
+        cboProfile_->addItem(shell::Msg("(none: the chosen fields)", "916131"));
+        for (const Profile& p : ListProfiles())
+            cboProfile_->addItem(QString::fromStdString(p.name + " - " + p.description), QString::fromStdString(p.name));
+        spnBoards_ = new QSpinBox(page);
+        spnBoards_->setObjectName("spnBoards");
+        spnBoards_->setRange(1, 1000000);
+        cboDnp_ = new QComboBox(page);
+        cboDnp_->setObjectName("cboDnp");
+        cboDnp_->addItems({ shell::Msg("listed", "916132"), shell::Msg("left out", "916133"),
+            shell::Msg("listed apart", "916134") });
+        chkCheck_ = shell::Tagged(new QCheckBox("Chec&k the list as a buyer would", page), "chkCheck", "916135");
+        const char* const captions[][3] = { { "Assembler &profile:", "916136", "lblProfile" },
+            { "Boa&rds (multiplier):", "916137", "lblBoards" }, { "&Do-not-place parts:", "916138", "lblDnp" } };
+        QWidget* const fields[] = { cboProfile_, spnBoards_, cboDnp_ };
+        for (int r = 0; r < 3; ++r) {
+            auto* label = shell::Tagged(new QLabel(captions[r][0], page), captions[r][2], captions[r][1]);
+            label->setBuddy(fields[r]);
+            more->addWidget(label, r, 0);
+            more->addWidget(fields[r], r, 1);
+        }
+        more->addWidget(chkCheck_, 3, 0, 1, 2);
+        more->setColumnStretch(1, 1);
+        v->addLayout(more);
         v->addStretch();
         v->addWidget(lblOpDescr_[1]);
         v->addWidget(cmdPvw_, 0, Qt::AlignLeft);
@@ -244,7 +274,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     // Tab walks each page's content first, then the buttons at the bottom.
     {
         QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
-            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
+            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cboProfile_, spnBoards_, cboDnp_, chkCheck_,
+            cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
             cmdHelp_ };
         for (std::size_t i = 1; i < std::size(order); ++i)
             setTabOrder(order[i - 1], order[i]);
@@ -579,8 +610,12 @@ bool FrmLomedit::buildIfNeeded()
         return true;
     const shell::ShellState& shellValues = shell::shellState();
     dialogs::PanelProgress progress(qpnPbar_);
-    const BuildResult r = BuildLomDatabase(
-        { shellValues.DBaseName, shellValues.TempDir, fieldCatalogue().size() }, progress, shell::Messages());
+    // The do-not-place marks are read with every build, so the choice on the
+    // last page needs no second one.
+    BuildOptions options { shellValues.DBaseName, shellValues.TempDir, fieldCatalogue().size() };
+    options.markAttribute = LomJobOptions {}.dnpAttribute;
+    const BuildResult r = BuildLomDatabase(options, progress, shell::Messages());
+    marked_ = r.marked;
     if (!r.tempDbName.empty()) {
         state.tempDbName = r.tempDbName;
         ++builds_;
@@ -609,6 +644,14 @@ LomJobOptions FrmLomedit::jobOptions() const
     job.outputFile = fileName(qpnFileName_[2]).toStdString();
     job.format = FormatOfFileName(job.outputFile);
     job.group = chkGroup_->isChecked();
+    if (cboProfile_->currentIndex() > 0)
+        job.profile = FindProfile(cboProfile_->currentData().toString().toStdString());
+    job.multiplier = spnBoards_->value();
+    job.dnp = static_cast<DnpMode>(cboDnp_->currentIndex());
+    job.check = chkCheck_->isChecked();
+    // Boards multiply quantities, which only grouped lines have.
+    if (job.multiplier > 1 && !job.profile)
+        job.group = true;
     job.quantityHeader = shell::Msg("Quantity", "916127").toStdString();
     job.partsHeader = shell::Msg("Parts", "916128").toStdString();
     for (int i = 0; i < lstFields_[1]->count(); ++i)
@@ -620,13 +663,14 @@ LomJobOptions FrmLomedit::jobOptions() const
     return job;
 }
 
-BuildResult FrmLomedit::builtDatabase()
+BuildResult FrmLomedit::builtDatabase() const
 {
     // The temporary database of the last build (preview or finish) serves.
     BuildResult built;
     built.built = lomState().lomDatabaseBuilt;
     built.tempDbName = lomState().tempDbName;
     built.eicFieldName = lomState().eicFieldName;
+    built.marked = marked_;
     return built;
 }
 
@@ -660,6 +704,12 @@ void FrmLomedit::ReportWritten()
         m.id = "916014";
         m.text = FormatMessage("%1 lines (%2 parts) written to %3.", "916014",
             { GroupedCount(lastWritten_.lines), GroupedCount(lastWritten_.parts), out });
+    }
+    if (!lastWritten_.problems.empty()) {
+        m.kind = MessageKind::Exclamation;
+        m.text += "\n" + FormatMessage("The check found %1 problems:", "916139", { GroupedCount(static_cast<std::int64_t>(lastWritten_.problems.size())) });
+        for (std::size_t i = 0; i < lastWritten_.problems.size() && i < 10; ++i)
+            m.text += "\n" + lastWritten_.problems[i];
     }
     const int answer = shell::Messages().choose(
         m, { shell::Msg("Open &file", "916015").toStdString(), shell::Msg("Open f&older", "916016").toStdString() });

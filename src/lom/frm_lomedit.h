@@ -31,6 +31,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 
 namespace rav
 {
@@ -87,7 +88,7 @@ private:
     // The options of the output as the controls stand.
     LomJobOptions jobOptions() const;
     // The temporary database of the last build, as the job takes it.
-    static BuildResult builtDatabase();
+    BuildResult builtDatabase() const;
     void CreateLomFile();
     // After the file is written: how many lines went where, with answers
     // that open the file or its folder.
@@ -116,6 +117,7 @@ private:
     LomJobResult lastWritten_;
     std::string lastOutput_;
     bool lastFormatClassic_ = true;
+    std::vector<char> marked_; // per part of the last build: marked do-not-place
     bool descending_ = false; // the sort order reversed (a second header click in the preview)
 
     ZerOvize* qpnCreateLOM_[kPageCount];
@@ -132,6 +134,10 @@ private:
     QLabel* lblOpDescr_[2];
     QPushButton* cmdPvw_;
     QCheckBox* chkGroup_;
+    QComboBox* cboProfile_;
+    QSpinBox* spnBoards_;
+    QComboBox* cboDnp_;
+    QCheckBox* chkCheck_;
     ZerOvize* qpnPbar_;
     QWidget* picBrwse_;
     QPushButton* cmdBrwse_[3];

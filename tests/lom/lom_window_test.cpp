@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -486,6 +487,26 @@ TEST_F(LomWizard, FieldPageReordersAndTheNextRunRemembers)
     EXPECT_EQ(available()->count(), 12);
     EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), ";");
     EXPECT_TRUE(next()->isEnabled());
+}
+
+// The last page offers what the command line does: boards multiply the
+// grouped quantities, and the check's findings come with the result.
+TEST_F(LomWizard, BoardsAndTheCheckOnTheLastPage)
+{
+    open();
+    next()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Component Value-P" });
+    next()->click();
+    find<QSpinBox>("spnBoards")->setValue(3);
+    find<QCheckBox>("chkCheck")->setChecked(true);
+    next()->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_NE(messages.messages[0].text.find("The check found"), std::string::npos);
+    EXPECT_NE(messages.messages[0].text.find("Y2"), std::string::npos); // no EID record
+    const std::string lom = test::readFile(dir / "LOM.csv");
+    EXPECT_NE(lom.find("21,\"C1-C6, C12\",100n"), std::string::npos) << lom.substr(0, 200);
 }
 
 // Each access key of every page leads to one control, in either language.
