@@ -153,7 +153,9 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         cboDelimit_->addItems({ "TAB", "SPACE", ";", ",", ":" });
         cboDelimit_->setInsertPolicy(QComboBox::NoInsert);
         cboDelimit_->setEditText("|");
-        qpnFileName_[2] = shell::FileNamePanel(page, "qpnFileName_2");
+        // The LOM file's name may be typed as well as chosen.
+        txtLomFile_ = new QLineEdit(page);
+        txtLomFile_->setObjectName("txtLomFile");
         cmdFile_[1] = shell::Button("...", page, "cmdFile_1");
         g->addWidget(shell::Label("Step 2 of 3", page, "lblStep_1", "5480"), 0, 0, 1, 3);
         g->addWidget(lblCaption_[1], 1, 0, 1, 3);
@@ -170,7 +172,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
         options->addWidget(shell::Label("Delimiter to Use:", page, "lblDelimit", "916111"), 0, 2);
         options->addWidget(cboDelimit_, 0, 3);
         options->addWidget(shell::Label("Save LOM As:", page, "lblSaveAs", "916112"), 1, 0);
-        options->addWidget(qpnFileName_[2], 1, 1, 1, 2);
+        options->addWidget(txtLomFile_, 1, 1, 1, 2);
         options->addWidget(cmdFile_[1], 1, 3, Qt::AlignLeft);
         options->setColumnStretch(1, 1);
         g->addLayout(options, 5, 0, 1, 4);
@@ -265,6 +267,13 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     for (int i = 0; i < 3; ++i)
         connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
+    connect(txtLomFile_, &QLineEdit::textChanged, this, [this] {
+        showOutputFile(outputFile());
+        afterListChange();
+    });
+    // A name typed by hand has not been through the dialog's question
+    // before replacing a file; finishing asks it then.
+    connect(txtLomFile_, &QLineEdit::textEdited, this, [this] { outputConfirmed_ = false; });
     connect(cmdMove_[0], &QPushButton::clicked, this, [this] { moveChosen(-1); });
     connect(cmdMove_[1], &QPushButton::clicked, this, [this] { moveChosen(1); });
     // A sort field picked by hand starts in ascending order.
@@ -274,7 +283,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     // Tab walks each page's content first, then the buttons at the bottom.
     {
         QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
-            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, cmdFile_[1], chkGroup_, cboProfile_, spnBoards_, cboDnp_, chkCheck_,
+            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, txtLomFile_, cmdFile_[1], chkGroup_, cboProfile_, spnBoards_, cboDnp_, chkCheck_,
             cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
             cmdHelp_ };
         for (std::size_t i = 1; i < std::size(order); ++i)
@@ -301,6 +310,11 @@ FrmLomedit::~FrmLomedit()
 QString FrmLomedit::fileName(const ZerOvize* panel) const
 {
     return panel->caption();
+}
+
+QString FrmLomedit::outputFile() const
+{
+    return txtLomFile_->text().trimmed();
 }
 
 QString FrmLomedit::projectText() const
@@ -345,7 +359,7 @@ bool FrmLomedit::PrepareStep(int k)
         shell::shellState().DBaseName = fileName(qpnFileName_[0]).toStdString();
         if (!fieldsLoaded_)
             FillFieldList();
-        const bool ready = !fileName(qpnFileName_[2]).isEmpty() && cboFields_->count() >= 1;
+        const bool ready = !outputFile().isEmpty() && cboFields_->count() >= 1;
         cmdBrwse_[1]->setEnabled(ready);
         cmdPvw_->setEnabled(ready);
         return true;
@@ -355,12 +369,20 @@ bool FrmLomedit::PrepareStep(int k)
             shell::Msg("Click &Next to create the List of Materials", "542") + "\n"
                 + shell::Msg("from EID file : ", "543") + fileName(qpnFileName_[0]) + "\n"
                 + shell::Msg("and Project : ", "544") + fileName(qpnFileName_[1]) + "\n"
-                + shell::Msg("To LOM file : ", "545") + fileName(qpnFileName_[2]));
+                + shell::Msg("To LOM file : ", "545") + outputFile());
         cmdPvw_->setEnabled(true);
         return true;
     case 3:
         // Next on the last page: the wizard closes only once the file is
         // written; otherwise it says why and keeps every choice for another try.
+        if (!outputConfirmed_ && QFileInfo::exists(outputFile())) {
+            UserMessage question { MessageKind::Question, "916140",
+                FormatMessage("%1 exists. Replace it?", "916140", { outputFile().toStdString() }), "" };
+            question.noByDefault = true;
+            if (!shell::Messages().confirm(question))
+                return false;
+            outputConfirmed_ = true;
+        }
         picBrwse_->setEnabled(false);
         if (buildIfNeeded()) {
             makeQueryString();
@@ -397,7 +419,7 @@ void FrmLomedit::rememberChoices()
     store.setValue("Eid", fileName(qpnFileName_[0]));
     store.setValue("Fields", fields.join(','));
     store.setValue("Sort", cboFields_->currentData().toInt());
-    store.setValue("Output", fileName(qpnFileName_[2]));
+    store.setValue("Output", outputFile());
     store.setValue("Delimiter", cboDelimit_->currentText());
     store.setValue("Group", chkGroup_->isChecked());
 }
@@ -436,7 +458,8 @@ void FrmLomedit::restoreFields()
 
 void FrmLomedit::showOutputFile(const QString& name)
 {
-    shell::ShowFileName(qpnFileName_[2], name);
+    if (txtLomFile_->text() != name)
+        txtLomFile_->setText(name);
     // Only the text file has a delimiter; tables have their own format.
     cboDelimit_->setEnabled(FormatOfFileName(name.toStdString()) == LomFormat::Text);
 }
@@ -501,7 +524,7 @@ void FrmLomedit::cmdFile_Click(int index)
         shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
         // The LOM file goes beside the project unless one was chosen before.
-        const QString shown = fileName(qpnFileName_[2]);
+        const QString shown = outputFile();
         const QString folder = !shown.isEmpty() ? QFileInfo(shown).absolutePath()
             : *Z_ProjectPath()                  ? QFileInfo(QString::fromUtf8(Z_ProjectPath())).absolutePath()
                                                 : libDir;
@@ -514,6 +537,7 @@ void FrmLomedit::cmdFile_Click(int index)
             return;
         cmdBrwse_[1]->setEnabled(!chosen->isEmpty() && lstFields_[1]->count() >= 1);
         showOutputFile(*chosen);
+        outputConfirmed_ = true;
     }
 }
 
@@ -575,7 +599,7 @@ void FrmLomedit::afterListChange()
 {
     if (cboFields_->count() > 0 && cboFields_->currentIndex() < 0)
         cboFields_->setCurrentIndex(0);
-    cmdBrwse_[1]->setEnabled(!fileName(qpnFileName_[2]).isEmpty() && cboFields_->count() >= 1);
+    cmdBrwse_[1]->setEnabled(!outputFile().isEmpty() && cboFields_->count() >= 1);
     refreshTooltip(lstFields_[0]);
     refreshTooltip(lstFields_[1]);
 }
@@ -641,7 +665,7 @@ LomJobOptions FrmLomedit::jobOptions() const
     LomJobOptions job;
     job.eidFile = shell::shellState().DBaseName;
     job.tempDir = shell::shellState().TempDir;
-    job.outputFile = fileName(qpnFileName_[2]).toStdString();
+    job.outputFile = outputFile().toStdString();
     job.format = FormatOfFileName(job.outputFile);
     job.group = chkGroup_->isChecked();
     if (cboProfile_->currentIndex() > 0)

@@ -30,6 +30,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -106,6 +107,7 @@ private:
     void refreshTooltip(QListWidget* list);
     QString fileName(const ZerOvize* panel) const;
     QString projectText() const;
+    QString outputFile() const;
 
     Step step_ = Step::Eid;
     bool fieldsLoaded_ = false;
@@ -123,7 +125,9 @@ private:
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];
     QLabel* lblDescrip_[2];
-    ZerOvize* qpnFileName_[3];
+    ZerOvize* qpnFileName_[2];
+    QLineEdit* txtLomFile_;
+    bool outputConfirmed_ = true; // the LOM file was chosen in the dialog (or no name was typed since)
     QPushButton* cmdFile_[2];
     QListWidget* lstFields_[2];
     QPushButton* cmdAddDel_[2];

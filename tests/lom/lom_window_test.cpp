@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -197,7 +198,7 @@ TEST_F(LomWizard, NextOnTheFieldPageNeedsAFileAndAField)
     EXPECT_FALSE(next()->isEnabled()); // no field any more
     answers.push_back(""); // a cancelled dialog changes nothing
     find<QPushButton>("cmdFile_1")->click();
-    EXPECT_EQ(shown("qpnFileName_2").toStdString(), (dir / "LOM.txt").string());
+    EXPECT_EQ(find<QLineEdit>("txtLomFile")->text().toStdString(), (dir / "LOM.txt").string());
 }
 
 TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
@@ -480,13 +481,36 @@ TEST_F(LomWizard, FieldPageReordersAndTheNextRunRemembers)
     ASSERT_TRUE(window.isNull());
 
     open();
-    EXPECT_EQ(shown("qpnFileName_2").toStdString(), (dir / "LOM.csv").string());
+    EXPECT_EQ(find<QLineEdit>("txtLomFile")->text().toStdString(), (dir / "LOM.csv").string());
     EXPECT_TRUE(find<QCheckBox>("chkGroup")->isChecked());
     next()->click();
     EXPECT_EQ(texts(chosen()), moved);
     EXPECT_EQ(available()->count(), 12);
     EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), ";");
     EXPECT_TRUE(next()->isEnabled());
+}
+
+// A typed LOM file name serves like a chosen one; an existing file typed
+// by hand is replaced only after a question (No by default).
+TEST_F(LomWizard, TypedFileNameAsksBeforeReplacing)
+{
+    test::writeFile(dir / "typed.txt", "keep");
+    open();
+    toFields({ "Part-P" }, false);
+    EXPECT_FALSE(next()->isEnabled());
+    QTest::keyClicks(find<QLineEdit>("txtLomFile"), QString::fromStdString((dir / "typed.txt").string()));
+    EXPECT_TRUE(next()->isEnabled());
+    next()->click();
+    next()->click(); // No
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916140");
+    EXPECT_TRUE(messages.messages[0].noByDefault);
+    EXPECT_EQ(test::readFile(dir / "typed.txt"), "keep");
+    messages.answer = true;
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_NE(test::readFile(dir / "typed.txt"), "keep");
 }
 
 // The last page offers what the command line does: boards multiply the
