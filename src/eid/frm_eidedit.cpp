@@ -699,6 +699,11 @@ bool FrmEidedit::CreateEid()
         return false;
     }
     done_ = true;
+    shell::Messages().show({ MessageKind::Information, "916141",
+        FormatMessage("%1 created with %2 fields; %3 is its EIC field.", "916141",
+            { Std(qpnFileName_[0]->caption()), GroupedCount(static_cast<std::int64_t>(fields.size())),
+                eic ? Std(eic->text()) : std::string() }),
+        {} });
     return true;
 }
 

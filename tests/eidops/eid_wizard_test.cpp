@@ -253,7 +253,8 @@ TEST_F(EidWizard, CreationThenEditPath)
     list->setCurrentRow(0);
 
     next()->click();
-    ASSERT_TRUE(messages.messages.empty()) << messages.messages[0].text;
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, file.toStdString() + " created with 3 fields; Code is its EIC field.");
     EXPECT_TRUE(window->done());
     {
         db::Database db = db::Database::open(file.toStdString(), db::OpenMode::Shared);
@@ -297,6 +298,7 @@ TEST_F(EidWizard, CreationWithoutEditingClosesAndAFailedBuildStays)
     find<QCheckBox>("chkFields")->setChecked(false);
     next()->click();
     EXPECT_TRUE(closed());
+    EXPECT_EQ(messageIds(), Ids { "916141" });
     EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
     EXPECT_TRUE(IsEidDatabase(file.toStdString()));
 }
