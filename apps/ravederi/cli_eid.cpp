@@ -12,6 +12,7 @@
 #include "recordset.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string_view>
@@ -31,7 +32,7 @@ const char* const kUsage
       "ravederi eid info FILE                       tell whether FILE is an EID; its fields, EIC field, "
       "records\n"
       "ravederi eid query FILE \"SELECT ...\"         run a query, print a header and tab-separated rows\n"
-      "ravederi eid import FILE.eid TEXT [--delimiter D] [--trim] [--overwrite] [--range FIELD START END]\n"
+      "ravederi eid import FILE.eid TEXT [--delimiter D] [--header] [--trim] [--overwrite] [--range FIELD START END]\n"
       "                                             add the lines of TEXT as records; refused lines go to\n"
       "                                             TEXT's name with \"log\" for its last three characters\n"
       "ravederi eid export FILE.eid TEXT [--delimiter D] [--range FIELD START END [--sort FIELD] "
@@ -98,7 +99,11 @@ int info(std::vector<std::string> args)
     const auto words = positionals(args, 1, "FILE");
     if (!eid::IsEidDatabase(words[0])) {
         std::cout << "recognised: no\n";
-        std::cerr << "ravederi: " << words[0] << " is not an EID file (or it is in use)\n";
+        std::error_code ec;
+        if (!std::filesystem::exists(words[0], ec))
+            std::cerr << "ravederi: the EID file " << words[0] << " was not found\n";
+        else
+            std::cerr << "ravederi: " << words[0] << " is not an EID file (or it is in use)\n";
         return Failed;
     }
     db::Database database = db::Database::open(words[0], db::OpenMode::Shared);
@@ -198,8 +203,9 @@ int endedEarly(const char* what, const eid::OperationResult& r)
 int importText(std::vector<std::string> args)
 {
     eid::ImportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     o.trim = takeFlag(args, "--trim");
+    o.header = takeFlag(args, "--header");
     o.overwrite = takeFlag(args, "--overwrite");
     if (auto range = takeRange(args))
         o.range = *range;
@@ -222,14 +228,17 @@ int importText(std::vector<std::string> args)
         return endedEarly("import", r);
     }
     std::cout << r.linesRead << " lines read, " << r.added << " stored, " << r.overwritten << " overwritten, "
-              << r.logged << " logged (log: " << r.logFile << ")\n";
+              << r.logged << " logged";
+    if (r.tooManyFields > 0)
+        std::cout << ", " << r.tooManyFields << " with too many fields (stored, and logged)";
+    std::cout << " (log: " << r.logFile << ")\n";
     return Ok;
 }
 
 int exportText(std::vector<std::string> args)
 {
     eid::ExportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     std::vector<std::string> rest = args;
     eid::Range range;
     // The file names are needed for the check, so the positionals are

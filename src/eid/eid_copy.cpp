@@ -16,7 +16,7 @@ std::int64_t copyRows(db::Database& from, db::Database& to, const db::TableDef& 
 {
     std::string names, marks;
     for (std::size_t i = 0; i < def.fields.size(); ++i) {
-        names += (i ? "," : "") + detail::QuoteName(def.fields[i].name);
+        names += (i ? "," : "") + db::quoteIdent(def.fields[i].name);
         marks += (i ? ",?" : "?") + std::to_string(i + 1);
     }
     // Row order is the order records were added, which exports and ranges

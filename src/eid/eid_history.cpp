@@ -147,7 +147,7 @@ std::int64_t RevertRecord(const std::string& eidName, const std::string& code, s
         }
         std::string names, marks, sets;
         for (std::size_t i = 0; i < def.fields.size(); ++i) {
-            const std::string n = detail::QuoteName(def.fields[i].name);
+            const std::string n = db::quoteIdent(def.fields[i].name);
             const std::string p = "?" + std::to_string(i + 2);
             names += "," + n;
             marks += "," + p;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sqlite3.h>
 #include <system_error>
+#include <utility>
 
 namespace rav::eid
 {
@@ -34,13 +35,13 @@ public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
         : cols_(cols)
     {
-        const std::string eic = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
+        const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
         // The EIC column compares without regard to case and carries the
         // unique index, so this is one index probe.
         find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
-            const std::string n = detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+            const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
             const std::string p = "?" + std::to_string(i + 1);
             names += (i ? "," : "") + n;
             params += (i ? "," : "") + p;
@@ -160,6 +161,11 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
         ++st.result.overwritten;
     else
         ++st.result.added;
+    // Stored, but values were left out: said in the log, never silently.
+    if (n > c) {
+        st.log.WriteText(OneLine({ logText, delim, Text(msg::kTooManyFields), "\r\n" }));
+        ++st.result.tooManyFields;
+    }
 }
 
 } // namespace
@@ -269,6 +275,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 
         bool inRange = !options.range.enabled();
+        bool header = options.header;
         LineTokenizer tok;
         std::string line;
         // One transaction for the whole file: every index page is journaled
@@ -282,6 +289,8 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
                 ++result.blankLines;
                 continue;
             }
+            if (std::exchange(header, false))
+                continue; // the column names
             tok.Split(line, delim.character);
             if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
                 inRange = true;

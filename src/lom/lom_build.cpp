@@ -35,17 +35,6 @@ std::string message(const char* defaultText, const char* id)
     return HostUtility::instance().GetLocalMessage(defaultText, id);
 }
 
-std::string quoteName(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
-}
-
 // Binds a NUL-terminated text of `size` bytes that outlives the next step,
 // without a copy. Telling SQLite the text is terminated (length -1) matters:
 // the columns' length CHECKs need terminated texts, and SQLite would
@@ -138,8 +127,8 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
             result.eidChange = eid::LatestChange(eid);
         }
-        db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
-            + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
+        db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
+            + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         std::string insertSql = "INSERT INTO \"Device\" (";
         std::string params;
         for (int k = 1; k <= options.fieldCount; ++k) {
@@ -162,6 +151,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 progress.setValue(static_cast<std::int64_t>(i));
                 if (kind == BuildKind::Lom) {
                     parts.ReadPartDetails(i);
+                    // Left out of the lists as the design asks ("exclude from
+                    // BOM"), unless the user wants them.
+                    if (!options.includeExcluded
+                        && kernel::AttributeIsSet(
+                            parts.ReadComponentAttribute(parts.PartList()[i].Handle, kExcludeAttribute))) {
+                        ++result.excluded;
+                        continue;
+                    }
                     if (!options.markAttribute.empty())
                         result.marked.push_back(kernel::AttributeIsSet(
                             parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));
@@ -314,7 +311,7 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
         result.error = e.what(); // not created: the end caption all the same
     }
     TextFile out(messages);
-    result.fileCreated = target && out.OpenTextForOutput(target->tempName());
+    result.fileCreated = target && out.OpenTextForOutput(target->tempName(), target->target());
     if (result.fileCreated) {
         try {
             progress.setRange(0, count);

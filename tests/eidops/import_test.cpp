@@ -81,6 +81,7 @@ TEST_P(ImportTest, OptionsRangesAndAwkwardLines)
         std::string delimiter = ",";
         std::vector<Row> records;
         std::string log;
+        bool header = false;
     };
     const std::string huge = "A1," + std::string(10 * 1024 * 1024, 'x');
     const std::string commas(10000, ',');
@@ -95,9 +96,17 @@ TEST_P(ImportTest, OptionsRangesAndAwkwardLines)
         { "EIC look-up ignores case and cuts long codes", "ab1,x\r\nAB1,y\r\nLONGCODE9,z\r\nlongc,w\r\n", true,
             false, {}, ",", { R({ "ab1", "x" }), R({ "LONGC", "z" }) },
             "AB1,y,duplicate index found\r\nlongc,w,duplicate index found\r\n" },
-        { "short lines carry the fields-missing note", ",\r\nA1\r\nA1\r\nA2,x,extra,values,ignored-even-when-long\r\n",
-            false, false, {}, ",", { R({ "A1", "" }), R({ "A2", "x" }) },
-            ",,Index field not proper\r\nA1,Fields missing,duplicate index found\r\n" },
+        // Extra values are not stored, and the log says so.
+        { "short lines carry the fields-missing note, long ones are noted",
+            ",\r\nA1\r\nA1\r\nA2,x,extra,values,ignored-even-when-long\r\n", false, false, {}, ",",
+            { R({ "A1", "" }), R({ "A2", "x" }) },
+            ",,Index field not proper\r\nA1,Fields missing,duplicate index found\r\n"
+            "A2,x,extra,values,ignored-even-when-long,More fields than the table has columns: the values after "
+            "the last column were not stored\r\n" },
+        { "a header line only when asked", "\r\nCode,Name\r\nA1,Bolt\r\n", false, false, {}, ",",
+            { R({ "A1", "Bolt" }) }, "", true },
+        { "no header unless asked", "Code,Name\r\nA1,Bolt\r\n", false, false, {}, ",",
+            { R({ "Code", "Name" }), R({ "A1", "Bolt" }) }, "" },
         { "blank-only lines are skipped, blank EICs refused", "   \r\n\r\n   ,Name\r\n", false, false, {}, ",", {},
             "   ,Name,Index field not proper\r\n" },
         { "range A1 to A1 takes the first A1 line only", "A0,Zero\r\n" + kExampleLines, false, false,
@@ -129,6 +138,7 @@ TEST_P(ImportTest, OptionsRangesAndAwkwardLines)
         o.overwrite = c.overwrite;
         o.range = c.range;
         o.delimiterText = c.delimiter;
+        o.header = c.header;
         const OperationResult r = Run(o);
         ASSERT_TRUE(r.completed) << r.failure;
         EXPECT_EQ(Records(eidFile), c.records);

@@ -110,7 +110,7 @@ TEST_P(BackendTest, BadTableDefinitionsAreRefused)
         { [](TableDef& t) { t.fields[1].size = 256; }, "size 256" },
         { [](TableDef& t) { t.fields[1].name = "CODE"; }, "twice" },
         { [](TableDef& t) { t.fields[1].name = ""; }, "empty" },
-        { [](TableDef& t) { t.fields[1].name = "Bad]Name"; }, "Bad]Name" },
+        { [](TableDef& t) { t.fields[1].name = "Bad[Name"; }, "Bad[Name" },
         { [](TableDef& t) { t.fields.clear(); }, "at least one field" },
         { [](TableDef& t) { t.indexes[0].fields = { "Nope" }; }, "Nope" },
         { [](TableDef& t) { t.indexes.push_back(IndexDef { "Second", { "Name" }, true, true }); }, "one primary" },

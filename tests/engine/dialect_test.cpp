@@ -119,6 +119,9 @@ TEST_P(DialectTest, LikePatterns)
         EXPECT_EQ(query("SELECT * FROM Device WHERE Code Like \"" + std::string(pattern) + "\" ORDER BY Code"), codes)
             << pattern;
     EXPECT_EQ(query("SELECT * FROM Device WHERE Code Like \"**\"").size(), 7u);
+    // Stars alone match every text, the empty one too, but not Null.
+    EXPECT_EQ(query("SELECT * FROM Device WHERE [Part No] Like \"*\"").size(), 6u);
+    EXPECT_EQ(query("SELECT * FROM Device WHERE [Part No] Not Like \"*\"").size(), 0u);
     EXPECT_EQ(query("SELECT * FROM Device WHERE field3 Like \"[*]\""), (Codes { "C2" }));
     EXPECT_EQ(query("SELECT * FROM Device WHERE field3 Like \"*-*\""), (Codes { "U7" }));
     EXPECT_NE(refusal("SELECT * FROM Device WHERE Code Like \"[ab\"").find("[ab"), std::string::npos);

@@ -103,7 +103,7 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Vertical)
-        return section + 1;
+        return section + firstRowNumber_;
     return headerCaption(section);
 }
 

@@ -58,6 +58,9 @@ public:
     QString headerCaption(int column) const;
     // Cells can be edited (off by default).
     void setEditable(bool editable) { editable_ = editable; }
+    // The number the first row's header shows (1 unless a grid counts
+    // records from 0, as a zero-based position box beside it does).
+    void setFirstRowNumber(int first) { firstRowNumber_ = first; }
     bool isEditable() const { return editable_; }
 
     // Asked with the differences (mine, theirs, original) when a save meets
@@ -85,6 +88,7 @@ private:
     int columns_ = 0;
     QStringList captions_;
     bool editable_ = false;
+    int firstRowNumber_ = 1;
     mutable int cachedRow_ = -1;
     mutable std::vector<db::Value> cachedValues_;
 };

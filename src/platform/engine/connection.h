@@ -94,9 +94,6 @@ private:
     Connection::Cached& entry_;
 };
 
-// Quotes an identifier ("a""b"); the same rule holds for SQLite and
-// PostgreSQL.
-std::string quoteIdent(const std::string& name);
 // Turns a constraint failure into a message that names the field.
 std::string describeSqliteError(sqlite3* db, int rc);
 // Checks a value against a field's rules before it is written, so that the

@@ -88,7 +88,16 @@ struct TableDef {
 
 // Checks a table or field name against what the engine and its query
 // dialect can address: 1..64 characters, no leading blank, none of
-// . ! ` [ ] and no control characters. Throws Error naming the problem.
+// . ! ` [ and no control characters. Throws Error naming the problem.
 void checkObjectName(const std::string& name, const char* what);
+
+// The one way a name goes into SQLite SQL: in double quotes, inner double
+// quotes doubled (Pri"ce -> "Pri""ce"). Every statement built from a table
+// or field name uses it.
+std::string quoteIdent(const std::string& name);
+
+// The one way a name goes into the editor's query dialect: in brackets,
+// inner closing brackets doubled (a]b -> [a]]b]), as the dialect reads them.
+std::string quoteBracketName(const std::string& name);
 
 } // namespace rav::db
