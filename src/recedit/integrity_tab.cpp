@@ -22,6 +22,14 @@ std::string heading(integrity::FindingKind kind)
         return LocalText("Equal parts, different EICs", "61624");
     case K::CodeSpelling:
         return LocalText("EICs differ only in case or blanks", "61625");
+    case K::PlaceholderCode:
+        return LocalText("Placeholder where a code belongs", "61634");
+    case K::PartCodeDiffers:
+        return LocalText("Part's own code differs from its device's", "61635");
+    case K::CodeOnDifferentParts:
+        return LocalText("One EIC on different values or footprints", "61636");
+    case K::DuplicatePart:
+        return LocalText("Part name used more than once", "61637");
     }
     return {};
 }
