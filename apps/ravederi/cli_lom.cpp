@@ -40,7 +40,7 @@ const char* const kUsage
       "[--dnp-attribute NAME]\n"
       "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--include-excluded] [--as-of CHANGE] [--out FILE]\n"
       "    a server EID's list states the change it saw; --as-of CHANGE rebuilds the list of that change\n"
-      "ravederi lom --list-fields --eid E.eid\n"
+      "ravederi lom --list-fields [--eid E.eid] [--project P.dpz]   (design fields of P end in -A)\n"
       "ravederi lom --list-profiles\n"
       "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
 
@@ -66,18 +66,42 @@ lom::FieldCatalogue catalogueOf(const std::string& eidFile)
 {
     lom::FieldCatalogue catalogue;
     std::error_code ec;
-    if (!std::filesystem::exists(eidFile, ec))
+    if (!db::isServerName(eidFile) && !std::filesystem::exists(eidFile, ec))
         throw std::runtime_error("the EID file " + eidFile + " was not found");
     if (!lom::BuildLomCatalogue(catalogue, eidFile))
         throw std::runtime_error(eidFile + " is not an External Info Database");
     return catalogue;
 }
 
+// Opens a project for the rest of the command (closed at its end).
+struct ProjectOpener {
+    explicit ProjectOpener(const std::string& file)
+    {
+        if (Z_OpenProject(file.c_str()) == 0)
+            throw std::runtime_error("cannot open project " + file + ": " + Z_LastError());
+    }
+    ~ProjectOpener() { Z_CloseProject(); }
+    ProjectOpener(const ProjectOpener&) = delete;
+    ProjectOpener& operator=(const ProjectOpener&) = delete;
+};
+
 int listFields(std::vector<std::string> args)
 {
-    const std::string eidFile = required(args, "--eid");
+    const auto eidFile = takeOption(args, "--eid");
+    const auto projectFile = takeOption(args, "--project");
     positionals(args, 0, "no further arguments");
-    const lom::FieldCatalogue catalogue = catalogueOf(eidFile);
+    if (!eidFile && !projectFile)
+        throw UsageError { "--list-fields needs --eid, --project or both" };
+    lom::FieldCatalogue catalogue;
+    if (eidFile)
+        catalogue = catalogueOf(*eidFile);
+    else
+        catalogue.reset(lom::CatalogueKind::Lom, {});
+    std::optional<ProjectOpener> open;
+    if (projectFile) {
+        open.emplace(*projectFile);
+        catalogue.addDesignFields(lom::ListDesignFields());
+    }
     for (int k = 1; k <= catalogue.size(); ++k) {
         const auto& e = catalogue.entry(k);
         std::cout << e.number << '\t' << e.caption << '\t' << e.fieldName << '\n';
@@ -99,7 +123,7 @@ int fieldNumber(const lom::FieldCatalogue& catalogue, const std::string& caption
     const int number = catalogue.numberOfCaption(caption);
     if (number == 0)
         throw UsageError { "unknown field \"" + caption + "\" (ravederi lom --list-fields --eid " + eidFile
-            + " lists them)" };
+            + " --project P.dpz lists them)" };
     return number;
 }
 
@@ -175,7 +199,10 @@ int makeLom(std::vector<std::string> args)
                 + "\" (ravederi lom --list-profiles lists them)" };
     }
 
-    const lom::FieldCatalogue catalogue = catalogueOf(eidFile);
+    // The project first: its parts' design fields are columns too.
+    ProjectOpener open(projectFile);
+    lom::FieldCatalogue catalogue = catalogueOf(eidFile);
+    catalogue.addDesignFields(lom::ListDesignFields());
     lom::LomJobOptions job;
     job.eidFile = eidFile;
     job.outputFile = out;
@@ -212,12 +239,6 @@ int makeLom(std::vector<std::string> args)
     const bool classic = lom::IsClassicLom(job);
     if (sort && classic && std::find(job.fields.begin(), job.fields.end(), job.sortField) == job.fields.end())
         throw UsageError { "--sort must name one of the --field captions" };
-
-    if (Z_OpenProject(projectFile.c_str()) == 0)
-        throw std::runtime_error("cannot open project " + projectFile + ": " + Z_LastError());
-    struct ProjectCloser {
-        ~ProjectCloser() { Z_CloseProject(); }
-    } closer;
 
     // The temporary database goes where the editor puts its own.
     shell::ShellState folders;

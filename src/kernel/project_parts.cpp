@@ -62,11 +62,16 @@ bool AttributeIsSet(const std::string& value)
     return true;
 }
 
-std::string ProjectParts::ReadComponentAttribute(std::int32_t component, const std::string& name)
+namespace
+{
+
+// Calls `visit(name, value)` for each attribute text "NAME=VALUE" of a
+// layout component, in order, until it returns false.
+template <class Visit> void forEachAttribute(std::int32_t component, Visit visit)
 {
     Z_ComponentRecord record {};
     if (L_ReadComponent(component, &record) == 0)
-        return {};
+        return;
     for (std::int32_t k = 1; k <= record.schCompCount; ++k) {
         const std::int32_t id = L_GetSchCompId(component, k);
         Z_SchematicRecord schematic {};
@@ -81,11 +86,34 @@ std::string ProjectParts::ReadComponentAttribute(std::int32_t component, const s
                 continue;
             const std::string t = kernelText(item.text);
             const std::size_t eq = t.find('=');
-            if (eq != std::string::npos && text::equalsIgnoreCase(t.substr(0, eq), name))
-                return t.substr(eq + 1);
+            if (eq != std::string::npos && !visit(t.substr(0, eq), t.substr(eq + 1)))
+                return;
         }
     }
-    return {};
+}
+
+} // namespace
+
+std::string ProjectParts::ReadComponentAttribute(std::int32_t component, const std::string& name)
+{
+    std::string found;
+    forEachAttribute(component, [&](const std::string& n, const std::string& value) {
+        if (!text::equalsIgnoreCase(n, name))
+            return true;
+        found = value;
+        return false;
+    });
+    return found;
+}
+
+std::vector<std::pair<std::string, std::string>> ProjectParts::ReadComponentAttributes(std::int32_t component)
+{
+    std::vector<std::pair<std::string, std::string>> all;
+    forEachAttribute(component, [&](const std::string& n, const std::string& value) {
+        all.emplace_back(n, value);
+        return true;
+    });
+    return all;
 }
 
 ProjectParts& ProjectParts::instance()

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace rav::kernel
 {
@@ -92,6 +94,8 @@ public:
     // component whose name equals `name` without regard to ASCII case;
     // empty when it has none.
     std::string ReadComponentAttribute(std::int32_t component, const std::string& name);
+    // Every attribute text of a layout component as (NAME, VALUE), in order.
+    std::vector<std::pair<std::string, std::string>> ReadComponentAttributes(std::int32_t component);
 
     // Stores `code` as token 2 of the text of the device named `partName`
     // (keeping the first word and every other token). Message 14 when there

@@ -11,6 +11,8 @@
 #include "text_file.h"
 #include "textcodec.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -285,28 +287,35 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // (checkSize) rather than by the engine for each column of each row.
         temp.executeNative("PRAGMA ignore_check_constraints=ON");
         EidRecords records(lookup, eidColumns);
+        // The parts of the block that get a row, by slot, with the values of
+        // their design fields shown as columns: (column number, value).
+        std::vector<std::size_t> included;
+        std::vector<std::vector<std::pair<int, std::string>>> designFields;
         // Binds part i's values from parameter base + 1 on; throws, binding
         // nothing, when a value is too long for its column. The texts
         // outlive the step, so SQLite uses them in place.
-        auto bindRow = [&](sqlite3_stmt* statement, int base, std::size_t i) {
-            const kernel::PartRecord& part = parts.PartList()[i];
+        auto bindRow = [&](sqlite3_stmt* statement, int base, std::size_t slot) {
+            const kernel::PartRecord& part = parts.PartList()[included[slot]];
             const ProjectValues row = projectValues(part, kind);
             for (std::size_t c = 0; c < row.count; ++c)
                 checkSize(row.values[c]->c_str(), row.values[c]->size(), static_cast<int>(c + 1));
-            const bool withRecord = !isBlank(part.Eic);
-            if (withRecord)
+            for (const auto& [column, value] : designFields[slot])
+                checkSize(value.c_str(), value.size(), column);
+            if (!isBlank(part.Eic))
                 records.bind(statement, base + projectColumns + 1, part.Eic, projectColumns + 1);
             for (std::size_t c = 0; c < row.count; ++c)
                 bindInPlace(
                     statement, base + static_cast<int>(c + 1), row.values[c]->c_str(), row.values[c]->size());
+            for (const auto& [column, value] : designFields[slot])
+                bindInPlace(statement, base + column, value.c_str(), value.size());
         };
-        std::vector<std::size_t> pending; // parts bound in `batch`, not saved yet
+        std::vector<std::size_t> pending; // slots of the parts bound in `batch`, not saved yet
         // Saves the pending parts one by one (after a batch failed, up to the
         // part that fails).
         auto savePending = [&] {
             batch.reset();
-            for (const std::size_t i : pending) {
-                bindRow(single.handle(), 0, i);
+            for (const std::size_t slot : pending) {
+                bindRow(single.handle(), 0, slot);
                 single.step();
                 single.reset(); // clears the bindings: the next row starts all Null
                 ++result.rows;
@@ -318,11 +327,11 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         db::Transaction transaction(temp);
         try {
             bool stop = false;
-            std::vector<std::size_t> included; // parts of the block that get a row
             for (std::size_t from = 1; from <= count && !stop; from += kBlock) {
                 const std::size_t to = std::min(count, from + kBlock - 1);
                 codes.clear();
                 included.clear();
+                designFields.clear();
                 for (std::size_t i = from; i <= to; ++i) {
                     if (kind == BuildKind::Lom) {
                         parts.ReadPartDetails(i);
@@ -339,16 +348,26 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                                 parts.PartList()[i].Handle, options.markAttribute)));
                     }
                     included.push_back(i);
+                    designFields.emplace_back();
+                    if (!options.attributeColumns.empty()) {
+                        const auto attributes = parts.ReadComponentAttributes(parts.PartList()[i].Handle);
+                        for (const auto& [column, name] : options.attributeColumns)
+                            for (const auto& [n, v] : attributes)
+                                if (text::equalsIgnoreCase(n, name)) {
+                                    designFields.back().emplace_back(column, v);
+                                    break;
+                                }
+                    }
                     const std::string& eic = parts.PartList()[i].Eic;
                     if (!isBlank(eic))
                         codes.push_back(&eic);
                 }
                 records.fetch(codes);
-                for (const std::size_t i : included) {
-                    progress.setValue(static_cast<std::int64_t>(i));
+                for (std::size_t k = 0; k < included.size(); ++k) {
+                    progress.setValue(static_cast<std::int64_t>(included[k]));
                     try {
-                        bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, i);
-                        pending.push_back(i);
+                        bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, k);
+                        pending.push_back(k);
                         if (pending.size() == static_cast<std::size_t>(batchRows)) {
                             batch.step();
                             batch.reset(); // clears the bindings: the next rows start all Null
@@ -411,6 +430,22 @@ BuildResult BuildProjectViewDatabase(
     const BuildOptions& options, ProgressSink& progress, MessageSink& messages)
 {
     return build(BuildKind::ProjectView, options, progress, messages);
+}
+
+std::vector<std::string> ListDesignFields()
+{
+    auto& parts = kernel::ProjectParts::instance();
+    parts.CollectLayoutComponents();
+    std::vector<std::string> names, folded;
+    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+        for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
+            std::string lower = text::asciiLower(name);
+            if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
+                folded.push_back(std::move(lower));
+                names.push_back(name);
+            }
+        }
+    return names;
 }
 
 bool CreateDeviceTable(db::Database& database, int fieldCount)

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rav::db
@@ -40,6 +41,9 @@ struct BuildOptions {
     // A part attribute (ProjectParts::ReadComponentAttribute) whose being
     // set marks a part do-not-place; empty: nothing is read or marked.
     std::string markAttribute;
+    // Design fields as columns: (column number, part attribute name); each
+    // part's column holds its value of that attribute (Null without).
+    std::vector<std::pair<int, std::string>> attributeColumns;
     // Parts whose attribute kExcludeAttribute is set (KiCad's "exclude from
     // BOM") get no row unless this is true.
     bool includeExcluded = false;
@@ -74,6 +78,11 @@ BuildResult BuildLomDatabase(const BuildOptions& options, ProgressSink& progress
 // Eic, SimRef, Package; field6.. = the EID record.
 BuildResult BuildProjectViewDatabase(
     const BuildOptions& options, ProgressSink& progress, MessageSink& messages);
+
+// The names of the fields the placed parts of the open project carry from
+// their design (their attribute texts), in first-seen order, each once
+// (names compare without regard to ASCII case).
+std::vector<std::string> ListDesignFields();
 
 // Replaces table Device of `database` by one of `fieldCount` Text(255)
 // columns field1..fieldN (zero-length allowed, no index, no key). Returns

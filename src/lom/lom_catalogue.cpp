@@ -93,6 +93,12 @@ void FieldCatalogue::reset(CatalogueKind kind, const std::vector<std::string>& e
         entries_.push_back({ column, column + "-D", static_cast<int>(entries_.size()) });
 }
 
+void FieldCatalogue::addDesignFields(const std::vector<std::string>& names)
+{
+    for (const auto& name : names)
+        entries_.push_back({ "", name + "-A", static_cast<int>(entries_.size()), name });
+}
+
 bool BuildLomCatalogue(FieldCatalogue& catalogue, const std::string& eidFile)
 {
     return buildCatalogue(catalogue, CatalogueKind::Lom, eidFile);

@@ -1,6 +1,7 @@
 // The field catalogue: every field a List of Materials (or the tool box's
 // project view) can show, first the project's attributes ("-P"), then every
-// column of the chosen EID ("-D"). An entry's number is also the name of
+// column of the chosen EID ("-D"), then, where asked for, the fields the
+// parts carry from their design ("-A": Manufacturer, MPN, LCSC, ...). An entry's number is also the name of
 // its column in the temporary database ("field" + number).
 #pragma once
 
@@ -14,6 +15,7 @@ struct CatalogueEntry {
     std::string fieldName; // the EID column name; empty for a project attribute
     std::string caption; // what the user sees
     int number = 0; // equal to the entry's position (1-based)
+    std::string attribute; // the design field (part attribute) name; empty for the others
 };
 
 // Which project attributes lead the catalogue: eight for a List of
@@ -44,6 +46,8 @@ public:
     // Replaces the content: the project entries of `kind` (captions looked
     // up in the user's language), then one entry per EID column.
     void reset(CatalogueKind kind, const std::vector<std::string>& eidColumns);
+    // Appends one entry per design field, captioned NAME + "-A".
+    void addDesignFields(const std::vector<std::string>& names);
 
 private:
     std::vector<CatalogueEntry> entries_;

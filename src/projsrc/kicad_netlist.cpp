@@ -115,6 +115,7 @@ private:
             }
             KicadPart c;
             std::vector<std::pair<std::string, std::string>> properties;
+            std::string datasheet;
             c.reference = str(xml_.attributes().value(QLatin1StringView("ref")));
             if (c.reference.empty())
                 throw ProjectError(place() + ": a <comp> without ref");
@@ -124,6 +125,8 @@ private:
                     c.value = text();
                 } else if (name == u"footprint") {
                     c.footprint = text();
+                } else if (name == u"datasheet") {
+                    datasheet = text();
                 } else if (name == u"libsource") {
                     const auto a = xml_.attributes();
                     c.library = str(a.value(QLatin1StringView("lib")));
@@ -165,6 +168,9 @@ private:
                 else if (!c.field(n))
                     c.fields.emplace_back(std::move(n), std::move(v));
             }
+            // "~" is KiCad's "no datasheet".
+            if (!datasheet.empty() && datasheet != "~" && !c.field("Datasheet"))
+                c.fields.emplace_back("Datasheet", std::move(datasheet));
             design_.parts.push_back(std::move(c));
         }
     }

@@ -10,7 +10,8 @@
 //   <libsource lib= part= description=>, <sheetpath names=>.
 // - Fields: the comp's <fields><field name=..> and, as KiCad 6 and later
 //   write them, its <property name=.. value=../> elements; when a name
-//   appears both ways the <field> counts. The value-less properties "dnp",
+//   appears both ways the <field> counts; <datasheet> (but "~") is the field
+//   "Datasheet" unless there is one. The value-less properties "dnp",
 //   "exclude_from_bom" and "exclude_from_board" are KiCad's flags.
 #pragma once
 

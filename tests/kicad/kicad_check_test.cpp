@@ -73,6 +73,23 @@ TEST(RealDesigns, GroupedListEqualsOneComputedApart)
     EXPECT_EQ(groupedDiffers(dir, dir / "excluded.xml", " --include-excluded"), "");
 }
 
+TEST(RealDesigns, DesignFieldsAreLomColumns)
+{
+    ScratchDir dir;
+    const auto eid = emptyEid(dir), dpz = dir / "p.dpz", csv = dir / "p.csv";
+    ASSERT_EQ(tool("project from-kicad " + q(kData / "300-010.xml") + " " + q(dpz)).exitCode, 0);
+    auto r = tool("lom --list-fields --project " + q(dpz));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\tManufacturer-A\t"), std::string::npos) << r.out;
+    r = tool("lom --project " + q(dpz) + " --eid " + q(eid)
+        + " --group --field 'Component Value-P' --field Manufacturer-A --field 'Supplier Part Number-A' --format csv --out "
+        + q(csv));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    // C2 is a Wurth part, Farnell 246-6555 in the netlist.
+    EXPECT_NE(readFile(csv).find("1,C2,47uF_50V_THT,Wurth,246-6555\r\n"), std::string::npos)
+        << readFile(csv);
+}
+
 // The kinds of finding `check` reports on `dpz`, with how often.
 std::map<std::string, int> findings(const ScratchDir& dir, const std::filesystem::path& dpz)
 {
