@@ -8,6 +8,7 @@
 //   - each record holds the value of its last recorded update.
 // Usage: server_load URI [CLIENTS] [SECONDS] [RECORDS]
 // (URI: a fresh server EID name; the table is created).
+#include "../bench/bench_machine.h"
 #include "database.h"
 #include "recordset.h"
 
@@ -71,6 +72,7 @@ int client(const std::string& uri, int id, int seconds, int records, const std::
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     if (argc < 2) {
         std::cerr << "usage: server_load URI [CLIENTS] [SECONDS] [RECORDS]\n";
         return 2;

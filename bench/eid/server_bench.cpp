@@ -4,6 +4,7 @@
 // same SELECT), and the time the record editor waits for its first rows.
 // Prints the ratios (ours / psql).
 // Usage: server_bench postgresql://USER@HOST:PORT/DB [LINES] (default 20000)
+#include "../bench_machine.h"
 #include "database.h"
 #include "eid_export.h"
 #include "eid_format.h"
@@ -46,6 +47,7 @@ const std::vector<rav::eid::EidField> kFields = { { "Code", 20 }, { "Name", 40 }
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     if (argc < 2 || !rav::db::isServerName(argv[1])) {
         std::cerr << "usage: server_bench postgresql://USER@HOST:PORT/DB [LINES]\n";
         return 2;

@@ -13,6 +13,7 @@
 // footprints, each with an MPN field, as KiCad 5 writes them (with the
 // libparts section KiBoM reads descriptions from). Everything is written in
 // a fresh temporary folder, which is removed at the end.
+#include "../bench_machine.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -123,6 +124,7 @@ std::string q(const fs::path& p)
 
 int main(int argc, char** argv)
 {
+    rav::bench::printMachine();
     std::vector<long> sizes;
     fs::path kibom;
     if (const char* env = std::getenv("KIBOM_DIR"))
