@@ -22,6 +22,14 @@ std::string heading(integrity::FindingKind kind)
         return LocalText("Equal parts, different EICs", "61624");
     case K::CodeSpelling:
         return LocalText("EICs differ only in case or blanks", "61625");
+    case K::PlaceholderCode:
+        return LocalText("Placeholder where a code belongs", "61634");
+    case K::PartCodeDiffers:
+        return LocalText("Part's own code differs", "61635");
+    case K::CodeOnDifferentParts:
+        return LocalText("One EIC on different parts", "61636");
+    case K::DuplicatePart:
+        return LocalText("Part name used twice", "61637");
     }
     return {};
 }
@@ -46,6 +54,8 @@ std::vector<FindingRow> FindingRows(const integrity::Report& report)
         row.devices = joined(f.devices);
         row.codes = joined(f.codes);
         row.detail = f.value + (f.value.empty() || f.footprint.empty() ? "" : " / ") + f.footprint;
+        if (!f.parts.empty())
+            row.detail += (row.detail.empty() ? "" : "; ") + joined(f.parts);
         if (!f.devices.empty())
             row.device = f.devices.front();
         else if (!f.codes.empty())
