@@ -27,6 +27,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -46,11 +47,45 @@ namespace
 {
 
 constexpr int kImportLines = 200; // records per import round
+constexpr int kServerImportLines = 40; // a server takes a round trip per line
 constexpr int kRemoveRounds = 60; // ranges the removal works through
 constexpr int kRemovePerRound = 50;
 constexpr int kDevices = 100; // devices and placed parts of the project
 
-fs::path eidOf(const fs::path& dir) { return dir / "parts.eid"; }
+// The EID of a trial: the file, or for the server operations the server
+// name that prepare() wrote into the trial's folder.
+fs::path eidOf(const fs::path& dir)
+{
+    std::ifstream name(dir / "server-eid");
+    std::string uri;
+    if (name && std::getline(name, uri))
+        return uri;
+    return dir / "parts.eid";
+}
+
+// A fresh server EID name on the cluster of RAV_PG_DIR (empty when unset);
+// points libpq at the cluster's password file.
+std::string serverEidName()
+{
+    const char* pg = std::getenv("RAV_PG_DIR");
+    if (!pg || !*pg)
+        return {};
+    std::ifstream portFile(fs::path(pg) / "port");
+    std::string port;
+    std::getline(portFile, port);
+    ::setenv("PGPASSFILE", (fs::path(pg) / "pgpass").c_str(), 1);
+    static std::mt19937_64 random { std::random_device {}() };
+    return "postgresql://ravederi@127.0.0.1:" + port + "/postgres?schema=kill" + std::to_string(random() % 1000000000)
+        + "&table=Device";
+}
+
+// The server operations run the file operation's code on a server EID.
+Operation onFile(Operation operation)
+{
+    return operation == Operation::ServerImport ? Operation::Import
+        : operation == Operation::ServerRangeRemoval ? Operation::RangeRemoval
+                                                     : operation;
+}
 fs::path projectOf(const fs::path& dir) { return dir / "board.dpz"; }
 fs::path lomOf(const fs::path& dir) { return dir / "lom.txt"; }
 fs::path referenceLomOf(const fs::path& dir) { return dir / "reference-lom.txt"; }
@@ -99,14 +134,14 @@ std::string integrity(const fs::path& file)
 const std::vector<eid::EidField> kEidFields = { { "Code", 30 }, { "Name", 60 }, { "Price", 10 } };
 
 // Creates an EID and imports `lines` (";"-separated) into it.
-void makeEid(const fs::path& file, const std::string& lines)
+void makeEid(const fs::path& file, const std::string& lines, const fs::path& dir)
 {
     std::string error;
     if (!eid::CreateEidDatabase(file.string(), kEidFields, "Code", &error))
         throw std::runtime_error("cannot create " + file.string() + ": " + error);
     if (lines.empty())
         return;
-    const fs::path text = file.parent_path() / "seed.txt";
+    const fs::path text = dir / "seed.txt";
     writeAll(text, lines);
     eid::ImportOptions o;
     o.eidFile = file.string();
@@ -259,6 +294,10 @@ void checkRounds(const std::map<int, int>& perRound, long committed, int rounds,
 
 void checkEid(const fs::path& file, std::vector<std::string>& problems)
 {
+    // A server keeps its own consistency; what a trial checks there is that
+    // every committed step is in (codesOf) and nothing half done is.
+    if (db::isServerName(file.string()))
+        return;
     if (const std::string verdict = integrity(file); verdict != "ok")
         problems.push_back(file.filename().string() + ": integrity check: " + verdict);
 }
@@ -267,15 +306,22 @@ void checkEid(const fs::path& file, std::vector<std::string>& problems)
 
 const std::vector<OperationInfo>& operations()
 {
-    static const std::vector<OperationInfo> list = {
-        { Operation::Import, "eid-import" },
-        { Operation::RangeRemoval, "range-removal" },
-        { Operation::LomFile, "lom-build-file" },
-        { Operation::WriteBack, "update-proj-lib" },
-        { Operation::EidCreate, "eid-create" },
-        { Operation::Settings, "settings-write" },
-        { Operation::DesignWrite, "to-kicad" },
-    };
+    static const std::vector<OperationInfo> list = [] {
+        std::vector<OperationInfo> l = {
+            { Operation::Import, "eid-import" },
+            { Operation::RangeRemoval, "range-removal" },
+            { Operation::LomFile, "lom-build-file" },
+            { Operation::WriteBack, "update-proj-lib" },
+            { Operation::EidCreate, "eid-create" },
+            { Operation::Settings, "settings-write" },
+            { Operation::DesignWrite, "to-kicad" },
+        };
+        if (!serverEidName().empty()) {
+            l.push_back({ Operation::ServerImport, "server-eid-import" });
+            l.push_back({ Operation::ServerRangeRemoval, "server-range-removal" });
+        }
+        return l;
+    }();
     return list;
 }
 
@@ -293,21 +339,23 @@ void prepare(Operation operation, const fs::path& dir)
 {
     fs::create_directories(configOf(dir) / "dodiv");
     fs::create_directories(dir / "cache");
-    switch (operation) {
+    if (operation != onFile(operation))
+        writeAll(dir / "server-eid", serverEidName() + "\n");
+    switch (onFile(operation)) {
     case Operation::Import:
-        makeEid(eidOf(dir), "");
+        makeEid(eidOf(dir), "", dir);
         break;
     case Operation::RangeRemoval: {
         std::string lines;
         for (int r = 0; r < kRemoveRounds; ++r)
             for (int k = 0; k < kRemovePerRound; ++k)
                 lines += "R" + twoDigits(r) + "-" + twoDigits(k) + ";name;1\n";
-        makeEid(eidOf(dir), lines);
+        makeEid(eidOf(dir), lines, dir);
         break;
     }
     case Operation::LomFile:
         project::writeDpz(boardProject(), projectOf(dir));
-        makeEid(eidOf(dir), boardRecords());
+        makeEid(eidOf(dir), boardRecords(), dir);
         openKernelProject(projectOf(dir));
         try {
             writeLom(dir, referenceLomOf(dir));
@@ -335,6 +383,9 @@ void prepare(Operation operation, const fs::path& dir)
         project::storeDesignLink(projectOf(dir), project::linkOf(design, designOf(dir), ""));
         break;
     }
+    case Operation::ServerImport:
+    case Operation::ServerRangeRemoval:
+        break; // onFile() maps them to the file operations
     }
 }
 
@@ -361,10 +412,11 @@ int runChild(Operation operation, const fs::path& dir)
         }
         report(0);
         for (int r = 0;; ++r) {
-            switch (operation) {
+            switch (onFile(operation)) {
             case Operation::Import: {
                 std::string lines;
-                for (int k = 0; k < kImportLines; ++k)
+                const int perRound = operation == Operation::ServerImport ? kServerImportLines : kImportLines;
+                for (int k = 0; k < perRound; ++k)
                     lines += "I" + std::to_string(r) + "-" + std::to_string(k) + ";imported;2\n";
                 writeAll(dir / "in.txt", lines);
                 eid::ImportOptions o;
@@ -373,7 +425,7 @@ int runChild(Operation operation, const fs::path& dir)
                 o.delimiterText = ";";
                 o.tempDir = dir.string();
                 const eid::OperationResult result = eid::ImportTextFile(o, messages, progress);
-                if (!result.completed || result.added != kImportLines)
+                if (!result.completed || result.added != perRound)
                     throw std::runtime_error("import: " + result.failure);
                 break;
             }
@@ -425,6 +477,9 @@ int runChild(Operation operation, const fs::path& dir)
                 project::applyDesignWrite(projectOf(dir), project::planDesignWrite(projectOf(dir), "EIC"));
                 break;
             }
+            case Operation::ServerImport:
+            case Operation::ServerRangeRemoval:
+                break; // onFile() maps them to the file operations
             }
             report(r + 1);
         }
@@ -440,10 +495,10 @@ TrialResult check(Operation operation, const fs::path& dir, long committed)
     result.committed = committed;
     auto& problems = result.problems;
     try {
-        switch (operation) {
+        switch (onFile(operation)) {
         case Operation::Import:
         case Operation::RangeRemoval: {
-            const bool importing = operation == Operation::Import;
+            const bool importing = onFile(operation) == Operation::Import;
             std::map<int, int> perRound;
             for (const std::string& code : codesOf(eidOf(dir)))
                 if (const auto r = roundOf(code, importing ? 'I' : 'R'))
@@ -451,7 +506,8 @@ TrialResult check(Operation operation, const fs::path& dir, long committed)
                 else
                     problems.push_back("unexpected record " + code);
             checkRounds(perRound, committed, importing ? static_cast<int>(committed) + 2 : kRemoveRounds,
-                importing ? kImportLines : kRemovePerRound, !importing, problems);
+                importing ? (operation == Operation::ServerImport ? kServerImportLines : kImportLines) : kRemovePerRound,
+                !importing, problems);
             checkEid(eidOf(dir), problems);
             break;
         }
@@ -566,6 +622,9 @@ TrialResult check(Operation operation, const fs::path& dir, long committed)
                 ::unsetenv("XDG_CONFIG_HOME");
             break;
         }
+        case Operation::ServerImport:
+        case Operation::ServerRangeRemoval:
+            break; // onFile() maps them to the file operations
         }
     } catch (const std::exception& e) {
         problems.push_back(std::string("cannot read back: ") + e.what());

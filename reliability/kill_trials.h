@@ -15,7 +15,11 @@
 namespace rav::reliability
 {
 
-enum class Operation { Import, RangeRemoval, LomFile, WriteBack, EidCreate, Settings, DesignWrite };
+// ServerImport and ServerRangeRemoval are Import and RangeRemoval on an EID
+// on the PostgreSQL server that RAV_PG_DIR names (scripts/pg-cluster.sh);
+// operations() lists them only when it is set.
+enum class Operation { Import, RangeRemoval, LomFile, WriteBack, EidCreate, Settings, DesignWrite, ServerImport,
+    ServerRangeRemoval };
 
 struct OperationInfo {
     Operation operation;

@@ -12,7 +12,11 @@ cmd=${1:-}; dir=${2:-}
 [ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|uri DIR [PORT]" >&2; exit 2; }
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
+# The data folder is DIR/data, unless the server's user cannot reach DIR (a
+# build folder under a private home): then a folder under /tmp, named in
+# DIR/datadir.
 data=$dir/data
+[ -f "$dir/datadir" ] && data=$(cat "$dir/datadir")
 bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -x "$bindir/pg_ctl" ] || { echo "PostgreSQL server programs not found; run scripts/install-deps.sh" >&2; exit 1; }
 
@@ -31,19 +35,27 @@ start)
     "${as_server[@]}" "$bindir/pg_ctl" -D "$data" stop -m immediate >/dev/null 2>&1 || true
   fi
   rm -rf "$data"
+  rm -f "$dir/datadir"
+  data=$dir/data
+  if [ ${#as_server[@]} -gt 0 ] && ! "${as_server[@]}" test -x "$dir"; then
+    chmod o+x "$dir"
+    "${as_server[@]}" test -x "$dir" || { data=$(mktemp -d /tmp/ravederi-pg.XXXXXX); echo "$data" > "$dir/datadir"; }
+  fi
   mkdir -p "$data"
   # The password only guards a cluster that lives for one test run.
   umask 077
   head -c 18 /dev/urandom | base64 | tr -d '/+=' > "$dir/password"
-  [ ${#as_server[@]} -eq 0 ] || chown ravederi-pg "$data" "$dir/password"
-  "${as_server[@]}" "$bindir/initdb" -D "$data" -U ravederi --pwfile="$dir/password" \
+  # initdb reads it as the server's user, who may not reach DIR.
+  pwfile=$(mktemp /tmp/ravederi-pw.XXXXXX)
+  cp "$dir/password" "$pwfile"
+  [ ${#as_server[@]} -eq 0 ] || chown ravederi-pg "$data" "$pwfile"
+  "${as_server[@]}" "$bindir/initdb" -D "$data" -U ravederi --pwfile="$pwfile" \
     --auth-local=scram-sha-256 --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 \
-    || { cat "$dir/initdb.log" >&2; exit 1; }
-  [ ${#as_server[@]} -eq 0 ] || chown root "$dir/password"
+    || { rm -f "$pwfile"; cat "$dir/initdb.log" >&2; exit 1; }
+  rm -f "$pwfile"
   echo "127.0.0.1:*:*:ravederi:$(cat "$dir/password")" > "$dir/pgpass"
   echo "$data:*:*:ravederi:$(cat "$dir/password")" >> "$dir/pgpass"
   chmod 600 "$dir/pgpass"
-  [ ${#as_server[@]} -eq 0 ] || chmod o+x "$dir"
   echo "$port" > "$dir/port"
   "${as_server[@]}" "$bindir/pg_ctl" -D "$data" -l "$data/server.log" -w -t 60 start \
     -o "-c listen_addresses=127.0.0.1 -p $port -k $data -c fsync=off -c max_connections=64" >/dev/null \

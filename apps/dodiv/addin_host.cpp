@@ -41,7 +41,7 @@ QString AddinHost::defaultLibraryPath()
 
 QString AddinHost::defaultHelpPath()
 {
-    const QString installed = QStringLiteral(RAVEDERI_BIN_TO_DATADIR "/help");
+    const QString installed = QStringLiteral(RAVEDERI_BIN_TO_PKGDATADIR "/help");
     const QString file = firstExisting({ installed + "/Ravederi.HLP", QStringLiteral("../help/Ravederi.HLP") });
     return QFileInfo(file).path();
 }

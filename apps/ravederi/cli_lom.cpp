@@ -66,7 +66,7 @@ lom::FieldCatalogue catalogueOf(const std::string& eidFile)
 {
     lom::FieldCatalogue catalogue;
     std::error_code ec;
-    if (!std::filesystem::exists(eidFile, ec))
+    if (!db::isServerName(eidFile) && !std::filesystem::exists(eidFile, ec))
         throw std::runtime_error("the EID file " + eidFile + " was not found");
     if (!lom::BuildLomCatalogue(catalogue, eidFile))
         throw std::runtime_error(eidFile + " is not an External Info Database");

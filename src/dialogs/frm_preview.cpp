@@ -164,7 +164,8 @@ void FrmPreview::resizeEvent(QResizeEvent* event)
 QString FrmPreview::captionLine() const
 {
     return QString::fromStdString(HostUtility::instance().GetLocalMessage("Preview of List of Materials : ", "5446")
-        + kernel::ProjectParts::instance().ProjectName() + ".dpz with " + shell::shellState().DBaseName);
+        + kernel::ProjectParts::instance().ProjectName() + ".dpz"
+        + HostUtility::instance().GetLocalMessage(" with ", "916126") + shell::shellState().DBaseName);
 }
 
 void FrmPreview::showLines(const std::vector<std::string>& headers,

@@ -115,6 +115,7 @@ FrmEidedit::FrmEidedit(QWidget* parent)
     setObjectName("frmEidedit");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Dodiv 2000 - EID File Wizard");
+    setProperty(shell::kTagProperty, "916101");
 
     auto* outer = new QVBoxLayout(this);
     buildFirstPage();
@@ -130,7 +131,7 @@ FrmEidedit::FrmEidedit(QWidget* parent)
     picBrwse_->setObjectName("picBrwse");
     auto* bar = new QHBoxLayout(picBrwse_);
     bar->setContentsMargins(0, 0, 0, 0);
-    cmdHelp_ = shell::Button("&Help", this, "cmdHelp");
+    cmdHelp_ = shell::Button("&Help", this, "cmdHelp", "9944");
     cmdBrwse_[0] = shell::Button("<< &Back", picBrwse_, "cmdBrwse_0", "5477");
     cmdBrwse_[1] = shell::Button("&Next >>", picBrwse_, "cmdBrwse_1", "5478");
     cmdBrwse_[2] = shell::Button("&Cancel", picBrwse_, "cmdBrwse_2", "9915");
@@ -192,7 +193,7 @@ void FrmEidedit::buildFirstPage()
             qpnSelect_, "lblSelectText", "54133"),
         1, 0, 1, 3);
     const char* optionTags[2] = { "5498", "5497" };
-    const char* optionTexts[2] = { "Create &new '.EID' file", "Edit existing '.EID' file" };
+    const char* optionTexts[2] = { "Create ne&w '.EID' file", "Edit existing '.EID' file" };
     const char* optionNames[2] = { "optnFileType_0", "optnFileType_1" };
     const char* panelNames[2] = { "qpnFileName_0", "qpnFileName_1" };
     const char* buttonNames[2] = { "cmdFile_0", "cmdFile_1" };
@@ -398,7 +399,7 @@ void FrmEidedit::buildEditPages()
         g->addWidget(lblOpDescr_, 2, 0);
         qpnPbar_ = shell::FileNamePanel(page, "qpnPbar");
         qpnPbar_->setAlignment(Qt::AlignCenter);
-        qpnPbar_->setCaption("Click Next to Continue ...");
+        qpnPbar_->setCaption(shell::Msg("Click Next to Continue ...", "916119"));
         g->addWidget(qpnPbar_, 3, 0);
         g->setRowStretch(4, 1);
     }
@@ -567,15 +568,15 @@ bool FrmEidedit::PrepareStep(int k)
             LoadFieldLists(qpnDBName_[0]->caption());
         switch (selectedOperation()) {
         case Operation::Remove:
-            shell::ShowFileName(qpntxtFile_[2], "Delete selected data from EID file.");
+            shell::ShowFileName(qpntxtFile_[2], shell::Msg("Delete selected data from EID file.", "916120"));
             lblCaption4_->setText(shell::Msg("Set options for delete record operation", "549"));
             break;
         case Operation::Export:
-            shell::ShowFileName(qpntxtFile_[2], "Export to file: " + qpntxtFile_[0]->caption());
+            shell::ShowFileName(qpntxtFile_[2], shell::Msg("Export to file: ", "916121") + qpntxtFile_[0]->caption());
             lblCaption4_->setText(shell::Msg("Set options for export to file operation", "5410"));
             break;
         case Operation::Import:
-            shell::ShowFileName(qpntxtFile_[2], "Import from file: " + qpntxtFile_[1]->caption());
+            shell::ShowFileName(qpntxtFile_[2], shell::Msg("Import from file: ", "916122") + qpntxtFile_[1]->caption());
             lblCaption4_->setText(shell::Msg("Set options for import from file operation", "5411"));
             break;
         }
@@ -631,11 +632,11 @@ bool FrmEidedit::PrepareStep(int k)
             break;
         case Operation::Export:
             description = click + "\n" + shell::Msg("Export data from ", "5431") + "\n"
-                + qpnDBName_[0]->caption() + "\n" + "to " + "\n" + qpntxtFile_[0]->caption();
+                + qpnDBName_[0]->caption() + "\n" + shell::Msg("to ", "916123") + "\n" + qpntxtFile_[0]->caption();
             break;
         case Operation::Import:
             description = click + "\n" + shell::Msg("Import data from ", "5432") + "\n"
-                + qpntxtFile_[1]->caption() + "\n" + "to " + "\n" + qpnDBName_[0]->caption();
+                + qpntxtFile_[1]->caption() + "\n" + shell::Msg("to ", "916123") + "\n" + qpnDBName_[0]->caption();
             break;
         }
         shell::SetLabelCaption(lblOpDescr_, description);
@@ -698,6 +699,11 @@ bool FrmEidedit::CreateEid()
         return false;
     }
     done_ = true;
+    shell::Messages().show({ MessageKind::Information, "916141",
+        FormatMessage("%1 created with %2 fields; %3 is its EIC field.", "916141",
+            { Std(qpnFileName_[0]->caption()), GroupedCount(static_cast<std::int64_t>(fields.size())),
+                eic ? Std(eic->text()) : std::string() }),
+        {} });
     return true;
 }
 
@@ -796,8 +802,8 @@ void FrmEidedit::InitFieldGrid()
     g->setColWidth(1, w * 2 / 3);
     g->setColWidth(2, 0);
     g->setRows(2);
-    g->setTextMatrix(0, 0, "Field Name");
-    g->setTextMatrix(0, 1, "Size");
+    g->setTextMatrix(0, 0, shell::Msg("Field Name", "916124"));
+    g->setTextMatrix(0, 1, shell::Msg("Size", "916125"));
     g->setTextMatrix(1, 2, kEntryRow);
     colourRow(1, kEntryColour);
     cmdBrwse_[1]->setEnabled(false);
@@ -943,10 +949,12 @@ bool FrmEidedit::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (fieldBox && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            // Enter in the name goes on to the size; Enter in the size
+            // commits the field, as Update does.
             if (box == txtField_[0])
                 txtField_[1]->setFocus();
             else
-                cmdAddUp_[0]->setFocus();
+                cmdAddUp_Click(0);
             return true; // swallowed
         }
         break;

@@ -30,7 +30,9 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace rav
 {
@@ -87,16 +89,25 @@ private:
     // The options of the output as the controls stand.
     LomJobOptions jobOptions() const;
     // The temporary database of the last build, as the job takes it.
-    static BuildResult builtDatabase();
+    BuildResult builtDatabase() const;
     void CreateLomFile();
     // After the file is written: how many lines went where, with answers
     // that open the file or its folder.
     void ReportWritten();
+    // The fields, sort field, LOM file, delimiter and grouping of the last
+    // file written for this project: kept, and offered again next time
+    // (the fields only for the same EID).
+    void rememberChoices();
+    void restoreOutput();
+    void restoreFields();
+    void showOutputFile(const QString& name);
+    void moveChosen(int delta);
     bool buildIfNeeded();
     void afterListChange();
     void refreshTooltip(QListWidget* list);
     QString fileName(const ZerOvize* panel) const;
     QString projectText() const;
+    QString outputFile() const;
 
     Step step_ = Step::Eid;
     bool fieldsLoaded_ = false;
@@ -108,21 +119,29 @@ private:
     LomJobResult lastWritten_;
     std::string lastOutput_;
     bool lastFormatClassic_ = true;
+    std::vector<char> marked_; // per part of the last build: marked do-not-place
     bool descending_ = false; // the sort order reversed (a second header click in the preview)
 
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];
     QLabel* lblDescrip_[2];
-    ZerOvize* qpnFileName_[3];
+    ZerOvize* qpnFileName_[2];
+    QLineEdit* txtLomFile_;
+    bool outputConfirmed_ = true; // the LOM file was chosen in the dialog (or no name was typed since)
     QPushButton* cmdFile_[2];
     QListWidget* lstFields_[2];
     QPushButton* cmdAddDel_[2];
+    QPushButton* cmdMove_[2];
     QComboBox* cboFields_;
     QComboBox* cboDelimit_;
     QLabel* label3_;
     QLabel* lblOpDescr_[2];
     QPushButton* cmdPvw_;
     QCheckBox* chkGroup_;
+    QComboBox* cboProfile_;
+    QSpinBox* spnBoards_;
+    QComboBox* cboDnp_;
+    QCheckBox* chkCheck_;
     ZerOvize* qpnPbar_;
     QWidget* picBrwse_;
     QPushButton* cmdBrwse_[3];

@@ -60,8 +60,8 @@ TableOptions MakeTableOptions(const FieldCatalogue& catalogue, const LomJobOptio
         return table;
     }
     if (table.group) {
-        table.columns.push_back({ "Quantity", { ColumnSource::Kind::Quantity } });
-        table.columns.push_back({ "Parts", { ColumnSource::Kind::Parts } });
+        table.columns.push_back({ options.quantityHeader, { ColumnSource::Kind::Quantity } });
+        table.columns.push_back({ options.partsHeader, { ColumnSource::Kind::Parts } });
     }
     for (int number : options.fields)
         table.columns.push_back({ catalogue.entry(number).caption, { ColumnSource::Kind::Field, number } });

@@ -31,6 +31,10 @@ struct LomJobOptions {
     bool descending = false; // the sort order reversed
     std::string delimiterText = "|"; // as typed in the delimiter box
     bool group = false;
+    // The headers of the grouped table's first two columns (the wizard
+    // gives them in the user's language).
+    std::string quantityHeader = "Quantity";
+    std::string partsHeader = "Parts";
     std::vector<int> groupFields; // empty: EIC, value and package
     long multiplier = 1;
     DnpMode dnp = DnpMode::Include;

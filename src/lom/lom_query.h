@@ -29,6 +29,11 @@ struct LomQuery {
     std::vector<std::string> captions; // SelectedCaptions of the choice
 };
 
+// Moves the items at the (0-based) rows `selected` of `items` one place up
+// (delta -1) or down (+1), together, keeping their order; a block already
+// at the edge stays. Returns the rows they are at afterwards.
+std::vector<int> MoveItems(std::vector<int>& items, std::vector<int> selected, int delta);
+
 // The delimiter for a box text: "space" (any case) gives a blank, "tab" the
 // tab character, an empty text ",", anything else its first character (its
 // case kept). `boxText`, when given, receives what the box then shows.

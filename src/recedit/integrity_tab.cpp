@@ -25,11 +25,11 @@ std::string heading(integrity::FindingKind kind)
     case K::PlaceholderCode:
         return LocalText("Placeholder where a code belongs", "61634");
     case K::PartCodeDiffers:
-        return LocalText("Part's own code differs", "61635");
+        return LocalText("Part's own code differs from its device's", "61635");
     case K::CodeOnDifferentParts:
-        return LocalText("One EIC on different parts", "61636");
+        return LocalText("One EIC on different values or footprints", "61636");
     case K::DuplicatePart:
-        return LocalText("Part name used twice", "61637");
+        return LocalText("Part name used more than once", "61637");
     }
     return {};
 }
@@ -54,8 +54,6 @@ std::vector<FindingRow> FindingRows(const integrity::Report& report)
         row.devices = joined(f.devices);
         row.codes = joined(f.codes);
         row.detail = f.value + (f.value.empty() || f.footprint.empty() ? "" : " / ") + f.footprint;
-        if (!f.parts.empty())
-            row.detail += (row.detail.empty() ? "" : "; ") + joined(f.parts);
         if (!f.devices.empty())
             row.device = f.devices.front();
         else if (!f.codes.empty())

@@ -54,6 +54,11 @@ TEST(EidCopy, FileToServerAndBackExportsTheSameTextAndKeepsTheRules)
     for (const char* sql : { "INSERT INTO Device (Code) VALUES ('B2')", "INSERT INTO Device (Code) VALUES ('123456789')" })
         EXPECT_THROW(copy.executeNative(sql), db::Error) << sql;
 
+    // The copy serves the LOM as the file does.
+    const RunResult fields = runProgram(std::string(RAV_BIN_DIR) + "/ravederi lom --list-fields --eid " + Q(server));
+    EXPECT_EQ(fields.exitCode, 0) << fields.err;
+    EXPECT_NE(fields.out.find("Name-D"), std::string::npos) << fields.out;
+
     const RunResult again = Eid("copy " + Q(file) + " " + Q(back));
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;

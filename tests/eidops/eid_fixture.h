@@ -1,6 +1,7 @@
 // Builds small EIDs for the operation tests and reads back what they hold.
 #pragma once
 
+#include "backend_param.h"
 #include "database.h"
 #include "eid_format.h"
 #include "recordset.h"
@@ -44,11 +45,6 @@ private:
     db::Backend backend_;
     std::map<std::string, std::string> servers_;
 };
-
-inline std::string backendName(const ::testing::TestParamInfo<db::Backend>& info)
-{
-    return info.param == db::Backend::Server ? "Server" : "File";
-}
 
 // A new EID with the given fields; fails the test when it cannot be made.
 inline std::string MakeEid(const std::string& name, const std::vector<eid::EidField>& fields,

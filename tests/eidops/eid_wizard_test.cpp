@@ -2,6 +2,7 @@
 // the field grid, the file choices, the checks made before an operation and
 // what the window leaves behind when it goes.
 #include "eid_fixture.h"
+#include "form_helpers.h"
 #include "frm_eidedit.h"
 #include "host_utility.h"
 #include "modules.h"
@@ -110,8 +111,7 @@ protected:
         EXPECT_EQ(QApplication::focusWidget(), sizeBox());
         sizeBox()->selectAll();
         QTest::keyClicks(sizeBox(), size);
-        QTest::keyClick(sizeBox(), Qt::Key_Return);
-        click("cmdAddUp_0");
+        QTest::keyClick(sizeBox(), Qt::Key_Return); // commits, as Update does
     }
     // Opens the wizard on an existing EID and moves to "Step 1 of 3".
     void openOnEid(const std::string& file)
@@ -139,7 +139,6 @@ protected:
 TEST_F(EidWizard, FirstPageFollowsTheCurrentEidAndChecksChosenFiles)
 {
     open();
-    screenshot(window, "eid_wizard_first-page-create");
     EXPECT_TRUE(find<QRadioButton>("optnFileType_0")->isChecked());
     EXPECT_EQ(shown("qpnFileName_0"), QString::fromStdString((dir / "Part.eid").string()));
     EXPECT_TRUE(next()->isEnabled());
@@ -222,7 +221,6 @@ TEST_F(EidWizard, FieldGridAddsEditsAndDeletesFields)
     EXPECT_TRUE(messageIds().empty());
     EXPECT_EQ(g->textMatrix(1, 0), "CODE");
     EXPECT_EQ(g->rows(), 5);
-    screenshot(window, "eid_wizard_create-step-1-fields");
 
     // Delete on the entry row does nothing; on row 2, the rows below move up.
     click("cmdAddUp_1");
@@ -255,7 +253,8 @@ TEST_F(EidWizard, CreationThenEditPath)
     list->setCurrentRow(0);
 
     next()->click();
-    ASSERT_TRUE(messages.messages.empty()) << messages.messages[0].text;
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, file.toStdString() + " created with 3 fields; Code is its EIC field.");
     EXPECT_TRUE(window->done());
     {
         db::Database db = db::Database::open(file.toStdString(), db::OpenMode::Shared);
@@ -299,6 +298,7 @@ TEST_F(EidWizard, CreationWithoutEditingClosesAndAFailedBuildStays)
     find<QCheckBox>("chkFields")->setChecked(false);
     next()->click();
     EXPECT_TRUE(closed());
+    EXPECT_EQ(messageIds(), Ids { "916141" });
     EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
     EXPECT_TRUE(IsEidDatabase(file.toStdString()));
 }
@@ -326,7 +326,6 @@ TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
     EXPECT_TRUE(fields->isEnabled());
     setRange("a2", "A3");
     find<QComboBox>("cboDelimit")->setCurrentText(";x");
-    screenshot(window, "eid_wizard_edit-step-2-export");
 
     nextTimes(2);
     EXPECT_TRUE(closed());
@@ -503,6 +502,33 @@ TEST_F(EidWizard, ImportThatStoresNothingOffersTheLog)
     EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
     EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString((dir / "In.log").string()) });
     EXPECT_TRUE(Codes(eid).empty());
+}
+
+// Each access key of every page leads to one control, in either language.
+TEST_F(EidWizard, AccessKeysDoNotClashOnAnyPage)
+{
+    const std::string eid = MakeEid("Part.eid");
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        const auto check = [&](const char* page) {
+            EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << " " << page;
+            screenshot(window, QString("eid-wizard-%1-%2").arg(language, QString(page).replace(' ', '-')));
+        };
+        open();
+        check("first");
+        next()->click();
+        check("create 1");
+        defineField("Code", "5");
+        next()->click();
+        check("create 2");
+        delete window.data();
+        openOnEid(eid);
+        for (const char* page : { "edit 1", "edit 2", "edit 3" }) {
+            check(page);
+            next()->click();
+        }
+        delete window.data();
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Shared set-up of the engine tests: a scratch folder and a small table.
 #pragma once
 
+#include "backend_param.h"
 #include "database.h"
 #include "recordset.h"
 #include "test_env.h"
@@ -75,16 +76,11 @@ private:
     std::string server_;
 };
 
-inline std::string backendName(const ::testing::TestParamInfo<Backend>& info)
-{
-    return info.param == Backend::Server ? "Server" : "File";
-}
-
 } // namespace rav::db::test
 
 #define RAV_INSTANTIATE_BACKENDS(Suite)                                                                      \
     INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values(rav::db::Backend::File, rav::db::Backend::Server), \
-        rav::db::test::backendName)
+        rav::test::backendName)
 
 namespace rav::db::test
 {

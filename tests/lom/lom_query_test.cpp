@@ -75,5 +75,28 @@ TEST(LomQuery, DelimiterRules)
     }
 }
 
+// Chosen fields move up and down as one block; a block at the edge stays.
+TEST(LomQuery, MoveItemsKeepsTheBlockTogether)
+{
+    struct Case {
+        std::vector<int> selected;
+        int delta;
+        std::vector<int> items;
+        std::vector<int> after;
+    };
+    const Case cases[] = {
+        { { 2 }, -1, { 10, 30, 20, 40 }, { 1 } },
+        { { 1, 2 }, 1, { 10, 40, 20, 30 }, { 2, 3 } },
+        { { 0, 2 }, -1, { 10, 20, 30, 40 }, { 0, 2 } }, // the first is at the top: nothing moves
+        { { 3, 1 }, -1, { 20, 10, 40, 30 }, { 0, 2 } },
+        { { 9 }, 1, { 10, 20, 30, 40 }, {} },
+    };
+    for (const Case& c : cases) {
+        std::vector<int> items { 10, 20, 30, 40 };
+        EXPECT_EQ(MoveItems(items, c.selected, c.delta), c.after);
+        EXPECT_EQ(items, c.items);
+    }
+}
+
 } // namespace
 } // namespace rav::lom

@@ -2,10 +2,12 @@
 // library, on the demo project and the demo EID the build made.
 #include "cancel_flag.h"
 #include "data_grid_view.h"
+#include "form_helpers.h"
 #include "frm_lomedit.h"
 #include "frm_preview.h"
 #include "host_utility.h"
 #include "lom_build.h"
+#include "placement.h"
 #include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
@@ -19,9 +21,12 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -53,7 +58,11 @@ protected:
         s.LibDir = dir.path().string();
         lomState() = LomState {};
         FrmLomedit::setFileChooser(scriptedFiles());
+        forgetChoices();
     }
+    // The wizard offers the last build's choices again; a test that wants a
+    // first run forgets them.
+    static void forgetChoices() { fs::remove(shell::PlacementStoreFile()); }
     void TearDown() override
     {
         WindowTest::TearDown();
@@ -147,7 +156,6 @@ TEST_F(LomWizard, OpensOnTheCurrentEidAndProject)
     EXPECT_FALSE(back()->isEnabled() || find<QPushButton>("cmdPvw")->isEnabled());
     EXPECT_EQ(shown("qpnFileName_0").toStdString(), eid());
     EXPECT_EQ(shown("qpnFileName_1"), "SENSOR-NODE-F411 rev B.dpz [Main]");
-    screenshot(window, "lom_wizard_eid");
 }
 
 TEST_F(LomWizard, WithoutAValidEidNextWaitsForOne)
@@ -190,7 +198,7 @@ TEST_F(LomWizard, NextOnTheFieldPageNeedsAFileAndAField)
     EXPECT_FALSE(next()->isEnabled()); // no field any more
     answers.push_back(""); // a cancelled dialog changes nothing
     find<QPushButton>("cmdFile_1")->click();
-    EXPECT_EQ(shown("qpnFileName_2").toStdString(), (dir / "LOM.txt").string());
+    EXPECT_EQ(find<QLineEdit>("txtLomFile")->text().toStdString(), (dir / "LOM.txt").string());
 }
 
 TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
@@ -215,6 +223,15 @@ TEST_F(LomWizard, AddInsertsBeforeTheFirstSelectedChosenItem)
     EXPECT_EQ(texts(sortFields()), texts(chosen()));
     EXPECT_EQ(texts(available()).mid(available()->count() - 2),
         QStringList({ "Part-P", "Simulation Reference-P" }));
+
+    // Enter moves the selected fields across, as a double click does.
+    chosen()->clearSelection();
+    select(available(), { "Part-P" });
+    QTest::keyClick(available(), Qt::Key_Return);
+    EXPECT_EQ(texts(chosen()).last(), "Part-P");
+    select(chosen(), { "Part-P" });
+    QTest::keyClick(chosen(), Qt::Key_Enter);
+    EXPECT_EQ(texts(available()).last(), "Part-P");
 
     // Ctrl+A and Ctrl+U act on the list that has the focus.
     QKeyEvent ctrlA(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);
@@ -283,7 +300,6 @@ TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
         EXPECT_EQ(model->rowCount(), 41);
         EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
         EXPECT_EQ(header->sortIndicatorSection(), 0);
-        screenshot(p, "lom_preview");
         emit header->sectionClicked(1); // by component name
         EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
         EXPECT_EQ(header->sortIndicatorSection(), 1);
@@ -303,6 +319,7 @@ TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
     // Grouped into a CSV file: the preview shows the grouped lines in
     // natural order, quantity and parts first.
     messages.messages.clear();
+    forgetChoices();
     open();
     next()->click();
     answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
@@ -312,7 +329,8 @@ TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
     find<QCheckBox>("chkGroup")->setChecked(true);
     preview([&](dialogs::FrmPreview* p) {
         auto* model = p->linesView()->model();
-        EXPECT_EQ(model->rowCount(), 27); // J3 "I2C" and J4 "UART" share a code, not a value
+        // J3 and J4 share a code but not a value (I2C, UART): two lines.
+        EXPECT_EQ(model->rowCount(), 27);
         EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Parts");
         EXPECT_EQ(p->linesView()->horizontalHeader()->sortIndicatorSection(), 2);
         QStringList parts;
@@ -369,6 +387,7 @@ TEST_F(LomWizard, CancelDeletesTheDatabase)
 TEST_F(LomWizard, GroupedAndTableFilesFollowTheBoxAndTheExtension)
 {
     auto finish = [this](const char* file, const QStringList& fields, bool grouped) {
+        forgetChoices();
         open();
         next()->click();
         answers.push_back(QString::fromStdString((dir / file).string()));
@@ -432,6 +451,112 @@ TEST_F(LomWizard, SecondRunsAfterARepickAndAFailedWrite)
     EXPECT_EQ(messages.messages.back().id, "916012");
     const std::string lom = test::readFile(dir / "LOM.txt");
     EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
+}
+
+// The field page: chosen fields move up and down with the sort box in step,
+// the LOM file is proposed beside the project, tables take no delimiter,
+// and the next run offers the last file's choices again.
+TEST_F(LomWizard, FieldPageReordersAndTheNextRunRemembers)
+{
+    shell::shellState().LibDir = (dir / "tmp").string();
+    open();
+    toFields({ "Part-P", "Component Name-P", "Component Value-P" });
+    EXPECT_EQ(requests.back().directory.toStdString(), dir.path().string()); // the project's folder
+    select(chosen(), { "Component Value-P" });
+    find<QPushButton>("cmdMove_0")->click();
+    find<QPushButton>("cmdMove_0")->click();
+    const QStringList moved = { "Component Value-P", "Part-P", "Component Name-P" };
+    EXPECT_EQ(texts(chosen()), moved);
+    EXPECT_EQ(texts(sortFields()), moved);
+    EXPECT_EQ(sortFields()->currentText(), "Part-P");
+    auto* delimiter = find<QComboBox>("cboDelimit");
+    EXPECT_TRUE(delimiter->isEnabled());
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_FALSE(delimiter->isEnabled());
+    delimiter->setEditText(";");
+    next()->click();
+    find<QCheckBox>("chkGroup")->setChecked(true);
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(window.isNull());
+
+    open();
+    EXPECT_EQ(find<QLineEdit>("txtLomFile")->text().toStdString(), (dir / "LOM.csv").string());
+    EXPECT_TRUE(find<QCheckBox>("chkGroup")->isChecked());
+    next()->click();
+    EXPECT_EQ(texts(chosen()), moved);
+    EXPECT_EQ(available()->count(), 12);
+    EXPECT_EQ(find<QComboBox>("cboDelimit")->currentText(), ";");
+    EXPECT_TRUE(next()->isEnabled());
+}
+
+// A typed LOM file name serves like a chosen one; an existing file typed
+// by hand is replaced only after a question (No by default).
+TEST_F(LomWizard, TypedFileNameAsksBeforeReplacing)
+{
+    test::writeFile(dir / "typed.txt", "keep");
+    open();
+    toFields({ "Part-P" }, false);
+    EXPECT_FALSE(next()->isEnabled());
+    QTest::keyClicks(find<QLineEdit>("txtLomFile"), QString::fromStdString((dir / "typed.txt").string()));
+    EXPECT_TRUE(next()->isEnabled());
+    next()->click();
+    next()->click(); // No
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916140");
+    EXPECT_TRUE(messages.messages[0].noByDefault);
+    EXPECT_EQ(test::readFile(dir / "typed.txt"), "keep");
+    messages.answer = true;
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_NE(test::readFile(dir / "typed.txt"), "keep");
+}
+
+// The last page offers what the command line does: boards multiply the
+// grouped quantities, and the check's findings come with the result.
+TEST_F(LomWizard, BoardsAndTheCheckOnTheLastPage)
+{
+    open();
+    next()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Component Value-P" });
+    next()->click();
+    find<QSpinBox>("spnBoards")->setValue(3);
+    find<QCheckBox>("chkCheck")->setChecked(true);
+    next()->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_NE(messages.messages[0].text.find("The check found"), std::string::npos);
+    EXPECT_NE(messages.messages[0].text.find("Y2"), std::string::npos); // no EID record
+    const std::string lom = test::readFile(dir / "LOM.csv");
+    EXPECT_NE(lom.find("21,\"C1-C6, C12\",100n"), std::string::npos) << lom.substr(0, 200);
+}
+
+// Each access key of every page leads to one control, in either language.
+TEST_F(LomWizard, AccessKeysDoNotClashOnAnyPage)
+{
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        open();
+        for (int page = 0; page < FrmLomedit::kPageCount; ++page) {
+            EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << page;
+            screenshot(window, QString("lom-wizard-%1-page%2").arg(language).arg(page + 1));
+            if (page == 2) {
+                find<QCheckBox>("chkGroup")->setChecked(true);
+                preview([&](dialogs::FrmPreview* p) { screenshot(p, QString("lom-preview-%1").arg(language)); });
+            }
+            if (page == 0) {
+                toFields({}); // the captions follow the language: the first field is taken
+                available()->item(0)->setSelected(true);
+                find<QPushButton>("cmdAddDel_0")->click();
+            } else {
+                next()->click();
+            }
+        }
+        delete window.data();
+    }
 }
 
 } // namespace

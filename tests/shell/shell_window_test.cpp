@@ -1,6 +1,7 @@
 // The entry object and the main window, driven offscreen through the
 // editor library as a host drives them: create the object, Load, send
 // commands, watch the notifications.
+#include "form_helpers.h"
 #include "help_engine.h"
 #include "host_utility.h"
 #include "lommain.h"
@@ -423,6 +424,21 @@ TEST_F(ShellWindowTest, LocalisationFollowsTheLanguageAndKeepsUntaggedCaptions)
     other->setFocus();
     QTest::keyClick(&window, Qt::Key_W, Qt::AltModifier);
     EXPECT_TRUE(edit->hasFocus());
+}
+
+// Each access key of the main window leads to one control, in either language.
+TEST_F(ShellWindowTest, AccessKeysDoNotClash)
+{
+    start();
+    for (const char* language : { "en", "de" }) {
+        rav::HostUtility::instance().setLanguage(language);
+        LocaliseForm(&main());
+        main().adjustSize(); // as the load does once the texts are in
+        EXPECT_EQ(ClashingAccessKeys(&main()).join(' ').toStdString(), "") << language;
+        if (const char* out = std::getenv("RAV_SCREENSHOT_DIR"))
+            main().grab().save(QString("%1/main-window-%2%3.png")
+                                   .arg(out, language, main().devicePixelRatioF() > 1 ? "-150" : ""));
+    }
 }
 
 TEST_F(ShellWindowTest, TheChosenLanguageIsKeptAndRelocalisesTheOpenWindows)

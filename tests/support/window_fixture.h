@@ -67,11 +67,15 @@ protected:
     }
 
     // Saves a picture of `w` as <name>.png in $RAV_SCREENSHOT_DIR, when set,
-    // for a person to look at.
+    // for a person to look at; a scaled screen adds its percentage
+    // (<name>-150.png).
     static void screenshot(QWidget* w, const QString& name)
     {
-        if (const char* out = std::getenv("RAV_SCREENSHOT_DIR"))
-            w->grab().save(QString("%1/%2.png").arg(out, name));
+        const char* out = std::getenv("RAV_SCREENSHOT_DIR");
+        if (!out)
+            return;
+        const int percent = qRound(w->devicePixelRatioF() * 100);
+        w->grab().save(QString("%1/%2%3.png").arg(out, name, percent == 100 ? QString() : QString("-%1").arg(percent)));
     }
 
     ScratchDir dir;

@@ -106,6 +106,9 @@ void registerLike(sqlite3* db);
 bool likeIsPlainText(const std::string& pattern);
 // Throws Error when a Like pattern is malformed (an unclosed '[').
 void checkLikePattern(const std::string& pattern);
+// The ORDER BY list of a set over `def` sorted by `orderBy` (may be empty),
+// ties broken by row id.
+std::string orderWithTies(const TableDef& def, const std::string& orderBy);
 // Reads a table definition from the schema. Throws Error when missing.
 TableDef readTableDef(Connection& c, const std::string& name);
 // The dialect's Like pattern as an anchored regular expression for the

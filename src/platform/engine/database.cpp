@@ -421,6 +421,22 @@ int pragmaInt(Connection& c, const char* pragma)
 
 } // namespace
 
+std::string orderWithTies(const TableDef& def, const std::string& orderBy)
+{
+    // Ties of the sort keys fall back to row id order, so that a set has the
+    // same order every time. A sort led by the primary key's one field has
+    // no ties; leaving the row id out then lets the key's index give the
+    // order (on a server the sort would otherwise be done row by row).
+    for (const IndexDef& ix : def.indexes)
+        if (ix.primary && ix.fields.size() == 1) {
+            const std::string f = quoteIdent(indexKey(ix.fields[0]).first);
+            if (orderBy == f || orderBy.rfind(f + ",", 0) == 0 || orderBy == f + " DESC"
+                || orderBy.rfind(f + " DESC,", 0) == 0)
+                return orderBy;
+        }
+    return (orderBy.empty() ? "" : orderBy + ", ") + "rowid";
+}
+
 // ---- Database ----------------------------------------------------------------
 
 Database::Database() = default;
@@ -739,7 +755,7 @@ NativeSelect translateSelect(Connection& c, std::string_view dialectSelect)
             += (out.columns.empty() ? "" : ", ") + quoteIdent(def.fields[static_cast<std::size_t>(k)].name);
     out.from = " FROM " + quoteIdent(def.name) + (plan.where.sql.empty() ? "" : " WHERE " + plan.where.sql);
     out.params = std::move(plan.where.params);
-    out.order = " ORDER BY " + (plan.orderBy.empty() ? "" : plan.orderBy + ", ") + "rowid";
+    out.order = " ORDER BY " + orderWithTies(def, plan.orderBy);
     return out;
 }
 

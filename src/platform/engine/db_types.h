@@ -91,9 +91,9 @@ struct TableDef {
 // . ! ` [ and no control characters. Throws Error naming the problem.
 void checkObjectName(const std::string& name, const char* what);
 
-// The one way a name goes into SQLite SQL: in double quotes, inner double
-// quotes doubled (Pri"ce -> "Pri""ce"). Every statement built from a table
-// or field name uses it.
+// The one way a name goes into SQL, SQLite's and PostgreSQL's alike: in
+// double quotes, inner double quotes doubled (Pri"ce -> "Pri""ce"). Every
+// statement built from a table or field name uses it.
 std::string quoteIdent(const std::string& name);
 
 // The one way a name goes into the editor's query dialect: in brackets,

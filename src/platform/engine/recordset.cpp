@@ -413,7 +413,7 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     // Ties of the sort keys fall back to row id order, so the order of a set
     // is the same every time it is opened.
     r.keysetSql = "SELECT rowid FROM " + table + (where.empty() ? "" : " WHERE " + where) + " ORDER BY "
-        + (order.empty() ? "" : order + ", ") + "rowid";
+        + orderWithTies(r.def, order);
     r.versioned = c.backend == Backend::Server && server::versioned(c, r.def.name);
     r.readSql = "SELECT ";
     for (std::size_t i = 0; i < r.def.fields.size(); ++i)

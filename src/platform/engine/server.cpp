@@ -608,6 +608,48 @@ void ensurePrepared(Connection& c, Stmt& s, const char* context)
 }
 } // namespace
 
+// SAVEPOINT, the statement and RELEASE in one round trip (libpq's pipeline
+// mode). Returns the statement's result; on its failure the transaction is
+// left at the savepoint's failed state for the caller to roll back to.
+PGresult* guardedExec(Connection& c, Stmt& s, const char* const* values, const char* context)
+{
+    PGconn* conn = c.pg->conn;
+    if (PQenterPipelineMode(conn) != 1)
+        throw Error(std::string(context) + ": " + firstLine(PQerrorMessage(conn)));
+    const bool sent = PQsendQueryParams(conn, "SAVEPOINT rav_row", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1
+        && PQsendQueryPrepared(conn, s.name.c_str(), s.nParams, values, nullptr, nullptr, 0) == 1
+        && PQsendQueryParams(conn, "RELEASE SAVEPOINT rav_row", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1
+        && PQpipelineSync(conn) == 1;
+    PGresult* results[3] = { nullptr, nullptr, nullptr };
+    bool synced = false;
+    if (sent) {
+        // Each query's result ends with a null; the sync has its own result.
+        for (int q = 0; q < 4 && !lost(conn); ++q) {
+            while (PGresult* r = PQgetResult(conn)) {
+                if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+                    PQclear(r);
+                    synced = true;
+                    break;
+                }
+                if (q < 3 && !results[q])
+                    results[q] = r;
+                else
+                    PQclear(r);
+            }
+            if (synced)
+                break;
+        }
+    }
+    PQexitPipelineMode(conn);
+    PQclear(results[0]);
+    PQclear(results[2]);
+    if (!sent || !synced) {
+        PQclear(results[1]);
+        return nullptr; // the caller reports the connection's state
+    }
+    return results[1];
+}
+
 bool step(Connection& c, Stmt& s, const char* context)
 {
     if (s.skip)
@@ -622,10 +664,9 @@ bool step(Connection& c, Stmt& s, const char* context)
         // transaction on a server; a savepoint keeps the rule that what was
         // written before a refused row stays written.
         const bool guard = s.write && c.pg->depth > 0;
-        if (guard)
-            run(c, "SAVEPOINT rav_row", context);
         PQclear(s.res);
-        s.res = PQexecPrepared(conn, s.name.c_str(), s.nParams, values.data(), nullptr, nullptr, 0);
+        s.res = guard ? guardedExec(c, s, values.data(), context)
+                      : PQexecPrepared(conn, s.name.c_str(), s.nParams, values.data(), nullptr, nullptr, 0);
         const auto st = PQresultStatus(s.res);
         if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
             const std::string msg = describe(c, s.res);
@@ -635,8 +676,6 @@ bool step(Connection& c, Stmt& s, const char* context)
                 run(c, "ROLLBACK TO SAVEPOINT rav_row; RELEASE SAVEPOINT rav_row", context);
             throw Error(std::string(context) + ": " + msg);
         }
-        if (guard)
-            run(c, "RELEASE SAVEPOINT rav_row", context);
         s.executed = true;
         s.row = -1;
         if (s.write) {

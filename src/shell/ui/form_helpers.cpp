@@ -4,11 +4,15 @@
 #include "shell_services.h"
 #include "zerovize.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
+
+#include <map>
 
 namespace rav::shell
 {
@@ -118,6 +122,29 @@ void OpenOnDesktop(const QString& path)
         desktopOpener()(path);
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QStringList ClashingAccessKeys(const QWidget* window)
+{
+    std::map<QString, int> uses;
+    const auto count = [&](const QString& caption) {
+        const QKeySequence key = QKeySequence::mnemonic(caption);
+        if (!key.isEmpty())
+            ++uses[key.toString()];
+    };
+    for (const QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window))
+            continue;
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+            count(button->text());
+        else if (const auto* label = qobject_cast<const QLabel*>(w); label && label->buddy())
+            count(label->text());
+    }
+    QStringList clashes;
+    for (const auto& [key, n] : uses)
+        if (n > 1)
+            clashes << key;
+    return clashes;
 }
 
 } // namespace rav::shell

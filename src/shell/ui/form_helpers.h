@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -65,5 +66,10 @@ std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request, c
 using DesktopOpener = std::function<void(const QString& path)>;
 void SetDesktopOpener(DesktopOpener opener);
 void OpenOnDesktop(const QString& path);
+
+// The access keys (Alt+letter) that more than one control now visible in
+// `window` answers to: buttons by their captions, labels through their
+// buddies. Empty when every key leads to one place.
+QStringList ClashingAccessKeys(const QWidget* window);
 
 } // namespace rav::shell

@@ -209,7 +209,8 @@ void LomMain::buildControls()
     buttons->addWidget(cmdCmd_[1]);
     buttons->addWidget(cmdHelp_);
     column->addLayout(buttons);
-    label1_[1]->setBuddy(cmdCmd_[0]);
+    // The text names the Show button; it is no second way to it (a buddy
+    // would give Alt+S two targets).
 
     connect(cmdCmd_[0], &QPushButton::clicked, this, [this] {
         BusyGuard busy(busy_);
