@@ -90,19 +90,24 @@ SplitName splitName(std::string_view name)
 // Parts are equal when their codes are, and never when their values or
 // packages differ: a code shared by different parts must not put one
 // part's quantity on the other's line. A placeholder code is no code.
-std::string keyOf(const PartRow& part, const TableOptions& options)
+// The key is made in `key`, whose buffer is reused from part to part.
+void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
 {
-    std::string key;
+    key.clear();
     if (!options.groupFields.empty()) {
         for (int f : options.groupFields) {
             key += part.values[static_cast<std::size_t>(f)];
             key += '\x1f';
         }
-        return key;
+        return;
     }
     const std::string& eic = part.values[kFieldEic];
-    key = IsPlaceholderCode(eic) ? std::string() : eic;
-    return key + '\x1f' + part.values[kFieldValue] + '\x1f' + part.values[kFieldPackage];
+    if (!IsPlaceholderCode(eic))
+        key += eic;
+    key += '\x1f';
+    key += part.values[kFieldValue];
+    key += '\x1f';
+    key += part.values[kFieldPackage];
 }
 
 const std::string& nameOf(const PartRow& part)
@@ -215,6 +220,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
     // section first, then the parts set apart.
     std::vector<std::vector<std::size_t>> groups[2];
     std::unordered_map<std::string, std::size_t> groupOf[2];
+    std::string key;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const PartRow& p = parts[i];
         if (p.marked && options.dnp == DnpMode::Exclude)
@@ -224,9 +230,12 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             groups[section].push_back({ i });
             continue;
         }
-        const auto [it, fresh] = groupOf[section].try_emplace(keyOf(p, options), groups[section].size());
-        if (fresh)
+        keyOf(p, options, key);
+        auto it = groupOf[section].find(key);
+        if (it == groupOf[section].end()) {
+            it = groupOf[section].emplace(key, groups[section].size()).first;
             groups[section].emplace_back();
+        }
         groups[section][it->second].push_back(i);
     }
 
