@@ -126,7 +126,10 @@ int suggest(std::vector<std::string> args)
                 wanted.push_back({ d.name, records.eics[ranked[0].record] });
             else
                 ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " " + score(ranked[0].score)
-                    + ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score) + "\n";
+                    + (ranked.size() > 1
+                            ? ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score)
+                            : std::string())
+                    + "\n";
         }
     }
     std::cout << without << " of " << devices.size() << " devices have no EIC\n";
