@@ -6,6 +6,7 @@
 #include "eic_writeback.h"
 #include "integrity_report.h"
 #include "suggestions.h"
+#include "values.h"
 #include "zareza2v.h"
 
 #include <algorithm>
@@ -20,8 +21,9 @@ namespace
 {
 
 const char* const kCheckUsage
-    = "ravederi check --project P.dpz --eid E.eid [--format text|csv|json]\n"
-      "                                             devices and records that disagree\n";
+    = "ravederi check --project P.dpz --eid E.eid [--format text|csv|json] [--eic-field NAME]\n"
+      "                                             devices, parts and records that disagree (--eic-field:\n"
+      "                                             the part field holding each part's own code)\n";
 const char* const kSuggestUsage
     = "ravederi suggest --project P.dpz --eid E.eid [--top N] [(--apply | --apply-above SCORE) [--margin POINTS]\n"
       "    [--dry-run]]\n"
@@ -53,11 +55,17 @@ int check(std::vector<std::string> args)
     if (auto name = takeOption(args, "--format"))
         if (!integrity::parseFormat(*name, format))
             throw UsageError { "unknown format '" + *name + "' (text, csv or json)" };
+    std::vector<std::string> codeFields;
+    if (auto field = takeOption(args, "--eic-field")) {
+        if (field->empty())
+            throw UsageError { "--eic-field needs a field name" };
+        codeFields.push_back(*field);
+    }
     positionals(args, 0, "no further arguments");
     // The EID first: a bad one must fail before the project is opened.
     const integrity::EidRecords records = integrity::readEidRecords(eidFile, false);
     OpenProject open(projectFile);
-    const auto devices = integrity::readProjectDevices();
+    const auto devices = integrity::readProjectDevices(codeFields);
     std::cout << integrity::formatReport(integrity::checkIntegrity(devices, records), format);
     return Ok;
 }
@@ -107,7 +115,7 @@ int suggest(std::vector<std::string> args)
     std::string ties;
     std::size_t without = 0;
     for (const auto& d : devices) {
-        if (!d.eic.empty())
+        if (!IsPlaceholderCode(d.eic))
             continue;
         ++without;
         const auto ranked = index.suggest(d, std::max<std::size_t>(top, 2));

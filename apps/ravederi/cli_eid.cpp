@@ -19,6 +19,10 @@
 
 namespace rav::cli
 {
+int eidCopy(std::vector<std::string> args); // cli_eid_copy.cpp
+int eidHistory(std::vector<std::string> args); // cli_eid_history.cpp
+int eidRevert(std::vector<std::string> args);
+
 namespace
 {
 
@@ -40,6 +44,10 @@ const char* const kUsage
       "ravederi eid import-access FILE.mdb TABLE OUT.eid [--eic COLUMN]\n"
       "                                             make an EID of an Access table; the EIC column is\n"
       "                                             COLUMN, else the primary key, else the first text column\n"
+      "ravederi eid copy SRC DST                    copy a whole EID; either side a file or a server name\n"
+      "                                             postgresql://USER@HOST:PORT/DB?table=Device[&schema=S]\n"
+      "ravederi eid history EID [CODE]              the changes a server EID recorded, or those of one record\n"
+      "ravederi eid revert EID CODE --to CHANGE     restore a record of a server EID to an earlier change\n"
       "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
       "    (default: the range field) from the first record whose FIELD is START through the\n"
       "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
@@ -321,6 +329,9 @@ const SubCommand kCommands[] = {
     { "remove", removeRecords },
     { "access-tables", accessTables },
     { "import-access", importAccess },
+    { "copy", eidCopy },
+    { "history", eidHistory },
+    { "revert", eidRevert },
 };
 
 int run(std::vector<std::string> args)

@@ -17,6 +17,8 @@
 #include "textcodec.h"
 #include "zareza2v.h"
 
+#include "database.h"
+
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -36,7 +38,8 @@ const char* const kUsage
       "text|csv|xlsx|html]\n"
       "    [--group] [--group-by CAPTION ...] [--multiplier N] [--dnp include|exclude|separate] "
       "[--dnp-attribute NAME]\n"
-      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--out FILE]\n"
+      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--include-excluded] [--as-of CHANGE] [--out FILE]\n"
+      "    a server EID's list states the change it saw; --as-of CHANGE rebuilds the list of that change\n"
       "ravederi lom --list-fields --eid E.eid\n"
       "ravederi lom --list-profiles\n"
       "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
@@ -47,6 +50,16 @@ std::string required(std::vector<std::string>& args, const std::string& option)
     if (!value || value->empty())
         throw UsageError { option + " is required" };
     return *value;
+}
+
+// A server EID as it was after a change: its name with as_of added.
+std::string asOfName(const std::string& eidFile, const std::string& change)
+{
+    if (!db::isServerName(eidFile))
+        throw UsageError { "--as-of needs an EID on a server (a postgresql:// name)" };
+    if (change.empty() || change.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError { "--as-of needs a change number, got '" + change + "'" };
+    return eidFile + (eidFile.find('?') == std::string::npos ? "?" : "&") + "as_of=" + change;
 }
 
 lom::FieldCatalogue catalogueOf(const std::string& eidFile)
@@ -101,7 +114,9 @@ std::vector<std::string> takeAll(std::vector<std::string>& args, const std::stri
 int makeLom(std::vector<std::string> args)
 {
     const std::string projectFile = required(args, "--project");
-    const std::string eidFile = required(args, "--eid");
+    std::string eidFile = required(args, "--eid");
+    if (const auto asOf = takeOption(args, "--as-of"))
+        eidFile = asOfName(eidFile, *asOf);
     const std::string out = takeOption(args, "--out").value_or("");
     const std::vector<std::string> fields = takeAll(args, "--field");
     const auto sort = takeOption(args, "--sort");
@@ -116,6 +131,7 @@ int makeLom(std::vector<std::string> args)
     const std::string dnpAttribute = takeOption(args, "--dnp-attribute").value_or("DNP");
     const bool check = takeFlag(args, "--check");
     const bool strict = takeFlag(args, "--strict");
+    const bool includeExcluded = takeFlag(args, "--include-excluded");
     positionals(args, 0, "no further arguments");
 
     // Without --format, a table file's extension names its format; any
@@ -172,6 +188,7 @@ int makeLom(std::vector<std::string> args)
     job.profile = profile;
     job.check = check;
     job.strict = strict;
+    job.includeExcluded = includeExcluded;
     for (const auto& caption : fields)
         job.fields.push_back(fieldNumber(catalogue, caption, eidFile));
     for (const auto& caption : groupBy)
@@ -210,7 +227,13 @@ int makeLom(std::vector<std::string> args)
     StderrMessageSink messages;
     TerminalProgress progress;
     const lom::LomJobResult result = lom::RunLomJob(catalogue, job, progress, messages);
+    if (result.excluded > 0)
+        std::cerr << "ravederi: " << result.excluded << (result.excluded == 1 ? " part" : " parts")
+                  << " excluded from lists by the design left out (--include-excluded lists them)\n";
     progress.finish();
+    if (result.eidChange >= 0)
+        std::cerr << "ravederi: EID change " << result.eidChange << " (rebuild with --as-of " << result.eidChange
+                  << ")\n";
     if (result.noParts)
         return Failed; // the message is out already
     if (!result.built)

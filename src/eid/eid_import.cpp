@@ -28,13 +28,6 @@ std::string OneLine(std::initializer_list<std::string_view> parts)
 }
 
 // Binds a text that the caller keeps alive until the statement is reset.
-// An empty view may have no data pointer, which SQLite would take for Null;
-// an empty value is stored as the empty text.
-void BindText(sqlite3_stmt* s, int index, std::string_view v)
-{
-    sqlite3_bind_text(s, index, v.data() ? v.data() : "", static_cast<int>(v.size()), SQLITE_STATIC);
-}
-
 // The statements of one import, prepared once against the open EID.
 class DeviceWriter
 {
@@ -42,13 +35,13 @@ public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
         : cols_(cols)
     {
-        const std::string eic = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
+        const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
         // The EIC column compares without regard to case and carries the
         // unique index, so this is one index probe.
         find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
-            const std::string n = detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+            const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
             const std::string p = "?" + std::to_string(i + 1);
             names += (i ? "," : "") + n;
             params += (i ? "," : "") + p;
@@ -62,11 +55,10 @@ public:
     // Row id of the record whose EIC equals `eic`, or nothing.
     std::optional<sqlite3_int64> find(std::string_view eic)
     {
-        sqlite3_stmt* s = find_.handle();
-        BindText(s, 1, eic);
+        find_.bindView(1, eic);
         std::optional<sqlite3_int64> id;
         if (find_.step())
-            id = sqlite3_column_int64(s, 0);
+            id = find_.columnInt(0);
         find_.reset();
         return id;
     }
@@ -75,12 +67,10 @@ public:
     void store(const std::vector<std::string_view>& values, std::optional<sqlite3_int64> id)
     {
         db::Statement& st = id ? update_ : insert_;
-        sqlite3_stmt* s = st.handle();
-        for (int i = 0; i < cols_.count(); ++i) {
-            BindText(s, i + 1, values[static_cast<std::size_t>(i)]);
-        }
+        for (int i = 0; i < cols_.count(); ++i)
+            st.bindView(i + 1, values[static_cast<std::size_t>(i)]);
         if (id)
-            sqlite3_bind_int64(s, cols_.count() + 1, *id);
+            st.bind(cols_.count() + 1, static_cast<std::int64_t>(*id));
         try {
             st.step();
         } catch (...) {

@@ -6,6 +6,8 @@
 // command-line tool and the tests run the same code.
 #pragma once
 
+#include "sinks.h"
+
 #include <cstdint>
 #include <string>
 
@@ -91,5 +93,16 @@ struct OperationResult {
     // Export and removal: records written or deleted.
     std::int64_t processed = 0;
 };
+
+// What the user is told when an operation has ended: what it read, stored,
+// logged, exported or deleted, or why it stopped, in one sentence. An
+// import that stored nothing says so and, when it wrote a log, asks
+// whether to open it (`offerLog`; the message is then a question).
+struct OperationReport {
+    UserMessage message;
+    bool offerLog = false;
+};
+OperationReport ReportOperation(
+    Operation operation, const OperationResult& result, const std::string& eidFile, const std::string& textFile);
 
 } // namespace rav::eid

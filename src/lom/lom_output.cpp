@@ -172,9 +172,11 @@ const char* const kHtmlScript = R"JS(
 
 // The page is HTML that is also well-formed XML (closed empty elements,
 // the script in a CDATA section).
-std::string htmlText(const LomTable& t, const std::string& title)
+std::string htmlText(const LomTable& t, const std::string& title, std::int64_t eidChange)
 {
-    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>"
+    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+        + (eidChange >= 0 ? "<meta name=\"eid-change\" content=\"" + std::to_string(eidChange) + "\"/>\n" : std::string())
+        + "<title>"
         + text::escapeHtml(title)
         + "</title>\n<style>\n"
           "body{font-family:sans-serif;margin:1em}\n"
@@ -305,13 +307,20 @@ private:
     int saved_ = -1;
 };
 
-void writeXlsx(const LomTable& t, const std::string& title, const std::string& temp, const std::string& file)
+void writeXlsx(const LomTable& t, const std::string& title, std::int64_t eidChange, const std::string& temp,
+    const std::string& file)
 {
     QuietStderr quiet;
     errno = 0;
     lxw_workbook* book = workbook_new(temp.c_str());
     if (!book)
         fail("cannot write", file, errno ? errno : EIO);
+    std::string change = "EID change " + std::to_string(eidChange);
+    if (eidChange >= 0) {
+        lxw_doc_properties properties {};
+        properties.comments = change.data(); // the library takes it as not const, and copies it
+        workbook_set_properties(book, &properties);
+    }
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     auto sheet = [&](const char* name, std::size_t begin, std::size_t end) {
@@ -464,10 +473,10 @@ void WriteLomTable(const LomTable& table, const WriteOptions& options, const std
         writeAll(out.tempName(), out.target(), csvText(table));
         break;
     case LomFormat::Html:
-        writeAll(out.tempName(), out.target(), htmlText(table, options.title));
+        writeAll(out.tempName(), out.target(), htmlText(table, options.title, options.eidChange));
         break;
     case LomFormat::Xlsx:
-        writeXlsx(table, options.title, out.tempName(), out.target());
+        writeXlsx(table, options.title, options.eidChange, out.tempName(), out.target());
         break;
     }
     out.commit();

@@ -9,6 +9,7 @@
 #include "lom_table.h"
 
 #include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,7 @@ struct WriteOptions {
     LomFormat format = LomFormat::Text;
     std::string delimiter = "|"; // text format only
     std::string title = "List of Materials"; // HTML page and XLSX sheet
+    std::int64_t eidChange = -1; // >= 0: stated in the HTML and XLSX metadata
 };
 
 // Writes the table to `file` through AtomicOutput ("-": standard output).

@@ -57,12 +57,13 @@ struct TableColumn {
 struct TableOptions {
     std::vector<TableColumn> columns;
     bool group = false;
-    // Catalogue numbers whose values make parts equal; empty: the EIC when
-    // the part has one, else value and package.
+    // Catalogue numbers whose values make parts equal; empty: EIC, value and
+    // package (a placeholder code such as "_" or "n/a" counts as none).
     std::vector<int> groupFields;
     long multiplier = 1; // boards: quantities are multiplied by it
     DnpMode dnp = DnpMode::Include;
     int sortField = 0; // catalogue number; 0: by part name
+    bool sortDescending = false; // the whole order reversed
 };
 
 struct LomTable {
@@ -98,8 +99,8 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
 LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options);
 
 // What a careful buyer checks before ordering, one line of text each:
-// parts without an EID record, required columns left empty, and one EIC
-// given different values. Parts set apart or left out as do-not-place are
+// parts without an EID record, placeholder codes, required columns left
+// empty, and one EIC given different values or packages. Parts set apart or left out as do-not-place are
 // not checked.
 std::vector<std::string> CheckLom(
     const std::vector<PartRow>& parts, const LomTable& table, const TableOptions& options);

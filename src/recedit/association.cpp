@@ -6,6 +6,7 @@
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "project_parts.h"
+#include "recedit_texts.h"
 #include "recordset.h"
 #include "textcodec.h"
 #include "toolbox_queries.h"
@@ -124,10 +125,44 @@ std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes)
     constexpr std::size_t kShown = 30;
     const std::vector<kernel::EicChange> head(
         changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(std::min(kShown, changes.size())));
-    std::string text = "Write these codes into the project?\n\n" + kernel::describeChanges(head);
+    std::string text = LocalText("Write %1 codes into the project?", "61601", { std::to_string(changes.size()) })
+        + "\n\n" + kernel::describeChanges(head);
     if (changes.size() > kShown)
-        text += "... and " + std::to_string(changes.size() - kShown) + " more\n";
+        text += LocalText("... and %1 more", "61603", { std::to_string(changes.size() - kShown) }) + "\n";
     return text;
+}
+
+bool ConfirmProjectLibraryUpdate(const std::vector<kernel::EicChange>& plan, MessageSink& messages)
+{
+    if (plan.empty()) {
+        UserMessage nothing;
+        nothing.kind = MessageKind::Information;
+        nothing.id = "61602";
+        nothing.text = LocalText("Every device already has the code shown; nothing to write.", "61602");
+        messages.show(nothing);
+        return false;
+    }
+    UserMessage question;
+    question.kind = MessageKind::Question;
+    question.id = "61601";
+    question.text = ConfirmWriteBackText(plan);
+    question.noByDefault = true;
+    return messages.confirm(question);
+}
+
+void ReportProjectLibraryUpdate(std::size_t planned, const LibraryUpdateResult& result, MessageSink& messages)
+{
+    UserMessage done;
+    done.kind = MessageKind::Information;
+    if (result.cancelled) {
+        done.id = "61605";
+        done.text = LocalText("Stopped after %1 of the project's devices; the codes written so far stay.",
+            "61605", { std::to_string(result.rows) });
+    } else {
+        done.id = "61604";
+        done.text = LocalText("Codes written into the project: %1.", "61604", { std::to_string(planned) });
+    }
+    messages.show(done);
 }
 
 LibraryUpdateResult UpdateProjectLibrary(

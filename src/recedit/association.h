@@ -74,9 +74,19 @@ struct LibraryUpdateResult {
 // What UpdateProjectLibrary would change: old code -> new code for every
 // device whose code differs; shown to the user before writing.
 std::vector<kernel::EicChange> PlanProjectLibraryUpdate(db::Database& projectView);
-// The question asked before the update: the changes, the first 30 of a
-// longer list and how many more.
+// The question asked before the update: the count, the changes (the first
+// 30 of a longer list and how many more).
 std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes);
+
+// The library update as the user runs it is three steps - ask, write,
+// report - and the window puts its progress window around the middle one.
+//
+// Asks before writing `plan`, No being the default answer; with nothing to
+// change it says so instead. True only when the user said Yes.
+bool ConfirmProjectLibraryUpdate(const std::vector<kernel::EicChange>& plan, MessageSink& messages);
+// Tells how the update of `planned` changes ended: how many devices took
+// their code, or where a cancel stopped it.
+void ReportProjectLibraryUpdate(std::size_t planned, const LibraryUpdateResult& result, MessageSink& messages);
 
 // Writes the EIC of every row of the project view (`projectView`, table
 // Device) into the project's device of that name, trimmed; rows without a

@@ -17,6 +17,7 @@
 #include "recordset.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "toolbox_queries.h"
 #include "zareza2v.h"
 
 #include <QApplication>
@@ -26,7 +27,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyledItemDelegate>
+#include <QTimer>
+#include <QHBoxLayout>
+#include <QMetaProperty>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -52,6 +57,16 @@ public:
         editor_ = editor;
         return editor;
     }
+    // A value the file refuses (too long for its field) goes back into a
+    // reopened editor, so the user corrects it instead of typing it again.
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const QByteArray property = editor->metaObject()->userProperty().name();
+        const QVariant value = editor->property(property.isEmpty() ? "text" : property.constData());
+        if (model->setData(index, value, Qt::EditRole))
+            return;
+        emit const_cast<CellEditWatcher*>(this)->valueRefused(index, value);
+    }
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override
     {
         if (editor_ == editor)
@@ -72,6 +87,7 @@ public:
 
 signals:
     void editStarting();
+    void valueRefused(const QModelIndex& index, const QVariant& value);
 
 private:
     mutable QPointer<QWidget> editor_;
@@ -170,10 +186,15 @@ void FrmRecEdit::buildControls()
     cellEdits_ = new CellEditWatcher(dbgRecEd_->table());
     dbgRecEd_->table()->setItemDelegate(cellEdits_);
     dbgRecEd_->table()->installEventFilter(this);
+    lblStatus_ = new QLabel(picTab_[0]);
+    lblStatus_->setObjectName("lblStatus");
     auto* tab0 = new QVBoxLayout(picTab_[0]);
     tab0->setContentsMargins(3, 3, 3, 3);
     tab0->addWidget(dbgRecEd_, 1);
-    tab0->addWidget(lblTbx_[0], 0, Qt::AlignRight);
+    auto* bottom0 = new QHBoxLayout;
+    bottom0->addWidget(lblStatus_, 1);
+    bottom0->addWidget(lblTbx_[0], 0, Qt::AlignRight);
+    tab0->addLayout(bottom0);
 
     dbgWholeView_ = new grid::DataGridView(datWholeView_, picTab_[1]);
     dbgWholeView_->setObjectName("dbgWholeView");
@@ -196,6 +217,9 @@ void FrmRecEdit::buildControls()
     connect(datSearchRes_, &grid::DataSource::recordChanged, this, &FrmRecEdit::searchResRecordChanged);
     connect(datSearchRes_, &grid::DataSource::refreshed, this, &FrmRecEdit::searchResRecordChanged);
     connect(dbgRecEd_->table(), &QTableView::clicked, this, &FrmRecEdit::recedRecordChanged);
+    // A click on the row that is already current picks it again (after
+    // another device was selected, which empties the EIC box).
+    connect(dbgSearchRes_->table(), &QTableView::clicked, this, &FrmRecEdit::searchResRecordChanged);
     connect(cellEdits_, &CellEditWatcher::editStarting, this, [this] {
         if (toolBox_)
             toolBox_->enterEditPending();
@@ -203,6 +227,30 @@ void FrmRecEdit::buildControls()
     // Committed rows: the handler runs again once the editor has closed.
     connect(cellEdits_, &QAbstractItemDelegate::closeEditor, this, &FrmRecEdit::recedRecordChanged,
         Qt::QueuedConnection);
+    connect(cellEdits_, &CellEditWatcher::valueRefused, this,
+        [this](const QModelIndex& index, const QVariant& value) {
+            QPersistentModelIndex cell(index);
+            QTimer::singleShot(0, this, [this, cell, value] {
+                if (!cell.isValid())
+                    return;
+                QTableView* table = dbgRecEd_->table();
+                table->setCurrentIndex(cell);
+                table->edit(cell);
+                if (auto* editor = qobject_cast<QLineEdit*>(table->indexWidget(cell) ? table->indexWidget(cell)
+                                                                                     : table->focusWidget()))
+                    editor->setText(value.toString());
+            });
+        });
+    dbgRecEd_->model()->setFirstRowNumber(0); // as the tool box's Record Position counts
+    connect(dbgRecEd_, &grid::DataGridView::headerClicked, this, &FrmRecEdit::sortByColumn);
+    connect(datReced_, &grid::DataSource::refreshed, this, &FrmRecEdit::showStatus);
+    connect(datReced_, &grid::DataSource::recordChanged, this, &FrmRecEdit::showStatus);
+    // Someone else saved the record meanwhile (a server EID): the user sees
+    // the differences and chooses.
+    dbgRecEd_->model()->setConflictResolver([](const db::ConflictError& e) {
+        return shell::Messages().confirm(
+            { MessageKind::Question, "", std::string(e.what()) + "\n\nSave your value over theirs?", "" });
+    });
     connect(dbgRecEd_->model(), &grid::DataGridModel::dataError, this, [this](const QString& text) {
         if (showGridErrors_)
             shell::Messages().show({ MessageKind::Critical, "", text.toStdString(), "" });
@@ -236,8 +284,12 @@ void FrmRecEdit::load()
     tabMain_->setTabText(1, QString::fromStdString(local(" Associate EID ", "5420")));
     for (QLabel* label : lblTbx_) {
         label->setText(QString::fromStdString(local("Click to Show the Control Tool Box...", "5473")));
-        label->setToolTip(label->text());
+        label->setToolTip(QString::fromStdString(
+            local("F6 switches between the record editor and the tool box.", "61632")));
     }
+    // The keyboard's way to the tool box and back.
+    auto* toToolBox = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(toToolBox, &QShortcut::activated, this, &FrmRecEdit::showToolBox);
 }
 
 FrmRecEdit::~FrmRecEdit()
@@ -331,6 +383,88 @@ bool FrmRecEdit::SortAndFill(const std::string& sql, std::string* error)
     return ok;
 }
 
+namespace
+{
+
+bool findAndShow(grid::DataSource* source, const std::string& column, const std::string& value)
+{
+    db::Recordset* rs = source->recordset();
+    if (!rs)
+        return false;
+    try {
+        if (!rs->findFirst(EicCriteria(column, value)))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    source->notifyRecordChanged();
+    return true;
+}
+
+} // namespace
+
+bool FrmRecEdit::SelectDevice(const std::string& part)
+{
+    if (!tabMain_->isTabEnabled(1))
+        return false;
+    tabMain_->setCurrentIndex(1);
+    if (!findAndShow(datWholeView_, kPartColumn, part))
+        return false;
+    dbgWholeView_->table()->setFocus();
+    return true;
+}
+
+bool FrmRecEdit::SelectRecord(const std::string& code)
+{
+    tabMain_->setCurrentIndex(0);
+    if (eicFieldName_.empty() || !findAndShow(datReced_, eicFieldName_, code))
+        return false;
+    dbgRecEd_->table()->setFocus();
+    return true;
+}
+
+void FrmRecEdit::setFilterText(const std::string& filter)
+{
+    filterText_ = filter;
+    showStatus();
+}
+
+void FrmRecEdit::showStatus()
+{
+    lblStatus_->setText(QString::fromStdString(RecEdStatus(datReced_->recordCount(), filterText_)));
+}
+
+void FrmRecEdit::showSortColumn(const std::string& field, bool descending)
+{
+    sortField_ = field;
+    sortDescending_ = descending;
+    QHeaderView* header = dbgRecEd_->table()->horizontalHeader();
+    const auto* model = dbgRecEd_->model();
+    for (int c = 0; c < model->columnCount({}); ++c) {
+        if (model->fieldName(c).toStdString() == field) {
+            header->setSortIndicatorShown(true);
+            header->setSortIndicator(c, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            return;
+        }
+    }
+    header->setSortIndicatorShown(false);
+}
+
+void FrmRecEdit::sortByColumn(int column)
+{
+    CommitPendingEdit();
+    const std::string field = dbgRecEd_->model()->fieldName(column).toStdString();
+    if (field.empty())
+        return;
+    // A second click on the sorted column reverses it. (The header flips
+    // its own arrow on a click, so the order is kept here, not read there.)
+    const bool descending = field == sortField_ && !sortDescending_;
+    dbgRecEd_->model()->sort(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    showSortColumn(field, descending);
+    if (toolBox_)
+        toolBox_->followSort(field);
+}
+
 bool FrmRecEdit::editPending() const
 {
     if (cellEdits_->editing())
@@ -395,24 +529,32 @@ void FrmRecEdit::recedRecordChanged()
 
 void FrmRecEdit::wholeViewRecordChanged()
 {
-    if (toolBox_)
-        toolBox_->cmdAssUpd(BothSelected(datWholeView_->recordset(), datSearchRes_->recordset()));
+    if (!toolBox_)
+        return;
+    std::string part;
+    try {
+        if (const db::Recordset* pv = datWholeView_->recordset(); pv && pv->absolutePosition() >= 0)
+            part = pv->value(kPartColumn).value_or("");
+    } catch (const std::exception&) {
+        // A view without the part column selects no device.
+    }
+    toolBox_->deviceSelected(part, BothSelected(datWholeView_->recordset(), datSearchRes_->recordset()));
 }
 
 void FrmRecEdit::searchResRecordChanged()
 {
     if (!toolBox_)
         return;
-    toolBox_->txtEIC()->clear();
     const db::Recordset* sr = datSearchRes_->recordset();
-    toolBox_->cmdAssUpd(BothSelected(datWholeView_->recordset(), sr));
+    std::optional<std::string> eic;
     try {
         if (sr && sr->absolutePosition() >= 0 && !eicFieldName_.empty())
-            if (const db::Value eic = sr->value(eicFieldName_))
-                toolBox_->txtEIC()->setText(QString::fromStdString(*eic));
+            if (const db::Value code = sr->value(eicFieldName_))
+                eic = *code;
     } catch (const std::exception&) {
         // A search result without the EIC column leaves the box empty.
     }
+    toolBox_->recordSelected(eic, BothSelected(datWholeView_->recordset(), sr));
 }
 
 void FrmRecEdit::moveSplitter(int top)

@@ -47,6 +47,22 @@ public:
     bool FillReced(const std::string& sql, std::string* error = nullptr);
     void SearchAndFill(const std::string& sql);
     bool SortAndFill(const std::string& sql, std::string* error = nullptr);
+    // Shows the device `part` in the project view (switching to "Associate
+    // EID", which builds the view when needed) and makes it the current row.
+    // False when the view cannot show it (no project, or filtered out).
+    bool SelectDevice(const std::string& part);
+    // Shows the record of EIC `code` in the EID edit grid; false when the
+    // grid's filter hides it.
+    bool SelectRecord(const std::string& code);
+    // The EID edit grid's filter as the user set it (empty: none), shown
+    // under the grid with the number of records.
+    void setFilterText(const std::string& filter);
+    // Marks the EID edit grid's column of `field` as the sort column.
+    void showSortColumn(const std::string& field, bool descending);
+    // A header click: sorts the EID edit grid by that column, reversing a
+    // second click on the same column.
+    void sortByColumn(int column);
+    QLabel* lblStatus() const { return lblStatus_; }
 
     grid::DataSource* datReced() const { return datReced_; }
     grid::DataSource* datSearchRes() const { return datSearchRes_; }
@@ -102,6 +118,7 @@ private:
     void recedRecordChanged();
     void wholeViewRecordChanged();
     void searchResRecordChanged();
+    void showStatus();
 
     QTabWidget* tabMain_ = nullptr;
     std::array<QWidget*, 2> picTab_ {};
@@ -120,6 +137,10 @@ private:
     std::string projectViewDbName_;
     bool projectViewLoaded_ = false;
     bool showGridErrors_ = false;
+    QLabel* lblStatus_ = nullptr;
+    std::string filterText_;
+    std::string sortField_; // the EID grid's sort column and order
+    bool sortDescending_ = false;
     int splitterTop_ = -1; // pixels in picTab(1); -1 until the tab is first shown
     int dragStartY_ = -1; // splitter drag in progress: where it started
 };

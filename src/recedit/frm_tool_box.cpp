@@ -1,5 +1,6 @@
 #include "frm_tool_box.h"
 
+#include "associate_tab.h"
 #include "association.h"
 #include "data_grid_view.h"
 #include "data_source.h"
@@ -9,9 +10,11 @@
 #include "frm_rec_edit.h"
 #include "host_utility.h"
 #include "integrity_report.h"
+#include "integrity_tab.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "panel_progress.h"
+#include "recedit_texts.h"
 #include "recedit_view.h"
 #include "record_maintenance.h"
 #include "recordset.h"
@@ -30,12 +33,14 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -119,6 +124,7 @@ FrmToolBox::FrmToolBox(FrmRecEdit* recEdit)
 {
     setObjectName("frmToolBox");
     setWindowTitle("Toolbox");
+    setProperty(shell::kTagProperty, "61633");
     buildControls();
     load();
 }
@@ -134,6 +140,9 @@ void FrmToolBox::buildControls()
     outer->setContentsMargins(4, 4, 4, 4);
     tabMain_ = new QTabWidget(this);
     tabMain_->setObjectName("tabMain");
+    // Every tab in sight, in any language and at any scale: the window is
+    // as wide as its tabs, never scrolling them.
+    tabMain_->setUsesScrollButtons(false);
     outer->addWidget(tabMain_);
     const char* captions[4] = { "Project View", "Associate", "EID View", "Browse" };
     for (std::size_t i = 0; i < 4; ++i) {
@@ -141,7 +150,7 @@ void FrmToolBox::buildControls()
         picTab_[i]->setObjectName(QString("picTab_%1").arg(i));
         tabMain_->addTab(picTab_[i], captions[i]);
     }
-    tabMain_->setProperty("TabTags", QStringList { "5454", "373", "5455", "5456" });
+    tabMain_->setProperty("TabTags", QStringList { "5454", "373", "5455", "5456", "61630" });
     // Integrity: the report of where the project's devices and the EID
     // disagree, made on request.
     {
@@ -149,14 +158,26 @@ void FrmToolBox::buildControls()
         tab->setObjectName("picTabIntegrity");
         tabMain_->addTab(tab, "Integrity");
         auto* page = new QVBoxLayout(tab);
-        cmdCheck_ = shell::Button("&Check", tab, "cmdCheck");
-        txtReport_ = new QPlainTextEdit(tab);
-        txtReport_->setObjectName("txtReport");
-        txtReport_->setReadOnly(true);
-        txtReport_->setLineWrapMode(QPlainTextEdit::NoWrap);
-        txtReport_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        page->addWidget(cmdCheck_, 0, Qt::AlignLeft);
-        page->addWidget(txtReport_, 1);
+        cmdCheck_ = shell::Button("&Check", tab, "cmdCheck", "61631");
+        lblSummary_ = label("", nullptr, tab, "lblSummary");
+        lblSummary_->setWordWrap(true);
+        // One row per finding: a click (or Enter) selects its device in
+        // the record editor.
+        tblFindings_ = new QTableWidget(0, 4, tab);
+        tblFindings_->setObjectName("tblFindings");
+        tblFindings_->setHorizontalHeaderLabels({ "Finding", "Devices", "EICs", "Value / footprint" });
+        tblFindings_->setProperty("HeaderTags", QStringList { "61626", "61627", "61628", "61629" });
+        tblFindings_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        tblFindings_->setSelectionMode(QAbstractItemView::SingleSelection);
+        tblFindings_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        tblFindings_->verticalHeader()->hide();
+        tblFindings_->verticalHeader()->setDefaultSectionSize(tblFindings_->fontMetrics().height() + 6);
+        tblFindings_->horizontalHeader()->setStretchLastSection(true);
+        auto* top = new QHBoxLayout;
+        top->addWidget(cmdCheck_);
+        top->addWidget(lblSummary_, 1);
+        page->addLayout(top);
+        page->addWidget(tblFindings_, 1);
     }
 
     // Project View.
@@ -180,7 +201,7 @@ void FrmToolBox::buildControls()
         g->setColumnStretch(0, 2);
         g->setColumnStretch(2, 2);
         page->addWidget(frame);
-        cmdUpdate_ = shell::Button("Update proj. lib", picTab_[0], "cmdUpdate", "5469");
+        cmdUpdate_ = shell::Button("Update proj. &lib", picTab_[0], "cmdUpdate", "5469");
         page->addWidget(cmdUpdate_, 0, Qt::AlignRight);
         page->addStretch(1);
     }
@@ -188,10 +209,10 @@ void FrmToolBox::buildControls()
     {
         auto* page = new QVBoxLayout(picTab_[1]);
         auto* modes = new QHBoxLayout;
-        optManAut_[0] = new QRadioButton("Automatic mode", picTab_[1]);
+        optManAut_[0] = new QRadioButton("Au&tomatic mode", picTab_[1]);
         optManAut_[0]->setObjectName("optManAut_0");
         optManAut_[0]->setProperty(shell::kTagProperty, "5465");
-        optManAut_[1] = new QRadioButton("Manual mode", picTab_[1]);
+        optManAut_[1] = new QRadioButton("Ma&nual mode", picTab_[1]);
         optManAut_[1]->setObjectName("optManAut_1");
         optManAut_[1]->setProperty(shell::kTagProperty, "5466");
         modes->addWidget(optManAut_[0]);
@@ -204,12 +225,19 @@ void FrmToolBox::buildControls()
             cboFind_[i] = list(QString("cboFind_%1").arg(i).toLatin1().constData(), find);
         cmdFind_ = shell::Button("&Find", find, "cmdFind", "5126");
         cmdAssociate_[0] = shell::Button("&Associate", find, "cmdAssociate_0", "5467");
+        // Each box says what it takes: the device's value, the comparison,
+        // and the EID field that is searched with it.
         g->addWidget(label("Filter EID file where", "5468", find), 0, 0, 1, 3);
-        g->addWidget(cboFind_[0], 1, 0);
-        g->addWidget(cboFind_[1], 1, 1);
-        g->addWidget(cboFind_[2], 1, 2);
-        g->addWidget(cmdFind_, 2, 1);
-        g->addWidget(cmdAssociate_[0], 2, 2);
+        const char* heads[3][2] = { { "Device's &value of", "61611" }, { "Co&mpare", "61612" },
+            { "EID fi&eld", "61613" } };
+        for (std::size_t i = 0; i < 3; ++i) {
+            QLabel* head = label(heads[i][0], heads[i][1], find);
+            head->setBuddy(cboFind_[i]);
+            g->addWidget(head, 1, static_cast<int>(i));
+            g->addWidget(cboFind_[i], 2, static_cast<int>(i));
+        }
+        g->addWidget(cmdFind_, 3, 1);
+        g->addWidget(cmdAssociate_[0], 3, 2);
         page->addWidget(find);
         auto* manual = new QGroupBox(picTab_[1]);
         auto* h = new QHBoxLayout(manual);
@@ -222,13 +250,19 @@ void FrmToolBox::buildControls()
         // Suggested records for the selected device: choosing one (Enter or
         // a double click) puts its code into the EIC box above.
         auto* suggest = new QHBoxLayout;
-        cmdSuggest_ = shell::Button("S&uggest", picTab_[1], "cmdSuggest");
+        cmdSuggest_ = shell::Button("S&uggest", picTab_[1], "cmdSuggest", "61614");
         lstSuggest_ = new QListWidget(picTab_[1]);
         lstSuggest_->setObjectName("lstSuggest");
         lstSuggest_->setMaximumHeight(90);
         suggest->addWidget(lstSuggest_, 1);
         suggest->addWidget(cmdSuggest_, 0, Qt::AlignTop);
         page->addLayout(suggest);
+        lblWeak_ = label("Only weak matches: check the record before you choose it.", "61615", picTab_[1],
+            "lblWeak");
+        lblWeak_->setWordWrap(true);
+        lblWeak_->setStyleSheet("color: palette(highlight)");
+        lblWeak_->hide();
+        page->addWidget(lblWeak_);
         page->addStretch(1);
     }
     // EID View.
@@ -323,13 +357,25 @@ void FrmToolBox::buildControls()
             [this, i] { cmdAssociate_Click(i); });
     }
     connect(txtMove_, &QLineEdit::returnPressed, this, &FrmToolBox::txtMove_Enter);
+    connect(txtEIC_, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        associate_.setEic(typed.toStdString());
+        showAssociateState();
+    });
     connect(cmdSuggest_, &QPushButton::clicked, this, &FrmToolBox::cmdSuggest_Click);
     connect(lstSuggest_, &QListWidget::itemActivated, this, &FrmToolBox::lstSuggest_Activated);
     connect(cmdCheck_, &QPushButton::clicked, this, &FrmToolBox::cmdCheck_Click);
+    connect(tblFindings_, &QTableWidget::cellClicked, this, [this](int row, int) { tblFindings_Activated(row); });
+    connect(tblFindings_, &QTableWidget::cellActivated, this, [this](int row, int) { tblFindings_Activated(row); });
     for (QComboBox* box : { cboSort_, cboWhere1_ })
         connect(box, &QComboBox::activated, box, [box] { box->setToolTip(box->currentText()); });
     for (QLineEdit* box : { txtEIC_, txtMove_, txtWhere3_ })
         box->installEventFilter(this);
+    // F6 goes back to the record editor, as F6 there comes here.
+    auto* back = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(back, &QShortcut::activated, this, [this] {
+        recEdit_->activateWindow();
+        recEdit_->raise();
+    });
     adjustSize();
 }
 
@@ -391,11 +437,6 @@ int FrmToolBox::itemNumber(const QComboBox* box)
     return box->currentIndex() >= 0 ? box->currentData().toInt() : 0;
 }
 
-bool FrmToolBox::manualMode() const
-{
-    return optManAut_[1]->isChecked();
-}
-
 void FrmToolBox::enableTabPair(int first)
 {
     for (int i = 0; i < static_cast<int>(picTab_.size()); ++i)
@@ -409,7 +450,6 @@ void FrmToolBox::FillFieldLists()
 {
     const FieldLists lists = recedit::FillFieldLists(lom::fieldCatalogue());
     cmdRefresh_->setEnabled(true);
-    cmdFind_->setEnabled(true);
     txtWhere3_->setText(kAnyValue);
     txtValue_->setText(kAnyValue);
     fillItems(cboWhere1_, lists.projectItems);
@@ -418,8 +458,8 @@ void FrmToolBox::FillFieldLists()
         fillItems(box, lists.eidItems);
     if (!lists.refreshEnabled)
         cmdRefresh_->setEnabled(false);
-    if (!lists.findEnabled)
-        cmdFind_->setEnabled(false);
+    associate_.setFindReady(lists.findEnabled);
+    showAssociateState();
     if (!lists.filterEnabled)
         cmdFilter_->setEnabled(false);
     for (QComboBox* ops : { cboWhere2_, cboFind_[1], cboCompare_ })
@@ -436,10 +476,28 @@ void FrmToolBox::cmdFilter_Click()
     try {
         const std::string sql = makeFindQuerySTr(lom::fieldCatalogue(), itemNumber(cboFields_),
             text(cboCompare_), text(txtValue_), itemNumber(cboFieldSort_));
-        if (!recEdit_->FillReced(sql, &error))
+        if (!recEdit_->FillReced(sql, &error)) {
             report(error);
+            return;
+        }
+        const auto& catalogue = lom::fieldCatalogue();
+        recEdit_->setFilterText(FilterDescription(
+            catalogue.entry(itemNumber(cboFields_)).fieldName, text(cboCompare_), text(txtValue_)));
+        recEdit_->showSortColumn(catalogue.entry(itemNumber(cboFieldSort_)).fieldName, false);
     } catch (const std::exception& e) {
         report(e.what());
+    }
+}
+
+void FrmToolBox::followSort(const std::string& field)
+{
+    const auto& catalogue = lom::fieldCatalogue();
+    for (int i = 0; i < cboFieldSort_->count(); ++i) {
+        const int number = cboFieldSort_->itemData(i).toInt();
+        if (number > 0 && number <= catalogue.size() && catalogue.entry(number).fieldName == field) {
+            cboFieldSort_->setCurrentIndex(i);
+            return;
+        }
     }
 }
 
@@ -463,9 +521,11 @@ void FrmToolBox::cmdFind_Click()
             = recEdit_->eicFieldName().empty() ? lom::lomState().eicFieldName : recEdit_->eicFieldName();
         recEdit_->SearchAndFill(makeSearchQuerySTr(recEdit_->datWholeView()->recordset(),
             lom::fieldCatalogue(), itemNumber(cboFind_[0]), text(cboFind_[1]), itemNumber(cboFind_[2]), eic));
+        associate_.searched();
     } catch (const std::exception&) {
         // A search that cannot be built leaves the results as they were.
     }
+    showAssociateState();
 }
 
 // ---- Association -----------------------------------------------------------------
@@ -501,20 +561,45 @@ void FrmToolBox::FilllocalGrid()
 
 void FrmToolBox::cmdAssUpd(bool bothSelected)
 {
-    bothSelected_ = bothSelected;
-    cmdAssociate_[0]->setEnabled(bothSelected && !manualMode());
-    cmdAssociate_[1]->setEnabled(bothSelected && manualMode());
+    associate_.selectRecord(associate_.eic(), bothSelected);
+    showAssociateState();
+}
+
+void FrmToolBox::deviceSelected(const std::string& part, bool bothSelected)
+{
+    if (associate_.selectDevice(part, bothSelected))
+        lstSuggest_->clear();
+    showAssociateState();
+}
+
+void FrmToolBox::recordSelected(const std::optional<std::string>& eic, bool bothSelected)
+{
+    associate_.selectRecord(eic, bothSelected);
+    showAssociateState();
+}
+
+void FrmToolBox::showAssociateState()
+{
+    if (txtEIC_->text().toStdString() != associate_.eic())
+        txtEIC_->setText(QString::fromStdString(associate_.eic()));
+    txtEIC_->setEnabled(associate_.eicBoxEnabled());
+    for (QComboBox* box : cboFind_)
+        box->setEnabled(associate_.mode() == AssociateMode::Automatic);
+    cmdFind_->setEnabled(associate_.canFind());
+    cmdAssociate_[0]->setEnabled(associate_.canAssociate(AssociateMode::Automatic));
+    cmdAssociate_[1]->setEnabled(associate_.canAssociate(AssociateMode::Manual));
+    cmdAssociate_[0]->setToolTip(associate_.searchIsStale()
+            ? QString::fromStdString(LocalText("Click Find for the selected device first.", "61616"))
+            : QString());
+    lblWeak_->setVisible(associate_.onlyWeakSuggestions());
 }
 
 void FrmToolBox::optManAut_Click(int i)
 {
     const bool manual = i == 1;
-    cmdAssociate_[1]->setEnabled(bothSelected_ && manual);
-    txtEIC_->setEnabled(manual);
-    for (QComboBox* box : cboFind_)
-        box->setEnabled(!manual);
-    cmdFind_->setEnabled(!manual && cboFind_[0]->count() > 0 && cboFind_[2]->count() > 0);
-    cmdAssociate_[0]->setEnabled(bothSelected_ && !manual);
+    associate_.setMode(manual ? AssociateMode::Manual : AssociateMode::Automatic);
+    associate_.setFindReady(cboFind_[0]->count() > 0 && cboFind_[2]->count() > 0);
+    showAssociateState();
     if (manual && recEdit_->projectViewLoaded()) {
         const std::string eic
             = recEdit_->eicFieldName().empty() ? lom::lomState().eicFieldName : recEdit_->eicFieldName();
@@ -561,33 +646,29 @@ void FrmToolBox::cmdUpdate_Click()
     if (!projectView)
         return;
     // The user sees every code that will change, and agrees, before anything
-    // is written.
+    // is written; the update ends with what it did.
+    std::vector<kernel::EicChange> plan;
     try {
-        const auto plan = PlanProjectLibraryUpdate(*projectView);
-        if (plan.empty()) {
-            UserMessage nothing;
-            nothing.kind = MessageKind::Information;
-            nothing.text = "Every device already has the code shown; nothing to write.";
-            shell::Messages().show(nothing);
-            return;
-        }
-        UserMessage question;
-        question.kind = MessageKind::Question;
-        question.text = ConfirmWriteBackText(plan);
-        if (!shell::Messages().confirm(question))
+        plan = PlanProjectLibraryUpdate(*projectView);
+        if (!ConfirmProjectLibraryUpdate(plan, shell::Messages()))
             return;
     } catch (const std::exception& e) {
         report(e.what());
         return;
     }
-    dialogs::FrmProgress progressWindow;
-    progressWindow.load();
-    dialogs::PanelProgress progress(progressWindow.qpnPbar());
-    try {
-        UpdateProjectLibrary(*projectView, progress, shell::Messages());
-    } catch (const std::exception& e) {
-        report(e.what());
+    LibraryUpdateResult result;
+    {
+        dialogs::FrmProgress progressWindow;
+        progressWindow.load();
+        dialogs::PanelProgress progress(progressWindow.qpnPbar());
+        try {
+            result = UpdateProjectLibrary(*projectView, progress, shell::Messages());
+        } catch (const std::exception& e) {
+            report(e.what());
+            return;
+        }
     }
+    ReportProjectLibraryUpdate(plan.size(), result, shell::Messages());
 }
 
 // ---- Suggestions and integrity -------------------------------------------------------
@@ -595,10 +676,13 @@ void FrmToolBox::cmdUpdate_Click()
 void FrmToolBox::cmdSuggest_Click()
 {
     lstSuggest_->clear();
+    associate_.setSuggestions({});
     db::Recordset* pv = recEdit_->datWholeView()->recordset();
     const std::string& eid = shell::shellState().DBaseName;
-    if (!pv || !pv->isOpen() || pv->absolutePosition() < 0)
+    if (!pv || !pv->isOpen() || pv->absolutePosition() < 0) {
+        showAssociateState();
         return;
+    }
     try {
         const std::string part = pv->value(kPartColumn).value_or("");
         if (!suggestIndex_ || suggestEid_ != eid) {
@@ -607,50 +691,89 @@ void FrmToolBox::cmdSuggest_Click()
             suggestIndex_ = std::make_unique<integrity::SuggestionIndex>(*suggestRecords_);
             suggestEid_ = eid;
         }
+        std::vector<SuggestedRecord> found;
         for (const auto& device : integrity::readProjectDevices()) {
             if (device.name != part)
                 continue;
-            for (const auto& s : suggestIndex_->suggest(device, 5)) {
-                const std::string& code = suggestRecords_->eics[s.record];
-                auto* item = new QListWidgetItem(QString("%1  %2  %3")
-                        .arg(s.score, 5, 'f', 1)
-                        .arg(QString::fromStdString(code), QString::fromStdString(suggestRecords_->texts[s.record])),
-                    lstSuggest_);
-                item->setData(Qt::UserRole, QString::fromStdString(code));
-            }
+            for (const auto& s : suggestIndex_->suggest(device, 5))
+                found.push_back({ suggestRecords_->eics[s.record], suggestRecords_->texts[s.record], s.score });
         }
-        if (lstSuggest_->count() > 0) {
-            lstSuggest_->setCurrentRow(0);
-            lstSuggest_->setFocus();
-        } else {
-            lstSuggest_->addItem("(no record shares a word with this device)");
-        }
+        associate_.setSuggestions(std::move(found));
     } catch (const std::exception& e) {
         report(e.what());
     }
+    showSuggestions();
+}
+
+void FrmToolBox::showSuggestions()
+{
+    lstSuggest_->clear();
+    for (const SuggestedRecord& s : associate_.suggestions()) {
+        auto* item = new QListWidgetItem(QString("%1  %2  %3")
+                .arg(s.score, 5, 'f', 1)
+                .arg(QString::fromStdString(s.code), QString::fromStdString(s.text)),
+            lstSuggest_);
+        item->setData(Qt::UserRole, QString::fromStdString(s.code));
+    }
+    if (associate_.suggestions().empty()) {
+        lstSuggest_->addItem(
+            QString::fromStdString(LocalText("(no record shares a word with this device)", "61617")));
+    } else {
+        // A weak best match is not chosen for the user: the list gets the
+        // focus with no row selected, and the warning shows.
+        lstSuggest_->setCurrentRow(associate_.preselected(), QItemSelectionModel::ClearAndSelect);
+        if (associate_.preselected() < 0)
+            lstSuggest_->clearSelection();
+        lstSuggest_->setFocus();
+    }
+    showAssociateState();
 }
 
 void FrmToolBox::lstSuggest_Activated()
 {
     const QListWidgetItem* item = lstSuggest_->currentItem();
-    if (!item || item->data(Qt::UserRole).toString().isEmpty())
+    if (!item || !item->isSelected() || item->data(Qt::UserRole).toString().isEmpty())
         return;
     optManAut_[1]->setChecked(true);
     optManAut_Click(1);
-    txtEIC_->setText(item->data(Qt::UserRole).toString());
+    associate_.setEic(item->data(Qt::UserRole).toString().toStdString());
+    showAssociateState();
     txtEIC_->setFocus();
 }
 
 void FrmToolBox::cmdCheck_Click()
 {
     const std::string& eid = shell::shellState().DBaseName;
+    tblFindings_->setRowCount(0);
+    findings_.clear();
     try {
         const auto report
             = integrity::checkIntegrity(integrity::readProjectDevices(), integrity::readEidRecords(eid, false));
-        txtReport_->setPlainText(QString::fromStdString(integrity::formatReport(report, integrity::Format::Text)));
+        findings_ = FindingRows(report);
+        lblSummary_->setText(QString::fromStdString(IntegritySummary(report)));
     } catch (const std::exception& e) {
-        txtReport_->setPlainText(QString::fromStdString(e.what()));
+        lblSummary_->setText(QString::fromStdString(e.what()));
+        return;
     }
+    tblFindings_->setRowCount(static_cast<int>(findings_.size()));
+    for (std::size_t r = 0; r < findings_.size(); ++r) {
+        const FindingRow& f = findings_[r];
+        const std::string* cells[4] = { &f.finding, &f.devices, &f.codes, &f.detail };
+        for (int c = 0; c < 4; ++c)
+            tblFindings_->setItem(static_cast<int>(r), c, new QTableWidgetItem(QString::fromStdString(*cells[c])));
+    }
+    tblFindings_->resizeColumnsToContents();
+}
+
+void FrmToolBox::tblFindings_Activated(int row)
+{
+    if (row < 0 || row >= static_cast<int>(findings_.size()))
+        return;
+    const FindingRow& f = findings_[static_cast<std::size_t>(row)];
+    if (!f.device.empty())
+        recEdit_->SelectDevice(f.device);
+    else if (!f.code.empty())
+        recEdit_->SelectRecord(f.code);
 }
 
 // ---- Record maintenance ---------------------------------------------------------------

@@ -9,7 +9,9 @@
 // The user's close hides it; the record editor's unload deletes it.
 #pragma once
 
+#include "associate_tab.h"
 #include "form_helpers.h"
+#include "integrity_tab.h"
 #include "toolbox_queries.h"
 
 #include <QPointer>
@@ -17,13 +19,16 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
+class QTableWidget;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -73,50 +78,31 @@ public:
     void lstSuggest_Activated();
     // Fills the integrity page.
     void cmdCheck_Click();
+    // Selects the device (or record) of the finding in row `row`.
+    void tblFindings_Activated(int row);
 
     // Public operations the record editor uses.
     void FillFieldLists();
     void FilllocalGrid();
     void cmdAssUpd(bool bothSelected);
+    // The project view's current device changed (part name, empty: none).
+    void deviceSelected(const std::string& part, bool bothSelected);
+    // The search result's current record changed (its EIC, none without one).
+    void recordSelected(const std::optional<std::string>& eic, bool bothSelected);
+    const AssociateTab& associateTab() const { return associate_; }
     // Follows the EID grid's current record (Browse and EID View controls).
     void followRecord();
+    // The EID grid was sorted by a header click: the sort list follows.
+    void followSort(const std::string& field);
     // A cell edit is about to start in the EID grid.
     void enterEditPending();
     // Enables exactly the tool box tabs `first` and `first + 1` and selects `first`.
     void enableTabPair(int first);
 
     bool editPendingFlag() const { return editPending_; }
-    bool manualMode() const;
+    bool manualMode() const { return associate_.mode() == AssociateMode::Manual; }
 
-    QTabWidget* tabMain() const { return tabMain_; }
-    QWidget* picTab(int i) const { return picTab_[static_cast<std::size_t>(i)]; }
-    QComboBox* cboWhere1() const { return cboWhere1_; }
-    QComboBox* cboWhere2() const { return cboWhere2_; }
-    QLineEdit* txtWhere3() const { return txtWhere3_; }
-    QComboBox* cboSort() const { return cboSort_; }
-    QPushButton* cmdRefresh() const { return cmdRefresh_; }
-    QPushButton* cmdUpdate() const { return cmdUpdate_; }
-    QRadioButton* optManAut(int i) const { return optManAut_[static_cast<std::size_t>(i)]; }
-    QComboBox* cboFind(int i) const { return cboFind_[static_cast<std::size_t>(i)]; }
-    QPushButton* cmdFind() const { return cmdFind_; }
-    QPushButton* cmdAssociate(int i) const { return cmdAssociate_[static_cast<std::size_t>(i)]; }
-    QLineEdit* txtEIC() const { return txtEIC_; }
-    ZerOvize* qpnFile() const { return qpnFile_; }
-    QPushButton* cmdFile() const { return cmdFile_; }
-    QComboBox* cboFields() const { return cboFields_; }
-    QComboBox* cboCompare() const { return cboCompare_; }
-    QLineEdit* txtValue() const { return txtValue_; }
-    QComboBox* cboFieldSort() const { return cboFieldSort_; }
-    QPushButton* cmdFilter() const { return cmdFilter_; }
-    QPushButton* cmdAdd() const { return cmdAdd_; }
-    QPushButton* cmdDelete() const { return cmdDelete_; }
-    QPushButton* cmdMove(int i) const { return cmdMove_[static_cast<std::size_t>(i)]; }
-    QLineEdit* txtMove() const { return txtMove_; }
-    QLineEdit* txtField() const { return txtField_; }
-    QPushButton* cmdSuggest() const { return cmdSuggest_; }
-    QListWidget* lstSuggest() const { return lstSuggest_; }
-    QPushButton* cmdCheck() const { return cmdCheck_; }
-    QPlainTextEdit* txtReport() const { return txtReport_; }
+    const std::vector<FindingRow>& findings() const { return findings_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -128,6 +114,9 @@ private:
     void place();
     void setBrowseEnabled(bool enabled);
     void setAddCaption(bool update);
+    // Shows the Associate tab's model: the EIC box, what is enabled, the warning.
+    void showAssociateState();
+    void showSuggestions();
     // The catalogue number an item of a field list carries; 0 when none.
     static int itemNumber(const QComboBox* list);
 
@@ -157,8 +146,11 @@ private:
     std::array<QPushButton*, 4> cmdMove_ {};
     QPushButton* cmdSuggest_ = nullptr;
     QListWidget* lstSuggest_ = nullptr;
+    QLabel* lblWeak_ = nullptr;
     QPushButton* cmdCheck_ = nullptr;
-    QPlainTextEdit* txtReport_ = nullptr;
+    QLabel* lblSummary_ = nullptr;
+    QTableWidget* tblFindings_ = nullptr;
+    std::vector<FindingRow> findings_;
     // The suggestion index of the EID last suggested from, kept while the
     // EID stays the same.
     std::string suggestEid_;
@@ -168,7 +160,7 @@ private:
     QLineEdit* txtField_ = nullptr;
 
     bool editPending_ = false;
-    bool bothSelected_ = false;
+    AssociateTab associate_;
 };
 
 } // namespace rav::recedit

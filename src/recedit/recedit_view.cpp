@@ -2,6 +2,7 @@
 
 #include "host_utility.h"
 #include "lom_catalogue.h"
+#include "recedit_texts.h"
 #include "textcodec.h"
 #include "values.h"
 
@@ -9,6 +10,21 @@
 
 namespace rav::recedit
 {
+
+std::string FilterDescription(const std::string& field, const std::string& op, const std::string& value)
+{
+    if (text::asciiLower(op) == "like" && value == "*")
+        return {};
+    return field + " " + op + " \"" + value + "\"";
+}
+
+std::string RecEdStatus(long records, const std::string& filter)
+{
+    const std::string count = LocalText("Records: %1", "61640", { std::to_string(records) });
+    if (filter.empty())
+        return count + "  " + LocalText("(no filter)", "61641");
+    return count + "  " + LocalText("Filter: %1", "61642", { filter });
+}
 
 std::string RecEdCaption(const std::string& eidFile)
 {

@@ -21,6 +21,14 @@ std::string SearchResultCaption(const std::string& eidFile);
 // "Project : <name>(<directory>)" (10124) over the project view.
 std::string ProjectViewCaption(const std::string& projectName, const std::string& projectDirectory);
 
+// What the EID edit grid's filter shows: empty when it lets every record
+// through (Like "*"), else the field, the comparison and the value.
+std::string FilterDescription(const std::string& field, const std::string& op, const std::string& value);
+// The line under the EID edit grid: the number of records it shows and the
+// filter that chose them, so that a filtered grid is never taken for the
+// whole file.
+std::string RecEdStatus(long records, const std::string& filter);
+
 // The caption of each project view column: the caption of the catalogue
 // entry whose number is the column name without its "field" prefix; a
 // column that names no entry keeps its own name.

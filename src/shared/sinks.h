@@ -18,6 +18,9 @@ struct UserMessage {
     std::string id;    // message id as looked up ("37122"); empty for composed texts
     std::string text;  // the text to show, already looked up, variable parts appended
     std::string title; // empty: the caller's usual title (the application title)
+    // A question whose Yes deletes or overwrites: No is the default button,
+    // so a hurried Enter never takes the destructive branch.
+    bool noByDefault = false;
 };
 
 class MessageSink {
@@ -30,6 +33,14 @@ public:
     {
         show(message);
         return false;
+    }
+    // A message with answers beside OK (open the file, open its folder): the
+    // index of the one chosen, -1 for OK or for a sink that cannot ask.
+    virtual int choose(const UserMessage& message, const std::vector<std::string>& answers)
+    {
+        (void)answers;
+        show(message);
+        return -1;
     }
 };
 
@@ -65,8 +76,16 @@ public:
         messages.push_back(message);
         return answer;
     }
+    int choose(const UserMessage& message, const std::vector<std::string>& answers) override
+    {
+        messages.push_back(message);
+        offered = answers;
+        return choice;
+    }
     std::vector<UserMessage> messages;
     bool answer = false; // what confirm() replies
+    int choice = -1; // what choose() replies
+    std::vector<std::string> offered; // the answers choose() was last given
 };
 
 } // namespace rav

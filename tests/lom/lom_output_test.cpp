@@ -87,24 +87,25 @@ TEST(LomTable, GroupsSortsSetsApartAndChecks)
     o.columns = groupedColumns();
     o.group = true;
     o.multiplier = 3;
-    // EIC first, else value and package; groups in natural order of their first part.
+    // EIC, value and package; groups in natural order of their first part.
     LomTable t = MakeLomTable(kParts, o);
     using Rows = std::vector<std::vector<std::string>>;
     EXPECT_EQ(t.rows,
         (Rows { { "6", "C1, C2", "100n", "" }, { "3", "C3", "100n", "" },
-            { "12", "R1-R3, R10", "10k", "maker of RES-10K" }, { "3", "U1", "MCU", "maker of LOST" } }));
-    EXPECT_EQ(t.separateFrom, 4u);
+            { "9", "R1, R2, R10", "10k", "maker of RES-10K" }, { "3", "R3", "10K", "maker of RES-10K" },
+            { "3", "U1", "MCU", "maker of LOST" } }));
+    EXPECT_EQ(t.separateFrom, 5u);
     EXPECT_EQ(t.parts, 8);
 
     // Do-not-place parts left out, or listed after the others.
     o.dnp = DnpMode::Exclude;
     o.multiplier = 1;
     EXPECT_EQ(MakeLomTable(kParts, o).rows[2],
-        (std::vector<std::string> { "3", "R2, R3, R10", "10k", "maker of RES-10K" }));
+        (std::vector<std::string> { "2", "R2, R10", "10k", "maker of RES-10K" }));
     o.dnp = DnpMode::Separate;
     t = MakeLomTable(kParts, o);
-    ASSERT_EQ(t.rows.size(), 5u);
-    EXPECT_EQ(t.rows[4][1], "R1");
+    ASSERT_EQ(t.rows.size(), 6u);
+    EXPECT_EQ(t.rows[5][1], "R1");
     EXPECT_EQ(t.parts, 7);
 
     // Chosen grouping fields and a sort field; one line per part without grouping.
@@ -126,8 +127,20 @@ TEST(LomTable, GroupsSortsSetsApartAndChecks)
     EXPECT_EQ(CheckLom(kParts, t, o),
         (std::vector<std::string> { "line 1 (C1, C2): no EIC, so no EID record",
             "line 1 (C1, C2): required column \"Maker\" is empty", "line 2 (C3): no EIC, so no EID record",
-            "line 2 (C3): required column \"Maker\" is empty", "line 4 (U1): no EID record for EIC \"LOST\"",
+            "line 2 (C3): required column \"Maker\" is empty", "line 5 (U1): no EID record for EIC \"LOST\"",
             "EIC \"RES-10K\" has different values: \"10K\" (R3), \"10k\" (R1, R2, R10)" }));
+
+    // One code on two packages stays two lines and is reported; placeholder
+    // codes are no code: equal parts share a line, different ones do not.
+    const std::vector<PartRow> mixed = { part("U1", "REG-1", "LM1117", "SOT-223"),
+        part("U2", "REG-1", "LM1117", "SOT-223"), part("U3", "REG-1", "LM1117", "TO-252"),
+        part("J1", "_", "CONN", "HDR"), part("J2", " N/A ", "CONN", "HDR"), part("Y1", "-", "8MHz", "HC49") };
+    t = MakeLomTable(mixed, o);
+    EXPECT_EQ(t.rowParts, (std::vector<std::string> { "J1, J2", "U1, U2", "U3", "Y1" }));
+    EXPECT_EQ(CheckLom(mixed, t, o),
+        (std::vector<std::string> { "line 1 (J1, J2): placeholder EIC \"_\" taken as no code",
+            "line 4 (Y1): placeholder EIC \"-\" taken as no code",
+            "EIC \"REG-1\" has different packages: \"SOT-223\" (U1, U2), \"TO-252\" (U3)" }));
 }
 
 LomTable sampleTable()
@@ -138,7 +151,9 @@ LomTable sampleTable()
     o.group = true;
     o.dnp = DnpMode::Separate;
     std::vector<PartRow> parts = kParts;
-    parts[2].values[kFieldValue] = "10k <1%> & \"€\""; // R2, first of its group
+    for (auto& p : parts) // R2, R3, R10: one group
+        if (p.values[kFieldEic] == "RES-10K" && !p.marked)
+            p.values[kFieldValue] = "10k <1%> & \"€\"";
     return MakeLomTable(parts, o);
 }
 

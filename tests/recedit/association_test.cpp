@@ -194,6 +194,42 @@ TEST_F(Association, AViewWithoutEicsUpdatesNothingAndACancelStopsAfterTheCurrent
     EXPECT_EQ(withNew, 2);
 }
 
+TEST_F(Association, TheLibraryUpdateAsksWithNoAsDefaultAndEndsWithItsResult)
+{
+    // Nothing to change: said so, and no question.
+    EXPECT_FALSE(ConfirmProjectLibraryUpdate(PlanProjectLibraryUpdate(view), messages));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
+
+    view.execute("UPDATE Device SET field3 = \"NEW\"");
+    const auto plan = PlanProjectLibraryUpdate(view);
+    ASSERT_EQ(plan.size(), 4u);
+    for (const bool answer : { false, true }) {
+        messages = {};
+        messages.answer = answer;
+        EXPECT_EQ(ConfirmProjectLibraryUpdate(plan, messages), answer);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        const UserMessage& q = messages.messages[0];
+        EXPECT_EQ(q.kind, MessageKind::Question);
+        EXPECT_TRUE(q.noByDefault) << "Enter must not write into the project";
+        EXPECT_TRUE(q.text.starts_with("Write 4 codes into the project?\n\n")) << q.text;
+    }
+
+    struct Case {
+        LibraryUpdateResult result;
+        std::string text;
+    } const cases[] = {
+        { { 4, 4, false }, "Codes written into the project: 4." },
+        { { 2, 2, true }, "Stopped after 2 of the project's devices; the codes written so far stay." },
+    };
+    for (const Case& c : cases) {
+        messages = {};
+        ReportProjectLibraryUpdate(plan.size(), c.result, messages);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, c.text);
+    }
+}
+
 TEST_F(Association, NoPartsGiveNoProjectView)
 {
     pv.close();

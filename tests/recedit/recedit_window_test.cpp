@@ -18,12 +18,15 @@
 #include "zareza2v.h"
 #include "zerovize.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -31,7 +34,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -81,6 +86,13 @@ protected:
         return window;
     }
     FrmToolBox* box() { return window->toolBox(); }
+    // A control of the tool box, by its name.
+    template <typename T> T* tb(const char* name)
+    {
+        T* found = box()->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
     static long rows(grid::DataSource* source) { return source->recordCount(); }
     std::string current(grid::DataSource* source, const char* column)
     {
@@ -135,10 +147,16 @@ TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
     EXPECT_TRUE(box()->isVisible());
     // Every record, sorted by the first column; the browse buttons follow.
     EXPECT_EQ(current(window->datReced(), "Code"), "CAP-0603-100N");
-    EXPECT_EQ(box()->txtMove()->text(), "0");
-    EXPECT_FALSE(enabled(box()->cmdMove(1)));
-    EXPECT_TRUE(enabled(box()->cmdMove(2)) && enabled(box()->cmdDelete()));
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "0");
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdMove_1")));
+    EXPECT_TRUE(enabled(tb<QPushButton>("cmdMove_2")) && enabled(tb<QPushButton>("cmdDelete")));
     screenshot(window, "recedit_edit_view");
+    // Both windows wholly on the screen; the tool box floats above the
+    // record editor only, not above every other window.
+    const QRect screen = window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->frameGeometry()));
+    EXPECT_TRUE(screen.contains(box()->frameGeometry()));
+    EXPECT_FALSE(box()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // Closing the tool box only hides it; the label brings it back, and it
     // follows the editor's minimising.
@@ -161,70 +179,158 @@ TEST_F(RecEditWindow, WithoutAValidEidTheGridStaysEmptyAndAssociationIsOff)
     ASSERT_TRUE(open());
     EXPECT_FALSE(window->datReced()->isOpen());
     EXPECT_FALSE(window->tabMain()->isTabEnabled(1));
-    EXPECT_FALSE(box()->cmdAdd()->isEnabled());
-    EXPECT_FALSE(box()->cmdFilter()->isEnabled());
-    EXPECT_EQ(box()->cboFields()->count(), 0);
+    EXPECT_FALSE(tb<QPushButton>("cmdAdd")->isEnabled());
+    EXPECT_FALSE(tb<QPushButton>("cmdFilter")->isEnabled());
+    EXPECT_EQ(tb<QComboBox>("cboFields")->count(), 0);
 }
 
 TEST_F(RecEditWindow, FiltersSortsAndBrowsesTheEid)
 {
     ASSERT_TRUE(open());
-    choose(box()->cboFields(), "Description-D");
-    choose(box()->cboFieldSort(), "Price-D");
-    box()->txtValue()->setText("*resistor*");
-    box()->cmdFilter()->click();
+    choose(tb<QComboBox>("cboFields"), "Description-D");
+    choose(tb<QComboBox>("cboFieldSort"), "Price-D");
+    tb<QLineEdit>("txtValue")->setText("*resistor*");
+    tb<QPushButton>("cmdFilter")->click();
     EXPECT_EQ(rows(window->datReced()), 6);
     EXPECT_EQ(current(window->datReced(), "Code").substr(0, 4), "RES-");
 
     // "<>" with a star keeps the rows that are not the text "*".
-    choose(box()->cboCompare(), "<>");
-    box()->txtValue()->setText("*");
-    box()->cmdFilter()->click();
+    choose(tb<QComboBox>("cboCompare"), "<>");
+    tb<QLineEdit>("txtValue")->setText("*");
+    tb<QPushButton>("cmdFilter")->click();
     EXPECT_EQ(rows(window->datReced()), 19);
     // Nothing matches: no current record.
-    choose(box()->cboCompare(), "=");
-    box()->txtValue()->setText("no \"such\" code");
-    box()->cmdFilter()->click();
+    choose(tb<QComboBox>("cboCompare"), "=");
+    tb<QLineEdit>("txtValue")->setText("no \"such\" code");
+    tb<QPushButton>("cmdFilter")->click();
     EXPECT_EQ(rows(window->datReced()), 0);
-    EXPECT_EQ(box()->txtMove()->text(), "-1");
-    EXPECT_FALSE(enabled(box()->cmdDelete()));
-    choose(box()->cboCompare(), "<>"); // every record again
-    box()->cmdFilter()->click();
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "-1");
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdDelete")));
+    choose(tb<QComboBox>("cboCompare"), "<>"); // every record again
+    tb<QPushButton>("cmdFilter")->click();
 
-    box()->tabMain()->setCurrentIndex(3);
+    tb<QTabWidget>("tabMain")->setCurrentIndex(3);
 
-    box()->cmdMove(3)->click();
-    EXPECT_EQ(box()->txtMove()->text(), "18");
-    EXPECT_FALSE(enabled(box()->cmdMove(2)));
-    box()->txtMove()->setText("4");
-    QTest::keyClick(box()->txtMove(), Qt::Key_Return);
+    tb<QPushButton>("cmdMove_3")->click();
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "18");
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdMove_2")));
+    tb<QLineEdit>("txtMove")->setText("4");
+    QTest::keyClick(tb<QLineEdit>("txtMove"), Qt::Key_Return);
     EXPECT_EQ(window->datReced()->position(), 4);
     EXPECT_EQ(window->dbgRecEd()->table()->currentIndex().row(), 4) << "the grid follows";
-    box()->txtMove()->setText("99");
-    QTest::keyClick(box()->txtMove(), Qt::Key_Return);
-    EXPECT_EQ(box()->txtMove()->text(), "4");
+    tb<QLineEdit>("txtMove")->setText("99");
+    QTest::keyClick(tb<QLineEdit>("txtMove"), Qt::Key_Return);
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "4");
+}
+
+TEST_F(RecEditWindow, TheEditGridSortsByHeaderShowsItsFilterAndKeepsARefusedValue)
+{
+    ASSERT_TRUE(open());
+    grid::DataGridView* grid = window->dbgRecEd();
+    QHeaderView* header = grid->table()->horizontalHeader();
+    int price = -1;
+    for (int c = 0; c < grid->model()->columnCount({}); ++c)
+        if (grid->model()->fieldName(c) == "Price")
+            price = c;
+    ASSERT_GE(price, 0);
+    auto clickHeader = [&] {
+        grid->table()->scrollTo(grid->model()->index(0, price));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(price) + 4, header->height() / 2));
+    };
+    auto priceAt = [&](int row) { return grid->model()->index(row, price).data().toString().toDouble(); };
+    clickHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), price);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_LE(priceAt(0), priceAt(18));
+    EXPECT_EQ(tb<QComboBox>("cboFieldSort")->currentText(), "Price-D") << "the Sort by list follows the grid";
+    clickHeader();
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_GT(priceAt(0), priceAt(18));
+
+    // The filter and the number of records show under the grid; row
+    // numbers count as the Record Position box does.
+    EXPECT_EQ(window->lblStatus()->text(), "Records: 19  (no filter)");
+    choose(tb<QComboBox>("cboFields"), "Description-D");
+    tb<QLineEdit>("txtValue")->setText("*resistor*");
+    tb<QPushButton>("cmdFilter")->click();
+    EXPECT_EQ(window->lblStatus()->text(), "Records: 6  Filter: Description Like \"*resistor*\"");
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Vertical).toInt(), tb<QLineEdit>("txtMove")->text().toInt());
+
+    // A value too long for its field is refused, and comes back in the
+    // cell for correction.
+    QTableView* table = grid->table();
+    const QModelIndex cell = grid->model()->index(0, 1);
+    table->setCurrentIndex(cell);
+    table->edit(cell);
+    auto* editor = table->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    const QString tooLong(300, QChar('x'));
+    editor->setText(tooLong);
+    QTest::keyClick(editor, Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) // the commit, the refusal, the reopening
+        QApplication::processEvents();
+    ASSERT_FALSE(messages.messages.empty());
+    EXPECT_EQ(messages.messages.back().kind, MessageKind::Critical);
+    QLineEdit* reopened = nullptr;
+    for (QLineEdit* e : table->findChildren<QLineEdit*>())
+        if (e->isVisible())
+            reopened = e;
+    ASSERT_NE(reopened, nullptr) << "the cell is open again";
+    EXPECT_EQ(reopened->text(), tooLong);
+}
+
+TEST_F(RecEditWindow, NoTwoControlsOfATabShareAnAccessKeyInEitherLanguage)
+{
+    for (const char* language : { "en", "de" }) {
+        HostUtility::instance().setLanguage(language);
+        ASSERT_TRUE(open());
+        window->tabMain()->setCurrentIndex(1); // the associate tabs enabled, the view built
+        QApplication::processEvents();
+        for (int tab = 0; tab < tb<QTabWidget>("tabMain")->count(); ++tab) {
+            box()->enableTabPair(tab < 2 ? 0 : 2);
+            tb<QTabWidget>("tabMain")->setCurrentIndex(tab);
+            std::map<QChar, QString> keys;
+            auto take = [&](const QString& text) {
+                const int at = text.indexOf('&');
+                if (at < 0 || at + 1 >= text.size() || text[at + 1] == '&')
+                    return;
+                const QChar key = text[at + 1].toLower();
+                EXPECT_FALSE(keys.count(key)) << language << " tab " << tab << ": '" << text.toStdString()
+                                              << "' and '" << keys[key].toStdString() << "'";
+                keys[key] = text;
+            };
+            for (QAbstractButton* b : tb<QTabWidget>("tabMain")->widget(tab)->findChildren<QAbstractButton*>())
+                if (b->isEnabled())
+                    take(b->text());
+            for (QLabel* l : tb<QTabWidget>("tabMain")->widget(tab)->findChildren<QLabel*>())
+                if (l->buddy())
+                    take(l->text());
+        }
+        delete window.data();
+    }
 }
 
 TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
 {
     ASSERT_TRUE(open());
-    box()->tabMain()->setCurrentIndex(3);
+    tb<QTabWidget>("tabMain")->setCurrentIndex(3);
 
     answerQuery("RES-0603-10K");
-    box()->cmdAdd()->click();
+    tb<QPushButton>("cmdAdd")->click();
     EXPECT_EQ(messages.messages.size(), 1u) << "an existing code is refused";
     EXPECT_EQ(rows(window->datReced()), 19);
 
     answerQuery("ZZ-NEW-1");
-    box()->cmdAdd()->click();
+    tb<QPushButton>("cmdAdd")->click();
     EXPECT_EQ(rows(window->datReced()), 20);
     EXPECT_EQ(current(window->datReced(), "Code"), "ZZ-NEW-1");
-    EXPECT_EQ(box()->cmdAdd()->text(), "&Update");
-    EXPECT_FALSE(enabled(box()->cmdMove(0)));
-    EXPECT_TRUE(box()->txtMove()->isReadOnly());
-    box()->cmdAdd()->click(); // commits the pending edit
-    EXPECT_EQ(box()->cmdAdd()->text(), "&Add");
-    EXPECT_EQ(box()->txtField()->text(), "ZZ-NEW-1");
+    EXPECT_EQ(tb<QPushButton>("cmdAdd")->text(), "&Update");
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdMove_0")));
+    EXPECT_TRUE(tb<QLineEdit>("txtMove")->isReadOnly());
+    tb<QPushButton>("cmdAdd")->click(); // commits the pending edit
+    EXPECT_EQ(tb<QPushButton>("cmdAdd")->text(), "&Add");
+    EXPECT_EQ(tb<QLineEdit>("txtField")->text(), "ZZ-NEW-1");
     EXPECT_EQ(window->dbgRecEd()->table()->currentIndex().row(), 19);
 
     // Typing a value in the grid writes it to the file.
@@ -232,13 +338,13 @@ TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
     const QModelIndex cell = window->dbgRecEd()->model()->index(19, 1);
     table->setCurrentIndex(cell);
     table->edit(cell);
-    EXPECT_EQ(box()->cmdAdd()->text(), "&Update") << "a cell edit makes the edit pending";
+    EXPECT_EQ(tb<QPushButton>("cmdAdd")->text(), "&Update") << "a cell edit makes the edit pending";
     auto* editor = table->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->setText("brand new part");
-    box()->cmdAdd()->click();
+    tb<QPushButton>("cmdAdd")->click();
     QApplication::processEvents();
-    EXPECT_EQ(box()->cmdAdd()->text(), "&Add");
+    EXPECT_EQ(tb<QPushButton>("cmdAdd")->text(), "&Add");
     {
         db::Database d = db::Database::open(eid().string());
         db::Recordset rs = d.openRecordset("SELECT * FROM Device WHERE [Code] = \"ZZ-NEW-1\"");
@@ -249,12 +355,12 @@ TEST_F(RecEditWindow, AddsRecordsWithUniqueEicsAndDeletesThem)
     // Delete: No keeps it, Yes removes it and goes to the new last record.
     messages.messages.clear();
     messages.answer = false;
-    box()->cmdDelete()->click();
+    tb<QPushButton>("cmdDelete")->click();
     EXPECT_EQ(rows(window->datReced()), 20);
     messages.answer = true;
-    box()->cmdDelete()->click();
+    tb<QPushButton>("cmdDelete")->click();
     EXPECT_EQ(rows(window->datReced()), 19);
-    EXPECT_EQ(box()->txtMove()->text(), "18");
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "18");
 }
 
 TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
@@ -265,36 +371,46 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     ASSERT_TRUE(window->datWholeView()->isOpen());
     EXPECT_TRUE(fs::exists(window->projectViewDbName()));
     EXPECT_EQ(rows(window->datWholeView()), 25);
-    EXPECT_FALSE(box()->tabMain()->isTabEnabled(3));
+    EXPECT_FALSE(tb<QTabWidget>("tabMain")->isTabEnabled(3));
     // Manual mode after the build, with the whole EID to pick from.
-    EXPECT_TRUE(box()->optManAut(1)->isChecked());
+    EXPECT_TRUE(tb<QRadioButton>("optManAut_1")->isChecked());
     EXPECT_EQ(rows(window->datSearchRes()), 19);
-    EXPECT_FALSE(enabled(box()->cmdFind()));
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdFind")));
 
     // Manual: a picked search row fills the EIC box.
-    box()->tabMain()->setCurrentIndex(1);
+    tb<QTabWidget>("tabMain")->setCurrentIndex(1);
     selectRow(window->dbgWholeView(), "FUSE-PTC-500MA");
     selectRow(window->dbgSearchRes(), "CAP-0603-10N");
-    EXPECT_EQ(box()->txtEIC()->text(), "CAP-0603-10N");
-    ASSERT_TRUE(box()->cmdAssociate(1)->isEnabled());
-    EXPECT_FALSE(enabled(box()->cmdAssociate(0)));
-    box()->cmdAssociate(1)->click();
+    EXPECT_EQ(tb<QLineEdit>("txtEIC")->text(), "CAP-0603-10N");
+    ASSERT_TRUE(tb<QPushButton>("cmdAssociate_1")->isEnabled());
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdAssociate_0")));
+    tb<QPushButton>("cmdAssociate_1")->click();
     EXPECT_EQ(current(window->datWholeView(), "field3"), "CAP-0603-10N");
     EXPECT_EQ(current(window->datWholeView(), "field7"), "MLCC 10nF 50V X7R 10% 0603");
+    // Another device: the box no longer holds the code picked for the fuse.
+    selectRow(window->dbgWholeView(), "SW-TACT");
+    EXPECT_EQ(tb<QLineEdit>("txtEIC")->text(), "");
+    EXPECT_FALSE(tb<QPushButton>("cmdAssociate_1")->isEnabled());
 
-    // Automatic: find the switch's candidates by a code, then associate.
-    box()->optManAut(0)->click();
-    EXPECT_TRUE(box()->cmdFind()->isEnabled());
-    EXPECT_FALSE(box()->txtEIC()->isEnabled());
+    // Automatic: the candidates found for one device are not offered to another.
+    tb<QRadioButton>("optManAut_0")->click();
+    EXPECT_TRUE(tb<QPushButton>("cmdFind")->isEnabled());
+    EXPECT_FALSE(tb<QLineEdit>("txtEIC")->isEnabled());
     selectRow(window->dbgWholeView(), "LED-RED-0603");
-    choose(box()->cboFind(0), "Code-D");
-    choose(box()->cboFind(2), "Code-D");
-    box()->cmdFind()->click();
+    choose(tb<QComboBox>("cboFind_0"), "Code-D");
+    choose(tb<QComboBox>("cboFind_1"), "=");
+    choose(tb<QComboBox>("cboFind_2"), "Code-D");
+    tb<QPushButton>("cmdFind")->click();
     EXPECT_EQ(rows(window->datSearchRes()), 1);
     EXPECT_EQ(current(window->datSearchRes(), "Code"), "LED-0603-RED");
+    EXPECT_TRUE(tb<QPushButton>("cmdAssociate_0")->isEnabled());
     selectRow(window->dbgWholeView(), "SW-TACT");
-    ASSERT_TRUE(box()->cmdAssociate(0)->isEnabled());
-    box()->cmdAssociate(0)->click();
+    EXPECT_FALSE(tb<QPushButton>("cmdAssociate_0")->isEnabled()) << "a search made for the LED";
+    choose(tb<QComboBox>("cboFind_1"), "Like"); // the switch has no code: every record
+    tb<QPushButton>("cmdFind")->click();
+    selectRow(window->dbgSearchRes(), "LED-0603-RED");
+    ASSERT_TRUE(tb<QPushButton>("cmdAssociate_0")->isEnabled());
+    tb<QPushButton>("cmdAssociate_0")->click();
     EXPECT_EQ(current(window->datWholeView(), "field3"), "LED-0603-RED");
 
     // Update proj. lib shows what will change and writes only when the
@@ -306,17 +422,18 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
         for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
             eics[parts.PartList()[i].PartName] = parts.PartList()[i].Eic;
     };
-    box()->tabMain()->setCurrentIndex(0);
-    box()->cmdUpdate()->click();
+    tb<QTabWidget>("tabMain")->setCurrentIndex(0);
+    tb<QPushButton>("cmdUpdate")->click();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text,
-        "Write these codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
+        "Write 2 codes into the project?\n\nSW-TACT: (none) -> LED-0603-RED\n"
         "FUSE-PTC-500MA: (none) -> CAP-0603-10N\n");
     readEics();
     EXPECT_EQ(eics["SW-TACT"], "") << "declined, nothing written";
     messages.answer = true;
-    box()->cmdUpdate()->click();
-    EXPECT_EQ(messages.messages.size(), 2u);
+    tb<QPushButton>("cmdUpdate")->click();
+    ASSERT_EQ(messages.messages.size(), 3u);
+    EXPECT_EQ(messages.messages[2].text, "Codes written into the project: 2.");
     Z_CloseProject();
     ASSERT_NE(Z_OpenProject(dpz().c_str()), 0);
     readEics();
@@ -326,19 +443,27 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
 
     // Suggest ranks the EID's records for the selected device; choosing one
     // puts its code into the manual EIC box. The Integrity tab reports.
-    box()->tabMain()->setCurrentIndex(1);
+    tb<QTabWidget>("tabMain")->setCurrentIndex(1);
     selectRow(window->dbgWholeView(), "RES-10K-0603");
-    box()->cmdSuggest()->click();
-    ASSERT_GT(box()->lstSuggest()->count(), 1);
-    EXPECT_EQ(box()->lstSuggest()->item(0)->data(Qt::UserRole).toString(), "RES-0603-10K");
+    tb<QPushButton>("cmdSuggest")->click();
+    ASSERT_GT(tb<QListWidget>("lstSuggest")->count(), 1);
+    EXPECT_EQ(tb<QListWidget>("lstSuggest")->item(0)->data(Qt::UserRole).toString(), "RES-0603-10K");
     box()->lstSuggest_Activated();
-    EXPECT_EQ(box()->txtEIC()->text(), "RES-0603-10K");
-    EXPECT_TRUE(box()->optManAut(1)->isChecked());
-    box()->tabMain()->setCurrentIndex(4);
-    box()->cmdCheck()->click();
-    EXPECT_TRUE(box()->txtReport()->toPlainText().startsWith(
-        QString("%1 devices, 19 records\n").arg(parts.PartList().Count())))
-        << box()->txtReport()->toPlainText().toStdString();
+    EXPECT_EQ(tb<QLineEdit>("txtEIC")->text(), "RES-0603-10K");
+    EXPECT_TRUE(tb<QRadioButton>("optManAut_1")->isChecked());
+    tb<QTabWidget>("tabMain")->setCurrentIndex(4);
+    tb<QPushButton>("cmdCheck")->click();
+    // Each finding is a row; a click selects its device in the project view.
+    const auto& findings = box()->findings();
+    const auto withDevice = std::find_if(findings.begin(), findings.end(),
+        [](const recedit::FindingRow& f) { return !f.device.empty() && f.device != "RES-10K-0603"; });
+    ASSERT_NE(withDevice, findings.end());
+    ASSERT_EQ(tb<QTableWidget>("tblFindings")->rowCount(), static_cast<int>(findings.size()));
+    const int row = static_cast<int>(withDevice - findings.begin());
+    QTableWidget* table = tb<QTableWidget>("tblFindings");
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
+    EXPECT_EQ(window->tabMain()->currentIndex(), 1);
+    EXPECT_EQ(current(window->datWholeView(), "field1"), withDevice->device);
     screenshot(box(), "recedit_integrity_toolbox");
 
     // Closing with the project view open asks about the update; unloading
@@ -359,7 +484,7 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
     test::writeFile(dir / "junk.eid", "not a database");
     FrmToolBox::setFileChooser(scriptedFiles());
     answers.push_back(QString::fromStdString((dir / "junk.eid").string()));
-    box()->cmdFile()->click();
+    tb<QPushButton>("cmdFile")->click();
     ASSERT_EQ(requests.size(), 1u);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].id, "5457");
@@ -367,7 +492,7 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
 
     // The same file again: nothing happens.
     answers.push_back(QString::fromStdString(eid().string()));
-    box()->cmdFile()->click();
+    tb<QPushButton>("cmdFile")->click();
     EXPECT_EQ(messages.messages.size(), 1u);
 
     // Another EID while the edit view shows: the grid moves to it at once.
@@ -377,7 +502,7 @@ TEST_F(RecEditWindow, ChoosingAnotherEid)
         d.execute("DELETE FROM Device WHERE [Code] Like \"RES*\"");
     }
     answers.push_back(QString::fromStdString((dir / "Other.eid").string()));
-    box()->cmdFile()->click();
+    tb<QPushButton>("cmdFile")->click();
     EXPECT_EQ(shell::shellState().DBaseName, (dir / "Other.eid").string());
     EXPECT_EQ(rows(window->datReced()), 13);
     EXPECT_FALSE(window->projectViewLoaded());

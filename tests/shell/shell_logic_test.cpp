@@ -107,6 +107,39 @@ TEST(PlacementTest, TheStoreKeepsWholeTwipsPerWindow)
     EXPECT_NE(file.find("frmRecEdit_TOP=120"), std::string::npos);
 }
 
+TEST(PlacementTest, EachScreenSizeKeepsItsOwnPlacement)
+{
+    const std::string small = ScreenSizeKey(1280, 1000);
+    const std::string large = ScreenSizeKey(2560, 1400);
+    StorePlacement("frmToolBox", FormPlacement { 100, 200, 3000, 4000 }, small);
+    StorePlacement("frmToolBox", FormPlacement { 900, 800, 3000, 4000 }, large);
+    EXPECT_EQ(ReadStoredPlacement("frmToolBox", small).top, "100");
+    EXPECT_EQ(ReadStoredPlacement("frmToolBox", large).top, "900");
+    // A screen never seen takes the last placement stored anywhere.
+    EXPECT_EQ(ReadStoredPlacement("frmToolBox", ScreenSizeKey(800, 600)).left, "800");
+}
+
+TEST(PlacementTest, AWindowIsFittedWhollyIntoTheWorkArea)
+{
+    // Work area 0,0 - 19200 x 15000 twips (1280 x 1000 px at 15); a frame of
+    // 0 x 450 twips (a 30 px title bar).
+    struct Case {
+        const char* name;
+        FormPlacement in, out;
+    } const cases[] = {
+        { "inside stays", { 1000, 2000, 6000, 4000 }, { 1000, 2000, 6000, 4000 } },
+        { "taller than the screen", { 0, 0, 8000, 16500 }, { 0, 0, 8000, 14550 } },
+        { "hanging off the bottom right", { 12000, 15000, 6000, 4000 }, { 10550, 13200, 6000, 4000 } },
+        { "wider than the screen", { 0, 500, 25000, 3000 }, { 0, 0, 19200, 3000 } },
+    };
+    for (const Case& c : cases) {
+        const FormPlacement f = FitToWorkArea(c.in, 0, 0, 19200, 15000, 0, 450);
+        EXPECT_EQ(std::tie(f.top, f.left, f.width, f.height),
+            std::tie(c.out.top, c.out.left, c.out.width, c.out.height))
+            << c.name;
+    }
+}
+
 TEST(HostCommandTest, TargetsAndCodesAreMatchedExactly)
 {
     for (const auto& [text, code] : { std::pair { "RAVEDERI,UP", HostCode::Update }, { "All,MN", HostCode::Minimise },

@@ -425,6 +425,28 @@ TEST_F(ShellWindowTest, LocalisationFollowsTheLanguageAndKeepsUntaggedCaptions)
     EXPECT_TRUE(edit->hasFocus());
 }
 
+TEST_F(ShellWindowTest, TheChosenLanguageIsKeptAndRelocalisesTheOpenWindows)
+{
+    auto& utility = rav::HostUtility::instance();
+    utility.setLanguage("en");
+    start();
+    QPushButton* close = control<QPushButton>("cmdCmd_1");
+    ASSERT_EQ(close->text(), "&Close");
+    // The main window offers every language in its context menu.
+    EXPECT_GE(main().actions().size(), 3);
+    ChooseLanguage("de");
+    EXPECT_EQ(utility.language(), "de");
+    EXPECT_EQ(close->text(), "&Schließen") << "the open window follows at once";
+    // The next start takes the choice; choosing the system's language forgets it.
+    utility.setLanguage("en");
+    ApplyStoredLanguage();
+    EXPECT_EQ(utility.language(), "de");
+    ChooseLanguage("");
+    utility.setLanguage("en");
+    ApplyStoredLanguage();
+    EXPECT_EQ(utility.language(), "en");
+}
+
 TEST_F(ShellWindowTest, LocaleFontsAreInstalledFaces)
 {
     SelectLocaleFont(0x0411);

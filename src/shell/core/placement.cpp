@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -77,26 +78,48 @@ fs::path PlacementStoreFile()
     return base / "Vavuv2000.conf";
 }
 
-void StorePlacement(const std::string& windowName, const FormPlacement& placement)
+std::string ScreenSizeKey(int workWidthPixels, int workHeightPixels)
+{
+    return "@" + std::to_string(workWidthPixels) + "x" + std::to_string(workHeightPixels);
+}
+
+void StorePlacement(const std::string& windowName, const FormPlacement& placement, const std::string& screen)
 {
     QSettings store(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
-    // Written in the order top, left, height, width.
-    store.setValue(key(windowName, "_TOP"), QString::number(placement.top));
-    store.setValue(key(windowName, "_LEFT"), QString::number(placement.left));
-    store.setValue(key(windowName, "_HEIGHT"), QString::number(placement.height));
-    store.setValue(key(windowName, "_WIDTH"), QString::number(placement.width));
+    // Written in the order top, left, height, width: the plain keys, then
+    // the screen's own.
+    for (const std::string& name : { windowName, windowName + screen }) {
+        store.setValue(key(name, "_TOP"), QString::number(placement.top));
+        store.setValue(key(name, "_LEFT"), QString::number(placement.left));
+        store.setValue(key(name, "_HEIGHT"), QString::number(placement.height));
+        store.setValue(key(name, "_WIDTH"), QString::number(placement.width));
+        if (screen.empty())
+            break;
+    }
     store.sync();
 }
 
-StoredPlacement ReadStoredPlacement(const std::string& windowName)
+StoredPlacement ReadStoredPlacement(const std::string& windowName, const std::string& screen)
 {
     QSettings store(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
+    const std::string name
+        = !screen.empty() && store.contains(key(windowName + screen, "_TOP")) ? windowName + screen : windowName;
     StoredPlacement stored;
-    stored.top = store.value(key(windowName, "_TOP"), "-1").toString().toStdString();
-    stored.left = store.value(key(windowName, "_LEFT"), "-1").toString().toStdString();
-    stored.height = store.value(key(windowName, "_HEIGHT"), "-1").toString().toStdString();
-    stored.width = store.value(key(windowName, "_WIDTH"), "-1").toString().toStdString();
+    stored.top = store.value(key(name, "_TOP"), "-1").toString().toStdString();
+    stored.left = store.value(key(name, "_LEFT"), "-1").toString().toStdString();
+    stored.height = store.value(key(name, "_HEIGHT"), "-1").toString().toStdString();
+    stored.width = store.value(key(name, "_WIDTH"), "-1").toString().toStdString();
     return stored;
+}
+
+FormPlacement FitToWorkArea(FormPlacement p, long workLeft, long workTop, long workWidth, long workHeight,
+    long frameWidth, long frameHeight)
+{
+    p.width = std::max(1L, std::min(p.width, workWidth - frameWidth));
+    p.height = std::max(1L, std::min(p.height, workHeight - frameHeight));
+    p.left = std::clamp(p.left, workLeft, std::max(workLeft, workLeft + workWidth - frameWidth - p.width));
+    p.top = std::clamp(p.top, workTop, std::max(workTop, workTop + workHeight - frameHeight - p.height));
+    return p;
 }
 
 } // namespace rav::shell

@@ -46,8 +46,22 @@ CorrectedPlacement CorrectPlacement(
 // <window>_TOP, _LEFT, _HEIGHT, _WIDTH holding whole twips as text. It is an
 // INI file, $XDG_CONFIG_HOME/Vavuv2000.conf (or ~/.config/Vavuv2000.conf),
 // located anew at every call.
+//
+// Beside those keys each window keeps one placement per screen size, under
+// <window>@<width>x<height>_TOP and so on (the work area in pixels), so that
+// a laptop's small screen and a desk's large one each get the window back
+// where the user left it there. Reading prefers the screen's own keys and
+// falls back to the plain ones.
 std::filesystem::path PlacementStoreFile();
-void StorePlacement(const std::string& windowName, const FormPlacement& placement);
-StoredPlacement ReadStoredPlacement(const std::string& windowName);
+std::string ScreenSizeKey(int workWidthPixels, int workHeightPixels);
+void StorePlacement(const std::string& windowName, const FormPlacement& placement, const std::string& screen = {});
+StoredPlacement ReadStoredPlacement(const std::string& windowName, const std::string& screen = {});
+
+// Moves, and if need be shrinks, a placement so that the whole window -
+// its frame (`frameWidth`, `frameHeight` beyond the placement's size)
+// included - lies inside the work area. A window larger than the work area
+// takes all of it.
+FormPlacement FitToWorkArea(FormPlacement placement, long workLeft, long workTop, long workWidth, long workHeight,
+    long frameWidth, long frameHeight);
 
 } // namespace rav::shell

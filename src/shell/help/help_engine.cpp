@@ -44,8 +44,10 @@ void HelpEngine::displayTopic(const std::string& helpFile, std::int32_t topic)
         window->resize(420, 560);
         auto* layout = new QVBoxLayout(window);
         auto* buttons = new QHBoxLayout;
-        auto* contents = new QPushButton(QObject::tr("Contents"), window);
-        auto* back = new QPushButton(QObject::tr("Back"), window);
+        auto* contents = new QPushButton(contentsCaption_, window);
+        contents->setObjectName("cmdContents");
+        auto* back = new QPushButton(backCaption_, window);
+        back->setObjectName("cmdBack");
         buttons->addWidget(contents);
         buttons->addWidget(back);
         buttons->addStretch();
@@ -102,6 +104,18 @@ void HelpEngine::show(std::int32_t topic)
     const QString title
         = it != document.topics.end() ? QString::fromStdString(it->second.title) : QString("Help");
     window_->setWindowTitle(title);
+}
+
+void HelpEngine::setButtonCaptions(const QString& contents, const QString& back)
+{
+    contentsCaption_ = contents;
+    backCaption_ = back;
+    if (!window_)
+        return;
+    if (auto* b = window_->findChild<QPushButton*>("cmdContents"))
+        b->setText(contents);
+    if (auto* b = window_->findChild<QPushButton*>("cmdBack"))
+        b->setText(back);
 }
 
 bool HelpEngine::command(const std::string& helpFile, const std::string& macro)

@@ -34,6 +34,9 @@ public:
     // known. Returns false when no window of that file is open or the
     // macro is not understood.
     bool command(const std::string& helpFile, const std::string& macro);
+    // The captions of the window's two buttons in the user's language (the
+    // engine has no message texts of its own); English until set.
+    void setButtonCaptions(const QString& contents, const QString& back);
     // Closes the help window when it shows `helpFile`.
     void quit(const std::string& helpFile);
 
@@ -56,6 +59,8 @@ private:
 
     QPointer<QWidget> window_;
     QTextBrowser* browser_ = nullptr; // owned by window_
+    QString contentsCaption_ = QStringLiteral("&Contents");
+    QString backCaption_ = QStringLiteral("&Back");
     std::string file_;
     std::int32_t topic_ = 0;
     std::vector<std::int32_t> history_; // topics Back returns to, newest last

@@ -261,6 +261,8 @@ void LomMain::startUp()
                 "Ravederi" };
         }
         state.MainForm = this;
+        ApplyStoredLanguage();
+        InstallLanguageMenu(this);
         SelectLocaleFont();
         LocaliseForm(this);
         QApplication::setOverrideCursor(Qt::WaitCursor);

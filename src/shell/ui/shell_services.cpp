@@ -11,6 +11,7 @@
 #include "zerovize.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
@@ -21,9 +22,14 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QSettings>
+#include <QLocale>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace rav::shell
 {
@@ -57,7 +63,20 @@ public:
     {
         QMessageBox box(QMessageBox::Question, title(message), QString::fromStdString(message.text),
             QMessageBox::Yes | QMessageBox::No, MainFormWidget());
+        box.setDefaultButton(message.noByDefault ? QMessageBox::No : QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes;
+    }
+    int choose(const UserMessage& message, const std::vector<std::string>& answers) override
+    {
+        QMessageBox box(icon(message.kind), title(message), QString::fromStdString(message.text),
+            QMessageBox::Ok, MainFormWidget());
+        std::vector<QAbstractButton*> buttons;
+        for (const auto& a : answers)
+            buttons.push_back(box.addButton(QString::fromStdString(a), QMessageBox::ActionRole));
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+        return it == buttons.end() ? -1 : static_cast<int>(it - buttons.begin());
     }
 
 private:
@@ -420,6 +439,20 @@ WorkAreaTwips DesktopWorkArea(const QWidget* window)
         PixelsToTwips(area.height(), ty) };
 }
 
+namespace
+{
+
+std::string screenKey(const QWidget* window)
+{
+    const QScreen* screen = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const QRect area = screen->availableGeometry();
+    return ScreenSizeKey(area.width(), area.height());
+}
+
+} // namespace
+
 void SaveFormPlacement(const QWidget* window)
 {
     if (!window)
@@ -431,7 +464,7 @@ void SaveFormPlacement(const QWidget* window)
     placement.left = PixelsToTwips(window->x(), tx);
     placement.height = PixelsToTwips(window->height(), ty);
     placement.width = PixelsToTwips(window->width(), tx);
-    StorePlacement(window->objectName().toStdString(), placement);
+    StorePlacement(window->objectName().toStdString(), placement, screenKey(window));
 }
 
 bool GetFormPlacement(const QWidget* window, long& top, long& left, long& width, long& height)
@@ -442,8 +475,8 @@ bool GetFormPlacement(const QWidget* window, long& top, long& left, long& width,
     const long currentWidth = PixelsToTwips(window->width(), twipsPerPixelX(window));
     const long currentHeight = PixelsToTwips(window->height(), twipsPerPixelY(window));
     const CorrectedPlacement corrected
-        = CorrectPlacement(ReadStoredPlacement(window->objectName().toStdString()), work.width, work.height,
-            currentWidth, currentHeight);
+        = CorrectPlacement(ReadStoredPlacement(window->objectName().toStdString(), screenKey(window)), work.width,
+            work.height, currentWidth, currentHeight);
     top = corrected.placement.top;
     left = corrected.placement.left;
     width = corrected.placement.width;
@@ -457,17 +490,98 @@ void ApplyFormPlacement(QWidget* window, long top, long left, long width, long h
         return;
     const double tx = twipsPerPixelX(window);
     const double ty = twipsPerPixelY(window);
-    window->move(TwipsToPixels(left, tx), TwipsToPixels(top, ty));
-    window->resize(TwipsToPixels(width, tx), TwipsToPixels(height, ty));
+    // The frame the window system adds: known once shown; before, the
+    // style's title bar and a border of a few pixels, on the safe side.
+    QSize frame = window->frameGeometry().size() - window->geometry().size();
+    if (!window->isVisible() || frame.isEmpty()) {
+        constexpr int kBorder = 4;
+        frame = QSize(2 * kBorder, window->style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * kBorder);
+    }
+    const WorkAreaTwips work = DesktopWorkArea(window);
+    const FormPlacement fitted = work.width > 0
+        ? FitToWorkArea({ top, left, width, height }, work.left, work.top, work.width, work.height,
+              PixelsToTwips(frame.width(), tx), PixelsToTwips(frame.height(), ty))
+        : FormPlacement { top, left, width, height };
+    const QSize size(TwipsToPixels(fitted.width, tx), TwipsToPixels(fitted.height, ty));
+    // A minimum larger than the screen would push the window off it again.
+    window->setMinimumSize(window->minimumSize().boundedTo(size));
+    window->move(TwipsToPixels(fitted.left, tx), TwipsToPixels(fitted.top, ty));
+    window->resize(size);
+}
+
+// An owned window (a tool window or dialog with a parent) is kept above its
+// owner by the window system itself; it must not also float above every
+// other program's windows, help included. Only a window without an owner
+// takes the stays-on-top hint.
+namespace
+{
+
+QString languageKey()
+{
+    return QStringLiteral("RAVEDERI/Language");
+}
+
+QSettings languageStore()
+{
+    return QSettings(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
+}
+
+} // namespace
+
+void ApplyStoredLanguage()
+{
+    // Nothing stored leaves the language as it is: the locale's, or one the
+    // host set.
+    const std::string chosen = languageStore().value(languageKey()).toString().toStdString();
+    if (!chosen.empty())
+        HostUtility::instance().setLanguage(chosen);
+}
+
+void ChooseLanguage(const std::string& language)
+{
+    {
+        QSettings store = languageStore();
+        if (language.empty())
+            store.remove(languageKey());
+        else
+            store.setValue(languageKey(), QString::fromStdString(language));
+    }
+    HostUtility::instance().setLanguage(language);
+    for (QWidget* window : LoadedWindows())
+        LocaliseForm(window);
+}
+
+void InstallLanguageMenu(QWidget* window)
+{
+    window->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* follow = new QAction(window);
+    follow->setProperty(kTagProperty, "61650");
+    follow->setText("Language of the system");
+    QObject::connect(follow, &QAction::triggered, window, [] { ChooseLanguage({}); });
+    window->addAction(follow);
+    for (const std::string& lang : HostUtility::instance().languages()) {
+        // Each language is named in itself, so that it can be found by
+        // someone who cannot read the language now shown.
+        const QLocale locale(QString::fromStdString(lang));
+        QString name = locale.nativeLanguageName();
+        if (name.isEmpty())
+            name = QString::fromStdString(lang);
+        auto* action = new QAction(name.left(1).toUpper() + name.mid(1), window);
+        QObject::connect(action, &QAction::triggered, window, [lang] { ChooseLanguage(lang); });
+        window->addAction(action);
+    }
 }
 
 void SetTopMost(QWidget* window, bool topMost)
 {
-    if (!window || window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topMost)
+    if (!window)
+        return;
+    const bool hint = topMost && !window->parentWidget();
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == hint)
         return;
     // Changing a window flag hides a shown window; show it again as it was.
     const bool visible = window->isVisible();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, topMost);
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, hint);
     if (visible)
         window->show();
 }
@@ -487,6 +601,9 @@ void displayTopic(std::int32_t topic)
     const ShellState& state = shellState();
     QWidget* main = MainFormWidget();
     const std::int64_t handle = main ? static_cast<std::int64_t>(main->winId()) : 0;
+    help::HelpEngine::instance().setButtonCaptions(
+        QString::fromStdString(HostUtility::instance().GetLocalMessage("&Contents", "61660")),
+        QString::fromStdString(HostUtility::instance().GetLocalMessage("&Back", "61661")));
     const std::string file = helpFileForKernel(state.HelpFile);
     H_DispTopic(handle, file.c_str(), topic);
     help::HelpEngine::instance().command(state.HelpFile, kHelpWindowMacro);

@@ -81,6 +81,15 @@ QString WithoutMnemonics(const QString& caption);
 // text a window puts into a label goes through here; LocaliseForm does it
 // for tagged labels.
 void SetLabelCaption(QLabel* label, const QString& caption);
+// The interface language: the one the user chose (kept in the per-user
+// store, "RAVEDERI"/"Language"), else the locale's. ApplyStoredLanguage sets
+// it at start-up, before the first window is localised; ChooseLanguage
+// stores a choice ("" follows the locale again) and localises the loaded
+// windows anew. InstallLanguageMenu gives a window a context menu (right
+// click, or the menu key / Shift+F10) with one entry per language.
+void ApplyStoredLanguage();
+void ChooseLanguage(const std::string& language);
+void InstallLanguageMenu(QWidget* window);
 // Chooses FontFace, FontSize and Charset from the system locale (or the
 // given locale identifier).
 void SelectLocaleFont();

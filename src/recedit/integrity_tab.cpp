@@ -1,0 +1,65 @@
+#include "integrity_tab.h"
+
+#include "recedit_texts.h"
+
+namespace rav::recedit
+{
+
+namespace
+{
+
+std::string heading(integrity::FindingKind kind)
+{
+    using K = integrity::FindingKind;
+    switch (kind) {
+    case K::MissingRecord:
+        return LocalText("EIC without record", "61621");
+    case K::NoCode:
+        return LocalText("No EIC", "61622");
+    case K::UnusedRecord:
+        return LocalText("Record not used", "61623");
+    case K::ConflictingCodes:
+        return LocalText("Equal parts, different EICs", "61624");
+    case K::CodeSpelling:
+        return LocalText("EICs differ only in case or blanks", "61625");
+    }
+    return {};
+}
+
+std::string joined(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+} // namespace
+
+std::vector<FindingRow> FindingRows(const integrity::Report& report)
+{
+    std::vector<FindingRow> rows;
+    rows.reserve(report.findings.size());
+    for (const integrity::Finding& f : report.findings) {
+        FindingRow row;
+        row.finding = heading(f.kind);
+        row.devices = joined(f.devices);
+        row.codes = joined(f.codes);
+        row.detail = f.value + (f.value.empty() || f.footprint.empty() ? "" : " / ") + f.footprint;
+        if (!f.devices.empty())
+            row.device = f.devices.front();
+        else if (!f.codes.empty())
+            row.code = f.codes.front();
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string IntegritySummary(const integrity::Report& report)
+{
+    return LocalText("%1 devices, %2 records, %3 findings. Click a finding to select its device.", "61620",
+        { std::to_string(report.deviceCount), std::to_string(report.recordCount),
+            std::to_string(report.findings.size()) });
+}
+
+} // namespace rav::recedit
