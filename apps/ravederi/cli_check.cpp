@@ -122,7 +122,7 @@ int suggest(std::vector<std::string> args)
         std::cout << d.name << "  [" << (d.value.empty() ? "-" : d.value) << " / "
                   << (d.footprint.empty() ? "-" : d.footprint) << "]\n";
         if (ranked.empty())
-            std::cout << "      no record shares a word with it\n";
+            std::cout << "      no record fits (none shares a word, or each is of another package, kind or value)\n";
         for (std::size_t k = 0; k < std::min(top, ranked.size()); ++k)
             std::cout << "  " << score(ranked[k].score) << "  " << records.eics[ranked[k].record] << "  "
                       << clipped(records.texts[ranked[k].record], 70) << '\n';
