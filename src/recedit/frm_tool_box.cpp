@@ -580,6 +580,7 @@ void FrmToolBox::recordSelected(const std::optional<std::string>& eic, bool both
 
 void FrmToolBox::showAssociateState()
 {
+    optManAut_[associate_.mode() == AssociateMode::Manual ? 1 : 0]->setChecked(true);
     if (txtEIC_->text().toStdString() != associate_.eic())
         txtEIC_->setText(QString::fromStdString(associate_.eic()));
     txtEIC_->setEnabled(associate_.eicBoxEnabled());
