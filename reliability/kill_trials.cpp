@@ -10,6 +10,11 @@
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "lom_query.h"
+#include "eic_writeback.h"
+#include "project_parts.h"
+#include "kicad_parts.h"
+#include "kicad_sch.h"
+#include "kicad_writeback.h"
 #include "project_model.h"
 #include "recordset.h"
 #include "sinks.h"
@@ -22,6 +27,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sstream>
@@ -189,6 +195,31 @@ void writeLom(const fs::path& dir, const fs::path& out)
         throw std::runtime_error("LOM file failed: " + written.error);
 }
 
+constexpr int kSheetParts = 40; // parts per schematic file of the design write
+const char* const kSheets[] = { "board.kicad_sch", "power.kicad_sch", "io stage.kicad_sch" };
+
+fs::path designOf(const fs::path& dir) { return dir / "design" / kSheets[0]; }
+
+// A KiCad 8 sheet with kSheetParts resistors of their own values (one
+// device each) and, for the root, the two sub-sheets.
+std::string sheetText(int sheet)
+{
+    std::string s = "(kicad_sch\n\t(version 20231120)\n\t(generator \"eeschema\")\n\t(uuid \"root-"
+        + std::to_string(sheet) + "\")\n\t(lib_symbols)\n";
+    for (int i = 0; i < kSheetParts; ++i) {
+        const std::string n = std::to_string(sheet * 100 + i);
+        s += "\t(symbol\n\t\t(lib_id \"Device:R\")\n\t\t(at 10 10 0)\n\t\t(unit 1)\n\t\t(uuid \"s" + n
+            + "\")\n\t\t(property \"Reference\" \"R" + n + "\"\n\t\t\t(at 10 8 0)\n\t\t)\n\t\t(property \"Value\" \""
+            + n + "R\"\n\t\t\t(at 10 12 0)\n\t\t)\n\t\t(property \"Datasheet\" \"~\"\n\t\t\t(at 10 10 0)\n"
+              "\t\t\t(effects\n\t\t\t\t(font\n\t\t\t\t\t(size 1.27 1.27)\n\t\t\t\t)\n\t\t\t\t(hide yes)\n\t\t\t)\n\t\t)\n\t)\n";
+    }
+    if (sheet == 0)
+        for (int k = 1; k < 3; ++k)
+            s += "\t(sheet\n\t\t(uuid \"sheet-" + std::to_string(k) + "\")\n\t\t(property \"Sheetname\" \"S"
+                + std::to_string(k) + "\")\n\t\t(property \"Sheetfile\" \"" + kSheets[k] + "\")\n\t)\n";
+    return s + ")\n";
+}
+
 void openKernelProject(const fs::path& file)
 {
     if (Z_OpenProject(file.c_str()) == 0)
@@ -243,6 +274,7 @@ const std::vector<OperationInfo>& operations()
         { Operation::WriteBack, "update-proj-lib" },
         { Operation::EidCreate, "eid-create" },
         { Operation::Settings, "settings-write" },
+        { Operation::DesignWrite, "to-kicad" },
     };
     return list;
 }
@@ -293,6 +325,16 @@ void prepare(Operation operation, const fs::path& dir)
     case Operation::Settings:
         writeAll(configOf(dir) / "dodiv" / "host.ini", "[POSTLOM]\r\nFieldSort=3\r\n");
         break;
+    case Operation::DesignWrite: {
+        fs::create_directories(dir / "design");
+        for (int k = 0; k < 3; ++k)
+            writeAll(dir / "design" / kSheets[k], sheetText(k));
+        const auto design = project::readSchematicDesign(designOf(dir));
+        project::writeDpz(project::projectFromKicadParts(project::kicadDesignOf(design), designOf(dir)).project,
+            projectOf(dir));
+        project::storeDesignLink(projectOf(dir), project::linkOf(design, designOf(dir), ""));
+        break;
+    }
     }
 }
 
@@ -301,7 +343,8 @@ int runChild(Operation operation, const fs::path& dir)
     try {
         NullMessageSink messages;
         NullProgressSink progress;
-        if (operation == Operation::LomFile || operation == Operation::WriteBack)
+        if (operation == Operation::LomFile || operation == Operation::WriteBack
+            || operation == Operation::DesignWrite)
             openKernelProject(projectOf(dir));
         std::optional<db::Database> view;
         if (operation == Operation::WriteBack) {
@@ -370,6 +413,18 @@ int runChild(Operation operation, const fs::path& dir)
             case Operation::Settings:
                 HostUtility::instance().WriteSetting("KILL", "K" + std::to_string(r), std::to_string(r));
                 break;
+            case Operation::DesignWrite: {
+                // Every device gets this round's code, then the codes go
+                // into the three files as one set.
+                auto& parts = kernel::ProjectParts::instance();
+                parts.CollectProjectDevices();
+                std::vector<kernel::WantedCode> wanted;
+                for (const auto& p : parts.PartList())
+                    wanted.push_back({ p.PartName, "E" + std::to_string(r) });
+                kernel::applyEicChanges(kernel::planEicChanges(wanted), messages);
+                project::applyDesignWrite(projectOf(dir), project::planDesignWrite(projectOf(dir), "EIC"));
+                break;
+            }
             }
             report(r + 1);
         }
@@ -461,6 +516,36 @@ TrialResult check(Operation operation, const fs::path& dir, long committed)
                 problems.push_back("the EID has no EIC index");
             database.close();
             checkEid(createdOf(dir), problems);
+            break;
+        }
+        case Operation::DesignWrite: {
+            // What the next command over the project does first: finish a
+            // set replacement the kill interrupted.
+            project::recoverDesignWrite(projectOf(dir));
+            // The set is old or new as a whole: every symbol of the three
+            // files shows one round, the last committed or the one in flight.
+            const auto design = project::readSchematicDesign(designOf(dir));
+            std::set<std::string> codes;
+            for (const auto& part : design.parts) {
+                std::string code = "(none)";
+                for (const auto& f : part.fields)
+                    if (f.name == "EIC")
+                        code = f.value;
+                codes.insert(code);
+            }
+            const std::string last = committed == 0 ? "(none)" : "E" + std::to_string(committed - 1);
+            const std::string next = "E" + std::to_string(committed);
+            if (design.parts.size() != 3 * kSheetParts)
+                problems.push_back("the design has " + std::to_string(design.parts.size()) + " parts");
+            if (codes.size() != 1)
+                problems.push_back("the files hold a mix of " + std::to_string(codes.size()) + " rounds");
+            else if (*codes.begin() != last && *codes.begin() != next)
+                problems.push_back("the files hold " + *codes.begin() + " after " + std::to_string(committed)
+                    + " rounds");
+            // The project knows the files as they are: a further write finds
+            // nothing changed behind its back.
+            project::planDesignWrite(projectOf(dir), "EIC");
+            checkEid(projectOf(dir), problems);
             break;
         }
         case Operation::Settings: {

@@ -15,7 +15,7 @@
 namespace rav::reliability
 {
 
-enum class Operation { Import, RangeRemoval, LomFile, WriteBack, EidCreate, Settings };
+enum class Operation { Import, RangeRemoval, LomFile, WriteBack, EidCreate, Settings, DesignWrite };
 
 struct OperationInfo {
     Operation operation;

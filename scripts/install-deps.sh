@@ -8,12 +8,14 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  libpq-dev postgresql postgresql-contrib
   mdbtools-dev
   libxlsxwriter-dev python3-openpyxl
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   fonts-noto-cjk
   clang libclang-rt-14-dev
+  python3-sexpdata kicad-demos
 )
 
 missing=()

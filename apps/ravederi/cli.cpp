@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -34,6 +35,28 @@ std::optional<std::string> takeOption(std::vector<std::string>& args, const std:
     std::string value = *(it + 1);
     args.erase(it, it + 2);
     return value;
+}
+
+std::string takeDelimiter(std::vector<std::string>& args, const std::string& fallback, bool oneByte)
+{
+    const auto value = takeOption(args, "--delimiter");
+    if (!value)
+        return fallback;
+    std::string word = *value;
+    for (char& c : word)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "tab" || word == "space")
+        return *value;
+    // One UTF-8 character: a lead byte and only continuation bytes after it.
+    const bool one = !value->empty()
+        && (value->size() == 1
+            || (!oneByte && (static_cast<unsigned char>((*value)[0]) & 0xC0) == 0xC0
+                && std::all_of(value->begin() + 1, value->end(),
+                    [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; })
+                && value->size() <= 4));
+    if (!one)
+        throw UsageError { "--delimiter is one character, TAB or SPACE, not \"" + *value + "\"" };
+    return *value;
 }
 
 bool takeFlag(std::vector<std::string>& args, const std::string& flag)

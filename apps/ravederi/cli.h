@@ -55,6 +55,11 @@ public:
 // Takes the value following `option` out of `args` (repeatable options are
 // taken one at a time). Throws UsageError when the option has no value.
 std::optional<std::string> takeOption(std::vector<std::string>& args, const std::string& option);
+// The value of --delimiter (or `fallback`): TAB, SPACE (any case) or one
+// character - one byte when `oneByte` (EID text files), else one UTF-8
+// character. Anything else, the empty text included, is refused with a
+// UsageError rather than cut to its first character.
+std::string takeDelimiter(std::vector<std::string>& args, const std::string& fallback, bool oneByte);
 // Removes a flag from `args`; true when it was present.
 bool takeFlag(std::vector<std::string>& args, const std::string& flag);
 // After options are taken: the remaining words must be exactly `names`.

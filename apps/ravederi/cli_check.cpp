@@ -6,6 +6,7 @@
 #include "eic_writeback.h"
 #include "integrity_report.h"
 #include "suggestions.h"
+#include "values.h"
 #include "zareza2v.h"
 
 #include <algorithm>
@@ -20,10 +21,12 @@ namespace
 {
 
 const char* const kCheckUsage
-    = "ravederi check --project P.dpz --eid E.eid [--format text|csv|json]\n"
-      "                                             devices and records that disagree\n";
+    = "ravederi check --project P.dpz --eid E.eid [--format text|csv|json] [--eic-field NAME]\n"
+      "                                             devices, parts and records that disagree (--eic-field:\n"
+      "                                             the part field holding each part's own code)\n";
 const char* const kSuggestUsage
-    = "ravederi suggest --project P.dpz --eid E.eid [--top N] [--apply-above SCORE [--dry-run]]\n"
+    = "ravederi suggest --project P.dpz --eid E.eid [--top N] [(--apply | --apply-above SCORE) [--margin POINTS]\n"
+      "    [--dry-run]]\n"
       "                                             ranked records for devices without EIC\n";
 
 std::string required(std::vector<std::string>& args, const std::string& option)
@@ -52,11 +55,17 @@ int check(std::vector<std::string> args)
     if (auto name = takeOption(args, "--format"))
         if (!integrity::parseFormat(*name, format))
             throw UsageError { "unknown format '" + *name + "' (text, csv or json)" };
+    std::vector<std::string> codeFields;
+    if (auto field = takeOption(args, "--eic-field")) {
+        if (field->empty())
+            throw UsageError { "--eic-field needs a field name" };
+        codeFields.push_back(*field);
+    }
     positionals(args, 0, "no further arguments");
     // The EID first: a bad one must fail before the project is opened.
     const integrity::EidRecords records = integrity::readEidRecords(eidFile, false);
     OpenProject open(projectFile);
-    const auto devices = integrity::readProjectDevices();
+    const auto devices = integrity::readProjectDevices(codeFields);
     std::cout << integrity::formatReport(integrity::checkIntegrity(devices, records), format);
     return Ok;
 }
@@ -83,10 +92,19 @@ int suggest(std::vector<std::string> args)
     std::optional<double> applyAbove;
     if (auto s = takeOption(args, "--apply-above"))
         applyAbove = number(*s, "--apply-above", 0, 100);
+    if (takeFlag(args, "--apply")) {
+        if (applyAbove)
+            throw UsageError { "--apply and --apply-above exclude each other" };
+        applyAbove = integrity::kDefaultApplyScore;
+    }
+    double margin = integrity::kDefaultApplyMargin;
+    const auto marginText = takeOption(args, "--margin");
+    if (marginText)
+        margin = number(*marginText, "--margin", 0, 100);
     const bool dryRun = takeFlag(args, "--dry-run");
     positionals(args, 0, "no further arguments");
-    if (dryRun && !applyAbove)
-        throw UsageError { "--dry-run goes with --apply-above" };
+    if ((dryRun || marginText) && !applyAbove)
+        throw UsageError { std::string(dryRun ? "--dry-run" : "--margin") + " goes with --apply or --apply-above" };
 
     const integrity::EidRecords records = integrity::readEidRecords(eidFile, true);
     OpenProject open(projectFile);
@@ -97,7 +115,7 @@ int suggest(std::vector<std::string> args)
     std::string ties;
     std::size_t without = 0;
     for (const auto& d : devices) {
-        if (!d.eic.empty())
+        if (!IsPlaceholderCode(d.eic))
             continue;
         ++without;
         const auto ranked = index.suggest(d, std::max<std::size_t>(top, 2));
@@ -108,16 +126,15 @@ int suggest(std::vector<std::string> args)
         for (std::size_t k = 0; k < std::min(top, ranked.size()); ++k)
             std::cout << "  " << score(ranked[k].score) << "  " << records.eics[ranked[k].record] << "  "
                       << clipped(records.texts[ranked[k].record], 70) << '\n';
-        // Records that tie at the top (the same part from several makers,
-        // say) are equally good; the first in code order is taken, and the
-        // tie is said.
+        // A best record that does not lead the next clearly (the same part
+        // from several makers, or two near-equal guesses) is not written:
+        // which one is right is the user's call.
         if (applyAbove && !ranked.empty() && ranked[0].score >= *applyAbove) {
-            wanted.push_back({ d.name, records.eics[ranked[0].record] });
-            const auto tied = static_cast<std::size_t>(std::count_if(ranked.begin() + 1, ranked.end(),
-                [&](const integrity::Suggestion& s) { return s.score == ranked[0].score; }));
-            if (tied > 0)
-                ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " (" + std::to_string(tied)
-                    + (tied + 1 == ranked.size() ? " or more" : "") + " other records score the same)\n";
+            if (integrity::leadsClearly(ranked, *applyAbove, margin))
+                wanted.push_back({ d.name, records.eics[ranked[0].record] });
+            else
+                ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " " + score(ranked[0].score)
+                    + ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score) + "\n";
         }
     }
     std::cout << without << " of " << devices.size() << " devices have no EIC\n";
@@ -125,7 +142,7 @@ int suggest(std::vector<std::string> args)
         return Ok;
     const auto plan = kernel::planEicChanges(wanted);
     if (!ties.empty())
-        std::cout << "\nTies at the top (the first is taken):\n" << ties;
+        std::cout << "\nNot written, the best leads the next by less than " << margin << " points:\n" << ties;
     std::cout << "\nWrite-back (best score >= " << *applyAbove << "): " << plan.size() << " devices\n"
               << kernel::describeChanges(plan);
     if (dryRun || plan.empty()) {

@@ -12,12 +12,17 @@
 #include "recordset.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string_view>
 
 namespace rav::cli
 {
+int eidCopy(std::vector<std::string> args); // cli_eid_copy.cpp
+int eidHistory(std::vector<std::string> args); // cli_eid_history.cpp
+int eidRevert(std::vector<std::string> args);
+
 namespace
 {
 
@@ -27,7 +32,7 @@ const char* const kUsage
       "ravederi eid info FILE                       tell whether FILE is an EID; its fields, EIC field, "
       "records\n"
       "ravederi eid query FILE \"SELECT ...\"         run a query, print a header and tab-separated rows\n"
-      "ravederi eid import FILE.eid TEXT [--delimiter D] [--trim] [--overwrite] [--range FIELD START END]\n"
+      "ravederi eid import FILE.eid TEXT [--delimiter D] [--header] [--trim] [--overwrite] [--range FIELD START END]\n"
       "                                             add the lines of TEXT as records; refused lines go to\n"
       "                                             TEXT's name with \"log\" for its last three characters\n"
       "ravederi eid export FILE.eid TEXT [--delimiter D] [--range FIELD START END [--sort FIELD] "
@@ -39,6 +44,10 @@ const char* const kUsage
       "ravederi eid import-access FILE.mdb TABLE OUT.eid [--eic COLUMN]\n"
       "                                             make an EID of an Access table; the EIC column is\n"
       "                                             COLUMN, else the primary key, else the first text column\n"
+      "ravederi eid copy SRC DST                    copy a whole EID; either side a file or a server name\n"
+      "                                             postgresql://USER@HOST:PORT/DB?table=Device[&schema=S]\n"
+      "ravederi eid history EID [CODE]              the changes a server EID recorded, or those of one record\n"
+      "ravederi eid revert EID CODE --to CHANGE     restore a record of a server EID to an earlier change\n"
       "    D is TAB, SPACE or one character (default \",\"); a range runs in the order of --sort\n"
       "    (default: the range field) from the first record whose FIELD is START through the\n"
       "    next one whose FIELD is END; --to-end accepts an END that no record has\n";
@@ -90,7 +99,11 @@ int info(std::vector<std::string> args)
     const auto words = positionals(args, 1, "FILE");
     if (!eid::IsEidDatabase(words[0])) {
         std::cout << "recognised: no\n";
-        std::cerr << "ravederi: " << words[0] << " is not an EID file (or it is in use)\n";
+        std::error_code ec;
+        if (!std::filesystem::exists(words[0], ec))
+            std::cerr << "ravederi: the EID file " << words[0] << " was not found\n";
+        else
+            std::cerr << "ravederi: " << words[0] << " is not an EID file (or it is in use)\n";
         return Failed;
     }
     db::Database database = db::Database::open(words[0], db::OpenMode::Shared);
@@ -190,8 +203,9 @@ int endedEarly(const char* what, const eid::OperationResult& r)
 int importText(std::vector<std::string> args)
 {
     eid::ImportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     o.trim = takeFlag(args, "--trim");
+    o.header = takeFlag(args, "--header");
     o.overwrite = takeFlag(args, "--overwrite");
     if (auto range = takeRange(args))
         o.range = *range;
@@ -214,14 +228,17 @@ int importText(std::vector<std::string> args)
         return endedEarly("import", r);
     }
     std::cout << r.linesRead << " lines read, " << r.added << " stored, " << r.overwritten << " overwritten, "
-              << r.logged << " logged (log: " << r.logFile << ")\n";
+              << r.logged << " logged";
+    if (r.tooManyFields > 0)
+        std::cout << ", " << r.tooManyFields << " with too many fields (stored, and logged)";
+    std::cout << " (log: " << r.logFile << ")\n";
     return Ok;
 }
 
 int exportText(std::vector<std::string> args)
 {
     eid::ExportOptions o;
-    o.delimiterText = takeOption(args, "--delimiter").value_or(",");
+    o.delimiterText = takeDelimiter(args, ",", true);
     std::vector<std::string> rest = args;
     eid::Range range;
     // The file names are needed for the check, so the positionals are
@@ -312,6 +329,9 @@ const SubCommand kCommands[] = {
     { "remove", removeRecords },
     { "access-tables", accessTables },
     { "import-access", importAccess },
+    { "copy", eidCopy },
+    { "history", eidHistory },
+    { "revert", eidRevert },
 };
 
 int run(std::vector<std::string> args)

@@ -17,8 +17,11 @@
 #include "textcodec.h"
 #include "zareza2v.h"
 
+#include "database.h"
+
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -35,7 +38,8 @@ const char* const kUsage
       "text|csv|xlsx|html]\n"
       "    [--group] [--group-by CAPTION ...] [--multiplier N] [--dnp include|exclude|separate] "
       "[--dnp-attribute NAME]\n"
-      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--out FILE]\n"
+      "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--include-excluded] [--as-of CHANGE] [--out FILE]\n"
+      "    a server EID's list states the change it saw; --as-of CHANGE rebuilds the list of that change\n"
       "ravederi lom --list-fields --eid E.eid\n"
       "ravederi lom --list-profiles\n"
       "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
@@ -48,9 +52,22 @@ std::string required(std::vector<std::string>& args, const std::string& option)
     return *value;
 }
 
+// A server EID as it was after a change: its name with as_of added.
+std::string asOfName(const std::string& eidFile, const std::string& change)
+{
+    if (!db::isServerName(eidFile))
+        throw UsageError { "--as-of needs an EID on a server (a postgresql:// name)" };
+    if (change.empty() || change.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError { "--as-of needs a change number, got '" + change + "'" };
+    return eidFile + (eidFile.find('?') == std::string::npos ? "?" : "&") + "as_of=" + change;
+}
+
 lom::FieldCatalogue catalogueOf(const std::string& eidFile)
 {
     lom::FieldCatalogue catalogue;
+    std::error_code ec;
+    if (!std::filesystem::exists(eidFile, ec))
+        throw std::runtime_error("the EID file " + eidFile + " was not found");
     if (!lom::BuildLomCatalogue(catalogue, eidFile))
         throw std::runtime_error(eidFile + " is not an External Info Database");
     return catalogue;
@@ -97,12 +114,14 @@ std::vector<std::string> takeAll(std::vector<std::string>& args, const std::stri
 int makeLom(std::vector<std::string> args)
 {
     const std::string projectFile = required(args, "--project");
-    const std::string eidFile = required(args, "--eid");
+    std::string eidFile = required(args, "--eid");
+    if (const auto asOf = takeOption(args, "--as-of"))
+        eidFile = asOfName(eidFile, *asOf);
     const std::string out = takeOption(args, "--out").value_or("");
     const std::vector<std::string> fields = takeAll(args, "--field");
     const auto sort = takeOption(args, "--sort");
     // The wizard's delimiter box starts with the vertical bar.
-    const std::string delimiter = takeOption(args, "--delimiter").value_or("|");
+    const std::string delimiter = takeDelimiter(args, "|", false);
     const auto formatName = takeOption(args, "--format");
     const auto profileName = takeOption(args, "--profile");
     const std::vector<std::string> groupBy = takeAll(args, "--group-by");
@@ -112,6 +131,7 @@ int makeLom(std::vector<std::string> args)
     const std::string dnpAttribute = takeOption(args, "--dnp-attribute").value_or("DNP");
     const bool check = takeFlag(args, "--check");
     const bool strict = takeFlag(args, "--strict");
+    const bool includeExcluded = takeFlag(args, "--include-excluded");
     positionals(args, 0, "no further arguments");
 
     // Without --format, a table file's extension names its format; any
@@ -168,6 +188,7 @@ int makeLom(std::vector<std::string> args)
     job.profile = profile;
     job.check = check;
     job.strict = strict;
+    job.includeExcluded = includeExcluded;
     for (const auto& caption : fields)
         job.fields.push_back(fieldNumber(catalogue, caption, eidFile));
     for (const auto& caption : groupBy)
@@ -206,15 +227,23 @@ int makeLom(std::vector<std::string> args)
     StderrMessageSink messages;
     TerminalProgress progress;
     const lom::LomJobResult result = lom::RunLomJob(catalogue, job, progress, messages);
+    if (result.excluded > 0)
+        std::cerr << "ravederi: " << result.excluded << (result.excluded == 1 ? " part" : " parts")
+                  << " excluded from lists by the design left out (--include-excluded lists them)\n";
     progress.finish();
+    if (result.eidChange >= 0)
+        std::cerr << "ravederi: EID change " << result.eidChange << " (rebuild with --as-of " << result.eidChange
+                  << ")\n";
     if (result.noParts)
         return Failed; // the message is out already
     if (!result.built)
         throw std::runtime_error(result.error);
+    // "--out -": the file goes to standard output, reports to stderr.
+    std::ostream& summary = out == "-" ? std::cerr : std::cout;
     if (check) {
         for (const auto& p : result.problems)
-            std::cout << "check: " << p << '\n';
-        std::cout << result.problems.size() << (result.problems.size() == 1 ? " problem" : " problems")
+            summary << "check: " << p << '\n';
+        summary << result.problems.size() << (result.problems.size() == 1 ? " problem" : " problems")
                   << " found\n";
         if (result.stoppedByCheck) {
             std::cerr << "ravederi: the checks found problems" << (out.empty() ? "" : "; nothing written") << '\n';
@@ -229,19 +258,28 @@ int makeLom(std::vector<std::string> args)
         throw std::runtime_error(result.error);
     }
     if (classic)
-        std::cout << result.lines << " lines written to " << out << '\n';
+        summary << result.lines << " lines written to " << out << '\n';
     else
-        std::cout << result.lines << " lines (" << result.parts << " parts) written to " << out << " as "
+        summary << result.lines << " lines (" << result.parts << " parts) written to " << out << " as "
                   << lom::FormatName(format) << '\n';
     return Ok;
 }
 
+// Like diff(1): 0 when the files are equal, 1 when they differ, 2 when
+// they cannot be compared.
 int diff(std::vector<std::string> args)
 {
     const auto files = positionals(args, 2, "OLD and NEW LOM files");
-    for (const auto& line : lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1])))
+    std::vector<std::string> lines;
+    try {
+        lines = lom::DiffLomFiles(lom::ReadLomFile(files[0]), lom::ReadLomFile(files[1]));
+    } catch (const std::exception& e) {
+        std::cerr << "ravederi: " << e.what() << '\n';
+        return Usage;
+    }
+    for (const auto& line : lines)
         std::cout << line << '\n';
-    return Ok;
+    return lines.size() > 1 ? Failed : Ok;
 }
 
 int run(std::vector<std::string> args)

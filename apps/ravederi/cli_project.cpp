@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "eic_writeback.h"
 #include "kicad_netlist.h"
+#include "kicad_sch.h"
+#include "kicad_writeback.h"
 #include "project_model.h"
 #include "project_parts.h"
 #include "textcodec.h"
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 namespace rav::cli
@@ -23,12 +26,15 @@ const char* const kUsage
       "ravederi project dump FILE.dpz               print a project file as JSON\n"
       "ravederi project parts FILE.dpz [--devices]  list the placed parts (or the devices), tab-separated\n"
       "ravederi project set-eic FILE.dpz PART CODE [--dry-run]\n"
-      "                                             store CODE as the EIC of device PART (prints old -> "
-      "new)\n"
+      "                                             store CODE as the EIC of device PART (prints old -> new)\n"
       "ravederi project undo FILE.dpz               take back the last EIC write-back\n"
       "ravederi project from-kicad NETLIST.xml OUT.dpz [--eic-field NAME] [--normalise-values] [--json]\n"
       "                                             a project from a KiCad netlist (--json: OUT is JSON;\n"
-      "                                             --normalise-values: 10K and 10000 are one 10k)\n";
+      "                                             --normalise-values: 10K and 10000 are one 10k)\n"
+      "ravederi project from-kicad ROOT.kicad_sch OUT.dpz [--eic-field NAME] [--normalise-values]\n"
+      "                                             a project from KiCad schematics (the whole hierarchy)\n"
+      "ravederi project to-kicad FILE.dpz [--field NAME] [--dry-run]\n"
+      "                                             write the devices' EICs into the schematics (prints old -> new)\n";
 
 // One record per line: tabs and line ends inside a field become blanks.
 std::string field(std::string s)
@@ -108,9 +114,78 @@ int setEic(std::vector<std::string> args)
 int undo(const std::vector<std::string>& args)
 {
     const auto words = positionals(args, 1, "FILE.dpz");
+    if (project::recoverDesignWrite(words[0]), project::lastChangeIsDesignWrite(words[0])) {
+        std::cout << "Undone:\n" << project::undoDesignWrite(words[0]);
+        return Ok;
+    }
     OpenProject open(words[0]);
     const auto changes = kernel::undoLastWriteBack();
     std::cout << "Undone:\n" << kernel::describeChanges(changes);
+    return Ok;
+}
+
+// A project from schematics, linked to them for to-kicad: the project file is
+// built under a temporary name, linked, and only then renamed over OUT.
+int fromKicadSchematic(
+    const std::filesystem::path& root, const std::string& out, const project::KicadNetlistOptions& options)
+{
+    const auto design = project::readSchematicDesign(root);
+    const auto imported = project::projectFromKicadParts(project::kicadDesignOf(design), root, options);
+    for (const auto& warning : imported.warnings)
+        std::cerr << "warning: " << root.string() << ": " << warning << "\n";
+    auto model = imported.project;
+    const std::filesystem::path target = std::filesystem::absolute(out);
+    const std::filesystem::path temp = target.parent_path() / ("." + target.filename().string() + ".new");
+    // Over an existing project: the codes assigned there since the last
+    // import and its undo journals stay, unless the design's own code changed.
+    const bool again = std::filesystem::exists(target);
+    std::map<std::string, std::string> designCodes;
+    std::vector<std::string> designWins;
+    if (again) {
+        project::recoverDesignWrite(target);
+        designWins = project::keepAssignedCodes(target, model, designCodes);
+    } else {
+        for (const auto& d : model.devices)
+            designCodes[d.name] = d.tokens && d.tokens->size() > 1 ? (*d.tokens)[1] : std::string();
+    }
+    std::error_code ec;
+    try {
+        project::writeDpz(model, temp);
+        project::storeDesignLink(temp, project::linkOf(design, root, options.eicField));
+        project::storeDesignCodes(temp, designCodes);
+        if (again)
+            project::carryJournals(target, temp);
+        std::filesystem::rename(temp, target);
+        for (const auto& line : designWins)
+            std::cout << "from the design: " << line << "\n";
+    } catch (...) {
+        std::filesystem::remove(temp, ec);
+        throw;
+    }
+    return Ok;
+}
+
+int toKicad(std::vector<std::string> args)
+{
+    const bool dryRun = takeFlag(args, "--dry-run");
+    std::string requested;
+    if (auto field = takeOption(args, "--field")) {
+        if (field->empty())
+            throw UsageError { "--field needs a field name" };
+        requested = *field;
+    }
+    const auto words = positionals(args, 1, "FILE.dpz");
+    project::recoverDesignWrite(words[0]);
+    const auto link = project::loadDesignLink(words[0]);
+    if (!link)
+        throw std::runtime_error(words[0] + " was not made from a KiCad schematic");
+    const auto plan = project::planDesignWrite(words[0], project::writeBackField(*link, requested));
+    std::cout << project::describeDesignWrite(plan);
+    if (dryRun || plan.files.empty()) {
+        std::cout << (plan.files.empty() ? "Nothing to write.\n" : "Dry run: nothing written.\n");
+        return Ok;
+    }
+    project::applyDesignWrite(words[0], plan);
     return Ok;
 }
 
@@ -125,6 +200,9 @@ int fromKicad(std::vector<std::string> args)
     options.normaliseValues = takeFlag(args, "--normalise-values");
     const bool json = takeFlag(args, "--json");
     const auto words = positionals(args, 2, "NETLIST.xml OUT.dpz");
+    const std::filesystem::path source(words[0]);
+    if (!json && (source.extension() == ".kicad_sch" || source.extension() == ".sch"))
+        return fromKicadSchematic(source, words[1], options);
     const auto imported = project::importKicadNetlist(words[0], options);
     for (const auto& warning : imported.warnings)
         std::cerr << "warning: " << words[0] << ": " << warning << "\n";
@@ -167,6 +245,8 @@ int run(std::vector<std::string> args)
         return undo(args);
     if (command == "from-kicad")
         return fromKicad(std::move(args));
+    if (command == "to-kicad")
+        return toKicad(std::move(args));
     throw UsageError { "unknown project command '" + command + "'" };
 }
 

@@ -12,7 +12,11 @@
 #include "zareza2v.h"
 #include "zerovize.h"
 
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QLabel>
 #include <QTableView>
+#include <QVBoxLayout>
 
 namespace rav::dialogs
 {
@@ -35,6 +39,50 @@ long mainWidthTwips()
     return shell::ParseWholeNumber(HostUtility::instance().KernelString(Z_TextPointer(handle)));
 }
 
+// The lines of an output as a read-only table of texts.
+class LinesModel final : public QAbstractTableModel
+{
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    void setLines(const std::vector<std::string>& headers, const std::vector<std::vector<std::string>>& rows)
+    {
+        beginResetModel();
+        headers_ = headers;
+        rows_ = rows;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        const auto& row = rows_[static_cast<std::size_t>(index.row())];
+        const auto c = static_cast<std::size_t>(index.column());
+        return c < row.size() ? QString::fromStdString(row[c]) : QString();
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        if (orientation == Qt::Vertical)
+            return section + 1;
+        if (section < 0 || section >= columnCount())
+            return {};
+        return QString::fromStdString(headers_[static_cast<std::size_t>(section)]);
+    }
+
+private:
+    std::vector<std::string> headers_;
+    std::vector<std::vector<std::string>> rows_;
+};
+
 } // namespace
 
 FrmPreview::FrmPreview(QWidget* parent)
@@ -42,7 +90,30 @@ FrmPreview::FrmPreview(QWidget* parent)
     , datPrev_(new grid::DataSource(this))
     , qpnPan_(new ZerOvize(this))
     , dbgPrev_(new grid::DataGridView(datPrev_, qpnPan_))
+    , linesBox_(new QWidget(qpnPan_))
+    , linesCaption_(new QLabel(linesBox_))
+    , linesView_(new QTableView(linesBox_))
 {
+    auto* box = new QVBoxLayout(linesBox_);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    linesCaption_->setAlignment(Qt::AlignCenter);
+    linesCaption_->setFrameShape(QFrame::StyledPanel);
+    linesCaption_->setMargin(3);
+    box->addWidget(linesCaption_);
+    box->addWidget(linesView_, 1);
+    linesBox_->hide();
+    linesView_->setObjectName("linesView");
+    linesView_->setModel(new LinesModel(linesView_));
+    linesView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    linesView_->setAlternatingRowColors(true);
+    linesView_->setWordWrap(false);
+    linesView_->horizontalHeader()->setSectionsClickable(true);
+    linesView_->horizontalHeader()->setStretchLastSection(true);
+    connect(linesView_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        if (onHeaderClick)
+            onHeaderClick(column);
+    });
     setObjectName("frmPreview");
     setWindowTitle("List of Materials - Preview (Click column headers to sort with that field...)");
     setProperty(shell::kTagProperty, "5474");
@@ -87,6 +158,31 @@ void FrmPreview::resizeEvent(QResizeEvent* event)
     const int top = shell::TwipsToPixels(g.top, tpp);
     dbgPrev_->setGeometry(left, top, std::max(0, shell::TwipsToPixels(g.left + g.width, tpp) - left),
         std::max(0, shell::TwipsToPixels(g.top + g.height, tpp) - top));
+    linesBox_->setGeometry(dbgPrev_->geometry());
+}
+
+QString FrmPreview::captionLine() const
+{
+    return QString::fromStdString(HostUtility::instance().GetLocalMessage("Preview of List of Materials : ", "5446")
+        + kernel::ProjectParts::instance().ProjectName() + ".dpz with " + shell::shellState().DBaseName);
+}
+
+void FrmPreview::showLines(const std::vector<std::string>& headers,
+    const std::vector<std::vector<std::string>>& rows, int sortColumn, bool descending)
+{
+    dbgPrev_->hide();
+    linesBox_->show();
+    linesCaption_->setText(captionLine());
+    static_cast<LinesModel*>(linesView_->model())->setLines(headers, rows);
+    QHeaderView* header = linesView_->horizontalHeader();
+    header->setSortIndicatorShown(sortColumn >= 0);
+    header->setSortIndicator(sortColumn, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    for (int c = 0; c < static_cast<int>(headers.size()); ++c) {
+        linesView_->resizeColumnToContents(c);
+        linesView_->setColumnWidth(c, std::min(linesView_->columnWidth(c), 320));
+    }
+    if (!isVisible())
+        exec();
 }
 
 bool FrmPreview::formUpdate(const std::string& databaseName, const std::string& recordSource,
@@ -98,10 +194,7 @@ bool FrmPreview::formUpdate(const std::string& databaseName, const std::string& 
     if (!datPrev_->refresh())
         ok = false;
     if (ok) {
-        const auto& host = HostUtility::instance();
-        dbgPrev_->setCaption(QString::fromStdString(
-            host.GetLocalMessage("Preview of List of Materials : ", "5446")
-            + kernel::ProjectParts::instance().ProjectName() + ".dpz with " + shell::shellState().DBaseName));
+        dbgPrev_->setCaption(captionLine());
         auto* model = dbgPrev_->model();
         const int columns = model->columnCount();
         if (static_cast<std::size_t>(columns) > captions.size())

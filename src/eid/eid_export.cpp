@@ -2,10 +2,12 @@
 
 #include "database.h"
 #include "eid_table.h"
+#include "show_message.h"
 #include "text_file.h"
 #include "textcodec.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <sqlite3.h>
@@ -37,8 +39,8 @@ public:
         if (range.enabled()) {
             rangeColumn_ = cols.ordinal(range.field);
             const std::string sort
-                = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
-            sql += ", " + detail::QuoteName(cols.names[static_cast<std::size_t>(rangeColumn_)]);
+                = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+            sql += ", " + db::quoteIdent(cols.names[static_cast<std::size_t>(rangeColumn_)]);
             // rowid breaks ties, so a range taken twice is the same range.
             sql += " FROM Device ORDER BY " + sort + " COLLATE NOCASE, rowid";
         } else {
@@ -60,7 +62,7 @@ public:
                 startFound_ = true;
                 return true;
             }
-            const std::string_view v = detail::ColumnText(stmt_.handle(), rangeValueColumn_);
+            const std::string_view v = detail::ColumnText(stmt_, rangeValueColumn_);
             if (state_ == State::Before) {
                 if (!text::equalsIgnoreCase(v, range_.startValue))
                     continue;
@@ -83,7 +85,7 @@ public:
             state_ = State::Done;
     }
     bool startFound() const { return startFound_ || !range_.enabled(); }
-    sqlite3_stmt* row() const { return stmt_.handle(); }
+    const db::Statement& row() const { return stmt_; }
     long position() const { return position_; }
 
 private:
@@ -130,7 +132,7 @@ std::string SelectList(const detail::DeviceColumns& cols)
 {
     std::string s;
     for (int i = 0; i < cols.count(); ++i)
-        s += (i ? "," : "") + detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+        s += (i ? "," : "") + db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
     return s;
 }
 
@@ -141,14 +143,14 @@ RangeLocation LocateRange(const std::string& eidFile, const Range& range)
     db::Database db = db::Database::open(eidFile, db::OpenMode::Exclusive);
     const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
     const std::string rangeCol
-        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.field))]);
+        = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.field))]);
     const std::string sortCol
-        = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
+        = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.ordinal(range.sortField))]);
     db::Statement st
         = db.prepare("SELECT " + rangeCol + " FROM Device ORDER BY " + sortCol + " COLLATE NOCASE, rowid");
     RangeLocation loc;
     for (long pos = 0; st.step(); ++pos) {
-        const std::string_view v = detail::ColumnText(st.handle(), 0);
+        const std::string_view v = detail::ColumnText(st, 0);
         if (loc.start < 0) {
             if (text::equalsIgnoreCase(v, range.startValue)) {
                 loc.start = pos;
@@ -250,7 +252,7 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         if (!options.range.enabled()) {
             db::Statement all = db.prepare("DELETE FROM Device");
             all.step();
-            result.processed = sqlite3_changes(db.handle());
+            result.processed = db.changes();
             progress.setValue(total);
             result.completed = true;
             return result;
@@ -263,7 +265,7 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         {
             RangeWalk walk(db, cols, options.range, "rowid");
             while (walk.next()) {
-                ids.push_back(sqlite3_column_int64(walk.row(), 0));
+                ids.push_back(walk.row().columnInt(0));
                 walk.processed();
             }
             if (!walk.startFound()) {
@@ -290,6 +292,39 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
         result.failure = e.what();
     }
     return result;
+}
+
+std::int64_t CountRecordsToRemove(const RemoveOptions& options)
+{
+    db::Database db = db::Database::open(options.eidFile, db::OpenMode::Shared);
+    if (!options.range.enabled())
+        return CountRecords(db);
+    // The same walk the removal makes, so the count is the removal's.
+    const detail::DeviceColumns cols = detail::ReadDeviceColumns(db);
+    RangeWalk walk(db, cols, options.range, "rowid");
+    std::int64_t count = 0;
+    while (walk.next()) {
+        ++count;
+        walk.processed();
+    }
+    return walk.startFound() ? count : 0;
+}
+
+UserMessage RemovalQuestion(const RemoveOptions& options, std::int64_t count)
+{
+    UserMessage m;
+    m.kind = MessageKind::Question;
+    m.noByDefault = true;
+    const std::string name = std::filesystem::path(options.eidFile).filename().string();
+    if (options.range.enabled()) {
+        m.id = "916002";
+        m.text = FormatMessage("Delete %1 records (%3 from \"%4\" to \"%5\") from %2?", "916002",
+            { GroupedCount(count), name, options.range.field, options.range.startValue, options.range.endValue });
+    } else {
+        m.id = "916001";
+        m.text = FormatMessage("Delete all %1 records from %2?", "916001", { GroupedCount(count), name });
+    }
+    return m;
 }
 
 } // namespace rav::eid

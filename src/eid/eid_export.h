@@ -9,6 +9,7 @@
 #include "eid_operation.h"
 #include "sinks.h"
 
+#include <cstdint>
 #include <string>
 
 namespace rav::eid
@@ -66,5 +67,15 @@ struct RemoveOptions {
 // Deletes every record, or those of the range. Records deleted before a
 // failure stay deleted.
 OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progress);
+
+// How many records RemoveRecords would delete now: every record, or those
+// of the range (0 when no record has its start value). Throws db::Error
+// when the EID cannot be read.
+std::int64_t CountRecordsToRemove(const RemoveOptions& options);
+
+// The question asked before a removal, naming the file and how many
+// records go ("Delete all 300,019 records from parts.eid?"); No is its
+// default answer.
+UserMessage RemovalQuestion(const RemoveOptions& options, std::int64_t count);
 
 } // namespace rav::eid

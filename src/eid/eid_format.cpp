@@ -63,7 +63,10 @@ bool CreateEidDatabase(const std::string& fileName, const std::vector<EidField>&
         // Built under a name of its own and renamed at the end, so that a
         // crash or a full disk never leaves half an EID under the user's name
         // (nor takes the earlier file away before the new one is complete).
-        const std::string building = fileName + ".new";
+        // On a server the table is replaced where it stands (there is no
+        // rename); the old one goes first, as the old file does.
+        const bool onServer = db::isServerName(fileName);
+        const std::string building = onServer ? fileName : fileName + ".new";
         db::removeDatabaseFile(building);
         try {
             db::Database database
@@ -80,8 +83,11 @@ bool CreateEidDatabase(const std::string& fileName, const std::vector<EidField>&
             device.indexes.push_back(db::IndexDef { kEicIndex, { eic }, true, true });
             database.createTable(device);
             database.close();
-            db::replaceDatabaseFile(building, fileName);
+            if (!onServer)
+                db::replaceDatabaseFile(building, fileName);
         } catch (...) {
+            if (onServer)
+                throw;
             std::error_code ignored;
             std::filesystem::remove(building, ignored);
             std::filesystem::remove(building + "-journal", ignored);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sqlite3.h>
 #include <system_error>
+#include <utility>
 
 namespace rav::eid
 {
@@ -27,13 +28,6 @@ std::string OneLine(std::initializer_list<std::string_view> parts)
 }
 
 // Binds a text that the caller keeps alive until the statement is reset.
-// An empty view may have no data pointer, which SQLite would take for Null;
-// an empty value is stored as the empty text.
-void BindText(sqlite3_stmt* s, int index, std::string_view v)
-{
-    sqlite3_bind_text(s, index, v.data() ? v.data() : "", static_cast<int>(v.size()), SQLITE_STATIC);
-}
-
 // The statements of one import, prepared once against the open EID.
 class DeviceWriter
 {
@@ -41,13 +35,13 @@ public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
         : cols_(cols)
     {
-        const std::string eic = detail::QuoteName(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
+        const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
         // The EIC column compares without regard to case and carries the
         // unique index, so this is one index probe.
         find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
-            const std::string n = detail::QuoteName(cols.names[static_cast<std::size_t>(i)]);
+            const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
             const std::string p = "?" + std::to_string(i + 1);
             names += (i ? "," : "") + n;
             params += (i ? "," : "") + p;
@@ -61,11 +55,10 @@ public:
     // Row id of the record whose EIC equals `eic`, or nothing.
     std::optional<sqlite3_int64> find(std::string_view eic)
     {
-        sqlite3_stmt* s = find_.handle();
-        BindText(s, 1, eic);
+        find_.bindView(1, eic);
         std::optional<sqlite3_int64> id;
         if (find_.step())
-            id = sqlite3_column_int64(s, 0);
+            id = find_.columnInt(0);
         find_.reset();
         return id;
     }
@@ -74,12 +67,10 @@ public:
     void store(const std::vector<std::string_view>& values, std::optional<sqlite3_int64> id)
     {
         db::Statement& st = id ? update_ : insert_;
-        sqlite3_stmt* s = st.handle();
-        for (int i = 0; i < cols_.count(); ++i) {
-            BindText(s, i + 1, values[static_cast<std::size_t>(i)]);
-        }
+        for (int i = 0; i < cols_.count(); ++i)
+            st.bindView(i + 1, values[static_cast<std::size_t>(i)]);
         if (id)
-            sqlite3_bind_int64(s, cols_.count() + 1, *id);
+            st.bind(cols_.count() + 1, static_cast<std::int64_t>(*id));
         try {
             st.step();
         } catch (...) {
@@ -170,6 +161,11 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
         ++st.result.overwritten;
     else
         ++st.result.added;
+    // Stored, but values were left out: said in the log, never silently.
+    if (n > c) {
+        st.log.WriteText(OneLine({ logText, delim, Text(msg::kTooManyFields), "\r\n" }));
+        ++st.result.tooManyFields;
+    }
 }
 
 } // namespace
@@ -279,6 +275,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 
         bool inRange = !options.range.enabled();
+        bool header = options.header;
         LineTokenizer tok;
         std::string line;
         // One transaction for the whole file: every index page is journaled
@@ -292,6 +289,8 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
                 ++result.blankLines;
                 continue;
             }
+            if (std::exchange(header, false))
+                continue; // the column names
             tok.Split(line, delim.character);
             if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
                 inRange = true;

@@ -19,6 +19,9 @@ struct ImportOptions {
     std::string delimiterText = ","; // as typed in the delimiter combo
     bool trim = false; // cut values to their column's size instead of refusing the line
     bool overwrite = false; // a line whose EIC exists replaces that record instead of being logged
+    // The first non-blank line names the columns and is not imported. Off
+    // unless asked: the text files have no header line.
+    bool header = false;
     // The range of lines to import: from the first line whose value in the
     // range column's position equals the start value through the next line
     // whose value there equals the end value. `sortField` is not used.

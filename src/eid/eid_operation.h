@@ -6,6 +6,8 @@
 // command-line tool and the tests run the same code.
 #pragma once
 
+#include "sinks.h"
+
 #include <cstdint>
 #include <string>
 
@@ -47,6 +49,9 @@ inline constexpr const char* kTooLong[2] = { "5434", "String length higher than 
 inline constexpr const char* kBadIndex[2] = { "5435", "Index field not proper" };
 inline constexpr const char* kDuplicate[2] = { "5436", "duplicate index found" };
 inline constexpr const char* kDeleting[2] = { "5437", "Deleting ..." };
+// A note, not a rejection: the line was stored without its extra values.
+inline constexpr const char* kTooManyFields[2]
+    = { "5492", "More fields than the table has columns: the values after the last column were not stored" };
 inline constexpr const char* kExporting[2] = { "5438", "Exporting ..." };
 inline constexpr const char* kImporting[2] = { "5439", "Importing ..." };
 inline constexpr const char* kStartNotFound[2]
@@ -77,6 +82,9 @@ struct OperationResult {
     // added, records overwritten, lines written to the log.
     std::int64_t linesRead = 0;
     std::int64_t blankLines = 0;
+    // Import: lines with more values than the table has columns; they are
+    // stored without the extra values and noted in the log.
+    std::int64_t tooManyFields = 0;
     std::int64_t added = 0;
     std::int64_t overwritten = 0;
     std::int64_t logged = 0;
@@ -85,5 +93,16 @@ struct OperationResult {
     // Export and removal: records written or deleted.
     std::int64_t processed = 0;
 };
+
+// What the user is told when an operation has ended: what it read, stored,
+// logged, exported or deleted, or why it stopped, in one sentence. An
+// import that stored nothing says so and, when it wrote a log, asks
+// whether to open it (`offerLog`; the message is then a question).
+struct OperationReport {
+    UserMessage message;
+    bool offerLog = false;
+};
+OperationReport ReportOperation(
+    Operation operation, const OperationResult& result, const std::string& eidFile, const std::string& textFile);
 
 } // namespace rav::eid

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-struct sqlite3_stmt;
 
 namespace rav::eid::detail
 {
@@ -40,10 +39,7 @@ void UseBulkCache(rav::db::Database& db);
 // fails too leaves nothing more to keep. Does nothing when `tx` is empty.
 void KeepWorkDone(std::optional<rav::db::Transaction>& tx) noexcept;
 
-// "name" with inner double quotes doubled.
-std::string QuoteName(const std::string& name);
-
 // The statement's column as a view (empty for Null), valid until the next step.
-std::string_view ColumnText(sqlite3_stmt* stmt, int column);
+std::string_view ColumnText(const db::Statement& stmt, int column);
 
 } // namespace rav::eid::detail

@@ -11,6 +11,7 @@
 #include "modules.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "show_message.h"
 #include "textcodec.h"
 #include "values.h"
 #include "zerovize.h"
@@ -641,8 +642,11 @@ bool FrmEidedit::PrepareStep(int k)
         return true;
     }
     case 3:
+        if (!ConfirmRemoval())
+            return false; // stays on the last page
         picBrwse_->setEnabled(false);
         RunOperation();
+        ReportOperation();
         closeAsCancel();
         return false;
     default:
@@ -708,6 +712,45 @@ void FrmEidedit::switchToEditPath()
     PrepareStep(0);
     counter_ = -1;
     ShowStep(0);
+}
+
+bool FrmEidedit::ConfirmRemoval()
+{
+    if (selectedOperation() != Operation::Remove)
+        return true;
+    const RemoveOptions options { Std(qpnDBName_[0]->caption()), range_ };
+    std::int64_t count = 0;
+    try {
+        count = CountRecordsToRemove(options);
+    } catch (const std::exception& e) {
+        OperationResult failed;
+        failed.failure = e.what();
+        shell::Messages().show(eid::ReportOperation(Operation::Remove, failed, options.eidFile, {}).message);
+        return false;
+    }
+    if (count == 0) {
+        shell::Messages().show({ MessageKind::Information, "916011",
+            FormatMessage("There is nothing to delete: %1 holds no such records.", "916011", { options.eidFile }),
+            {} });
+        return false;
+    }
+    return shell::Messages().confirm(RemovalQuestion(options, count));
+}
+
+void FrmEidedit::ReportOperation()
+{
+    const Operation op = selectedOperation();
+    const QString textFile = op == Operation::Import ? qpntxtFile_[1]->caption()
+        : op == Operation::Export                    ? qpntxtFile_[0]->caption()
+                                                     : QString();
+    const OperationReport report
+        = eid::ReportOperation(op, lastResult_, Std(qpnDBName_[0]->caption()), Std(textFile));
+    if (!report.offerLog) {
+        shell::Messages().show(report.message);
+        return;
+    }
+    if (shell::Messages().confirm(report.message))
+        shell::OpenOnDesktop(QString::fromStdString(lastResult_.logFile));
 }
 
 void FrmEidedit::RunOperation()

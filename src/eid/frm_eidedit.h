@@ -89,7 +89,12 @@ private:
     Operation selectedOperation() const;
     bool CreateEid();
     void switchToEditPath();
+    // Before a removal: asks, naming the file and the number of records;
+    // false (the wizard stays) for No, nothing to delete or an unreadable EID.
+    bool ConfirmRemoval();
     void RunOperation();
+    // After an operation: what it did, or why it stopped.
+    void ReportOperation();
     void closeAsCancel();
     void updateHelpTopic(bool show);
 

@@ -4,6 +4,7 @@
 #include "eid_format.h"
 #include "host_utility.h"
 #include "project_parts.h"
+#include "values.h"
 #include "zareza2v.h"
 
 #include <filesystem>
@@ -26,8 +27,9 @@ std::string kernelText(std::int32_t handle)
 
 // Read straight through the kernel's C interface rather than through the
 // shared part collections, which the windows keep for their own use.
-std::vector<ProjectDevice> readProjectDevices()
+std::vector<ProjectDevice> readProjectDevices(const std::vector<std::string>& codeFields)
 {
+    const std::vector<std::string>& fields = codeFields.empty() ? DefaultCodeFields() : codeFields;
     auto& kernel = kernel::ProjectParts::instance();
     std::vector<ProjectDevice> devices;
     std::unordered_map<std::int32_t, std::size_t> byHandle;
@@ -36,8 +38,8 @@ std::vector<ProjectDevice> readProjectDevices()
     for (std::int32_t h; (h = OM_SearchMask(deviceMap, &cursor, 0, 0)) > 0;) {
         const kernel::DeviceAttributes a = kernel.ParseDeviceText(h);
         byHandle.emplace(h, devices.size());
-        devices.push_back({ kernelText(O_GetName(OM_Object(deviceMap, h))), a.FullName, a.Eic, "",
-            kernel.FirstWord(), 0 });
+        devices.push_back(
+            { kernelText(O_GetName(OM_Object(deviceMap, h))), a.FullName, a.Eic, "", kernel.FirstWord(), 0 });
     }
     const std::int32_t componentMap = DB_LayCompMap();
     cursor = OM_GetFirst(componentMap);
@@ -49,13 +51,26 @@ std::vector<ProjectDevice> readProjectDevices()
         if (it == byHandle.end())
             continue;
         ProjectDevice& device = devices[it->second];
-        if (device.uses++ > 0)
-            continue; // the first part speaks for the device
-        const std::string value = kernel.ReadComponentText(h, record, kernel::TextMask::Value);
-        if (value != "none")
-            device.value = value;
-        if (record.symbol != 0)
-            device.footprint = kernelText(O_GetName(S_Symbol(record.symbol)));
+        ProjectPart part;
+        part.name = kernelText(O_GetName(OM_Object(componentMap, h)));
+        part.value = kernel.ReadComponentText(h, record, kernel::TextMask::Value);
+        if (part.value == "none")
+            part.value.clear();
+        part.footprint
+            = record.symbol != 0 ? kernelText(O_GetName(S_Symbol(record.symbol))) : device.footprint;
+        for (const auto& name : fields) {
+            part.sourceCode = kernel.ReadComponentAttribute(h, name);
+            if (!part.sourceCode.empty()) {
+                part.sourceField = name;
+                break;
+            }
+        }
+        // The first part speaks for the device.
+        if (device.uses++ == 0) {
+            device.value = part.value;
+            device.footprint = part.footprint;
+        }
+        device.parts.push_back(std::move(part));
     }
     return devices;
 }
@@ -63,7 +78,7 @@ std::vector<ProjectDevice> readProjectDevices()
 EidRecords readEidRecords(const std::string& file, bool withTexts)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
+    if (!db::isServerName(file) && !std::filesystem::is_regular_file(file, ec))
         throw std::runtime_error("The EID file \"" + file + "\" does not exist.");
     EidRecords out;
     try {
@@ -75,16 +90,16 @@ EidRecords readEidRecords(const std::string& file, bool withTexts)
         for (const auto& field : def.fields) {
             if (strcasecmp(field.name.c_str(), out.eicField.c_str()) == 0)
                 eicColumn = out.columns.size();
-            select += (select.empty() ? "\"" : ", \"") + field.name + "\"";
+            select += (select.empty() ? "" : ", ") + db::quoteIdent(field.name);
             out.columns.push_back(field.name);
         }
         // Without texts only the code column is read.
         if (!withTexts) {
-            select = "\"" + out.columns[eicColumn] + "\"";
+            select = db::quoteIdent(out.columns[eicColumn]);
             eicColumn = 0;
         }
         db::Statement s = eid.prepare(
-            "SELECT " + select + " FROM \"" + eid::kDeviceTable + "\" ORDER BY \"" + out.eicField + "\"");
+            "SELECT " + select + " FROM " + db::quoteIdent(eid::kDeviceTable) + " ORDER BY " + db::quoteIdent(out.eicField));
         while (s.step()) {
             out.eics.emplace_back(s.columnText(static_cast<int>(eicColumn)).value_or(""));
             if (!withTexts)

@@ -10,6 +10,15 @@
 namespace rav::integrity
 {
 
+// One placed part, as the checks compare it with its device.
+struct ProjectPart {
+    std::string name;
+    std::string value; // "" when none
+    std::string footprint; // its symbol, else the device text's first word
+    std::string sourceCode; // the part's own code field, as the design wrote it; "" when none
+    std::string sourceField; // the name of that field
+};
+
 struct ProjectDevice {
     std::string name;
     std::string fullName;
@@ -17,6 +26,7 @@ struct ProjectDevice {
     std::string value; // value text of the first placed part using it, "" when none
     std::string footprint; // symbol of that part, else the device text's first word
     std::size_t uses = 0; // placed parts using the device
+    std::vector<ProjectPart> parts; // the placed parts using it, in the kernel's order
 };
 
 struct EidRecords {
@@ -29,7 +39,9 @@ struct EidRecords {
 };
 
 // The devices of the project open in the kernel, in the kernel's order.
-std::vector<ProjectDevice> readProjectDevices();
+// A part's source code is its first attribute among `codeFields` with a
+// value (DefaultCodeFields() when empty).
+std::vector<ProjectDevice> readProjectDevices(const std::vector<std::string>& codeFields = {});
 
 // The records of an EID. Throws std::runtime_error with one sentence naming
 // the file when it is missing or not an EID.

@@ -1,5 +1,7 @@
 #include "integrity_report.h"
 
+#include "values.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -82,12 +84,102 @@ const char* heading(FindingKind kind)
     case FindingKind::UnusedRecord: return "Records no device uses";
     case FindingKind::ConflictingCodes: return "Same value and footprint, different EICs";
     case FindingKind::CodeSpelling: return "EICs differing only in case or blanks";
+    case FindingKind::PlaceholderCode: return "Placeholders where a code belongs";
+    case FindingKind::PartCodeDiffers: return "Parts whose own code differs from their device's";
+    case FindingKind::CodeOnDifferentParts: return "One EIC on different values or footprints";
+    case FindingKind::DuplicatePart: return "Part names used more than once";
     }
     return "";
 }
 
 constexpr FindingKind kKinds[] = { FindingKind::MissingRecord, FindingKind::NoCode, FindingKind::UnusedRecord,
-    FindingKind::ConflictingCodes, FindingKind::CodeSpelling };
+    FindingKind::ConflictingCodes, FindingKind::CodeSpelling, FindingKind::PlaceholderCode,
+    FindingKind::PartCodeDiffers, FindingKind::CodeOnDifferentParts, FindingKind::DuplicatePart };
+
+// Adds `item` once, keeping the order first met.
+void addOnce(std::vector<std::string>& list, const std::string& item)
+{
+    if (std::find(list.begin(), list.end(), item) == list.end())
+        list.push_back(item);
+}
+
+// The findings that look at the parts behind each device: stand-ins for
+// codes, parts whose own code field says otherwise than their device, one
+// code on different parts, and names used twice.
+void checkParts(const std::vector<ProjectDevice>& devices, Report& report)
+{
+    for (const auto& d : devices) {
+        if (IsPlaceholderCode(d.eic) && !trimmed(d.eic).empty())
+            report.findings.push_back({ FindingKind::PlaceholderCode, { d.name }, { d.eic }, {}, {}, {} });
+        // Parts with a stand-in in their code field, per stand-in.
+        std::map<std::string, std::vector<std::string>> standIns;
+        for (const auto& p : d.parts)
+            if (!p.sourceCode.empty() && IsPlaceholderCode(p.sourceCode))
+                standIns[p.sourceCode].push_back(p.name);
+        for (auto& [code, parts] : standIns)
+            report.findings.push_back({ FindingKind::PlaceholderCode, { d.name }, { code }, {}, {}, parts });
+    }
+    for (const auto& d : devices) {
+        const std::string code = IsPlaceholderCode(d.eic) ? std::string() : trimmed(d.eic);
+        std::map<std::string, std::vector<std::string>> differing; // by the part's code
+        for (const auto& p : d.parts) {
+            if (p.sourceCode.empty() || IsPlaceholderCode(p.sourceCode))
+                continue;
+            if (trimmed(p.sourceCode) != code)
+                differing[p.sourceCode].push_back(p.name);
+        }
+        for (auto& [partCode, parts] : differing)
+            report.findings.push_back(
+                { FindingKind::PartCodeDiffers, { d.name }, { d.eic, partCode }, {}, {}, parts });
+    }
+
+    // Codes compare as the EID looks them up: letter case and outer blanks aside.
+    struct Use {
+        std::vector<std::string> values, footprints, devices, parts, codes;
+    };
+    std::map<std::string, Use> uses;
+    std::vector<std::string> order;
+    for (const auto& d : devices) {
+        if (IsPlaceholderCode(d.eic))
+            continue;
+        const std::string key = lower(trimmed(d.eic));
+        auto [it, fresh] = uses.try_emplace(key);
+        if (fresh)
+            order.push_back(key);
+        Use& u = it->second;
+        addOnce(u.codes, d.eic);
+        addOnce(u.devices, d.name);
+        for (const auto& p : d.parts) {
+            addOnce(u.values, trimmed(p.value));
+            addOnce(u.footprints, p.footprint);
+            u.parts.push_back(p.name);
+        }
+    }
+    for (const auto& key : order) {
+        Use& u = uses[key];
+        // Values compare as the report's other checks do: case and blanks aside.
+        std::vector<std::string> folded;
+        for (const auto& v : u.values)
+            addOnce(folded, lower(v));
+        if (folded.size() < 2 && u.footprints.size() < 2)
+            continue;
+        report.findings.push_back({ FindingKind::CodeOnDifferentParts, u.devices, u.codes,
+            joined(u.values, " | "), joined(u.footprints, " | "), u.parts });
+    }
+
+    std::map<std::string, std::vector<std::string>> devicesOf;
+    std::vector<std::string> names;
+    for (const auto& d : devices)
+        for (const auto& p : d.parts) {
+            auto& list = devicesOf[p.name];
+            if (list.empty())
+                names.push_back(p.name);
+            list.push_back(d.name);
+        }
+    for (const auto& name : names)
+        if (devicesOf[name].size() > 1)
+            report.findings.push_back({ FindingKind::DuplicatePart, devicesOf[name], {}, {}, {}, { name } });
+}
 
 } // namespace
 
@@ -99,6 +191,10 @@ const char* kindName(FindingKind kind)
     case FindingKind::UnusedRecord: return "unused-record";
     case FindingKind::ConflictingCodes: return "conflicting-codes";
     case FindingKind::CodeSpelling: return "code-spelling";
+    case FindingKind::PlaceholderCode: return "placeholder-code";
+    case FindingKind::PartCodeDiffers: return "part-code-differs";
+    case FindingKind::CodeOnDifferentParts: return "code-on-different-parts";
+    case FindingKind::DuplicatePart: return "duplicate-part";
     }
     return "";
 }
@@ -140,16 +236,18 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     for (const auto& d : devices) {
         const std::string& folded = deviceLower.emplace_back(lower(d.eic));
         if (d.eic.empty()) {
-            report.findings.push_back({ FindingKind::NoCode, { d.name }, {}, d.value, d.footprint });
+            report.findings.push_back({ FindingKind::NoCode, { d.name }, {}, d.value, d.footprint, {} });
             continue;
         }
+        if (IsPlaceholderCode(d.eic))
+            continue; // said among the placeholders
         if (!recordCodes.count(folded))
-            report.findings.push_back({ FindingKind::MissingRecord, { d.name }, { d.eic }, {}, {} });
+            report.findings.push_back({ FindingKind::MissingRecord, { d.name }, { d.eic }, {}, {}, {} });
         usedCodes.insert(folded);
     }
     for (std::size_t r = 0; r < eid.eics.size(); ++r)
         if (!usedCodes.count(recordLower[r]))
-            report.findings.push_back({ FindingKind::UnusedRecord, {}, { eid.eics[r] }, {}, {} });
+            report.findings.push_back({ FindingKind::UnusedRecord, {}, { eid.eics[r] }, {}, {}, {} });
 
     // Same value (letter case and outer blanks aside) and footprint, but more
     // than one code among the devices that have one.
@@ -160,7 +258,7 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     std::map<std::pair<std::string, std::string>, Group> groups;
     for (const auto& d : devices) {
         const std::string value = lower(trimmed(d.value));
-        if (value.empty() || d.eic.empty())
+        if (value.empty() || IsPlaceholderCode(d.eic))
             continue;
         Group& g = groups[{ value, d.footprint }];
         g.members.push_back(&d);
@@ -170,7 +268,8 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     for (const auto& [key, g] : groups) {
         if (g.codes.size() < 2)
             continue;
-        Finding f { FindingKind::ConflictingCodes, {}, g.codes, trimmed(g.members.front()->value), key.second };
+        Finding f { FindingKind::ConflictingCodes, {}, g.codes, trimmed(g.members.front()->value), key.second,
+            {} };
         for (const auto* d : g.members)
             f.devices.push_back(d->name);
         report.findings.push_back(std::move(f));
@@ -197,7 +296,7 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
             s.more.push_back(code);
     };
     for (std::size_t i = 0; i < devices.size(); ++i)
-        if (!devices[i].eic.empty()) {
+        if (!IsPlaceholderCode(devices[i].eic)) {
             deviceFolded[i] = fold(devices[i].eic, deviceLower[i]);
             addSpelling(devices[i].eic, deviceFolded[i]);
         }
@@ -205,13 +304,13 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
         addSpelling(eid.eics[r], fold(eid.eics[r], recordLower[r]));
     std::unordered_map<std::string_view, std::vector<std::string>> devicesByFolded;
     for (std::size_t i = 0; i < devices.size(); ++i)
-        if (!devices[i].eic.empty())
+        if (!IsPlaceholderCode(devices[i].eic))
             devicesByFolded[deviceFolded[i]].push_back(devices[i].name);
     std::vector<Finding> spelled;
     for (const auto& [folded, list] : spellings) {
         if (list.more.empty())
             continue;
-        Finding f { FindingKind::CodeSpelling, {}, { std::string(list.first) }, {}, {} };
+        Finding f { FindingKind::CodeSpelling, {}, { std::string(list.first) }, {}, {}, {} };
         for (auto code : list.more)
             f.codes.emplace_back(code);
         std::sort(f.codes.begin(), f.codes.end());
@@ -222,6 +321,7 @@ Report checkIntegrity(const std::vector<ProjectDevice>& devices, const EidRecord
     std::sort(spelled.begin(), spelled.end(), [](const Finding& a, const Finding& b) { return a.codes < b.codes; });
     for (auto& f : spelled)
         report.findings.push_back(std::move(f));
+    checkParts(devices, report);
     return report;
 }
 
@@ -268,15 +368,31 @@ std::string formatReport(const Report& report, Format format)
                     out += "  " + joined(f.codes, " | ")
                         + (f.devices.empty() ? "" : " (" + joined(f.devices, ", ") + ")") + "\n";
                     break;
+                case FindingKind::PlaceholderCode:
+                    out += "  " + f.devices[0] + "  \"" + f.codes[0] + "\""
+                        + (f.parts.empty() ? "" : " in the code field of " + joined(f.parts, ", ")) + "\n";
+                    break;
+                case FindingKind::PartCodeDiffers:
+                    out += "  " + f.devices[0] + "  " + (f.codes[0].empty() ? "(no EIC)" : f.codes[0])
+                        + ", but " + joined(f.parts, ", ") + " say " + f.codes[1] + "\n";
+                    break;
+                case FindingKind::CodeOnDifferentParts:
+                    out += "  " + joined(f.codes, " | ") + ": " + f.value + " / " + f.footprint + " ("
+                        + joined(f.devices, ", ") + ")\n";
+                    break;
+                case FindingKind::DuplicatePart:
+                    out += "  " + f.parts[0] + " (" + joined(f.devices, ", ") + ")\n";
+                    break;
                 }
             }
         }
         break;
     case Format::Csv:
-        out = "kind,devices,codes,value,footprint\r\n";
+        out = "kind,devices,codes,value,footprint,parts\r\n";
         for (const auto& f : report.findings)
             out += std::string(kindName(f.kind)) + ',' + csvField(joined(f.devices, ";")) + ','
-                + csvField(joined(f.codes, ";")) + ',' + csvField(f.value) + ',' + csvField(f.footprint) + "\r\n";
+                + csvField(joined(f.codes, ";")) + ',' + csvField(f.value) + ',' + csvField(f.footprint) + ','
+                + csvField(joined(f.parts, ";")) + "\r\n";
         break;
     case Format::Json: {
         out = "{\"devices\":" + std::to_string(report.deviceCount) + ",\"records\":"
@@ -291,7 +407,11 @@ std::string formatReport(const Report& report, Format format)
             out += "],\"codes\":[";
             for (std::size_t i = 0; i < f.codes.size(); ++i)
                 out += (i ? "," : "") + jsonString(f.codes[i]);
-            out += "],\"value\":" + jsonString(f.value) + ",\"footprint\":" + jsonString(f.footprint) + "}";
+            out += "],\"value\":" + jsonString(f.value) + ",\"footprint\":" + jsonString(f.footprint)
+                + ",\"parts\":[";
+            for (std::size_t i = 0; i < f.parts.size(); ++i)
+                out += (i ? "," : "") + jsonString(f.parts[i]);
+            out += "]}";
         }
         out += "\n]}\n";
         break;

@@ -15,6 +15,10 @@ enum class FindingKind {
     UnusedRecord, // a record no device uses
     ConflictingCodes, // devices of the same value and footprint with different EICs
     CodeSpelling, // EICs that differ only in letter case or blanks
+    PlaceholderCode, // a device's EIC, or a part's code field, holds a stand-in ("_", "n/a")
+    PartCodeDiffers, // parts whose own code field disagrees with their device's EIC
+    CodeOnDifferentParts, // one EIC on parts of different values or footprints
+    DuplicatePart, // one part name on several placed parts
 };
 
 // The word used in CSV and JSON output ("missing-record", ...).
@@ -24,8 +28,11 @@ struct Finding {
     FindingKind kind;
     std::vector<std::string> devices; // device names concerned
     std::vector<std::string> codes; // EICs concerned
-    std::string value; // ConflictingCodes: the shared value and footprint
+    // ConflictingCodes: the shared value and footprint; CodeOnDifferentParts:
+    // the different ones, joined by " | ".
+    std::string value;
     std::string footprint;
+    std::vector<std::string> parts; // placed parts concerned (the last three kinds, placeholders in parts)
 };
 
 struct Report {

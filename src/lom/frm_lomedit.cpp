@@ -15,10 +15,12 @@
 #include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "show_message.h"
 #include "zerovize.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -214,6 +216,8 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     for (int i = 0; i < 3; ++i)
         connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
+    // A sort field picked by hand starts in ascending order.
+    connect(cboFields_, &QComboBox::activated, this, [this] { descending_ = false; });
     connect(cmdHelp_, &QPushButton::clicked, this, [] { shell::SetHelpTopic(0, 0, 0, 0, true); });
 
     // Form_Load: fonts and texts, the first page, centred on the screen.
@@ -293,11 +297,18 @@ bool FrmLomedit::PrepareStep(int k)
         cmdPvw_->setEnabled(true);
         return true;
     case 3:
+        // Next on the last page: the wizard closes only once the file is
+        // written; otherwise it says why and keeps every choice for another try.
         picBrwse_->setEnabled(false);
-        buildIfNeeded();
-        makeQueryString();
-        CreateLomFile();
+        if (buildIfNeeded()) {
+            makeQueryString();
+            CreateLomFile();
+        }
+        picBrwse_->setEnabled(true);
+        if (!lastWriteError_.isEmpty())
+            return false;
         cmdBrwse_Click(2);
+        ReportWritten();
         return false;
     default:
         return true;
@@ -329,9 +340,11 @@ void FrmLomedit::cmdFile_Click(int index)
         if (!chosen)
             return;
         cmdBrwse_[1]->setEnabled(eid::IsEidDatabase(chosen->toStdString()));
+        // The same EID keeps what was loaded and built; it does not make
+        // lists or a database that were never made count as made.
         const bool same = *chosen == fileName(qpnFileName_[0]);
-        fieldsLoaded_ = same;
-        lomState().lomDatabaseBuilt = same;
+        fieldsLoaded_ = fieldsLoaded_ && same;
+        lomState().lomDatabaseBuilt = lomState().lomDatabaseBuilt && same;
         shell::ShowFileName(qpnFileName_[0], *chosen);
     } else {
         const auto chosen = shell::ChooseFile(this,
@@ -422,6 +435,7 @@ QString FrmLomedit::makeQueryString()
         choice.selected.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)
         choice.sortNumber = cboFields_->currentData().toInt();
+    choice.descending = descending_;
     choice.delimiterText = cboDelimit_->currentText().toStdString();
     const LomQuery q = lom::makeQueryString(fieldCatalogue(), choice);
     cboDelimit_->setEditText(QString::fromStdString(q.delimiterBoxText));
@@ -448,12 +462,20 @@ bool FrmLomedit::buildIfNeeded()
         state.eicFieldName = r.eicFieldName;
     if (r.built)
         state.lomDatabaseBuilt = true;
+    lastWriteError_.clear();
+    lastWritten_ = {};
+    if (!r.built && !r.noParts) {
+        lastWriteError_ = QString::fromStdString(r.error.empty() ? "the build failed" : r.error);
+        shell::Messages().show({ MessageKind::Exclamation, "916018",
+            FormatMessage("The List of Materials could not be built: %1", "916018", { r.error }), "" });
+    } else if (r.noParts) {
+        lastWriteError_ = shell::Msg("No Part Used", "37122"); // the build has said so
+    }
     return r.built;
 }
 
-void FrmLomedit::CreateLomFile()
+LomJobOptions FrmLomedit::jobOptions() const
 {
-    lastWriteError_.clear();
     LomJobOptions job;
     job.eidFile = shell::shellState().DBaseName;
     job.tempDir = shell::shellState().TempDir;
@@ -464,38 +486,91 @@ void FrmLomedit::CreateLomFile()
         job.fields.push_back(numberOf(lstFields_[1]->item(i)));
     if (cboFields_->currentIndex() >= 0)
         job.sortField = cboFields_->currentData().toInt();
+    job.descending = descending_;
     job.delimiterText = cboDelimit_->currentText().toStdString();
+    return job;
+}
+
+BuildResult FrmLomedit::builtDatabase()
+{
     // The temporary database of the last build (preview or finish) serves.
     BuildResult built;
-    built.built = true;
+    built.built = lomState().lomDatabaseBuilt;
     built.tempDbName = lomState().tempDbName;
     built.eicFieldName = lomState().eicFieldName;
+    return built;
+}
+
+void FrmLomedit::CreateLomFile()
+{
+    lastWriteError_.clear();
+    const LomJobOptions job = jobOptions();
+    lastOutput_ = job.outputFile;
+    const BuildResult built = builtDatabase();
     dialogs::PanelProgress progress(qpnPbar_);
-    const LomJobResult r = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
-    if (r.written)
+    lastWritten_ = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
+    lastFormatClassic_ = IsClassicLom(job);
+    if (lastWritten_.written)
         return;
-    lastWriteError_ = QString::fromStdString(r.error);
-    if (!IsClassicLom(job) && !r.errorShown)
-        shell::Messages().show({ MessageKind::Exclamation, "", r.error, "" });
+    lastWriteError_ = QString::fromStdString(lastWritten_.error);
+    if (!lastWritten_.errorShown)
+        shell::Messages().show({ MessageKind::Exclamation, "916017",
+            FormatMessage("The List of Materials was not written: %1", "916017", { lastWritten_.error }), "" });
+}
+
+void FrmLomedit::ReportWritten()
+{
+    const std::string out = lastOutput_;
+    UserMessage m { MessageKind::Information, "", "", "" };
+    if (lastFormatClassic_) {
+        m.id = "916012";
+        m.text = FormatMessage("%1 lines written to %2.", "916012", { GroupedCount(lastWritten_.lines), out });
+    } else {
+        m.id = "916014";
+        m.text = FormatMessage("%1 lines (%2 parts) written to %3.", "916014",
+            { GroupedCount(lastWritten_.lines), GroupedCount(lastWritten_.parts), out });
+    }
+    const int answer = shell::Messages().choose(
+        m, { shell::Msg("Open &file", "916015").toStdString(), shell::Msg("Open f&older", "916016").toStdString() });
+    if (answer == 0)
+        shell::OpenOnDesktop(QString::fromStdString(out));
+    else if (answer == 1)
+        shell::OpenOnDesktop(QFileInfo(QString::fromStdString(out)).absolutePath());
 }
 
 void FrmLomedit::cmdPvw_Click()
 {
-    buildIfNeeded();
+    if (!buildIfNeeded())
+        return; // the build has said why
     makeQueryString();
     const bool wasVisible = isVisible();
     if (wasVisible)
         hide();
     {
+        // The preview shows the lines of the output as chosen now; a header
+        // click re-sorts the output itself, so the sort box follows it.
         dialogs::FrmPreview preview(this);
-        preview.onHeaderClick = [this, &preview](int column) {
-            if (column < 0 || column >= cboFields_->count())
-                return;
-            cboFields_->setCurrentIndex(column);
-            makeQueryString();
-            preview.formUpdate(lomState().tempDbName, lomQuery_.toStdString(), selectedCaptions_);
+        const auto showLines = [this, &preview] {
+            const LomJobOptions job = jobOptions();
+            try {
+                const LomTable lines = LomJobLines(fieldCatalogue(), job, builtDatabase());
+                preview.showLines(lines.headers, lines.rows, LomJobSortColumn(fieldCatalogue(), job), job.descending);
+            } catch (const std::exception&) {
+                shell::ShowPlainMessage(
+                    HostUtility::instance().GetLocalMessage("Unable to display Preview", "5447"), MessageKind::Critical);
+                preview.close();
+            }
         };
-        preview.formUpdate(lomState().tempDbName, lomQuery_.toStdString(), selectedCaptions_);
+        preview.onHeaderClick = [this, &showLines](int column) {
+            LomJobOptions job = jobOptions();
+            if (!SortByColumn(fieldCatalogue(), job, column))
+                return;
+            descending_ = job.descending;
+            cboFields_->setCurrentIndex(cboFields_->findData(job.sortField));
+            makeQueryString();
+            showLines();
+        };
+        showLines();
     }
     if (wasVisible)
         show();

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "form_helpers.h"
+#include "lom_job.h"
 
 #include <QString>
 #include <QWidget>
@@ -65,8 +66,8 @@ public:
     const QString& lomQuery() const { return lomQuery_; }
     const QString& lomDelimiter() const { return lomDelimiter_; }
     const std::vector<std::string>& selectedCaptions() const { return selectedCaptions_; }
-    // The last LOM file's outcome: empty, or the one line that says why it
-    // was not written.
+    // The last build's or LOM file's outcome: empty, or the one line that
+    // says why it was not written.
     const QString& lastWriteError() const { return lastWriteError_; }
     // How many temporary databases this window has built (one per build).
     int buildCount() const { return builds_; }
@@ -83,7 +84,14 @@ private:
     void cmdFile_Click(int index);
     void cmdBrwse_Click(int index);
     void cmdAddDel_Click(int index);
+    // The options of the output as the controls stand.
+    LomJobOptions jobOptions() const;
+    // The temporary database of the last build, as the job takes it.
+    static BuildResult builtDatabase();
     void CreateLomFile();
+    // After the file is written: how many lines went where, with answers
+    // that open the file or its folder.
+    void ReportWritten();
     bool buildIfNeeded();
     void afterListChange();
     void refreshTooltip(QListWidget* list);
@@ -97,6 +105,10 @@ private:
     std::vector<std::string> selectedCaptions_;
     int builds_ = 0;
     QString lastWriteError_;
+    LomJobResult lastWritten_;
+    std::string lastOutput_;
+    bool lastFormatClassic_ = true;
+    bool descending_ = false; // the sort order reversed (a second header click in the preview)
 
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];

@@ -3,6 +3,7 @@
 #include "cancel_flag.h"
 #include "database.h"
 #include "eid_format.h"
+#include "eid_history.h"
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "lom_output.h"
@@ -32,17 +33,6 @@ namespace
 std::string message(const char* defaultText, const char* id)
 {
     return HostUtility::instance().GetLocalMessage(defaultText, id);
-}
-
-std::string quoteName(const std::string& name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
 }
 
 // Binds a NUL-terminated text of `size` bytes that outlives the next step,
@@ -131,8 +121,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
         db::Transaction eidRead(eid);
-        db::Statement lookup = eid.prepare("SELECT * FROM " + quoteName(eid::kDeviceTable) + " WHERE "
-            + quoteName(result.eicFieldName) + " = ?1 LIMIT 1");
+        if (eid.backend() == db::Backend::Server) {
+            // One snapshot for every probe, so the list is the EID as of one
+            // change, whatever others save meanwhile; that change is stated.
+            eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+            result.eidChange = eid::LatestChange(eid);
+        }
+        db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
+            + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         std::string insertSql = "INSERT INTO \"Device\" (";
         std::string params;
         for (int k = 1; k <= options.fieldCount; ++k) {
@@ -141,7 +137,6 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         }
         db::Statement insert = temp.prepare(insertSql + ") VALUES (" + params + ")");
         sqlite3_stmt* const insertHandle = insert.handle();
-        sqlite3_stmt* const lookupHandle = lookup.handle();
 
         // 6.
         progress.setCaption(message("Creating Temp. Def ...", "5445"));
@@ -156,6 +151,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 progress.setValue(static_cast<std::int64_t>(i));
                 if (kind == BuildKind::Lom) {
                     parts.ReadPartDetails(i);
+                    // Left out of the lists as the design asks ("exclude from
+                    // BOM"), unless the user wants them.
+                    if (!options.includeExcluded
+                        && kernel::AttributeIsSet(
+                            parts.ReadComponentAttribute(parts.PartList()[i].Handle, kExcludeAttribute))) {
+                        ++result.excluded;
+                        continue;
+                    }
                     if (!options.markAttribute.empty())
                         result.marked.push_back(kernel::AttributeIsSet(
                             parts.ReadComponentAttribute(parts.PartList()[i].Handle, options.markAttribute)));
@@ -169,17 +172,14 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                     bindInPlace(insertHandle, static_cast<int>(c + 1), values[c]->c_str(), values[c]->size());
                 bool probed = false;
                 if (!text::trimBlanks(part.Eic).empty()) {
-                    bindInPlace(lookupHandle, 1, part.Eic.c_str(), part.Eic.size());
+                    lookup.bindView(1, part.Eic);
                     probed = true;
                     if (lookup.step()) {
                         // The EID row stays put until the lookup is reset, after the insert.
-                        for (int j = 0; j < eidColumns; ++j) {
-                            const auto* text
-                                = reinterpret_cast<const char*>(sqlite3_column_text(lookupHandle, j));
-                            if (text)
-                                bindInPlace(insertHandle, projectColumns + j + 1, text,
-                                    static_cast<std::size_t>(sqlite3_column_bytes(lookupHandle, j)));
-                        }
+                        for (int j = 0; j < eidColumns; ++j)
+                            if (const auto text = lookup.columnText(j))
+                                bindInPlace(insertHandle, projectColumns + j + 1,
+                                    text->data() ? text->data() : "", text->size());
                     }
                 }
                 insert.step();
@@ -311,7 +311,7 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
         result.error = e.what(); // not created: the end caption all the same
     }
     TextFile out(messages);
-    result.fileCreated = target && out.OpenTextForOutput(target->tempName());
+    result.fileCreated = target && out.OpenTextForOutput(target->tempName(), target->target());
     if (result.fileCreated) {
         try {
             progress.setRange(0, count);

@@ -11,6 +11,7 @@
 
 #include "sinks.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,12 @@ struct BuildOptions {
     // A part attribute (ProjectParts::ReadComponentAttribute) whose being
     // set marks a part do-not-place; empty: nothing is read or marked.
     std::string markAttribute;
+    // Parts whose attribute kExcludeAttribute is set (KiCad's "exclude from
+    // BOM") get no row unless this is true.
+    bool includeExcluded = false;
 };
+
+inline constexpr const char* kExcludeAttribute = "exclude_from_bom";
 
 struct BuildResult {
     // True when the temporary database was built, a cancelled build
@@ -50,12 +56,17 @@ struct BuildResult {
     bool cancelled = false;
     std::string tempDbName; // named whenever the build got that far, built or not
     std::string eicFieldName; // the EID's EIC field, once found
+    // For an EID on a server: the newest change the build saw (rebuild with
+    // `as_of`); -1 for a file or an EID that keeps no history.
+    std::int64_t eidChange = -1;
     long rows = 0; // rows saved
+    long excluded = 0; // parts left out as excluded from lists
     std::vector<char> marked; // per row in build order, with markAttribute: the part is marked
     std::string error;
 };
 
-// One row per placed layout component: field1..field8 = PartName, FullName,
+// One row per placed layout component (but those excluded from lists, see
+// BuildOptions::includeExcluded): field1..field8 = PartName, FullName,
 // Eic, SimRef, Package, CompName, Description, Value; field9.. = the EID
 // record whose EIC equals the part's (Null when there is none).
 BuildResult BuildLomDatabase(const BuildOptions& options, ProgressSink& progress, MessageSink& messages);

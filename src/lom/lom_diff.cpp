@@ -2,6 +2,7 @@
 
 #include "lom_output.h"
 #include "lom_table.h"
+#include "textcodec.h"
 
 #include <algorithm>
 #include <fstream>
@@ -266,8 +267,11 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
             out.push_back("changed " + name + ": " + what);
             ++changed;
         }
-        // Without an EIC column, quantities are compared line by line.
-        if (eic < 0 && quantity >= 0) {
+        // Without an EIC (no column, or an empty one on this line),
+        // quantities are compared line by line, by part names.
+        const bool keyless = eic < 0 || static_cast<std::size_t>(eic) >= row->size()
+            || text::trimBlanks((*row)[static_cast<std::size_t>(eic)]).empty();
+        if (keyless && quantity >= 0) {
             const auto q = static_cast<std::size_t>(quantity);
             const std::string a = q < row->size() ? (*row)[q] : "",
                               b = q < now->second->size() ? (*now->second)[q] : "";
@@ -280,7 +284,9 @@ std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFile
         auto counts = [&](const LomFileTable& t) {
             std::map<std::string, long> out;
             for (const auto& row : t.rows) {
-                if (static_cast<std::size_t>(eic) >= row.size())
+                // Lines without a code are not pooled under "": their
+                // parts are compared by name above.
+                if (static_cast<std::size_t>(eic) >= row.size() || text::trimBlanks(row[eic]).empty())
                     continue;
                 long n = static_cast<long>(ExpandPartRanges(row[parts]).size());
                 if (quantity >= 0 && static_cast<std::size_t>(quantity) < row.size())

@@ -33,7 +33,8 @@ std::vector<std::string> ExpandPartRanges(const std::string& text);
 
 // The differences, one line each ("added R12: 10k, 0.01", "removed C3",
 // "changed R2: Value 10k -> 22k", "quantity RES-10K: 4 -> 5"), then a
-// summary line. Throws DiffError when the files have different columns,
+// summary line; lines without an EIC are compared by part name, never
+// pooled. Only the summary line when the files are equal. Throws DiffError when the files have different columns,
 // no column of part names, or no part in common (unrelated files).
 std::vector<std::string> DiffLomFiles(const LomFileTable& oldFile, const LomFileTable& newFile);
 

@@ -1,5 +1,6 @@
 #include "lom_job.h"
 
+#include "database.h"
 #include "host_utility.h"
 #include "lom_query.h"
 #include "project_parts.h"
@@ -31,6 +32,12 @@ int eicColumnOf(const FieldCatalogue& catalogue, const std::string& eicFieldName
     return column;
 }
 
+// The classic file sorts by one of its fields, the first by default.
+int classicSortField(const LomJobOptions& options)
+{
+    return options.sortField != 0 ? options.sortField : (options.fields.empty() ? 0 : options.fields.front());
+}
+
 } // namespace
 
 bool IsClassicLom(const LomJobOptions& options)
@@ -47,6 +54,7 @@ TableOptions MakeTableOptions(const FieldCatalogue& catalogue, const LomJobOptio
     table.dnp = options.dnp;
     table.groupFields = options.groupFields;
     table.sortField = options.sortField;
+    table.sortDescending = options.descending;
     if (options.profile) {
         table.columns = ResolveProfile(*options.profile, catalogue);
         return table;
@@ -72,6 +80,7 @@ BuildResult BuildLomJobDatabase(
     BuildOptions build { options.eidFile, options.tempDir, catalogue.size() };
     if (options.dnp != DnpMode::Include)
         build.markAttribute = options.dnpAttribute;
+    build.includeExcluded = options.includeExcluded;
     return BuildLomDatabase(build, progress, messages);
 }
 
@@ -80,6 +89,8 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
 {
     LomJobResult result;
     result.built = true;
+    result.excluded = built.excluded;
+    result.eidChange = built.eidChange;
     const bool classic = IsClassicLom(options);
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
@@ -107,11 +118,18 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
             QueryChoice choice;
             choice.delimiterText = options.delimiterText;
             choice.selected = options.fields;
-            choice.sortNumber
-                = options.sortField != 0 ? options.sortField : (options.fields.empty() ? 0 : options.fields.front());
+            choice.sortNumber = classicSortField(options);
+            choice.descending = options.descending;
             const LomQuery query = makeQueryString(catalogue, choice);
+            // "-": standard output, through a private temporary file.
+            std::optional<StdoutTarget> toStdout;
+            if (options.outputFile == "-")
+                toStdout.emplace();
             const LomFileResult written = CreateLomFile(
-                { built.tempDbName, query.sql, query.delimiter, options.outputFile }, progress, messages);
+                { built.tempDbName, query.sql, query.delimiter, toStdout ? toStdout->path() : options.outputFile },
+                progress, messages);
+            if (toStdout && written.fileCreated && written.complete)
+                toStdout->copyOut();
             result.lines = written.lines;
             result.written = written.fileCreated && written.complete;
             if (!written.fileCreated)
@@ -127,6 +145,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.format = options.format;
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
+        write.eidChange = built.eidChange;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;
@@ -134,6 +153,65 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         result.error = e.what();
     }
     return result;
+}
+
+LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built)
+{
+    if (!IsClassicLom(options)) {
+        const TableOptions table = MakeTableOptions(catalogue, options);
+        return MakeLomTable(ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
+                                eicColumnOf(catalogue, built.eicFieldName), &table),
+            table);
+    }
+    QueryChoice choice;
+    choice.selected = options.fields;
+    choice.sortNumber = classicSortField(options);
+    choice.descending = options.descending;
+    const LomQuery query = makeQueryString(catalogue, choice);
+    LomTable lines;
+    lines.headers = query.captions;
+    db::Database temp = db::Database::open(built.tempDbName, db::OpenMode::Shared);
+    db::Statement rows = temp.prepareSelect(query.sql);
+    const int columns = rows.columnCount();
+    lines.headers.resize(static_cast<std::size_t>(columns));
+    while (rows.step()) {
+        std::vector<std::string> row;
+        for (int c = 0; c < columns; ++c)
+            row.emplace_back(rows.columnText(c).value_or(""));
+        lines.rows.push_back(std::move(row));
+    }
+    lines.separateFrom = lines.rows.size();
+    lines.parts = static_cast<long>(lines.rows.size());
+    return lines;
+}
+
+int LomJobSortColumn(const FieldCatalogue& catalogue, const LomJobOptions& options)
+{
+    const int field = IsClassicLom(options) ? classicSortField(options) : options.sortField;
+    if (field == 0)
+        return -1;
+    const TableOptions table = MakeTableOptions(catalogue, options);
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        if (table.columns[c].source.kind == ColumnSource::Kind::Field && table.columns[c].source.field == field)
+            return static_cast<int>(c);
+    return -1;
+}
+
+bool SortByColumn(const FieldCatalogue& catalogue, LomJobOptions& options, int column)
+{
+    const TableOptions table = MakeTableOptions(catalogue, options);
+    if (column < 0 || static_cast<std::size_t>(column) >= table.columns.size())
+        return false;
+    const ColumnSource& source = table.columns[static_cast<std::size_t>(column)].source;
+    if (source.kind != ColumnSource::Kind::Field)
+        return false;
+    if (column == LomJobSortColumn(catalogue, options)) {
+        options.descending = !options.descending;
+    } else {
+        options.sortField = source.field;
+        options.descending = false;
+    }
+    return true;
 }
 
 LomJobResult RunLomJob(

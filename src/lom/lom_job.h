@@ -28,15 +28,17 @@ struct LomJobOptions {
     // Catalogue number of the sort field; 0: the first field for the
     // classic file, the part name for a table.
     int sortField = 0;
+    bool descending = false; // the sort order reversed
     std::string delimiterText = "|"; // as typed in the delimiter box
     bool group = false;
-    std::vector<int> groupFields; // empty: the EIC, else value and package
+    std::vector<int> groupFields; // empty: EIC, value and package
     long multiplier = 1;
     DnpMode dnp = DnpMode::Include;
     std::string dnpAttribute = "DNP"; // the part attribute that marks do-not-place
     std::optional<Profile> profile;
     bool check = false;
     bool strict = false; // with check: problems found means nothing is written
+    bool includeExcluded = false; // list the parts the design excludes from lists too
 };
 
 struct LomJobResult {
@@ -45,12 +47,14 @@ struct LomJobResult {
     bool written = false; // the output file is complete under its name
     long lines = 0; // lines written (or that a table holds)
     long parts = 0; // placed parts counted in a table's quantities
+    long excluded = 0; // parts left out as the design excludes them from lists
     std::vector<std::string> problems; // the checks' findings
     bool stoppedByCheck = false; // strict check found problems: nothing written
     // What went wrong, in one line; empty on success. `errorShown`: the
     // message sink has shown it already.
     std::string error;
     bool errorShown = false;
+    std::int64_t eidChange = -1; // see BuildResult
 };
 
 // The classic LOM text file (its own line form, the query's sort rule) is
@@ -74,6 +78,22 @@ BuildResult BuildLomJobDatabase(
 // before; `built` names it. Never throws: failures end up in `error`.
 LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built,
     ProgressSink& progress, MessageSink& messages);
+
+// The lines the output will hold, under their column headers, in the
+// output's order: the classic file's rows in its query's order (line
+// numbers left out), else the table. Throws db::Error or
+// std::invalid_argument when the database or the options do not fit.
+LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built);
+
+// The column of those lines that the output is sorted by; -1 when none
+// is (a table in part-name order).
+int LomJobSortColumn(const FieldCatalogue& catalogue, const LomJobOptions& options);
+
+// A click on the header of column `column` of those lines: that column's
+// field becomes the sort field, ascending; a click on the sort column
+// reverses the order. Columns that are no field (quantity, part names)
+// change nothing. Returns whether the options changed.
+bool SortByColumn(const FieldCatalogue& catalogue, LomJobOptions& options, int column);
 
 // The whole run: build, write, delete the temporary database.
 LomJobResult RunLomJob(

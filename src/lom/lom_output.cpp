@@ -1,5 +1,7 @@
 #include "lom_output.h"
 
+#include "lom_diff.h"
+
 #include "textcodec.h"
 
 #include <xlsxwriter.h>
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -38,9 +41,11 @@ std::string lowerAscii(std::string_view s)
     throw std::runtime_error(what + " " + file + ": " + std::strerror(err));
 }
 
-void writeAll(const std::string& file, const std::string& data)
+// Writes `data` into the temporary file `temp`; errors name `file`, the
+// target the user asked for, never our hidden temporary name.
+void writeAll(const std::string& temp, const std::string& file, const std::string& data)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0)
         fail("cannot write", file, errno);
     std::size_t done = 0;
@@ -154,7 +159,7 @@ const char* const kHtmlScript = R"JS(
     var shown = 0;
     tables.forEach(function (table) {
       Array.prototype.forEach.call(table.tBodies[0].rows, function (r) {
-        var text = r.textContent.toLowerCase();
+        var text = (r.textContent + ' ' + (r.getAttribute('data-parts') || '')).toLowerCase();
         var ok = words.every(function (w) { return text.indexOf(w) >= 0; });
         r.hidden = !ok;
         if (ok) shown++;
@@ -167,9 +172,11 @@ const char* const kHtmlScript = R"JS(
 
 // The page is HTML that is also well-formed XML (closed empty elements,
 // the script in a CDATA section).
-std::string htmlText(const LomTable& t, const std::string& title)
+std::string htmlText(const LomTable& t, const std::string& title, std::int64_t eidChange)
 {
-    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>"
+    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n"
+        + (eidChange >= 0 ? "<meta name=\"eid-change\" content=\"" + std::to_string(eidChange) + "\"/>\n" : std::string())
+        + "<title>"
         + text::escapeHtml(title)
         + "</title>\n<style>\n"
           "body{font-family:sans-serif;margin:1em}\n"
@@ -179,6 +186,7 @@ std::string htmlText(const LomTable& t, const std::string& title)
           "th[aria-sort=ascending]::after{content:' \\25B2'}\n"
           "th[aria-sort=descending]::after{content:' \\25BC'}\n"
           "td.num{text-align:right}\n"
+          ".nw{white-space:nowrap}\n"
           "tbody tr:nth-child(even){background:#f7f7f7}\n"
           "#filter{width:20em;padding:.2em}\n"
           "</style>\n</head>\n<body>\n<h1>"
@@ -192,9 +200,34 @@ std::string htmlText(const LomTable& t, const std::string& title)
             out += "<th>" + text::escapeHtml(h) + "</th>";
         out += "</tr></thead>\n<tbody>\n";
         for (std::size_t r = begin; r < end; ++r) {
-            out += "<tr>";
-            for (std::size_t c = 0; c < t.rows[r].size(); ++c)
-                out += (t.numeric[c] ? "<td class=\"num\">" : "<td>") + text::escapeHtml(t.rows[r][c]) + "</td>";
+            // The filter finds a part inside a range ("C1402" in
+            // "C1401-C1403") through the names the range stands for.
+            const std::string& parts = r < t.rowParts.size() ? t.rowParts[r] : std::string();
+            std::string expanded;
+            if (parts.find('-') != std::string::npos)
+                for (const auto& name : ExpandPartRanges(parts))
+                    expanded += (expanded.empty() ? "" : " ") + name;
+            out += expanded.empty() ? "<tr>" : "<tr data-parts=\"" + text::escapeHtml(expanded) + "\">";
+            for (std::size_t c = 0; c < t.rows[r].size(); ++c) {
+                out += t.numeric[c] ? "<td class=\"num\">" : "<td>";
+                const std::string& cell = t.rows[r][c];
+                if (cell == parts && !parts.empty()) {
+                    // A range or name never breaks across lines, only the
+                    // list between them.
+                    std::size_t from = 0;
+                    for (;;) {
+                        const std::size_t comma = cell.find(", ", from);
+                        out += "<span class=\"nw\">" + text::escapeHtml(cell.substr(from, comma - from)) + "</span>";
+                        if (comma == std::string::npos)
+                            break;
+                        out += ", ";
+                        from = comma + 2;
+                    }
+                } else {
+                    out += text::escapeHtml(cell);
+                }
+                out += "</td>";
+            }
             out += "</tr>\n";
         }
         out += "</tbody>\n</table>\n";
@@ -211,8 +244,8 @@ std::string htmlText(const LomTable& t, const std::string& title)
     return out;
 }
 
-// A plain decimal number a spreadsheet can hold exactly; codes with a
-// leading zero ("0805") stay texts.
+// A plain decimal number a spreadsheet can hold exactly (only numeric
+// columns are asked; codes always stay texts).
 bool plainNumber(const std::string& s, double& value)
 {
     if (s.empty() || s.size() > 15)
@@ -243,11 +276,51 @@ std::size_t displayWidth(const std::string& s)
     return n;
 }
 
-void writeXlsx(const LomTable& t, const std::string& title, const std::string& file)
+// While it lives, what is written to stderr goes nowhere: the workbook
+// library reports its failures there in several lines of its own, and the
+// user gets our one line instead.
+class QuietStderr
 {
-    lxw_workbook* book = workbook_new(file.c_str());
+public:
+    QuietStderr()
+    {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietStderr()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+void writeXlsx(const LomTable& t, const std::string& title, std::int64_t eidChange, const std::string& temp,
+    const std::string& file)
+{
+    QuietStderr quiet;
+    errno = 0;
+    lxw_workbook* book = workbook_new(temp.c_str());
     if (!book)
         fail("cannot write", file, errno ? errno : EIO);
+    std::string change = "EID change " + std::to_string(eidChange);
+    if (eidChange >= 0) {
+        lxw_doc_properties properties {};
+        properties.comments = change.data(); // the library takes it as not const, and copies it
+        workbook_set_properties(book, &properties);
+    }
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
     auto sheet = [&](const char* name, std::size_t begin, std::size_t end) {
@@ -266,7 +339,7 @@ void writeXlsx(const LomTable& t, const std::string& title, const std::string& f
                 const auto col = static_cast<lxw_col_t>(c);
                 if (cell.empty())
                     continue;
-                if (plainNumber(cell, number))
+                if (t.numeric[c] && plainNumber(cell, number))
                     worksheet_write_number(ws, row, col, number, nullptr);
                 else
                     worksheet_write_string(ws, row, col, cell.c_str(), nullptr);
@@ -288,9 +361,13 @@ void writeXlsx(const LomTable& t, const std::string& title, const std::string& f
     sheet(name.empty() ? "LOM" : name.c_str(), 0, t.separateFrom);
     if (t.separateFrom < t.rows.size())
         sheet("Do not place", t.separateFrom, t.rows.size());
+    errno = 0;
     const lxw_error rc = workbook_close(book);
-    if (rc != LXW_NO_ERROR)
-        throw std::runtime_error("cannot write " + file + ": " + lxw_strerror(rc));
+    if (rc != LXW_NO_ERROR) {
+        const int err = errno;
+        throw std::runtime_error("cannot write " + file + ": "
+            + (err != 0 && rc == LXW_ERROR_CREATING_XLSX_FILE ? std::strerror(err) : lxw_strerror(rc)));
+    }
 }
 
 } // namespace
@@ -379,22 +456,81 @@ void AtomicOutput::commit()
 
 void WriteLomTable(const LomTable& table, const WriteOptions& options, const std::string& file)
 {
+    if (file == "-") {
+        // Standard output: the same bytes, through a private temporary file
+        // for the workbook (its library writes files only).
+        StdoutTarget out;
+        WriteLomTable(table, options, out.path());
+        out.copyOut();
+        return;
+    }
     AtomicOutput out(file);
     switch (options.format) {
     case LomFormat::Text:
-        writeAll(out.tempName(), textLines(table, options.delimiter));
+        writeAll(out.tempName(), out.target(), textLines(table, options.delimiter));
         break;
     case LomFormat::Csv:
-        writeAll(out.tempName(), csvText(table));
+        writeAll(out.tempName(), out.target(), csvText(table));
         break;
     case LomFormat::Html:
-        writeAll(out.tempName(), htmlText(table, options.title));
+        writeAll(out.tempName(), out.target(), htmlText(table, options.title, options.eidChange));
         break;
     case LomFormat::Xlsx:
-        writeXlsx(table, options.title, out.tempName());
+        writeXlsx(table, options.title, options.eidChange, out.tempName(), out.target());
         break;
     }
     out.commit();
+}
+
+StdoutTarget::StdoutTarget()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ravederi-lom.XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = ::mkstemp(buffer.data());
+    if (fd < 0)
+        fail("cannot create a temporary file for", "standard output", errno);
+    ::close(fd);
+    dir_ = buffer.data();
+    ::unlink(dir_.c_str());
+    if (::mkdir(dir_.c_str(), 0700) != 0)
+        fail("cannot create a temporary file for", "standard output", errno);
+    path_ = dir_ + "/lom";
+}
+
+StdoutTarget::~StdoutTarget()
+{
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+void StdoutTarget::copyOut()
+{
+    std::fflush(stdout);
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot write", "standard output", errno);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(STDOUT_FILENO, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0) {
+                const int err = errno;
+                ::close(fd);
+                fail("cannot write", "standard output", err);
+            }
+            done += w;
+        }
+    }
+    ::close(fd);
 }
 
 } // namespace rav::lom

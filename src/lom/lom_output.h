@@ -9,6 +9,7 @@
 #include "lom_table.h"
 
 #include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,13 +47,34 @@ private:
     bool committed_ = false;
 };
 
+// "-" as an output name: the LOM is written, by the usual code, to a file
+// in a private temporary folder (path()), and copyOut() then copies it to
+// standard output. The folder goes with the object.
+class StdoutTarget
+{
+public:
+    StdoutTarget(); // throws std::runtime_error
+    ~StdoutTarget();
+    StdoutTarget(const StdoutTarget&) = delete;
+    StdoutTarget& operator=(const StdoutTarget&) = delete;
+
+    const std::string& path() const { return path_; }
+    void copyOut(); // throws std::runtime_error
+
+private:
+    std::string dir_;
+    std::string path_;
+};
+
 struct WriteOptions {
     LomFormat format = LomFormat::Text;
     std::string delimiter = "|"; // text format only
     std::string title = "List of Materials"; // HTML page and XLSX sheet
+    std::int64_t eidChange = -1; // >= 0: stated in the HTML and XLSX metadata
 };
 
-// Writes the table to `file` through AtomicOutput. Throws
+// Writes the table to `file` through AtomicOutput ("-": standard output).
+// Errors name `file`, never the temporary name. Throws
 // std::runtime_error with a one-line message on failure; the target is
 // then untouched.
 void WriteLomTable(const LomTable& table, const WriteOptions& options, const std::string& file);

@@ -74,8 +74,14 @@ Profile ParseProfile(const std::string& name, const std::string& text)
                 if (s.empty())
                     fail("an empty source in column \"" + column.header + "\"");
             profile.columns.push_back(std::move(column));
+        } else if (key == "numeric") {
+            auto it = std::find_if(profile.columns.begin(), profile.columns.end(),
+                [&](const ProfileColumn& c) { return c.header == rest; });
+            if (it == profile.columns.end())
+                fail("numeric names a column given above, not \"" + rest + "\"");
+            it->number = true;
         } else {
-            fail("unknown entry \"" + key + "\" (description, group, column, required)");
+            fail("unknown entry \"" + key + "\" (description, group, column, required, numeric)");
         }
     }
     if (profile.columns.empty())
@@ -135,20 +141,28 @@ std::vector<TableColumn> ResolveProfile(const Profile& profile, const FieldCatal
 {
     std::vector<TableColumn> columns;
     for (const auto& c : profile.columns) {
-        TableColumn column { c.header, {}, c.required };
+        TableColumn column { c.header, {}, c.required, {}, c.number };
+        // Every alternative the EID offers, in order: the first is the
+        // column's source, the others fill the lines where it is empty.
         bool found = false;
         for (const auto& s : c.sources) {
+            ColumnSource source;
             if (s == "@parts" || s == "@quantity" || s == "@empty") {
-                column.source.kind = s == "@parts" ? ColumnSource::Kind::Parts
-                    : s == "@quantity"             ? ColumnSource::Kind::Quantity
-                                                   : ColumnSource::Kind::Empty;
-                found = true;
+                source.kind = s == "@parts" ? ColumnSource::Kind::Parts
+                    : s == "@quantity"      ? ColumnSource::Kind::Quantity
+                                            : ColumnSource::Kind::Empty;
             } else if (const int number = catalogue.numberOfCaption(s); number > 0) {
-                column.source = { ColumnSource::Kind::Field, number };
-                found = true;
+                source = { ColumnSource::Kind::Field, number };
+            } else {
+                continue;
             }
             if (found)
-                break;
+                column.orElse.push_back(source);
+            else
+                column.source = source;
+            found = true;
+            if (source.kind != ColumnSource::Kind::Field)
+                break; // never empty, or empty on purpose: nothing after it is tried
         }
         if (!found) {
             std::string tried;

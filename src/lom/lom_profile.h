@@ -8,9 +8,11 @@
 //   group        yes|no               one line per group of equal parts
 //   column       HEADER = SOURCES     a column
 //   required     HEADER = SOURCES     a column the checks want filled
+//   numeric      HEADER               the column given above holds numbers
 // SOURCES is one or more alternatives separated by "|": a field caption
 // ("Component Value-P", "MPN-D"), "@parts" (the part names), "@quantity"
-// or "@empty"; the first alternative the EID offers is taken.
+// or "@empty"; on each line the first alternative with a value is taken.
+// Only quantities and numeric columns become numbers in a workbook.
 #pragma once
 
 #include "lom_catalogue.h"
@@ -27,6 +29,7 @@ struct ProfileColumn {
     std::string header;
     std::vector<std::string> sources;
     bool required = false;
+    bool number = false; // declared numeric
 };
 
 struct Profile {

@@ -39,7 +39,7 @@ LomQuery makeQueryString(const FieldCatalogue& catalogue, const QueryChoice& cho
     q.delimiter = ResolveDelimiter(choice.delimiterText, &q.delimiterBoxText);
     q.sql = "SELECT " + columns + " FROM Device";
     if (choice.sortNumber > 0)
-        q.sql += " ORDER BY Device.field" + std::to_string(choice.sortNumber);
+        q.sql += " ORDER BY Device.field" + std::to_string(choice.sortNumber) + (choice.descending ? " DESC" : "");
     q.sql += ";";
     return q;
 }

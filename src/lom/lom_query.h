@@ -17,6 +17,7 @@ struct QueryChoice {
     std::vector<int> selected; // catalogue numbers, in output order
     int sortNumber = 0; // catalogue number of the sort field; 0: none chosen
     std::string delimiterText; // the delimiter box's text as typed
+    bool descending = false; // the sort field's order reversed
 };
 
 struct LomQuery {

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "textcodec.h"
+#include "values.h"
 
 #include <sqlite3.h>
 
@@ -86,6 +87,9 @@ SplitName splitName(std::string_view name)
     return s;
 }
 
+// Parts are equal when their codes are, and never when their values or
+// packages differ: a code shared by different parts must not put one
+// part's quantity on the other's line. A placeholder code is no code.
 std::string keyOf(const PartRow& part, const TableOptions& options)
 {
     std::string key;
@@ -97,9 +101,8 @@ std::string keyOf(const PartRow& part, const TableOptions& options)
         return key;
     }
     const std::string& eic = part.values[kFieldEic];
-    if (!text::trimBlanks(eic).empty())
-        return "E\x1f" + eic;
-    return "V\x1f" + part.values[kFieldValue] + '\x1f' + part.values[kFieldPackage];
+    key = IsPlaceholderCode(eic) ? std::string() : eic;
+    return key + '\x1f' + part.values[kFieldValue] + '\x1f' + part.values[kFieldPackage];
 }
 
 const std::string& nameOf(const PartRow& part)
@@ -161,9 +164,13 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
         if (options->sortField > 0)
             fields.push_back(options->sortField);
         fields.insert(fields.end(), options->groupFields.begin(), options->groupFields.end());
-        for (const auto& c : options->columns)
+        for (const auto& c : options->columns) {
             if (c.source.kind == ColumnSource::Kind::Field)
                 fields.push_back(c.source.field);
+            for (const auto& alt : c.orElse)
+                if (alt.kind == ColumnSource::Kind::Field)
+                    fields.push_back(alt.field);
+        }
         std::sort(fields.begin(), fields.end());
         fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
         fields.erase(
@@ -201,7 +208,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
     LomTable table;
     for (const auto& c : options.columns) {
         table.headers.push_back(c.header);
-        table.numeric.push_back(c.source.kind == ColumnSource::Kind::Quantity);
+        table.numeric.push_back(c.number || c.source.kind == ColumnSource::Kind::Quantity);
     }
 
     // Groups of part indexes (one part each when not grouping), the main
@@ -232,7 +239,9 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
                 return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
             });
-        std::stable_sort(section.begin(), section.end(), [&](const auto& a, const auto& b) {
+        std::stable_sort(section.begin(), section.end(), [&](const auto& first, const auto& second) {
+            const auto& a = options.sortDescending ? second : first;
+            const auto& b = options.sortDescending ? first : second;
             if (options.sortField > 0) {
                 const int c = naturalCompare(sortValue(a), sortValue(b));
                 if (c != 0)
@@ -254,21 +263,23 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             const PartRow& first = parts[g.front()];
             std::vector<std::string> row;
             row.reserve(options.columns.size());
-            for (const auto& c : options.columns) {
-                switch (c.source.kind) {
+            const auto cell = [&](const ColumnSource& source) -> std::string {
+                switch (source.kind) {
                 case ColumnSource::Kind::Quantity:
-                    row.push_back(std::to_string(static_cast<long>(g.size()) * options.multiplier));
-                    break;
+                    return std::to_string(static_cast<long>(g.size()) * options.multiplier);
                 case ColumnSource::Kind::Parts:
-                    row.push_back(ranges);
-                    break;
+                    return ranges;
                 case ColumnSource::Kind::Empty:
-                    row.emplace_back();
-                    break;
+                    return {};
                 case ColumnSource::Kind::Field:
-                    row.push_back(first.values[static_cast<std::size_t>(c.source.field)]);
-                    break;
+                    return first.values[static_cast<std::size_t>(source.field)];
                 }
+                return {};
+            };
+            for (const auto& c : options.columns) {
+                row.push_back(cell(c.source));
+                for (std::size_t k = 0; k < c.orElse.size() && text::trimBlanks(row.back()).empty(); ++k)
+                    row.back() = cell(c.orElse[k]);
             }
             table.rows.push_back(std::move(row));
             table.rowParts.push_back(std::move(ranges));
@@ -290,7 +301,9 @@ std::vector<std::string> CheckLom(
     // Parts not to be placed are not bought either: they are not checked.
     for (std::size_t r = 0; r < table.separateFrom; ++r) {
         const std::string where = "line " + std::to_string(r + 1) + " (" + table.rowParts[r] + "): ";
-        if (table.rowWithoutRecord[r])
+        if (!text::trimBlanks(table.rowEic[r]).empty() && IsPlaceholderCode(table.rowEic[r]))
+            problems.push_back(where + "placeholder EIC \"" + table.rowEic[r] + "\" taken as no code");
+        else if (table.rowWithoutRecord[r])
             problems.push_back(where
                 + (text::trimBlanks(table.rowEic[r]).empty()
                         ? std::string("no EIC, so no EID record")
@@ -299,26 +312,37 @@ std::vector<std::string> CheckLom(
             if (options.columns[c].required && text::trimBlanks(table.rows[r][c]).empty())
                 problems.push_back(where + "required column \"" + options.columns[c].header + "\" is empty");
     }
-    // One EIC, several values: the value of each part is what will be
-    // placed, so a code shared by different values orders a wrong part.
-    std::map<std::string, std::map<std::string, std::vector<std::string>>> byEic;
+    // One EIC, several values or packages: the value and package of each
+    // part is what will be placed, so a code shared by different ones
+    // orders a wrong part.
+    struct Uses {
+        std::map<std::string, std::vector<std::string>> values, packages;
+    };
+    std::map<std::string, Uses> byEic;
     for (const auto& p : parts) {
         if (p.marked && options.dnp != DnpMode::Include)
             continue;
         const std::string& eic = p.values[kFieldEic];
-        if (!text::trimBlanks(eic).empty())
-            byEic[eic][p.values[kFieldValue]].push_back(nameOf(p));
-    }
-    for (auto& [eic, values] : byEic) {
-        if (values.size() < 2)
+        if (IsPlaceholderCode(eic))
             continue;
-        std::string line = "EIC \"" + eic + "\" has different values:";
-        bool firstValue = true;
-        for (auto& [value, names] : values) {
-            line += (firstValue ? " \"" : ", \"") + value + "\" (" + partRanges(names) + ")";
-            firstValue = false;
+        Uses& u = byEic[eic];
+        u.values[p.values[kFieldValue]].push_back(nameOf(p));
+        u.packages[p.values[kFieldPackage]].push_back(nameOf(p));
+    }
+    for (auto& [eic, uses] : byEic) {
+        const std::pair<const char*, const std::map<std::string, std::vector<std::string>>*> kinds[]
+            = { { "values", &uses.values }, { "packages", &uses.packages } };
+        for (const auto& [what, list] : kinds) {
+            if (list->size() < 2)
+                continue;
+            std::string line = "EIC \"" + eic + "\" has different " + what + ":";
+            bool firstValue = true;
+            for (const auto& [value, names] : *list) {
+                line += (firstValue ? " \"" : ", \"") + value + "\" (" + partRanges(names) + ")";
+                firstValue = false;
+            }
+            problems.push_back(line);
         }
-        problems.push_back(line);
     }
     return problems;
 }

@@ -44,22 +44,31 @@ struct TableColumn {
     std::string header;
     ColumnSource source;
     bool required = false; // the checks report lines where it is empty
+    // Tried in turn, per line, where the value is empty: a profile's
+    // "LCSC-D | Supplier Part Number-D | External Index Code-P" takes the
+    // code each line has.
+    std::vector<ColumnSource> orElse;
+    // Written as a number where the text is one (XLSX); besides quantities,
+    // only columns a profile declares numeric are: codes, part numbers and
+    // names stay texts ("0805", "860020474012").
+    bool number = false;
 };
 
 struct TableOptions {
     std::vector<TableColumn> columns;
     bool group = false;
-    // Catalogue numbers whose values make parts equal; empty: the EIC when
-    // the part has one, else value and package.
+    // Catalogue numbers whose values make parts equal; empty: EIC, value and
+    // package (a placeholder code such as "_" or "n/a" counts as none).
     std::vector<int> groupFields;
     long multiplier = 1; // boards: quantities are multiplied by it
     DnpMode dnp = DnpMode::Include;
     int sortField = 0; // catalogue number; 0: by part name
+    bool sortDescending = false; // the whole order reversed
 };
 
 struct LomTable {
     std::vector<std::string> headers;
-    std::vector<bool> numeric; // the column holds numbers (quantities)
+    std::vector<bool> numeric; // the column holds numbers (quantities, declared numeric columns)
     std::vector<std::vector<std::string>> rows;
     // Rows from here on are the do-not-place parts (DnpMode::Separate);
     // rows.size() when there are none apart.
@@ -90,8 +99,8 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
 LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options);
 
 // What a careful buyer checks before ordering, one line of text each:
-// parts without an EID record, required columns left empty, and one EIC
-// given different values. Parts set apart or left out as do-not-place are
+// parts without an EID record, placeholder codes, required columns left
+// empty, and one EIC given different values or packages. Parts set apart or left out as do-not-place are
 // not checked.
 std::vector<std::string> CheckLom(
     const std::vector<PartRow>& parts, const LomTable& table, const TableOptions& options);

@@ -3,8 +3,8 @@
 #include "component_value.h"
 
 #include "textcodec.h"
+#include "values.h"
 
-#include <array>
 #include <map>
 #include <set>
 #include <tuple>
@@ -40,9 +40,6 @@ std::string afterLibrary(const std::string& footprint)
     return colon == std::string::npos ? footprint : footprint.substr(colon + 1);
 }
 
-constexpr std::array<std::string_view, 5> kEicFields { "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
-    "Part Number" };
-
 // Refuses what the project file cannot hold, naming where it came from; the
 // file writer would refuse it too, but only by its place in the project.
 void check(const std::string& value, const std::string& ref, const std::string& what)
@@ -54,6 +51,44 @@ void check(const std::string& value, const std::string& ref, const std::string& 
         throw ProjectError(ref + ": the " + what + " holds the character \"" + bad
             + "\", which a project cannot store (its texts are Windows-1252)");
 }
+
+bool storable(const std::string& value)
+{
+    return text::isValidUtf8(value) && text::utf8ToCp1252(value).has_value();
+}
+
+// What the user should hear, one line per kind of trouble naming its
+// references in the order met (at most a dozen, then how many more).
+class Notes
+{
+public:
+    void add(const std::string& what, const std::string& reference)
+    {
+        auto [it, fresh] = refs_.try_emplace(what);
+        if (fresh)
+            order_.push_back(what);
+        it->second.push_back(reference);
+    }
+
+    std::vector<std::string> lines() const
+    {
+        std::vector<std::string> out;
+        for (const auto& what : order_) {
+            const auto& refs = refs_.at(what);
+            std::string line = what + ": ";
+            for (std::size_t k = 0; k < refs.size() && k < 12; ++k)
+                line += (k ? ", " : "") + refs[k];
+            if (refs.size() > 12)
+                line += " and " + std::to_string(refs.size() - 12) + " more";
+            out.push_back(std::move(line));
+        }
+        return out;
+    }
+
+private:
+    std::map<std::string, std::vector<std::string>> refs_;
+    std::vector<std::string> order_;
+};
 
 } // namespace
 
@@ -70,12 +105,19 @@ KicadImport projectFromKicadParts(
     p.currentHierarchy = 0;
 
     std::set<std::string> sheets { "/" }, symbols, deviceNames;
-    std::map<std::tuple<std::string, std::string, std::string>, std::string> deviceOf;
+    // A device per symbol part, value, footprint and code: parts whose
+    // codes differ are different parts, so each keeps its own.
+    std::map<std::tuple<std::string, std::string, std::string, std::string>, std::string> deviceOf;
+    Notes notes;
+    std::map<std::string, int> uses; // references
+    std::size_t withEicField = 0;
 
     for (KicadPart& c : design.parts) {
         if (options.normaliseValues)
             c.value = normaliseValue(c.value);
         check(c.reference, c.reference, "ref");
+        if (++uses[c.reference] == 2)
+            notes.add("one reference on several parts (each is kept)", c.reference);
         if (!c.sheetPath.empty() && sheets.insert(c.sheetPath).second) {
             check(c.sheetPath, c.reference, "sheet path");
             p.hierarchies.push_back(c.sheetPath);
@@ -99,18 +141,57 @@ KicadImport projectFromKicadParts(
         if (!description.empty())
             gate.texts.push_back({ 4, description });
         // Every further field as an attribute text, so a List of Materials
-        // can act on it (a do-not-place marker such as "NOPOP").
+        // can act on it (a do-not-place marker such as "NOPOP"). What an
+        // attribute text cannot hold is left out and said.
         for (const auto& [fieldName, fieldValue] : c.fields) {
-            if (fieldName.empty() || fieldValue.empty() || fieldName.find('=') != std::string::npos)
+            if (fieldValue.empty())
                 continue;
-            check(fieldName + "=" + fieldValue, c.reference, "field \"" + fieldName + "\"");
-            gate.texts.push_back({ 16, fieldName + "=" + fieldValue });
+            if (fieldName.empty())
+                notes.add("a field without a name left out", c.reference);
+            else if (fieldName.find('=') != std::string::npos)
+                notes.add(
+                    "field \"" + fieldName + "\" left out: a field name cannot hold \"=\"", c.reference);
+            else if (!storable(fieldName + "=" + fieldValue))
+                notes.add("field \"" + fieldName
+                        + "\" left out: it holds characters a project cannot store (its texts are "
+                          "Windows-1252)",
+                    c.reference);
+            else
+                gate.texts.push_back({ 16, fieldName + "=" + fieldValue });
         }
-        if (c.dnp && !c.field("DNP"))
-            gate.texts.push_back({ 16, "DNP=1" });
+        // KiCad's flags, as attributes a List of Materials reads.
+        const std::pair<bool, const char*> flags[] = { { c.dnp, "DNP" },
+            { c.excludeFromBom, "exclude_from_bom" }, { c.excludeFromBoard, "exclude_from_board" } };
+        for (const auto& [set, name] : flags)
+            if (set && !c.field(name))
+                gate.texts.push_back({ 16, std::string(name) + "=1" });
         comp.schematic.push_back(std::move(gate));
 
-        const auto key = std::make_tuple(c.part, c.value, c.footprint);
+        std::string eicName;
+        const std::string* eic = nullptr;
+        if (!options.eicField.empty()) {
+            eicName = options.eicField;
+            eic = c.field(eicName);
+        } else {
+            // The first with a value: an empty "MPN" must not hide a "manf#".
+            for (const std::string& candidate : DefaultCodeFields())
+                if (const std::string* f = c.field(candidate); f && (!eic || eic->empty())) {
+                    eic = f;
+                    eicName = candidate;
+                }
+        }
+        std::string code;
+        if (eic) {
+            ++withEicField;
+            check(*eic, c.reference, "field \"" + eicName + "\"");
+            if (!IsPlaceholderCode(*eic))
+                code = *eic;
+            else if (!text::trimBlanks(*eic).empty())
+                notes.add("placeholder \"" + *eic + "\" in field \"" + eicName + "\" taken as no code",
+                    c.reference);
+        }
+
+        const auto key = std::make_tuple(c.part, c.value, c.footprint, code);
         auto found = deviceOf.find(key);
         if (found == deviceOf.end()) {
             Device d;
@@ -128,27 +209,13 @@ KicadImport projectFromKicadParts(
                 if (ch == ' ')
                     ch = '_';
 
-            std::string eicName;
-            const std::string* eic = nullptr;
-            if (!options.eicField.empty()) {
-                eicName = options.eicField;
-                eic = c.field(eicName);
-            } else {
-                for (std::string_view candidate : kEicFields)
-                    if ((eic = c.field(candidate))) {
-                        eicName = candidate;
-                        break;
-                    }
-            }
             const std::string* sim = c.field("Sim.Device");
             const char* simName = "Sim.Device";
             if (!sim) {
                 sim = c.field("Spice_Primitive");
                 simName = "Spice_Primitive";
             }
-            std::vector<std::string> tokens { description, eic ? *eic : std::string() };
-            if (eic)
-                check(*eic, c.reference, "field \"" + eicName + "\"");
+            std::vector<std::string> tokens { description, code };
             if (sim) {
                 check(*sim, c.reference, std::string("field \"") + simName + "\"");
                 tokens.push_back(*sim);
@@ -167,6 +234,10 @@ KicadImport projectFromKicadParts(
         comp.device = found->second;
         p.components.push_back(std::move(comp));
     }
+    result.warnings = notes.lines();
+    if (!options.eicField.empty() && withEicField == 0 && !design.parts.empty())
+        result.warnings.push_back("none of the " + std::to_string(design.parts.size())
+            + " parts has the field \"" + options.eicField + "\", so no part has an EIC");
     return result;
 }
 

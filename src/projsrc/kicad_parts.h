@@ -15,21 +15,29 @@
 //   part has no footprint. Symbols are listed in first-seen order.
 //   One schematic component holding the texts mask 8 = value and
 //   mask 4 = the description (see below); a text that would be empty is left
-//   out. Then one text mask 16 "NAME=VALUE" per field with a value (names
-//   holding "=" are left out), in order, and "DNP=1" for a part flagged
-//   do-not-place (unless it has a DNP field).
-// - One device per distinct (symbol part, value, footprint) in first-seen
-//   order, named part + "-" + value (the reference stands in for an empty
-//   part; "-" + value is left out when the value is empty or equals the
-//   part), made unique with "-2", "-3", ...; library = the symbol library.
+//   out. Then one text mask 16 "NAME=VALUE" per field with a value, in
+//   order, and "DNP=1", "exclude_from_bom=1", "exclude_from_board=1" for the
+//   part's flags (unless it has a field of that name). A field that an
+//   attribute text cannot hold (no name, "=" in the name, characters outside
+//   Windows-1252) is left out with a warning.
+// - The part's code (EIC) is the value of the chosen field, or of the first
+//   of "EIC", "MPN", "manf#", "Manufacturer_Part_Number", "Part Number" that
+//   the part has with a value; field names compare without regard to ASCII
+//   case. A
+//   placeholder ("_", "-", "n/a", ...; see IsPlaceholderCode) is no code,
+//   with a warning.
+// - One device per distinct (symbol part, value, footprint, code) in
+//   first-seen order, so every device carries the code of each of its parts.
+//   Named part + "-" + value (the reference stands in for an empty part;
+//   "-" + value is left out when the value is empty or equals the part),
+//   made unique with "-2", "-3", ...; library = the symbol library.
 //   Its text: first word = the footprint name, else the part name, else "-"
 //   (blanks in it become "_", since the first word ends at the first blank);
-//   tokens = the description, the EIC, and the simulation reference
-//   ("Sim.Device", else "Spice_Primitive" field) only when the part has one.
-//   The EIC is the value of the chosen field, or of the first of "EIC",
-//   "MPN", "manf#", "Manufacturer_Part_Number", "Part Number" the part has;
-//   field names compare without regard to ASCII case. The device takes these
-//   from the first part of its group.
+//   tokens = the description, the code, and the simulation reference
+//   ("Sim.Device", else "Spice_Primitive" field) only when the part has one,
+//   taken from the first part of the device.
+// - Warnings also name references used by more than one part (each part is
+//   kept) and a chosen code field that no part has.
 // - The description is the "Description" field when not empty, else the
 //   library description.
 // - With normaliseValues, each value is first put in canonical form

@@ -245,6 +245,12 @@ void FrmRecEdit::buildControls()
     connect(dbgRecEd_, &grid::DataGridView::headerClicked, this, &FrmRecEdit::sortByColumn);
     connect(datReced_, &grid::DataSource::refreshed, this, &FrmRecEdit::showStatus);
     connect(datReced_, &grid::DataSource::recordChanged, this, &FrmRecEdit::showStatus);
+    // Someone else saved the record meanwhile (a server EID): the user sees
+    // the differences and chooses.
+    dbgRecEd_->model()->setConflictResolver([](const db::ConflictError& e) {
+        return shell::Messages().confirm(
+            { MessageKind::Question, "", std::string(e.what()) + "\n\nSave your value over theirs?", "" });
+    });
     connect(dbgRecEd_->model(), &grid::DataGridModel::dataError, this, [this](const QString& text) {
         if (showGridErrors_)
             shell::Messages().show({ MessageKind::Critical, "", text.toStdString(), "" });

@@ -1,6 +1,7 @@
 #include "toolbox_queries.h"
 
 #include "lom_catalogue.h"
+#include "db_types.h"
 #include "recordset.h"
 
 namespace rav::recedit
@@ -12,7 +13,7 @@ namespace
 // The bracketed column of a catalogue entry, as [Device]![Name].
 std::string deviceColumn(const lom::FieldCatalogue& catalogue, int entry)
 {
-    return "[Device]![" + catalogue.entry(entry).fieldName + "]";
+    return "[Device]!" + db::quoteBracketName(catalogue.entry(entry).fieldName);
 }
 
 } // namespace
@@ -60,18 +61,18 @@ std::string makeSearchQuerySTr(const db::Recordset* projectView, const lom::Fiel
             c = static_cast<char>(c - 'A' + 'a');
     if (lower == "like")
         value = "*" + value + "*";
-    return "SELECT * FROM Device WHERE [Device]![" + catalogue.entry(searchedEntry).fieldName + "] " + op
-        + " " + QuotedValue(value) + " ORDER BY Device![" + eicField + "];";
+    return "SELECT * FROM Device WHERE [Device]!" + db::quoteBracketName(catalogue.entry(searchedEntry).fieldName) + " "
+        + op + " " + QuotedValue(value) + " ORDER BY Device!" + db::quoteBracketName(eicField) + ";";
 }
 
 std::string WholeEidQuery(const std::string& eicField)
 {
-    return "SELECT * FROM Device ORDER BY [Device]![" + eicField + "];";
+    return "SELECT * FROM Device ORDER BY [Device]!" + db::quoteBracketName(eicField) + ";";
 }
 
 std::string EicCriteria(const std::string& eicField, const std::string& value)
 {
-    return "[" + eicField + "] = " + QuotedValue(value);
+    return db::quoteBracketName(eicField) + " = " + QuotedValue(value);
 }
 
 FieldLists FillFieldLists(const lom::FieldCatalogue& catalogue)

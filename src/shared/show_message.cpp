@@ -84,4 +84,35 @@ bool ShowMessage(int code, const std::string& extra, MessageSink& sink)
     return message.has_value();
 }
 
+std::string FormatMessage(const char* defaultText, const char* id, const std::vector<std::string>& args)
+{
+    const std::string text = HostUtility::instance().GetLocalMessage(defaultText, id);
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const auto index = static_cast<std::size_t>(next - '1');
+        if (text[i] == '%' && next >= '1' && next <= '9' && index < args.size()) {
+            out += args[index];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string GroupedCount(std::int64_t count)
+{
+    // The separator is a message of its own, so each language brings its own.
+    const std::string separator = HostUtility::instance().GetLocalMessage(",", "916000");
+    const std::string digits = std::to_string(count < 0 ? -count : count);
+    std::string out = count < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += separator;
+        out += digits[i];
+    }
+    return out;
+}
+
 } // namespace rav

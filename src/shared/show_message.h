@@ -5,8 +5,10 @@
 
 #include "sinks.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace rav
 {
@@ -25,5 +27,14 @@ bool ShowMessage(int code, const std::string& extra, MessageSink& sink);
 
 // The title every catalogue message carries.
 std::string catalogueMessageTitle();
+
+// The message `id` in the user's language with %1, %2, ... replaced by
+// `args` in order, so that a translation may put them where its grammar
+// wants them. A number without an argument stays as written.
+std::string FormatMessage(const char* defaultText, const char* id, const std::vector<std::string>& args);
+
+// A count with its thousands grouped the way the user's language writes
+// them: "300,019" in English, "300.019" in German.
+std::string GroupedCount(std::int64_t count);
 
 } // namespace rav

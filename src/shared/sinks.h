@@ -34,6 +34,14 @@ public:
         show(message);
         return false;
     }
+    // A message with answers beside OK (open the file, open its folder): the
+    // index of the one chosen, -1 for OK or for a sink that cannot ask.
+    virtual int choose(const UserMessage& message, const std::vector<std::string>& answers)
+    {
+        (void)answers;
+        show(message);
+        return -1;
+    }
 };
 
 // Progress of a long operation. Values are in whatever unit the operation
@@ -68,8 +76,16 @@ public:
         messages.push_back(message);
         return answer;
     }
+    int choose(const UserMessage& message, const std::vector<std::string>& answers) override
+    {
+        messages.push_back(message);
+        offered = answers;
+        return choice;
+    }
     std::vector<UserMessage> messages;
     bool answer = false; // what confirm() replies
+    int choice = -1; // what choose() replies
+    std::vector<std::string> offered; // the answers choose() was last given
 };
 
 } // namespace rav

@@ -71,6 +71,7 @@ TextFile::TextFile(TextFile&& other) noexcept
     , fd_(std::exchange(other.fd_, -1))
     , mode_(std::exchange(other.mode_, Mode::Closed))
     , name_(std::move(other.name_))
+    , path_(std::move(other.path_))
     , error_(other.error_)
     , errorText_(std::move(other.errorText_))
     , buf_(std::move(other.buf_))
@@ -109,7 +110,7 @@ void TextFile::fail(int err, const char* id, const char* defaultText)
 bool TextFile::OpenTextForInput(const std::string& fileName)
 {
     CloseTextFile(false);
-    name_ = fileName;
+    name_ = path_ = fileName;
     error_ = false;
     errorText_.clear();
     pos_ = end_ = 0;
@@ -136,10 +137,11 @@ bool TextFile::OpenTextForInput(const std::string& fileName)
     return true;
 }
 
-bool TextFile::OpenTextForOutput(const std::string& fileName)
+bool TextFile::OpenTextForOutput(const std::string& fileName, const std::string& shownName)
 {
     CloseTextFile(false);
-    name_ = fileName;
+    path_ = fileName;
+    name_ = shownName.empty() ? fileName : shownName;
     error_ = false;
     errorText_.clear();
     consumed_ = length_ = 0;
@@ -262,7 +264,7 @@ void TextFile::CloseTextFile(bool deleteFile)
     buf_.clear();
     buf_.shrink_to_fit();
     if (deleteFile)
-        ::unlink(name_.c_str());
+        ::unlink(path_.c_str());
 }
 
 } // namespace rav

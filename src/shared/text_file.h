@@ -42,7 +42,9 @@ public:
     bool OpenTextForInput(const std::string& fileName);
     // Creates the file, or empties an existing one. On failure sets the
     // error flag without a message: the caller decides what to tell.
-    bool OpenTextForOutput(const std::string& fileName);
+    // `shownName`, when given, is the name messages use (a target written
+    // under a hidden temporary name is reported by its own name).
+    bool OpenTextForOutput(const std::string& fileName, const std::string& shownName = {});
 
     // The next line, without its line end, decoded to UTF-8. Returns false
     // at the end of the file (error flag clear) or on a read failure (99365
@@ -81,7 +83,8 @@ private:
     MessageSink& messages_;
     int fd_ = -1; // owned file descriptor, -1 when closed
     Mode mode_ = Mode::Closed;
-    std::string name_;
+    std::string name_; // as messages show it
+    std::string path_; // the file itself
     bool error_ = false;
     std::string errorText_;
 

@@ -92,4 +92,34 @@ FieldList SplitFields(std::string_view text)
     return FieldList(std::move(fields));
 }
 
+bool IsPlaceholderCode(std::string_view code)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!code.empty() && blank(code.front()))
+        code.remove_prefix(1);
+    while (!code.empty() && blank(code.back()))
+        code.remove_suffix(1);
+    bool punctuationOnly = true;
+    std::string lower;
+    for (char c : code) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            punctuationOnly = false;
+        lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (punctuationOnly)
+        return true;
+    for (std::string_view word : { "n/a", "na", "none", "null", "nil", "tbd", "tba", "unknown" })
+        if (lower == word)
+            return true;
+    return false;
+}
+
+const std::vector<std::string>& DefaultCodeFields()
+{
+    static const std::vector<std::string> names { "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
+        "Part Number" };
+    return names;
+}
+
 } // namespace rav

@@ -1,5 +1,6 @@
 // Small text helpers every subsystem uses: the number at the start of a
-// text, and the comma-separated fields of a command string.
+// text, the comma-separated fields of a command string, and whether a code
+// field holds a code at all.
 #pragma once
 
 #include <cstddef>
@@ -41,5 +42,17 @@ private:
 };
 
 FieldList SplitFields(std::string_view text);
+
+// Whether a code field (an EIC, a part number) holds a stand-in rather than
+// a code, blanks around ignored: nothing, only punctuation ("_", "-", "~",
+// "?", "--"), or a word that says there is none ("n/a", "na", "none",
+// "null", "nil", "tbd", "tba", "unknown"; any case). Such a code is no code:
+// it neither names a record nor makes parts equal.
+bool IsPlaceholderCode(std::string_view code);
+
+// The part fields that hold a part's code when none is named, in the order
+// they are tried: "EIC", "MPN", "manf#", "Manufacturer_Part_Number",
+// "Part Number" (names compare without regard to ASCII case).
+const std::vector<std::string>& DefaultCodeFields();
 
 } // namespace rav

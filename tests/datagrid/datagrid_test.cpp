@@ -171,6 +171,45 @@ TEST_F(DataGrid, EditsGoThroughTheRecordSet)
     EXPECT_EQ(*other.recordset()->rowAt(2)[0], "edited");
 }
 
+// On a server EID someone else may save a record while it shows in the
+// grid: the save is refused and the resolver sees the differences; it keeps
+// theirs (no error, the row shows theirs) or saves mine over theirs.
+TEST(DataGridServer, ASaveThatMeetsSomeoneElsesChangeAsksTheResolver)
+{
+    const std::string name = test::serverEidName();
+    if (name.empty())
+        GTEST_SKIP() << "no PostgreSQL server for this run (RAV_PG_DIR unset)";
+    {
+        db::Database d = db::Database::create(name);
+        d.createTable({ "Device", { { "Code", 8 }, { "Name", 50 } }, {} });
+        d.executeNative("INSERT INTO Device (Code, Name) VALUES ('A1', 'orig')");
+    }
+    DataSource source;
+    source.setDatabaseName(QString::fromStdString(name));
+    source.setRecordSource("Device");
+    DataGridModel model(&source);
+    model.setEditable(true);
+    ASSERT_TRUE(source.refresh()) << source.lastError();
+    ASSERT_EQ(model.data(model.index(0, 1)).toString(), "orig");
+    db::Database other = db::Database::open(name);
+    QSignalSpy errors(&model, &DataGridModel::dataError);
+    std::vector<std::string> asked;
+    for (const bool overwrite : { false, true }) {
+        other.execute(overwrite ? "UPDATE Device SET Name = \"theirs2\"" : "UPDATE Device SET Name = \"theirs\"");
+        model.setConflictResolver([&](const db::ConflictError& e) {
+            asked.push_back(e.fields().at(0).name + " " + e.fields()[0].mine.value_or("") + " "
+                + e.fields()[0].theirs.value_or("") + " " + e.fields()[0].original.value_or(""));
+            return overwrite;
+        });
+        EXPECT_EQ(model.setData(model.index(0, 1), "mine"), overwrite);
+    }
+    EXPECT_EQ(asked, (std::vector<std::string> { "Name mine theirs orig", "Name mine theirs2 theirs" }));
+    EXPECT_EQ(errors.count(), 0);
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), "mine");
+    db::Recordset check = other.openRecordset("Device");
+    EXPECT_EQ(check.value("Name"), db::Value("mine"));
+}
+
 TEST_F(DataGrid, ViewAndSourceAgreeOnTheCurrentRecord)
 {
     makeDb(600);

@@ -65,6 +65,14 @@ TEST(EidCli, RefusalsAndFailures)
     for (const auto& [args, code] : refusals)
         EXPECT_EQ(eid(args).exitCode, code) << args;
 
+    // A missing file is "not found", not "not an EID".
+    for (const std::string& args : { "eid info " + q((dir / "none.eid").string()),
+             "lom --list-fields --eid " + q((dir / "none.eid").string()) }) {
+        r = rav::test::runProgram(std::string(RAV_BIN_DIR) + "/ravederi " + args);
+        EXPECT_EQ(r.exitCode, 1) << args;
+        EXPECT_EQ(r.err, "ravederi: the EID file " + (dir / "none.eid").string() + " was not found\n") << args;
+    }
+
     rav::test::writeFile(dir / "text.eid", "Code,Name\n");
     r = eid("info " + q((dir / "text.eid").string()));
     EXPECT_EQ(r.exitCode, 1);

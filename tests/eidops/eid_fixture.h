@@ -7,6 +7,7 @@
 #include "test_env.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <sqlite3.h>
 #include <string>
 #include <vector>
@@ -16,14 +17,49 @@ namespace rav::test
 
 using Row = std::vector<db::Value>;
 
+// Where a test's EIDs live: files in its scratch folder, or tables on the
+// test server, one per file name. `available()` is false for the server when
+// the run has none.
+class EidPlace
+{
+public:
+    EidPlace(std::filesystem::path dir, db::Backend backend)
+        : dir_(std::move(dir))
+        , backend_(backend)
+    {
+    }
+    std::string operator()(const std::string& fileName)
+    {
+        if (backend_ == db::Backend::File)
+            return (dir_ / fileName).string();
+        auto& name = servers_[fileName];
+        if (name.empty())
+            name = serverEidName();
+        return name;
+    }
+    bool available() { return !(*this)("probe").empty(); }
+
+private:
+    std::filesystem::path dir_;
+    db::Backend backend_;
+    std::map<std::string, std::string> servers_;
+};
+
+inline std::string backendName(const ::testing::TestParamInfo<db::Backend>& info)
+{
+    return info.param == db::Backend::Server ? "Server" : "File";
+}
+
 // A new EID with the given fields; fails the test when it cannot be made.
-inline std::string MakeEid(const std::filesystem::path& file, const std::vector<eid::EidField>& fields,
+inline std::string MakeEid(const std::string& name, const std::vector<eid::EidField>& fields,
     const std::string& eic, const std::vector<Row>& rows = {})
 {
+    if (name.empty())
+        return name; // no server for this run: the test skips
     std::string why;
-    EXPECT_TRUE(eid::CreateEidDatabase(file.string(), fields, eic, &why)) << why;
+    EXPECT_TRUE(eid::CreateEidDatabase(name, fields, eic, &why)) << why;
     if (!rows.empty()) {
-        db::Database db = db::Database::open(file.string(), db::OpenMode::Exclusive);
+        db::Database db = db::Database::open(name, db::OpenMode::Exclusive);
         db::Recordset rs = db.openRecordset("Device");
         for (const Row& r : rows) {
             rs.addNew();
@@ -32,14 +68,14 @@ inline std::string MakeEid(const std::filesystem::path& file, const std::vector<
             rs.update();
         }
     }
-    return file.string();
+    return name;
 }
 
 // The Code/Name table of the worked examples: Code (the EIC, 5 characters)
 // and Name (10 characters).
-inline std::string MakeCodeNameEid(const std::filesystem::path& file, const std::vector<Row>& rows = {})
+inline std::string MakeCodeNameEid(const std::string& name, const std::vector<Row>& rows = {})
 {
-    return MakeEid(file, { { "Code", 5 }, { "Name", 10 } }, "Code", rows);
+    return MakeEid(name, { { "Code", 5 }, { "Name", 10 } }, "Code", rows);
 }
 
 // Every record as its values in column order, ordered by `orderBy` (a

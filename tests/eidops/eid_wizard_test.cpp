@@ -331,6 +331,8 @@ TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
     nextTimes(2);
     EXPECT_TRUE(closed());
     EXPECT_EQ(test::readFile(out), "A2;two\r\nA3;\r\n");
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "2 records exported from " + eid + " to " + out.string() + ".");
     EXPECT_EQ(shell::shellState().DBaseName, eid);
 }
 
@@ -417,7 +419,7 @@ TEST_F(EidWizard, CancelOnEveryPageLeavesTheCurrentEidAlone)
     EXPECT_EQ(Codes(eid), std::vector<std::string> { "A1" });
 }
 
-TEST_F(EidWizard, FailedOperationLeavesTheCurrentEidAsItWas)
+TEST_F(EidWizard, FailedOperationLeavesTheCurrentEidAsItWasAndSaysWhy)
 {
     const std::string current = MakeEid("Current.eid");
     const std::string other = MakeEid("Other.eid", { { "A1", "one" } });
@@ -428,11 +430,79 @@ TEST_F(EidWizard, FailedOperationLeavesTheCurrentEidAsItWas)
     click("optnOperation_2");
     choose("cmdEli_1", dir / "vanished.txt");
     nextTimes(3);
-    // The import ended at once: the window closes, nothing is done.
+    // The import ended at once: the window closes, the reason is shown.
     EXPECT_TRUE(closed());
-    EXPECT_TRUE(messages.messages.empty());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916008");
+    EXPECT_NE(messages.messages[0].text.find("vanished.txt"), std::string::npos);
     EXPECT_EQ(shell::shellState().DBaseName, current);
     EXPECT_EQ(Codes(other), std::vector<std::string> { "A1" });
+}
+
+// A removal asks first, naming the file and the count, with No as the
+// default; No (or nothing to delete) keeps the records and the wizard.
+TEST_F(EidWizard, RemovalAsksWithTheCountAndReportsWhatWentOrKeeps)
+{
+    const std::string eid = MakeEid("Part.eid", { { "A1", "one" }, { "A2", "two" }, { "A3", "three" } });
+    struct Case {
+        const char* from; // nullptr: no range
+        const char* to;
+        bool yes;
+        Ids shown;
+        std::string question;
+        std::size_t left;
+    };
+    const Case cases[] = {
+        { nullptr, nullptr, false, { "916001" }, "Delete all 3 records from Part.eid?", 3 },
+        { "A2", "A3", false, { "916002" }, "Delete 2 records (Code from \"A2\" to \"A3\") from Part.eid?", 3 },
+        { "A2", "A3", true, { "916002", "916003" }, "", 1 },
+        { nullptr, nullptr, true, { "916001", "916003" }, "", 0 },
+        { nullptr, nullptr, true, { "916011" }, "", 0 }, // nothing left to delete
+    };
+    for (const Case& c : cases) {
+        openOnEid(eid);
+        next()->click();
+        if (c.from) {
+            click("chkSpeciRange");
+            setRange(c.from, c.to);
+        }
+        next()->click();
+        messages.answer = c.yes;
+        next()->click();
+        const auto first = messages.messages.empty() ? UserMessage {} : messages.messages[0];
+        EXPECT_EQ(messageIds(), c.shown) << c.yes;
+        if (!c.question.empty()) {
+            EXPECT_EQ(first.text, c.question);
+            EXPECT_TRUE(first.noByDefault);
+        }
+        EXPECT_EQ(Codes(eid).size(), c.left);
+        EXPECT_EQ(closed(), c.shown.size() == 2) << c.question;
+        if (!window.isNull()) {
+            EXPECT_EQ(window->step(), 2);
+        }
+        delete window.data();
+    }
+}
+
+// An import that stores nothing says so and offers its log.
+TEST_F(EidWizard, ImportThatStoresNothingOffersTheLog)
+{
+    const std::string eid = MakeEid("Part.eid");
+    test::writeFile(dir / "In.txt", "A1;one;x\r\nA2;two;y\r\n");
+    std::vector<QString> opened;
+    shell::SetDesktopOpener([&](const QString& path) { opened.push_back(path); });
+    openOnEid(eid);
+    click("optnOperation_2");
+    choose("cmdEli_1", dir / "In.txt");
+    messages.answer = true;
+    nextTimes(3); // the delimiter stays ",": every line is refused
+    EXPECT_TRUE(closed());
+    shell::SetDesktopOpener(nullptr);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916007");
+    EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
+    EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString((dir / "In.log").string()) });
+    EXPECT_TRUE(Codes(eid).empty());
 }
 
 } // namespace

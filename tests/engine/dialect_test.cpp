@@ -1,21 +1,24 @@
 #include "engine_fixture.h"
 
 using namespace rav::db;
-using rav::db::test::EngineTest;
+using rav::db::test::BackendTest;
 
 namespace
 {
 
-class DialectTest : public EngineTest
+class DialectTest : public BackendTest
 {
 protected:
     void SetUp() override
     {
+        BackendTest::SetUp();
+        if (IsSkipped())
+            return;
         TableDef def;
         def.name = "Device";
         def.fields = { { "Code", 20 }, { "field3", 30 }, { "Part No", 30 } };
         def.indexes = { IndexDef { "ExtIndexCode", { "Code" }, true, true } };
-        db = Database::create(file());
+        db = Database::create(target());
         db.createTable(def);
         TableDef other = def;
         other.name = "Other";
@@ -56,7 +59,9 @@ using Codes = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(DialectTest, SelectListsAndColumnForms)
+RAV_INSTANTIATE_BACKENDS(DialectTest);
+
+TEST_P(DialectTest, SelectListsAndColumnForms)
 {
     const char* forms[] = {
         "SELECT Device.field3 FROM Device",
@@ -78,7 +83,7 @@ TEST_F(DialectTest, SelectListsAndColumnForms)
     EXPECT_EQ(db.openRecordset("[Device]").recordCount(), 7);
 }
 
-TEST_F(DialectTest, WhereOperatorsAndLogic)
+TEST_P(DialectTest, WhereOperatorsAndLogic)
 {
     EXPECT_EQ(query("SELECT * FROM Device WHERE Code = \"r1\""), (Codes { "R1" }));
     EXPECT_EQ(query("SELECT * FROM Device WHERE Code <> \"R1\" AND Code < \"C9\" ORDER BY Code"),
@@ -95,7 +100,7 @@ TEST_F(DialectTest, WhereOperatorsAndLogic)
         query("SELECT * FROM Device WHERE Code Not Like \"[!C]*\" ORDER BY Code"), (Codes { "C1", "C2" }));
 }
 
-TEST_F(DialectTest, OrderByWithSeveralKeys)
+TEST_P(DialectTest, OrderByWithSeveralKeys)
 {
     EXPECT_EQ(
         query("SELECT * FROM Device WHERE Code Like \"[CR]*\" ORDER BY [Device]![field3] DESC, Code ASC;"),
@@ -104,7 +109,7 @@ TEST_F(DialectTest, OrderByWithSeveralKeys)
         (Codes { "a#b", "C1", "C2", "R1", "R2", "U7", "X[1]" }));
 }
 
-TEST_F(DialectTest, LikePatterns)
+TEST_P(DialectTest, LikePatterns)
 {
     const std::pair<const char*, Codes> cases[] = { { "r*", { "R1", "R2" } }, { "?1", { "C1", "R1" } },
         { "*#", { "C1", "C2", "R1", "R2", "U7" } }, { "[a-c]*", { "a#b", "C1", "C2" } }, { "[!a-r]?", { "U7" } },
@@ -122,7 +127,7 @@ TEST_F(DialectTest, LikePatterns)
     EXPECT_NE(refusal("SELECT * FROM Device WHERE Code Like \"[ab\"").find("[ab"), std::string::npos);
 }
 
-TEST_F(DialectTest, RefusedTextsNameTheOffendingToken)
+TEST_P(DialectTest, RefusedTextsNameTheOffendingToken)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
         { "SELECT * FROM Device GROUP BY Code", "'GROUP'" },
@@ -152,7 +157,7 @@ TEST_F(DialectTest, RefusedTextsNameTheOffendingToken)
     EXPECT_THROW(rs.findFirst(""), Error);
 }
 
-TEST_F(DialectTest, HostileValuesNeverChangeTheStatement)
+TEST_P(DialectTest, HostileValuesNeverChangeTheStatement)
 {
     // Doubled quotes inside a quoted text stand for one quote.
     EXPECT_EQ(query("SELECT * FROM Device WHERE field3 = \"q\"\"t\""), (Codes { "X[1]" }));

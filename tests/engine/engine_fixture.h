@@ -27,10 +27,12 @@ class EngineTest : public ::testing::Test
 {
 protected:
     std::string file(const std::string& name = "t.db") const { return (dir / name).string(); }
+    // The database the test works on: a file here, a server table in BackendTest.
+    virtual std::string target() const { return file(); }
 
     Database makeDevice(const std::vector<std::vector<Value>>& rows = {})
     {
-        Database db = Database::create(file());
+        Database db = Database::create(target());
         db.createTable(deviceDef());
         Recordset rs = db.openRecordset("Device");
         for (const auto& row : rows) {
@@ -53,5 +55,38 @@ protected:
 
     rav::test::ScratchDir dir;
 };
+
+// The same cases on a SQLite file and on a table on the test server, which
+// must behave alike.
+class BackendTest : public EngineTest, public ::testing::WithParamInterface<Backend>
+{
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Backend::Server) {
+            server_ = rav::test::serverEidName();
+            if (server_.empty())
+                GTEST_SKIP() << "no PostgreSQL server for this run (RAV_PG_DIR unset)";
+        }
+    }
+    std::string target() const override { return GetParam() == Backend::Server ? server_ : file(); }
+
+private:
+    std::string server_;
+};
+
+inline std::string backendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return info.param == Backend::Server ? "Server" : "File";
+}
+
+} // namespace rav::db::test
+
+#define RAV_INSTANTIATE_BACKENDS(Suite)                                                                      \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values(rav::db::Backend::File, rav::db::Backend::Server), \
+        rav::db::test::backendName)
+
+namespace rav::db::test
+{
 
 } // namespace rav::db::test

@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 
 using namespace rav::db;
+using rav::db::test::BackendTest;
 using rav::db::test::EngineTest;
+
+RAV_INSTANTIATE_BACKENDS(BackendTest);
 
 namespace
 {
@@ -15,7 +18,7 @@ std::vector<std::vector<Value>> rowsAtoE()
 
 } // namespace
 
-TEST_F(EngineTest, NavigationOverNoRowsAndOverOneRow)
+TEST_P(BackendTest, NavigationOverNoRowsAndOverOneRow)
 {
     Database db = makeDevice();
     Recordset rs = db.openRecordset("Device");
@@ -53,7 +56,7 @@ TEST_F(EngineTest, NavigationOverNoRowsAndOverOneRow)
     EXPECT_EQ(rs.value(0), Value("A1"));
 }
 
-TEST_F(EngineTest, PositionsOverManyRows)
+TEST_P(BackendTest, PositionsOverManyRows)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset rs = db.openRecordset("SELECT * FROM Device ORDER BY Code DESC");
@@ -72,7 +75,7 @@ TEST_F(EngineTest, PositionsOverManyRows)
     EXPECT_EQ(rs.absolutePosition(), 0); // rowAt does not move
 }
 
-TEST_F(EngineTest, FindFirstNextPreviousLastAndNoMatch)
+TEST_P(BackendTest, FindFirstNextPreviousLastAndNoMatch)
 {
     Database db = makeDevice(rowsAtoE());
     for (const char* source : { "Device", "SELECT * FROM Device ORDER BY Name DESC, Code" }) {
@@ -102,7 +105,7 @@ TEST_F(EngineTest, FindFirstNextPreviousLastAndNoMatch)
     }
 }
 
-TEST_F(EngineTest, NullIsNotTheEmptyText)
+TEST_P(BackendTest, NullIsNotTheEmptyText)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset rs = db.openRecordset("Device");
@@ -118,7 +121,7 @@ TEST_F(EngineTest, NullIsNotTheEmptyText)
     EXPECT_EQ(db.openRecordset("SELECT * FROM Device WHERE Name <> \"Bolt\"").recordCount(), 3);
 }
 
-TEST_F(EngineTest, ComparisonSortingAndUniquenessIgnoreCase)
+TEST_P(BackendTest, ComparisonSortingAndUniquenessIgnoreCase)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset byName
@@ -137,7 +140,7 @@ TEST_F(EngineTest, ComparisonSortingAndUniquenessIgnoreCase)
     EXPECT_THROW(byCode.update(), Error);
 }
 
-TEST_F(EngineTest, EditAndAddNewFollowTheDynasetRules)
+TEST_P(BackendTest, EditAndAddNewFollowTheDynasetRules)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset rs = db.openRecordset("SELECT * FROM Device WHERE Code Like \"A*\" ORDER BY Code");
@@ -179,7 +182,7 @@ TEST_F(EngineTest, EditAndAddNewFollowTheDynasetRules)
     EXPECT_EQ(codes(rs), (std::vector<std::string> { "A0", "A1", "A3" }));
 }
 
-TEST_F(EngineTest, RemovingRowsKeepsNavigationConsistent)
+TEST_P(BackendTest, RemovingRowsKeepsNavigationConsistent)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset rs = db.openRecordset("SELECT * FROM Device ORDER BY Code");
@@ -206,7 +209,7 @@ TEST_F(EngineTest, RemovingRowsKeepsNavigationConsistent)
     EXPECT_TRUE(rs.bof() && rs.eof());
 }
 
-TEST_F(EngineTest, TheKeySetIsTakenWhenTheSetOpens)
+TEST_P(BackendTest, TheKeySetIsTakenWhenTheSetOpens)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset mine = db.openRecordset("Device");
@@ -234,7 +237,7 @@ TEST_F(EngineTest, TheKeySetIsTakenWhenTheSetOpens)
     EXPECT_TRUE(mine.findFirst("Code = \"C6\""));
 }
 
-TEST_F(EngineTest, FieldsByOrdinalAndByName)
+TEST_P(BackendTest, FieldsByOrdinalAndByName)
 {
     Database db = makeDevice(rowsAtoE());
     Recordset rs = db.openRecordset("SELECT [Name], Device.Code FROM Device ORDER BY Code");

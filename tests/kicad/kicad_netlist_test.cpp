@@ -139,7 +139,9 @@ TEST(KicadNetlist, SmallNetlistsCoverTheOtherRules)
         "My_Timer Timer\xE2\x82\xAC"
         "NE555DR\xE2\x82\xAC"
         "SPICE");
-    EXPECT_EQ(comp(p, "U2").device, timer.name);
+    // Without a code of its own, U2 does not take U1's.
+    EXPECT_EQ(comp(p, "U2").device, "My Timer-NE555-2");
+    EXPECT_EQ(deviceOf(p, "U2").tokens->at(1), "");
 
     // No value and no part: the ref names the device, and no value text.
     EXPECT_EQ(comp(p, "X1").device, "X1");
@@ -202,6 +204,48 @@ TEST(KicadNetlist, PropertiesAreFieldsAndValuesNormaliseOnRequest)
     for (const auto& [ref, device] : devices)
         EXPECT_EQ(comp(k, ref).device, device) << ref;
     EXPECT_EQ(k.devices.size(), 4u);
+}
+
+TEST(KicadNetlist, EachPartKeepsItsOwnCodeAndTroubleIsSaid)
+{
+    const std::string comps = R"(
+    <comp ref="U1"><value>LM358</value><footprint>P:SOIC-8</footprint>
+      <fields><field name="MPN">LM358DDCR</field></fields><libsource lib="A" part="OP"/></comp>
+    <comp ref="U2"><value>LM358</value><footprint>P:SOIC-8</footprint>
+      <fields><field name="MPN">LM358DDCT</field></fields><libsource lib="A" part="OP"/></comp>
+    <comp ref="U3"><value>LM358</value><footprint>P:SOIC-8</footprint>
+      <fields><field name="MPN">LM358DDCR</field></fields><libsource lib="A" part="OP"/></comp>
+    <comp ref="R1"><value>1k</value><fields><field name="MPN"> n/A </field><field name="a=b">x</field>
+      <field name="Note">10 &#x2126;</field></fields>
+      <property name="exclude_from_bom"/><property name="exclude_from_board"/><property name="dnp"/></comp>
+    <comp ref="R2"><value>1k</value><fields><field name="MPN">_</field></fields></comp>
+    <comp ref="R2"><value>1k</value></comp>
+)";
+    const std::filesystem::path file = "t.xml";
+    const KicadImport imported = projectFromKicadParts(readKicadNetlistDesign(netlist(comps), file), file);
+    const Project& p = imported.project;
+    // Each device carries a code its parts have; parts with equal codes share one.
+    EXPECT_EQ(deviceOf(p, "U1").tokens->at(1), "LM358DDCR");
+    EXPECT_EQ(deviceOf(p, "U2").tokens->at(1), "LM358DDCT");
+    EXPECT_EQ(comp(p, "U3").device, comp(p, "U1").device);
+    // Placeholders are no code: R1 and R2 are one device without one.
+    EXPECT_EQ(deviceOf(p, "R1").tokens->at(1), "");
+    EXPECT_EQ(comp(p, "R2").device, comp(p, "R1").device);
+    // KiCad's flags become attributes.
+    const auto& texts = comp(p, "R1").schematic.at(0).texts;
+    for (const char* flag : { "DNP=1", "exclude_from_bom=1", "exclude_from_board=1" })
+        EXPECT_NE(std::find(texts.begin(), texts.end(), TextItem { 16, flag }), texts.end()) << flag;
+    EXPECT_EQ(imported.warnings,
+        (std::vector<std::string> { "field \"a=b\" left out: a field name cannot hold \"=\": R1",
+            "field \"Note\" left out: it holds characters a project cannot store (its texts are "
+            "Windows-1252): R1",
+            "placeholder \" n/A \" in field \"MPN\" taken as no code: R1",
+            "placeholder \"_\" in field \"MPN\" taken as no code: R2",
+            "one reference on several parts (each is kept): R2" }));
+
+    // A chosen code field that no part has.
+    const auto none = projectFromKicadParts(readKicadNetlistDesign(netlist(comps), file), file, { "LCSC" });
+    EXPECT_EQ(none.warnings.back(), "none of the 6 parts has the field \"LCSC\", so no part has an EIC");
 }
 
 TEST(KicadNetlist, MalformedAndForeignFilesFailWithTheirPlace)

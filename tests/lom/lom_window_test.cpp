@@ -267,7 +267,9 @@ TEST_F(LomWizard, SameEidKeepsTheWorkAnotherRebuilds)
     EXPECT_EQ(available()->count(), 15);
 }
 
-TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
+// The preview holds the output's own lines; a header click sorts the output
+// by that column, a second one reverses it, and the sort box follows.
+TEST_F(LomWizard, PreviewIsTheOutputAndItsHeadersSortIt)
 {
     open();
     toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
@@ -275,18 +277,51 @@ TEST_F(LomWizard, PreviewShowsTheListAndSortsByAClickedHeader)
     EXPECT_TRUE(find<QPushButton>("cmdPvw")->isEnabled());
     preview([&](dialogs::FrmPreview* p) {
         EXPECT_FALSE(window->isVisible()); // the wizard steps aside
-        auto* grid = p->dbgPrev();
-        auto* model = grid->model();
+        auto* model = p->linesView()->model();
+        auto* header = p->linesView()->horizontalHeader();
         ASSERT_EQ(model->columnCount(), 5);
-        EXPECT_EQ(p->datPrev()->recordCount(), 41);
+        EXPECT_EQ(model->rowCount(), 41);
         EXPECT_EQ(model->data(model->index(1, 0)).toString(), "CAP-100N-0603");
+        EXPECT_EQ(header->sortIndicatorSection(), 0);
         screenshot(p, "lom_preview");
-        emit grid->table()->horizontalHeader()->sectionClicked(1); // by component name
+        emit header->sectionClicked(1); // by component name
         EXPECT_EQ(sortFields()->currentText(), "Component Name-P");
+        EXPECT_EQ(header->sortIndicatorSection(), 1);
+        EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
         EXPECT_EQ(model->data(model->index(0, 1)).toString(), "C1");
-        EXPECT_EQ(model->data(model->index(3, 1)).toString(), "C12"); // text order
+        emit header->sectionClicked(1);
+        EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        EXPECT_EQ(model->data(model->index(40, 1)).toString(), "C1");
     });
     EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(messages.messages.empty());
+    // Written as previewed: by component name, reversed.
+    next()->click();
+    const std::string lom = test::readFile(dir / "LOM.txt");
+    EXPECT_LT(lom.find("|R1|"), lom.find("|C1|"));
+
+    // Grouped into a CSV file: the preview shows the grouped lines in
+    // natural order, quantity and parts first.
+    messages.messages.clear();
+    open();
+    next()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.csv").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Component Value-P" });
+    next()->click();
+    find<QCheckBox>("chkGroup")->setChecked(true);
+    preview([&](dialogs::FrmPreview* p) {
+        auto* model = p->linesView()->model();
+        EXPECT_EQ(model->rowCount(), 26);
+        EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Parts");
+        EXPECT_EQ(p->linesView()->horizontalHeader()->sortIndicatorSection(), 2);
+        QStringList parts;
+        for (int r = 0; r < model->rowCount(); ++r)
+            parts << model->data(model->index(r, 1)).toString();
+        EXPECT_TRUE(parts.contains("C1-C6, C12"));
+        emit p->linesView()->horizontalHeader()->sectionClicked(0); // quantity: not a field
+        EXPECT_EQ(p->linesView()->horizontalHeader()->sortIndicatorSection(), 2);
+    });
     EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -299,10 +334,18 @@ TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
     next()->click();
     preview([](dialogs::FrmPreview*) {});
     EXPECT_EQ(tempFiles(), 1u);
+    std::vector<QString> opened;
+    shell::SetDesktopOpener([&](const QString& path) { opened.push_back(path); });
+    messages.choice = 1; // "Open folder"
     next()->click(); // finish: no second build
+    shell::SetDesktopOpener(nullptr);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull()); // closed and unloaded
     EXPECT_EQ(tempFiles(), 0u); // the one temporary database is gone
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "41 lines written to " + (dir / "LOM.txt").string() + ".");
+    EXPECT_EQ(messages.offered, (std::vector<std::string> { "Open &file", "Open f&older" }));
+    EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString(dir.path().string()) });
     const std::string lom = test::readFile(dir / "LOM.txt");
     EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
     EXPECT_EQ(lom.substr(0, lom.find('\n') + 1), " 1,,,MH1,\r\n"); // a component without device
@@ -351,8 +394,44 @@ TEST_F(LomWizard, GroupedAndTableFilesFollowTheBoxAndTheExtension)
     EXPECT_EQ(lom.substr(0, lom.find("C11")),
         "Component Name-P,Component Value-P\r\nC1,100n\r\nC2,100n\r\n"
         "C3,100n\r\nC4,100n\r\nC5,100n\r\nC6,100n\r\nC7,10u\r\nC8,10u\r\nC9,20p\r\nC10,20p\r\n");
-    EXPECT_TRUE(messages.messages.empty());
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "26 lines (41 parts) written to " + (dir / "LOM.txt").string() + ".");
     EXPECT_EQ(tempFiles(), 0u);
+}
+
+// Picking the shown EID again before the fields were loaded still loads
+// them; a failed write keeps the wizard and its choices for another try.
+TEST_F(LomWizard, SecondRunsAfterARepickAndAFailedWrite)
+{
+    open();
+    answers.push_back(QString::fromStdString(eid()));
+    find<QPushButton>("cmdFile_0")->click();
+    EXPECT_FALSE(lomState().lomDatabaseBuilt);
+    next()->click();
+    EXPECT_EQ(available()->count(), 15);
+    answers.push_back(QString::fromStdString((dir / "gone" / "LOM.txt").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    add({ "Part-P", "Price-D" });
+    next()->click();
+    next()->click(); // the folder does not exist
+    ASSERT_FALSE(window.isNull());
+    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Finish);
+    EXPECT_TRUE(next()->isEnabled() && back()->isEnabled());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].id, "916017");
+    EXPECT_NE(messages.messages[0].text.find("gone"), std::string::npos);
+
+    back()->click();
+    answers.push_back(QString::fromStdString((dir / "LOM.txt").string()));
+    find<QPushButton>("cmdFile_1")->click();
+    EXPECT_EQ(texts(chosen()), QStringList({ "Part-P", "Price-D" }));
+    next()->click();
+    next()->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(messages.messages.back().id, "916012");
+    const std::string lom = test::readFile(dir / "LOM.txt");
+    EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
 }
 
 } // namespace

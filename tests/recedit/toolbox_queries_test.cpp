@@ -57,6 +57,21 @@ TEST_F(ToolBoxQueries, EidFilterSelectsAndSortsTheEid)
     EXPECT_EQ(quoted[0][1], "Quoted");
 }
 
+TEST_F(ToolBoxQueries, NamesWithQuotesAndBracketsAreEscaped)
+{
+    const auto odd = dir / "Odd.eid";
+    test::makeEid(odd, { "Co\"de", "a]b" }, "Co\"de", { { "K1", "x]y" }, { "K2", "z" } });
+    lom::FieldCatalogue c;
+    ASSERT_TRUE(lom::BuildToolBoxCatalogue(c, odd.string()));
+    const std::string find = makeFindQuerySTr(c, 7, "=", "x]y", 6);
+    EXPECT_EQ(find, "SELECT * FROM Device WHERE [Device]![a]]b] = \"x]y\" ORDER BY [Device]![Co\"de];");
+    const Rows rows = queryRows(odd.string(), find);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "K1");
+    EXPECT_EQ(queryRows(odd.string(), WholeEidQuery("Co\"de")).size(), 2u);
+    EXPECT_EQ(queryRows(odd.string(), "SELECT * FROM Device WHERE " + EicCriteria("a]b", "z")).size(), 1u);
+}
+
 TEST_F(ToolBoxQueries, SearchTakesItsValueFromTheCurrentProjectRow)
 {
     // A project view stand-in with the columns the search reads.

@@ -63,3 +63,22 @@ TEST_F(CatalogueMessage, FollowsTheUsersLanguage)
 }
 
 } // namespace
+
+// Counts are grouped as the language writes them; arguments go where the
+// translation puts them, and a number without an argument stays.
+TEST_F(CatalogueMessage, CountsAndArgumentsFollowTheLanguage)
+{
+    struct Case {
+        const char* language;
+        std::int64_t count;
+        const char* grouped;
+    };
+    for (const Case& c : { Case { "en", 300019, "300,019" }, Case { "en", 999, "999" },
+             Case { "en", -1234567, "-1,234,567" }, Case { "de", 300019, "300.019" } }) {
+        HostUtility::instance().setLanguage(c.language);
+        EXPECT_EQ(rav::GroupedCount(c.count), c.grouped) << c.count;
+    }
+    HostUtility::instance().setLanguage("de");
+    EXPECT_EQ(rav::FormatMessage("", "916001", { "3", "parts.eid" }), "Alle 3 Datensätze aus parts.eid löschen?");
+    EXPECT_EQ(rav::FormatMessage("%2 before %1, %3 stays 100%", "no-such-id", { "a", "b" }), "b before a, %3 stays 100%");
+}

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -105,6 +106,26 @@ RunningProgram::~RunningProgram()
     int status = 0;
     if (pid_ > 0)
         ::waitpid(pid_, &status, 0);
+}
+
+} // namespace rav::test
+
+namespace rav::test {
+
+std::string serverEidName()
+{
+    const char* dir = std::getenv("RAV_PG_DIR");
+    if (!dir || !*dir)
+        return {};
+    const std::filesystem::path root(dir);
+    std::string port = readFile(root / "port");
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r'))
+        port.pop_back();
+    setenv("PGPASSFILE", (root / "pgpass").c_str(), 1);
+    static std::mt19937_64 random { std::random_device {}() };
+    char schema[40];
+    std::snprintf(schema, sizeof schema, "t%016llx", static_cast<unsigned long long>(random()));
+    return "postgresql://ravederi@127.0.0.1:" + port + "/postgres?schema=" + schema + "&table=Device";
 }
 
 } // namespace rav::test

@@ -29,6 +29,12 @@ private:
     std::filesystem::path path_;
 };
 
+// A name for a fresh table `Device` on the test's PostgreSQL server, in a
+// schema no other test uses; empty when this run has no server (RAV_PG_DIR
+// unset, see scripts/pg-cluster.sh and the CTest fixture). Points libpq at
+// the server's password file.
+std::string serverEidName();
+
 // Whole-file helpers for assertions on what a program wrote.
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);

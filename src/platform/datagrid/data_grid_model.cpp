@@ -137,12 +137,31 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     db::Recordset* rs = source_->recordset();
     if (!rs || !editable_ || role != Qt::EditRole || !index.isValid() || index.column() >= columns_)
         return false;
-    try {
+    const db::Value v = value.isNull() ? db::Value() : db::Value(value.toString().toStdString());
+    auto save = [&] {
         source_->setPosition(index.row());
         rs->edit();
-        rs->setValue(
-            index.column(), value.isNull() ? db::Value() : db::Value(value.toString().toStdString()));
+        rs->setValue(index.column(), v);
         rs->update();
+    };
+    try {
+        try {
+            save();
+        } catch (const db::ConflictError& e) {
+            if (rs->editMode() != db::EditMode::None)
+                rs->cancelUpdate();
+            // Their version has been read now; saving again goes over it
+            // (unless yet another change came in, which is refused again).
+            if (e.deletedByOthers() || !conflictResolver_)
+                throw;
+            if (!conflictResolver_(e)) {
+                // Theirs stays, and is what the row shows now.
+                cachedRow_ = -1;
+                emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columns_ - 1));
+                return false;
+            }
+            save();
+        }
     } catch (const std::exception& e) {
         if (rs->editMode() != db::EditMode::None)
             rs->cancelUpdate();

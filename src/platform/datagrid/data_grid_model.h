@@ -14,6 +14,8 @@
 #include "data_source.h"
 
 #include <QAbstractTableModel>
+
+#include <functional>
 #include <QStringList>
 
 #include <vector>
@@ -41,7 +43,10 @@ public:
     void fetchMore(const QModelIndex& parent) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // Writes the value through the record set (edit + update). A refused
-    // value emits dataError() with the engine's text and returns false.
+    // value emits dataError() with the engine's text and returns false. A
+    // save refused because someone else changed the record meanwhile (a
+    // server EID) goes to the conflict resolver first: when it answers true
+    // the value is saved over theirs, else theirs stays and shows (no error).
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     // Re-queries the source ordered by the column's field.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -58,6 +63,13 @@ public:
     void setFirstRowNumber(int first) { firstRowNumber_ = first; }
     bool isEditable() const { return editable_; }
 
+    // Asked with the differences (mine, theirs, original) when a save meets
+    // someone else's change; true: save mine over theirs.
+    void setConflictResolver(std::function<bool(const db::ConflictError&)> resolver)
+    {
+        conflictResolver_ = std::move(resolver);
+    }
+
     // The field name of a column ("" when out of range).
     QString fieldName(int column) const;
 
@@ -71,6 +83,7 @@ private:
     const std::vector<db::Value>& rowValues(int row) const;
 
     DataSource* source_;
+    std::function<bool(const db::ConflictError&)> conflictResolver_;
     int fetched_ = 0; // rows announced to views so far
     int columns_ = 0;
     QStringList captions_;

@@ -1,4 +1,5 @@
 #include "data_source.h"
+#include "db_types.h"
 
 #include "textcodec.h"
 
@@ -110,14 +111,14 @@ std::string withOrderBy(const std::string& recordSource, const std::string& colu
     const bool isSelect = text::equalsIgnoreCase(sql.substr(0, 6), "select")
         && (sql.size() == 6 || sql[6] == ' ' || sql[6] == '\t' || sql[6] == '\n' || sql[6] == '\r');
     if (!isSelect) {
-        sql = "SELECT * FROM [" + sql + "]";
+        sql = "SELECT * FROM " + db::quoteBracketName(sql);
     } else if (std::size_t at = findOrderBy(sql); at != std::string::npos) {
         sql.erase(at);
         while (!sql.empty()
             && (sql.back() == ' ' || sql.back() == '\t' || sql.back() == '\n' || sql.back() == '\r'))
             sql.pop_back();
     }
-    return sql + " ORDER BY [" + column + "]" + (descending ? " DESC" : "") + ";";
+    return sql + " ORDER BY " + db::quoteBracketName(column) + (descending ? " DESC" : "") + ";";
 }
 
 } // namespace rav::grid

@@ -7,7 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -15,11 +17,20 @@
 namespace rav::db
 {
 
-// One open SQLite connection plus the claim on its file.
+namespace server
+{
+struct Stmt; // a statement on the server: translated SQL, bound values, the result
+struct Link; // the libpq connection and what belongs to it
+} // namespace server
+
+// One open connection: a SQLite file plus the claim on it, or a table on a
+// PostgreSQL server (Backend::Server), never both.
 // Invariant: a cached statement is never left stepping between calls; every
 // user takes it through CachedStatement, which resets it on the way out.
 struct Connection {
+    Backend backend = Backend::File;
     sqlite3* db = nullptr;
+    std::shared_ptr<server::Link> pg; // Backend::Server
     std::string path;
     OpenMode mode = OpenMode::Shared;
     detail::FileLock lock;
@@ -27,13 +38,15 @@ struct Connection {
 
     struct Cached {
         sqlite3_stmt* stmt = nullptr;
+        std::shared_ptr<server::Stmt> pg; // Backend::Server
         bool inUse = false;
     };
     std::unordered_map<std::string, Cached> cache; // native SQL -> prepared statement
     std::set<sqlite3_stmt**> statements; // user statements, finalized on close
 
+    Connection();
     ~Connection();
-    bool isOpen() const { return db != nullptr; }
+    bool isOpen() const;
     void requireOpen() const;
     void close();
 
@@ -43,9 +56,20 @@ struct Connection {
     // what was being done.
     [[noreturn]] void fail(int rc, const std::string& context) const;
     void exec(const std::string& sql);
-    void dropSchemaCache() { tableDefs.clear(); }
+    void dropSchemaCache()
+    {
+        tableDefs.clear();
+        names.clear();
+    }
+
+    // Rows changed by the last write; rows changed by this connection so
+    // far (a stamp for caches); row id of the last added row.
+    std::int64_t changes() const;
+    std::int64_t totalChanges() const;
+    std::int64_t lastInsertRowid() const;
 
     std::map<std::string, TableDef> tableDefs; // folded name -> definition, filled on demand
+    std::map<std::string, std::string> names; // server: table and field names, lower case -> as stored
     const TableDef& tableDef(const std::string& name);
 };
 
@@ -63,16 +87,13 @@ public:
     void bindAll(const std::vector<Value>& values, int first = 1);
     bool step(const char* context); // true: a row; false: done; throws on error
     Value text(int column) const;
-    sqlite3_int64 integer(int column) const { return sqlite3_column_int64(entry_.stmt, column); }
-    sqlite3_stmt* get() const { return entry_.stmt; }
+    sqlite3_int64 integer(int column) const;
 
 private:
     Connection& c_;
     Connection::Cached& entry_;
 };
 
-// Quotes an identifier for SQLite ("a""b").
-std::string quoteIdent(const std::string& name);
 // Turns a constraint failure into a message that names the field.
 std::string describeSqliteError(sqlite3* db, int rc);
 // Checks a value against a field's rules before it is written, so that the
@@ -87,5 +108,40 @@ bool likeIsPlainText(const std::string& pattern);
 void checkLikePattern(const std::string& pattern);
 // Reads a table definition from the schema. Throws Error when missing.
 TableDef readTableDef(Connection& c, const std::string& name);
+// The dialect's Like pattern as an anchored regular expression for the
+// server's case-insensitive match operator. Throws Error like checkLikePattern.
+std::string likeToRegex(const std::string& pattern);
+
+// The PostgreSQL backend (server.cpp).
+namespace server
+{
+// Connects to the table a server name designates. `create`: the table
+// must not exist yet; the schema and the server-side rules are set up.
+std::shared_ptr<Connection> connect(const std::string& name, OpenMode mode, bool create);
+void close(Connection& c);
+bool connected(const Connection& c);
+// Drops what connect(name, ..., true) and createTable made for that name.
+void drop(const std::string& name);
+void exec(Connection& c, const std::string& sql);
+std::shared_ptr<Stmt> prepare(Connection& c, const std::string& nativeSql);
+void bind(Stmt& s, int index, Value v);
+bool step(Connection& c, Stmt& s, const char* context);
+void reset(Stmt& s, bool clearBindings);
+int columnCount(Connection& c, Stmt& s);
+std::optional<std::string_view> column(const Stmt& s, int index);
+TableDef readTableDef(Connection& c, const std::string& name);
+std::vector<std::string> tableNames(Connection& c);
+void createTable(Connection& c, const TableDef& def, const std::vector<bool>& required);
+std::int64_t meta(Connection& c, const char* key);
+// Whether the table's records carry versions (tables the engine created do).
+bool versioned(Connection& c, const std::string& table);
+void setMeta(Connection& c, const char* key, std::int64_t value);
+void begin(Connection& c, const std::string& savepoint);
+void commit(Connection& c, const std::string& savepoint);
+void rollback(Connection& c, const std::string& savepoint);
+std::int64_t changes(const Connection& c);
+std::int64_t totalChanges(const Connection& c);
+std::int64_t lastInsertRowid(const Connection& c);
+} // namespace server
 
 } // namespace rav::db

@@ -74,19 +74,33 @@ void checkValue(const FieldDef& field, const Value& v)
 
 // ---- Connection ------------------------------------------------------------
 
+Connection::Connection() = default;
+
 Connection::~Connection()
 {
     close();
 }
 
+bool Connection::isOpen() const
+{
+    return db != nullptr || (pg && server::connected(*this));
+}
+
 void Connection::requireOpen() const
 {
-    if (!db)
+    if (!isOpen())
         throw Error("the database is closed");
 }
 
 void Connection::close()
 {
+    if (backend == Backend::Server) {
+        cache.clear();
+        tableDefs.clear();
+        if (pg)
+            server::close(*this);
+        return;
+    }
     if (!db)
         return;
     for (sqlite3_stmt** s : statements) {
@@ -115,19 +129,22 @@ Connection::Cached& Connection::cached(const std::string& sql)
         // Drop what is not borrowed right now; borrowed entries stay valid.
         for (auto i = cache.begin(); i != cache.end();) {
             if (!i->second.inUse) {
-                sqlite3_finalize(i->second.stmt);
+                if (i->second.stmt)
+                    sqlite3_finalize(i->second.stmt);
                 i = cache.erase(i);
             } else {
                 ++i;
             }
         }
     }
+    if (backend == Backend::Server)
+        return cache.emplace(sql, Cached { nullptr, server::prepare(*this, sql), false }).first->second;
     sqlite3_stmt* stmt = nullptr;
     const int rc = sqlite3_prepare_v3(
         db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
     if (rc != SQLITE_OK)
         fail(rc, "cannot prepare a statement");
-    return cache.emplace(sql, Cached { stmt, false }).first->second;
+    return cache.emplace(sql, Cached { stmt, nullptr, false }).first->second;
 }
 
 void Connection::fail(int rc, const std::string& context) const
@@ -138,6 +155,10 @@ void Connection::fail(int rc, const std::string& context) const
 void Connection::exec(const std::string& sql)
 {
     requireOpen();
+    if (backend == Backend::Server) {
+        server::exec(*this, sql);
+        return;
+    }
     char* err = nullptr;
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
@@ -145,6 +166,21 @@ void Connection::exec(const std::string& sql)
         sqlite3_free(err);
         throw Error(msg);
     }
+}
+
+std::int64_t Connection::changes() const
+{
+    return backend == Backend::Server ? server::changes(*this) : sqlite3_changes64(db);
+}
+
+std::int64_t Connection::totalChanges() const
+{
+    return backend == Backend::Server ? server::totalChanges(*this) : sqlite3_total_changes64(db);
+}
+
+std::int64_t Connection::lastInsertRowid() const
+{
+    return backend == Backend::Server ? server::lastInsertRowid(*this) : sqlite3_last_insert_rowid(db);
 }
 
 const TableDef& Connection::tableDef(const std::string& name)
@@ -167,13 +203,21 @@ CachedStatement::CachedStatement(Connection& c, const std::string& sql)
 
 CachedStatement::~CachedStatement()
 {
-    sqlite3_reset(entry_.stmt);
-    sqlite3_clear_bindings(entry_.stmt);
+    if (entry_.pg) {
+        server::reset(*entry_.pg, true);
+    } else {
+        sqlite3_reset(entry_.stmt);
+        sqlite3_clear_bindings(entry_.stmt);
+    }
     entry_.inUse = false;
 }
 
 void CachedStatement::bind(int index, const Value& v)
 {
+    if (entry_.pg) {
+        server::bind(*entry_.pg, index, v);
+        return;
+    }
     const int rc = v
         ? sqlite3_bind_text64(entry_.stmt, index, v->data(), v->size(), SQLITE_TRANSIENT, SQLITE_UTF8)
         : sqlite3_bind_null(entry_.stmt, index);
@@ -183,6 +227,10 @@ void CachedStatement::bind(int index, const Value& v)
 
 void CachedStatement::bind(int index, sqlite3_int64 v)
 {
+    if (entry_.pg) {
+        server::bind(*entry_.pg, index, std::to_string(v));
+        return;
+    }
     const int rc = sqlite3_bind_int64(entry_.stmt, index, v);
     if (rc != SQLITE_OK)
         c_.fail(rc, "cannot bind a value");
@@ -196,6 +244,8 @@ void CachedStatement::bindAll(const std::vector<Value>& values, int first)
 
 bool CachedStatement::step(const char* context)
 {
+    if (entry_.pg)
+        return server::step(c_, *entry_.pg, context);
     const int rc = sqlite3_step(entry_.stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -204,8 +254,21 @@ bool CachedStatement::step(const char* context)
     c_.fail(rc, context);
 }
 
+sqlite3_int64 CachedStatement::integer(int column) const
+{
+    if (entry_.pg) {
+        const auto v = server::column(*entry_.pg, column);
+        return v ? std::strtoll(std::string(*v).c_str(), nullptr, 10) : 0;
+    }
+    return sqlite3_column_int64(entry_.stmt, column);
+}
+
 Value CachedStatement::text(int column) const
 {
+    if (entry_.pg) {
+        const auto v = server::column(*entry_.pg, column);
+        return v ? Value(std::string(*v)) : std::nullopt;
+    }
     if (sqlite3_column_type(entry_.stmt, column) == SQLITE_NULL)
         return std::nullopt;
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(entry_.stmt, column));
@@ -275,6 +338,8 @@ std::string primaryKeyName(const std::string& sql)
 
 TableDef readTableDef(Connection& c, const std::string& name)
 {
+    if (c.backend == Backend::Server)
+        return server::readTableDef(c, name);
     TableDef def;
     std::string createSql;
     {
@@ -415,6 +480,11 @@ std::shared_ptr<Connection> connect(const std::string& path, OpenMode mode, deta
 
 Database Database::create(const std::string& path, std::string_view locale, FormatVersion version)
 {
+    if (isServerName(path)) {
+        auto c = server::connect(path, OpenMode::Exclusive, true);
+        server::setMeta(*c, "user_version", (parseLangId(locale) << 8) | static_cast<int>(version));
+        return Database(std::move(c));
+    }
     auto lock = detail::FileLock::createExclusive(path);
     try {
         auto c = connect(path, OpenMode::Exclusive, std::move(lock));
@@ -429,6 +499,10 @@ Database Database::create(const std::string& path, std::string_view locale, Form
 
 Database Database::open(const std::string& path, OpenMode mode)
 {
+    // A server EID is shared by design: several editors at once, kept
+    // apart by transactions, so no open there excludes the others.
+    if (isServerName(path))
+        return Database(server::connect(path, mode, false));
     return Database(connect(path, mode, detail::FileLock::acquire(path, mode)));
 }
 
@@ -455,6 +529,11 @@ OpenMode Database::mode() const
     return conn_ ? conn_->mode : OpenMode::Shared;
 }
 
+Backend Database::backend() const
+{
+    return conn_ ? conn_->backend : Backend::File;
+}
+
 namespace
 {
 Connection& usable(const std::shared_ptr<Connection>& c)
@@ -466,22 +545,35 @@ Connection& usable(const std::shared_ptr<Connection>& c)
 }
 } // namespace
 
+namespace
+{
+// What the file keeps in its header the server keeps in a small table.
+std::int64_t header(Connection& c, const char* what)
+{
+    return c.backend == Backend::Server ? server::meta(c, what) : pragmaInt(c, what);
+}
+} // namespace
+
 int Database::langId() const
 {
-    return (pragmaInt(usable(conn_), "user_version") >> 8) & 0xFFFF;
+    return static_cast<int>((header(usable(conn_), "user_version") >> 8) & 0xFFFF);
 }
 int Database::formatVersion() const
 {
-    return pragmaInt(usable(conn_), "user_version") & 0xFF;
+    return static_cast<int>(header(usable(conn_), "user_version") & 0xFF);
 }
 
 std::uint32_t Database::applicationId() const
 {
-    return static_cast<std::uint32_t>(pragmaInt(usable(conn_), "application_id"));
+    return static_cast<std::uint32_t>(header(usable(conn_), "application_id"));
 }
 
 void Database::setApplicationId(std::uint32_t id)
 {
+    if (conn_ && conn_->backend == Backend::Server) {
+        server::setMeta(usable(conn_), "application_id", id);
+        return;
+    }
     usable(conn_).exec("PRAGMA application_id = " + std::to_string(static_cast<std::int32_t>(id)));
 }
 
@@ -520,6 +612,13 @@ void Database::createTable(const TableDef& def)
     if (primary)
         for (const auto& f : primary->fields)
             required[static_cast<std::size_t>(def.fieldIndex(indexKey(f).first))] = true;
+    if (c.backend == Backend::Server) {
+        Transaction t(*this);
+        server::createTable(c, def, required);
+        t.commit();
+        c.dropSchemaCache();
+        return;
+    }
 
     // Sizes and the zero-length rule are CHECK constraints named after the
     // field, so every writer is held to them and a failure names the field.
@@ -578,6 +677,8 @@ void Database::dropTable(const std::string& name)
 std::vector<std::string> Database::tableNames() const
 {
     Connection& c = usable(conn_);
+    if (c.backend == Backend::Server)
+        return server::tableNames(c);
     std::vector<std::string> names;
     CachedStatement q(c,
         "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
@@ -604,14 +705,14 @@ long Database::execute(std::string_view dialectSql)
 {
     Connection& c = usable(conn_);
     const auto plan = dialect::parseAction(
-        dialectSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+        dialectSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); }, c.backend);
     const TableDef& def = c.tableDef(plan.table);
     for (const auto& [ordinal, v] : plan.assignments)
         checkValue(def.fields[static_cast<std::size_t>(ordinal)], v);
     CachedStatement q(c, plan.sql);
     q.bindAll(plan.params);
     q.step("statement failed");
-    return static_cast<long>(sqlite3_changes64(c.db));
+    return static_cast<long>(c.changes());
 }
 
 namespace
@@ -630,7 +731,7 @@ NativeSelect translateSelect(Connection& c, std::string_view dialectSelect)
     if (!dialect::isSelect(dialectSelect))
         throw Error("not a SELECT statement: " + std::string(dialectSelect));
     auto plan = dialect::parseSelect(
-        dialectSelect, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+        dialectSelect, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); }, c.backend);
     const TableDef& def = c.tableDef(plan.table);
     NativeSelect out;
     for (const int k : plan.columns)
@@ -673,6 +774,11 @@ void Database::executeNative(std::string_view sql)
     c.exec(std::string(sql));
 }
 
+std::int64_t Database::changes() const
+{
+    return usable(conn_).changes();
+}
+
 sqlite3* Database::handle() const
 {
     return conn_ ? conn_->db : nullptr;
@@ -683,6 +789,13 @@ sqlite3* Database::handle() const
 struct Statement::Impl {
     std::shared_ptr<Connection> conn;
     sqlite3_stmt* stmt = nullptr; // nulled by Connection::close
+    std::shared_ptr<server::Stmt> pg; // Backend::Server
+
+    server::Stmt& server() const
+    {
+        conn->requireOpen();
+        return *pg;
+    }
 
     ~Impl()
     {
@@ -710,6 +823,10 @@ Statement Database::prepare(std::string_view nativeSql)
     Statement s;
     s.d_ = std::make_unique<Statement::Impl>();
     s.d_->conn = conn_;
+    if (c.backend == Backend::Server) {
+        s.d_->pg = server::prepare(c, std::string(nativeSql));
+        return s;
+    }
     const int rc = sqlite3_prepare_v3(c.db, nativeSql.data(), static_cast<int>(nativeSql.size()),
         SQLITE_PREPARE_PERSISTENT, &s.d_->stmt, nullptr);
     if (rc != SQLITE_OK)
@@ -720,6 +837,10 @@ Statement Database::prepare(std::string_view nativeSql)
 
 void Statement::bind(int index, const Value& v)
 {
+    if (d_->pg) {
+        server::bind(d_->server(), index, v);
+        return;
+    }
     sqlite3_stmt* st = d_->get();
     const int rc = v ? sqlite3_bind_text64(st, index, v->data(), v->size(), SQLITE_TRANSIENT, SQLITE_UTF8)
                      : sqlite3_bind_null(st, index);
@@ -727,8 +848,25 @@ void Statement::bind(int index, const Value& v)
         d_->conn->fail(rc, "cannot bind a value");
 }
 
+void Statement::bindView(int index, std::string_view v)
+{
+    if (d_->pg) {
+        server::bind(d_->server(), index, std::string(v));
+        return;
+    }
+    // An empty view may have no data pointer, which SQLite would take for Null.
+    const int rc = sqlite3_bind_text64(
+        d_->get(), index, v.data() ? v.data() : "", v.size(), SQLITE_STATIC, SQLITE_UTF8);
+    if (rc != SQLITE_OK)
+        d_->conn->fail(rc, "cannot bind a value");
+}
+
 void Statement::bind(int index, std::int64_t v)
 {
+    if (d_->pg) {
+        server::bind(d_->server(), index, std::to_string(v));
+        return;
+    }
     const int rc = sqlite3_bind_int64(d_->get(), index, v);
     if (rc != SQLITE_OK)
         d_->conn->fail(rc, "cannot bind a value");
@@ -736,6 +874,8 @@ void Statement::bind(int index, std::int64_t v)
 
 bool Statement::step()
 {
+    if (d_->pg)
+        return server::step(*d_->conn, d_->server(), "statement failed");
     sqlite3_stmt* st = d_->get();
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW)
@@ -749,6 +889,10 @@ bool Statement::step()
 
 void Statement::reset()
 {
+    if (d_->pg) {
+        server::reset(d_->server(), true);
+        return;
+    }
     sqlite3_stmt* st = d_->get();
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
@@ -756,11 +900,17 @@ void Statement::reset()
 
 int Statement::columnCount() const
 {
+    if (d_->pg)
+        return server::columnCount(*d_->conn, d_->server());
     return sqlite3_column_count(d_->get());
 }
 
 Value Statement::column(int index) const
 {
+    if (d_->pg) {
+        const auto v = server::column(d_->server(), index);
+        return v ? Value(std::string(*v)) : std::nullopt;
+    }
     sqlite3_stmt* st = d_->get();
     if (sqlite3_column_type(st, index) == SQLITE_NULL)
         return std::nullopt;
@@ -770,6 +920,8 @@ Value Statement::column(int index) const
 
 std::optional<std::string_view> Statement::columnText(int index) const
 {
+    if (d_->pg)
+        return server::column(d_->server(), index);
     sqlite3_stmt* st = d_->get();
     if (sqlite3_column_type(st, index) == SQLITE_NULL)
         return std::nullopt;
@@ -781,6 +933,10 @@ std::optional<std::string_view> Statement::columnText(int index) const
 
 std::int64_t Statement::columnInt(int index) const
 {
+    if (d_->pg) {
+        const auto v = server::column(d_->server(), index);
+        return v ? std::strtoll(std::string(*v).c_str(), nullptr, 10) : 0;
+    }
     return sqlite3_column_int64(d_->get(), index);
 }
 
@@ -796,7 +952,10 @@ Transaction::Transaction(Database& db)
 {
     Connection& c = usable(conn_);
     name_ = "rav_tx" + std::to_string(++c.savepoints);
-    c.exec("SAVEPOINT " + name_);
+    if (c.backend == Backend::Server)
+        server::begin(c, name_);
+    else
+        c.exec("SAVEPOINT " + name_);
 }
 
 Transaction::~Transaction()
@@ -815,7 +974,11 @@ void Transaction::commit()
     if (!active_)
         throw Error("the transaction has ended");
     active_ = false;
-    usable(conn_).exec("RELEASE " + name_);
+    Connection& c = usable(conn_);
+    if (c.backend == Backend::Server)
+        server::commit(c, name_);
+    else
+        c.exec("RELEASE " + name_);
 }
 
 void Transaction::rollback()
@@ -824,8 +987,12 @@ void Transaction::rollback()
         return;
     active_ = false;
     Connection& c = usable(conn_);
-    c.exec("ROLLBACK TO " + name_);
-    c.exec("RELEASE " + name_);
+    if (c.backend == Backend::Server) {
+        server::rollback(c, name_);
+    } else {
+        c.exec("ROLLBACK TO " + name_);
+        c.exec("RELEASE " + name_);
+    }
     c.dropSchemaCache();
 }
 
@@ -833,6 +1000,10 @@ void Transaction::rollback()
 
 void removeDatabaseFile(const std::string& path)
 {
+    if (isServerName(path)) {
+        server::drop(path);
+        return;
+    }
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return;

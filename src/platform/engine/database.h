@@ -38,6 +38,13 @@ enum class FormatVersion : int { Version30 = 30, Version40 = 40 };
 // The collating locale the editor passes at creation (general sort order).
 inline constexpr std::string_view kGeneralLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 
+// True when a database name is a PostgreSQL connection URI
+// (postgresql://user@host:port/dbname?table=Device) rather than a file.
+// The URI's `table` names the table the name stands for and `schema`
+// (default public) the schema that holds it; the rest goes to libpq, which
+// also finds the password (~/.pgpass, a service file, PGPASSWORD).
+bool isServerName(std::string_view name);
+
 class Database
 {
 public:
@@ -49,7 +56,8 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Creates a new, empty database file and returns it open exclusively.
-    // Fails when the file exists. The locale's LANGID and the version are
+    // Fails when the file exists. For a server name: fails when the table
+    // exists; sets up the schema and the server-side rules. The locale's LANGID and the version are
     // recorded in the file header; no table is added for them.
     static Database create(const std::string& path, std::string_view locale = kGeneralLocale,
         FormatVersion version = FormatVersion::Version30);
@@ -59,8 +67,10 @@ public:
 
     bool isOpen() const;
     void close(); // idempotent; closes every record set and statement opened from it
+    // The name it was opened with; a server URI without any password in it.
     const std::string& path() const;
     OpenMode mode() const;
+    Backend backend() const;
 
     // What create() recorded: the locale's language id (0 when the locale
     // had none) and the format version.
@@ -94,12 +104,18 @@ public:
     // of rows changed.
     long execute(std::string_view dialectSql);
 
-    // Native SQLite SQL for bulk paths (PRAGMA, prepared inserts). Values
-    // are bound, never pasted; see Statement.
+    // Native SQL for bulk paths (PRAGMA, prepared inserts). Values are
+    // bound, never pasted; see Statement. Written for SQLite; on a server the
+    // engine maps what differs: ?N parameters, the hidden rowid column (a
+    // real column there), COLLATE NOCASE (text columns compare without
+    // regard to case anyway) and PRAGMA (tuning only, skipped).
     void executeNative(std::string_view sql);
     Statement prepare(std::string_view nativeSql);
+    // Rows changed by the last native write statement.
+    std::int64_t changes() const;
 
     // For bulk paths that need the C API directly. Owned by the Database.
+    // Null on a server.
     sqlite3* handle() const;
 
 private:
@@ -119,6 +135,10 @@ public:
 
     void bind(int index, const Value& value);
     void bind(int index, std::int64_t value);
+    // Binds a text without copying it where the backend allows: `text` must
+    // stay valid until the statement is stepped and reset. Never Null; an
+    // empty view is the empty text.
+    void bindView(int index, std::string_view text);
     // Runs one step: true while a row is available, false when done.
     // Constraint failures throw Error with a message naming the column.
     bool step();
@@ -129,7 +149,7 @@ public:
     // view is valid until the next step(), reset() or read of that column.
     std::optional<std::string_view> columnText(int index) const;
     std::int64_t columnInt(int index) const;
-    sqlite3_stmt* handle() const;
+    sqlite3_stmt* handle() const; // null on a server
 
 private:
     friend class Database;
@@ -157,6 +177,8 @@ private:
 
 // Deletes a database file (and its journal) unless a connection in this or
 // another process has it open. Missing file: nothing to do. Throws Error.
+// For a server name: drops the table it names and the engine's own table
+// beside it, in one transaction.
 void removeDatabaseFile(const std::string& path);
 // Puts the closed database file `from` in the place of `to` in one rename,
 // so that `to` is at every moment either the old file or the new one. Refused

@@ -35,6 +35,17 @@ const IndexDef* TableDef::findIndex(const std::string& indexName) const
     return nullptr;
 }
 
+std::string quoteBracketName(const std::string& name)
+{
+    std::string out = "[";
+    for (const char c : name) {
+        out += c;
+        if (c == ']')
+            out += ']';
+    }
+    return out + "]";
+}
+
 void checkObjectName(const std::string& name, const char* what)
 {
     const std::string quoted = "\"" + name + "\"";
@@ -49,8 +60,8 @@ void checkObjectName(const std::string& name, const char* what)
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
         // These characters delimit names in the query dialect, so a name
-        // holding one could not be addressed.
-        if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']' || u < 0x20 || u == 0x7F)
+        // holding one could not be addressed (a ']' is written doubled).
+        if (c == '.' || c == '!' || c == '`' || c == '[' || u < 0x20 || u == 0x7F)
             throw Error(
                 std::string(what) + " name " + quoted + " contains a character that names cannot hold");
     }

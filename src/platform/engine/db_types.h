@@ -23,6 +23,35 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A save or a deletion refused because someone else changed or deleted the
+// record since this connection read it (server databases keep a version per
+// record). The message names each differing field with its three values.
+class ConflictError : public Error
+{
+public:
+    struct Field {
+        std::string name;
+        std::optional<std::string> mine, theirs, original;
+    };
+    ConflictError(std::string message, std::vector<Field> fields, bool deleted)
+        : Error(std::move(message))
+        , fields_(std::move(fields))
+        , deleted_(deleted)
+    {
+    }
+    // The fields where mine, theirs and the original are not all equal.
+    const std::vector<Field>& fields() const { return fields_; }
+    bool deletedByOthers() const { return deleted_; }
+
+private:
+    std::vector<Field> fields_;
+    bool deleted_ = false;
+};
+
+// Where a database lives: a SQLite file, or a table on a PostgreSQL server
+// named by a connection URI (see isServerName).
+enum class Backend { File, Server };
+
 // Largest size of a text field, in characters.
 inline constexpr int kMaxFieldSize = 255;
 
@@ -59,7 +88,16 @@ struct TableDef {
 
 // Checks a table or field name against what the engine and its query
 // dialect can address: 1..64 characters, no leading blank, none of
-// . ! ` [ ] and no control characters. Throws Error naming the problem.
+// . ! ` [ and no control characters. Throws Error naming the problem.
 void checkObjectName(const std::string& name, const char* what);
+
+// The one way a name goes into SQLite SQL: in double quotes, inner double
+// quotes doubled (Pri"ce -> "Pri""ce"). Every statement built from a table
+// or field name uses it.
+std::string quoteIdent(const std::string& name);
+
+// The one way a name goes into the editor's query dialect: in brackets,
+// inner closing brackets doubled (a]b -> [a]]b]), as the dialect reads them.
+std::string quoteBracketName(const std::string& name);
 
 } // namespace rav::db

@@ -40,8 +40,9 @@ std::string describe(const Token& t)
 class Parser
 {
 public:
-    explicit Parser(std::string_view text)
+    Parser(std::string_view text, Backend backend)
         : tokens_(tokenize(text))
+        , backend_(backend)
     {
     }
 
@@ -196,11 +197,18 @@ public:
                 return;
             }
             // A pattern without wildcards is an equality, which can use an index.
-            if (likeIsPlainText(pattern))
+            if (likeIsPlainText(pattern)) {
                 out.sql += negated ? "NOT (" + column + " = ?)" : "(" + column + " = ?)";
-            else
+                out.params.emplace_back(pattern);
+            } else if (backend_ == Backend::Server) {
+                // The server has no Like of ours; the same pattern as a
+                // case-insensitive regular expression matches the same texts.
+                out.sql += std::string(negated ? "NOT " : "") + "(" + column + "::text ~* ?)";
+                out.params.emplace_back(likeToRegex(pattern));
+            } else {
                 out.sql += negated ? "NOT rav_like(?, " + column + ")" : "rav_like(?, " + column + ")";
-            out.params.emplace_back(pattern);
+                out.params.emplace_back(pattern);
+            }
             return;
         }
         if (peek().kind != TokenKind::Compare)
@@ -219,6 +227,7 @@ public:
 
     std::vector<Token> tokens_;
     std::size_t i_ = 0;
+    Backend backend_;
 };
 
 } // namespace
@@ -257,12 +266,27 @@ std::vector<Token> tokenize(std::string_view s)
             t.kind = TokenKind::Text;
             i = j + 1;
         } else if (c == '[') {
-            const std::size_t close = s.find(']', i + 1);
-            if (close == std::string_view::npos)
-                throw Error("query refused: name starting at position " + std::to_string(i + 1)
-                    + " has no closing ']'");
+            // "]]" inside the brackets is one ']' of the name.
+            std::size_t close = i + 1;
+            t.text.clear();
+            for (;; ++close) {
+                close = s.find(']', close);
+                if (close == std::string_view::npos)
+                    throw Error("query refused: name starting at position " + std::to_string(i + 1)
+                        + " has no closing ']'");
+                if (close + 1 < n && s[close + 1] == ']') {
+                    ++close;
+                    continue;
+                }
+                break;
+            }
             t.kind = TokenKind::Name;
-            t.text = std::string(s.substr(i + 1, close - i - 1));
+            const std::string_view inside = s.substr(i + 1, close - i - 1);
+            for (std::size_t k = 0; k < inside.size(); ++k) {
+                t.text += inside[k];
+                if (inside[k] == ']')
+                    ++k;
+            }
             if (t.text.find('[') != std::string::npos)
                 throw Error("query refused at '[" + t.text + "]' (position " + std::to_string(i + 1)
                     + "): '[' inside a bracketed name");
@@ -332,9 +356,9 @@ bool isSelect(std::string_view statement)
         && (rest.size() == 6 || !isWordByte(static_cast<unsigned char>(rest[6])));
 }
 
-SelectPlan parseSelect(std::string_view statement, const TableLookup& lookup)
+SelectPlan parseSelect(std::string_view statement, const TableLookup& lookup, Backend backend)
 {
-    Parser p(statement);
+    Parser p(statement, backend);
     p.expectKeyword("select");
     bool all = false;
     std::vector<Parser::ColumnRef> refs;
@@ -377,9 +401,9 @@ SelectPlan parseSelect(std::string_view statement, const TableLookup& lookup)
     return plan;
 }
 
-Condition parseCriteria(std::string_view criteria, const TableDef& table)
+Condition parseCriteria(std::string_view criteria, const TableDef& table, Backend backend)
 {
-    Parser p(criteria);
+    Parser p(criteria, backend);
     Condition c;
     p.expression(table, c);
     if (p.peek().kind != TokenKind::End)
@@ -387,9 +411,9 @@ Condition parseCriteria(std::string_view criteria, const TableDef& table)
     return c;
 }
 
-ActionPlan parseAction(std::string_view statement, const TableLookup& lookup)
+ActionPlan parseAction(std::string_view statement, const TableLookup& lookup, Backend backend)
 {
-    Parser p(statement);
+    Parser p(statement, backend);
     ActionPlan plan;
     Condition where;
     if (p.acceptKeyword("delete")) {

@@ -1,6 +1,6 @@
 // Internal: the query dialect the editor writes (bracketed names,
 // `[Device]![Col]`, double-quoted texts, Like with * ? # [..]) turned into
-// SQLite SQL. Values always become bound parameters; names are checked
+// the SQL of a backend: SQLite, or PostgreSQL where it differs (Like). Values always become bound parameters; names are checked
 // against the table's definition and quoted, so no input can change the
 // shape of the statement. Anything outside the subset is refused with an
 // Error that names the offending token.
@@ -58,9 +58,10 @@ using TableLookup = std::function<const TableDef&(const std::string& name)>;
 
 // True when the statement starts with the word SELECT.
 bool isSelect(std::string_view statement);
-SelectPlan parseSelect(std::string_view statement, const TableLookup& lookup);
+SelectPlan parseSelect(
+    std::string_view statement, const TableLookup& lookup, Backend backend = Backend::File);
 // A criteria text: the condition alone, over the columns of `table`.
-Condition parseCriteria(std::string_view criteria, const TableDef& table);
+Condition parseCriteria(std::string_view criteria, const TableDef& table, Backend backend = Backend::File);
 
 struct ActionPlan {
     std::string sql;
@@ -69,6 +70,7 @@ struct ActionPlan {
     std::string table;
 };
 // DELETE [*] FROM t [WHERE ...] or UPDATE t SET c = "v" | Null, ... [WHERE ...].
-ActionPlan parseAction(std::string_view statement, const TableLookup& lookup);
+ActionPlan parseAction(
+    std::string_view statement, const TableLookup& lookup, Backend backend = Backend::File);
 
 } // namespace rav::db::dialect

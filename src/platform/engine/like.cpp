@@ -5,6 +5,7 @@
 #include "connection.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -234,6 +235,53 @@ void registerLike(sqlite3* db)
 bool likeIsPlainText(const std::string& pattern)
 {
     return pattern.find_first_of("*?#[") == std::string::npos;
+}
+
+namespace
+{
+// One character as a regular-expression escape, so that no character of a
+// pattern can mean anything but itself there.
+std::string regexChar(char32_t c)
+{
+    char buf[16];
+    if (c <= 0xFFFF)
+        std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+    else
+        std::snprintf(buf, sizeof buf, "\\U%08X", static_cast<unsigned>(c));
+    return buf;
+}
+} // namespace
+
+std::string likeToRegex(const std::string& pattern)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(pattern.data());
+    const Pattern p = compile(s, pattern.size());
+    if (!p.valid)
+        throw Error("invalid Like pattern \"" + pattern + "\": '[' without ']'");
+    std::string out = "^";
+    for (const Element& e : p.elements) {
+        switch (e.kind) {
+        case Element::Kind::Literal:
+            out += regexChar(e.ch);
+            break;
+        case Element::Kind::AnyOne:
+            out += ".";
+            break;
+        case Element::Kind::Digit:
+            out += "[0-9]";
+            break;
+        case Element::Kind::Star:
+            out += ".*";
+            break;
+        case Element::Kind::Class:
+            out += e.negated ? "[^" : "[";
+            for (const auto& [lo, hi] : e.ranges)
+                out += lo == hi ? regexChar(lo) : regexChar(lo) + "-" + regexChar(hi);
+            out += "]";
+            break;
+        }
+    }
+    return out + "$";
 }
 
 void checkLikePattern(const std::string& pattern)

@@ -107,6 +107,13 @@ struct Recordset::Impl {
     std::vector<char> dirty;
     sqlite3_int64 editRowid = 0;
 
+    // Records of a server table carry a version: a save or a deletion is
+    // made only if the record still has the version last read, else it is
+    // refused with the differences (ConflictError).
+    bool versioned = false;
+    std::unordered_map<sqlite3_int64, sqlite3_int64> seenVersion; // row id -> version last read
+    std::vector<Value> editOriginal; // the record as read when edit() began
+
     // One-row cache: values of every table column of `cachedRowid`, valid
     // while this connection has written nothing since (`cachedStamp`), so a
     // change made through another record set is seen at once.
@@ -147,17 +154,20 @@ struct Recordset::Impl {
 
     bool fetch(sqlite3_int64 rowid)
     {
-        if (cacheValid && cachedRowid == rowid && cachedStamp == sqlite3_total_changes64(conn->db))
+        if (cacheValid && cachedRowid == rowid && cachedStamp == conn->totalChanges())
             return cachedExists;
         CachedStatement q(c(), readSql);
         q.bind(1, rowid);
         cachedRow.assign(def.fields.size(), std::nullopt);
         cachedExists = q.step("cannot read a record");
-        if (cachedExists)
+        if (cachedExists) {
             for (std::size_t i = 0; i < def.fields.size(); ++i)
                 cachedRow[i] = q.text(static_cast<int>(i));
+            if (versioned)
+                seenVersion[rowid] = q.integer(static_cast<int>(def.fields.size()));
+        }
         cachedRowid = rowid;
-        cachedStamp = sqlite3_total_changes64(conn->db);
+        cachedStamp = conn->totalChanges();
         cacheValid = true;
         return cachedExists;
     }
@@ -231,14 +241,41 @@ struct Recordset::Impl {
         return slot;
     }
 
+    [[noreturn]] void conflict(sqlite3_int64 rowid, const std::vector<Value>* mine);
+
     bool find(std::string_view criteria, bool forward, bool fromEnd);
     bool findInRowidOrder(const dialect::Condition& cond, std::size_t start, bool forward);
     bool findBySlotMap(const dialect::Condition& cond, std::size_t start, bool forward);
 };
 
+// Someone else saved or deleted the record since we read it: the refusal
+// names each field that differs among what we would save (`mine`, null for
+// a deletion), what the record holds now and what we read.
+void Recordset::Impl::conflict(sqlite3_int64 rowid, const std::vector<Value>* mine)
+{
+    const std::vector<Value> original = mine ? editOriginal : cachedRow;
+    cacheValid = false;
+    const bool exists = fetch(rowid);
+    std::vector<ConflictError::Field> fields;
+    std::string detail;
+    for (std::size_t i = 0; i < def.fields.size(); ++i) {
+        ConflictError::Field f { def.fields[i].name, mine ? (*mine)[i] : std::nullopt,
+            exists ? cachedRow[i] : std::nullopt, i < original.size() ? original[i] : std::nullopt };
+        if (exists && f.theirs == f.original && (!mine || f.mine == f.original))
+            continue;
+        auto show = [](const Value& v) { return v ? "\"" + *v + "\"" : std::string("Null"); };
+        detail += (detail.empty() ? "" : "; ") + f.name + ": " + (mine ? "mine " + show(f.mine) + ", " : "")
+            + "theirs " + (exists ? show(f.theirs) : std::string("(deleted)")) + ", original " + show(f.original);
+        fields.push_back(std::move(f));
+    }
+    const std::string what = mine ? "save" : "deletion";
+    throw ConflictError(what + " refused: " + (exists ? "someone else changed the record since it was read" : "someone else deleted the record since it was read") + (detail.empty() ? "" : " (" + detail + ")"),
+        std::move(fields), !exists);
+}
+
 bool Recordset::Impl::find(std::string_view criteria, bool forward, bool fromEnd)
 {
-    const dialect::Condition cond = dialect::parseCriteria(criteria, def);
+    const dialect::Condition cond = dialect::parseCriteria(criteria, def, conn->backend);
     leaveEdit();
     // First slot to examine (inclusive) in the direction of the search.
     std::optional<std::size_t> start;
@@ -275,6 +312,8 @@ bool Recordset::Impl::findInRowidOrder(const dialect::Condition& cond, std::size
     std::string sql = "SELECT rowid";
     for (const auto& f : def.fields)
         sql += ", " + quoteIdent(f.name);
+    if (versioned)
+        sql += ", rav_version";
     sql += " FROM " + quoteIdent(def.name) + (forward ? " WHERE rowid >= ?" : " WHERE rowid <= ?") + " AND ("
         + cond.sql + ") ORDER BY rowid" + (forward ? "" : " DESC") + " LIMIT 1";
     sqlite3_int64 bound = keys[start];
@@ -293,8 +332,10 @@ bool Recordset::Impl::findInRowidOrder(const dialect::Condition& cond, std::size
                 cachedRow.assign(def.fields.size(), std::nullopt);
                 for (std::size_t i = 0; i < def.fields.size(); ++i)
                     cachedRow[i] = q.text(static_cast<int>(i) + 1);
+                if (versioned)
+                    seenVersion[rowid] = q.integer(static_cast<int>(def.fields.size()) + 1);
                 cachedRowid = rowid;
-                cachedStamp = sqlite3_total_changes64(conn->db);
+                cachedStamp = conn->totalChanges();
                 cachedExists = true;
                 cacheValid = true;
                 goTo(s);
@@ -351,7 +392,7 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     std::string where, order;
     if (dialect::isSelect(tableNameOrSql)) {
         auto plan = dialect::parseSelect(
-            tableNameOrSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); });
+            tableNameOrSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); }, c.backend);
         r.def = c.tableDef(plan.table);
         r.columns = std::move(plan.columns);
         where = std::move(plan.where.sql);
@@ -373,10 +414,11 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     // is the same every time it is opened.
     r.keysetSql = "SELECT rowid FROM " + table + (where.empty() ? "" : " WHERE " + where) + " ORDER BY "
         + (order.empty() ? "" : order + ", ") + "rowid";
+    r.versioned = c.backend == Backend::Server && server::versioned(c, r.def.name);
     r.readSql = "SELECT ";
     for (std::size_t i = 0; i < r.def.fields.size(); ++i)
         r.readSql += (i ? ", " : "") + quoteIdent(r.def.fields[i].name);
-    r.readSql += " FROM " + table + " WHERE rowid = ?";
+    r.readSql += std::string(r.versioned ? ", rav_version" : "") + " FROM " + table + " WHERE rowid = ?";
     r.loadKeys();
     return rs;
 }
@@ -548,6 +590,7 @@ void Recordset::edit()
         throw Error("the current record was deleted");
     r.mode = EditMode::Edit;
     r.buffer = r.cachedRow;
+    r.editOriginal = r.cachedRow;
     r.dirty.assign(r.def.fields.size(), 0);
     r.editRowid = r.keys[s];
 }
@@ -579,7 +622,7 @@ void Recordset::update()
             q.bindAll(values);
             q.step("cannot add the record");
         }
-        r.appendKey(sqlite3_last_insert_rowid(c.db));
+        r.appendKey(c.lastInsertRowid());
         r.lastModifiedSlot = static_cast<long>(r.keys.size() - 1);
     } else {
         std::string sets;
@@ -592,12 +635,26 @@ void Recordset::update()
                 values.push_back(r.buffer[i]);
             }
         if (!sets.empty()) {
-            CachedStatement q(c, "UPDATE " + table + " SET " + sets + " WHERE rowid = ?");
-            q.bindAll(values);
-            q.bind(static_cast<int>(values.size()) + 1, r.editRowid);
-            q.step("cannot save the record");
-            if (sqlite3_changes(c.db) == 0)
+            const auto seen = r.seenVersion.find(r.editRowid);
+            const bool checked = r.versioned && seen != r.seenVersion.end();
+            bool saved = false;
+            {
+                CachedStatement q(c,
+                    "UPDATE " + table + " SET " + sets + " WHERE rowid = ?"
+                        + (checked ? " AND rav_version = ?" : ""));
+                q.bindAll(values);
+                q.bind(static_cast<int>(values.size()) + 1, r.editRowid);
+                if (checked)
+                    q.bind(static_cast<int>(values.size()) + 2, seen->second);
+                q.step("cannot save the record");
+                saved = c.changes() != 0;
+            }
+            if (!saved && checked)
+                r.conflict(r.editRowid, &r.buffer);
+            if (!saved)
                 throw Error("the record being edited was deleted");
+            if (checked)
+                ++seen->second; // our own save raised it by one
         }
         r.lastModifiedSlot = static_cast<long>(r.slot);
         r.cacheValid = false;
@@ -616,9 +673,24 @@ void Recordset::remove()
     const std::size_t s = r.currentSlot();
     r.leaveEdit();
     {
-        CachedStatement q(r.c(), "DELETE FROM " + quoteIdent(r.def.name) + " WHERE rowid = ?");
-        q.bind(1, r.keys[s]);
-        q.step("cannot delete the record");
+        const auto seen = r.seenVersion.find(r.keys[s]);
+        const bool checked = r.versioned && seen != r.seenVersion.end();
+        bool deleted = false;
+        {
+            CachedStatement q(r.c(),
+                "DELETE FROM " + quoteIdent(r.def.name) + " WHERE rowid = ?" + (checked ? " AND rav_version = ?" : ""));
+            q.bind(1, r.keys[s]);
+            if (checked)
+                q.bind(2, seen->second);
+            q.step("cannot delete the record");
+            deleted = r.c().changes() != 0;
+        }
+        if (!deleted && checked) {
+            // What the user saw is the record as last read.
+            if (r.cachedRowid != r.keys[s])
+                r.cachedRow.assign(r.def.fields.size(), std::nullopt);
+            r.conflict(r.keys[s], nullptr);
+        }
     }
     r.live[s] = 0;
     r.counts.add(s, -1);

@@ -4,9 +4,11 @@
 #include "shell_services.h"
 #include "zerovize.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 namespace rav::shell
 {
@@ -94,6 +96,28 @@ std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const F
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();
+}
+
+namespace
+{
+DesktopOpener& desktopOpener()
+{
+    static DesktopOpener opener;
+    return opener;
+}
+} // namespace
+
+void SetDesktopOpener(DesktopOpener opener)
+{
+    desktopOpener() = std::move(opener);
+}
+
+void OpenOnDesktop(const QString& path)
+{
+    if (desktopOpener())
+        desktopOpener()(path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace rav::shell

@@ -59,4 +59,11 @@ using FileChooser = std::function<std::optional<QString>(QWidget* parent, const 
 // Asks `chooser`, or the platform's file dialog when it is empty.
 std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request, const FileChooser& chooser);
 
+// Opens a file or folder with the desktop's program for it (a LOM file
+// written, an import log). Tests and automation set an opener that only
+// records the path; empty: the desktop's.
+using DesktopOpener = std::function<void(const QString& path)>;
+void SetDesktopOpener(DesktopOpener opener);
+void OpenOnDesktop(const QString& path);
+
 } // namespace rav::shell

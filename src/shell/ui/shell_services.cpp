@@ -11,6 +11,7 @@
 #include "zerovize.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
@@ -27,6 +28,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace rav::shell
 {
@@ -62,6 +65,18 @@ public:
             QMessageBox::Yes | QMessageBox::No, MainFormWidget());
         box.setDefaultButton(message.noByDefault ? QMessageBox::No : QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes;
+    }
+    int choose(const UserMessage& message, const std::vector<std::string>& answers) override
+    {
+        QMessageBox box(icon(message.kind), title(message), QString::fromStdString(message.text),
+            QMessageBox::Ok, MainFormWidget());
+        std::vector<QAbstractButton*> buttons;
+        for (const auto& a : answers)
+            buttons.push_back(box.addButton(QString::fromStdString(a), QMessageBox::ActionRole));
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+        return it == buttons.end() ? -1 : static_cast<int>(it - buttons.begin());
     }
 
 private:

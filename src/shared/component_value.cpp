@@ -1,6 +1,7 @@
 #include "component_value.h"
 
 #include <array>
+#include <utility>
 
 namespace rav::project
 {
@@ -84,20 +85,34 @@ std::optional<int> takePrefix(std::string_view s, std::size_t& pos, bool withR)
     }
 }
 
-bool takeUnit(std::string_view s, std::size_t& pos)
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The unit at `pos` in lower case ("" for ohms), advancing `pos`: a unit of
+// a passive part, else one or two letters ending the text.
+std::string takeUnit(std::string_view s, std::size_t& pos)
 {
     // Longer words first, so that "ohms" is not read as "ohm" and a rest.
-    constexpr std::array<std::string_view, 7> units { "ohms", "ohm", "\xE2\x84\xA6", "\xCE\xA9", "r", "f",
-        "h" };
-    for (std::string_view u : units)
+    constexpr std::array<std::string_view, 5> ohms { "ohms", "ohm", "\xE2\x84\xA6", "\xCE\xA9", "r" };
+    for (std::string_view u : ohms)
         if (take(s, pos, u))
-            return true;
-    return false;
+            return {};
+    std::size_t end = pos;
+    while (end < s.size() && isLetter(s[end]))
+        ++end;
+    if (end == pos || end - pos > 2)
+        return {};
+    std::string unit;
+    for (; pos < end; ++pos)
+        unit += lower(s[pos]);
+    return unit;
 }
 
 } // namespace
 
-std::optional<std::string> canonicalValue(std::string_view value)
+std::optional<Quantity> readQuantity(std::string_view value)
 {
     std::size_t pos = 0;
     skipBlanks(value, pos);
@@ -130,7 +145,7 @@ std::optional<std::string> canonicalValue(std::string_view value)
         if (auto p = takePrefix(value, pos, false))
             power = *p;
     skipBlanks(value, pos);
-    takeUnit(value, pos);
+    std::string unit = takeUnit(value, pos);
     skipBlanks(value, pos);
     if (pos != value.size())
         return std::nullopt;
@@ -140,7 +155,7 @@ std::optional<std::string> canonicalValue(std::string_view value)
     long exponent = power - static_cast<long>(fraction.size());
     const std::size_t first = digits.find_first_not_of('0');
     if (first == std::string::npos)
-        return std::string("0");
+        return Quantity { "0", unit };
     digits.erase(0, first);
     while (digits.back() == '0') {
         digits.pop_back();
@@ -160,7 +175,15 @@ std::optional<std::string> canonicalValue(std::string_view value)
         mantissa = digits.substr(0, point) + "." + digits.substr(point);
     }
     static constexpr std::array<const char*, 8> kPrefixes { "p", "n", "u", "m", "", "k", "M", "G" };
-    return mantissa + kPrefixes[static_cast<std::size_t>((engineering + 12) / 3)];
+    return Quantity { mantissa + kPrefixes[static_cast<std::size_t>((engineering + 12) / 3)], unit };
+}
+
+std::optional<std::string> canonicalValue(std::string_view value)
+{
+    auto q = readQuantity(value);
+    if (!q || !(q->unit.empty() || q->unit == "f" || q->unit == "h"))
+        return std::nullopt;
+    return std::move(q->number);
 }
 
 std::string normaliseValue(const std::string& value)

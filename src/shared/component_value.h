@@ -22,6 +22,11 @@
 // "10n"; 0.1 is "100m"; 0R and 0 are "0". Everything else (other units such
 // as V or Hz, tolerances, "DNP", part numbers, values outside 1p to 999G)
 // is kept exactly as written.
+//
+// The same reading also serves quantities of other units ("50V", "0.25W",
+// "16MHz" is 16M with unit "hz"): readQuantity gives the number in the
+// canonical form and the unit apart, so that the association suggestions
+// and value normalising never disagree on what a value is.
 #pragma once
 
 #include <optional>
@@ -30,6 +35,16 @@
 
 namespace rav::project
 {
+
+struct Quantity {
+    std::string number; // canonical form, as canonicalValue gives it
+    // Lower case; "" for ohms (and no unit), "f", "h", or another unit of
+    // one or two ASCII letters ("v", "w", "a", "hz").
+    std::string unit;
+};
+
+// `value` read as a number, prefix and unit, or nothing when it is not one.
+std::optional<Quantity> readQuantity(std::string_view value);
 
 // The canonical form of `value`, or nothing when it is not a plain number
 // as described above.

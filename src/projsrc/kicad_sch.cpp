@@ -1,0 +1,522 @@
+#include "kicad_sch.h"
+
+#include "sexpr.h"
+#include "textcodec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <unordered_map>
+
+namespace rav::project
+{
+
+namespace fs = std::filesystem;
+using sexpr::Document;
+using sexpr::Index;
+using sexpr::kNone;
+
+namespace
+{
+
+// The oldest format with the ".kicad_sch" shape read here (KiCad 6's first).
+constexpr long kOldestSchematicVersion = 20200310;
+
+struct LibSymbol {
+    bool power = false;
+    std::string description;
+    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters
+};
+
+struct Instance {
+    std::string path, reference;
+    int unit = 1;
+    // KiCad 6 keeps a value and footprint per instance of a shared sheet;
+    // they override the symbol's own when the instance has them.
+    std::optional<std::string> value, footprint;
+};
+
+struct PlacedSymbol {
+    std::string uuid, libId, libName;
+    int unit = 1;
+    bool inBom = true, onBoard = true, dnp = false;
+    std::vector<SchematicField> properties;
+    std::vector<Instance> instances; // KiCad 7 and later
+};
+
+struct Sheet {
+    std::string uuid, name, file;
+};
+
+// What one file holds, read once however often it is used.
+struct FileContent {
+    std::string uuid, title;
+    std::map<std::string, LibSymbol> libSymbols;
+    std::vector<PlacedSymbol> symbols;
+    std::vector<Sheet> sheets;
+    std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
+};
+
+int number(const std::string& s, int otherwise)
+{
+    try {
+        return s.empty() ? otherwise : std::stoi(s);
+    } catch (const std::exception&) {
+        return otherwise;
+    }
+}
+
+std::string plain(std::string value)
+{
+    return value == "~" ? std::string() : value;
+}
+
+std::vector<SchematicField> properties(const Document& d, Index list)
+{
+    std::vector<SchematicField> out;
+    for (Index c = d.node(list).first; c != kNone; c = d.node(c).next) {
+        if (d.head(c) != "property")
+            continue;
+        const Index name = d.child(c, 1), value = d.child(c, 2);
+        if (name != kNone && value != kNone)
+            out.push_back({ d.text(name), plain(d.text(value)) });
+    }
+    return out;
+}
+
+const std::string* property(const std::vector<SchematicField>& fields, std::string_view name)
+{
+    for (const auto& f : fields)
+        if (f.name == name)
+            return &f.value;
+    return nullptr;
+}
+
+// The whole file in one read of its size (large schematics run to 100 MB).
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in)
+        throw ProjectError("cannot read " + file.string());
+    const auto size = static_cast<std::size_t>(in.tellg());
+    std::string bytes(size, '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(size)))
+        throw ProjectError("cannot read " + file.string());
+    return bytes;
+}
+
+std::string placeOf(const SchematicFile& file, const Document& d, Index n)
+{
+    // Line and column counted in the whole file, which the child views.
+    const auto [line, column] = d.lineColumn(d.node(n).begin);
+    return file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+PlacedSymbol placedSymbol(const Document& d, Index n)
+{
+    // One pass over the symbol's children: a schematic is mostly symbols.
+    PlacedSymbol s;
+    for (Index c = d.node(n).first; c != kNone; c = d.node(c).next) {
+        const std::string_view head = d.head(c);
+        if (head.empty())
+            continue;
+        const Index v = d.child(c, 1);
+        switch (head[0]) {
+        case 'p':
+            if (head == "property") {
+                const Index value = v == kNone ? kNone : d.node(v).next;
+                if (value != kNone)
+                    s.properties.push_back({ d.text(v), plain(d.text(value)) });
+            }
+            break;
+        case 'l':
+            if (v != kNone && head == "lib_id")
+                s.libId = d.text(v);
+            else if (v != kNone && head == "lib_name")
+                s.libName = d.text(v);
+            break;
+        case 'u':
+            if (v != kNone && head == "uuid")
+                s.uuid = d.text(v);
+            else if (v != kNone && head == "unit")
+                s.unit = number(d.text(v), 1);
+            break;
+        case 'i':
+            if (head == "in_bom") {
+                s.inBom = v == kNone || d.raw(v) == "yes";
+            } else if (head == "instances") {
+                for (Index project = d.node(c).first; project != kNone; project = d.node(project).next)
+                    for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
+                        if (d.head(path) == "path")
+                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
+                                number(d.value(path, "unit"), s.unit), {}, {} });
+            }
+            break;
+        case 'o':
+            if (head == "on_board")
+                s.onBoard = v == kNone || d.raw(v) == "yes";
+            break;
+        case 'd':
+            // "(dnp)" alone, as some versions write a set flag, means yes.
+            if (head == "dnp")
+                s.dnp = v == kNone || d.raw(v) == "yes";
+            break;
+        default:
+            break;
+        }
+    }
+    return s;
+}
+
+// Reads the file one top-level item at a time; the version comes first, so
+// a newer file is refused before anything of it is misread.
+FileContent readContent(SchematicFile& file)
+{
+    FileContent c;
+    sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
+        const Index n = d.root();
+        const std::string_view head = d.head(n);
+        if (head == "symbol") {
+            c.symbols.push_back(placedSymbol(d, n));
+        } else if (head == "version") {
+            const Index v = d.child(n, 1);
+            file.version = v == kNone ? 0 : number(d.text(v), 0);
+            if (file.version > kNewestSchematicVersion)
+                throw ProjectError(file.path.string() + ": written by a newer KiCad (file format "
+                    + std::to_string(file.version) + "; this version reads formats up to "
+                    + std::to_string(kNewestSchematicVersion) + ")");
+            if (file.version < kOldestSchematicVersion)
+                throw ProjectError(file.path.string() + ": an unknown schematic format version ("
+                    + std::to_string(file.version) + ")");
+        } else if (head == "uuid") {
+            c.uuid = d.text(d.child(n, 1));
+        } else if (head == "title_block") {
+            c.title = d.value(n, "title");
+        } else if (head == "lib_symbols") {
+            for (Index s = d.node(n).first; s != kNone; s = d.node(s).next) {
+                if (d.head(s) != "symbol")
+                    continue;
+                LibSymbol lib;
+                lib.power = d.find(s, "power") != kNone;
+                const auto fields = properties(d, s);
+                const std::string* desc = property(fields, "Description");
+                if (!desc || desc->empty())
+                    desc = property(fields, "ki_description");
+                if (desc)
+                    lib.description = *desc;
+                for (const char* name : { "ki_keywords", "ki_fp_filters" })
+                    if (const std::string* v = property(fields, name))
+                        lib.keywords.push_back({ name, *v });
+                c.libSymbols.emplace(d.text(d.child(s, 1)), std::move(lib));
+            }
+        } else if (head == "sheet") {
+            Sheet s;
+            s.uuid = d.value(n, "uuid");
+            const auto fields = properties(d, n);
+            const std::string* name = property(fields, "Sheetname");
+            const std::string* sheetFile = property(fields, "Sheetfile");
+            if (!name)
+                name = property(fields, "Sheet name");
+            if (!sheetFile)
+                sheetFile = property(fields, "Sheet file");
+            // Some KiCad 6 files name the two in the user's language; they
+            // are always the first two properties (ids 0 and 1).
+            if (!name && !fields.empty())
+                name = &fields[0].value;
+            if (!sheetFile && fields.size() > 1)
+                sheetFile = &fields[1].value;
+            if (!sheetFile || sheetFile->empty())
+                throw ProjectError(placeOf(file, d, n) + ": a sheet without a file name");
+            s.name = name ? *name : std::string();
+            s.file = *sheetFile;
+            c.sheets.push_back(std::move(s));
+        } else if (head == "symbol_instances") {
+            for (Index path = d.node(n).first; path != kNone; path = d.node(path).next)
+                if (d.head(path) == "path") {
+                    Instance i { d.text(d.child(path, 1)), d.value(path, "reference"),
+                        number(d.value(path, "unit"), 1), {}, {} };
+                    if (d.find(path, "value") != kNone)
+                        i.value = plain(d.value(path, "value"));
+                    if (d.find(path, "footprint") != kNone)
+                        i.footprint = plain(d.value(path, "footprint"));
+                    c.oldInstances.emplace(i.path, i);
+                }
+        }
+    });
+    if (file.version == 0)
+        throw ProjectError(file.path.string() + ": a schematic without a format version");
+    return c;
+}
+
+// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
+// compares as text, then the number (its digits without leading zeros, by
+// length first). The key is made once per part, not per comparison.
+struct ReferenceKey {
+    std::string_view prefix, number;
+    bool operator<(const ReferenceKey& o) const
+    {
+        if (prefix != o.prefix)
+            return prefix < o.prefix;
+        if (number.size() != o.number.size())
+            return number.size() < o.number.size();
+        return number < o.number;
+    }
+};
+
+ReferenceKey referenceKey(std::string_view r)
+{
+    std::size_t digits = r.size();
+    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
+        --digits;
+    std::string_view number = r.substr(digits);
+    while (!number.empty() && number.front() == '0')
+        number.remove_prefix(1);
+    return { r.substr(0, digits), number };
+}
+
+class Walker
+{
+public:
+    explicit Walker(const fs::path& root)
+        : rootDir_(root.parent_path())
+    {
+        const std::size_t index = open(root, root.filename().string());
+        const FileContent& content = *contents_[index];
+        design_.title = content.title;
+        // KiCad 6 lists every instance in the root; later versions lead
+        // every path with the root's uuid and keep instances by the symbol.
+        oldStyle_ = !content.oldInstances.empty();
+        oldInstances_ = &content.oldInstances;
+        walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
+        // KiCad's mandatory fields after the user's, as its netlist has them.
+        for (SchematicPart& part : design_.parts)
+            std::stable_partition(part.fields.begin(), part.fields.end(), [](const SchematicField& f) {
+                return f.name != "Footprint" && f.name != "Datasheet" && f.name != "Description";
+            });
+        std::vector<std::pair<ReferenceKey, std::size_t>> order;
+        order.reserve(design_.parts.size());
+        for (std::size_t i = 0; i < design_.parts.size(); ++i)
+            order.emplace_back(referenceKey(design_.parts[i].reference), i);
+        std::stable_sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<SchematicPart> sorted;
+        sorted.reserve(order.size());
+        for (const auto& [key, i] : order)
+            sorted.push_back(std::move(design_.parts[i]));
+        design_.parts = std::move(sorted);
+    }
+
+    SchematicDesign take() { return std::move(design_); }
+
+private:
+    std::size_t open(const fs::path& path, const std::string& name)
+    {
+        const std::string key = fs::weakly_canonical(path).string();
+        auto known = byPath_.find(key);
+        if (known != byPath_.end())
+            return known->second;
+        SchematicFile file;
+        file.path = path;
+        file.name = name;
+        file.bytes = readFile(path);
+        if (file.bytes.starts_with("EESchema Schematic File"))
+            throw ProjectError(path.string()
+                + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
+        // Only the head is checked here; the rest is read item by item.
+        const std::size_t start = file.bytes.find_first_not_of(" \t\r\n");
+        if (start == std::string::npos || file.bytes.compare(start, 10, "(kicad_sch") != 0
+            || (file.bytes.size() > start + 10 && !std::isspace(static_cast<unsigned char>(file.bytes[start + 10]))
+                && file.bytes[start + 10] != ')'))
+            throw ProjectError(file.path.string()
+                + (start == std::string::npos ? ": the file is empty"
+                                              : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
+        try {
+            contents_.push_back(std::make_unique<FileContent>(readContent(file)));
+        } catch (const sexpr::SyntaxError& e) {
+            throw ProjectError(e.what());
+        }
+        design_.files.push_back(std::move(file));
+        byPath_.emplace(key, design_.files.size() - 1);
+        return design_.files.size() - 1;
+    }
+
+    void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    {
+        stack_.push_back(fileIndex);
+        // contents_ may grow during the walk; hold the content by pointer.
+        const FileContent* content = contents_[fileIndex].get();
+        for (const PlacedSymbol& s : content->symbols)
+            place(fileIndex, *content, s, sheetPath, names, sheetName);
+        for (const Sheet& sheet : content->sheets) {
+            fs::path path = rootDir_ / sheet.file;
+            if (!fs::exists(path)) {
+                const fs::path beside = design_.files[fileIndex].path.parent_path() / sheet.file;
+                if (fs::exists(beside))
+                    path = beside;
+            }
+            if (!fs::exists(path))
+                throw ProjectError(design_.files[fileIndex].path.string() + ": the sub-sheet \"" + sheet.name
+                    + "\" names the file \"" + sheet.file + "\", which does not exist");
+            const std::string key = fs::weakly_canonical(path).string();
+            auto known = byPath_.find(key);
+            if (known != byPath_.end())
+                for (std::size_t onStack : stack_)
+                    if (onStack == known->second)
+                        throw ProjectError(design_.files[fileIndex].path.string() + ": the sub-sheet \""
+                            + sheet.name + "\" uses \"" + sheet.file
+                            + "\", which contains that sheet itself (a sheet recursion)");
+            const std::size_t child = open(path, fs::path(sheet.file).generic_string());
+            walk(child, sheetPath + "/" + sheet.uuid, names + sheet.name + "/", sheet.name);
+        }
+        stack_.pop_back();
+    }
+
+    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
+        const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    {
+        auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
+        if (lib != content.libSymbols.end() && lib->second.power)
+            return;
+        SchematicSymbol placed { fileIndex, s.uuid, sheetPath, {}, s.unit };
+        bool found = false;
+        const Instance* old = nullptr;
+        if (oldStyle_) {
+            auto it = oldInstances_->find(sheetPath + "/" + s.uuid);
+            if (it != oldInstances_->end()) {
+                old = &it->second;
+                placed.reference = it->second.reference;
+                placed.unit = it->second.unit;
+                found = true;
+            }
+        } else {
+            for (const Instance& i : s.instances)
+                if (i.path == sheetPath) {
+                    placed.reference = i.reference;
+                    placed.unit = i.unit;
+                    found = true;
+                    break;
+                }
+        }
+        if (!found) {
+            const std::string* ref = property(s.properties, "Reference");
+            placed.reference = ref ? *ref : std::string();
+        }
+        if (placed.reference.empty() || placed.reference.starts_with("#"))
+            return;
+
+        const std::size_t symbolIndex = design_.symbols.size();
+        design_.symbols.push_back(placed);
+        auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
+        if (isNew) {
+            SchematicPart part;
+            part.reference = placed.reference;
+            const std::size_t colon = s.libId.find(':');
+            part.library = colon == std::string::npos ? std::string() : s.libId.substr(0, colon);
+            part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
+            if (lib != content.libSymbols.end()) {
+                part.description = lib->second.description;
+                part.libraryProperties = lib->second.keywords;
+            }
+            part.sheetNames = names;
+            part.sheetName = sheetName;
+            part.sheetFile = design_.files[fileIndex].name;
+            design_.parts.push_back(std::move(part));
+        }
+        SchematicPart& part = design_.parts[it->second];
+        part.symbols.push_back(symbolIndex);
+        part.dnp = part.dnp || s.dnp;
+        part.excludeFromBom = part.excludeFromBom || !s.inBom;
+        part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
+        for (SchematicField f : s.properties) {
+            if (f.name == "Reference")
+                continue;
+            if (old && f.name == "Value" && old->value)
+                f.value = *old->value;
+            if (old && f.name == "Footprint" && old->footprint)
+                f.value = *old->footprint;
+            if (f.name == "Value") {
+                if (part.value.empty())
+                    part.value = f.value;
+                continue;
+            }
+            if (f.name == "Footprint" && part.footprint.empty())
+                part.footprint = f.value;
+            auto known = std::find_if(part.fields.begin(), part.fields.end(),
+                [&](const SchematicField& g) { return g.name == f.name; });
+            if (known == part.fields.end())
+                part.fields.push_back(f);
+            else if (known->value.empty())
+                known->value = f.value;
+        }
+    }
+
+    fs::path rootDir_;
+    SchematicDesign design_;
+    std::vector<std::unique_ptr<FileContent>> contents_;
+    std::map<std::string, std::size_t> byPath_;
+    std::vector<std::size_t> stack_;
+    bool oldStyle_ = false;
+    const std::unordered_map<std::string, Instance>* oldInstances_ = nullptr;
+    std::unordered_map<std::string, std::size_t> partOf_;
+};
+
+} // namespace
+
+SchematicDesign readSchematicDesign(const fs::path& root)
+{
+    if (root.extension() == ".sch")
+        throw ProjectError(root.string()
+            + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
+    return Walker(root).take();
+}
+
+KicadDesign kicadDesignOf(const SchematicDesign& design)
+{
+    KicadDesign out;
+    out.title = design.title;
+    out.source = design.files.empty() ? std::string() : design.files.front().name;
+    for (const SchematicPart& p : design.parts) {
+        KicadPart k;
+        k.reference = p.reference;
+        k.value = p.value;
+        k.footprint = p.footprint;
+        k.library = p.library;
+        k.part = p.symbolName;
+        k.libDescription = p.description;
+        for (const SchematicField& f : p.fields)
+            k.fields.emplace_back(f.name, f.value);
+        for (const auto& [name, value] : { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } })
+            if (!k.field(name))
+                k.fields.emplace_back(name, value);
+        for (const SchematicField& f : p.libraryProperties)
+            if (!k.field(f.name))
+                k.fields.emplace_back(f.name, f.value);
+        k.dnp = p.dnp;
+        k.excludeFromBom = p.excludeFromBom;
+        k.excludeFromBoard = p.excludeFromBoard;
+        k.sheetPath = p.sheetNames;
+        out.parts.push_back(std::move(k));
+    }
+    return out;
+}
+
+std::string fingerprint(const std::string& bytes)
+{
+    // FNV-1a over the bytes, with the length: enough to tell a file KiCad
+    // saved again from the one read, which is all it is used for.
+    std::uint64_t h = 1469598103934665603ull;
+    for (const unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%zu-%016llx", bytes.size(), static_cast<unsigned long long>(h));
+    return buf;
+}
+
+} // namespace rav::project

@@ -1,0 +1,306 @@
+#include "sexpr.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace rav::sexpr
+{
+
+namespace
+{
+
+constexpr bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+constexpr bool endsAtom(char c)
+{
+    return isBlank(c) || c == '(' || c == ')' || c == '"';
+}
+
+std::pair<std::size_t, std::size_t> lineColumnOf(std::string_view s, std::size_t offset)
+{
+    offset = std::min(offset, s.size());
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(s.begin(), s.begin() + offset, '\n'));
+    const std::size_t lineStart = offset == 0 ? 0 : s.rfind('\n', offset - 1);
+    return { line, lineStart == std::string_view::npos ? offset + 1 : offset - lineStart };
+}
+
+[[noreturn]] void fail(std::string_view s, const std::string& fileName, std::size_t offset, const std::string& why)
+{
+    const auto [line, column] = lineColumnOf(s, offset);
+    throw SyntaxError(fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + why);
+}
+
+// Offset one past the closing quote of the string opening at `at`.
+std::size_t skipString(std::string_view s, std::size_t at, const std::string& fileName)
+{
+    std::size_t i = at + 1;
+    const std::size_t n = s.size();
+    while (i < n) {
+        const char c = s[i];
+        if (c == '"')
+            return i + 1;
+        i += c == '\\' ? 2 : 1;
+    }
+    fail(s, fileName, at, "a string that is never closed (the file may be cut short)");
+}
+
+void checkSize(std::string_view s, const std::string& fileName)
+{
+    if (s.size() >= 0xFFFFFFFFull)
+        throw SyntaxError(fileName + ": the file is larger than 4 GiB");
+}
+
+} // namespace
+
+std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
+{
+    const std::string_view s = source_;
+    const std::size_t n = s.size();
+    // The open lists, each with its last child so far.
+    struct Open {
+        Index list;
+        Index last;
+    };
+    std::vector<Open> stack;
+    stack.reserve(32);
+    auto add = [&](Kind kind, std::size_t begin, std::size_t end) {
+        const Index index = static_cast<Index>(nodes_.size());
+        nodes_.push_back(Node { kind, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end) });
+        if (!stack.empty()) {
+            Open& parent = stack.back();
+            if (parent.last == kNone)
+                nodes_[parent.list].first = index;
+            else
+                nodes_[parent.last].next = index;
+            parent.last = index;
+        }
+    };
+    while (i < n) {
+        const char c = s[i];
+        if (isBlank(c)) {
+            ++i;
+        } else if (c == '(') {
+            add(Kind::List, i, i);
+            stack.push_back({ static_cast<Index>(nodes_.size() - 1), kNone });
+            ++i;
+        } else if (c == ')') {
+            if (stack.empty())
+                fail(s, fileName, i, "a \")\" without its \"(\"");
+            nodes_[stack.back().list].end = static_cast<std::uint32_t>(i + 1);
+            stack.pop_back();
+            ++i;
+            if (stack.empty())
+                return i;
+        } else if (c == '"') {
+            const std::size_t end = skipString(s, i, fileName);
+            add(Kind::String, i, end);
+            i = end;
+            if (stack.empty())
+                return i;
+        } else {
+            std::size_t end = i + 1;
+            while (end < n && !endsAtom(s[end]))
+                ++end;
+            add(Kind::Atom, i, end);
+            i = end;
+            if (stack.empty())
+                return i;
+        }
+    }
+    if (!stack.empty())
+        fail(s, fileName, nodes_[stack.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+    return i;
+}
+
+Document Document::parse(std::string_view s, const std::string& fileName)
+{
+    checkSize(s, fileName);
+    Document d;
+    d.source_ = s;
+    // A schematic holds about one node per 5 bytes.
+    d.nodes_.reserve(s.size() / 5 + 16);
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i == s.size())
+        throw SyntaxError(fileName + ": the file is empty");
+    if (s[i] != '(')
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
+    i = d.parseAt(i, fileName);
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i < s.size())
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+    return d;
+}
+
+std::string_view Document::forEachChild(
+    std::string_view s, const std::string& fileName, const std::function<void(const Document&)>& visit)
+{
+    checkSize(s, fileName);
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    auto skip = [&] {
+        while (i < n && isBlank(s[i]))
+            ++i;
+    };
+    skip();
+    if (i == n)
+        throw SyntaxError(fileName + ": the file is empty");
+    if (s[i] != '(')
+        fail(s, fileName, i, "the text does not start with \"(\"");
+    const std::size_t open = i++;
+    skip();
+    const std::size_t headStart = i;
+    while (i < n && !endsAtom(s[i]))
+        ++i;
+    const std::string_view head = s.substr(headStart, i - headStart);
+    Document child;
+    child.source_ = s;
+    child.nodes_.reserve(256);
+    for (;;) {
+        skip();
+        if (i == n)
+            fail(s, fileName, open, "this \"(\" is never closed (the file may be cut short)");
+        if (s[i] == ')')
+            break;
+        child.nodes_.clear();
+        i = child.parseAt(i, fileName);
+        visit(child);
+    }
+    ++i;
+    skip();
+    if (i < n)
+        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+    return head;
+}
+
+std::size_t countTokens(std::string_view s, const std::string& fileName)
+{
+    checkSize(s, fileName);
+    std::size_t tokens = 0, depth = 0;
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = s[i];
+        if (isBlank(c)) {
+            ++i;
+            continue;
+        }
+        ++tokens;
+        if (c == '(') {
+            ++depth;
+            ++i;
+        } else if (c == ')') {
+            if (depth == 0)
+                fail(s, fileName, i, "a \")\" without its \"(\"");
+            --depth;
+            ++i;
+        } else if (c == '"') {
+            i = skipString(s, i, fileName);
+        } else {
+            while (++i < n && !endsAtom(s[i])) { }
+        }
+    }
+    if (depth != 0)
+        throw SyntaxError(fileName + ": a \"(\" is never closed (the file may be cut short)");
+    return tokens;
+}
+
+std::string Document::text(Index i) const
+{
+    const Node& n = nodes_[i];
+    if (n.kind == Kind::Atom)
+        return std::string(raw(i));
+    if (n.kind == Kind::List)
+        return {};
+    const std::string_view inner = source_.substr(n.begin + 1, n.end - n.begin - 2);
+    std::string out;
+    out.reserve(inner.size());
+    for (std::size_t k = 0; k < inner.size(); ++k) {
+        char c = inner[k];
+        if (c == '\\' && k + 1 < inner.size()) {
+            c = inner[++k];
+            switch (c) {
+            case 'n':
+                c = '\n';
+                break;
+            case 't':
+                c = '\t';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            default:
+                break; // "\\", "\"" and any other escaped byte stand for themselves
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string_view Document::head(Index i) const
+{
+    const Node& n = nodes_[i];
+    if (n.kind != Kind::List || n.first == kNone || nodes_[n.first].kind != Kind::Atom)
+        return {};
+    return raw(n.first);
+}
+
+Index Document::child(Index list, std::size_t n) const
+{
+    if (nodes_[list].kind != Kind::List)
+        return kNone;
+    Index c = nodes_[list].first;
+    for (; c != kNone && n > 0; --n)
+        c = nodes_[c].next;
+    return c;
+}
+
+Index Document::find(Index list, std::string_view keyword) const
+{
+    if (nodes_[list].kind != Kind::List)
+        return kNone;
+    for (Index c = nodes_[list].first; c != kNone; c = nodes_[c].next)
+        if (nodes_[c].kind == Kind::List && head(c) == keyword)
+            return c;
+    return kNone;
+}
+
+std::string Document::value(Index list, std::string_view keyword) const
+{
+    const Index found = find(list, keyword);
+    if (found == kNone)
+        return {};
+    const Index v = child(found, 1);
+    return v == kNone ? std::string() : text(v);
+}
+
+std::pair<std::size_t, std::size_t> Document::lineColumn(std::size_t offset) const
+{
+    return lineColumnOf(source_, offset);
+}
+
+std::string quote(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size() + 2);
+    out += '"';
+    for (const char c : value) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace rav::sexpr

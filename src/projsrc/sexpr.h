@@ -1,0 +1,100 @@
+// S-expressions as KiCad writes them (schematics, symbol and footprint
+// files): lists in parentheses, bare atoms (keywords and numbers) and
+// double-quoted strings with backslash escapes. The tree keeps every node's
+// byte range in the source, so a writer can splice a change into the
+// original bytes and leave every other byte as it was.
+//
+// The tree is one flat array (first child / next sibling by index) over the
+// caller's bytes: a 100 MB schematic parses without a heap block per node,
+// and atoms are views into the source, unescaped only when asked.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rav::sexpr
+{
+
+// Malformed input; the message starts with "FILE:LINE:COLUMN: ".
+class SyntaxError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Kind : std::uint8_t { List, Atom, String };
+
+using Index = std::uint32_t;
+constexpr Index kNone = 0xFFFFFFFFu;
+
+struct Node {
+    Kind kind = Kind::List;
+    std::uint32_t begin = 0; // offset of "(", of the atom, or of the opening quote
+    std::uint32_t end = 0; // offset one past ")", the atom, or the closing quote
+    Index first = kNone; // first child (lists only)
+    Index next = kNone; // next sibling
+};
+
+// A parsed text: the nodes over `source`, which must outlive the document.
+// Node 0 is the first top-level expression; a text holds exactly one.
+class Document
+{
+public:
+    // Throws SyntaxError for an empty text, an unbalanced parenthesis, an
+    // unterminated string, more than one top-level expression, or a text
+    // beyond 4 GiB.
+    static Document parse(std::string_view source, const std::string& fileName);
+
+    const Node& node(Index i) const { return nodes_[i]; }
+    Index root() const { return 0; }
+    std::string_view source() const { return source_; }
+    std::size_t size() const { return nodes_.size(); }
+
+    // The bytes of a node as written ("\"a\\\"b\"" for a string).
+    std::string_view raw(Index i) const { return source_.substr(nodes_[i].begin, nodes_[i].end - nodes_[i].begin); }
+    // An atom's or string's value (strings unescaped); empty for a list.
+    std::string text(Index i) const;
+    // A list's head keyword ("symbol" for "(symbol ...)"); empty when the
+    // list is empty or starts with a list or string.
+    std::string_view head(Index i) const;
+    // The n-th child (0: the head), or kNone.
+    Index child(Index list, std::size_t n) const;
+    // The first child list whose head is `keyword`, or kNone.
+    Index find(Index list, std::string_view keyword) const;
+    // The text of child 1 of the first child list `keyword` ("(unit 2)" -> "2").
+    std::string value(Index list, std::string_view keyword) const;
+
+    // Reads the top-level list one child at a time, handing each to `visit`
+    // as a document of its own (node 0 is the child; offsets are those of
+    // the whole text, which `source` stays), and returns the list's head
+    // keyword. A large file is read in the memory of its largest child, so
+    // the time per child stays flat. Throws SyntaxError as parse does.
+    static std::string_view forEachChild(
+        std::string_view source, const std::string& fileName, const std::function<void(const Document&)>& visit);
+
+    // 1-based line and column of a byte offset, for messages.
+    std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
+
+private:
+    // Parses one expression starting at or after offset `i` (blanks first),
+    // appending its nodes; returns the offset after it.
+    std::size_t parseAt(std::size_t i, const std::string& fileName);
+
+    std::string_view source_;
+    std::vector<Node> nodes_;
+};
+
+// The plain tokenise of the same grammar (parentheses, atoms, strings),
+// counting tokens and building nothing: the baseline a reader is measured
+// against. Returns the token count; throws SyntaxError as parse does.
+std::size_t countTokens(std::string_view source, const std::string& fileName);
+
+// A string value in KiCad's quoted form: backslash before '"' and '\\',
+// line ends as "\n".
+std::string quote(std::string_view value);
+
+} // namespace rav::sexpr
