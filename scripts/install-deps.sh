@@ -16,6 +16,10 @@ packages=(
   fonts-noto-cjk
   clang libclang-rt-14-dev
   python3-sexpdata kicad-demos
+  # The Debian package and its checks: dependencies computed by dpkg-shlibdeps,
+  # PNG icons drawn from the SVG, man pages rendered by their test, and what
+  # scripts/package-test.sh validates with.
+  dpkg-dev librsvg2-bin groff-base lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -9,17 +9,41 @@ AddinHost::~AddinHost()
     release();
 }
 
+namespace
+{
+
+// The program sits in bin/ both where it is installed (/usr, /usr/local, or
+// a tree moved anywhere: the editor library in a private folder under lib/,
+// the help under share/) and in the build tree (lib/ and help/ beside bin/).
+// The installed layout is tried first; when neither exists the installed
+// path is returned, so that a failure names where the file was expected.
+QString firstExisting(const QStringList& relative)
+{
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString& path : relative) {
+        const QString absolute = QDir::cleanPath(programDir.absoluteFilePath(path));
+        if (QFileInfo::exists(absolute))
+            return absolute;
+    }
+    return QDir::cleanPath(programDir.absoluteFilePath(relative.front()));
+}
+
+} // namespace
+
 QString AddinHost::defaultLibraryPath()
 {
     const QString fromEnv = qEnvironmentVariable("RAVEDERI_LIBRARY");
     if (!fromEnv.isEmpty())
         return fromEnv;
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../lib/libRavederi.so");
+    return firstExisting({ QStringLiteral(RAVEDERI_BIN_TO_PKGLIBDIR "/libRavederi.so"),
+        QStringLiteral("../lib/libRavederi.so") });
 }
 
 QString AddinHost::defaultHelpPath()
 {
-    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../help"));
+    const QString installed = QStringLiteral(RAVEDERI_BIN_TO_DATADIR "/help");
+    const QString file = firstExisting({ installed + "/Ravederi.HLP", QStringLiteral("../help/Ravederi.HLP") });
+    return QFileInfo(file).path();
 }
 
 bool AddinHost::create(const QString& libraryPath)

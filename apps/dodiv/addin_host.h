@@ -19,10 +19,12 @@ public:
     AddinHost(const AddinHost&) = delete;
     AddinHost& operator=(const AddinHost&) = delete;
 
-    // The editor library beside the program: $RAVEDERI_LIBRARY, else
-    // <program folder>/../lib/libRavederi.so.
+    // The editor library: $RAVEDERI_LIBRARY, else found from the program's
+    // folder: <prefix>/lib/.../ravederi/libRavederi.so where it is installed,
+    // <build>/lib/libRavederi.so in the build tree.
     static QString defaultLibraryPath();
-    // The folder of the help file: <program folder>/../help.
+    // The folder of the help file, found the same way:
+    // <prefix>/share/ravederi/help installed, <build>/help in the build tree.
     static QString defaultHelpPath();
 
     // Loads the library and creates the object; false with errorText() set

@@ -116,6 +116,9 @@ int main(int argc, char** argv)
         return usage(parser.errorText());
     if (parser.isSet("help")) {
         std::cout << parser.helpText().toStdString();
+        // Which installation this program runs the editor from.
+        std::cout << "\nEditor library: " << AddinHost::defaultLibraryPath().toStdString()
+                  << "\nHelp folder: " << AddinHost::defaultHelpPath().toStdString() << '\n';
         return 0;
     }
 
