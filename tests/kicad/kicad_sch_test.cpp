@@ -1,7 +1,10 @@
+#include "eic_writeback.h"
 #include "kicad_netlist.h"
 #include "kicad_sch.h"
 #include "kicad_writeback.h"
+#include "sinks.h"
 #include "test_env.h"
+#include "zareza2v.h"
 
 #include <gtest/gtest.h>
 
@@ -301,6 +304,27 @@ TEST_F(ToKicad, RefusesAFileChangedSinceTheImportOrReadOnly)
         c.mend();
     }
     EXPECT_EQ(tool("project to-kicad " + q(project())).exitCode, 0);
+}
+
+// The tool box's library update offers the same write for the open project.
+TEST_F(ToKicad, TheOfferAfterALibraryUpdateAsksThenWrites)
+{
+    ASSERT_EQ(tool("project set-eic " + q(project()) + " R-1k RC0603-1K0").exitCode, 0);
+    ASSERT_NE(Z_OpenProject(project().c_str()), 0) << Z_LastError();
+    for (const bool yes : { false, true }) {
+        RecordingMessageSink messages;
+        messages.answer = yes;
+        EXPECT_EQ(kernel::offerDesignWrite(messages), yes ? 3u : 0u);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_NE(messages.messages[0].text.find("R3 (channel sheets/amp stage.kicad_sch): RC0603-1K -> RC0603-1K0"),
+            std::string::npos)
+            << messages.messages[0].text;
+        EXPECT_EQ(unchanged(), !yes);
+    }
+    RecordingMessageSink after;
+    EXPECT_EQ(kernel::offerDesignWrite(after), 0u);
+    EXPECT_TRUE(after.messages.empty()) << "nothing left to write, nothing asked";
+    Z_CloseProject();
 }
 
 TEST_F(ToKicad, ReimportKeepsAssignedCodesAndJournalsAndTheDesignWinsWhereItChanged)
