@@ -435,6 +435,11 @@ private:
         for (SchematicField f : s.properties) {
             if (f.name == "Reference")
                 continue;
+            if (isNew && f.name != "Value" && f.name != "Footprint") {
+                // The first unit of a part: its fields as they stand.
+                part.fields.push_back(std::move(f));
+                continue;
+            }
             if (old && f.name == "Value" && old->value)
                 f.value = *old->value;
             if (old && f.name == "Footprint" && old->footprint)

@@ -667,8 +667,18 @@ void applyDesignWrite(const fs::path& dpz, const DesignWritePlan& plan)
 
 bool recoverDesignWrite(const fs::path& dpz)
 {
-    dpz::Db db = open(dpz);
-    return recover(db.get());
+    bool recovered = false;
+    {
+        dpz::Db db = open(dpz);
+        recovered = recover(db.get());
+    }
+    // New files a run killed before its journal commit left beside the old.
+    if (const auto link = loadDesignLink(dpz)) {
+        std::error_code ec;
+        for (const auto& [name, print] : link->files)
+            fs::remove(tempOf(link->root.parent_path() / name), ec);
+    }
+    return recovered;
 }
 
 bool lastChangeIsDesignWrite(const fs::path& dpz)

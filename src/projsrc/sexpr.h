@@ -84,8 +84,15 @@ private:
     // appending its nodes; returns the offset after it.
     std::size_t parseAt(std::size_t i, const std::string& fileName);
 
+    // The open lists while parsing, each with its last child so far; kept
+    // to spare an allocation per item when reading item by item.
+    struct Open {
+        Index list;
+        Index last;
+    };
     std::string_view source_;
     std::vector<Node> nodes_;
+    std::vector<Open> stack_;
 };
 
 // The plain tokenise of the same grammar (parentheses, atoms, strings),
