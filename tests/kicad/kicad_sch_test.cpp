@@ -63,6 +63,10 @@ TEST(KicadSchematic, ASchematicAndTheNetlistKicadExportedFromItGiveOneProject)
         const Project fromSchematic = projectFromKicadParts(kicadDesignOf(readSchematicDesign(sch)), sch).project;
         const Project fromNetlist = readKicadNetlist(kData / (std::string(name) + ".xml"));
         EXPECT_EQ(toJson(fromSchematic), toJson(fromNetlist));
+        // The tool's readable form of a schematic is the same project.
+        ScratchDir dir;
+        ASSERT_EQ(tool("project from-kicad " + q(sch) + " " + q(dir / "p.json") + " --json").exitCode, 0);
+        EXPECT_EQ(readFile(dir / "p.json"), toJson(fromSchematic));
     }
 }
 
