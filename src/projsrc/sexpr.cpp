@@ -27,7 +27,8 @@ std::pair<std::size_t, std::size_t> lineColumnOf(std::string_view s, std::size_t
     return { line, lineStart == std::string_view::npos ? offset + 1 : offset - lineStart };
 }
 
-[[noreturn]] void fail(std::string_view s, const std::string& fileName, std::size_t offset, const std::string& why)
+[[noreturn]] void fail(
+    std::string_view s, const std::string& fileName, std::size_t offset, const std::string& why)
 {
     const auto [line, column] = lineColumnOf(s, offset);
     throw SyntaxError(fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + why);
@@ -106,7 +107,8 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
         }
     }
     if (!stack.empty())
-        fail(s, fileName, nodes_[stack.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+        fail(s, fileName, nodes_[stack.front().list].begin,
+            "this \"(\" is never closed (the file may be cut short)");
     return i;
 }
 
@@ -123,12 +125,14 @@ Document Document::parse(std::string_view s, const std::string& fileName)
     if (i == s.size())
         throw SyntaxError(fileName + ": the file is empty");
     if (s[i] != '(')
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
+        fail(
+            s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
     i = d.parseAt(i, fileName);
     while (i < s.size() && isBlank(s[i]))
         ++i;
     if (i < s.size())
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+        fail(s, fileName, i,
+            s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
     return d;
 }
 
@@ -169,7 +173,8 @@ std::string_view Document::forEachChild(
     ++i;
     blanks();
     if (i < n)
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+        fail(s, fileName, i,
+            s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
     return head;
 }
 
