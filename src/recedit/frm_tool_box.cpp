@@ -672,6 +672,9 @@ void FrmToolBox::cmdUpdate_Click()
         }
     }
     ReportProjectLibraryUpdate(plan.size(), result, shell::Messages());
+    // A project made from KiCad schematics can take the codes back there.
+    if (!result.cancelled)
+        kernel::offerDesignWrite(shell::Messages());
 }
 
 // ---- Suggestions and integrity -------------------------------------------------------
