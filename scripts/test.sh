@@ -3,7 +3,9 @@
 # the sanitizer build. `scripts/test.sh release` or `asan` runs one of them.
 # Under CI (CI=true) every fuzz target then runs for a short while
 # (scripts/fuzz.sh, 20 seconds each unless RAVEDERI_FUZZ_SECONDS says
-# otherwise), so that a crash fails the run.
+# otherwise), so that a crash fails the run, and the Debian package made
+# from the normal build is installed, tried and removed again
+# (scripts/package-test.sh, which needs root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavours=("$@")
@@ -19,6 +21,10 @@ for f in "${flavours[@]}"; do
   ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
 done
 if [ "${CI:-}" = true ]; then
+  if [ -d build ] && [ "$(id -u)" -eq 0 ]; then
+    echo "== package"
+    bash scripts/package-test.sh build
+  fi
   echo "== fuzz"
   bash scripts/fuzz.sh "${RAVEDERI_FUZZ_SECONDS:-20}"
 fi
