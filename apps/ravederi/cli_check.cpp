@@ -122,7 +122,7 @@ int suggest(std::vector<std::string> args)
         std::cout << d.name << "  [" << (d.value.empty() ? "-" : d.value) << " / "
                   << (d.footprint.empty() ? "-" : d.footprint) << "]\n";
         if (ranked.empty())
-            std::cout << "      no record shares a word with it\n";
+            std::cout << "      no record fits (none shares a word, or each is of another package, kind or value)\n";
         for (std::size_t k = 0; k < std::min(top, ranked.size()); ++k)
             std::cout << "  " << score(ranked[k].score) << "  " << records.eics[ranked[k].record] << "  "
                       << clipped(records.texts[ranked[k].record], 70) << '\n';
@@ -134,7 +134,10 @@ int suggest(std::vector<std::string> args)
                 wanted.push_back({ d.name, records.eics[ranked[0].record] });
             else
                 ties += "  " + d.name + ": " + records.eics[ranked[0].record] + " " + score(ranked[0].score)
-                    + ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score) + "\n";
+                    + (ranked.size() > 1
+                            ? ", next " + records.eics[ranked[1].record] + " " + score(ranked[1].score)
+                            : std::string())
+                    + "\n";
         }
     }
     std::cout << without << " of " << devices.size() << " devices have no EIC\n";

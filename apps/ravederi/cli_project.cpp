@@ -201,9 +201,13 @@ int fromKicad(std::vector<std::string> args)
     const bool json = takeFlag(args, "--json");
     const auto words = positionals(args, 2, "NETLIST.xml OUT.dpz");
     const std::filesystem::path source(words[0]);
-    if (!json && (source.extension() == ".kicad_sch" || source.extension() == ".sch"))
+    const bool schematic = source.extension() == ".kicad_sch" || source.extension() == ".sch";
+    if (schematic && !json)
         return fromKicadSchematic(source, words[1], options);
-    const auto imported = project::importKicadNetlist(words[0], options);
+    // A schematic's readable form has no link back to it: it is only looked at.
+    const auto imported = schematic
+        ? project::projectFromKicadParts(project::kicadDesignOf(project::readSchematicDesign(source)), source, options)
+        : project::importKicadNetlist(words[0], options);
     for (const auto& warning : imported.warnings)
         std::cerr << "warning: " << words[0] << ": " << warning << "\n";
     const auto& model = imported.project;

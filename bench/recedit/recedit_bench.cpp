@@ -15,12 +15,12 @@
 #include "data_grid_view.h"
 #include "data_source.h"
 #include "database.h"
-#include "recordset.h"
 #include "eid_format.h"
 #include "frm_rec_edit.h"
 #include "frm_tool_box.h"
 #include "host_utility.h"
 #include "modules.h"
+#include "recordset.h"
 #include "shell_services.h"
 #include "shell_state.h"
 
@@ -73,8 +73,8 @@ void makeEid(const fs::path& file, long records)
     check(sqlite3_open(file.c_str(), &db), db, "open");
     check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
     sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(db, "INSERT INTO Device (Code, Description, Maker, Price) VALUES (?, ?, ?, ?)", -1,
-              &insert, nullptr),
+    check(sqlite3_prepare_v2(db, "INSERT INTO Device (Code, Description, Maker, Price) VALUES (?, ?, ?, ?)",
+              -1, &insert, nullptr),
         db, "prepare");
     const char* makers[] = { "Yageo", "Vishay", "Panasonic", "Bourns", "KOA" };
     char code[32], text[64], price[16];
@@ -160,8 +160,9 @@ int main(int argc, char** argv)
 
     // Where the time goes: the engine alone opening the grid's first query
     // (every record, in EIC order), with and without the default filter.
-    for (const char* sql : { "SELECT * FROM Device WHERE [Device]![Code] Like \"*\" ORDER BY [Device]![Code];",
-             "SELECT * FROM Device ORDER BY [Device]![Code];" }) {
+    for (const char* sql :
+        { "SELECT * FROM Device WHERE [Device]![Code] Like \"*\" ORDER BY [Device]![Code];",
+            "SELECT * FROM Device ORDER BY [Device]![Code];" }) {
         const auto t = Clock::now();
         rav::db::Database d = rav::db::Database::open(eid.string());
         rav::db::Recordset rs = d.openRecordset(sql);
@@ -192,14 +193,16 @@ int main(int argc, char** argv)
     const int current = window->dbgRecEd()->table()->currentIndex().row();
     const QString lastCode = window->dbgRecEd()->model()->index(current, 0).data().toString();
 
-    const int screenRows = std::max(1, window->dbgRecEd()->table()->viewport()->height()
+    const int screenRows = std::max(1,
+        window->dbgRecEd()->table()->viewport()->height()
             / std::max(1, window->dbgRecEd()->table()->verticalHeader()->defaultSectionSize()));
     const auto [sqliteFirst, sqliteLast] = baseline(eid, screenRows);
 
-    std::printf("first rows shown:   %.3f s (goal 0.3 s)  sqlite3 %.4f s  ratio %.1f  [%s .. ; %d rows in the grid]\n",
+    std::printf("first rows shown:   %.3f s (goal 0.3 s)  sqlite3 %.4f s  ratio %.1f  [%s .. ; %d rows in "
+                "the grid]\n",
         firstRows, sqliteFirst, firstRows / sqliteFirst, firstCode.toUtf8().constData(), shown);
-    std::printf("jump to last row:   %.3f s (goal 0.5 s)  sqlite3 %.4f s  ratio %.1f  [row %d, %s]\n", lastRow,
-        sqliteLast, lastRow / sqliteLast, current, lastCode.toUtf8().constData());
+    std::printf("jump to last row:   %.3f s (goal 0.5 s)  sqlite3 %.4f s  ratio %.1f  [row %d, %s]\n",
+        lastRow, sqliteLast, lastRow / sqliteLast, current, lastCode.toUtf8().constData());
     const bool ok = current == records - 1;
     delete window;
     rav::shell::SetMessageSink(nullptr);

@@ -111,22 +111,31 @@ AccessImportResult ImportAccessTable(const std::string& accessFile, const std::s
         } catch (const std::exception&) {
         }
     };
+    // Messages name the file asked for, never the hidden temporary one.
+    const auto named = [&](std::string text) {
+        for (std::size_t at; (at = text.find(temp)) != std::string::npos;)
+            text.replace(at, temp.size(), eidFile);
+        return text;
+    };
     std::string error;
     if (!CreateEidDatabase(temp, result.plan.fields, result.plan.eicField, &error)) {
         discard();
-        throw AccessError("cannot create " + eidFile + ": " + error);
+        throw AccessError("cannot create " + eidFile + ": " + named(error));
     }
     const OperationResult stored = StoreRecords(temp, t.rows, progress);
     if (!stored.completed) {
         discard();
-        throw AccessError(eidFile + ": " + stored.failure);
+        throw AccessError(eidFile + ": " + named(stored.failure));
     }
     try {
         db::removeDatabaseFile(target.string()); // refused while the EID is open elsewhere
-        std::filesystem::rename(temp, target);
+        std::error_code ec;
+        std::filesystem::rename(temp, target, ec);
+        if (ec)
+            throw std::runtime_error(ec.message());
     } catch (const std::exception& e) {
         discard();
-        throw AccessError("cannot replace " + eidFile + ": " + e.what());
+        throw AccessError("cannot replace " + eidFile + ": " + named(e.what()));
     }
     result.records = stored.added;
     return result;

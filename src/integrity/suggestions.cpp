@@ -313,7 +313,12 @@ SuggestionIndex::SuggestionIndex(const EidRecords& records)
     for (std::size_t r = 0; r < recordCount_; ++r) {
         const std::string text = records.eics[r] + (r < records.texts.size() ? " " + records.texts[r] : "");
         auto& ids = recordWords_[r];
+        // Plain values ("=4.7k", "=100n"; not "=50v" or "=100nf") for the
+        // value rule of resistors, capacitors and inductors.
+        std::vector<std::string> values;
         for (auto& word : suggestionWords(text)) {
+            if (word[0] == '=' && word.find_first_of("abcdefghijlorstvwxyz", 1) == std::string::npos)
+                values.push_back(word);
             auto [it, added] = wordIds_.emplace(std::move(word), static_cast<std::uint32_t>(postings_.size()));
             if (added)
                 postings_.emplace_back();
@@ -322,11 +327,6 @@ SuggestionIndex::SuggestionIndex(const EidRecords& records)
         }
         std::sort(ids.begin(), ids.end());
         recordKinds_.push_back(kindsOf(text));
-        std::vector<std::string> values;
-        for (auto& word : suggestionWords(text))
-            if (word[0] == '=' && word.find_first_of("abcdefghijlorstvwxyz", 1) == std::string::npos
-                && word.back() != 'f' && word.back() != 'h')
-                values.push_back(std::move(word));
         recordValues_.push_back(std::move(values));
         recordPackages_.push_back(packageWords(text));
         if (recordPackages_.back().empty())

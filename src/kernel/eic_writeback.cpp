@@ -1,5 +1,6 @@
 #include "eic_writeback.h"
 
+#include "kicad_writeback.h"
 #include "project_parts.h"
 #include "zareza2v.h"
 
@@ -110,6 +111,33 @@ std::size_t applyEicChanges(const std::vector<EicChange>& changes, MessageSink& 
     }
     writeBack.commit();
     return written;
+}
+
+std::size_t offerDesignWrite(MessageSink& messages)
+{
+    const char* path = Z_ProjectPath();
+    if (!path || !*path)
+        return 0;
+    try {
+        const auto link = project::loadDesignLink(path);
+        if (!link)
+            return 0;
+        const auto plan = project::planDesignWrite(path, project::writeBackField(*link, ""));
+        if (plan.files.empty())
+            return 0;
+        UserMessage question;
+        question.kind = MessageKind::Question;
+        question.text = "Write the codes into the KiCad schematics too?\n\n" + project::describeDesignWrite(plan);
+        if (!messages.confirm(question))
+            return 0;
+        project::applyDesignWrite(path, plan);
+        return plan.changes.size();
+    } catch (const std::exception& e) {
+        UserMessage refusal;
+        refusal.text = std::string("The schematics were not written: ") + e.what();
+        messages.show(refusal);
+        return 0;
+    }
 }
 
 std::vector<EicChange> undoLastWriteBack()

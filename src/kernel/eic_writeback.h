@@ -58,6 +58,15 @@ private:
     bool open_ = false;
 };
 
+// When the open project was made from KiCad schematics (project from-kicad
+// ROOT.kicad_sch), offers to write its codes into them as well: the change
+// per symbol (old -> new) is shown as a question, and the files are written
+// on Yes (kicad_writeback.h). Returns the number of symbols changed; 0 when
+// the project has no schematics, nothing would change, or the user says No.
+// A refusal (a file saved in KiCad since, read-only, a shared sheet needing
+// two codes) is shown through `messages`, never thrown.
+std::size_t offerDesignWrite(MessageSink& messages);
+
 // Undoes the last journalled write-back of the open project and returns what
 // that changed back (device: code before the undo -> code after). Throws
 // std::runtime_error with the kernel's sentence ("There is nothing to

@@ -302,8 +302,8 @@ public:
         order.reserve(design_.parts.size());
         for (std::size_t i = 0; i < design_.parts.size(); ++i)
             order.emplace_back(referenceKey(design_.parts[i].reference), i);
-        std::stable_sort(order.begin(), order.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::stable_sort(
+            order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<SchematicPart> sorted;
         sorted.reserve(order.size());
         for (const auto& [key, i] : order)
@@ -326,15 +326,18 @@ private:
         file.bytes = readFile(path);
         if (file.bytes.starts_with("EESchema Schematic File"))
             throw ProjectError(path.string()
-                + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch first");
+                + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch "
+                  "first");
         // Only the head is checked here; the rest is read item by item.
         const std::size_t start = file.bytes.find_first_not_of(" \t\r\n");
         if (start == std::string::npos || file.bytes.compare(start, 10, "(kicad_sch") != 0
-            || (file.bytes.size() > start + 10 && !std::isspace(static_cast<unsigned char>(file.bytes[start + 10]))
+            || (file.bytes.size() > start + 10
+                && !std::isspace(static_cast<unsigned char>(file.bytes[start + 10]))
                 && file.bytes[start + 10] != ')'))
             throw ProjectError(file.path.string()
-                + (start == std::string::npos ? ": the file is empty"
-                                              : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
+                + (start == std::string::npos
+                        ? ": the file is empty"
+                        : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
         try {
             contents_.push_back(std::make_unique<FileContent>(readContent(file)));
         } catch (const sexpr::SyntaxError& e) {
@@ -345,7 +348,8 @@ private:
         return design_.files.size() - 1;
     }
 
-    void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names,
+        const std::string& sheetName)
     {
         stack_.push_back(fileIndex);
         // contents_ may grow during the walk; hold the content by pointer.
@@ -435,6 +439,11 @@ private:
         for (SchematicField f : s.properties) {
             if (f.name == "Reference")
                 continue;
+            if (isNew && f.name != "Value" && f.name != "Footprint") {
+                // The first unit of a part: its fields as they stand.
+                part.fields.push_back(std::move(f));
+                continue;
+            }
             if (old && f.name == "Value" && old->value)
                 f.value = *old->value;
             if (old && f.name == "Footprint" && old->footprint)
@@ -490,7 +499,8 @@ KicadDesign kicadDesignOf(const SchematicDesign& design)
         k.libDescription = p.description;
         for (const SchematicField& f : p.fields)
             k.fields.emplace_back(f.name, f.value);
-        for (const auto& [name, value] : { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } })
+        for (const auto& [name, value] :
+            { std::pair { "Sheetname", p.sheetName }, std::pair { "Sheetfile", p.sheetFile } })
             if (!k.field(name))
                 k.fields.emplace_back(name, value);
         for (const SchematicField& f : p.libraryProperties)

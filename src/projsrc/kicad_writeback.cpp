@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <sqlite3.h>
-#include <sys/stat.h>
 #include <map>
 #include <set>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace rav::project
@@ -148,7 +148,8 @@ void replace(const fs::path& file, const std::string& bytes)
 // write it anyway; so does one in a folder where it cannot be replaced.
 bool readOnly(const fs::path& file)
 {
-    struct stat st {};
+    struct stat st {
+    };
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     return ::stat(file.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 || ::access(file.c_str(), W_OK) != 0
         || ::access(folder.c_str(), W_OK) != 0;
@@ -163,7 +164,8 @@ std::string shown(const std::string& code)
 // row's direction, then the row is marked done (apply) or deleted (revert).
 void rollForward(sqlite3* db, std::int64_t id, const std::string& state)
 {
-    dpz::Statement files(db, "SELECT path, old_bytes, new_bytes, name FROM design_write_file WHERE design_write = ?1");
+    dpz::Statement files(
+        db, "SELECT path, old_bytes, new_bytes, name FROM design_write_file WHERE design_write = ?1");
     files.bindInt(1, id);
     std::vector<fs::path> folders;
     while (files.step()) {
@@ -265,7 +267,8 @@ struct Edit {
 // property, shaped as this file writes a hidden field: a copy of the last
 // hidden property of the symbol with name, value (and KiCad 6's id)
 // replaced; without one, KiCad's form for the file's version.
-Edit addProperty(const Document& d, Index symbol, const std::string& field, const std::string& code, long version)
+Edit addProperty(
+    const Document& d, Index symbol, const std::string& field, const std::string& code, long version)
 {
     Index last = kNone, model = kNone;
     int maxId = -1;
@@ -310,17 +313,17 @@ Edit addProperty(const Document& d, Index symbol, const std::string& field, cons
         }
         body.append(raw.substr(pos));
     } else {
-        const std::string where = d.find(symbol, "at") != kNone
-            ? std::string(d.raw(d.find(symbol, "at")))
-            : std::string("(at 0 0 0)");
+        const std::string where = d.find(symbol, "at") != kNone ? std::string(d.raw(d.find(symbol, "at")))
+                                                                : std::string("(at 0 0 0)");
         if (version >= 20231120) {
-            body = "(property " + sexpr::quote(field) + " " + sexpr::quote(code) + "\n" + indent + "\t" + where
-                + "\n" + indent + "\t(effects\n" + indent + "\t\t(font\n" + indent + "\t\t\t(size 1.27 1.27)\n"
-                + indent + "\t\t)\n" + indent + "\t\t(hide yes)\n" + indent + "\t)\n" + indent + ")";
+            body = "(property " + sexpr::quote(field) + " " + sexpr::quote(code) + "\n" + indent + "\t"
+                + where + "\n" + indent + "\t(effects\n" + indent + "\t\t(font\n" + indent
+                + "\t\t\t(size 1.27 1.27)\n" + indent + "\t\t)\n" + indent + "\t\t(hide yes)\n" + indent
+                + "\t)\n" + indent + ")";
         } else {
             body = "(property " + sexpr::quote(field) + " " + sexpr::quote(code)
-                + (version < 20220000 ? " (id " + std::to_string(maxId + 1) + ")" : std::string()) + " " + where
-                + "\n" + indent + "  (effects (font (size 1.27 1.27)) hide)\n" + indent + ")";
+                + (version < 20220000 ? " (id " + std::to_string(maxId + 1) + ")" : std::string()) + " "
+                + where + "\n" + indent + "  (effects (font (size 1.27 1.27)) hide)\n" + indent + ")";
         }
     }
     return { insertAt, insertAt, "\n" + indent + body };
@@ -351,7 +354,8 @@ void storeDesignLink(const fs::path& dpz, const DesignLink& link)
         dpz::exec(db.get(), kLinkSql);
         dpz::exec(db.get(), "DELETE FROM design_source; DELETE FROM design_file;");
         dpz::Statement source(db.get(), "INSERT INTO design_source(key, value) VALUES (?1, ?2)");
-        for (const auto& [key, value] : { std::pair { "root", link.root.string() }, std::pair { "field", link.field } }) {
+        for (const auto& [key, value] :
+            { std::pair { "root", link.root.string() }, std::pair { "field", link.field } }) {
             source.reset();
             source.bindText(1, key);
             source.bindBytes(2, value);
@@ -489,7 +493,8 @@ void carryJournals(const fs::path& from, const fs::path& to)
     dpz::Transaction copy(target.get());
     dpz::exec(target.get(), kLinkSql);
     auto oldHas = [&](const char* table) {
-        dpz::Statement s(target.get(), "SELECT count(*) FROM old.sqlite_master WHERE type = 'table' AND name = ?1");
+        dpz::Statement s(
+            target.get(), "SELECT count(*) FROM old.sqlite_master WHERE type = 'table' AND name = ?1");
         s.bindText(1, table);
         s.step();
         return s.integer(0) > 0;
@@ -522,14 +527,16 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
     recoverDesignWrite(dpz);
     const auto link = loadDesignLink(dpz);
     if (!link)
-        throw ProjectError(dpz.string() + " was not made from a KiCad schematic (project from-kicad ROOT.kicad_sch)");
+        throw ProjectError(
+            dpz.string() + " was not made from a KiCad schematic (project from-kicad ROOT.kicad_sch)");
     const SchematicDesign design = readSchematicDesign(link->root);
     std::map<std::string, std::string> printed(link->files.begin(), link->files.end());
     for (const SchematicFile& f : design.files) {
         auto it = printed.find(f.name);
         if (it == printed.end() || it->second != fingerprint(f.bytes))
             throw ProjectError(f.path.string()
-                + " changed since the project was made from it (saved in KiCad?); run project from-kicad again first");
+                + " changed since the project was made from it (saved in KiCad?); run project from-kicad "
+                  "again first");
     }
 
     // Each part's code: the EIC of its component's device.
@@ -555,7 +562,8 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
             continue;
         for (std::size_t k : part.symbols) {
             const SchematicSymbol& s = design.symbols[k];
-            auto [it, isNew] = wanted.emplace(std::pair { s.file, s.uuid }, Wanted { code->second, part.reference });
+            auto [it, isNew]
+                = wanted.emplace(std::pair { s.file, s.uuid }, Wanted { code->second, part.reference });
             if (!isNew && it->second.code != code->second)
                 throw ProjectError(it->second.reference + " and " + part.reference + " are one symbol in "
                     + design.files[s.file].name + " (a sheet used twice) but would need two codes ("
@@ -595,7 +603,8 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
             }
         }
         if (!edits.empty())
-            plan.files.push_back({ file.name, file.path, file.bytes, applyEdits(file.bytes, std::move(edits)) });
+            plan.files.push_back(
+                { file.name, file.path, file.bytes, applyEdits(file.bytes, std::move(edits)) });
     }
     return plan;
 }
@@ -633,7 +642,8 @@ void applyDesignWrite(const fs::path& dpz, const DesignWritePlan& plan)
         row.step();
         id = sqlite3_last_insert_rowid(db.get());
         dpz::Statement file(db.get(),
-            "INSERT INTO design_write_file(design_write, name, path, old_bytes, new_bytes) VALUES (?1, ?2, ?3, ?4, ?5)");
+            "INSERT INTO design_write_file(design_write, name, path, old_bytes, new_bytes) VALUES (?1, ?2, "
+            "?3, ?4, ?5)");
         std::vector<std::pair<std::string, std::string>> prints;
         for (const auto& f : plan.files) {
             file.reset();
@@ -667,8 +677,18 @@ void applyDesignWrite(const fs::path& dpz, const DesignWritePlan& plan)
 
 bool recoverDesignWrite(const fs::path& dpz)
 {
-    dpz::Db db = open(dpz);
-    return recover(db.get());
+    bool recovered = false;
+    {
+        dpz::Db db = open(dpz);
+        recovered = recover(db.get());
+    }
+    // New files a run killed before its journal commit left beside the old.
+    if (const auto link = loadDesignLink(dpz)) {
+        std::error_code ec;
+        for (const auto& [name, print] : link->files)
+            fs::remove(tempOf(link->root.parent_path() / name), ec);
+    }
+    return recovered;
 }
 
 bool lastChangeIsDesignWrite(const fs::path& dpz)
@@ -676,7 +696,8 @@ bool lastChangeIsDesignWrite(const fs::path& dpz)
     dpz::Db db = open(dpz);
     if (!hasTable(db.get(), "design_write"))
         return false;
-    dpz::Statement s(db.get(), "SELECT after_write_back FROM design_write WHERE state = 'done' ORDER BY id DESC LIMIT 1");
+    dpz::Statement s(
+        db.get(), "SELECT after_write_back FROM design_write WHERE state = 'done' ORDER BY id DESC LIMIT 1");
     if (!s.step())
         return false;
     return s.integer(0) == lastWriteBack(db.get());
@@ -688,7 +709,8 @@ std::string undoDesignWrite(const fs::path& dpz)
     recover(db.get());
     std::int64_t id = 0;
     {
-        dpz::Statement s(db.get(), "SELECT id FROM design_write WHERE state = 'done' ORDER BY id DESC LIMIT 1");
+        dpz::Statement s(
+            db.get(), "SELECT id FROM design_write WHERE state = 'done' ORDER BY id DESC LIMIT 1");
         if (!s.step())
             throw ProjectError("There is nothing to undo.");
         id = s.integer(0);
@@ -696,7 +718,8 @@ std::string undoDesignWrite(const fs::path& dpz)
     std::string out;
     std::vector<std::pair<std::string, std::string>> prints;
     {
-        dpz::Statement files(db.get(), "SELECT name, path, old_bytes, new_bytes FROM design_write_file WHERE design_write = ?1");
+        dpz::Statement files(db.get(),
+            "SELECT name, path, old_bytes, new_bytes FROM design_write_file WHERE design_write = ?1");
         files.bindInt(1, id);
         while (files.step()) {
             const fs::path path(files.bytes(1));
@@ -706,7 +729,8 @@ std::string undoDesignWrite(const fs::path& dpz)
             } catch (const ProjectError&) {
             }
             if (now != files.bytes(3))
-                throw ProjectError(path.string() + " changed since the codes were written to it; nothing was undone");
+                throw ProjectError(
+                    path.string() + " changed since the codes were written to it; nothing was undone");
             if (readOnly(path))
                 throw ProjectError(path.string() + " is read-only; nothing was undone");
             out += files.bytes(0) + ": restored\n";

@@ -27,7 +27,8 @@ std::pair<std::size_t, std::size_t> lineColumnOf(std::string_view s, std::size_t
     return { line, lineStart == std::string_view::npos ? offset + 1 : offset - lineStart };
 }
 
-[[noreturn]] void fail(std::string_view s, const std::string& fileName, std::size_t offset, const std::string& why)
+[[noreturn]] void fail(
+    std::string_view s, const std::string& fileName, std::size_t offset, const std::string& why)
 {
     const auto [line, column] = lineColumnOf(s, offset);
     throw SyntaxError(fileName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + why);
@@ -59,13 +60,8 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
 {
     const std::string_view s = source_;
     const std::size_t n = s.size();
-    // The open lists, each with its last child so far.
-    struct Open {
-        Index list;
-        Index last;
-    };
-    std::vector<Open> stack;
-    stack.reserve(32);
+    std::vector<Open>& stack = stack_;
+    stack.clear();
     auto add = [&](Kind kind, std::size_t begin, std::size_t end) {
         const Index index = static_cast<Index>(nodes_.size());
         nodes_.push_back(Node { kind, static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end) });
@@ -111,7 +107,8 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
         }
     }
     if (!stack.empty())
-        fail(s, fileName, nodes_[stack.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+        fail(s, fileName, nodes_[stack.front().list].begin,
+            "this \"(\" is never closed (the file may be cut short)");
     return i;
 }
 
@@ -128,12 +125,14 @@ Document Document::parse(std::string_view s, const std::string& fileName)
     if (i == s.size())
         throw SyntaxError(fileName + ": the file is empty");
     if (s[i] != '(')
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
+        fail(
+            s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "the text does not start with \"(\"");
     i = d.parseAt(i, fileName);
     while (i < s.size() && isBlank(s[i]))
         ++i;
     if (i < s.size())
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+        fail(s, fileName, i,
+            s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
     return d;
 }
 
@@ -143,17 +142,17 @@ std::string_view Document::forEachChild(
     checkSize(s, fileName);
     std::size_t i = 0;
     const std::size_t n = s.size();
-    auto skip = [&] {
+    auto blanks = [&] {
         while (i < n && isBlank(s[i]))
             ++i;
     };
-    skip();
+    blanks();
     if (i == n)
         throw SyntaxError(fileName + ": the file is empty");
     if (s[i] != '(')
         fail(s, fileName, i, "the text does not start with \"(\"");
     const std::size_t open = i++;
-    skip();
+    blanks();
     const std::size_t headStart = i;
     while (i < n && !endsAtom(s[i]))
         ++i;
@@ -162,7 +161,7 @@ std::string_view Document::forEachChild(
     child.source_ = s;
     child.nodes_.reserve(256);
     for (;;) {
-        skip();
+        blanks();
         if (i == n)
             fail(s, fileName, open, "this \"(\" is never closed (the file may be cut short)");
         if (s[i] == ')')
@@ -172,9 +171,10 @@ std::string_view Document::forEachChild(
         visit(child);
     }
     ++i;
-    skip();
+    blanks();
     if (i < n)
-        fail(s, fileName, i, s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
+        fail(s, fileName, i,
+            s[i] == ')' ? "a \")\" without its \"(\"" : "more text after the end of the expression");
     return head;
 }
 
@@ -218,6 +218,9 @@ std::string Document::text(Index i) const
     if (n.kind == Kind::List)
         return {};
     const std::string_view inner = source_.substr(n.begin + 1, n.end - n.begin - 2);
+    // Most strings hold no escape: one copy.
+    if (inner.find('\\') == std::string_view::npos)
+        return std::string(inner);
     std::string out;
     out.reserve(inner.size());
     for (std::size_t k = 0; k < inner.size(); ++k) {

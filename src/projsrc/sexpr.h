@@ -55,7 +55,10 @@ public:
     std::size_t size() const { return nodes_.size(); }
 
     // The bytes of a node as written ("\"a\\\"b\"" for a string).
-    std::string_view raw(Index i) const { return source_.substr(nodes_[i].begin, nodes_[i].end - nodes_[i].begin); }
+    std::string_view raw(Index i) const
+    {
+        return source_.substr(nodes_[i].begin, nodes_[i].end - nodes_[i].begin);
+    }
     // An atom's or string's value (strings unescaped); empty for a list.
     std::string text(Index i) const;
     // A list's head keyword ("symbol" for "(symbol ...)"); empty when the
@@ -73,8 +76,8 @@ public:
     // the whole text, which `source` stays), and returns the list's head
     // keyword. A large file is read in the memory of its largest child, so
     // the time per child stays flat. Throws SyntaxError as parse does.
-    static std::string_view forEachChild(
-        std::string_view source, const std::string& fileName, const std::function<void(const Document&)>& visit);
+    static std::string_view forEachChild(std::string_view source, const std::string& fileName,
+        const std::function<void(const Document&)>& visit);
 
     // 1-based line and column of a byte offset, for messages.
     std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
@@ -84,8 +87,15 @@ private:
     // appending its nodes; returns the offset after it.
     std::size_t parseAt(std::size_t i, const std::string& fileName);
 
+    // The open lists while parsing, each with its last child so far; kept
+    // to spare an allocation per item when reading item by item.
+    struct Open {
+        Index list;
+        Index last;
+    };
     std::string_view source_;
     std::vector<Node> nodes_;
+    std::vector<Open> stack_;
 };
 
 // The plain tokenise of the same grammar (parentheses, atoms, strings),

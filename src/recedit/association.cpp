@@ -6,8 +6,8 @@
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "project_parts.h"
-#include "recedit_texts.h"
 #include "recordset.h"
+#include "show_message.h"
 #include "textcodec.h"
 #include "toolbox_queries.h"
 
@@ -125,10 +125,13 @@ std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes)
     constexpr std::size_t kShown = 30;
     const std::vector<kernel::EicChange> head(
         changes.begin(), changes.begin() + static_cast<std::ptrdiff_t>(std::min(kShown, changes.size())));
-    std::string text = LocalText("Write %1 codes into the project?", "61601", { std::to_string(changes.size()) })
+    std::string text = FormatMessage("Write %1 codes into the project?", "61601",
+                           { GroupedCount(static_cast<std::int64_t>(changes.size())) })
         + "\n\n" + kernel::describeChanges(head);
     if (changes.size() > kShown)
-        text += LocalText("... and %1 more", "61603", { std::to_string(changes.size() - kShown) }) + "\n";
+        text += FormatMessage("... and %1 more", "61603",
+                    { GroupedCount(static_cast<std::int64_t>(changes.size() - kShown)) })
+            + "\n";
     return text;
 }
 
@@ -138,7 +141,8 @@ bool ConfirmProjectLibraryUpdate(const std::vector<kernel::EicChange>& plan, Mes
         UserMessage nothing;
         nothing.kind = MessageKind::Information;
         nothing.id = "61602";
-        nothing.text = LocalText("Every device already has the code shown; nothing to write.", "61602");
+        nothing.text
+            = FormatMessage("Every device already has the code shown; nothing to write.", "61602", {});
         messages.show(nothing);
         return false;
     }
@@ -156,11 +160,12 @@ void ReportProjectLibraryUpdate(std::size_t planned, const LibraryUpdateResult& 
     done.kind = MessageKind::Information;
     if (result.cancelled) {
         done.id = "61605";
-        done.text = LocalText("Stopped after %1 of the project's devices; the codes written so far stay.",
-            "61605", { std::to_string(result.rows) });
+        done.text = FormatMessage("Stopped after %1 of the project's devices; the codes written so far stay.",
+            "61605", { GroupedCount(result.rows) });
     } else {
         done.id = "61604";
-        done.text = LocalText("Codes written into the project: %1.", "61604", { std::to_string(planned) });
+        done.text = FormatMessage("Codes written into the project: %1.", "61604",
+            { GroupedCount(static_cast<std::int64_t>(planned)) });
     }
     messages.show(done);
 }

@@ -86,7 +86,8 @@ std::string ConfirmWriteBackText(const std::vector<kernel::EicChange>& changes);
 bool ConfirmProjectLibraryUpdate(const std::vector<kernel::EicChange>& plan, MessageSink& messages);
 // Tells how the update of `planned` changes ended: how many devices took
 // their code, or where a cancel stopped it.
-void ReportProjectLibraryUpdate(std::size_t planned, const LibraryUpdateResult& result, MessageSink& messages);
+void ReportProjectLibraryUpdate(
+    std::size_t planned, const LibraryUpdateResult& result, MessageSink& messages);
 
 // Writes the EIC of every row of the project view (`projectView`, table
 // Device) into the project's device of that name, trimmed; rows without a

@@ -22,18 +22,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyledItemDelegate>
-#include <QTimer>
-#include <QHBoxLayout>
-#include <QMetaProperty>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <filesystem>
@@ -236,8 +236,8 @@ void FrmRecEdit::buildControls()
                 QTableView* table = dbgRecEd_->table();
                 table->setCurrentIndex(cell);
                 table->edit(cell);
-                if (auto* editor = qobject_cast<QLineEdit*>(table->indexWidget(cell) ? table->indexWidget(cell)
-                                                                                     : table->focusWidget()))
+                if (auto* editor = qobject_cast<QLineEdit*>(
+                        table->indexWidget(cell) ? table->indexWidget(cell) : table->focusWidget()))
                     editor->setText(value.toString());
             });
         });

@@ -14,26 +14,26 @@
 #include "lom_build.h"
 #include "lom_catalogue.h"
 #include "panel_progress.h"
-#include "recedit_texts.h"
 #include "recedit_view.h"
 #include "record_maintenance.h"
 #include "recordset.h"
 #include "rozerazu.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "show_message.h"
 #include "suggestions.h"
 #include "zerovize.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QFontDatabase>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -228,8 +228,8 @@ void FrmToolBox::buildControls()
         // Each box says what it takes: the device's value, the comparison,
         // and the EID field that is searched with it.
         g->addWidget(label("Filter EID file where", "5468", find), 0, 0, 1, 3);
-        const char* heads[3][2] = { { "Device's &value of", "61611" }, { "Co&mpare", "61612" },
-            { "EID fi&eld", "61613" } };
+        const char* heads[3][2]
+            = { { "Device's &value of", "61611" }, { "Co&mpare", "61612" }, { "EID fi&eld", "61613" } };
         for (std::size_t i = 0; i < 3; ++i) {
             QLabel* head = label(heads[i][0], heads[i][1], find);
             head->setBuddy(cboFind_[i]);
@@ -257,8 +257,8 @@ void FrmToolBox::buildControls()
         suggest->addWidget(lstSuggest_, 1);
         suggest->addWidget(cmdSuggest_, 0, Qt::AlignTop);
         page->addLayout(suggest);
-        lblWeak_ = label("Only weak matches: check the record before you choose it.", "61615", picTab_[1],
-            "lblWeak");
+        lblWeak_ = label(
+            "Only weak matches: check the record before you choose it.", "61615", picTab_[1], "lblWeak");
         lblWeak_->setWordWrap(true);
         lblWeak_->setStyleSheet("color: palette(highlight)");
         lblWeak_->hide();
@@ -364,8 +364,10 @@ void FrmToolBox::buildControls()
     connect(cmdSuggest_, &QPushButton::clicked, this, &FrmToolBox::cmdSuggest_Click);
     connect(lstSuggest_, &QListWidget::itemActivated, this, &FrmToolBox::lstSuggest_Activated);
     connect(cmdCheck_, &QPushButton::clicked, this, &FrmToolBox::cmdCheck_Click);
-    connect(tblFindings_, &QTableWidget::cellClicked, this, [this](int row, int) { tblFindings_Activated(row); });
-    connect(tblFindings_, &QTableWidget::cellActivated, this, [this](int row, int) { tblFindings_Activated(row); });
+    connect(
+        tblFindings_, &QTableWidget::cellClicked, this, [this](int row, int) { tblFindings_Activated(row); });
+    connect(tblFindings_, &QTableWidget::cellActivated, this,
+        [this](int row, int) { tblFindings_Activated(row); });
     for (QComboBox* box : { cboSort_, cboWhere1_ })
         connect(box, &QComboBox::activated, box, [box] { box->setToolTip(box->currentText()); });
     for (QLineEdit* box : { txtEIC_, txtMove_, txtWhere3_ })
@@ -580,6 +582,7 @@ void FrmToolBox::recordSelected(const std::optional<std::string>& eic, bool both
 
 void FrmToolBox::showAssociateState()
 {
+    optManAut_[associate_.mode() == AssociateMode::Manual ? 1 : 0]->setChecked(true);
     if (txtEIC_->text().toStdString() != associate_.eic())
         txtEIC_->setText(QString::fromStdString(associate_.eic()));
     txtEIC_->setEnabled(associate_.eicBoxEnabled());
@@ -589,7 +592,7 @@ void FrmToolBox::showAssociateState()
     cmdAssociate_[0]->setEnabled(associate_.canAssociate(AssociateMode::Automatic));
     cmdAssociate_[1]->setEnabled(associate_.canAssociate(AssociateMode::Manual));
     cmdAssociate_[0]->setToolTip(associate_.searchIsStale()
-            ? QString::fromStdString(LocalText("Click Find for the selected device first.", "61616"))
+            ? QString::fromStdString(FormatMessage("Click Find for the selected device first.", "61616", {}))
             : QString());
     lblWeak_->setVisible(associate_.onlyWeakSuggestions());
 }
@@ -669,6 +672,9 @@ void FrmToolBox::cmdUpdate_Click()
         }
     }
     ReportProjectLibraryUpdate(plan.size(), result, shell::Messages());
+    // A project made from KiCad schematics can take the codes back there.
+    if (!result.cancelled)
+        kernel::offerDesignWrite(shell::Messages());
 }
 
 // ---- Suggestions and integrity -------------------------------------------------------
@@ -696,7 +702,8 @@ void FrmToolBox::cmdSuggest_Click()
             if (device.name != part)
                 continue;
             for (const auto& s : suggestIndex_->suggest(device, 5))
-                found.push_back({ suggestRecords_->eics[s.record], suggestRecords_->texts[s.record], s.score });
+                found.push_back(
+                    { suggestRecords_->eics[s.record], suggestRecords_->texts[s.record], s.score });
         }
         associate_.setSuggestions(std::move(found));
     } catch (const std::exception& e) {
@@ -709,15 +716,16 @@ void FrmToolBox::showSuggestions()
 {
     lstSuggest_->clear();
     for (const SuggestedRecord& s : associate_.suggestions()) {
-        auto* item = new QListWidgetItem(QString("%1  %2  %3")
-                .arg(s.score, 5, 'f', 1)
-                .arg(QString::fromStdString(s.code), QString::fromStdString(s.text)),
-            lstSuggest_);
+        auto* item
+            = new QListWidgetItem(QString("%1  %2  %3")
+                                      .arg(s.score, 5, 'f', 1)
+                                      .arg(QString::fromStdString(s.code), QString::fromStdString(s.text)),
+                lstSuggest_);
         item->setData(Qt::UserRole, QString::fromStdString(s.code));
     }
     if (associate_.suggestions().empty()) {
         lstSuggest_->addItem(
-            QString::fromStdString(LocalText("(no record shares a word with this device)", "61617")));
+            QString::fromStdString(FormatMessage("(no record shares a word with this device)", "61617", {})));
     } else {
         // A weak best match is not chosen for the user: the list gets the
         // focus with no row selected, and the warning shows.
@@ -760,7 +768,8 @@ void FrmToolBox::cmdCheck_Click()
         const FindingRow& f = findings_[r];
         const std::string* cells[4] = { &f.finding, &f.devices, &f.codes, &f.detail };
         for (int c = 0; c < 4; ++c)
-            tblFindings_->setItem(static_cast<int>(r), c, new QTableWidgetItem(QString::fromStdString(*cells[c])));
+            tblFindings_->setItem(
+                static_cast<int>(r), c, new QTableWidgetItem(QString::fromStdString(*cells[c])));
     }
     tblFindings_->resizeColumnsToContents();
 }

@@ -1,6 +1,6 @@
 #include "integrity_tab.h"
 
-#include "recedit_texts.h"
+#include "show_message.h"
 
 namespace rav::recedit
 {
@@ -13,23 +13,23 @@ std::string heading(integrity::FindingKind kind)
     using K = integrity::FindingKind;
     switch (kind) {
     case K::MissingRecord:
-        return LocalText("EIC without record", "61621");
+        return FormatMessage("EIC without record", "61621", {});
     case K::NoCode:
-        return LocalText("No EIC", "61622");
+        return FormatMessage("No EIC", "61622", {});
     case K::UnusedRecord:
-        return LocalText("Record not used", "61623");
+        return FormatMessage("Record not used", "61623", {});
     case K::ConflictingCodes:
-        return LocalText("Equal parts, different EICs", "61624");
+        return FormatMessage("Equal parts, different EICs", "61624", {});
     case K::CodeSpelling:
-        return LocalText("EICs differ only in case or blanks", "61625");
+        return FormatMessage("EICs differ only in case or blanks", "61625", {});
     case K::PlaceholderCode:
-        return LocalText("Placeholder where a code belongs", "61634");
+        return FormatMessage("Placeholder instead of a code", "61670", {});
     case K::PartCodeDiffers:
-        return LocalText("Part's own code differs from its device's", "61635");
+        return FormatMessage("Part's own code differs", "61671", {});
     case K::CodeOnDifferentParts:
-        return LocalText("One EIC on different values or footprints", "61636");
+        return FormatMessage("One EIC on different parts", "61672", {});
     case K::DuplicatePart:
-        return LocalText("Part name used more than once", "61637");
+        return FormatMessage("Part name used more than once", "61673", {});
     }
     return {};
 }
@@ -65,7 +65,8 @@ std::vector<FindingRow> FindingRows(const integrity::Report& report)
 
 std::string IntegritySummary(const integrity::Report& report)
 {
-    return LocalText("%1 devices, %2 records, %3 findings. Click a finding to select its device.", "61620",
+    return FormatMessage("%1 devices, %2 records, %3 findings. Click a finding to select its device.",
+        "61620",
         { std::to_string(report.deviceCount), std::to_string(report.recordCount),
             std::to_string(report.findings.size()) });
 }

@@ -2,7 +2,7 @@
 
 #include "host_utility.h"
 #include "lom_catalogue.h"
-#include "recedit_texts.h"
+#include "show_message.h"
 #include "textcodec.h"
 #include "values.h"
 
@@ -20,10 +20,10 @@ std::string FilterDescription(const std::string& field, const std::string& op, c
 
 std::string RecEdStatus(long records, const std::string& filter)
 {
-    const std::string count = LocalText("Records: %1", "61640", { std::to_string(records) });
+    const std::string count = FormatMessage("Records: %1", "61640", { GroupedCount(records) });
     if (filter.empty())
-        return count + "  " + LocalText("(no filter)", "61641");
-    return count + "  " + LocalText("Filter: %1", "61642", { filter });
+        return count + "  " + FormatMessage("(no filter)", "61641", {});
+    return count + "  " + FormatMessage("Filter: %1", "61642", { filter });
 }
 
 std::string RecEdCaption(const std::string& eidFile)

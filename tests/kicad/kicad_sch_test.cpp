@@ -1,7 +1,10 @@
+#include "eic_writeback.h"
 #include "kicad_netlist.h"
 #include "kicad_sch.h"
 #include "kicad_writeback.h"
+#include "sinks.h"
 #include "test_env.h"
+#include "zareza2v.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +42,8 @@ test::RunResult tool(const std::string& args)
 // What the independent parser says changed in field `field` of `after`.
 std::string checked(const std::string& field, const fs::path& before, const fs::path& after)
 {
-    const auto r = runProgram("/usr/bin/python3 " + q(kChecker) + " '" + field + "' " + q(before) + " " + q(after));
+    const auto r
+        = runProgram("/usr/bin/python3 " + q(kChecker) + " '" + field + "' " + q(before) + " " + q(after));
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     return r.out;
 }
@@ -57,9 +61,14 @@ TEST(KicadSchematic, ASchematicAndTheNetlistKicadExportedFromItGiveOneProject)
     for (const char* name : { "bom", "kibom-variant_2c" }) {
         SCOPED_TRACE(name);
         const fs::path sch = kData / (std::string(name) + ".kicad_sch");
-        const Project fromSchematic = projectFromKicadParts(kicadDesignOf(readSchematicDesign(sch)), sch).project;
+        const Project fromSchematic
+            = projectFromKicadParts(kicadDesignOf(readSchematicDesign(sch)), sch).project;
         const Project fromNetlist = readKicadNetlist(kData / (std::string(name) + ".xml"));
         EXPECT_EQ(toJson(fromSchematic), toJson(fromNetlist));
+        // The tool's readable form of a schematic is the same project.
+        ScratchDir dir;
+        ASSERT_EQ(tool("project from-kicad " + q(sch) + " " + q(dir / "p.json") + " --json").exitCode, 0);
+        EXPECT_EQ(readFile(dir / "p.json"), toJson(fromSchematic));
     }
 }
 
@@ -81,8 +90,8 @@ TEST(KicadSchematic, HierarchyInstancesUnitsPowerAndFlags)
     EXPECT_EQ(u1.library + ":" + u1.symbolName, "Amplifier_Operational:LM358");
     EXPECT_EQ(u1.description, "Dual operational amplifier");
     EXPECT_EQ(u1.fields,
-        (std::vector<SchematicField> { { "MPN", "LM358DR" }, { "Footprint", "Package_SO:SOIC-8_3.9x4.9mm_P1.27mm" },
-            { "Datasheet", "" } }));
+        (std::vector<SchematicField> { { "MPN", "LM358DR" },
+            { "Footprint", "Package_SO:SOIC-8_3.9x4.9mm_P1.27mm" }, { "Datasheet", "" } }));
 
     // One symbol of the shared sheet, two parts with their own reference and value.
     const SchematicPart &r1 = part(d, "R1"), &r2 = part(d, "R2");
@@ -150,23 +159,27 @@ TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
         const char* says;
     };
     auto sheet = [](const std::string& file) {
-        return "(sheet (uuid \"u-" + file + "\") (property \"Sheetname\" \"S\") (property \"Sheetfile\" \"" + file
-            + "\"))";
+        return "(sheet (uuid \"u-" + file + "\") (property \"Sheetname\" \"S\") (property \"Sheetfile\" \""
+            + file + "\"))";
     };
     auto schematic = [](const std::string& body) {
         return "(kicad_sch (version 20231120) (generator \"eeschema\") (uuid \"r\") " + body + ")\n";
     };
     const std::vector<Case> cases {
-        { "truncated", "a.kicad_sch", { { "a.kicad_sch", good.substr(0, good.size() / 2) } }, "never closed" },
+        { "truncated", "a.kicad_sch", { { "a.kicad_sch", good.substr(0, good.size() / 2) } },
+            "never closed" },
         { "unbalanced", "a.kicad_sch", { { "a.kicad_sch", good + ")\n" } }, "without its \"(\"" },
         { "missing sub-sheet", "a.kicad_sch", { { "a.kicad_sch", schematic(sheet("gone.kicad_sch")) } },
             "does not exist" },
         { "recursion", "a.kicad_sch",
-            { { "a.kicad_sch", schematic(sheet("b.kicad_sch")) }, { "b.kicad_sch", schematic(sheet("a.kicad_sch")) } },
+            { { "a.kicad_sch", schematic(sheet("b.kicad_sch")) },
+                { "b.kicad_sch", schematic(sheet("a.kicad_sch")) } },
             "sheet recursion" },
-        { "KiCad 5", "a.sch", { { "a.sch", "EESchema Schematic File Version 4\nEELAYER 30 0\n" } }, "KiCad 5" },
+        { "KiCad 5", "a.sch", { { "a.sch", "EESchema Schematic File Version 4\nEELAYER 30 0\n" } },
+            "KiCad 5" },
         { "newer KiCad", "a.kicad_sch",
-            { { "a.kicad_sch", "(kicad_sch (version 20991231) (generator \"eeschema\"))\n" } }, "newer KiCad" },
+            { { "a.kicad_sch", "(kicad_sch (version 20991231) (generator \"eeschema\"))\n" } },
+            "newer KiCad" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,9 +206,11 @@ protected:
     {
         fs::copy(kData / "handmade", dir.path() / "design", fs::copy_options::recursive);
         fs::copy(kData / "kibom-variant_2c.kicad_sch", dir / "v9.kicad_sch");
-        for (const char* f : { "design/root.kicad_sch", "design/channel sheets/amp stage.kicad_sch", "v9.kicad_sch" })
+        for (const char* f :
+            { "design/root.kicad_sch", "design/channel sheets/amp stage.kicad_sch", "v9.kicad_sch" })
             original[f] = readFile(dir / f);
-        ASSERT_EQ(tool("project from-kicad " + q(dir / "design/root.kicad_sch") + " " + q(project())).exitCode, 0);
+        ASSERT_EQ(
+            tool("project from-kicad " + q(dir / "design/root.kicad_sch") + " " + q(project())).exitCode, 0);
     }
 
     fs::path project() const { return dir / "design.dpz"; }
@@ -219,7 +234,8 @@ TEST_F(ToKicad, WritesOnlyTheFieldChecksSharedSheetsAndUndoes)
     auto r = tool("project to-kicad " + q(project()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-        "ravederi: R1 and R2 are one symbol in channel sheets/amp stage.kicad_sch (a sheet used twice) but would "
+        "ravederi: R1 and R2 are one symbol in channel sheets/amp stage.kicad_sch (a sheet used twice) but "
+        "would "
         "need two codes (RC-10K, (none)); nothing written\n");
     EXPECT_TRUE(unchanged());
 
@@ -260,7 +276,9 @@ TEST_F(ToKicad, WritesOnlyTheFieldChecksSharedSheetsAndUndoes)
 TEST_F(ToKicad, KicadNineFileGetsHiddenFieldsInItsOwnForm)
 {
     const fs::path v9 = dir / "v9.dpz";
-    ASSERT_EQ(tool("project from-kicad " + q(dir / "v9.kicad_sch") + " " + q(v9) + " --eic-field manf#").exitCode, 0);
+    ASSERT_EQ(
+        tool("project from-kicad " + q(dir / "v9.kicad_sch") + " " + q(v9) + " --eic-field manf#").exitCode,
+        0);
     ASSERT_EQ(tool("project set-eic " + q(v9) + " C-1nF CL10B102KC8NNNX").exitCode, 0);
     const auto r = tool("project to-kicad " + q(v9) + " --field MPN");
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -286,7 +304,8 @@ TEST_F(ToKicad, RefusesAFileChangedSinceTheImportOrReadOnly)
     const std::vector<Case> cases {
         { "saved in KiCad", [&] { writeFile(sub, bytes + "\n"); }, [&] { writeFile(sub, bytes); },
             "changed since the project was made" },
-        { "read-only", [&] { ::chmod(sub.c_str(), 0444); }, [&] { ::chmod(sub.c_str(), 0644); }, "is read-only" },
+        { "read-only", [&] { ::chmod(sub.c_str(), 0444); }, [&] { ::chmod(sub.c_str(), 0644); },
+            "is read-only" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -303,6 +322,28 @@ TEST_F(ToKicad, RefusesAFileChangedSinceTheImportOrReadOnly)
     EXPECT_EQ(tool("project to-kicad " + q(project())).exitCode, 0);
 }
 
+// The tool box's library update offers the same write for the open project.
+TEST_F(ToKicad, TheOfferAfterALibraryUpdateAsksThenWrites)
+{
+    ASSERT_EQ(tool("project set-eic " + q(project()) + " R-1k RC0603-1K0").exitCode, 0);
+    ASSERT_NE(Z_OpenProject(project().c_str()), 0) << Z_LastError();
+    for (const bool yes : { false, true }) {
+        RecordingMessageSink messages;
+        messages.answer = yes;
+        EXPECT_EQ(kernel::offerDesignWrite(messages), yes ? 3u : 0u);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_NE(messages.messages[0].text.find(
+                      "R3 (channel sheets/amp stage.kicad_sch): RC0603-1K -> RC0603-1K0"),
+            std::string::npos)
+            << messages.messages[0].text;
+        EXPECT_EQ(unchanged(), !yes);
+    }
+    RecordingMessageSink after;
+    EXPECT_EQ(kernel::offerDesignWrite(after), 0u);
+    EXPECT_TRUE(after.messages.empty()) << "nothing left to write, nothing asked";
+    Z_CloseProject();
+}
+
 TEST_F(ToKicad, ReimportKeepsAssignedCodesAndJournalsAndTheDesignWinsWhereItChanged)
 {
     ASSERT_EQ(tool("project set-eic " + q(project()) + " R-10k RC-10K").exitCode, 0);
@@ -310,8 +351,9 @@ TEST_F(ToKicad, ReimportKeepsAssignedCodesAndJournalsAndTheDesignWinsWhereItChan
     ASSERT_EQ(tool("project set-eic " + q(project()) + " R-1k RC-1K-NEW").exitCode, 0);
     // Edited in KiCad since: U1's own code, and R2's value (a new device).
     std::string root = original["design/root.kicad_sch"];
-    for (const auto& [from, to] : { std::pair { "(property \"MPN\" \"LM358DR\"", "(property \"MPN\" \"LM358DT\"" },
-             std::pair { "(value \"22k\")", "(value \"27k\")" } })
+    for (const auto& [from, to] :
+        { std::pair { "(property \"MPN\" \"LM358DR\"", "(property \"MPN\" \"LM358DT\"" },
+            std::pair { "(value \"22k\")", "(value \"27k\")" } })
         for (std::size_t at; (at = root.find(from)) != std::string::npos;)
             root.replace(at, std::string(from).size(), to);
     writeFile(dir / "design/root.kicad_sch", root);
@@ -320,8 +362,8 @@ TEST_F(ToKicad, ReimportKeepsAssignedCodesAndJournalsAndTheDesignWinsWhereItChan
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "from the design: LM358: LM358DR -> LM358DT\n");
     r = tool("project parts " + q(project()) + " --devices");
-    for (const char* row : { "\tR-10k\tResistor\tRC-10K\t", "\tR-27k\tResistor\t\t", "\tR-1k\tResistor\tRC-1K-NEW\t",
-             "\tLM358\tDual operational amplifier\tLM358DT\t" })
+    for (const char* row : { "\tR-10k\tResistor\tRC-10K\t", "\tR-27k\tResistor\t\t",
+             "\tR-1k\tResistor\tRC-1K-NEW\t", "\tLM358\tDual operational amplifier\tLM358DT\t" })
         EXPECT_NE(r.out.find(row), std::string::npos) << row << " in\n" << r.out;
     // R-22k is gone, and its write-back with it; the others undo in turn.
     EXPECT_EQ(tool("project undo " + q(project())).out, "Undone:\nR-1k: RC-1K-NEW -> RC0603-1K\n");

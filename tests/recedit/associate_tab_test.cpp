@@ -57,7 +57,8 @@ TEST(AssociateTab, EachModeOffersItsOwnButtonOnlyWhenItsInputBelongsToTheDevice)
         tab.setEic(c.eic);
         EXPECT_EQ(tab.canAssociate(AssociateMode::Automatic), c.automatic) << c.name;
         EXPECT_EQ(tab.canAssociate(AssociateMode::Manual), c.manual) << c.name;
-        EXPECT_EQ(tab.searchIsStale(), c.mode == AssociateMode::Automatic && !c.searchedForThisDevice) << c.name;
+        EXPECT_EQ(tab.searchIsStale(), c.mode == AssociateMode::Automatic && !c.searchedForThisDevice)
+            << c.name;
     }
     AssociateTab tab;
     tab.setFindReady(true);

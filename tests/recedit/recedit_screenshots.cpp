@@ -53,11 +53,14 @@ int main(int argc, char** argv)
     state.DBaseName = (dir / "Part.eid").string();
     state.TempDir = (dir / "tmp").string();
     state.LibDir = dir.string();
-    if (Z_OpenProject((dir / "demo.dpz").c_str()) == 0 || !rav::kernel::ProjectParts::instance().OpenProjectInfo()) {
+    if (Z_OpenProject((dir / "demo.dpz").c_str()) == 0
+        || !rav::kernel::ProjectParts::instance().OpenProjectInfo()) {
         std::cerr << "cannot open the demo project\n";
         return 1;
     }
-    const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
+    const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+        ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+        : 1.0;
     const QString suffix = QString("_%1_%2").arg(QString::fromStdString(language)).arg(qRound(scale * 100));
     auto save = [&](QWidget* w, const QString& name) {
         QApplication::processEvents();

@@ -22,22 +22,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace fs = std::filesystem;
 using namespace rav;
@@ -300,7 +300,8 @@ TEST_F(RecEditWindow, NoTwoControlsOfATabShareAnAccessKeyInEitherLanguage)
                                               << "' and '" << keys[key].toStdString() << "'";
                 keys[key] = text;
             };
-            for (QAbstractButton* b : tb<QTabWidget>("tabMain")->widget(tab)->findChildren<QAbstractButton*>())
+            for (QAbstractButton* b :
+                tb<QTabWidget>("tabMain")->widget(tab)->findChildren<QAbstractButton*>())
                 if (b->isEnabled())
                     take(b->text());
             for (QLabel* l : tb<QTabWidget>("tabMain")->widget(tab)->findChildren<QLabel*>())
@@ -461,7 +462,8 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
     ASSERT_EQ(tb<QTableWidget>("tblFindings")->rowCount(), static_cast<int>(findings.size()));
     const int row = static_cast<int>(withDevice - findings.begin());
     QTableWidget* table = tb<QTableWidget>("tblFindings");
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
+    QTest::mouseClick(
+        table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
     EXPECT_EQ(window->tabMain()->currentIndex(), 1);
     EXPECT_EQ(current(window->datWholeView(), "field1"), withDevice->device);
     screenshot(box(), "recedit_integrity_toolbox");

@@ -102,8 +102,9 @@ void StorePlacement(const std::string& windowName, const FormPlacement& placemen
 StoredPlacement ReadStoredPlacement(const std::string& windowName, const std::string& screen)
 {
     QSettings store(QString::fromStdString(PlacementStoreFile().string()), QSettings::IniFormat);
-    const std::string name
-        = !screen.empty() && store.contains(key(windowName + screen, "_TOP")) ? windowName + screen : windowName;
+    const std::string name = !screen.empty() && store.contains(key(windowName + screen, "_TOP"))
+        ? windowName + screen
+        : windowName;
     StoredPlacement stored;
     stored.top = store.value(key(name, "_TOP"), "-1").toString().toStdString();
     stored.left = store.value(key(name, "_LEFT"), "-1").toString().toStdString();

@@ -54,14 +54,15 @@ CorrectedPlacement CorrectPlacement(
 // falls back to the plain ones.
 std::filesystem::path PlacementStoreFile();
 std::string ScreenSizeKey(int workWidthPixels, int workHeightPixels);
-void StorePlacement(const std::string& windowName, const FormPlacement& placement, const std::string& screen = {});
+void StorePlacement(
+    const std::string& windowName, const FormPlacement& placement, const std::string& screen = {});
 StoredPlacement ReadStoredPlacement(const std::string& windowName, const std::string& screen = {});
 
 // Moves, and if need be shrinks, a placement so that the whole window -
 // its frame (`frameWidth`, `frameHeight` beyond the placement's size)
 // included - lies inside the work area. A window larger than the work area
 // takes all of it.
-FormPlacement FitToWorkArea(FormPlacement placement, long workLeft, long workTop, long workWidth, long workHeight,
-    long frameWidth, long frameHeight);
+FormPlacement FitToWorkArea(FormPlacement placement, long workLeft, long workTop, long workWidth,
+    long workHeight, long frameWidth, long frameHeight);
 
 } // namespace rav::shell

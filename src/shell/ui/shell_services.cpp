@@ -11,19 +11,19 @@
 #include "zerovize.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
-#include <QLocale>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -475,8 +475,8 @@ bool GetFormPlacement(const QWidget* window, long& top, long& left, long& width,
     const long currentWidth = PixelsToTwips(window->width(), twipsPerPixelX(window));
     const long currentHeight = PixelsToTwips(window->height(), twipsPerPixelY(window));
     const CorrectedPlacement corrected
-        = CorrectPlacement(ReadStoredPlacement(window->objectName().toStdString(), screenKey(window)), work.width,
-            work.height, currentWidth, currentHeight);
+        = CorrectPlacement(ReadStoredPlacement(window->objectName().toStdString(), screenKey(window)),
+            work.width, work.height, currentWidth, currentHeight);
     top = corrected.placement.top;
     left = corrected.placement.left;
     width = corrected.placement.width;
@@ -500,7 +500,7 @@ void ApplyFormPlacement(QWidget* window, long top, long left, long width, long h
     const WorkAreaTwips work = DesktopWorkArea(window);
     const FormPlacement fitted = work.width > 0
         ? FitToWorkArea({ top, left, width, height }, work.left, work.top, work.width, work.height,
-              PixelsToTwips(frame.width(), tx), PixelsToTwips(frame.height(), ty))
+            PixelsToTwips(frame.width(), tx), PixelsToTwips(frame.height(), ty))
         : FormPlacement { top, left, width, height };
     const QSize size(TwipsToPixels(fitted.width, tx), TwipsToPixels(fitted.height, ty));
     // A minimum larger than the screen would push the window off it again.
