@@ -46,7 +46,8 @@ long SparesFor(long quantity, const SpareRule& rule);
 struct BoardLine {
     std::vector<std::string> cells; // the visible columns
     // Lines of equal key on different boards are one purchase line: the
-    // code, else value and package (or the chosen group fields).
+    // key one board groups by (code, value and package - without a code,
+    // value and package - or the chosen group fields).
     std::string key;
     long quantity = 0; // parts on one board
     std::string parts; // their names as ranges
