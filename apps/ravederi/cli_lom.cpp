@@ -11,6 +11,7 @@
 #include "lom_job.h"
 #include "lom_output.h"
 #include "lom_profile.h"
+#include "lom_purchase.h"
 #include "lom_query.h"
 #include "lom_settings.h"
 #include "project_parts.h"
@@ -40,6 +41,10 @@ const char* const kUsage
       "[--dnp-attribute NAME]\n"
       "    [--sort CAPTION] [--delimiter D] [--check [--strict]] [--include-excluded] [--as-of CHANGE] [--out FILE]\n"
       "    a server EID's list states the change it saw; --as-of CHANGE rebuilds the list of that change\n"
+      "ravederi lom --project A.dpz[:BOARDS] --project B.dpz[:BOARDS] ... --eid E.eid (--field CAPTION ... | "
+      "--profile NAME)\n"
+      "    [--spares PERCENT] [--spares-min N] [the options above]\n"
+      "    one purchase list: quantities x boards added across projects, spares per line on top\n"
       "ravederi lom --list-fields [--eid E.eid] [--project P.dpz]   (design fields of P end in -A)\n"
       "ravederi lom --list-profiles\n"
       "ravederi lom diff OLD NEW      (text or CSV LOM files of two revisions)\n";
@@ -135,9 +140,146 @@ std::vector<std::string> takeAll(std::vector<std::string>& args, const std::stri
     return values;
 }
 
+// A whole number option from `minimum` to `maximum`, or refused.
+long countOption(const std::optional<std::string>& text, const std::string& option, long minimum, long maximum)
+{
+    long n = minimum;
+    if (!text)
+        return n;
+    const auto* end = text->data() + text->size();
+    const auto [ptr, ec] = std::from_chars(text->data(), end, n);
+    if (ec != std::errc() || ptr != end || n < minimum || n > maximum)
+        throw UsageError { option + " takes a whole number from " + std::to_string(minimum) + " to "
+            + std::to_string(maximum) };
+    return n;
+}
+
+// The fields a list names by caption; each board's catalogue numbers them.
+struct FieldCaptions {
+    std::vector<std::string> fields;
+    std::vector<std::string> groupBy;
+    std::optional<std::string> sort;
+};
+
+void resolveFields(const lom::FieldCatalogue& catalogue, const FieldCaptions& captions, lom::LomJobOptions& job)
+{
+    job.fields.clear();
+    job.groupFields.clear();
+    for (const auto& caption : captions.fields)
+        job.fields.push_back(fieldNumber(catalogue, caption, job.eidFile));
+    for (const auto& caption : captions.groupBy)
+        job.groupFields.push_back(fieldNumber(catalogue, caption, job.eidFile));
+    job.sortField = captions.sort ? fieldNumber(catalogue, *captions.sort, job.eidFile) : 0;
+}
+
+// Several boards in one list: each project read as one board in turn
+// (one project is open at a time), then the lines merged and written.
+int makePurchaseList(const std::vector<lom::ProjectCount>& projects, lom::LomJobOptions job,
+    const FieldCaptions& captions, const lom::SpareRule& spares)
+{
+    std::vector<std::string> paths;
+    for (const auto& p : projects)
+        paths.push_back(p.path);
+    const std::vector<std::string> labels = lom::BoardLabels(paths);
+    shell::ShellState folders;
+    shell::EnsureTempDir(folders, HostUtility::instance());
+    job.tempDir = folders.TempDir;
+    StderrMessageSink messages;
+    TerminalProgress progress;
+    std::ostream& summary = job.outputFile == "-" ? std::cerr : std::cout;
+
+    std::vector<lom::BoardList> boards;
+    lom::PurchaseLayout layout;
+    std::vector<std::string> problems;
+    for (std::size_t i = 0; i < projects.size(); ++i) {
+        ProjectOpener open(projects[i].path);
+        lom::FieldCatalogue catalogue = catalogueOf(job.eidFile);
+        catalogue.addDesignFields(lom::ListDesignFields());
+        resolveFields(catalogue, captions, job);
+        lom::PurchaseLayout columns;
+        try {
+            const lom::TableOptions table = lom::MakeTableOptions(catalogue, job);
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                if (table.columns[c].source.kind == lom::ColumnSource::Kind::Quantity)
+                    columns.quantityColumn = static_cast<int>(c);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError { e.what() };
+        }
+        if (columns.quantityColumn < 0)
+            throw UsageError { "a purchase list needs a quantity column (--field ..., or a profile with @quantity)" };
+        if (i == 0)
+            layout.sortColumn = lom::LomJobSortColumn(catalogue, job);
+        lom::PurchaseBoard read = lom::ReadPurchaseBoard(catalogue, job, progress, messages);
+        if (read.result.excluded > 0)
+            std::cerr << "ravederi: " << labels[i] << ": " << read.result.excluded
+                      << (read.result.excluded == 1 ? " part" : " parts")
+                      << " excluded from lists by the design left out (--include-excluded lists them)\n";
+        if (read.result.noParts) {
+            progress.finish();
+            return Failed; // the message is out already
+        }
+        if (!read.result.error.empty())
+            throw std::runtime_error(projects[i].path + ": " + read.result.error);
+        for (const auto& p : read.result.problems)
+            problems.push_back(labels[i] + ": " + p);
+        read.board.label = labels[i];
+        read.board.count = projects[i].count;
+        if (i == 0) {
+            const int sortColumn = layout.sortColumn;
+            layout = read.layout;
+            layout.sortColumn = sortColumn;
+        } else if (read.layout.headers != layout.headers) {
+            throw std::runtime_error(projects[i].path + ": its columns differ from those of " + projects[0].path);
+        }
+        boards.push_back(std::move(read.board));
+    }
+    progress.finish();
+    layout.multiplier = job.multiplier;
+    layout.spares = spares;
+    layout.descending = job.descending;
+
+    if (job.check) {
+        for (const auto& p : problems)
+            summary << "check: " << p << '\n';
+        summary << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found\n";
+        if (job.strict && !problems.empty()) {
+            std::cerr << "ravederi: the checks found problems" << (job.outputFile.empty() ? "" : "; nothing written")
+                      << '\n';
+            return Failed;
+        }
+    }
+    std::string title = "Purchase list -";
+    for (std::size_t i = 0; i < boards.size(); ++i)
+        title += (i == 0 ? " " : ", ") + boards[i].label + " x" + std::to_string(boards[i].count);
+    const lom::LomJobResult result = lom::WritePurchaseList(boards, layout, job, title, progress);
+    if (!result.error.empty())
+        throw std::runtime_error(result.error);
+    if (job.outputFile.empty())
+        return Ok;
+    summary << result.lines << " lines (" << result.parts << " parts) written to " << job.outputFile << " as "
+            << lom::FormatName(job.format) << '\n';
+    return Ok;
+}
+
 int makeLom(std::vector<std::string> args)
 {
-    const std::string projectFile = required(args, "--project");
+    const std::vector<std::string> projectArgs = takeAll(args, "--project");
+    if (projectArgs.empty())
+        throw UsageError { "--project is required" };
+    std::vector<lom::ProjectCount> projects;
+    for (const auto& text : projectArgs) {
+        try {
+            projects.push_back(lom::ParseProjectCount(text, [](const std::string& path) {
+                std::error_code ec;
+                return std::filesystem::exists(path, ec);
+            }));
+        } catch (const std::invalid_argument& e) {
+            // One line: the whole usage would bury which count was wrong.
+            std::cerr << "ravederi: " << e.what() << '\n';
+            return Usage;
+        }
+    }
+    const std::string projectFile = projects.front().path;
     std::string eidFile = required(args, "--eid");
     if (const auto asOf = takeOption(args, "--as-of"))
         eidFile = asOfName(eidFile, *asOf);
@@ -156,7 +298,15 @@ int makeLom(std::vector<std::string> args)
     const bool check = takeFlag(args, "--check");
     const bool strict = takeFlag(args, "--strict");
     const bool includeExcluded = takeFlag(args, "--include-excluded");
+    const auto sparesText = takeOption(args, "--spares");
+    const auto sparesMinText = takeOption(args, "--spares-min");
     positionals(args, 0, "no further arguments");
+    lom::SpareRule spares;
+    spares.percent = countOption(sparesText, "--spares", 0, 1000);
+    spares.minimum = countOption(sparesMinText, "--spares-min", 0, lom::kMaxBoards);
+    // Several boards, a board count or spares make a purchase list: lines
+    // added across boards, so grouped.
+    const bool purchase = projects.size() > 1 || projects.front().count != 1 || sparesText || sparesMinText;
 
     // Without --format, a table file's extension names its format; any
     // other name (LOM.txt) gets the classic text.
@@ -176,13 +326,7 @@ int makeLom(std::vector<std::string> args)
         else if (*dnpText != "include")
             throw UsageError { "--dnp is include, exclude or separate, not \"" + *dnpText + "\"" };
     }
-    long multiplier = 1;
-    if (multiplierText) {
-        const auto* end = multiplierText->data() + multiplierText->size();
-        const auto [ptr, ec] = std::from_chars(multiplierText->data(), end, multiplier);
-        if (ec != std::errc() || ptr != end || multiplier < 1 || multiplier > 1000000)
-            throw UsageError { "--multiplier takes a whole number from 1 to 1000000" };
-    }
+    const long multiplier = countOption(multiplierText, "--multiplier", 1, 1000000);
     if (strict && !check)
         throw UsageError { "--strict goes with --check" };
     if (profileName && !fields.empty())
@@ -197,6 +341,23 @@ int makeLom(std::vector<std::string> args)
         if (!profile)
             throw UsageError { "unknown profile \"" + *profileName
                 + "\" (ravederi lom --list-profiles lists them)" };
+    }
+
+    if (purchase) {
+        lom::LomJobOptions job;
+        job.eidFile = eidFile;
+        job.outputFile = out;
+        job.format = format;
+        job.delimiterText = delimiter;
+        job.group = true;
+        job.multiplier = multiplier;
+        job.dnp = dnp;
+        job.dnpAttribute = dnpAttribute;
+        job.profile = profile;
+        job.check = check;
+        job.strict = strict;
+        job.includeExcluded = includeExcluded;
+        return makePurchaseList(projects, job, { fields, groupBy, sort }, spares);
     }
 
     // The project first: its parts' design fields are columns too.

@@ -236,4 +236,102 @@ LomJobResult RunLomJob(
     return WriteLomJob(catalogue, options, built, progress, messages);
 }
 
+PurchaseBoard ReadPurchaseBoard(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages)
+{
+    PurchaseBoard out;
+    LomJobResult& result = out.result;
+    const BuildResult built = BuildLomJobDatabase(catalogue, options, progress, messages);
+    struct TempRemover {
+        std::string name;
+        ~TempRemover() { DeleteTempDatabase(name); }
+    } remover { built.tempDbName };
+    result.excluded = built.excluded;
+    result.eidChange = built.eidChange;
+    if (!built.built) {
+        result.noParts = built.noParts;
+        result.errorShown = built.noParts;
+        if (!built.noParts)
+            result.error = "cannot build the List of Materials: " + built.error;
+        return out;
+    }
+    result.built = true;
+    try {
+        LomJobOptions grouped = options;
+        grouped.group = true;
+        TableOptions table = MakeTableOptions(catalogue, grouped);
+        table.multiplier = 1; // the merge multiplies, by boards and multiplier
+        // Behind the visible columns: the quantity and part names whether
+        // shown or not, then what makes lines of two boards the same part.
+        const std::size_t visible = table.columns.size();
+        table.columns.push_back({ {}, { ColumnSource::Kind::Quantity } });
+        table.columns.push_back({ {}, { ColumnSource::Kind::Parts } });
+        const std::vector<int> keyFields
+            = table.groupFields.empty() ? std::vector<int> { kFieldEic, kFieldValue, kFieldPackage } : table.groupFields;
+        for (int f : keyFields)
+            table.columns.push_back({ {}, { ColumnSource::Kind::Field, f } });
+        const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
+            eicColumnOf(catalogue, built.eicFieldName), &table);
+        const LomTable lines = MakeLomTable(parts, table);
+        if (options.check)
+            result.problems = CheckLom(parts, lines, table);
+
+        PurchaseLayout& layout = out.layout;
+        for (std::size_t c = 0; c < visible; ++c) {
+            layout.headers.push_back(lines.headers[c]);
+            layout.numeric.push_back(lines.numeric[c]);
+            if (table.columns[c].source.kind == ColumnSource::Kind::Quantity && layout.quantityColumn < 0)
+                layout.quantityColumn = static_cast<int>(c);
+            if (table.columns[c].source.kind == ColumnSource::Kind::Parts && layout.partsColumn < 0)
+                layout.partsColumn = static_cast<int>(c);
+        }
+        out.board.parts = lines.parts;
+        for (std::size_t r = 0; r < lines.rows.size(); ++r) {
+            const auto& row = lines.rows[r];
+            BoardLine line;
+            line.cells.assign(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(visible));
+            line.quantity = std::stol(row[visible]);
+            line.parts = row[visible + 1];
+            if (table.groupFields.empty()) {
+                line.key = PurchaseKey(row[visible + 2], row[visible + 3], row[visible + 4]);
+            } else {
+                for (std::size_t k = visible + 2; k < row.size(); ++k)
+                    line.key += row[k] + '\x1f';
+            }
+            line.apart = r >= lines.separateFrom;
+            line.eic = r < lines.rowEic.size() ? lines.rowEic[r] : std::string();
+            line.withoutRecord = r < lines.rowWithoutRecord.size() && lines.rowWithoutRecord[r] != 0;
+            out.board.lines.push_back(std::move(line));
+        }
+    } catch (const std::exception& e) {
+        result.error = e.what();
+    }
+    return out;
+}
+
+LomJobResult WritePurchaseList(const std::vector<BoardList>& boards, const PurchaseLayout& layout,
+    const LomJobOptions& options, const std::string& title, ProgressSink& progress)
+{
+    LomJobResult result;
+    result.built = true;
+    try {
+        const LomTable merged = MergeBoards(boards, layout);
+        result.lines = static_cast<long>(merged.rows.size());
+        result.parts = merged.parts;
+        if (options.outputFile.empty())
+            return result;
+        progress.setCaption(message("Making LOM file ...", "541"));
+        WriteOptions write;
+        write.format = options.format;
+        write.delimiter = ResolveDelimiter(options.delimiterText);
+        write.title = title;
+        WriteLomTable(merged, write, options.outputFile);
+        progress.setCaption(message("LOM file Created", "37110"));
+        result.written = true;
+    } catch (const std::exception& e) {
+        result.error = e.what();
+    }
+    return result;
+}
+
 } // namespace rav::lom

@@ -9,6 +9,7 @@
 #include "lom_catalogue.h"
 #include "lom_output.h"
 #include "lom_profile.h"
+#include "lom_purchase.h"
 #include "lom_table.h"
 #include "sinks.h"
 
@@ -102,5 +103,26 @@ bool SortByColumn(const FieldCatalogue& catalogue, LomJobOptions& options, int c
 // The whole run: build, write, delete the temporary database.
 LomJobResult RunLomJob(
     const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
+
+// One board of a purchase list: the open project's lines, grouped as
+// `options` say (grouping is implied), its quantities for one board.
+struct PurchaseBoard {
+    BoardList board;
+    PurchaseLayout layout; // the visible columns; sort and spares left to the caller
+    LomJobResult result; // built, noParts, excluded, problems, error as for one list
+};
+
+// Builds the temporary database of the open project, reads its lines as
+// one board (label and count left to the caller), runs the checks when
+// asked, and deletes the database. Never throws: failures end up in
+// `result.error`.
+PurchaseBoard ReadPurchaseBoard(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
+
+// Merges the boards and writes the purchase list as `options` say (a
+// table format; the classic file has no quantities). `title` heads HTML and
+// XLSX. Never throws: failures end up in `error`.
+LomJobResult WritePurchaseList(const std::vector<BoardList>& boards, const PurchaseLayout& layout,
+    const LomJobOptions& options, const std::string& title, ProgressSink& progress);
 
 } // namespace rav::lom
