@@ -212,6 +212,8 @@ std::size_t countTokens(std::string_view s, const std::string& fileName)
 
 std::string Document::text(Index i) const
 {
+    if (i == kNone)
+        return {};
     const Node& n = nodes_[i];
     if (n.kind == Kind::Atom)
         return std::string(raw(i));
@@ -248,6 +250,8 @@ std::string Document::text(Index i) const
 
 std::string_view Document::head(Index i) const
 {
+    if (i == kNone)
+        return {};
     const Node& n = nodes_[i];
     if (n.kind != Kind::List || n.first == kNone || nodes_[n.first].kind != Kind::Atom)
         return {};
@@ -256,7 +260,7 @@ std::string_view Document::head(Index i) const
 
 Index Document::child(Index list, std::size_t n) const
 {
-    if (nodes_[list].kind != Kind::List)
+    if (list == kNone || nodes_[list].kind != Kind::List)
         return kNone;
     Index c = nodes_[list].first;
     for (; c != kNone && n > 0; --n)
@@ -266,7 +270,7 @@ Index Document::child(Index list, std::size_t n) const
 
 Index Document::find(Index list, std::string_view keyword) const
 {
-    if (nodes_[list].kind != Kind::List)
+    if (list == kNone || nodes_[list].kind != Kind::List)
         return kNone;
     for (Index c = nodes_[list].first; c != kNone; c = nodes_[c].next)
         if (nodes_[c].kind == Kind::List && head(c) == keyword)

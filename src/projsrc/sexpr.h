@@ -59,6 +59,8 @@ public:
     {
         return source_.substr(nodes_[i].begin, nodes_[i].end - nodes_[i].begin);
     }
+    // The look-ups below take kNone (a child that is not there) as an empty
+    // node, so a reader can chain them over a short or odd list.
     // An atom's or string's value (strings unescaped); empty for a list.
     std::string text(Index i) const;
     // A list's head keyword ("symbol" for "(symbol ...)"); empty when the

@@ -197,6 +197,22 @@ TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
     }
 }
 
+// Lists cut short where a value belongs (a fuzzer found the first one
+// crashing the reader): read as empty, or refused with one line.
+TEST(KicadSchematic, ListsWithoutTheirValuesNeverCrashTheReader)
+{
+    for (const char* body : { "(uuid)", "(lib_symbols (symbol))", "(symbol)", "(symbol (lib_id) (property))",
+             "(sheet (property) (uuid))", "(title_block (title))" }) {
+        SCOPED_TRACE(body);
+        ScratchDir dir;
+        writeFile(dir / "a.kicad_sch",
+            std::string("(kicad_sch (version 20231120) (generator \"eeschema\") ") + body + ")\n");
+        const auto r = tool("project from-kicad " + q(dir / "a.kicad_sch") + " " + q(dir / "out.dpz"));
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r.exitCode << " " << r.err;
+        EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
 // The handmade hierarchy and a KiCad 9 file, copied where the tool may
 // write, made into projects.
 class ToKicad : public ::testing::Test
