@@ -44,6 +44,9 @@ inline constexpr std::string_view kGeneralLocale = ";LANGID=0x0409;CP=1252;COUNT
 // (default public) the schema that holds it; the rest goes to libpq, which
 // also finds the password (~/.pgpass, a service file, PGPASSWORD).
 bool isServerName(std::string_view name);
+// A database name fit to show or keep (messages, settings): a server URI
+// without the password it may carry; a file name as it is.
+std::string nameWithoutPassword(const std::string& name);
 
 class Database
 {

@@ -198,23 +198,9 @@ std::string percentDecode(std::string_view s)
     return out;
 }
 
-// The URI with any password taken out: "postgresql://u:secret@h" -> "postgresql://u@h".
 std::string withoutPassword(const std::string& uri)
 {
-    const auto scheme = uri.find("://");
-    if (scheme == std::string::npos)
-        return uri;
-    const auto start = scheme + 3;
-    const auto end = uri.find_first_of("/?", start);
-    const std::string authority = uri.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const auto at = authority.rfind('@');
-    if (at == std::string::npos)
-        return uri;
-    const auto colon = authority.find(':');
-    if (colon == std::string::npos || colon > at)
-        return uri;
-    return uri.substr(0, start) + authority.substr(0, colon) + authority.substr(at)
-        + (end == std::string::npos ? "" : uri.substr(end));
+    return nameWithoutPassword(uri);
 }
 
 // Splits our own parameters (table, schema) off a URI; the rest is libpq's.
@@ -948,6 +934,43 @@ std::int64_t lastInsertRowid(const Connection& c)
 bool isServerName(std::string_view name)
 {
     return name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0;
+}
+
+// Both places a URI may carry a password go: "postgresql://u:secret@h"
+// becomes "postgresql://u@h", and a "password=" parameter is dropped.
+std::string nameWithoutPassword(const std::string& name)
+{
+    if (!isServerName(name))
+        return name;
+    std::string uri = name;
+    const auto scheme = uri.find("://");
+    if (scheme != std::string::npos) {
+        const auto start = scheme + 3;
+        const auto end = uri.find_first_of("/?", start);
+        const std::string authority
+            = uri.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const auto at = authority.rfind('@');
+        const auto colon = authority.find(':');
+        if (at != std::string::npos && colon != std::string::npos && colon < at)
+            uri = uri.substr(0, start) + authority.substr(0, colon) + authority.substr(at)
+                + (end == std::string::npos ? "" : uri.substr(end));
+    }
+    const auto q = uri.find('?');
+    if (q == std::string::npos)
+        return uri;
+    std::string kept;
+    std::size_t i = q + 1;
+    while (i <= uri.size()) {
+        std::size_t amp = uri.find('&', i);
+        if (amp == std::string::npos)
+            amp = uri.size();
+        const std::string pair = uri.substr(i, amp - i);
+        const std::string key = text::asciiLower(pair.substr(0, pair.find('=')));
+        if (key != "password" && !pair.empty())
+            kept += (kept.empty() ? "" : "&") + pair;
+        i = amp + 1;
+    }
+    return uri.substr(0, q) + (kept.empty() ? "" : "?" + kept);
 }
 
 } // namespace rav::db

@@ -1,5 +1,6 @@
 #include "lom_settings.h"
 
+#include "database.h"
 #include "host_utility.h"
 #include "values.h"
 
@@ -54,7 +55,9 @@ void IniLomW(const ShellState& state, HostUtility& host)
 {
     host.WriteSetting(kLomSection, "FieldSort", state.FieldSort);
     host.WriteSetting(kLomSection, "FieldSep", FormatSignedNumber(state.FieldSep));
-    host.WriteSetting(kLomSection, "DBaseName", state.DBaseName);
+    // A server EID is kept without its password: that stays with libpq
+    // (~/.pgpass, a service file, the environment).
+    host.WriteSetting(kLomSection, "DBaseName", db::nameWithoutPassword(state.DBaseName));
     host.WriteSetting(kLomSection, "FieldSeq", state.FieldSeq);
 }
 
