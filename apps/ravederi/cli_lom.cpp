@@ -343,33 +343,12 @@ int makeLom(std::vector<std::string> args)
                 + "\" (ravederi lom --list-profiles lists them)" };
     }
 
-    if (purchase) {
-        lom::LomJobOptions job;
-        job.eidFile = eidFile;
-        job.outputFile = out;
-        job.format = format;
-        job.delimiterText = delimiter;
-        job.group = true;
-        job.multiplier = multiplier;
-        job.dnp = dnp;
-        job.dnpAttribute = dnpAttribute;
-        job.profile = profile;
-        job.check = check;
-        job.strict = strict;
-        job.includeExcluded = includeExcluded;
-        return makePurchaseList(projects, job, { fields, groupBy, sort }, spares);
-    }
-
-    // The project first: its parts' design fields are columns too.
-    ProjectOpener open(projectFile);
-    lom::FieldCatalogue catalogue = catalogueOf(eidFile);
-    catalogue.addDesignFields(lom::ListDesignFields());
     lom::LomJobOptions job;
     job.eidFile = eidFile;
     job.outputFile = out;
     job.format = format;
     job.delimiterText = delimiter;
-    job.group = group;
+    job.group = group || purchase; // a purchase list is always grouped
     job.multiplier = multiplier;
     job.dnp = dnp;
     job.dnpAttribute = dnpAttribute;
@@ -377,6 +356,13 @@ int makeLom(std::vector<std::string> args)
     job.check = check;
     job.strict = strict;
     job.includeExcluded = includeExcluded;
+    if (purchase)
+        return makePurchaseList(projects, job, { fields, groupBy, sort }, spares);
+
+    // The project first: its parts' design fields are columns too.
+    ProjectOpener open(projectFile);
+    lom::FieldCatalogue catalogue = catalogueOf(eidFile);
+    catalogue.addDesignFields(lom::ListDesignFields());
     for (const auto& caption : fields)
         job.fields.push_back(fieldNumber(catalogue, caption, eidFile));
     for (const auto& caption : groupBy)
