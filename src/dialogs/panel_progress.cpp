@@ -9,6 +9,7 @@ namespace rav::dialogs
 
 PanelProgress::PanelProgress(ZerOvize* panel)
     : panel_(panel)
+    , lastYield_(std::chrono::steady_clock::now())
 {
 }
 
@@ -39,6 +40,10 @@ void PanelProgress::setValue(std::int64_t value)
 
 void PanelProgress::yield()
 {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastYield_ < kYieldInterval)
+        return;
+    lastYield_ = now;
     QCoreApplication::processEvents();
 }
 

@@ -1,5 +1,6 @@
 #include "lom_job.h"
 
+#include "cancel_flag.h"
 #include "database.h"
 #include "host_utility.h"
 #include "lom_query.h"
@@ -158,13 +159,20 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     return result;
 }
 
-LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built)
+LomTable LomJobLines(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built, ProgressSink& progress)
 {
+    const auto yield = [&progress] {
+        progress.yield();
+        if (cancelFlag().load())
+            throw LomJobCancelled();
+    };
     if (!IsClassicLom(options)) {
         const TableOptions table = MakeTableOptions(catalogue, options);
-        return MakeLomTable(ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
-                                eicColumnOf(catalogue, built.eicFieldName), &table),
-            table);
+        const auto parts = ReadPartRows(
+            built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName), &table);
+        yield();
+        return MakeLomTable(parts, table);
     }
     QueryChoice choice;
     choice.selected = options.fields;
@@ -177,7 +185,13 @@ LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& optio
     db::Statement rows = temp.prepareSelect(query.sql);
     const int columns = rows.columnCount();
     lines.headers.resize(static_cast<std::size_t>(columns));
-    while (rows.step()) {
+    // Rows in steps: reading a large project's takes longer than a Cancel
+    // press should wait.
+    for (std::size_t n = 1; rows.step(); ++n) {
+        if (n % 1024 == 0) {
+            progress.setValue(static_cast<std::int64_t>(n));
+            yield();
+        }
         std::vector<std::string> row;
         for (int c = 0; c < columns; ++c)
             row.emplace_back(rows.columnText(c).value_or(""));
