@@ -11,6 +11,7 @@
 #include "panel_progress.h"
 #include "shell_services.h"
 #include "shell_state.h"
+#include "show_message.h"
 #include "zareza2v.h"
 #include "zerovize.h"
 
@@ -77,17 +78,19 @@ FrmLomedit::FrmLomedit(QWidget* parent)
                            "the required fields from the EID file and the Project database. Select an EID "
                            "file for use with the current project and click &Next to continue.",
                 page, "lblDescrip_0", "916103");
-        qpnFileName_[0] = shell::FileNamePanel(page, "qpnFileName_0");
-        qpnFileName_[1] = shell::FileNamePanel(page, "qpnFileName_1");
+        // The EID's name may be typed (a file or a server URI) as well as chosen.
+        txtEidFile_ = new QLineEdit(page);
+        txtEidFile_->setObjectName("txtEidFile");
+        qpnProject_ = shell::FileNamePanel(page, "qpnFileName_1");
         cmdFile_[0] = shell::Button("...", page, "cmdFile_0");
         g->addWidget(shell::Label("Step 1 of 3", page, "lblStep_0", "5491"), 0, 0, 1, 3);
         g->addWidget(lblCaption_[0], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[0], 2, 0, 1, 3);
         g->addWidget(shell::Label("EID File:", page, "lblEidFile", "916104"), 3, 0);
-        g->addWidget(qpnFileName_[0], 3, 1);
+        g->addWidget(txtEidFile_, 3, 1);
         g->addWidget(cmdFile_[0], 3, 2);
         g->addWidget(shell::Label("Current Project:", page, "lblProject", "916105"), 4, 0);
-        g->addWidget(qpnFileName_[1], 4, 1, 1, 2);
+        g->addWidget(qpnProject_, 4, 1, 1, 2);
         g->setRowStretch(5, 1);
         g->setColumnStretch(1, 1);
     }
@@ -254,6 +257,10 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
     // A name typed by hand has not been through the dialog's question
     // before replacing a file; finishing asks it then.
+    connect(txtEidFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        model_.typeEid(text.toStdString());
+        refreshButtons();
+    });
     connect(txtLomFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
         model_.setOutputFile(text.toStdString(), false);
         cboDelimit_->setEnabled(model_.delimiterEnabled());
@@ -276,7 +283,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
 
     // Tab walks each page's content first, then the buttons at the bottom.
     {
-        QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
+        QWidget* const order[] = { txtEidFile_, cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
             cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, txtLomFile_, cmdFile_[1], chkGroup_, cboProfile_,
             spnBoards_, cboDnp_, chkCheck_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2], cmdHelp_ };
         for (std::size_t i = 1; i < std::size(order); ++i)
@@ -285,7 +292,7 @@ FrmLomedit::FrmLomedit(QWidget* parent)
 
     // Form_Load: fonts and texts, the first page, centred on the screen.
     shell::LocaliseForm(this);
-    shell::ShowFileName(qpnFileName_[1], QString::fromStdString(LomWizardModel::projectText()));
+    shell::ShowFileName(qpnProject_, QString::fromStdString(LomWizardModel::projectText()));
     chkGroup_->setChecked(model_.group);
     refresh();
     resize(620, 440);
@@ -306,7 +313,9 @@ void FrmLomedit::refresh()
     const int k = static_cast<int>(model_.step());
     for (int i = 0; i < kPageCount; ++i)
         qpnCreateLOM_[i]->setVisible(i == k);
-    shell::ShowFileName(qpnFileName_[0], QString::fromStdString(model_.eid()));
+    const QString eid = QString::fromStdString(model_.eid());
+    if (txtEidFile_->text().trimmed() != eid)
+        txtEidFile_->setText(eid);
     const QString output = QString::fromStdString(model_.outputFile());
     if (txtLomFile_->text().trimmed() != output)
         txtLomFile_->setText(output);
@@ -416,8 +425,14 @@ void FrmLomedit::cmdBrwse_Click(int index)
         finish();
         return;
     }
-    if (model_.go(index == 0 ? current - 1 : current + 1))
+    if (model_.go(index == 0 ? current - 1 : current + 1)) {
         refresh();
+    } else if (model_.step() == Step::Eid && !model_.canNext()) {
+        // A typed name that is no EID: said, and the page stays for another.
+        shell::Messages().show({ MessageKind::Exclamation, "916142",
+            FormatMessage("%1 is not an External Info Database.", "916142", { model_.eid() }), "" });
+        refreshButtons();
+    }
 }
 
 void FrmLomedit::finish()

@@ -99,7 +99,8 @@ private:
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];
     QLabel* lblDescrip_[2];
-    ZerOvize* qpnFileName_[2];
+    QLineEdit* txtEidFile_;
+    ZerOvize* qpnProject_;
     QLineEdit* txtLomFile_;
     QPushButton* cmdFile_[2];
     QListWidget* lstFields_[2];

@@ -108,13 +108,22 @@ LomWizardModel::LomWizardModel()
 
 void LomWizardModel::setEid(const std::string& file)
 {
-    eidUsable_ = eid::IsEidDatabase(file);
+    typeEid(file);
+    eidUsable_ = eid::IsEidDatabase(eid_);
+    eidChecked_ = true;
+}
+
+void LomWizardModel::typeEid(const std::string& text)
+{
+    const std::string file = trimmed(text);
     // The same EID keeps what was loaded and built; it does not make lists
     // or a database that were never made count as made.
     const bool same = file == eid_;
     fieldsLoaded_ = fieldsLoaded_ && same;
     lomState().lomDatabaseBuilt = lomState().lomDatabaseBuilt && same;
     eid_ = file;
+    eidUsable_ = !eid_.empty();
+    eidChecked_ = false;
 }
 
 std::string LomWizardModel::projectText()
@@ -127,6 +136,12 @@ bool LomWizardModel::go(int k)
 {
     if (working_ || k < 0 || k >= kPageCount || (k > static_cast<int>(step_) && !canNext()))
         return false;
+    if (step_ == Step::Eid && !eidChecked_) {
+        eidChecked_ = true;
+        eidUsable_ = eid::IsEidDatabase(eid_);
+        if (!eidUsable_)
+            return false;
+    }
     switch (static_cast<Step>(k)) {
     case Step::Eid:
         eidUsable_ = !eid_.empty();

@@ -51,9 +51,13 @@ public:
 
     // --- Page 1: EID and project -------------------------------------------
     const std::string& eid() const { return eid_; }
-    // Another EID (chosen or typed): the same one keeps what was loaded and
-    // built, another one forgets both. Next waits for a real EID.
+    // Another EID chosen in the dialog: the same one keeps what was loaded
+    // and built, another one forgets both. Next waits for a real EID.
     void setEid(const std::string& file);
+    // An EID name typed (a file or a server URI): the same, but whether it
+    // is an EID is found out only by Next (checking a server's table on
+    // every key would be slow), which then stays on the page when it is not.
+    void typeEid(const std::string& text);
     // The open project as shown: "<name>.dpz [<hierarchy>]".
     static std::string projectText();
 
@@ -152,6 +156,7 @@ private:
     Step step_ = Step::Eid;
     std::string eid_;
     bool eidUsable_ = false;
+    bool eidChecked_ = true; // eidUsable_ says whether eid_ is an EID (not only typed)
     bool fieldsLoaded_ = false;
     std::vector<Field> available_;
     std::vector<Field> chosen_;

@@ -109,6 +109,25 @@ protected:
     std::size_t tempFiles() const { return lomtest::TempFiles(dir.path()); }
 };
 
+// The EID's name can be typed; Next checks it and says when it is none.
+TEST_F(LomWizard, TypedEidIsCheckedByNext)
+{
+    rav::test::writeFile(dir / "text.eid", "not a database");
+    open();
+    auto* typed = find<QLineEdit>("txtEidFile");
+    EXPECT_EQ(typed->text().toStdString(), (dir / "demo.eid").string());
+    for (const char* name : { "text.eid", "other.eid" }) {
+        typed->selectAll();
+        QTest::keyClicks(typed, QString::fromStdString((dir / name).string()));
+        EXPECT_TRUE(next()->isEnabled());
+        next()->click();
+    }
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, (dir / "text.eid").string() + " is not an External Info Database.");
+    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Fields);
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "other.eid").string());
+}
+
 // The field page's widgets pass the user's actions on and show the model:
 // buttons, Enter and Ctrl+A/U on the lists, the sort box in step, the LOM
 // file proposed beside the project or typed, no delimiter for tables.

@@ -93,6 +93,10 @@ TEST_F(WizardModel, PagesOpenOnlyWithWhatTheyNeed)
     LomWizardModel m;
     EXPECT_EQ(LomWizardModel::projectText(), "SENSOR-NODE-F411 rev B.dpz [Main]");
     EXPECT_FALSE(m.canBack() || m.canPreview());
+    m.typeEid(file("text.eid")); // typed: found out by Next
+    EXPECT_TRUE(m.canNext());
+    EXPECT_FALSE(m.go(1) || m.canNext());
+    m.typeEid(" " + file("demo.eid"));
     ASSERT_TRUE(m.go(1));
     EXPECT_TRUE(m.canBack() && !m.canNext()); // no field, no file
     m.add({ 0 }, -1);
