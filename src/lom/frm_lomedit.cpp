@@ -1,6 +1,5 @@
 #include "frm_lomedit.h"
 
-#include "eid_format.h"
 #include "form_helpers.h"
 #include "frm_preview.h"
 #include "host_utility.h"

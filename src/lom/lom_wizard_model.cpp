@@ -421,6 +421,8 @@ LomWizardModel::Outcome LomWizardModel::finish(ProgressSink& progress, MessageSi
     lastOutput_ = options.outputFile;
     lastClassic_ = IsClassicLom(options);
     lastWritten_ = WriteLomJob(fieldCatalogue(), options, builtDatabase(), progress, messages);
+    if (!lastWritten_.written && cancelFlag().load())
+        return Outcome::Cancelled; // the file as it was; the database stays for the next try
     if (lastWritten_.written) {
         rememberChoices();
         return Outcome::Done;

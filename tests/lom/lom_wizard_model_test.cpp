@@ -27,7 +27,8 @@ Numbers numbers(const std::vector<LomWizardModel::Field>& fields)
 
 // Presses Cancel at yield number `atYield`, or (0) at the first yield after
 // the work set its range a second time (the build sets it once, then the
-// preview's lines); checks that nothing else may be pressed meanwhile.
+// file or the preview's lines); checks that nothing else may be pressed
+// meanwhile.
 struct CancelPress final : ProgressSink {
     CancelPress(LomWizardModel& m, int atYield)
         : model(m)
@@ -230,7 +231,7 @@ TEST_F(WizardModel, FinishAsksWritesAndTheNextRunOffersTheChoicesAgain)
     }
 }
 
-// Cancel during the build or the preview's lines stops the work: no
+// Cancel during the build, the file or the preview's lines stops the work: no
 // temporary database of a half build, no file, the cancel flag down again,
 // every choice kept, and the next try works.
 TEST_F(WizardModel, CancelledWorkLeavesNothingHalfDoneAndTheWizardUsable)
@@ -239,8 +240,9 @@ TEST_F(WizardModel, CancelledWorkLeavesNothingHalfDoneAndTheWizardUsable)
         bool preview;
         const char* output;
         int atYield;
-        std::size_t tempLeft; // the preview's lines cancelled: the full build stays
-    } cases[] = { { false, "LOM.txt", 5, 0 }, { true, "LOM.txt", 5, 0 }, { true, "LOM.csv", 0, 1 } };
+        std::size_t tempLeft; // cancelled after the build: the full build stays
+    } cases[] = { { false, "LOM.txt", 5, 0 }, { false, "LOM.txt", 0, 1 }, { true, "LOM.txt", 5, 0 },
+        { true, "LOM.csv", 0, 1 } };
     for (const auto& c : cases) {
         const std::string what = std::string(c.preview ? "preview " : "finish ") + c.output;
         LomWizardModel m;
