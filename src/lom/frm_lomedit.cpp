@@ -309,9 +309,6 @@ FrmLomedit::~FrmLomedit()
 
 void FrmLomedit::refresh()
 {
-    const int k = static_cast<int>(model_.step());
-    for (int i = 0; i < kPageCount; ++i)
-        qpnCreateLOM_[i]->setVisible(i == k);
     const QString eid = QString::fromStdString(model_.eid());
     if (txtEidFile_->text().trimmed() != eid)
         txtEidFile_->setText(eid);
@@ -326,6 +323,10 @@ void FrmLomedit::refresh()
         shell::SetLabelCaption(lblOpDescr_[0], QString::fromStdString(model_.summary()));
     refreshLists();
     refreshButtons();
+    // The page is shown last, so it is laid out with its new texts.
+    const int k = static_cast<int>(model_.step());
+    for (int i = 0; i < kPageCount; ++i)
+        qpnCreateLOM_[i]->setVisible(i == k);
 }
 
 void FrmLomedit::refreshLists()
