@@ -2,7 +2,8 @@
 // its progress bar move, does Cancel stop the work at once, and what does
 // the window cost over the LOM job on its own?
 //
-//   lom_wizard_bench [PARTS [EID_RECORDS]]   default 100000 parts, 1000000 records
+//   lom_wizard_bench [--group] [PARTS [EID_RECORDS]]   default 100000 parts, 1000000 records
+//   (--group: the grouped CSV table instead of the classic text file)
 //
 // The project and the EID are made by `lom_bench --setup` (beside this
 // program). Then, in one process with the real wizard:
@@ -35,6 +36,7 @@
 #include "zerovize.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPointer>
@@ -74,6 +76,14 @@ std::string slurp(const fs::path& file)
 }
 
 // The six fields of lom_bench's LOM, by caption.
+// --group: the grouped CSV table (quantity, part names) instead of the
+// classic text file.
+bool grouped = false;
+const char* outputName()
+{
+    return grouped ? "LOM.csv" : "LOM.txt";
+}
+
 const char* const kFields[] = { "Part-P", "Component Name-P", "Component Value-P", "Code-D", "Description-D", "Price-D" };
 
 // Notes each paint of the progress bar that shows a value other than the
@@ -153,7 +163,7 @@ public:
         // On screen before the work starts: a window not yet exposed paints nothing.
         QApplication::processEvents();
         button(w, "cmdBrwse_1")->click();
-        button(w, "cmdFile_1")->click(); // answered: LOM.txt
+        button(w, "cmdFile_1")->click(); // answered: the output file
         auto* available = w->findChild<QListWidget*>("lstFields_0");
         auto* chosen = w->findChild<QListWidget*>("lstFields_1");
         if (chosen->count() == 0) {
@@ -170,6 +180,7 @@ public:
         sort->setCurrentIndex(byName);
         emit sort->activated(byName);
         button(w, "cmdBrwse_1")->click();
+        w->findChild<QCheckBox*>("chkGroup")->setChecked(grouped);
         return w;
     }
 
@@ -262,7 +273,7 @@ public:
         return problem;
     }
 
-    fs::path lomFile() const { return dir_ / "LOM.txt"; }
+    fs::path lomFile() const { return dir_ / outputName(); }
 
 private:
     fs::path dir_;
@@ -289,10 +300,15 @@ int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     rav::bench::printMachine();
+    grouped = argc > 1 && std::string(argv[1]) == "--group";
+    if (grouped) {
+        --argc;
+        ++argv;
+    }
     const long parts = argc > 1 ? std::atol(argv[1]) : 100000;
     const long records = argc > 2 ? std::atol(argv[2]) : 1000000;
     if (parts < 1 || records < 1) {
-        std::cerr << "usage: lom_wizard_bench [PARTS [EID_RECORDS]]\n";
+        std::cerr << "usage: lom_wizard_bench [--group] [PARTS [EID_RECORDS]]\n";
         return 2;
     }
     const fs::path self = fs::read_symlink("/proc/self/exe");
@@ -325,7 +341,7 @@ int main(int argc, char** argv)
         rav::HostUtility::instance().setLanguage("en");
         rav::RecordingMessageSink messages;
         rav::shell::SetMessageSink(&messages);
-        const QString lom = QString::fromStdString((dir / "LOM.txt").string());
+        const QString lom = QString::fromStdString((dir / outputName()).string());
         rav::lom::FrmLomedit::setFileChooser(
             [&](QWidget*, const rav::shell::FileRequest&) -> std::optional<QString> { return lom; });
 
@@ -335,7 +351,9 @@ int main(int argc, char** argv)
         rav::lom::LomJobOptions job;
         job.eidFile = eid;
         job.tempDir = shell.TempDir;
-        job.outputFile = (dir / "job.txt").string();
+        job.outputFile = (dir / (grouped ? "job.csv" : "job.txt")).string();
+        job.format = rav::lom::FormatOfFileName(job.outputFile);
+        job.group = grouped;
         for (const char* field : kFields)
             job.fields.push_back(catalogue.numberOfCaption(field));
         job.sortField = catalogue.numberOfCaption("Component Name-P");
@@ -354,14 +372,15 @@ int main(int argc, char** argv)
             if (!result.written)
                 throw std::runtime_error("the job alone failed: " + result.error);
             const Run f = bench.run(false, -1);
-            same = same && slurp(dir / "LOM.txt") == slurp(dir / "job.txt");
+            same = same && slurp(dir / outputName()) == slurp(job.outputFile);
             if (f.seconds < finish.seconds)
                 finish = f;
             const Run p = bench.run(true, -1);
             if (p.seconds < preview.seconds)
                 preview = p;
         }
-        std::printf("classic LOM, %ld parts x %ld EID records, six fields by component name\n", parts, records);
+        std::printf("%s, %ld parts x %ld EID records, six fields by component name\n",
+            grouped ? "grouped CSV" : "classic LOM", parts, records);
         std::printf("job alone %.3f s (no window)\n", alone);
         print("finish", finish);
         print("preview", preview);

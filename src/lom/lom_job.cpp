@@ -96,6 +96,13 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     result.excluded = built.excluded;
     result.eidChange = built.eidChange;
     const bool classic = IsClassicLom(options);
+    // Between the steps of a table a window's events run, and its Cancel
+    // ends the job before anything is written.
+    const auto checkpoint = [&progress] {
+        progress.yield();
+        if (cancelFlag().load())
+            throw LomJobCancelled();
+    };
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
         std::optional<LomTable> lines;
@@ -104,7 +111,9 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
                 progress.setCaption(message("Making LOM file ...", "541"));
             const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
                 eicColumnOf(catalogue, built.eicFieldName), &table);
+            checkpoint();
             lines = MakeLomTable(parts, table);
+            checkpoint();
             result.lines = static_cast<long>(lines->rows.size());
             result.parts = lines->parts;
             if (options.check) {

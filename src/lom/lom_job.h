@@ -81,7 +81,8 @@ BuildResult BuildLomJobDatabase(
     const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
 
 // Writes the output (and runs the checks) from a temporary database built
-// before; `built` names it. Never throws: failures end up in `error`.
+// before; `built` names it. Never throws: failures end up in `error` (a
+// Cancel, seen through the cancel flag, too: nothing is written then).
 LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built,
     ProgressSink& progress, MessageSink& messages);
 
