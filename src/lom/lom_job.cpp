@@ -109,10 +109,15 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         if (!classic || options.check) {
             if (!options.outputFile.empty())
                 progress.setCaption(message("Making LOM file ...", "541"));
+            // Three steps, so the bar moves: rows read, lines made, written.
+            progress.setRange(0, 3);
+            progress.setValue(0);
             const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
                 eicColumnOf(catalogue, built.eicFieldName), &table);
+            progress.setValue(1);
             checkpoint();
             lines = MakeLomTable(parts, table);
+            progress.setValue(2);
             checkpoint();
             result.lines = static_cast<long>(lines->rows.size());
             result.parts = lines->parts;
@@ -160,6 +165,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.title = LomTitle();
         write.eidChange = built.eidChange;
         WriteLomTable(*lines, write, options.outputFile);
+        progress.setValue(3);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;
     } catch (const std::exception& e) {
