@@ -184,10 +184,14 @@ LomTable LomJobLines(
     };
     if (!IsClassicLom(options)) {
         const TableOptions table = MakeTableOptions(catalogue, options);
+        progress.setRange(0, 2); // rows read, lines made
         const auto parts = ReadPartRows(
             built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName), &table);
+        progress.setValue(1);
         yield();
-        return MakeLomTable(parts, table);
+        LomTable lines = MakeLomTable(parts, table);
+        progress.setValue(2);
+        return lines;
     }
     QueryChoice choice;
     choice.selected = options.fields;
