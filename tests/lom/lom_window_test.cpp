@@ -109,33 +109,26 @@ protected:
     std::size_t tempFiles() const { return lomtest::TempFiles(dir.path()); }
 };
 
-// The EID's name can be typed; Next checks it and says when it is none.
-TEST_F(LomWizard, TypedEidIsCheckedByNext)
+// The first two pages' widgets pass the user's actions on and show the
+// model: a typed EID name (Next checks it and says when it is none), the
+// field lists' buttons, Enter and Ctrl+A/U, the sort box in step, the LOM
+// file proposed beside the project or typed, no delimiter for tables.
+TEST_F(LomWizard, WidgetsOfTheFirstPagesShowTheModel)
 {
     rav::test::writeFile(dir / "text.eid", "not a database");
-    open();
-    auto* typed = find<QLineEdit>("txtEidFile");
-    EXPECT_EQ(typed->text().toStdString(), (dir / "demo.eid").string());
-    for (const char* name : { "text.eid", "other.eid" }) {
-        typed->selectAll();
-        QTest::keyClicks(typed, QString::fromStdString((dir / name).string()));
-        EXPECT_TRUE(next()->isEnabled());
-        next()->click();
-    }
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, (dir / "text.eid").string() + " is not an External Info Database.");
-    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Fields);
-    EXPECT_EQ(shell::shellState().DBaseName, (dir / "other.eid").string());
-}
-
-// The field page's widgets pass the user's actions on and show the model:
-// buttons, Enter and Ctrl+A/U on the lists, the sort box in step, the LOM
-// file proposed beside the project or typed, no delimiter for tables.
-TEST_F(LomWizard, FieldPageWidgetsShowTheModel)
-{
     shell::shellState().LibDir = (dir / "tmp").string();
     open();
+    auto* typedEid = find<QLineEdit>("txtEidFile");
+    EXPECT_EQ(typedEid->text().toStdString(), (dir / "demo.eid").string());
+    typedEid->selectAll();
+    QTest::keyClicks(typedEid, QString::fromStdString((dir / "text.eid").string()));
+    next()->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, (dir / "text.eid").string() + " is not an External Info Database.");
+    typedEid->selectAll();
+    QTest::keyClicks(typedEid, QString::fromStdString((dir / "other.eid").string()));
     toFields({ "Part-P", "Part Full Name-P", "External Index Code-P" });
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "other.eid").string());
     EXPECT_EQ(requests.back().directory.toStdString(), dir.path().string()); // the project's folder
     select(chosen(), { "External Index Code-P" });
     add({ "Price-D" });
@@ -229,10 +222,8 @@ TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
     EXPECT_EQ(messages.offered, (std::vector<std::string> { "Open &file", "Open f&older" }));
     EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString(dir.path().string()) });
     const std::string lom = test::readFile(dir / "LOM.txt");
-    EXPECT_EQ(std::count(lom.begin(), lom.end(), '\n'), 41);
     EXPECT_EQ(lom.substr(0, lom.find('\n') + 1), " 1,,,MH1,\r\n"); // a component without device
     EXPECT_NE(lom.find(",CAP-100N-0603,CAP-0603-100N,C1,0.021\r\n"), std::string::npos);
-    EXPECT_NE(lom.find(",XTAL-32K,XTAL-FC135-32K768,Y2,\r\n"), std::string::npos); // no EID record
 }
 
 // Cancel pressed while the preview's database is built stops the build:

@@ -1,7 +1,5 @@
-// Where the List of Materials wizard and its model start from in tests: the
-// demo project open, the demo EID current (and a copy of it, other.eid),
-// a folder for temporary databases, nothing built and no choices kept
-// from an earlier run.
+// Where the LOM wizard and its model start from in tests: the demo project
+// open, the demo EID current (a copy: other.eid), nothing built or kept.
 #pragma once
 
 #include "lom_build.h"
