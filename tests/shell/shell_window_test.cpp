@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QWindow>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -153,6 +154,22 @@ protected:
 
 } // namespace
 
+TEST_F(ShellWindowTest, TheMainWindowStaysAboveOnlyTheHostsWindow)
+{
+    // Loaded from the host's window: above that window, not above all.
+    QWidget hostWindow;
+    hostWindow.setWindowTitle("Host");
+    hostWindow.show();
+    hostWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&hostWindow));
+    start();
+    EXPECT_FALSE(main().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    ASSERT_NE(main().windowHandle(), nullptr);
+    EXPECT_EQ(main().windowHandle()->transientParent(), hostWindow.windowHandle());
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(send("RAVEDERI,EX"), 0);
+}
+
 TEST_F(ShellWindowTest, FactoryAndCommandsBeforeLoad)
 {
     EXPECT_EQ(Ravederi_CreateObject("Other", rav::addin::kInterfaceVersion), nullptr);
@@ -183,6 +200,9 @@ TEST_F(ShellWindowTest, StartUpEnablesTheListOfMaterialsOnlyWithParts)
     const ShellState& state = shellState();
     EXPECT_EQ(state.HelpFile, std::string(RAV_BIN_DIR) + "/../help/Ravederi.HLP");
     EXPECT_EQ(state.MainForm.data(), &main());
+    // An ordinary window: no host window to stay above, and above no other.
+    EXPECT_FALSE(main().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(main().windowHandle()->transientParent(), nullptr);
     EXPECT_TRUE(fs::is_directory(state.TempDir));
     EXPECT_NEAR(main().x() + main().width() / 2, main().screen()->geometry().center().x(), 2);
     if (const char* dir = std::getenv("RAV_SCREENSHOT_DIR"))
@@ -366,6 +386,13 @@ TEST_F(ShellWindowTest, HelpTopicsLimitsAndCtrlF1)
 
     QTest::mouseClick(control<QPushButton>("cmdHelp"), Qt::LeftButton);
     EXPECT_EQ(help.openTopic(), 0);
+    // Help follows the editor's language, and closes whatever language it
+    // was opened in.
+    ChooseLanguage("de");
+    QTest::mouseClick(control<QPushButton>("cmdHelp"), Qt::LeftButton);
+    EXPECT_EQ(help.openFile(), std::string(RAV_BIN_DIR) + "/../help/Ravederi.de.HLP");
+    EXPECT_EQ(help.topicTitle().toStdString(), "Stücklisten-Editor");
+    ChooseLanguage("");
     EXPECT_EQ(send("RAVEDERI,EX"), 0); // shut-down closes the help window
     EXPECT_FALSE(help.isOpen());
 }

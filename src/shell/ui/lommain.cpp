@@ -279,7 +279,9 @@ void LomMain::startUp()
         // InitMain
         ReadSuiteDirs();
         IniLoMR();
-        SetTopMost(this, true);
+        // Topmost only over the program that loaded the editor: above every
+        // window it would cover help and other programs.
+        KeepAboveHostWindow(this);
         RefreshModules();
         show();
         SetHelpTopic(0, 0, 0, 0, false);
