@@ -1,0 +1,136 @@
+// The EID wizard's state without its window: the field list of a new EID
+// and which page Next leads to and when it may be pressed.
+#include "eid_field_list.h"
+
+#include <gtest/gtest.h>
+
+namespace rav::eid
+{
+namespace
+{
+
+using E = FieldEntryError;
+
+TEST(EidFieldList, AddsRenamesAndRemovesFieldsByTheWizardsRules)
+{
+    EidFieldList list;
+    EXPECT_EQ(list.rows(), 1); // the entry row alone
+    EXPECT_TRUE(list.isEntryRow(list.current()));
+    EXPECT_FALSE(list.removeCurrent());
+
+    // One entry after the other on the current row; a refused one changes
+    // nothing and leaves the current row where it was.
+    struct Step {
+        int row; // -1: the entry row
+        const char* name;
+        const char* size;
+        E error;
+        std::vector<std::string> names; // afterwards
+    };
+    const Step steps[] = {
+        { -1, "Code", "20", E::None, { "Code" } },
+        { -1, "Price", "0", E::InvalidSize, { "Code" } },
+        { -1, "Price", "256", E::InvalidSize, { "Code" } },
+        { -1, "Price", "abc", E::InvalidSize, { "Code" } },
+        { -1, "Price", "-3", E::InvalidSize, { "Code" } },
+        { -1, "Part No", "10", E::BlankInName, { "Code" } },
+        { -1, "CODE", "10", E::DuplicateName, { "Code" } },
+        { -1, "Price", "12 chars", E::None, { "Code", "Price" } },
+        { -1, "Note", "255", E::None, { "Code", "Price", "Note" } },
+        { 0, "CODE", "20", E::None, { "CODE", "Price", "Note" } }, // its own name in other case
+        { 0, "note", "20", E::DuplicateName, { "CODE", "Price", "Note" } },
+        { 1, "Price", "8,6", E::None, { "CODE", "Price", "Note" } },
+    };
+    for (const Step& s : steps) {
+        ASSERT_TRUE(list.setCurrent(s.row < 0 ? list.count() : s.row));
+        const int before = list.current();
+        EXPECT_EQ(list.commit(s.name, s.size), s.error) << s.name << " " << s.size;
+        EXPECT_EQ(list.names(), s.names) << s.name;
+        EXPECT_EQ(list.current(), s.error == E::None ? list.count() : before) << s.name;
+    }
+    EXPECT_EQ(list.fields()[1].size, 9); // the number at the start, rounded
+    EXPECT_EQ(list.fields()[2].size, 255);
+    EXPECT_FALSE(list.setCurrent(4));
+    EXPECT_FALSE(list.setCurrent(-1));
+
+    // The EIC field stays on its field while others go; its own removal clears it.
+    list.setEicField(2);
+    EXPECT_EQ(list.eicName(), "Note");
+    ASSERT_TRUE(list.setCurrent(1));
+    EXPECT_TRUE(list.removeCurrent());
+    EXPECT_EQ(list.names(), (std::vector<std::string> { "CODE", "Note" }));
+    EXPECT_EQ(list.current(), 2);
+    EXPECT_EQ(list.eicName(), "Note");
+    ASSERT_TRUE(list.setCurrent(1));
+    EXPECT_TRUE(list.removeCurrent());
+    EXPECT_EQ(list.eicField(), -1);
+    list.setEicField(5);
+    EXPECT_EQ(list.eicField(), -1);
+
+    for (E e : { E::InvalidSize, E::DuplicateName, E::BlankInName })
+        ASSERT_TRUE(RefusalOf(e));
+    EXPECT_STREQ(RefusalOf(E::InvalidSize)->id, "5416");
+    EXPECT_TRUE(RefusalOf(E::InvalidSize)->sizeBox);
+    EXPECT_STREQ(RefusalOf(E::DuplicateName)->id, "5417");
+    EXPECT_STREQ(RefusalOf(E::BlankInName)->id, "5418");
+    EXPECT_FALSE(RefusalOf(E::None));
+}
+
+TEST(EidWizardSteps, NextFollowsThePathAndWhatEachPageNeeds)
+{
+    using P = WizardPath;
+    struct Case {
+        WizardChoices choices;
+        bool next;
+    };
+    auto first = [](bool create, std::string file, bool isEid) {
+        WizardChoices c;
+        c.createNew = create;
+        c.newFile = std::move(file);
+        c.existingIsEid = isEid;
+        return c;
+    };
+    auto page = [](P path, int step, int fields, Operation op, std::string text) {
+        WizardChoices c;
+        c.path = path;
+        c.step = step;
+        c.fieldCount = fields;
+        c.operation = op;
+        c.textFile = std::move(text);
+        return c;
+    };
+    const Case cases[] = {
+        { first(true, "Part.eid", false), true },
+        { first(true, "", false), false },
+        { first(false, "Part.eid", false), false }, // the existing file is what counts
+        { first(false, "", true), true },
+        { page(P::Create, 0, 0, Operation::Remove, ""), false },
+        { page(P::Create, 0, 1, Operation::Remove, ""), true },
+        { page(P::Create, 1, 2, Operation::Remove, ""), true },
+        { page(P::Edit, 0, 0, Operation::Remove, ""), true },
+        { page(P::Edit, 0, 0, Operation::Export, ""), false },
+        { page(P::Edit, 0, 0, Operation::Import, "In.txt"), true },
+        { page(P::Edit, 1, 0, Operation::Import, ""), true },
+        { page(P::Edit, 2, 0, Operation::Export, ""), true },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NextAllowed(c.choices), c.next)
+            << static_cast<int>(c.choices.path) << " " << c.choices.step << " " << c.choices.newFile;
+
+    // Next shows the next page until the last page, which builds or runs.
+    EXPECT_EQ(ActionOfNext(P::None, -1), NextAction::ShowPage);
+    EXPECT_EQ(ActionOfNext(P::Create, 0), NextAction::ShowPage);
+    EXPECT_EQ(ActionOfNext(P::Create, 1), NextAction::CreateFile);
+    EXPECT_EQ(ActionOfNext(P::Edit, 1), NextAction::ShowPage);
+    EXPECT_EQ(ActionOfNext(P::Edit, 2), NextAction::RunOperation);
+    EXPECT_FALSE(BackAllowed(-1));
+    EXPECT_FALSE(BackAllowed(0));
+    EXPECT_TRUE(BackAllowed(1));
+    const std::pair<std::pair<P, int>, long> help[] = { { { P::None, -1 }, 1 }, { { P::Create, 0 }, 2 },
+        { { P::Create, 1 }, 3 }, { { P::Edit, 0 }, 4 }, { { P::Edit, 2 }, 6 } };
+    for (const auto& [at, sub] : help)
+        EXPECT_EQ(HelpSubMenu(at.first, at.second), sub);
+}
+
+} // namespace
+} // namespace rav::eid
