@@ -279,9 +279,8 @@ void LomMain::startUp()
         // InitMain
         ReadSuiteDirs();
         IniLoMR();
-        // Topmost only over the program that loaded the editor: above every
-        // window it would cover help and other programs.
-        KeepAboveHostWindow(this);
+        // Not made topmost: a window without an owner would stay above every
+        // window, help and other programs' included. It is an ordinary window.
         RefreshModules();
         show();
         SetHelpTopic(0, 0, 0, 0, false);

@@ -28,7 +28,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
-#include <QWindow>
 
 #include <algorithm>
 
@@ -585,22 +584,6 @@ void SetTopMost(QWidget* window, bool topMost)
     window->setWindowFlag(Qt::WindowStaysOnTopHint, hint);
     if (visible)
         window->show();
-}
-
-void KeepAboveHostWindow(QWidget* window)
-{
-    if (!window)
-        return;
-    SetTopMost(window, false);
-    QWidget* host = QApplication::activeWindow();
-    if (!host || host == window)
-        return;
-    const std::vector<QWidget*> ours = LoadedWindows();
-    if (std::find(ours.begin(), ours.end(), host) != ours.end())
-        return;
-    window->winId(); // the native window the window manager stacks
-    if (QWindow* handle = window->windowHandle())
-        handle->setTransientParent(host->windowHandle());
 }
 
 namespace

@@ -118,10 +118,6 @@ WorkAreaTwips DesktopWorkArea(const QWidget* window);
 // Keeps the window above its owner (a window without an owner: above all
 // windows), or lets it go back among them.
 void SetTopMost(QWidget* window, bool topMost);
-// For a window without an owner that must not cover help or other
-// programs: no stays-on-top flag, and above only the host program's window
-// (the active window that is not the editor's when this is called), if any.
-void KeepAboveHostWindow(QWidget* window);
 
 // ---- Help ------------------------------------------------------------------
 // Sets the current help topic from (menu, sub-menu, tool, sub-tool) and
