@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace rav::eid
 {
 namespace
@@ -67,12 +69,10 @@ TEST(EidFieldList, AddsRenamesAndRemovesFieldsByTheWizardsRules)
     list.setEicField(5);
     EXPECT_EQ(list.eicField(), -1);
 
-    for (E e : { E::InvalidSize, E::DuplicateName, E::BlankInName })
-        ASSERT_TRUE(RefusalOf(e));
-    EXPECT_STREQ(RefusalOf(E::InvalidSize)->id, "5416");
-    EXPECT_TRUE(RefusalOf(E::InvalidSize)->sizeBox);
-    EXPECT_STREQ(RefusalOf(E::DuplicateName)->id, "5417");
-    EXPECT_STREQ(RefusalOf(E::BlankInName)->id, "5418");
+    // Each refusal names its message and the box to correct.
+    for (const auto& [e, id, sizeBox] : { std::tuple { E::InvalidSize, "5416", true },
+             std::tuple { E::DuplicateName, "5417", false }, std::tuple { E::BlankInName, "5418", false } })
+        EXPECT_TRUE(RefusalOf(e) && RefusalOf(e)->id == std::string(id) && RefusalOf(e)->sizeBox == sizeBox) << id;
     EXPECT_FALSE(RefusalOf(E::None));
 }
 
@@ -123,9 +123,7 @@ TEST(EidWizardSteps, NextFollowsThePathAndWhatEachPageNeeds)
     EXPECT_EQ(ActionOfNext(P::Create, 1), NextAction::CreateFile);
     EXPECT_EQ(ActionOfNext(P::Edit, 1), NextAction::ShowPage);
     EXPECT_EQ(ActionOfNext(P::Edit, 2), NextAction::RunOperation);
-    EXPECT_FALSE(BackAllowed(-1));
-    EXPECT_FALSE(BackAllowed(0));
-    EXPECT_TRUE(BackAllowed(1));
+    EXPECT_TRUE(!BackAllowed(-1) && !BackAllowed(0) && BackAllowed(1));
     const std::pair<std::pair<P, int>, long> help[] = { { { P::None, -1 }, 1 }, { { P::Create, 0 }, 2 },
         { { P::Create, 1 }, 3 }, { { P::Edit, 0 }, 4 }, { { P::Edit, 2 }, 6 } };
     for (const auto& [at, sub] : help)

