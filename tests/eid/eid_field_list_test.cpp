@@ -79,55 +79,33 @@ TEST(EidFieldList, AddsRenamesAndRemovesFieldsByTheWizardsRules)
 TEST(EidWizardSteps, NextFollowsThePathAndWhatEachPageNeeds)
 {
     using P = WizardPath;
-    struct Case {
-        WizardChoices choices;
-        bool next;
+    using O = Operation;
+    const std::pair<WizardChoices, bool> cases[] = {
+        { { .createNew = true, .newFile = "Part.eid" }, true },
+        { { .createNew = true }, false },
+        { { .createNew = false, .newFile = "Part.eid" }, false }, // the existing file is what counts
+        { { .createNew = false, .existingIsEid = true }, true },
+        { { .path = P::Create, .step = 0 }, false },
+        { { .path = P::Create, .step = 0, .fieldCount = 1 }, true },
+        { { .path = P::Create, .step = 1, .fieldCount = 2 }, true },
+        { { .path = P::Edit, .step = 0 }, true }, // removal needs no text file
+        { { .path = P::Edit, .step = 0, .operation = O::Export }, false },
+        { { .path = P::Edit, .step = 0, .operation = O::Import, .textFile = "In.txt" }, true },
+        { { .path = P::Edit, .step = 1, .operation = O::Import }, true },
     };
-    auto first = [](bool create, std::string file, bool isEid) {
-        WizardChoices c;
-        c.createNew = create;
-        c.newFile = std::move(file);
-        c.existingIsEid = isEid;
-        return c;
-    };
-    auto page = [](P path, int step, int fields, Operation op, std::string text) {
-        WizardChoices c;
-        c.path = path;
-        c.step = step;
-        c.fieldCount = fields;
-        c.operation = op;
-        c.textFile = std::move(text);
-        return c;
-    };
-    const Case cases[] = {
-        { first(true, "Part.eid", false), true },
-        { first(true, "", false), false },
-        { first(false, "Part.eid", false), false }, // the existing file is what counts
-        { first(false, "", true), true },
-        { page(P::Create, 0, 0, Operation::Remove, ""), false },
-        { page(P::Create, 0, 1, Operation::Remove, ""), true },
-        { page(P::Create, 1, 2, Operation::Remove, ""), true },
-        { page(P::Edit, 0, 0, Operation::Remove, ""), true },
-        { page(P::Edit, 0, 0, Operation::Export, ""), false },
-        { page(P::Edit, 0, 0, Operation::Import, "In.txt"), true },
-        { page(P::Edit, 1, 0, Operation::Import, ""), true },
-        { page(P::Edit, 2, 0, Operation::Export, ""), true },
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(NextAllowed(c.choices), c.next)
-            << static_cast<int>(c.choices.path) << " " << c.choices.step << " " << c.choices.newFile;
+    for (const auto& [choices, next] : cases)
+        EXPECT_EQ(NextAllowed(choices), next) << static_cast<int>(choices.path) << " " << choices.step;
 
-    // Next shows the next page until the last page, which builds or runs.
-    EXPECT_EQ(ActionOfNext(P::None, -1), NextAction::ShowPage);
-    EXPECT_EQ(ActionOfNext(P::Create, 0), NextAction::ShowPage);
-    EXPECT_EQ(ActionOfNext(P::Create, 1), NextAction::CreateFile);
-    EXPECT_EQ(ActionOfNext(P::Edit, 1), NextAction::ShowPage);
-    EXPECT_EQ(ActionOfNext(P::Edit, 2), NextAction::RunOperation);
+    // Next shows the next page until the last page, which builds or runs;
+    // each page has its own help.
+    const std::tuple<P, int, NextAction, long> pages[] = { { P::None, -1, NextAction::ShowPage, 1 },
+        { P::Create, 0, NextAction::ShowPage, 2 }, { P::Create, 1, NextAction::CreateFile, 3 },
+        { P::Edit, 0, NextAction::ShowPage, 4 }, { P::Edit, 2, NextAction::RunOperation, 6 } };
+    for (const auto& [path, step, action, help] : pages) {
+        EXPECT_EQ(ActionOfNext(path, step), action) << step;
+        EXPECT_EQ(HelpSubMenu(path, step), help) << step;
+    }
     EXPECT_TRUE(!BackAllowed(-1) && !BackAllowed(0) && BackAllowed(1));
-    const std::pair<std::pair<P, int>, long> help[] = { { { P::None, -1 }, 1 }, { { P::Create, 0 }, 2 },
-        { { P::Create, 1 }, 3 }, { { P::Edit, 0 }, 4 }, { { P::Edit, 2 }, 6 } };
-    for (const auto& [at, sub] : help)
-        EXPECT_EQ(HelpSubMenu(at.first, at.second), sub);
 }
 
 } // namespace
