@@ -2,6 +2,7 @@
 
 #include "associate_tab.h"
 #include "association.h"
+#include "browse_tab.h"
 #include "data_grid_view.h"
 #include "data_source.h"
 #include "eid_format.h"
@@ -803,39 +804,22 @@ void FrmToolBox::cmdAdd_Click()
         recEdit_->CommitPendingEdit();
         return;
     }
-    grid::DataSource* source = recEdit_->datReced();
-    db::Recordset* rs = source->recordset();
-    if (!rs)
-        return;
-    const AddResult r = AddRecord(
-        shell::shellState().DBaseName, *rs,
-        [](const std::string& prompt) {
-            std::vector<std::string> values { "" };
-            long index = 0;
-            return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
-        },
-        shell::Messages());
-    if (r.outcome == AddOutcome::Added) {
+    const AddResult r = BrowseTab(*recEdit_->datReced())
+                            .add(shell::shellState().DBaseName,
+                                [](const std::string& prompt) {
+                                    std::vector<std::string> values { "" };
+                                    long index = 0;
+                                    return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
+                                },
+                                shell::Messages());
+    if (r.outcome == AddOutcome::Added)
         recEdit_->dbgRecEd()->table()->setFocus();
-        source->notifyRecordChanged();
-    }
 }
 
 void FrmToolBox::cmdDelete_Click()
 {
-    grid::DataSource* source = recEdit_->datReced();
-    db::Recordset* rs = source->recordset();
-    if (!rs)
-        return;
     try {
-        if (!DeleteRecord(*rs, shell::Messages()))
-            return;
-        // The grid drops the deleted row; the position stays the one the
-        // deletion moved to.
-        const long position = rs->absolutePosition();
-        source->refresh();
-        if (position >= 0)
-            source->setPosition(position);
+        BrowseTab(*recEdit_->datReced()).remove(shell::Messages());
     } catch (const std::exception& e) {
         report(e.what());
     }
@@ -843,27 +827,19 @@ void FrmToolBox::cmdDelete_Click()
 
 void FrmToolBox::cmdMove_Click(int i)
 {
-    grid::DataSource* source = recEdit_->datReced();
-    if (db::Recordset* rs = source->recordset()) {
-        MoveRecord(*rs, static_cast<MoveCommand>(i));
-        source->notifyRecordChanged();
-    }
+    BrowseTab(*recEdit_->datReced()).move(static_cast<MoveCommand>(i));
     txtMove_->setFocus();
 }
 
 void FrmToolBox::txtMove_Enter()
 {
-    grid::DataSource* source = recEdit_->datReced();
-    if (db::Recordset* rs = source->recordset()) {
-        const long position = JumpToPosition(*rs, text(txtMove_));
-        txtMove_->setText(QString::number(position));
-        source->notifyRecordChanged();
-    }
+    if (recEdit_->datReced()->recordset())
+        txtMove_->setText(QString::number(BrowseTab(*recEdit_->datReced()).jump(text(txtMove_))));
 }
 
 void FrmToolBox::followRecord()
 {
-    const BrowseState s = FollowRecord(recEdit_->datReced()->recordset(), recEdit_->eicFieldName());
+    const BrowseState s = BrowseTab(*recEdit_->datReced()).state(recEdit_->eicFieldName());
     txtMove_->setReadOnly(false);
     cmdAdd_->setEnabled(true);
     editPending_ = false;
