@@ -925,6 +925,10 @@ void FrmEidedit::FillEicFieldList()
 
 void FrmEidedit::normaliseSizeBox()
 {
+    // An empty box (the entry row's) stays empty: a 0 there would look
+    // like a size the user gave.
+    if (txtField_[1]->text().trimmed().isEmpty())
+        return;
     const double number = NumericValue(Std(txtField_[1]->text()));
     txtField_[1]->setText(QString::number(number, 'g', 15));
 }
