@@ -171,18 +171,22 @@ TEST_F(RecordMaintenance, TheBrowseTabWorksThroughTheGridsDataSource)
     QObject::connect(&source, &grid::DataSource::recordChanged, [&] { ++told; });
     QObject::connect(&source, &grid::DataSource::refreshed, [&] { ++told; });
     BrowseTab tab(source);
+    // Each command tells the grids.
+    const auto tells = [&](const auto& command) {
+        const int before = told;
+        command();
+        return told > before;
+    };
 
-    tab.move(MoveCommand::Last);
+    EXPECT_TRUE(tells([&] { tab.move(MoveCommand::Last); }));
     EXPECT_EQ(tab.state("Code").eic, "C");
-    EXPECT_EQ(tab.jump("1"), 1);
+    EXPECT_TRUE(tells([&] { EXPECT_EQ(tab.jump("1"), 1); }));
     messages.answer = true;
-    EXPECT_TRUE(tab.remove(messages)); // B: the grid reloads on C
+    EXPECT_TRUE(tells([&] { EXPECT_TRUE(tab.remove(messages)); })); // B: the grid reloads on C
     EXPECT_EQ(source.position(), 1);
     EXPECT_EQ(tab.state("Code").eic, "C");
-    const AddResult added = tab.add(file().string(), answer("D"), messages);
-    ASSERT_EQ(added.outcome, AddOutcome::Added) << added.error;
+    EXPECT_TRUE(tells([&] { EXPECT_EQ(tab.add(file().string(), answer("D"), messages).outcome, AddOutcome::Added); }));
     EXPECT_TRUE(tab.state("Code").editPending);
-    EXPECT_GE(told, 4) << "every command told the grids";
 
     source.close();
     EXPECT_EQ(tab.jump("0"), -1);
