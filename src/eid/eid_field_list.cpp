@@ -28,7 +28,8 @@ FieldEntryError EidFieldList::commit(const std::string& name, const std::string&
 {
     const double number = NumericValue(sizeText);
     // A size far out of range is refused as one, without overflowing.
-    const int size = std::isfinite(number) && std::fabs(number) < 1e9 ? static_cast<int>(std::lround(number)) : 0;
+    const int size
+        = std::isfinite(number) && std::fabs(number) < 1e9 ? static_cast<int>(std::lround(number)) : 0;
     std::vector<std::string> others;
     for (int row = 0; row < count(); ++row)
         if (row != current_)

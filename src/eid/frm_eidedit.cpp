@@ -22,8 +22,8 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -178,7 +178,8 @@ FrmEidedit::~FrmEidedit()
     // the current EID. The shell clears its module reference itself.
     // A server's password is never kept: the server finds it again itself.
     if (done_)
-        shell::shellState().DBaseName = db::nameWithoutPassword(Std(eidName_[optnFileType_[0]->isChecked() ? 0 : 1]));
+        shell::shellState().DBaseName
+            = db::nameWithoutPassword(Std(eidName_[optnFileType_[0]->isChecked() ? 0 : 1]));
 }
 
 // ---- Building the pages ------------------------------------------------
@@ -211,7 +212,8 @@ void FrmEidedit::buildFirstPage()
         g->addWidget(cmdFile_[i], 3 + 2 * i, 2);
         connect(optnFileType_[i], &QRadioButton::clicked, this, [this, i] { optnFileType_Click(i); });
         connect(cmdFile_[i], &QPushButton::clicked, this, [this, i] { cmdFile_Click(i); });
-        connect(txtFileName_[i], &QLineEdit::textEdited, this, [this, i](const QString& typed) { nameTyped(i, typed); });
+        connect(txtFileName_[i], &QLineEdit::textEdited, this,
+            [this, i](const QString& typed) { nameTyped(i, typed); });
         connect(txtFileName_[i], &QLineEdit::editingFinished, this, [this, i] { nameFinished(i); });
     }
     g->setColumnMinimumWidth(0, 20);
@@ -267,7 +269,8 @@ void FrmEidedit::buildCreatePages()
         // A row picked in the grid is the one the entry boxes edit.
         connect(tblFields_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
-                if (!editingFields_ && now.isValid() && now.row() != fields_.current() && fields_.setCurrent(now.row()))
+                if (!editingFields_ && now.isValid() && now.row() != fields_.current()
+                    && fields_.setCurrent(now.row()))
                     showCurrentField();
             });
     }
@@ -282,7 +285,8 @@ void FrmEidedit::buildCreatePages()
             2, 0);
         lstFields_ = new QListWidget(page);
         lstFields_->setObjectName("lstFields");
-        connect(lstFields_, &QListWidget::currentRowChanged, this, [this](int row) { fields_.setEicField(row); });
+        connect(
+            lstFields_, &QListWidget::currentRowChanged, this, [this](int row) { fields_.setEicField(row); });
         g->addWidget(lstFields_, 3, 0);
         g->addWidget(
             shell::Label(
@@ -677,8 +681,7 @@ bool FrmEidedit::PrepareStep(int k)
             range_.startValue = Std(txtOptField_[0]->text());
             range_.endValue = Std(txtOptField_[1]->text());
             range_.sortField = Std(cboOptField_[1]->currentText());
-            const RangeCheck check
-                = CheckRangeConditions(Std(eidName_[1]), op, range_, shell::Messages());
+            const RangeCheck check = CheckRangeConditions(Std(eidName_[1]), op, range_, shell::Messages());
             if (check == RangeCheck::StartMissing) {
                 txtOptField_[0]->setFocus();
                 return false;
@@ -769,8 +772,8 @@ bool FrmEidedit::CreateEid()
     done_ = true;
     shell::Messages().show({ MessageKind::Information, "916141",
         FormatMessage("%1 created with %2 fields; %3 is its EIC field.", "916141",
-            { db::nameWithoutPassword(Std(eidName_[0])), GroupedCount(static_cast<std::int64_t>(fields.size())),
-                eic }),
+            { db::nameWithoutPassword(Std(eidName_[0])),
+                GroupedCount(static_cast<std::int64_t>(fields.size())), eic }),
         {} });
     return true;
 }

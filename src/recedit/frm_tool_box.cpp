@@ -468,7 +468,8 @@ void FrmToolBox::followFilter(
 {
     connect(where, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setWhere(i); });
     connect(op, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setOperator(i); });
-    connect(value, &QLineEdit::textChanged, this, [&filter](const QString& t) { filter.setValue(t.toStdString()); });
+    connect(value, &QLineEdit::textChanged, this,
+        [&filter](const QString& t) { filter.setValue(t.toStdString()); });
     connect(sort, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setSort(i); });
 }
 
@@ -476,15 +477,15 @@ void FrmToolBox::showViewTabs()
 {
     // The boxes are set from a copy: each change they signal goes back into
     // the model and would otherwise overwrite what is still to be shown.
-    const auto show = [](const FilterChoice shown, QComboBox* where, QComboBox* op, QLineEdit* value,
-                          QComboBox* sort) {
-        fillItems(where, shown.items());
-        fillItems(sort, shown.items());
-        where->setCurrentIndex(shown.where());
-        op->setCurrentIndex(shown.op());
-        value->setText(QString::fromStdString(shown.value()));
-        sort->setCurrentIndex(shown.sort());
-    };
+    const auto show
+        = [](const FilterChoice shown, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort) {
+              fillItems(where, shown.items());
+              fillItems(sort, shown.items());
+              where->setCurrentIndex(shown.where());
+              op->setCurrentIndex(shown.op());
+              value->setText(QString::fromStdString(shown.value()));
+              sort->setCurrentIndex(shown.sort());
+          };
     show(projectView_.filter(), cboWhere1_, cboWhere2_, txtWhere3_, cboSort_);
     show(eidView_.filter(), cboFields_, cboCompare_, txtValue_, cboFieldSort_);
     cmdRefresh_->setEnabled(projectView_.canRefresh());
@@ -804,14 +805,13 @@ void FrmToolBox::cmdAdd_Click()
         recEdit_->CommitPendingEdit();
         return;
     }
-    const AddResult r = BrowseTab(*recEdit_->datReced())
-                            .add(shell::shellState().DBaseName,
-                                [](const std::string& prompt) {
-                                    std::vector<std::string> values { "" };
-                                    long index = 0;
-                                    return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
-                                },
-                                shell::Messages());
+    const AskValue ask = [](const std::string& prompt) {
+        std::vector<std::string> values { "" };
+        long index = 0;
+        return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
+    };
+    BrowseTab browse(*recEdit_->datReced());
+    const AddResult r = browse.add(shell::shellState().DBaseName, ask, shell::Messages());
     if (r.outcome == AddOutcome::Added)
         recEdit_->dbgRecEd()->table()->setFocus();
 }

@@ -122,7 +122,8 @@ private:
     // Shows the Project View and EID View tabs' models: lists and what is enabled.
     void showViewTabs();
     // Passes a filter row's choices to its model.
-    void followFilter(FilterChoice& filter, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort);
+    void followFilter(
+        FilterChoice& filter, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort);
     void showSuggestions();
     // The catalogue number an item of a field list carries; 0 when none.
     static int itemNumber(const QComboBox* list);

@@ -17,7 +17,8 @@ void FilterChoice::setItems(std::vector<ListItem> items)
 
 std::string ProjectViewTab::query() const
 {
-    return makeMyQuerySTr(filter_.whereNumber(), filter_.operatorText(), filter_.value(), filter_.sortNumber());
+    return makeMyQuerySTr(
+        filter_.whereNumber(), filter_.operatorText(), filter_.value(), filter_.sortNumber());
 }
 
 void EidViewTab::open(const std::string& eidFile, const FieldLists& lists)
@@ -41,7 +42,8 @@ std::string EidViewTab::query(const lom::FieldCatalogue& catalogue) const
 
 std::string EidViewTab::filterText(const lom::FieldCatalogue& catalogue) const
 {
-    return FilterDescription(catalogue.entry(filter_.whereNumber()).fieldName, filter_.operatorText(), filter_.value());
+    return FilterDescription(
+        catalogue.entry(filter_.whereNumber()).fieldName, filter_.operatorText(), filter_.value());
 }
 
 std::string EidViewTab::sortField(const lom::FieldCatalogue& catalogue) const

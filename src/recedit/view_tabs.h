@@ -27,7 +27,10 @@ public:
     const std::vector<ListItem>& items() const { return items_; }
 
     void setWhere(int index) { where_ = valid(index) ? index : -1; }
-    void setOperator(int index) { op_ = index >= 0 && index < static_cast<int>(Operators().size()) ? index : 0; }
+    void setOperator(int index)
+    {
+        op_ = index >= 0 && index < static_cast<int>(Operators().size()) ? index : 0;
+    }
     void setValue(std::string value) { value_ = std::move(value); }
     void setSort(int index) { sort_ = valid(index) ? index : -1; }
 

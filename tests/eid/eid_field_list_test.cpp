@@ -72,7 +72,8 @@ TEST(EidFieldList, AddsRenamesAndRemovesFieldsByTheWizardsRules)
     // Each refusal names its message and the box to correct.
     for (const auto& [e, id, sizeBox] : { std::tuple { E::InvalidSize, "5416", true },
              std::tuple { E::DuplicateName, "5417", false }, std::tuple { E::BlankInName, "5418", false } })
-        EXPECT_TRUE(RefusalOf(e) && RefusalOf(e)->id == std::string(id) && RefusalOf(e)->sizeBox == sizeBox) << id;
+        EXPECT_TRUE(RefusalOf(e) && RefusalOf(e)->id == std::string(id) && RefusalOf(e)->sizeBox == sizeBox)
+            << id;
     EXPECT_FALSE(RefusalOf(E::None));
 }
 

@@ -185,7 +185,8 @@ TEST_F(RecordMaintenance, TheBrowseTabWorksThroughTheGridsDataSource)
     EXPECT_TRUE(tells([&] { EXPECT_TRUE(tab.remove(messages)); })); // B: the grid reloads on C
     EXPECT_EQ(source.position(), 1);
     EXPECT_EQ(tab.state("Code").eic, "C");
-    EXPECT_TRUE(tells([&] { EXPECT_EQ(tab.add(file().string(), answer("D"), messages).outcome, AddOutcome::Added); }));
+    EXPECT_TRUE(tells(
+        [&] { EXPECT_EQ(tab.add(file().string(), answer("D"), messages).outcome, AddOutcome::Added); }));
     EXPECT_TRUE(tab.state("Code").editPending);
 
     source.close();

@@ -157,8 +157,7 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
         std::string sortField;
     };
     const Case cases[] = {
-        { 2, 3, "acme", 1, 2, "Maker = \"acme\"", "Name" },
-        { 0, 2, "R", 0, 2, "Code >= \"R\"", "Code" },
+        { 2, 3, "acme", 1, 2, "Maker = \"acme\"", "Name" }, { 0, 2, "R", 0, 2, "Code >= \"R\"", "Code" },
         { 1, 0, "*e*", 2, 3, "Name Like \"*e*\"", "Maker" },
         { 0, 4, "*", 0, 4, "Code <> \"*\"", "Code" }, // "<>" a star: every code that is not "*"
         { 9, 9, "*", -1, 0, "", "" }, // out of range: no field, "Like", no sort

@@ -9,11 +9,11 @@
 #include "placement.h"
 #include "test_env.h"
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <regex>
 #include <tuple>
-#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 using namespace rav::shell;
@@ -256,12 +256,13 @@ TEST(HelpDocumentTest, TheShippedHelpFilesCoverEveryWindowInEachLanguage)
         // The top topics of the main window and the modules, and the pages
         // their windows ask for by (menu, sub-menu).
         const std::pair<long, long> places[] = { { 0, 0 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 1, 3 }, { 2, 0 },
-            { 2, 1 }, { 2, 2 }, { 2, 3 }, { 2, 4 }, { 2, 5 }, { 2, 6 }, { 3, 0 }, { 3, 1 }, { 3, 2 }, { 4, 0 },
-            { 4, 1 }, { 4, 2 }, { 4, 3 }, { 4, 4 }, { 4, 5 } };
+            { 2, 1 }, { 2, 2 }, { 2, 3 }, { 2, 4 }, { 2, 5 }, { 2, 6 }, { 3, 0 }, { 3, 1 }, { 3, 2 },
+            { 4, 0 }, { 4, 1 }, { 4, 2 }, { 4, 3 }, { 4, 4 }, { 4, 5 } };
         for (const auto& [m, s] : places) {
             const auto topic = HelpTopicNumber(m, s, 0, 0);
             ASSERT_TRUE(topic);
-            ASSERT_TRUE(doc->topics.count(*topic)) << "menu " << m << " sub-menu " << s << " topic " << *topic;
+            ASSERT_TRUE(doc->topics.count(*topic))
+                << "menu " << m << " sub-menu " << s << " topic " << *topic;
             EXPECT_GE(doc->topics.at(*topic).lines.size(), 2u);
         }
     }
@@ -272,7 +273,8 @@ TEST(HelpDocumentTest, TheShippedHelpFilesCoverEveryWindowInEachLanguage)
     auto links = [&](const rav::help::HelpTopic& topic) {
         std::vector<std::string> found;
         for (const std::string& line : topic.lines)
-            for (auto it = std::sregex_iterator(line.begin(), line.end(), link); it != std::sregex_iterator(); ++it)
+            for (auto it = std::sregex_iterator(line.begin(), line.end(), link); it != std::sregex_iterator();
+                 ++it)
                 found.push_back((*it)[1]);
         return found;
     };

@@ -67,7 +67,8 @@ std::string LocalisedHelpFile(const std::string& helpFile, const std::string& la
     // The language goes before the extension, so both files sort together.
     const std::size_t slash = helpFile.find_last_of("/\\");
     const std::size_t dot = helpFile.rfind('.');
-    const std::size_t stemEnd = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : helpFile.size();
+    const std::size_t stemEnd
+        = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : helpFile.size();
     const std::string candidate = helpFile.substr(0, stemEnd) + "." + language + helpFile.substr(stemEnd);
     const bool found = exists ? exists(candidate) : [&] {
         std::error_code error;
