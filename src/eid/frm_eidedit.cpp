@@ -463,8 +463,7 @@ void FrmEidedit::optnFileType_Click(int index)
     cmdFile_[0]->setEnabled(create);
     txtFileName_[1]->setEnabled(!create);
     cmdFile_[1]->setEnabled(!create);
-    if (!create)
-        existingIsEid_ = IsEidDatabase(Std(eidName_[1]));
+    // existingIsEid_ already follows the name; a server is not asked twice.
     refreshButtons();
 }
 
