@@ -4,6 +4,8 @@
 #include "show_message.h"
 #include "textcodec.h"
 
+#include <algorithm>
+
 namespace rav::kernel
 {
 
@@ -143,16 +145,15 @@ bool ProjectParts::OpenProjectInfo()
     return true;
 }
 
-void ProjectParts::CollectLayoutComponents()
+bool ProjectParts::appendLayoutComponents(std::int32_t& cursor, std::size_t limit)
 {
-    parts_.clear();
-    hasParts_ = false;
     const std::int32_t map = DB_LayCompMap();
-    std::int32_t cursor = OM_GetFirst(map);
-    for (;;) {
+    bool any = false;
+    while (parts_.Count() < limit) {
         const std::int32_t handle = OM_SearchMask(map, &cursor, 0, 0);
         if (handle <= 0)
             break;
+        any = true;
         Z_ComponentRecord record {};
         if (L_ReadComponent(handle, &record) == 0)
             continue;
@@ -162,7 +163,46 @@ void ProjectParts::CollectLayoutComponents()
         part.Handle = handle;
         parts_.push_back(std::move(part));
     }
+    return any;
+}
+
+void ProjectParts::CollectLayoutComponents()
+{
+    parts_.clear();
+    hasParts_ = false;
+    std::int32_t cursor = OM_GetFirst(DB_LayCompMap());
+    appendLayoutComponents(cursor, static_cast<std::size_t>(-1));
     hasParts_ = parts_.Count() >= 1;
+}
+
+bool ProjectParts::CollectLayoutBlock(LayoutCursor& cursor, std::size_t limit)
+{
+    parts_.clear();
+    const bool first = !cursor.started;
+    if (first) {
+        hasParts_ = false;
+        cursor.position = OM_GetFirst(DB_LayCompMap());
+        cursor.started = true;
+    }
+    // Entries the kernel cannot read are skipped, so a block is only empty
+    // once the map is.
+    while (parts_.empty() && appendLayoutComponents(cursor.position, std::max<std::size_t>(limit, 1))) {
+    }
+    if (first)
+        hasParts_ = parts_.Count() >= 1;
+    return !parts_.empty();
+}
+
+std::size_t ProjectParts::CountLayoutComponents() const
+{
+    const std::int32_t map = DB_LayCompMap();
+    std::int32_t cursor = OM_GetFirst(map);
+    std::size_t count = 0;
+    for (std::int32_t handle; (handle = OM_SearchMask(map, &cursor, 0, 0)) > 0;) {
+        Z_ComponentRecord record {};
+        count += L_ReadComponent(handle, &record) != 0;
+    }
+    return count;
 }
 
 void ProjectParts::ReadPartDetails(std::size_t i)

@@ -204,12 +204,23 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
     auto& parts = kernel::ProjectParts::instance();
     const int projectColumns = kind == BuildKind::Lom ? kLomProjectFields : kToolBoxProjectFields;
 
-    // 1. The parts, or the one message this build shows.
+    // 1. The parts, or the one message this build shows. The layout
+    // components are collected a block at a time (the first block now): a
+    // record is needed only until its row is saved, and a large design's
+    // records all at once would be most of the build's memory. The rows and
+    // their order are those of the whole collection.
+    constexpr std::size_t kBlock = 2048;
+    kernel::ProjectParts::LayoutCursor cursor;
+    std::size_t count = 0;
     try {
-        if (kind == BuildKind::Lom)
-            parts.CollectLayoutComponents();
-        else
+        if (kind == BuildKind::Lom) {
+            parts.CollectLayoutBlock(cursor, kBlock);
+            if (parts.HasParts())
+                count = parts.CountLayoutComponents();
+        } else {
             parts.CollectProjectDevices();
+            count = parts.PartList().Count();
+        }
     } catch (const std::exception& e) {
         result.error = e.what();
         return result;
@@ -230,7 +241,6 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
     std::error_code ec;
     fs::remove(result.tempDbName, ec);
 
-    const std::size_t count = parts.PartList().Count();
     try {
         // 3-5. The EID, the temporary database and its table.
         db::Database eid = db::Database::open(options.eidFile, db::OpenMode::Shared);
@@ -323,16 +333,31 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             pending.clear();
         };
         std::vector<const std::string*> codes;
-        constexpr std::size_t kBlock = 2048;
+        // The block's parts are PartList()[first..last]; part i of the block
+        // is part offset + i of the build.
+        std::size_t first = 1, last = 0, offset = 0;
+        auto nextBlock = [&] {
+            if (kind == BuildKind::ProjectView) {
+                first = last + 1;
+                last = std::min(count, last + kBlock);
+                return first <= last;
+            }
+            if (last > 0) { // the first block was collected with the message check
+                offset += last;
+                if (!parts.CollectLayoutBlock(cursor, kBlock))
+                    return false;
+            }
+            last = parts.PartList().Count();
+            return last > 0;
+        };
         db::Transaction transaction(temp);
         try {
             bool stop = false;
-            for (std::size_t from = 1; from <= count && !stop; from += kBlock) {
-                const std::size_t to = std::min(count, from + kBlock - 1);
+            while (!stop && nextBlock()) {
                 codes.clear();
                 included.clear();
                 designFields.clear();
-                for (std::size_t i = from; i <= to; ++i) {
+                for (std::size_t i = first; i <= last; ++i) {
                     if (kind == BuildKind::Lom) {
                         parts.ReadPartDetails(i);
                         // Left out of the lists as the design asks ("exclude
@@ -364,7 +389,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 }
                 records.fetch(codes);
                 for (std::size_t k = 0; k < included.size(); ++k) {
-                    progress.setValue(static_cast<std::int64_t>(included[k]));
+                    progress.setValue(static_cast<std::int64_t>(offset + included[k]));
                     try {
                         bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, k);
                         pending.push_back(k);
@@ -435,16 +460,17 @@ BuildResult BuildProjectViewDatabase(
 std::vector<std::string> ListDesignFields()
 {
     auto& parts = kernel::ProjectParts::instance();
-    parts.CollectLayoutComponents();
     std::vector<std::string> names, folded;
-    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
-        for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
-            std::string lower = text::asciiLower(name);
-            if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
-                folded.push_back(std::move(lower));
-                names.push_back(name);
+    kernel::ProjectParts::LayoutCursor cursor;
+    while (parts.CollectLayoutBlock(cursor, 2048))
+        for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+            for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
+                std::string lower = text::asciiLower(name);
+                if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
+                    folded.push_back(std::move(lower));
+                    names.push_back(name);
+                }
             }
-        }
     return names;
 }
 

@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -90,19 +90,75 @@ struct Item {
     std::int32_t text; // text handle
 };
 
-// Everything of one open project. Texts live in a deque so that the pointers
-// handed out by Z_TextPointer never move; a changed text is appended, never
-// overwritten, so old pointers stay valid until the project closes.
+// The texts of one open project, packed: each is stored once, as its length
+// (4 bytes), its bytes and a NUL, in large blocks that never move, so the
+// pointers handed out by Z_TextPointer stay valid until the project closes.
+// A text handle's index finds its pointer in one table. A changed text is
+// appended, never overwritten, so old pointers stay valid as well. A project
+// of 100k parts holds several hundred thousand texts: one allocation and 32
+// bytes of string object each would be most of the project's memory.
+class TextPool
+{
+public:
+    std::int32_t add(std::string_view bytes)
+    {
+        if (starts_.size() >= kMaxIndex || bytes.size() > 0xFFFFFFFFu - 5)
+            throw rav::dpz::Error("the project holds too many texts");
+        const std::size_t need = bytes.size() + 5;
+        if (blocks_.empty() || need > room_) {
+            const std::size_t size = std::max(need, kBlock);
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+            next_ = blocks_.back().get();
+            room_ = size;
+        }
+        const auto length = static_cast<std::uint32_t>(bytes.size());
+        std::memcpy(next_, &length, sizeof length);
+        if (!bytes.empty())
+            std::memcpy(next_ + 4, bytes.data(), bytes.size());
+        next_[4 + bytes.size()] = '\0';
+        starts_.push_back(next_ + 4);
+        next_ += need;
+        room_ -= need;
+        return makeHandle(Kind::Text, starts_.size() - 1);
+    }
+    // The NUL-terminated text of a handle, nullptr for anything else.
+    const char* pointer(std::int32_t handle) const
+    {
+        const std::int64_t i = indexOf(handle, Kind::Text, starts_.size());
+        return i < 0 ? nullptr : starts_[static_cast<std::size_t>(i)];
+    }
+    // The text's bytes (a NUL inside one included); empty for a bad handle.
+    std::string_view view(std::int32_t handle) const
+    {
+        const char* text = pointer(handle);
+        if (!text)
+            return {};
+        std::uint32_t length = 0;
+        std::memcpy(&length, text - 4, sizeof length);
+        return { text, length };
+    }
+    // Gives back what the tables hold beyond their contents, once loaded.
+    void shrink() { starts_.shrink_to_fit(); }
+
+private:
+    static constexpr std::size_t kBlock = 256 * 1024;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<const char*> starts_; // by text index
+    char* next_ = nullptr;
+    std::size_t room_ = 0;
+};
+
+// Everything of one open project.
 struct Project {
     rav::dpz::Db db;
     std::string path;
-    std::deque<std::string> texts;
+    TextPool texts;
     std::int32_t name = 0;
     std::vector<std::int32_t> hierarchies; // name text handles
     std::int64_t currentHierarchy = -1; // index, -1: none
     std::vector<std::int32_t> symbols; // name text handles
     std::vector<Device> devices;
-    std::unordered_map<std::string, std::size_t> deviceByName;
+    std::vector<std::uint32_t> deviceByName; // device indexes in name (byte) order
     std::vector<Component> components;
     std::vector<SchComp> schComps;
     std::vector<Item> items;
@@ -119,17 +175,14 @@ struct Project {
     Statement insertWriteBack; // prepared when the journal is first written
     Statement insertChange;
 
-    std::int32_t addText(std::string bytes)
+    std::int32_t addText(std::string_view bytes) { return texts.add(bytes); }
+    std::string_view text(std::int32_t handle) const { return texts.view(handle); }
+    // The device named `name` (exact bytes), -1 when none.
+    std::int64_t findDevice(std::string_view name) const
     {
-        if (texts.size() >= kMaxIndex)
-            throw rav::dpz::Error("the project holds too many texts");
-        texts.push_back(std::move(bytes));
-        return makeHandle(Kind::Text, texts.size() - 1);
-    }
-    const std::string* text(std::int32_t handle) const
-    {
-        const std::int64_t i = indexOf(handle, Kind::Text, texts.size());
-        return i < 0 ? nullptr : &texts[static_cast<std::size_t>(i)];
+        auto it = std::lower_bound(deviceByName.begin(), deviceByName.end(), name,
+            [this](std::uint32_t d, std::string_view n) { return text(devices[d].name) < n; });
+        return it != deviceByName.end() && text(devices[*it].name) == name ? static_cast<std::int64_t>(*it) : -1;
     }
 };
 
@@ -156,14 +209,36 @@ void fail(std::string message)
     state().lastError = std::move(message);
 }
 
-// Maps the ids of one table to indexes while the project loads.
-using IdMap = std::unordered_map<std::int64_t, std::size_t>;
+// The ids of one table's rows while the project loads, in the order read
+// (ascending id): a row's index is found by bisection. A hash map per table
+// would cost several times the memory at the moment the project is largest.
+class IdIndex
+{
+public:
+    void add(std::int64_t id) { ids_.push_back(id); }
+    // The index of the row with `id`, -1 when there is none.
+    std::int64_t find(std::int64_t id) const
+    {
+        auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+        return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
+    }
+
+private:
+    std::vector<std::int64_t> ids_;
+};
 
 std::size_t checkedCount(std::size_t n, const char* what)
 {
     if (n >= kMaxIndex)
         throw rav::dpz::Error(std::string("too many ") + what);
     return n;
+}
+
+// The number of rows of `table`, to size its vector once.
+std::size_t rowCount(sqlite3* db, const char* table)
+{
+    Statement s(db, std::string("SELECT count(*) FROM ") + table);
+    return s.step() ? static_cast<std::size_t>(s.integer(0)) : 0;
 }
 
 std::unique_ptr<Project> load(const std::string& path)
@@ -173,61 +248,72 @@ std::unique_ptr<Project> load(const std::string& path)
     p->db = rav::dpz::openProject(path);
     sqlite3* db = p->db.get();
     try {
-        IdMap hierIds, symbolIds, deviceIds, componentIds, schIds;
+        IdIndex hierIds, symbolIds, componentIds, schIds;
         {
             Statement s(db, "SELECT id, name FROM hierarchy ORDER BY id");
             while (s.step()) {
-                hierIds[s.integer(0)] = checkedCount(p->hierarchies.size(), "hierarchies");
-                p->hierarchies.push_back(p->addText(s.bytes(1)));
+                checkedCount(p->hierarchies.size(), "hierarchies");
+                hierIds.add(s.integer(0));
+                p->hierarchies.push_back(p->addText(s.view(1)));
             }
         }
         {
             Statement s(db, "SELECT name, current_hierarchy FROM project WHERE id = 1");
             if (!s.step())
                 throw rav::dpz::Error("the project row is missing");
-            p->name = p->addText(s.bytes(0));
+            p->name = p->addText(s.view(0));
             if (!s.isNull(1)) {
-                auto it = hierIds.find(s.integer(1));
-                if (it == hierIds.end())
+                p->currentHierarchy = hierIds.find(s.integer(1));
+                if (p->currentHierarchy < 0)
                     throw rav::dpz::Error("the current hierarchy does not exist");
-                p->currentHierarchy = static_cast<std::int64_t>(it->second);
             }
         }
         {
             Statement s(db, "SELECT id, name FROM symbol ORDER BY id");
             while (s.step()) {
-                symbolIds[s.integer(0)] = checkedCount(p->symbols.size(), "symbols");
-                p->symbols.push_back(p->addText(s.bytes(1)));
+                checkedCount(p->symbols.size(), "symbols");
+                symbolIds.add(s.integer(0));
+                p->symbols.push_back(p->addText(s.view(1)));
             }
         }
         {
+            p->devices.reserve(rowCount(db, "device"));
             Statement s(db, "SELECT id, name, library, text FROM device ORDER BY id");
+            std::int32_t library = 0;
             while (s.step()) {
-                const std::size_t index = checkedCount(p->devices.size(), "devices");
-                deviceIds[s.integer(0)] = index;
-                std::string name = s.bytes(1);
-                p->deviceByName.emplace(name, index);
-                p->devices.push_back({ s.integer(0), p->addText(std::move(name)), p->addText(s.bytes(2)),
-                    p->addText(s.bytes(3)) });
+                checkedCount(p->devices.size(), "devices");
+                const std::int32_t name = p->addText(s.view(1));
+                // Devices of one library follow each other: they share its text.
+                if (library == 0 || p->text(library) != s.view(2))
+                    library = p->addText(s.view(2));
+                p->devices.push_back({ s.integer(0), name, library, p->addText(s.view(3)) });
             }
+            p->deviceByName.resize(p->devices.size());
+            for (std::uint32_t i = 0; i < p->deviceByName.size(); ++i)
+                p->deviceByName[i] = i;
+            std::sort(p->deviceByName.begin(), p->deviceByName.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return p->text(p->devices[a].name) < p->text(p->devices[b].name);
+            });
         }
         {
+            p->components.reserve(rowCount(db, "component"));
             Statement s(db, "SELECT id, name, symbol, device FROM component ORDER BY id");
             while (s.step()) {
-                const std::size_t index = checkedCount(p->components.size(), "components");
-                componentIds[s.integer(0)] = index;
-                Component c { p->addText(s.bytes(1)), 0, 0, 0, 0 };
+                checkedCount(p->components.size(), "components");
+                componentIds.add(s.integer(0));
+                Component c { p->addText(s.view(1)), 0, 0, 0, 0 };
                 if (!s.isNull(2)) {
-                    auto it = symbolIds.find(s.integer(2));
-                    if (it == symbolIds.end())
+                    const std::int64_t symbol = symbolIds.find(s.integer(2));
+                    if (symbol < 0)
                         throw rav::dpz::Error("a component refers to a missing symbol");
-                    c.symbol = makeHandle(Kind::Symbol, it->second);
+                    c.symbol = makeHandle(Kind::Symbol, static_cast<std::size_t>(symbol));
                 }
                 if (!s.isNull(3)) {
-                    auto it = deviceIds.find(s.integer(3));
-                    if (it == deviceIds.end())
+                    auto it = std::lower_bound(p->devices.begin(), p->devices.end(), s.integer(3),
+                        [](const Device& d, std::int64_t id) { return d.rowid < id; });
+                    if (it == p->devices.end() || it->rowid != s.integer(3))
                         throw rav::dpz::Error("a component refers to a missing device");
-                    c.device = makeHandle(Kind::Device, it->second);
+                    c.device = makeHandle(Kind::Device, static_cast<std::size_t>(it - p->devices.begin()));
                 }
                 p->components.push_back(c);
             }
@@ -235,27 +321,31 @@ std::unique_ptr<Project> load(const std::string& path)
         {
             // Ordered by component so that each component's gates are one
             // contiguous run.
+            p->schComps.reserve(rowCount(db, "sch_component"));
+            std::vector<std::pair<std::int64_t, std::uint32_t>> byId; // (id, index), to sort by id
+            byId.reserve(p->schComps.capacity());
             Statement s(db, "SELECT id, component FROM sch_component ORDER BY component, id");
             while (s.step()) {
-                auto it = componentIds.find(s.integer(1));
-                if (it == componentIds.end())
+                const std::int64_t component = componentIds.find(s.integer(1));
+                if (component < 0)
                     throw rav::dpz::Error("a schematic component refers to a missing component");
                 const std::size_t index = checkedCount(p->schComps.size(), "schematic components");
-                Component& c = p->components[it->second];
+                Component& c = p->components[static_cast<std::size_t>(component)];
                 if (c.schCount == 0)
                     c.firstSch = static_cast<std::uint32_t>(index);
                 else if (c.firstSch + c.schCount != index)
                     throw rav::dpz::Error("schematic components out of order");
                 ++c.schCount;
-                schIds[s.integer(0)] = index;
-                p->schComps.push_back({ static_cast<std::uint32_t>(it->second), 0, 0 });
+                byId.emplace_back(s.integer(0), static_cast<std::uint32_t>(index));
+                p->schComps.push_back({ static_cast<std::uint32_t>(component), 0, 0 });
             }
-        }
-        {
-            Statement s(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
-            while (s.step()) {
-                auto it = schIds.find(s.integer(0));
-                if (it == schIds.end())
+            componentIds = IdIndex();
+            std::sort(byId.begin(), byId.end());
+            p->items.reserve(rowCount(db, "text_item"));
+            Statement t(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
+            while (t.step()) {
+                auto it = std::lower_bound(byId.begin(), byId.end(), std::pair(t.integer(0), std::uint32_t(0)));
+                if (it == byId.end() || it->first != t.integer(0))
                     throw rav::dpz::Error("a text item refers to a missing schematic component");
                 const std::size_t index = checkedCount(p->items.size(), "text items");
                 SchComp& sc = p->schComps[it->second];
@@ -264,13 +354,13 @@ std::unique_ptr<Project> load(const std::string& path)
                 else if (sc.firstItem + sc.itemCount != index)
                     throw rav::dpz::Error("text items out of order");
                 ++sc.itemCount;
-                p->items.push_back({ static_cast<std::int32_t>(s.integer(1)), p->addText(s.bytes(2)) });
+                p->items.push_back({ static_cast<std::int32_t>(t.integer(1)), p->addText(t.view(2)) });
             }
         }
         {
             Statement s(db, "SELECT name, value FROM string_entry ORDER BY name");
             while (s.step())
-                p->strings[s.bytes(0)] = p->addText(s.bytes(1));
+                p->strings[s.bytes(0)] = p->addText(s.view(1));
         }
         {
             Statement s(db, "SELECT number, data FROM system_table ORDER BY number");
@@ -283,8 +373,12 @@ std::unique_ptr<Project> load(const std::string& path)
                 p->sysTables[static_cast<std::int32_t>(number)] = std::move(data);
             }
         }
+        p->texts.shrink();
         p->updateDevice = Statement(db, "UPDATE device SET text = ?1 WHERE id = ?2");
         p->upsertString = Statement(db, "INSERT OR REPLACE INTO string_entry(name, value) VALUES (?1, ?2)");
+        // Everything is in memory now: the pages read on the way are not
+        // needed again until a write.
+        sqlite3_db_release_memory(db);
     } catch (const rav::dpz::Error& e) {
         throw rav::dpz::damaged(path, e.what());
     }
@@ -412,8 +506,8 @@ int32_t OM_FindName(int32_t map, const char* name)
     Kind kind {};
     if (!p || !name || !mapShape(map, count, kind) || kind != Kind::Device)
         return 0;
-    auto it = p->deviceByName.find(name);
-    return it == p->deviceByName.end() ? 0 : makeHandle(Kind::Device, it->second);
+    const std::int64_t found = p->findDevice(name);
+    return found < 0 ? 0 : makeHandle(Kind::Device, static_cast<std::size_t>(found));
 }
 
 int32_t O_GetName(int32_t object)
@@ -568,7 +662,7 @@ void changeInWriteBack(Project& p, Device& d, const char* deviceText)
         j.reset();
         j.bindInt(1, p.writeBack);
         j.bindInt(2, d.rowid);
-        j.bindBytes(3, *p.text(d.text));
+        j.bindBytes(3, p.text(d.text));
         j.bindBytes(4, deviceText);
         j.step();
         j.reset();
@@ -826,9 +920,10 @@ int32_t Z_UndoChange(void)
             // A device changed twice in one write-back meets its later
             // change first; its earlier one must find the text restored.
             auto pending = restoredText.find(index);
-            const std::string& current = pending != restoredText.end() ? pending->second : *p->text(it->text);
-            if (current != entries.bytes(2)) {
-                fail("The device \"" + *p->text(it->name)
+            const std::string_view current
+                = pending != restoredText.end() ? std::string_view(pending->second) : p->text(it->text);
+            if (current != entries.view(2)) {
+                fail("The device \"" + std::string(p->text(it->name))
                     + "\" was changed after the last write-back; nothing was undone.");
                 return 0;
             }
@@ -910,8 +1005,7 @@ const char* Z_ProjectPath(void)
 const char* Z_TextPointer(int32_t text)
 {
     Project* p = open();
-    const std::string* t = p ? p->text(text) : nullptr;
-    return t ? t->c_str() : nullptr;
+    return p ? p->texts.pointer(text) : nullptr;
 }
 
 void Z_SetHelpDisplay(Z_HelpDisplayFn display, void* context)
