@@ -90,42 +90,56 @@ struct Item {
     std::int32_t text; // text handle
 };
 
-// The texts of one open project, packed: each is stored once, as its length
-// (4 bytes), its bytes and a NUL, in large blocks that never move, so the
-// pointers handed out by Z_TextPointer stay valid until the project closes.
-// A text handle's index finds its pointer in one table. A changed text is
+// The texts of one open project, packed: each is stored once, with a NUL
+// after it, in blocks of 1 MiB that never move, so the pointers handed out
+// by Z_TextPointer stay valid until the project closes. A text handle's
+// index finds the text's place (block number and position, in 32 bits) in
+// one table, and its length is where the NUL is - but for the rare text
+// that holds a NUL itself, whose length is kept aside. A changed text is
 // appended, never overwritten, so old pointers stay valid as well. A project
-// of 100k parts holds several hundred thousand texts: one allocation and 32
-// bytes of string object each would be most of the project's memory.
+// of 100k parts holds several hundred thousand texts: an allocation and a
+// string object each would be most of the project's memory.
 class TextPool
 {
 public:
+    void reserve(std::size_t texts) { places_.reserve(texts); }
+
     std::int32_t add(std::string_view bytes)
     {
-        if (starts_.size() >= kMaxIndex || bytes.size() > 0xFFFFFFFFu - 5)
+        if (places_.size() >= kMaxIndex)
             throw rav::dpz::Error("the project holds too many texts");
-        const std::size_t need = bytes.size() + 5;
-        if (blocks_.empty() || need > room_) {
-            const std::size_t size = std::max(need, kBlock);
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-            next_ = blocks_.back().get();
-            room_ = size;
+        const std::size_t need = bytes.size() + 1;
+        if (blocks_.empty() || need > kBlock - used_) {
+            // A text longer than a block gets blocks of its own, in one piece.
+            const std::size_t slots = (need + kBlock - 1) / kBlock;
+            if (blocks_.size() + slots > kMaxBlocks)
+                throw rav::dpz::Error("the project's texts are too large");
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(slots * kBlock));
+            for (std::size_t k = 1; k < slots; ++k)
+                blocks_.emplace_back();
+            used_ = slots > 1 ? kBlock : 0;
         }
-        const auto length = static_cast<std::uint32_t>(bytes.size());
-        std::memcpy(next_, &length, sizeof length);
+        const std::size_t block = blocks_.size() - (need > kBlock ? (need + kBlock - 1) / kBlock : 1);
+        char* at = blocks_[block].get() + (need > kBlock ? 0 : used_);
         if (!bytes.empty())
-            std::memcpy(next_ + 4, bytes.data(), bytes.size());
-        next_[4 + bytes.size()] = '\0';
-        starts_.push_back(next_ + 4);
-        next_ += need;
-        room_ -= need;
-        return makeHandle(Kind::Text, starts_.size() - 1);
+            std::memcpy(at, bytes.data(), bytes.size());
+        at[bytes.size()] = '\0';
+        const std::size_t index = places_.size();
+        places_.push_back(static_cast<std::uint32_t>(block << kBlockShift | (need > kBlock ? 0 : used_)));
+        if (need <= kBlock)
+            used_ += need;
+        if (std::memchr(at, '\0', bytes.size()) != nullptr)
+            withNul_.emplace(static_cast<std::uint32_t>(index), bytes.size());
+        return makeHandle(Kind::Text, index);
     }
     // The NUL-terminated text of a handle, nullptr for anything else.
     const char* pointer(std::int32_t handle) const
     {
-        const std::int64_t i = indexOf(handle, Kind::Text, starts_.size());
-        return i < 0 ? nullptr : starts_[static_cast<std::size_t>(i)];
+        const std::int64_t i = indexOf(handle, Kind::Text, places_.size());
+        if (i < 0)
+            return nullptr;
+        const std::uint32_t place = places_[static_cast<std::size_t>(i)];
+        return blocks_[place >> kBlockShift].get() + (place & (kBlock - 1));
     }
     // The text's bytes (a NUL inside one included); empty for a bad handle.
     std::string_view view(std::int32_t handle) const
@@ -133,19 +147,22 @@ public:
         const char* text = pointer(handle);
         if (!text)
             return {};
-        std::uint32_t length = 0;
-        std::memcpy(&length, text - 4, sizeof length);
-        return { text, length };
+        if (!withNul_.empty()) {
+            auto it = withNul_.find(static_cast<std::uint32_t>((handle & kIndexMask) - 1));
+            if (it != withNul_.end())
+                return { text, it->second };
+        }
+        return text;
     }
-    // Gives back what the tables hold beyond their contents, once loaded.
-    void shrink() { starts_.shrink_to_fit(); }
 
 private:
-    static constexpr std::size_t kBlock = 256 * 1024;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::vector<const char*> starts_; // by text index
-    char* next_ = nullptr;
-    std::size_t room_ = 0;
+    static constexpr int kBlockShift = 20;
+    static constexpr std::size_t kBlock = std::size_t(1) << kBlockShift;
+    static constexpr std::size_t kMaxBlocks = std::size_t(1) << (32 - kBlockShift);
+    std::vector<std::unique_ptr<char[]>> blocks_; // the later blocks of a long text stay empty
+    std::vector<std::uint32_t> places_; // by text index: block << kBlockShift | position
+    std::unordered_map<std::uint32_t, std::size_t> withNul_; // text index -> length
+    std::size_t used_ = 0; // bytes used of the last block
 };
 
 // Everything of one open project.
@@ -209,22 +226,46 @@ void fail(std::string message)
     state().lastError = std::move(message);
 }
 
-// The ids of one table's rows while the project loads, in the order read
-// (ascending id): a row's index is found by bisection. A hash map per table
-// would cost several times the memory at the moment the project is largest.
+// The ids of one table's rows while the project loads, in the order read: a
+// row's index is found by bisection, through a sorted order only when the
+// rows did not come in id order. A hash map per table would cost several
+// times the memory at the moment the project is largest.
 class IdIndex
 {
 public:
-    void add(std::int64_t id) { ids_.push_back(id); }
+    void reserve(std::size_t n) { ids_.reserve(n); }
+    void add(std::int64_t id)
+    {
+        if (!ids_.empty() && id <= ids_.back())
+            sorted_ = false;
+        ids_.push_back(id);
+    }
+    // Call once every id is added, before find.
+    void seal()
+    {
+        if (sorted_)
+            return;
+        order_.resize(ids_.size());
+        for (std::uint32_t i = 0; i < order_.size(); ++i)
+            order_[i] = i;
+        std::sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) { return ids_[a] < ids_[b]; });
+    }
     // The index of the row with `id`, -1 when there is none.
     std::int64_t find(std::int64_t id) const
     {
-        auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
-        return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
+        if (sorted_) {
+            auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+            return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
+        }
+        auto it = std::lower_bound(
+            order_.begin(), order_.end(), id, [this](std::uint32_t a, std::int64_t v) { return ids_[a] < v; });
+        return it != order_.end() && ids_[*it] == id ? static_cast<std::int64_t>(*it) : -1;
     }
 
 private:
     std::vector<std::int64_t> ids_;
+    std::vector<std::uint32_t> order_; // indexes in id order, when ids_ is not
+    bool sorted_ = true;
 };
 
 std::size_t checkedCount(std::size_t n, const char* what)
@@ -248,7 +289,15 @@ std::unique_ptr<Project> load(const std::string& path)
     p->db = rav::dpz::openProject(path);
     sqlite3* db = p->db.get();
     try {
+        // Rows are read once, front to back: a small page cache does, and
+        // the pages the file check read are let go now.
+        rav::dpz::exec(db, "PRAGMA cache_size = -256");
         IdIndex hierIds, symbolIds, componentIds, schIds;
+        const std::size_t deviceCount = rowCount(db, "device");
+        const std::size_t componentCount = rowCount(db, "component");
+        const std::size_t itemCount = rowCount(db, "text_item");
+        p->texts.reserve(3 * deviceCount + componentCount + itemCount + rowCount(db, "hierarchy")
+            + rowCount(db, "symbol") + rowCount(db, "string_entry") + 1);
         {
             Statement s(db, "SELECT id, name FROM hierarchy ORDER BY id");
             while (s.step()) {
@@ -256,6 +305,7 @@ std::unique_ptr<Project> load(const std::string& path)
                 hierIds.add(s.integer(0));
                 p->hierarchies.push_back(p->addText(s.view(1)));
             }
+            hierIds.seal();
         }
         {
             Statement s(db, "SELECT name, current_hierarchy FROM project WHERE id = 1");
@@ -275,9 +325,10 @@ std::unique_ptr<Project> load(const std::string& path)
                 symbolIds.add(s.integer(0));
                 p->symbols.push_back(p->addText(s.view(1)));
             }
+            symbolIds.seal();
         }
         {
-            p->devices.reserve(rowCount(db, "device"));
+            p->devices.reserve(deviceCount);
             Statement s(db, "SELECT id, name, library, text FROM device ORDER BY id");
             std::int32_t library = 0;
             while (s.step()) {
@@ -296,7 +347,8 @@ std::unique_ptr<Project> load(const std::string& path)
             });
         }
         {
-            p->components.reserve(rowCount(db, "component"));
+            p->components.reserve(componentCount);
+            componentIds.reserve(componentCount);
             Statement s(db, "SELECT id, name, symbol, device FROM component ORDER BY id");
             while (s.step()) {
                 checkedCount(p->components.size(), "components");
@@ -317,13 +369,13 @@ std::unique_ptr<Project> load(const std::string& path)
                 }
                 p->components.push_back(c);
             }
+            componentIds.seal();
         }
         {
             // Ordered by component so that each component's gates are one
             // contiguous run.
             p->schComps.reserve(rowCount(db, "sch_component"));
-            std::vector<std::pair<std::int64_t, std::uint32_t>> byId; // (id, index), to sort by id
-            byId.reserve(p->schComps.capacity());
+            schIds.reserve(p->schComps.capacity());
             Statement s(db, "SELECT id, component FROM sch_component ORDER BY component, id");
             while (s.step()) {
                 const std::int64_t component = componentIds.find(s.integer(1));
@@ -336,19 +388,19 @@ std::unique_ptr<Project> load(const std::string& path)
                 else if (c.firstSch + c.schCount != index)
                     throw rav::dpz::Error("schematic components out of order");
                 ++c.schCount;
-                byId.emplace_back(s.integer(0), static_cast<std::uint32_t>(index));
+                schIds.add(s.integer(0));
                 p->schComps.push_back({ static_cast<std::uint32_t>(component), 0, 0 });
             }
             componentIds = IdIndex();
-            std::sort(byId.begin(), byId.end());
-            p->items.reserve(rowCount(db, "text_item"));
+            schIds.seal();
+            p->items.reserve(itemCount);
             Statement t(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
             while (t.step()) {
-                auto it = std::lower_bound(byId.begin(), byId.end(), std::pair(t.integer(0), std::uint32_t(0)));
-                if (it == byId.end() || it->first != t.integer(0))
+                const std::int64_t sch = schIds.find(t.integer(0));
+                if (sch < 0)
                     throw rav::dpz::Error("a text item refers to a missing schematic component");
                 const std::size_t index = checkedCount(p->items.size(), "text items");
-                SchComp& sc = p->schComps[it->second];
+                SchComp& sc = p->schComps[static_cast<std::size_t>(sch)];
                 if (sc.itemCount == 0)
                     sc.firstItem = static_cast<std::uint32_t>(index);
                 else if (sc.firstItem + sc.itemCount != index)
@@ -373,7 +425,6 @@ std::unique_ptr<Project> load(const std::string& path)
                 p->sysTables[static_cast<std::int32_t>(number)] = std::move(data);
             }
         }
-        p->texts.shrink();
         p->updateDevice = Statement(db, "UPDATE device SET text = ?1 WHERE id = ?2");
         p->upsertString = Statement(db, "INSERT OR REPLACE INTO string_entry(name, value) VALUES (?1, ?2)");
         // Everything is in memory now: the pages read on the way are not
