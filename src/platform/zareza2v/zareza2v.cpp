@@ -71,23 +71,16 @@ struct Device {
     std::int32_t text;
 };
 
+// The tables below hold no more than they must: a project of 100k parts has
+// as many components, gates and twice as many texts. A component's name, an
+// item's text are consecutive texts loaded with them (they never change), a
+// run of gates or items ends where the next one starts, and a gate's
+// component is found by bisection.
 struct Component {
-    std::int32_t name; // text handle
     std::int32_t symbol; // symbol handle or 0
     std::int32_t device; // device handle or 0
     std::uint32_t firstSch; // schematic components are stored per component,
-    std::uint32_t schCount; // contiguous and in project order
-};
-
-struct SchComp {
-    std::uint32_t component; // index of the layout component
-    std::uint32_t firstItem;
-    std::uint32_t itemCount;
-};
-
-struct Item {
-    std::int32_t mask;
-    std::int32_t text; // text handle
+                            // contiguous and in project order
 };
 
 // The texts of one open project, packed: each is stored once, with a NUL
@@ -103,6 +96,7 @@ class TextPool
 {
 public:
     void reserve(std::size_t texts) { places_.reserve(texts); }
+    std::size_t size() const { return places_.size(); }
 
     std::int32_t add(std::string_view bytes)
     {
@@ -177,8 +171,10 @@ struct Project {
     std::vector<Device> devices;
     std::vector<std::uint32_t> deviceByName; // device indexes in name (byte) order
     std::vector<Component> components;
-    std::vector<SchComp> schComps;
-    std::vector<Item> items;
+    std::uint32_t componentNames = 0; // text index of component 0's name
+    std::vector<std::uint32_t> schFirstItem; // by schematic component
+    std::vector<std::int32_t> itemMasks; // by text item
+    std::uint32_t itemTexts = 0; // text index of item 0's text
     std::map<std::string, std::int32_t> strings; // name -> value text handle
     std::map<std::int32_t, std::string> sysTables;
     Statement updateDevice; // prepared once: a change must not re-parse SQL
@@ -193,6 +189,25 @@ struct Project {
     Statement insertChange;
 
     std::int32_t addText(std::string_view bytes) { return texts.add(bytes); }
+    std::int32_t componentName(std::size_t c) const { return makeHandle(Kind::Text, componentNames + c); }
+    std::int32_t itemText(std::size_t i) const { return makeHandle(Kind::Text, itemTexts + i); }
+    // The schematic components of component c: [first, end).
+    std::uint32_t schEnd(std::size_t c) const
+    {
+        return c + 1 < components.size() ? components[c + 1].firstSch
+                                         : static_cast<std::uint32_t>(schFirstItem.size());
+    }
+    std::uint32_t itemEnd(std::size_t sch) const
+    {
+        return sch + 1 < schFirstItem.size() ? schFirstItem[sch + 1] : static_cast<std::uint32_t>(itemMasks.size());
+    }
+    // The component a schematic component belongs to.
+    std::size_t schComponent(std::size_t sch) const
+    {
+        auto it = std::upper_bound(components.begin(), components.end(), sch,
+            [](std::size_t v, const Component& c) { return v < c.firstSch; });
+        return static_cast<std::size_t>(it - components.begin()) - 1;
+    }
     std::string_view text(std::int32_t handle) const { return texts.view(handle); }
     // The device named `name` (exact bytes), -1 when none.
     std::int64_t findDevice(std::string_view name) const
@@ -233,13 +248,28 @@ void fail(std::string message)
 class IdIndex
 {
 public:
-    void reserve(std::size_t n) { ids_.reserve(n); }
+    void reserve(std::size_t n) { reserve_ = n; }
     void add(std::int64_t id)
     {
-        if (!ids_.empty() && id <= ids_.back())
+        // Ids are most often 1, 2, 3 ...: then nothing is stored but the first.
+        if (ids_.empty()) {
+            if (count_ == 0)
+                first_ = id;
+            if (id == first_ + static_cast<std::int64_t>(count_)) {
+                ++count_;
+                return;
+            }
+            ids_.reserve(std::max(reserve_, count_ + 1));
+            for (std::size_t i = 0; i < count_; ++i)
+                ids_.push_back(first_ + static_cast<std::int64_t>(i));
+        }
+        if (id <= ids_.back())
             sorted_ = false;
         ids_.push_back(id);
+        ++count_;
     }
+    std::int64_t at(std::size_t i) const { return ids_.empty() ? first_ + static_cast<std::int64_t>(i) : ids_[i]; }
+    std::size_t size() const { return count_; }
     // Call once every id is added, before find.
     void seal()
     {
@@ -253,6 +283,8 @@ public:
     // The index of the row with `id`, -1 when there is none.
     std::int64_t find(std::int64_t id) const
     {
+        if (ids_.empty())
+            return id >= first_ && id - first_ < static_cast<std::int64_t>(count_) ? id - first_ : -1;
         if (sorted_) {
             auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
             return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
@@ -263,7 +295,10 @@ public:
     }
 
 private:
-    std::vector<std::int64_t> ids_;
+    std::int64_t first_ = 0;
+    std::size_t count_ = 0;
+    std::size_t reserve_ = 0;
+    std::vector<std::int64_t> ids_; // empty while the ids are first_, first_ + 1 ...
     std::vector<std::uint32_t> order_; // indexes in id order, when ids_ is not
     bool sorted_ = true;
 };
@@ -353,7 +388,10 @@ std::unique_ptr<Project> load(const std::string& path)
             while (s.step()) {
                 checkedCount(p->components.size(), "components");
                 componentIds.add(s.integer(0));
-                Component c { p->addText(s.view(1)), 0, 0, 0, 0 };
+                const std::size_t name = static_cast<std::size_t>(p->addText(s.view(1)) & kIndexMask) - 1;
+                if (p->components.empty())
+                    p->componentNames = static_cast<std::uint32_t>(name);
+                Component c { 0, 0, 0 };
                 if (!s.isNull(2)) {
                     const std::int64_t symbol = symbolIds.find(s.integer(2));
                     if (symbol < 0)
@@ -373,41 +411,52 @@ std::unique_ptr<Project> load(const std::string& path)
         }
         {
             // Ordered by component so that each component's gates are one
-            // contiguous run.
-            p->schComps.reserve(rowCount(db, "sch_component"));
-            schIds.reserve(p->schComps.capacity());
+            // contiguous run; each component's run starts where the last one
+            // ended.
+            const std::size_t schCount = rowCount(db, "sch_component");
+            schIds.reserve(schCount);
+            std::size_t done = 0; // components whose first gate is set
             Statement s(db, "SELECT id, component FROM sch_component ORDER BY component, id");
             while (s.step()) {
                 const std::int64_t component = componentIds.find(s.integer(1));
                 if (component < 0)
                     throw rav::dpz::Error("a schematic component refers to a missing component");
-                const std::size_t index = checkedCount(p->schComps.size(), "schematic components");
-                Component& c = p->components[static_cast<std::size_t>(component)];
-                if (c.schCount == 0)
-                    c.firstSch = static_cast<std::uint32_t>(index);
-                else if (c.firstSch + c.schCount != index)
+                const std::size_t index = checkedCount(schIds.size(), "schematic components");
+                if (static_cast<std::size_t>(component) + 1 < done)
                     throw rav::dpz::Error("schematic components out of order");
-                ++c.schCount;
+                for (; done <= static_cast<std::size_t>(component); ++done)
+                    p->components[done].firstSch = static_cast<std::uint32_t>(index);
                 schIds.add(s.integer(0));
-                p->schComps.push_back({ static_cast<std::uint32_t>(component), 0, 0 });
             }
+            for (; done < p->components.size(); ++done)
+                p->components[done].firstSch = static_cast<std::uint32_t>(schIds.size());
             componentIds = IdIndex();
-            schIds.seal();
-            p->items.reserve(itemCount);
-            Statement t(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
+            // The items in the gates' order, so that each gate's items are one
+            // run, starting where the last one ended.
+            p->schFirstItem.resize(schIds.size());
+            p->itemMasks.reserve(itemCount);
+            p->itemTexts = static_cast<std::uint32_t>(p->texts.size());
+            done = 0;
+            Statement t(db,
+                "SELECT i.sch_component, i.mask, i.text FROM sch_component s"
+                " JOIN text_item i ON i.sch_component = s.id ORDER BY s.component, s.id, i.id");
             while (t.step()) {
-                const std::int64_t sch = schIds.find(t.integer(0));
-                if (sch < 0)
-                    throw rav::dpz::Error("a text item refers to a missing schematic component");
-                const std::size_t index = checkedCount(p->items.size(), "text items");
-                SchComp& sc = p->schComps[static_cast<std::size_t>(sch)];
-                if (sc.itemCount == 0)
-                    sc.firstItem = static_cast<std::uint32_t>(index);
-                else if (sc.firstItem + sc.itemCount != index)
-                    throw rav::dpz::Error("text items out of order");
-                ++sc.itemCount;
-                p->items.push_back({ static_cast<std::int32_t>(t.integer(1)), p->addText(t.view(2)) });
+                const std::size_t index = checkedCount(p->itemMasks.size(), "text items");
+                const std::int64_t id = t.integer(0);
+                if (done == 0 || schIds.at(done - 1) != id) {
+                    for (; done < schIds.size() && schIds.at(done) != id; ++done)
+                        p->schFirstItem[done] = static_cast<std::uint32_t>(index);
+                    if (done == schIds.size())
+                        throw rav::dpz::Error("text items out of order");
+                    p->schFirstItem[done++] = static_cast<std::uint32_t>(index);
+                }
+                p->itemMasks.push_back(static_cast<std::int32_t>(t.integer(1)));
+                p->addText(t.view(2));
             }
+            for (; done < schIds.size(); ++done)
+                p->schFirstItem[done] = static_cast<std::uint32_t>(p->itemMasks.size());
+            if (rowCount(db, "text_item") != p->itemMasks.size())
+                throw rav::dpz::Error("a text item refers to a missing schematic component");
         }
         {
             Statement s(db, "SELECT name, value FROM string_entry ORDER BY name");
@@ -457,7 +506,7 @@ Device* deviceOf(std::int32_t handle)
 std::int64_t schCompIndex(std::int32_t handle, Kind kind = Kind::SchComp)
 {
     Project* p = open();
-    return p ? indexOf(handle, kind, p->schComps.size()) : -1;
+    return p ? indexOf(handle, kind, p->schFirstItem.size()) : -1;
 }
 
 // The size of the map `map` denotes and the kind of its entries.
@@ -579,7 +628,7 @@ int32_t O_GetName(int32_t object)
     }
     case Kind::Component: {
         const Component* c = componentOf(object);
-        return c ? c->name : 0;
+        return c ? p->componentName(static_cast<std::size_t>(c - p->components.data())) : 0;
     }
     case Kind::Device: {
         const Device* d = deviceOf(object);
@@ -609,18 +658,24 @@ int32_t L_ReadComponent(int32_t component, Z_ComponentRecord* record)
     const Component* c = componentOf(component);
     if (!c)
         return 0;
+    const Project* p = open();
+    const auto index = static_cast<std::size_t>(c - p->components.data());
     record->handle = component;
-    record->name = c->name;
+    record->name = p->componentName(index);
     record->symbol = c->symbol;
     record->device = c->device;
-    record->schCompCount = static_cast<std::int32_t>(c->schCount);
+    record->schCompCount = static_cast<std::int32_t>(p->schEnd(index) - c->firstSch);
     return 1;
 }
 
 int32_t L_GetSchCompId(int32_t component, int32_t k)
 {
     const Component* c = componentOf(component);
-    if (!c || k < 1 || static_cast<std::uint32_t>(k) > c->schCount)
+    if (!c || k < 1)
+        return 0;
+    const Project* p = open();
+    const std::uint32_t end = p->schEnd(static_cast<std::size_t>(c - p->components.data()));
+    if (static_cast<std::uint32_t>(k) > end - c->firstSch)
         return 0;
     return makeHandle(Kind::SchComp, c->firstSch + static_cast<std::uint32_t>(k) - 1);
 }
@@ -786,11 +841,12 @@ int32_t C_ReadComponent(int32_t schComp, Z_SchematicRecord* record)
     const std::int64_t i = schCompIndex(schComp);
     if (i < 0)
         return 0;
-    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
+    const Project* p = open();
+    const auto sch = static_cast<std::size_t>(i);
     record->handle = schComp;
-    record->component = makeHandle(Kind::Component, sc.component);
-    record->textArray = makeHandle(Kind::TextArray, static_cast<std::size_t>(i));
-    record->textCount = static_cast<std::int32_t>(sc.itemCount);
+    record->component = makeHandle(Kind::Component, p->schComponent(sch));
+    record->textArray = makeHandle(Kind::TextArray, sch);
+    record->textCount = static_cast<std::int32_t>(p->itemEnd(sch) - p->schFirstItem[sch]);
     return 1;
 }
 
@@ -806,10 +862,12 @@ int32_t OA_SearchMask(int32_t textArray, int32_t start, int32_t mask)
     if (i < 0 || start < 1)
         return 0;
     const Project* p = open();
-    const SchComp& sc = p->schComps[static_cast<std::size_t>(i)];
-    for (std::uint32_t pos = static_cast<std::uint32_t>(start); pos <= sc.itemCount; ++pos)
-        if ((p->items[sc.firstItem + pos - 1].mask & mask) != 0)
-            return static_cast<std::int32_t>(pos);
+    const auto sch = static_cast<std::size_t>(i);
+    const std::uint32_t first = p->schFirstItem[sch];
+    const std::uint32_t end = p->itemEnd(sch);
+    for (std::uint32_t item = first + static_cast<std::uint32_t>(start) - 1; item < end; ++item)
+        if ((p->itemMasks[item] & mask) != 0)
+            return static_cast<std::int32_t>(item - first + 1);
     return 0;
 }
 
@@ -818,10 +876,11 @@ int32_t C_CompText(int32_t schComp, int32_t position)
     const std::int64_t i = schCompIndex(schComp);
     if (i < 0 || position < 1)
         return 0;
-    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
-    if (static_cast<std::uint32_t>(position) > sc.itemCount)
+    const Project* p = open();
+    const auto sch = static_cast<std::size_t>(i);
+    if (static_cast<std::uint32_t>(position) > p->itemEnd(sch) - p->schFirstItem[sch])
         return 0;
-    return makeHandle(Kind::Item, sc.firstItem + static_cast<std::uint32_t>(position) - 1);
+    return makeHandle(Kind::Item, p->schFirstItem[sch] + static_cast<std::uint32_t>(position) - 1);
 }
 
 int32_t I_ReadItem(int32_t item, Z_ItemRecord* record)
@@ -830,12 +889,12 @@ int32_t I_ReadItem(int32_t item, Z_ItemRecord* record)
         return 0;
     std::memset(record, 0, sizeof *record);
     const Project* p = open();
-    const std::int64_t i = p ? indexOf(item, Kind::Item, p->items.size()) : -1;
+    const std::int64_t i = p ? indexOf(item, Kind::Item, p->itemMasks.size()) : -1;
     if (i < 0)
         return 0;
     record->handle = item;
-    record->mask = p->items[static_cast<std::size_t>(i)].mask;
-    record->text = p->items[static_cast<std::size_t>(i)].text;
+    record->mask = p->itemMasks[static_cast<std::size_t>(i)];
+    record->text = p->itemText(static_cast<std::size_t>(i));
     return 1;
 }
 
