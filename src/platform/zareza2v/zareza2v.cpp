@@ -241,17 +241,17 @@ void fail(std::string message)
     state().lastError = std::move(message);
 }
 
-// The ids of one table's rows while the project loads, in the order read: a
-// row's index is found by bisection, through a sorted order only when the
-// rows did not come in id order. A hash map per table would cost several
-// times the memory at the moment the project is largest.
+// The ids of one table's rows while the project loads, in the order read
+// (every table is read in id order but the gates): a row's index is found by
+// bisection, and while the ids are 1, 2, 3 ... (the most common case) only
+// the first is kept. A hash map per table would cost several times the
+// memory at the moment the project is largest.
 class IdIndex
 {
 public:
     void reserve(std::size_t n) { reserve_ = n; }
     void add(std::int64_t id)
     {
-        // Ids are most often 1, 2, 3 ...: then nothing is stored but the first.
         if (ids_.empty()) {
             if (count_ == 0)
                 first_ = id;
@@ -263,35 +263,19 @@ public:
             for (std::size_t i = 0; i < count_; ++i)
                 ids_.push_back(first_ + static_cast<std::int64_t>(i));
         }
-        if (id <= ids_.back())
-            sorted_ = false;
         ids_.push_back(id);
         ++count_;
     }
     std::int64_t at(std::size_t i) const { return ids_.empty() ? first_ + static_cast<std::int64_t>(i) : ids_[i]; }
     std::size_t size() const { return count_; }
-    // Call once every id is added, before find.
-    void seal()
-    {
-        if (sorted_)
-            return;
-        order_.resize(ids_.size());
-        for (std::uint32_t i = 0; i < order_.size(); ++i)
-            order_[i] = i;
-        std::sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) { return ids_[a] < ids_[b]; });
-    }
-    // The index of the row with `id`, -1 when there is none.
+    // The index of the row with `id`, -1 when there is none; for ids added
+    // in ascending order.
     std::int64_t find(std::int64_t id) const
     {
         if (ids_.empty())
             return id >= first_ && id - first_ < static_cast<std::int64_t>(count_) ? id - first_ : -1;
-        if (sorted_) {
-            auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
-            return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
-        }
-        auto it = std::lower_bound(
-            order_.begin(), order_.end(), id, [this](std::uint32_t a, std::int64_t v) { return ids_[a] < v; });
-        return it != order_.end() && ids_[*it] == id ? static_cast<std::int64_t>(*it) : -1;
+        auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+        return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
     }
 
 private:
@@ -299,8 +283,6 @@ private:
     std::size_t count_ = 0;
     std::size_t reserve_ = 0;
     std::vector<std::int64_t> ids_; // empty while the ids are first_, first_ + 1 ...
-    std::vector<std::uint32_t> order_; // indexes in id order, when ids_ is not
-    bool sorted_ = true;
 };
 
 std::size_t checkedCount(std::size_t n, const char* what)
@@ -340,7 +322,6 @@ std::unique_ptr<Project> load(const std::string& path)
                 hierIds.add(s.integer(0));
                 p->hierarchies.push_back(p->addText(s.view(1)));
             }
-            hierIds.seal();
         }
         {
             Statement s(db, "SELECT name, current_hierarchy FROM project WHERE id = 1");
@@ -360,7 +341,6 @@ std::unique_ptr<Project> load(const std::string& path)
                 symbolIds.add(s.integer(0));
                 p->symbols.push_back(p->addText(s.view(1)));
             }
-            symbolIds.seal();
         }
         {
             p->devices.reserve(deviceCount);
@@ -407,7 +387,6 @@ std::unique_ptr<Project> load(const std::string& path)
                 }
                 p->components.push_back(c);
             }
-            componentIds.seal();
         }
         {
             // Ordered by component so that each component's gates are one
