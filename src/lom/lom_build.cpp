@@ -80,8 +80,15 @@ bool isBlank(const std::string& text)
 // the index front to back.
 bool nocaseLess(const std::string* a, const std::string* b)
 {
-    const int c = sqlite3_strnicmp(a->c_str(), b->c_str(), static_cast<int>(std::min(a->size(), b->size())));
-    return c != 0 ? c < 0 : a->size() < b->size();
+    const auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+    };
+    const std::size_t n = std::min(a->size(), b->size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (fold((*a)[i]) != fold((*b)[i]))
+            return fold((*a)[i]) < fold((*b)[i]);
+    return a->size() < b->size();
 }
 
 // The EID records of the codes the parts carry, each looked up once: a

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <set>
@@ -101,7 +103,7 @@ void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
         }
         return;
     }
-    const std::string& eic = part.values[kFieldEic];
+    const std::string_view eic = part.values[kFieldEic];
     if (!IsPlaceholderCode(eic))
         key += eic;
     key += '\x1f';
@@ -110,12 +112,71 @@ void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
     key += part.values[kFieldPackage];
 }
 
-const std::string& nameOf(const PartRow& part)
+std::string_view nameOf(const PartRow& part)
 {
     return part.values[kFieldPartName];
 }
 
 } // namespace
+
+std::size_t PartValues::count() const
+{
+    std::uint32_t n = 0;
+    if (!data_.empty())
+        std::memcpy(&n, data_.data(), sizeof n);
+    return n;
+}
+
+std::string_view PartValues::operator[](std::size_t k) const
+{
+    const std::size_t n = count();
+    if (k >= n)
+        return {};
+    std::uint32_t ends[2] = { 0, 0 };
+    const char* header = data_.data() + sizeof(std::uint32_t);
+    if (k > 0)
+        std::memcpy(&ends[0], header + (k - 1) * sizeof(std::uint32_t), sizeof(std::uint32_t));
+    std::memcpy(&ends[1], header + k * sizeof(std::uint32_t), sizeof(std::uint32_t));
+    const std::size_t bytes = (n + 1) * sizeof(std::uint32_t);
+    return std::string_view(data_).substr(bytes + ends[0], ends[1] - ends[0]);
+}
+
+void PartValues::resize(std::size_t n)
+{
+    const std::size_t old = count();
+    std::vector<std::string> values;
+    values.reserve(n);
+    for (std::size_t k = 0; k < n; ++k)
+        values.emplace_back(k < old ? (*this)[k] : std::string_view());
+    std::string data(sizeof(std::uint32_t) * (n + 1), '\0');
+    const auto count = static_cast<std::uint32_t>(n);
+    std::memcpy(data.data(), &count, sizeof count);
+    std::uint32_t end = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        end += static_cast<std::uint32_t>(values[k].size());
+        std::memcpy(data.data() + sizeof(std::uint32_t) * (k + 1), &end, sizeof end);
+        data += values[k];
+    }
+    data_ = std::move(data);
+}
+
+void PartValues::set(std::size_t k, std::string_view text)
+{
+    if (k >= count())
+        resize(k + 1);
+    const std::size_t n = count();
+    const std::string_view old = (*this)[k];
+    const std::size_t at = static_cast<std::size_t>(old.data() - data_.data());
+    const auto delta = static_cast<std::uint32_t>(text.size() - old.size()); // modulo 2^32
+    data_.replace(at, old.size(), text);
+    char* header = data_.data() + sizeof(std::uint32_t);
+    for (std::size_t j = k; j < n; ++j) {
+        std::uint32_t end = 0;
+        std::memcpy(&end, header + j * sizeof end, sizeof end);
+        end += delta;
+        std::memcpy(header + j * sizeof end, &end, sizeof end);
+    }
+}
 
 bool naturalLess(std::string_view a, std::string_view b)
 {
@@ -196,11 +257,12 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
         PartRow row;
         row.values.resize(static_cast<std::size_t>(fieldCount) + 1);
         row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
+        // Fields in ascending order: each value goes in after the last.
         for (std::size_t c = 0; c < fields.size(); ++c) {
             const int column = static_cast<int>(c) + 1;
             if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, column)))
-                row.values[static_cast<std::size_t>(fields[c])].assign(
-                    t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column)));
+                row.values.set(static_cast<std::size_t>(fields[c]),
+                    std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column))));
         }
         row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
         parts.push_back(std::move(row));
@@ -239,7 +301,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
         groups[section][it->second].push_back(i);
     }
 
-    const auto sortValue = [&](const std::vector<std::size_t>& g) -> const std::string& {
+    const auto sortValue = [&](const std::vector<std::size_t>& g) {
         return parts[g.front()].values[static_cast<std::size_t>(options.sortField)];
     };
     for (auto& section : groups) {
@@ -267,7 +329,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
         for (const auto& g : groups[s]) {
             names.clear();
             for (std::size_t i : g)
-                names.push_back(nameOf(parts[i]));
+                names.emplace_back(nameOf(parts[i]));
             std::string ranges = g.size() == 1 ? names.front() : partRanges(names);
             const PartRow& first = parts[g.front()];
             std::vector<std::string> row;
@@ -281,7 +343,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
                 case ColumnSource::Kind::Empty:
                     return {};
                 case ColumnSource::Kind::Field:
-                    return first.values[static_cast<std::size_t>(source.field)];
+                    return std::string(first.values[static_cast<std::size_t>(source.field)]);
                 }
                 return {};
             };
@@ -292,7 +354,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             }
             table.rows.push_back(std::move(row));
             table.rowParts.push_back(std::move(ranges));
-            table.rowEic.push_back(first.values[kFieldEic]);
+            table.rowEic.emplace_back(first.values[kFieldEic]);
             table.rowWithoutRecord.push_back(first.hasEidRecord ? 0 : 1);
             if (s == 0)
                 table.parts += static_cast<long>(g.size());
@@ -331,12 +393,12 @@ std::vector<std::string> CheckLom(
     for (const auto& p : parts) {
         if (p.marked && options.dnp != DnpMode::Include)
             continue;
-        const std::string& eic = p.values[kFieldEic];
+        const std::string_view eic = p.values[kFieldEic];
         if (IsPlaceholderCode(eic))
             continue;
-        Uses& u = byEic[eic];
-        u.values[p.values[kFieldValue]].push_back(nameOf(p));
-        u.packages[p.values[kFieldPackage]].push_back(nameOf(p));
+        Uses& u = byEic[std::string(eic)];
+        u.values[std::string(p.values[kFieldValue])].emplace_back(nameOf(p));
+        u.packages[std::string(p.values[kFieldPackage])].emplace_back(nameOf(p));
     }
     for (auto& [eic, uses] : byEic) {
         const std::pair<const char*, const std::map<std::string, std::vector<std::string>>*> kinds[]
