@@ -346,10 +346,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         temp.executeNative("PRAGMA cache_size=-512");
         if (!CreateDeviceTable(temp, options.fieldCount))
             throw db::Error("cannot create table Device in " + result.tempDbName);
-        // The EID keeps SQLite's small default page cache: it is probed once
-        // per code in index order, so pages are reused while they are
-        // cached. A mapped EID would count every page it touched as the
-        // process's memory.
+        // The EID is probed once per code, in index order, so pages are
+        // reused while they are cached: half of SQLite's small default cache
+        // does as well. A mapped EID would count every page it touched as
+        // the process's memory.
+        if (eid.backend() == db::Backend::File)
+            eid.executeNative("PRAGMA cache_size=-1024");
 
         // The per-part look-up is one probe of the EIC's unique index. A read
         // transaction keeps the EID's lock and page cache across the probes
