@@ -141,23 +141,37 @@ std::string_view PartValues::operator[](std::size_t k) const
     return std::string_view(data_).substr(bytes + ends[0], ends[1] - ends[0]);
 }
 
-void PartValues::resize(std::size_t n)
+void PartValues::assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values)
 {
-    const std::size_t old = count();
-    std::vector<std::string> values;
-    values.reserve(n);
-    for (std::size_t k = 0; k < n; ++k)
-        values.emplace_back(k < old ? (*this)[k] : std::string_view());
-    std::string data(sizeof(std::uint32_t) * (n + 1), '\0');
+    std::size_t bytes = sizeof(std::uint32_t) * (n + 1);
+    for (const auto& [k, text] : values)
+        bytes += k < n ? text.size() : 0;
+    std::string data(bytes, '\0');
     const auto count = static_cast<std::uint32_t>(n);
     std::memcpy(data.data(), &count, sizeof count);
+    char* at = data.data() + sizeof(std::uint32_t) * (n + 1);
     std::uint32_t end = 0;
+    auto next = values.begin();
     for (std::size_t k = 0; k < n; ++k) {
-        end += static_cast<std::uint32_t>(values[k].size());
+        if (next != values.end() && next->first == k) {
+            std::memcpy(at, next->second.data(), next->second.size());
+            at += next->second.size();
+            end += static_cast<std::uint32_t>(next->second.size());
+            ++next;
+        }
         std::memcpy(data.data() + sizeof(std::uint32_t) * (k + 1), &end, sizeof end);
-        data += values[k];
     }
     data_ = std::move(data);
+}
+
+void PartValues::resize(std::size_t n)
+{
+    std::vector<std::pair<std::size_t, std::string_view>> kept;
+    for (std::size_t k = 0; k < std::min(n, count()); ++k)
+        kept.emplace_back(k, (*this)[k]);
+    PartValues resized;
+    resized.assign(n, kept);
+    *this = std::move(resized);
 }
 
 void PartValues::set(std::size_t k, std::string_view text)
@@ -253,17 +267,23 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
     db::Statement rows = temp.prepare(sql + " FROM \"Device\" ORDER BY rowid");
     sqlite3_stmt* const handle = rows.handle();
     std::vector<PartRow> parts;
+    {
+        db::Statement count = temp.prepare("SELECT count(*) FROM \"Device\"");
+        if (count.step())
+            parts.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.handle(), 0)));
+    }
+    std::vector<std::pair<std::size_t, std::string_view>> values;
     while (rows.step()) {
         PartRow row;
-        row.values.resize(static_cast<std::size_t>(fieldCount) + 1);
         row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
-        // Fields in ascending order: each value goes in after the last.
+        values.clear();
         for (std::size_t c = 0; c < fields.size(); ++c) {
             const int column = static_cast<int>(c) + 1;
             if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, column)))
-                row.values.set(static_cast<std::size_t>(fields[c]),
+                values.emplace_back(static_cast<std::size_t>(fields[c]),
                     std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column))));
         }
+        row.values.assign(static_cast<std::size_t>(fieldCount) + 1, values); // fields ascend
         row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
         parts.push_back(std::move(row));
     }

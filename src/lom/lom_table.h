@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rav::lom
@@ -94,6 +95,9 @@ public:
     void set(std::size_t k, std::string_view text);
     // Values past n are dropped; new ones are "".
     void resize(std::size_t n);
+    // n values, all "" but those of `values` (catalogue number, text), given
+    // in ascending order, in one allocation of the exact size.
+    void assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values);
 
 private:
     std::size_t count() const;
