@@ -320,6 +320,10 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
         }
         groups[section][it->second].push_back(i);
     }
+    // The keys are not needed any more: their memory goes before the lines'
+    // comes.
+    for (auto& keys : groupOf)
+        std::unordered_map<std::string, std::size_t>().swap(keys);
 
     const auto sortValue = [&](const std::vector<std::size_t>& g) {
         return parts[g.front()].values[static_cast<std::size_t>(options.sortField)];
