@@ -101,8 +101,13 @@ void exec(sqlite3* db, std::string_view sql);
 Db openProject(const std::filesystem::path& file);
 
 // Creates a new, empty project file with the schema; the file must not
-// exist yet.
+// exist yet. The connection writes without a journal file and without
+// syncing, which suits a file built beside its target and renamed over it
+// once complete: close the connection, then syncFile, then rename.
 Db createProject(const std::filesystem::path& file);
+
+// Flushes a closed file to the disk; throws Error naming it.
+void syncFile(const std::filesystem::path& file);
 
 // The format version stored in the file's header.
 int schemaVersion(sqlite3* db);
