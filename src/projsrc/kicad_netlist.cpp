@@ -6,6 +6,8 @@
 #include <QLatin1StringView>
 #include <QXmlStreamReader>
 
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -135,7 +137,19 @@ private:
     {
         const auto* b = reinterpret_cast<const unsigned char*>(s_.data());
         const std::size_t n = s_.size();
+        constexpr std::uint64_t ones = 0x0101010101010101ull, high = 0x8080808080808080ull;
         for (std::size_t i = 0; i < n;) {
+            // Eight printable ASCII bytes at a time: none with the high bit,
+            // none below 0x20, none 0x7F.
+            if (i + 8 <= n) {
+                std::uint64_t w = 0;
+                std::memcpy(&w, b + i, 8);
+                const std::uint64_t del = w ^ (ones * 0x7F);
+                if (((w & high) | ((w - ones * 0x20) & ~w & high) | ((del - ones) & ~del & high)) == 0) {
+                    i += 8;
+                    continue;
+                }
+            }
             const unsigned c = b[i];
             if (c >= 0x20 && c < 0x7F) {
                 ++i;

@@ -236,103 +236,100 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
     std::filesystem::remove(temp, ignored);
     TempFile guard(temp);
     try {
-        dpz::Db db = dpz::createProject(temp);
         // Every reference was checked above and every id is made here.
-        dpz::exec(db.get(), "PRAGMA foreign_keys = OFF");
-        dpz::Transaction tx(db.get());
-        {
-            dpz::Statement s(db.get(), "INSERT INTO hierarchy(id, name) VALUES (?1, ?2)");
-            for (std::size_t i = 0; i < hierarchies.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, hierarchies[i]);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO project(id, name, current_hierarchy) VALUES (1, ?1, ?2)");
-            s.bindBytes(1, name);
-            if (p.currentHierarchy)
-                s.bindInt(2, static_cast<std::int64_t>(*p.currentHierarchy) + 1);
-            s.step();
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO symbol(id, name) VALUES (?1, ?2)");
-            for (std::size_t i = 0; i < symbols.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, symbols[i]);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO device(id, name, library, text) VALUES (?1, ?2, ?3, ?4)");
-            for (std::size_t i = 0; i < devices.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, devices[i].name);
-                s.bindBytes(3, devices[i].library);
-                s.bindBytes(4, devices[i].text);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            // The rows of the three tables of placed parts, written many
-            // to a statement.
-            std::vector<std::int64_t> schOwner; // component id of sch_component id - 1
-            struct ItemRow {
-                std::int64_t sch;
-                int mask;
-                const std::string* text;
-            };
-            std::vector<ItemRow> itemRows;
-            for (std::size_t i = 0; i < components.size(); ++i)
-                for (const auto& items : components[i].schematic) {
-                    schOwner.push_back(static_cast<std::int64_t>(i) + 1);
-                    for (const auto& [mask, t] : items)
-                        itemRows.push_back({ static_cast<std::int64_t>(schOwner.size()), mask, &t });
+        dpz::createProject(temp, [&](sqlite3* db) {
+            {
+                dpz::Statement s(db, "INSERT INTO hierarchy(id, name) VALUES (?1, ?2)");
+                for (std::size_t i = 0; i < hierarchies.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, hierarchies[i]);
+                    s.step();
+                    s.reset();
                 }
-            insertRows(db.get(), "INSERT INTO component(id, name, symbol, device)", 4, components.size(),
-                [&](dpz::Statement& s, int at, std::size_t i) {
-                    const EncodedComponent& c = components[i];
-                    s.bindInt(at, static_cast<std::int64_t>(i) + 1);
-                    s.bindBytes(at + 1, c.name);
-                    if (c.symbol)
-                        s.bindInt(at + 2, c.symbol);
-                    if (c.device)
-                        s.bindInt(at + 3, c.device);
-                });
-            insertRows(db.get(), "INSERT INTO sch_component(id, component)", 2, schOwner.size(),
-                [&](dpz::Statement& s, int at, std::size_t i) {
-                    s.bindInt(at, static_cast<std::int64_t>(i) + 1);
-                    s.bindInt(at + 1, schOwner[i]);
-                });
-            insertRows(db.get(), "INSERT INTO text_item(sch_component, mask, text)", 3, itemRows.size(),
-                [&](dpz::Statement& s, int at, std::size_t i) {
-                    s.bindInt(at, itemRows[i].sch);
-                    s.bindInt(at + 1, itemRows[i].mask);
-                    s.bindBytes(at + 2, *itemRows[i].text);
-                });
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO string_entry(name, value) VALUES (?1, ?2)");
-            for (const auto& [key, value] : strings) {
-                s.bindBytes(1, key);
-                s.bindBytes(2, value);
-                s.step();
-                s.reset();
             }
-        }
-        {
-            std::string table(dpz::kSystemTableSize, '\0');
-            table[dpz::kHelpFollowOffset] = p.helpFollow ? 1 : 0; // little-endian 32-bit word
-            dpz::Statement s(db.get(), "INSERT INTO system_table(number, data) VALUES (?1, ?2)");
-            s.bindInt(1, dpz::kHelpTable);
-            s.bindBytes(2, table);
-            s.step();
-        }
-        tx.commit();
-        db.reset();
+            {
+                dpz::Statement s(db, "INSERT INTO project(id, name, current_hierarchy) VALUES (1, ?1, ?2)");
+                s.bindBytes(1, name);
+                if (p.currentHierarchy)
+                    s.bindInt(2, static_cast<std::int64_t>(*p.currentHierarchy) + 1);
+                s.step();
+            }
+            {
+                dpz::Statement s(db, "INSERT INTO symbol(id, name) VALUES (?1, ?2)");
+                for (std::size_t i = 0; i < symbols.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, symbols[i]);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                dpz::Statement s(db, "INSERT INTO device(id, name, library, text) VALUES (?1, ?2, ?3, ?4)");
+                for (std::size_t i = 0; i < devices.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, devices[i].name);
+                    s.bindBytes(3, devices[i].library);
+                    s.bindBytes(4, devices[i].text);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                // The rows of the three tables of placed parts, written many
+                // to a statement.
+                std::vector<std::int64_t> schOwner; // component id of sch_component id - 1
+                struct ItemRow {
+                    std::int64_t sch;
+                    int mask;
+                    const std::string* text;
+                };
+                std::vector<ItemRow> itemRows;
+                for (std::size_t i = 0; i < components.size(); ++i)
+                    for (const auto& items : components[i].schematic) {
+                        schOwner.push_back(static_cast<std::int64_t>(i) + 1);
+                        for (const auto& [mask, t] : items)
+                            itemRows.push_back({ static_cast<std::int64_t>(schOwner.size()), mask, &t });
+                    }
+                insertRows(db, "INSERT INTO component(id, name, symbol, device)", 4, components.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        const EncodedComponent& c = components[i];
+                        s.bindInt(at, static_cast<std::int64_t>(i) + 1);
+                        s.bindView(at + 1, c.name);
+                        if (c.symbol)
+                            s.bindInt(at + 2, c.symbol);
+                        if (c.device)
+                            s.bindInt(at + 3, c.device);
+                    });
+                insertRows(db, "INSERT INTO sch_component(id, component)", 2, schOwner.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        s.bindInt(at, static_cast<std::int64_t>(i) + 1);
+                        s.bindInt(at + 1, schOwner[i]);
+                    });
+                insertRows(db, "INSERT INTO text_item(sch_component, mask, text)", 3, itemRows.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        s.bindInt(at, itemRows[i].sch);
+                        s.bindInt(at + 1, itemRows[i].mask);
+                        s.bindView(at + 2, *itemRows[i].text);
+                    });
+            }
+            {
+                dpz::Statement s(db, "INSERT INTO string_entry(name, value) VALUES (?1, ?2)");
+                for (const auto& [key, value] : strings) {
+                    s.bindBytes(1, key);
+                    s.bindBytes(2, value);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                std::string table(dpz::kSystemTableSize, '\0');
+                table[dpz::kHelpFollowOffset] = p.helpFollow ? 1 : 0; // little-endian 32-bit word
+                dpz::Statement s(db, "INSERT INTO system_table(number, data) VALUES (?1, ?2)");
+                s.bindInt(1, dpz::kHelpTable);
+                s.bindBytes(2, table);
+                s.step();
+            }
+        });
         dpz::syncFile(temp);
     } catch (const dpz::Error& e) {
         throw ProjectError("Cannot write the project file \"" + target.string() + "\": " + e.what());
