@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -72,7 +73,9 @@ int number(const std::string& s, int otherwise)
 
 std::string plain(std::string value)
 {
-    return value == "~" ? std::string() : value;
+    if (value == "~")
+        value.clear();
+    return value;
 }
 
 std::vector<SchematicField> properties(const Document& d, Index list)
@@ -177,6 +180,10 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
 // a newer file is refused before anything of it is misread.
 FileContent readContent(SchematicFile& file)
 {
+    // Placement, looks, pins and graphics: most of a schematic's bytes,
+    // none of them read here.
+    static const std::vector<std::string_view> kNotRead { "at", "effects", "pin", "pts", "stroke", "fill",
+        "polyline", "rectangle", "circle", "arc", "bezier", "text", "text_box" };
     FileContent c;
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
@@ -247,7 +254,7 @@ FileContent readContent(SchematicFile& file)
                     c.oldInstances.emplace(i.path, i);
                 }
         }
-    });
+    }, kNotRead);
     if (file.version == 0)
         throw ProjectError(file.path.string() + ": a schematic without a format version");
     return c;
@@ -293,17 +300,32 @@ public:
         oldStyle_ = !content.oldInstances.empty();
         oldInstances_ = &content.oldInstances;
         walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
-        // KiCad's mandatory fields after the user's, as its netlist has them.
-        for (SchematicPart& part : design_.parts)
-            std::stable_partition(part.fields.begin(), part.fields.end(), [](const SchematicField& f) {
-                return f.name != "Footprint" && f.name != "Datasheet" && f.name != "Description";
-            });
+        // KiCad's mandatory fields after the user's, as its netlist has them
+        // (a stable partition, through one buffer for all parts).
+        std::vector<SchematicField> mandatory;
+        for (SchematicPart& part : design_.parts) {
+            auto kept = part.fields.begin();
+            for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
+                if (f->name == "Footprint" || f->name == "Datasheet" || f->name == "Description")
+                    mandatory.push_back(std::move(*f));
+                else if (kept++ != f)
+                    *(kept - 1) = std::move(*f);
+            }
+            part.fields.erase(kept, part.fields.end());
+            std::move(mandatory.begin(), mandatory.end(), std::back_inserter(part.fields));
+            mandatory.clear();
+        }
+        // Equal keys keep their order of placement.
         std::vector<std::pair<ReferenceKey, std::size_t>> order;
         order.reserve(design_.parts.size());
         for (std::size_t i = 0; i < design_.parts.size(); ++i)
             order.emplace_back(referenceKey(design_.parts[i].reference), i);
-        std::stable_sort(
-            order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        const auto before = [](const auto& a, const auto& b) {
+            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+        };
+        if (std::is_sorted(order.begin(), order.end(), before))
+            return;
+        std::sort(order.begin(), order.end(), before);
         std::vector<SchematicPart> sorted;
         sorted.reserve(order.size());
         for (const auto& [key, i] : order)
@@ -436,14 +458,15 @@ private:
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
-        for (SchematicField f : s.properties) {
-            if (f.name == "Reference")
+        for (const SchematicField& field : s.properties) {
+            if (field.name == "Reference")
                 continue;
-            if (isNew && f.name != "Value" && f.name != "Footprint") {
+            if (isNew && field.name != "Value" && field.name != "Footprint") {
                 // The first unit of a part: its fields as they stand.
-                part.fields.push_back(std::move(f));
+                part.fields.push_back(field);
                 continue;
             }
+            SchematicField f = field;
             if (old && f.name == "Value" && old->value)
                 f.value = *old->value;
             if (old && f.name == "Footprint" && old->footprint)

@@ -1,6 +1,8 @@
 #include "sexpr.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <functional>
 
 namespace rav::sexpr
@@ -56,7 +58,58 @@ void checkSize(std::string_view s, const std::string& fileName)
 
 } // namespace
 
-std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
+// The heads of lists not built, looked up by length and first byte before
+// any comparison: every list of a file asks.
+struct Document::Opaque {
+    explicit Opaque(const std::vector<std::string_view>& heads)
+        : heads_(heads)
+    {
+        for (std::string_view h : heads)
+            if (!h.empty() && h.size() < 16)
+                maybe_.set(key(h));
+    }
+    bool has(std::string_view head) const
+    {
+        return !head.empty() && head.size() < 16 && maybe_.test(key(head))
+            && std::find(heads_.begin(), heads_.end(), head) != heads_.end();
+    }
+
+private:
+    static std::size_t key(std::string_view h) { return h.size() << 8 | static_cast<unsigned char>(h[0]); }
+    const std::vector<std::string_view>& heads_;
+    std::bitset<16 * 256> maybe_;
+};
+
+std::size_t Document::skipList(std::size_t i, const std::string& fileName) const
+{
+    // Only parentheses and strings matter here: one table look-up a byte.
+    static constexpr auto kStop = [] {
+        std::array<bool, 256> t {};
+        t['('] = t[')'] = t['"'] = true;
+        return t;
+    }();
+    const std::string_view s = source_;
+    const std::size_t n = s.size();
+    std::size_t depth = 1;
+    while (i < n) {
+        const char c = s[i];
+        if (!kStop[static_cast<unsigned char>(c)]) {
+            ++i;
+        } else if (c == '"') {
+            i = skipString(s, i, fileName);
+        } else if (c == '(') {
+            ++depth;
+            ++i;
+        } else {
+            ++i;
+            if (--depth == 0)
+                return i;
+        }
+    }
+    fail(s, fileName, nodes_[stack_.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+}
+
+std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const Opaque* opaque)
 {
     const std::string_view s = source_;
     const std::size_t n = s.size();
@@ -104,6 +157,13 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
             i = end;
             if (stack.empty())
                 return i;
+            // The head of a list nobody looks into: the rest is only checked.
+            if (opaque && stack.size() > 1 && nodes_[stack.back().list].first == stack.back().last
+                && opaque->has(s.substr(nodes_[stack.back().last].begin, end - nodes_[stack.back().last].begin))) {
+                i = skipList(i, fileName);
+                nodes_[stack.back().list].end = static_cast<std::uint32_t>(i);
+                stack.pop_back();
+            }
         }
     }
     if (!stack.empty())
@@ -136,8 +196,8 @@ Document Document::parse(std::string_view s, const std::string& fileName)
     return d;
 }
 
-std::string_view Document::forEachChild(
-    std::string_view s, const std::string& fileName, const std::function<void(const Document&)>& visit)
+std::string_view Document::forEachChild(std::string_view s, const std::string& fileName,
+    const std::function<void(const Document&)>& visit, const std::vector<std::string_view>& opaque)
 {
     checkSize(s, fileName);
     std::size_t i = 0;
@@ -157,6 +217,7 @@ std::string_view Document::forEachChild(
     while (i < n && !endsAtom(s[i]))
         ++i;
     const std::string_view head = s.substr(headStart, i - headStart);
+    const Opaque notBuilt(opaque);
     Document child;
     child.source_ = s;
     child.nodes_.reserve(256);
@@ -167,7 +228,7 @@ std::string_view Document::forEachChild(
         if (s[i] == ')')
             break;
         child.nodes_.clear();
-        i = child.parseAt(i, fileName);
+        i = child.parseAt(i, fileName, opaque.empty() ? nullptr : &notBuilt);
         visit(child);
     }
     ++i;

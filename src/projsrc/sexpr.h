@@ -77,9 +77,12 @@ public:
     // as a document of its own (node 0 is the child; offsets are those of
     // the whole text, which `source` stays), and returns the list's head
     // keyword. A large file is read in the memory of its largest child, so
-    // the time per child stays flat. Throws SyntaxError as parse does.
+    // the time per child stays flat. Lists inside a child whose head is one
+    // of `opaque` ("at", "effects": what a reader never looks into) are
+    // checked but not built: they hold their head only. Throws SyntaxError
+    // as parse does.
     static std::string_view forEachChild(std::string_view source, const std::string& fileName,
-        const std::function<void(const Document&)>& visit);
+        const std::function<void(const Document&)>& visit, const std::vector<std::string_view>& opaque = {});
 
     // 1-based line and column of a byte offset, for messages.
     std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
@@ -87,7 +90,10 @@ public:
 private:
     // Parses one expression starting at or after offset `i` (blanks first),
     // appending its nodes; returns the offset after it.
-    std::size_t parseAt(std::size_t i, const std::string& fileName);
+    struct Opaque;
+    std::size_t parseAt(std::size_t i, const std::string& fileName, const Opaque* opaque = nullptr);
+    // Offset one past the ")" closing the list open before `i`.
+    std::size_t skipList(std::size_t i, const std::string& fileName) const;
 
     // The open lists while parsing, each with its last child so far; kept
     // to spare an allocation per item when reading item by item.
