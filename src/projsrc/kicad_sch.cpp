@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using sexpr::Document;
 using sexpr::Index;
 using sexpr::kNone;
+using namespace std::string_view_literals;
 
 namespace
 {
@@ -64,6 +65,14 @@ struct FileContent {
 
 int number(const std::string& s, int otherwise)
 {
+    // Nearly always a few plain digits.
+    if (!s.empty() && s.size() < 10
+        && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        int n = 0;
+        for (const char c : s)
+            n = n * 10 + (c - '0');
+        return n;
+    }
     try {
         return s.empty() ? otherwise : std::stoi(s);
     } catch (const std::exception&) {
@@ -124,6 +133,7 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
 {
     // One pass over the symbol's children: a schematic is mostly symbols.
     PlacedSymbol s;
+    s.properties.reserve(8);
     for (Index c = d.node(n).first; c != kNone; c = d.node(c).next) {
         const std::string_view head = d.head(c);
         if (head.empty())
@@ -306,7 +316,7 @@ public:
         for (SchematicPart& part : design_.parts) {
             auto kept = part.fields.begin();
             for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
-                if (f->name == "Footprint" || f->name == "Datasheet" || f->name == "Description")
+                if (f->name == "Footprint"sv || f->name == "Datasheet"sv || f->name == "Description"sv)
                     mandatory.push_back(std::move(*f));
                 else if (kept++ != f)
                     *(kept - 1) = std::move(*f);
@@ -376,6 +386,14 @@ private:
         stack_.push_back(fileIndex);
         // contents_ may grow during the walk; hold the content by pointer.
         const FileContent* content = contents_[fileIndex].get();
+        // Room for this sheet's parts at once, growing as push_back would.
+        const auto room = [&](auto& list) {
+            const std::size_t need = list.size() + content->symbols.size();
+            if (need > list.capacity())
+                list.reserve(std::max(need, 2 * list.capacity()));
+        };
+        room(design_.parts);
+        room(design_.symbols);
         for (const PlacedSymbol& s : content->symbols)
             place(fileIndex, *content, s, sheetPath, names, sheetName);
         for (const Sheet& sheet : content->sheets) {
@@ -454,29 +472,31 @@ private:
             design_.parts.push_back(std::move(part));
         }
         SchematicPart& part = design_.parts[it->second];
+        if (isNew)
+            part.fields.reserve(s.properties.size());
         part.symbols.push_back(symbolIndex);
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
         for (const SchematicField& field : s.properties) {
-            if (field.name == "Reference")
+            if (field.name == "Reference"sv)
                 continue;
-            if (isNew && field.name != "Value" && field.name != "Footprint") {
+            if (isNew && field.name != "Value"sv && field.name != "Footprint"sv) {
                 // The first unit of a part: its fields as they stand.
                 part.fields.push_back(field);
                 continue;
             }
             SchematicField f = field;
-            if (old && f.name == "Value" && old->value)
+            if (old && f.name == "Value"sv && old->value)
                 f.value = *old->value;
-            if (old && f.name == "Footprint" && old->footprint)
+            if (old && f.name == "Footprint"sv && old->footprint)
                 f.value = *old->footprint;
-            if (f.name == "Value") {
+            if (f.name == "Value"sv) {
                 if (part.value.empty())
                     part.value = f.value;
                 continue;
             }
-            if (f.name == "Footprint" && part.footprint.empty())
+            if (f.name == "Footprint"sv && part.footprint.empty())
                 part.footprint = f.value;
             auto known = std::find_if(part.fields.begin(), part.fields.end(),
                 [&](const SchematicField& g) { return g.name == f.name; });
