@@ -63,7 +63,7 @@ struct FileContent {
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
 };
 
-int number(const std::string& s, int otherwise)
+int number(std::string_view s, int otherwise)
 {
     // Nearly always a few plain digits.
     if (!s.empty() && s.size() < 10
@@ -74,7 +74,7 @@ int number(const std::string& s, int otherwise)
         return n;
     }
     try {
-        return s.empty() ? otherwise : std::stoi(s);
+        return s.empty() ? otherwise : std::stoi(std::string(s));
     } catch (const std::exception&) {
         return otherwise;
     }
@@ -157,7 +157,7 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
             if (v != kNone && head == "uuid")
                 s.uuid = d.text(v);
             else if (v != kNone && head == "unit")
-                s.unit = number(d.text(v), 1);
+                s.unit = d.node(v).kind == sexpr::Kind::Atom ? number(d.raw(v), 1) : number(d.text(v), 1);
             break;
         case 'i':
             if (head == "in_bom") {
@@ -191,9 +191,10 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
 FileContent readContent(SchematicFile& file)
 {
     // Placement, looks, pins and graphics: most of a schematic's bytes,
-    // none of them read here.
-    static const std::vector<std::string_view> kNotRead { "at", "effects", "pin", "pts", "stroke", "fill",
-        "polyline", "rectangle", "circle", "arc", "bezier", "text", "text_box" };
+    // none of them read here; of a property only its name and value.
+    static const std::vector<sexpr::Document::Shallow> kNotRead { { "property", 3 }, { "at" }, { "effects" },
+        { "pin" }, { "pts" }, { "stroke" }, { "fill" }, { "polyline" }, { "rectangle" }, { "circle" }, { "arc" },
+        { "bezier" }, { "text" }, { "text_box" } };
     FileContent c;
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
@@ -454,7 +455,6 @@ private:
             return;
 
         const std::size_t symbolIndex = design_.symbols.size();
-        design_.symbols.push_back(placed);
         auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
         if (isNew) {
             SchematicPart part;
@@ -471,6 +471,7 @@ private:
             part.sheetFile = design_.files[fileIndex].name;
             design_.parts.push_back(std::move(part));
         }
+        design_.symbols.push_back(std::move(placed));
         SchematicPart& part = design_.parts[it->second];
         if (isNew)
             part.fields.reserve(s.properties.size());

@@ -58,25 +58,32 @@ void checkSize(std::string_view s, const std::string& fileName)
 
 } // namespace
 
-// The heads of lists not built, looked up by length and first byte before
-// any comparison: every list of a file asks.
-struct Document::Opaque {
-    explicit Opaque(const std::vector<std::string_view>& heads)
+// The heads of lists built in part, looked up by length and first byte
+// before any comparison: every list of a file asks.
+class Document::ShallowHeads
+{
+public:
+    explicit ShallowHeads(const std::vector<Shallow>& heads)
         : heads_(heads)
     {
-        for (std::string_view h : heads)
-            if (!h.empty() && h.size() < 16)
-                maybe_.set(key(h));
+        for (const Shallow& h : heads)
+            if (!h.head.empty() && h.head.size() < 16)
+                maybe_.set(key(h.head));
     }
-    bool has(std::string_view head) const
+    // How many children of a list with this head to build; 0: all.
+    std::uint32_t keep(std::string_view head) const
     {
-        return !head.empty() && head.size() < 16 && maybe_.test(key(head))
-            && std::find(heads_.begin(), heads_.end(), head) != heads_.end();
+        if (head.empty() || head.size() >= 16 || !maybe_.test(key(head)))
+            return 0;
+        for (const Shallow& h : heads_)
+            if (h.head == head)
+                return std::max<std::uint32_t>(h.keep, 1);
+        return 0;
     }
 
 private:
     static std::size_t key(std::string_view h) { return h.size() << 8 | static_cast<unsigned char>(h[0]); }
-    const std::vector<std::string_view>& heads_;
+    const std::vector<Shallow>& heads_;
     std::bitset<16 * 256> maybe_;
 };
 
@@ -109,7 +116,7 @@ std::size_t Document::skipList(std::size_t i, const std::string& fileName) const
     fail(s, fileName, nodes_[stack_.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
 }
 
-std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const Opaque* opaque)
+std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const ShallowHeads* shallow)
 {
     const std::string_view s = source_;
     const std::size_t n = s.size();
@@ -125,6 +132,16 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const 
             else
                 nodes_[parent.last].next = index;
             parent.last = index;
+        }
+    };
+    // A child of the innermost open list is complete: a list built in part
+    // that has all it keeps is only checked to its end, which completes a
+    // child of the list around it.
+    auto childDone = [&] {
+        while (stack.size() > 1 && stack.back().left != kNone && --stack.back().left == 0) {
+            i = skipList(i, fileName);
+            nodes_[stack.back().list].end = static_cast<std::uint32_t>(i);
+            stack.pop_back();
         }
     };
     while (i < n) {
@@ -143,27 +160,27 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const 
             ++i;
             if (stack.empty())
                 return i;
+            childDone();
         } else if (c == '"') {
             const std::size_t end = skipString(s, i, fileName);
             add(Kind::String, i, end);
             i = end;
             if (stack.empty())
                 return i;
+            childDone();
         } else {
             std::size_t end = i + 1;
             while (end < n && !endsAtom(s[end]))
                 ++end;
             add(Kind::Atom, i, end);
+            const std::size_t begin = i;
             i = end;
             if (stack.empty())
                 return i;
-            // The head of a list nobody looks into: the rest is only checked.
-            if (opaque && stack.size() > 1 && nodes_[stack.back().list].first == stack.back().last
-                && opaque->has(s.substr(nodes_[stack.back().last].begin, end - nodes_[stack.back().last].begin))) {
-                i = skipList(i, fileName);
-                nodes_[stack.back().list].end = static_cast<std::uint32_t>(i);
-                stack.pop_back();
-            }
+            if (shallow && stack.size() > 1 && nodes_[stack.back().list].first == stack.back().last)
+                if (const std::uint32_t keep = shallow->keep(s.substr(begin, end - begin)))
+                    stack.back().left = keep;
+            childDone();
         }
     }
     if (!stack.empty())
@@ -197,7 +214,7 @@ Document Document::parse(std::string_view s, const std::string& fileName)
 }
 
 std::string_view Document::forEachChild(std::string_view s, const std::string& fileName,
-    const std::function<void(const Document&)>& visit, const std::vector<std::string_view>& opaque)
+    const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow)
 {
     checkSize(s, fileName);
     std::size_t i = 0;
@@ -217,7 +234,7 @@ std::string_view Document::forEachChild(std::string_view s, const std::string& f
     while (i < n && !endsAtom(s[i]))
         ++i;
     const std::string_view head = s.substr(headStart, i - headStart);
-    const Opaque notBuilt(opaque);
+    const ShallowHeads heads(shallow);
     Document child;
     child.source_ = s;
     child.nodes_.reserve(256);
@@ -228,7 +245,7 @@ std::string_view Document::forEachChild(std::string_view s, const std::string& f
         if (s[i] == ')')
             break;
         child.nodes_.clear();
-        i = child.parseAt(i, fileName, opaque.empty() ? nullptr : &notBuilt);
+        i = child.parseAt(i, fileName, shallow.empty() ? nullptr : &heads);
         visit(child);
     }
     ++i;
