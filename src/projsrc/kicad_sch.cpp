@@ -457,7 +457,7 @@ private:
         const std::size_t symbolIndex = design_.symbols.size();
         auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
         if (isNew) {
-            SchematicPart part;
+            SchematicPart& part = design_.parts.emplace_back();
             part.reference = placed.reference;
             const std::size_t colon = s.libId.find(':');
             part.library = colon == std::string::npos ? std::string() : s.libId.substr(0, colon);
@@ -469,7 +469,6 @@ private:
             part.sheetNames = names;
             part.sheetName = sheetName;
             part.sheetFile = design_.files[fileIndex].name;
-            design_.parts.push_back(std::move(part));
         }
         design_.symbols.push_back(std::move(placed));
         SchematicPart& part = design_.parts[it->second];
