@@ -4,6 +4,7 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <deque>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -42,12 +43,24 @@ struct Instance {
     std::optional<std::string> value, footprint;
 };
 
+// A placed symbol's texts are views into the file's bytes (or, for a
+// string with escapes, into FileContent::unescaped): a schematic is mostly
+// symbols, and their texts are copied once, into the parts.
+struct FieldView {
+    std::string_view name, value;
+};
+
+struct SymbolInstance {
+    std::string_view path, reference;
+    int unit = 1;
+};
+
 struct PlacedSymbol {
-    std::string uuid, libId, libName;
+    std::string_view uuid, libId, libName;
     int unit = 1;
     bool inBom = true, onBoard = true, dnp = false;
-    std::vector<SchematicField> properties;
-    std::vector<Instance> instances; // KiCad 7 and later
+    std::vector<FieldView> properties;
+    std::vector<SymbolInstance> instances; // KiCad 7 and later
 };
 
 struct Sheet {
@@ -57,8 +70,9 @@ struct Sheet {
 // What one file holds, read once however often it is used.
 struct FileContent {
     std::string uuid, title;
-    std::map<std::string, LibSymbol> libSymbols;
+    std::map<std::string, LibSymbol, std::less<>> libSymbols;
     std::vector<PlacedSymbol> symbols;
+    std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
 };
@@ -129,7 +143,30 @@ std::string placeOf(const SchematicFile& file, const Document& d, Index n)
     return file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
-PlacedSymbol placedSymbol(const Document& d, Index n)
+// The value of an atom or string as a view; a string with escapes is
+// unescaped into `store`.
+std::string_view view(const Document& d, Index i, std::deque<std::string>& store)
+{
+    if (i == kNone)
+        return {};
+    const sexpr::Node& node = d.node(i);
+    if (node.kind == sexpr::Kind::Atom)
+        return d.raw(i);
+    if (node.kind == sexpr::Kind::List)
+        return {};
+    const std::string_view raw = d.raw(i);
+    const std::string_view inner = raw.substr(1, raw.size() - 2);
+    if (inner.find('\\') == std::string_view::npos)
+        return inner;
+    return store.emplace_back(d.text(i));
+}
+
+std::string_view plainView(std::string_view value)
+{
+    return value == "~" ? std::string_view() : value;
+}
+
+PlacedSymbol placedSymbol(const Document& d, Index n, std::deque<std::string>& store)
 {
     // One pass over the symbol's children: a schematic is mostly symbols.
     PlacedSymbol s;
@@ -144,20 +181,20 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
             if (head == "property") {
                 const Index value = v == kNone ? kNone : d.node(v).next;
                 if (value != kNone)
-                    s.properties.push_back({ d.text(v), plain(d.text(value)) });
+                    s.properties.push_back({ view(d, v, store), plainView(view(d, value, store)) });
             }
             break;
         case 'l':
             if (v != kNone && head == "lib_id")
-                s.libId = d.text(v);
+                s.libId = view(d, v, store);
             else if (v != kNone && head == "lib_name")
-                s.libName = d.text(v);
+                s.libName = view(d, v, store);
             break;
         case 'u':
             if (v != kNone && head == "uuid")
-                s.uuid = d.text(v);
+                s.uuid = view(d, v, store);
             else if (v != kNone && head == "unit")
-                s.unit = d.node(v).kind == sexpr::Kind::Atom ? number(d.raw(v), 1) : number(d.text(v), 1);
+                s.unit = number(view(d, v, store), 1);
             break;
         case 'i':
             if (head == "in_bom") {
@@ -166,8 +203,9 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
                 for (Index project = d.node(c).first; project != kNone; project = d.node(project).next)
                     for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
                         if (d.head(path) == "path")
-                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
-                                number(d.value(path, "unit"), s.unit), {}, {} });
+                            s.instances.push_back({ view(d, d.child(path, 1), store),
+                                view(d, d.child(d.find(path, "reference"), 1), store),
+                                number(view(d, d.child(d.find(path, "unit"), 1), store), s.unit) });
             }
             break;
         case 'o':
@@ -200,7 +238,7 @@ FileContent readContent(SchematicFile& file)
         const Index n = d.root();
         const std::string_view head = d.head(n);
         if (head == "symbol") {
-            c.symbols.push_back(placedSymbol(d, n));
+            c.symbols.push_back(placedSymbol(d, n, c.unescaped));
         } else if (head == "version") {
             const Index v = d.child(n, 1);
             file.version = v == kNone ? 0 : number(d.text(v), 0);
@@ -357,6 +395,10 @@ private:
         file.path = path;
         file.name = name;
         file.bytes = readFile(path);
+        // Placed symbols view these bytes while the file moves into the
+        // design: keep them in a heap block, which moves along, even for a
+        // file shorter than a string holds in itself.
+        file.bytes.reserve(32);
         if (file.bytes.starts_with("EESchema Schematic File"))
             throw ProjectError(path.string()
                 + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch "
@@ -427,11 +469,11 @@ private:
         auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
         if (lib != content.libSymbols.end() && lib->second.power)
             return;
-        SchematicSymbol placed { fileIndex, s.uuid, sheetPath, {}, s.unit };
+        SchematicSymbol placed { fileIndex, std::string(s.uuid), sheetPath, {}, s.unit };
         bool found = false;
         const Instance* old = nullptr;
         if (oldStyle_) {
-            auto it = oldInstances_->find(sheetPath + "/" + s.uuid);
+            auto it = oldInstances_->find(sheetPath + "/" + placed.uuid);
             if (it != oldInstances_->end()) {
                 old = &it->second;
                 placed.reference = it->second.reference;
@@ -439,7 +481,7 @@ private:
                 found = true;
             }
         } else {
-            for (const Instance& i : s.instances)
+            for (const SymbolInstance& i : s.instances)
                 if (i.path == sheetPath) {
                     placed.reference = i.reference;
                     placed.unit = i.unit;
@@ -447,10 +489,12 @@ private:
                     break;
                 }
         }
-        if (!found) {
-            const std::string* ref = property(s.properties, "Reference");
-            placed.reference = ref ? *ref : std::string();
-        }
+        if (!found)
+            for (const FieldView& f : s.properties)
+                if (f.name == "Reference"sv) {
+                    placed.reference = f.value;
+                    break;
+                }
         if (placed.reference.empty() || placed.reference.starts_with("#"))
             return;
 
@@ -460,7 +504,7 @@ private:
             SchematicPart& part = design_.parts.emplace_back();
             part.reference = placed.reference;
             const std::size_t colon = s.libId.find(':');
-            part.library = colon == std::string::npos ? std::string() : s.libId.substr(0, colon);
+            part.library = colon == std::string::npos ? std::string_view() : s.libId.substr(0, colon);
             part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
             if (lib != content.libSymbols.end()) {
                 part.description = lib->second.description;
@@ -478,15 +522,15 @@ private:
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
-        for (const SchematicField& field : s.properties) {
+        for (const FieldView& field : s.properties) {
             if (field.name == "Reference"sv)
                 continue;
             if (isNew && field.name != "Value"sv && field.name != "Footprint"sv) {
                 // The first unit of a part: its fields as they stand.
-                part.fields.push_back(field);
+                part.fields.push_back({ std::string(field.name), std::string(field.value) });
                 continue;
             }
-            SchematicField f = field;
+            SchematicField f { std::string(field.name), std::string(field.value) };
             if (old && f.name == "Value"sv && old->value)
                 f.value = *old->value;
             if (old && f.name == "Footprint"sv && old->footprint)
