@@ -53,6 +53,16 @@ void DataGridModel::fetchMore(const QModelIndex& parent)
     endInsertRows();
 }
 
+void DataGridModel::fetchUpTo(int row)
+{
+    const int last = static_cast<int>(std::min<long>({ source_->recordCount(), INT_MAX, static_cast<long>(row) + 1 }));
+    if (last <= fetched_)
+        return;
+    beginInsertRows(QModelIndex(), fetched_, last - 1);
+    fetched_ = last;
+    endInsertRows();
+}
+
 const std::vector<db::Value>& DataGridModel::rowValues(int row) const
 {
     if (row != cachedRow_) {

@@ -41,6 +41,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
+    // Hands the rows up to `row` to views at once (a jump far down the set).
+    void fetchUpTo(int row);
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // Writes the value through the record set (edit + update). A refused
     // value emits dataError() with the engine's text and returns false. A
