@@ -1,6 +1,9 @@
-// A dynaset record set: the keys (row ids) of its rows are taken when it
-// opens, in the query's order; rows are read by key when needed, so a set
-// over a million rows costs one integer per row.
+// A dynaset record set: the rows the query has when it opens, in its order.
+// It opens with a count; the keys (row ids) are read a page at a time when a
+// position on the page is first needed, and rows by key when drawn, so a set
+// over a million rows opens at once. Rows added elsewhere after it opened
+// stay out; a row removed elsewhere before its page was read drops out of
+// the set (and its count) when the page is read.
 //
 // Cursor states (DAO semantics):
 //   BOF   before the first row   bof() true, absolutePosition() -1
