@@ -281,6 +281,9 @@ TEST_P(BackendTest, ALargeSetReadInPiecesKeepsTheQueryOrder)
         const int code = middle.fieldIndex("Code");
         for (const long p : { n / 2, n - 1, 300L, 299L, 256L, 255L })
             EXPECT_EQ(middle.rowAt(p)[static_cast<std::size_t>(code)], Value(expected[static_cast<std::size_t>(p)])) << p;
+        const auto tail = middle.rowsAt(n - 3, 64); // a grid's block of rows, cut short at the end
+        ASSERT_EQ(tail.size(), 3u);
+        EXPECT_EQ(tail[2][static_cast<std::size_t>(code)], Value(expected.back()));
         ASSERT_TRUE(middle.findFirst("Code = \"" + expected[static_cast<std::size_t>(n - 20)] + "\""));
         EXPECT_EQ(middle.absolutePosition(), n - 20);
         ASSERT_TRUE(middle.findPrevious("Code = \"" + expected[400] + "\""));

@@ -201,6 +201,10 @@ struct Recordset::Impl {
     sqlite3_int64 cachedRowid = 0;
     sqlite3_int64 cachedStamp = 0;
     std::vector<Value> cachedRow;
+    // The rows rowsAt() read last, under the same rule: a save checks the
+    // version of the record the grid showed, not of one read again later.
+    std::unordered_map<sqlite3_int64, std::vector<Value>> shown;
+    sqlite3_int64 shownStamp = -1;
 
     Connection& c() const
     {
@@ -501,6 +505,13 @@ struct Recordset::Impl {
     {
         if (cacheValid && cachedRowid == id && cachedStamp == conn->totalChanges())
             return cachedExists;
+        if (const auto it = shown.find(id); it != shown.end() && shownStamp == conn->totalChanges()) {
+            cachedRow = it->second;
+            cachedRowid = id;
+            cachedStamp = shownStamp;
+            cachedExists = cacheValid = true;
+            return true;
+        }
         CachedStatement q(c(), readSql);
         q.bind(1, id);
         cachedRow.assign(def.fields.size(), std::nullopt);
@@ -574,6 +585,7 @@ void Recordset::Impl::conflict(sqlite3_int64 id, const std::vector<Value>* mine)
 {
     const std::vector<Value> original = mine ? editOriginal : cachedRow;
     cacheValid = false;
+    shown.erase(id);
     const bool exists = fetch(id);
     std::vector<ConflictError::Field> diffs;
     std::string detail;
@@ -1123,6 +1135,50 @@ std::vector<Value> Recordset::rowAt(long position) const
     if (r.fetch(r.rowidAt(*s)))
         for (std::size_t i = 0; i < r.fields.size(); ++i)
             out[i] = r.cachedRow[static_cast<std::size_t>(r.columns[i])];
+    return out;
+}
+
+std::vector<std::vector<Value>> Recordset::rowsAt(long position, long count) const
+{
+    constexpr long kMaxRows = 64;
+    auto& r = impl();
+    std::vector<sqlite3_int64> ids;
+    for (long p = std::max(position, 0L); p < position + std::min(count, kMaxRows); ++p) {
+        const auto s = r.slotAtRank(p);
+        if (!s)
+            break;
+        ids.push_back(r.rowidAt(*s));
+    }
+    std::vector<std::vector<Value>> out(ids.size(), std::vector<Value>(r.fields.size()));
+    if (ids.empty())
+        return out;
+    std::string sql = "SELECT rowid";
+    for (const FieldDef& f : r.def.fields)
+        sql += ", " + quoteIdent(f.name);
+    sql += std::string(r.versioned ? ", rav_version" : "") + " FROM " + r.table + " WHERE rowid IN (?";
+    for (std::size_t i = 1; i < ids.size(); ++i)
+        sql += ", ?";
+    CachedStatement q(r.c(), sql + ")");
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        q.bind(static_cast<int>(i + 1), ids[i]);
+    std::unordered_map<sqlite3_int64, std::size_t> at;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        at.emplace(ids[i], i);
+    r.shown.clear();
+    r.shownStamp = r.conn->totalChanges();
+    while (q.step("cannot read a record")) {
+        const sqlite3_int64 id = q.integer(0);
+        const auto it = at.find(id);
+        if (it == at.end())
+            continue;
+        std::vector<Value>& row = r.shown[id];
+        for (std::size_t i = 0; i < r.def.fields.size(); ++i)
+            row.push_back(q.text(static_cast<int>(i) + 1));
+        for (std::size_t i = 0; i < r.fields.size(); ++i)
+            out[it->second][i] = row[static_cast<std::size_t>(r.columns[i])];
+        if (r.versioned)
+            r.seenVersion[id] = q.integer(static_cast<int>(r.def.fields.size()) + 1);
+    }
     return out;
 }
 

@@ -119,6 +119,10 @@ public:
     // The values of the row at a position without moving the cursor (for
     // grids that draw rows lazily). A removed row reads as all Null.
     std::vector<Value> rowAt(long position) const;
+    // The same for `count` rows from a position on (fewer at the end of the
+    // set), read in one statement: a grid draws a screenful at a time, and
+    // on a server each statement is a round trip. At most 64 rows.
+    std::vector<std::vector<Value>> rowsAt(long position, long count) const;
 
     // Takes the keys again with the same query; the cursor goes to the first row.
     void requery();
