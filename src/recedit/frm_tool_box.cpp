@@ -4,6 +4,7 @@
 #include "association.h"
 #include "data_grid_view.h"
 #include "data_source.h"
+#include "database.h"
 #include "eid_format.h"
 #include "form_helpers.h"
 #include "frm_progress.h"
@@ -390,8 +391,7 @@ void FrmToolBox::load()
     cmdFilter_->setEnabled(false);
     const std::string& eid = shell::shellState().DBaseName;
     if (eid::IsEidDatabase(eid)) {
-        qpnFile_->setCaption(QString::fromStdString(eid));
-        qpnFile_->setToolTip(qpnFile_->caption());
+        shell::ShowFileName(qpnFile_, QString::fromStdString(db::nameWithoutPassword(eid)));
         lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), eid);
         FillFieldLists();
         cmdAdd_->setEnabled(true);
@@ -891,12 +891,13 @@ void FrmToolBox::cmdFile_Click()
     shell::FileRequest request { false, QString::fromStdString(state.LibDir), "Part.Eid", "eid",
         "External Index Files (*.eid);;All Files (*)" };
     request.readOnly = true;
+    request.serverName = true; // a team's EID on a server opens by its URI
     const QString chosen = shell::ChooseFile(this, request, chooser()).value_or(QString());
     if (chosen.isEmpty())
         return;
     // The file the grid has open would fail the exclusive recognition test,
     // so the same name is settled first.
-    if (chosen == qpnFile_->caption())
+    if (chosen.toStdString() == state.DBaseName)
         return;
     if (!eid::IsEidDatabase(chosen.toStdString())) {
         UserMessage m;
@@ -906,7 +907,7 @@ void FrmToolBox::cmdFile_Click()
         shell::Messages().show(m);
         return;
     }
-    shell::ShowFileName(qpnFile_, chosen);
+    shell::ShowFileName(qpnFile_, QString::fromStdString(db::nameWithoutPassword(chosen.toStdString())));
     state.DBaseName = chosen.toStdString();
     lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
     FillFieldLists();
