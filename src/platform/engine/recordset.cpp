@@ -301,23 +301,34 @@ struct Recordset::Impl {
 
     // ---- pages of row ids ------------------------------------------------------
 
+    // Rows are read a page at a time when an index gives the query's order
+    // from any point on; a sort the database must make over every row is
+    // made once, and all pages are read from it.
+    bool readsByPage() const
+    {
+        return order.front().field < 0
+            || leadsAnIndex(def, def.fields[static_cast<std::size_t>(order.front().field)].name);
+    }
+
     void open()
     {
-        // Two statements: a count alone over a whole table is SQLite's
-        // quick count of the pages' cells.
-        {
-            CachedStatement q(c(), "SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
-            q.bindAll(whereParams);
-            q.step("cannot read the record set");
-            base = static_cast<std::size_t>(q.integer(0));
-        }
         {
             CachedStatement q(c(), "SELECT MAX(rowid) FROM " + table);
             q.step("cannot read the record set");
             maxRowid = q.integer(0);
         }
         pages.clear();
-        pages.resize((base + kPageRows - 1) / kPageRows);
+        if (readsByPage()) {
+            // A count alone over a whole table is SQLite's quick count of
+            // the pages' cells.
+            CachedStatement q(c(), "SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
+            q.bindAll(whereParams);
+            q.step("cannot read the record set");
+            base = static_cast<std::size_t>(q.integer(0));
+            pages.resize((base + kPageRows - 1) / kPageRows);
+        } else {
+            readAllPages();
+        }
         added.clear();
         pinned.clear();
         live.assign(base, 1);
@@ -330,6 +341,30 @@ struct Recordset::Impl {
         cursor = Cursor::Both;
         if (const auto s = slotAtRank(0))
             goTo(*s);
+    }
+
+    void readAllPages()
+    {
+        CachedStatement q(c(),
+            "SELECT " + anchorColumns() + " FROM " + table + (where.empty() ? "" : " WHERE " + where) + " ORDER BY "
+                + orderSql(false));
+        q.bindAll(whereParams);
+        base = 0;
+        std::optional<Anchor> last;
+        while (q.step("cannot read the record set")) {
+            Anchor row = readAnchor(q);
+            if (base % kPageRows == 0) {
+                if (!pages.empty())
+                    pages.back()->last = std::move(last);
+                pages.push_back(std::make_unique<Page>());
+                pages.back()->first = row;
+            }
+            pages.back()->rowids.push_back(row.rowid);
+            last = std::move(row);
+            ++base;
+        }
+        if (!pages.empty())
+            pages.back()->last = std::move(last);
     }
 
     void dropSlot(std::size_t s)
