@@ -157,7 +157,7 @@ struct Recordset::Impl {
     std::string where; // the query's condition, empty for none
     std::vector<Value> whereParams;
     std::vector<SortKey> order; // the query's sort keys, ties broken by row id
-    std::string readSql; // every table column of one row by row id
+    std::string rowColumns; // every table column, then the version where records carry one
 
     // Slots 0..base-1 are the rows the query had when the set opened, in
     // its order, read page by page; later slots are the rows added through
@@ -547,20 +547,31 @@ struct Recordset::Impl {
             cachedExists = cacheValid = true;
             return true;
         }
-        CachedStatement q(c(), readSql);
+        CachedStatement q(c(), "SELECT " + rowColumns + " FROM " + table + " WHERE rowid = ?");
         q.bind(1, id);
+        if (q.step("cannot read a record"))
+            return keepRow(q, 0, id);
         cachedRow.assign(def.fields.size(), std::nullopt);
-        cachedExists = q.step("cannot read a record");
-        if (cachedExists) {
-            for (std::size_t i = 0; i < def.fields.size(); ++i)
-                cachedRow[i] = q.text(static_cast<int>(i));
-            if (versioned)
-                seenVersion[id] = q.integer(static_cast<int>(def.fields.size()));
-        }
+        cachedExists = false;
         cachedRowid = id;
         cachedStamp = conn->totalChanges();
         cacheValid = true;
-        return cachedExists;
+        return false;
+    }
+
+    // Takes the row the statement is on (its fields from `first` on, then
+    // its version) into the one-row cache.
+    bool keepRow(const CachedStatement& q, int first, sqlite3_int64 id)
+    {
+        cachedRow.resize(def.fields.size());
+        for (std::size_t i = 0; i < def.fields.size(); ++i)
+            cachedRow[i] = q.text(first + static_cast<int>(i));
+        if (versioned)
+            seenVersion[id] = q.integer(first + static_cast<int>(def.fields.size()));
+        cachedRowid = id;
+        cachedStamp = conn->totalChanges();
+        cachedExists = cacheValid = true;
+        return true;
     }
 
     void leaveEdit() { mode = EditMode::None; }
@@ -689,12 +700,13 @@ bool Recordset::Impl::findInQueryOrder(const dialect::Condition& cond, std::opti
         std::optional<Anchor> hit;
         {
             CachedStatement q(c(),
-                "SELECT " + anchorColumns() + " FROM " + table + whereClause(e) + " ORDER BY " + orderSql(!forward)
-                    + " LIMIT 1");
+                "SELECT " + anchorColumns() + ", " + rowColumns + " FROM " + table + whereClause(e) + " ORDER BY "
+                    + orderSql(!forward) + " LIMIT 1");
             bindParams(q, e.params);
             if (!q.step("find failed"))
                 return false;
             hit = readAnchor(q);
+            keepRow(q, static_cast<int>(hit->values.size()) + 1, hit->rowid); // read with the find: value() needs no second trip
         }
         const auto pin = pinned.find(hit->rowid);
         if (pin == pinned.end()) {
@@ -787,10 +799,10 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     if (orderWithTies(r.def, order) != order)
         r.order.push_back(SortKey { "rowid", -1, false, false, 0 });
     r.versioned = c.backend == Backend::Server && server::versioned(c, r.def.name);
-    r.readSql = "SELECT ";
     for (std::size_t i = 0; i < r.def.fields.size(); ++i)
-        r.readSql += (i ? ", " : "") + quoteIdent(r.def.fields[i].name);
-    r.readSql += std::string(r.versioned ? ", rav_version" : "") + " FROM " + r.table + " WHERE rowid = ?";
+        r.rowColumns += (i ? ", " : "") + quoteIdent(r.def.fields[i].name);
+    if (r.versioned)
+        r.rowColumns += ", rav_version";
     r.open();
     return rs;
 }
@@ -1187,10 +1199,7 @@ std::vector<std::vector<Value>> Recordset::rowsAt(long position, long count) con
     std::vector<std::vector<Value>> out(ids.size(), std::vector<Value>(r.fields.size()));
     if (ids.empty())
         return out;
-    std::string sql = "SELECT rowid";
-    for (const FieldDef& f : r.def.fields)
-        sql += ", " + quoteIdent(f.name);
-    sql += std::string(r.versioned ? ", rav_version" : "") + " FROM " + r.table + " WHERE rowid IN (?";
+    std::string sql = "SELECT rowid, " + r.rowColumns + " FROM " + r.table + " WHERE rowid IN (?";
     for (std::size_t i = 1; i < ids.size(); ++i)
         sql += ", ?";
     CachedStatement q(r.c(), sql + ")");
