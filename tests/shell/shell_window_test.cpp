@@ -497,8 +497,8 @@ TEST_F(ShellWindowTest, PlacementRoundTripsAndIsRefusedOffTheWorkArea)
     EXPECT_EQ(top, 0);
 }
 
-// An EID's open dialog takes a server URI typed into its name field, where
-// a file dialog would refuse it as no existing file.
+// An EID's open dialog takes a server URI typed into its name field (and
+// says so), where a file dialog would refuse it as no existing file.
 TEST_F(ShellWindowTest, AnEidOpenDialogTakesAServerUri)
 {
     const QString uri = "postgresql://team@db.example:5432/parts?table=Device";
@@ -511,7 +511,8 @@ TEST_F(ShellWindowTest, AnEidOpenDialogTakesAServerUri)
         auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
         if (!name)
             return;
-        typed = true;
+        const auto* label = dialog->findChild<QLabel*>("fileNameLabel");
+        typed = label && label->text().contains("server URI");
         name->setText(uri);
         QTest::keyClick(name, Qt::Key_Return);
     });

@@ -102,8 +102,10 @@ std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const F
         return chooser(parent, r);
     NameOrUriDialog dialog(parent);
     dialog.takesUri = r.serverName && !r.save;
-    if (dialog.takesUri)
+    if (dialog.takesUri) {
         dialog.setOption(QFileDialog::DontUseNativeDialog); // a native dialog has no name field of ours
+        dialog.setLabelText(QFileDialog::FileName, Msg("File name or server URI:", "61690"));
+    }
     dialog.setDirectory(r.directory);
     dialog.selectFile(r.proposedName);
     dialog.setDefaultSuffix(r.defaultSuffix);
