@@ -728,24 +728,41 @@ bool Recordset::Impl::findInQueryOrder(const dialect::Condition& cond, std::opti
     return false;
 }
 
-// Rows added through the set, from slot `from` on (forward) or before it.
+// Rows added through the set, from slot `from` on (forward) or before it:
+// one statement over the row ids given out since the set opened, then one
+// per added row at or below them (SQLite may give a removed row's id again).
 bool Recordset::Impl::findAdded(const dialect::Condition& cond, std::size_t from, bool forward)
 {
-    const std::string sql = "SELECT rowid FROM " + table + " WHERE rowid = ?"
-        + (cond.sql.empty() ? "" : " AND (" + cond.sql + ")");
-    for (std::size_t s = std::max(from, base); forward ? s < live.size() : s > base;) {
-        const std::size_t at = forward ? s++ : --s;
-        if (!live[at])
+    const auto inRange = [&](std::size_t at) {
+        return at >= base && at < live.size() && live[at] && (forward ? at >= from : at < from);
+    };
+    std::optional<std::size_t> best;
+    const auto consider = [&](std::size_t at) {
+        if (inRange(at) && (!best || (forward ? at < *best : at > *best)))
+            best = at;
+    };
+    const std::string match = cond.sql.empty() ? "" : " AND (" + cond.sql + ")";
+    {
+        CachedStatement q(c(), "SELECT rowid FROM " + table + " WHERE rowid > ?" + match);
+        q.bind(1, maxRowid);
+        q.bindAll(cond.params, 2);
+        while (q.step("find failed"))
+            if (const auto it = pinned.find(q.integer(0)); it != pinned.end())
+                consider(it->second);
+    }
+    for (std::size_t at = base; at < live.size(); ++at) {
+        if (added[at - base] > maxRowid || !inRange(at) || (best && (forward ? at > *best : at < *best)))
             continue;
-        CachedStatement q(c(), sql);
+        CachedStatement q(c(), "SELECT rowid FROM " + table + " WHERE rowid = ?" + match);
         q.bind(1, added[at - base]);
         q.bindAll(cond.params, 2);
-        if (q.step("find failed")) {
-            goTo(at);
-            return true;
-        }
+        if (q.step("find failed"))
+            consider(at);
     }
-    return false;
+    if (!best)
+        return false;
+    goTo(*best);
+    return true;
 }
 
 // ---- opening -------------------------------------------------------------------
