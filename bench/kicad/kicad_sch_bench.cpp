@@ -2,7 +2,7 @@
 // 10k and 100k placed symbols, read whole (file, parse, hierarchy walk,
 // parts) side by side with the plain tokenise of the same bytes (file read
 // plus sexpr::countTokens), the baseline; best of several runs, CPU time. Prints the time per symbol, the
-// ratio to the baseline (the goal: within 2x) and per-symbol growth against
+// ratio to the baseline (the goal: within 1.5x) and per-symbol growth against
 // the smallest size (the goal: flat), with the machine it ran on.
 //
 //   kicad_sch_bench [SIZES...]     default: 1000 10000 100000

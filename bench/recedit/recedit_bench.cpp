@@ -2,7 +2,11 @@
 // first rows, and how long the jump to the last record takes, with the real
 // windows drawn offscreen.
 //
-//   recedit_bench [RECORDS]        default 1000000
+//   recedit_bench [RECORDS [SERVER_URI]]    default 1000000 records
+//
+// With a server URI (postgresql://USER@HOST:PORT/DB, a throwaway cluster of
+// scripts/pg-cluster.sh will do) the same records go into a server EID
+// too, and the editor is measured there against psql reading the same rows.
 //
 // Ours: the module window made as the main window makes it (the tool box
 // with it), shown, and drawn once (QWidget::grab) - the first rows are then
@@ -39,7 +43,6 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -95,6 +98,43 @@ void makeEid(const fs::path& file, long records)
     sqlite3_close(db);
 }
 
+// The same records in a server EID: written by psql's \copy with the
+// table's triggers off (the change history of a bulk load is not what is
+// measured), then vacuumed and analysed, as autovacuum keeps a team's EID.
+bool makeServerEid(const std::string& base, const std::string& schema, const fs::path& eidFile)
+{
+    const std::string name = base + "?schema=" + schema + "&table=Device";
+    std::string error;
+    if (!rav::eid::CreateEidDatabase(name,
+            { { "Code", 30 }, { "Description", 60 }, { "Maker", 20 }, { "Price", 10 } }, "Code", &error)) {
+        std::cerr << "cannot create the server EID: " << error << "\n";
+        return false;
+    }
+    const fs::path csv = eidFile.parent_path() / "Device.csv";
+    const std::string dump = "sqlite3 -csv '" + eidFile.string() + "' 'SELECT Code, Description, Maker, Price FROM Device ORDER BY rowid' > '" + csv.string() + "'";
+    const std::string table = schema + ".\"Device\"";
+    const std::string load = "psql -X -q -v ON_ERROR_STOP=1 '" + base + "' -c 'ALTER TABLE " + table
+        + " DISABLE TRIGGER USER' -c '\\copy " + table + " (\"Code\", \"Description\", \"Maker\", \"Price\") FROM '\\''"
+        + csv.string() + "'\\'' CSV' -c 'ALTER TABLE " + table + " ENABLE TRIGGER USER' -c 'VACUUM ANALYZE " + table
+        + "' > /dev/null";
+    return std::system(dump.c_str()) == 0 && std::system(load.c_str()) == 0;
+}
+
+// psql alone: the same two reads on the server, each a process of its own
+// (its start-up included, as the editor's connection is in ours).
+std::pair<double, double> serverBaseline(const std::string& base, const std::string& schema, int rows)
+{
+    const std::string table = schema + ".\"Device\"";
+    auto run = [&](const std::string& sql) {
+        const std::string cmd = "psql -X -q -v ON_ERROR_STOP=1 '" + base + "' -c '" + sql + "' > /dev/null";
+        const auto t = Clock::now();
+        return std::system(cmd.c_str()) == 0 ? seconds(t) : -1.0;
+    };
+    const double first = run("SELECT * FROM " + table + " ORDER BY \"Code\" LIMIT " + std::to_string(rows));
+    const double last = run("SELECT * FROM " + table + " ORDER BY \"Code\" DESC LIMIT 1");
+    return { first, last };
+}
+
 // SQLite alone: the first `rows` rows in EIC order, then the last one.
 std::pair<double, double> baseline(const fs::path& file, int rows)
 {
@@ -120,15 +160,58 @@ std::pair<double, double> baseline(const fs::path& file, int rows)
     return { first, last };
 }
 
-std::string compilerName()
+struct Figures {
+    double firstRows = 0; // seconds until the grid is drawn with its first rows
+    double lastRow = 0; // seconds from ">|" until the grid is drawn on the last row
+    int rowsInGrid = 0;
+    int screenRows = 1;
+    int lastRowIndex = -1; // the grid's current row after ">|"
+    QString firstCode, lastCode;
+};
+
+// The module window made as the main window makes it (the tool box with
+// it) over the EID named in the shell state, shown and drawn; then ">|".
+Figures measure()
 {
-#if defined(__clang__)
-    return "clang " __clang_version__;
-#elif defined(__GNUC__)
-    return "gcc " __VERSION__;
-#else
-    return "unknown compiler";
-#endif
+    Figures f;
+    const auto start = Clock::now();
+    auto* window = qobject_cast<rav::recedit::FrmRecEdit*>(
+        rav::shell::CreateModuleWindow(rav::shell::ModuleKind::RecordEditor));
+    if (!window) {
+        std::cerr << "the record editor is not registered\n";
+        std::exit(1);
+    }
+    window->show();
+    QApplication::processEvents();
+    (void)window->dbgRecEd()->grab();
+    f.firstRows = seconds(start);
+    f.rowsInGrid = window->dbgRecEd()->model()->rowCount({});
+    f.firstCode = window->dbgRecEd()->model()->index(0, 0).data().toString();
+
+    const auto jump = Clock::now();
+    window->toolBox()->findChild<QTabWidget*>("tabMain")->setCurrentIndex(3);
+    window->toolBox()->findChild<QPushButton*>("cmdMove_3")->click();
+    QApplication::processEvents();
+    (void)window->dbgRecEd()->grab();
+    f.lastRow = seconds(jump);
+    f.lastRowIndex = window->dbgRecEd()->table()->currentIndex().row();
+    f.lastCode = window->dbgRecEd()->model()->index(f.lastRowIndex, 0).data().toString();
+    f.screenRows = std::max(1,
+        window->dbgRecEd()->table()->viewport()->height()
+            / std::max(1, window->dbgRecEd()->table()->verticalHeader()->defaultSectionSize()));
+    delete window;
+    return f;
+}
+
+void report(const char* where, const Figures& f, const char* baseName, double baseFirst, double baseLast)
+{
+    std::printf("%-6s first rows shown:  %.3f s (goal 0.3 s)  %s %.4f s  ratio %.1f  [%s .. ; %d rows in "
+                "the grid]\n",
+        where, f.firstRows, baseName, baseFirst, f.firstRows / baseFirst, f.firstCode.toUtf8().constData(),
+        f.rowsInGrid);
+    std::printf("%-6s jump to last row:  %.3f s (goal 0.5 s)  %s %.4f s  ratio %.1f  [row %d, %s]\n", where,
+        f.lastRow, baseName, baseLast, f.lastRow / baseLast, f.lastRowIndex, f.lastCode.toUtf8().constData());
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -149,8 +232,7 @@ int main(int argc, char** argv)
     rav::shell::SetMessageSink(&quiet);
 
     const fs::path eid = dir / "Part.eid";
-    std::cout << "recedit_bench: " << records << " records; " << std::thread::hardware_concurrency()
-              << " cores; " << compilerName() << "\n";
+    std::cout << "recedit_bench: " << records << " records\n";
     const auto made = Clock::now();
     makeEid(eid, records);
     std::cout << "EID written in " << seconds(made) << " s\n";
@@ -171,42 +253,29 @@ int main(int argc, char** argv)
         std::printf("engine record set:  %.3f s  %ld records  %s\n", seconds(t), rs.recordCount(), sql);
     }
 
-    // Ours: open, show, draw.
-    const auto start = Clock::now();
-    auto* window = qobject_cast<rav::recedit::FrmRecEdit*>(
-        rav::shell::CreateModuleWindow(rav::shell::ModuleKind::RecordEditor));
-    if (!window) {
-        std::cerr << "the record editor is not registered\n";
-        return 1;
+    const Figures file = measure();
+    const auto [sqliteFirst, sqliteLast] = baseline(eid, file.screenRows);
+    report("file", file, "sqlite3", sqliteFirst, sqliteLast);
+    bool ok = file.lastRowIndex == records - 1;
+
+    if (argc > 2 && rav::db::isServerName(argv[2])) {
+        const std::string base = argv[2];
+        const std::string schema = "recedit_bench_" + std::to_string(getpid());
+        const auto loaded = Clock::now();
+        if (makeServerEid(base, schema, eid)) {
+            std::cout << "server EID written in " << seconds(loaded) << " s\n";
+            state.DBaseName = base + "?schema=" + schema + "&table=Device";
+            const Figures server = measure();
+            const auto [psqlFirst, psqlLast] = serverBaseline(base, schema, server.screenRows);
+            report("server", server, "psql", psqlFirst, psqlLast);
+            ok = ok && server.lastRowIndex == records - 1;
+            const std::string drop = "psql -X -q '" + base + "' -c 'DROP SCHEMA " + schema + " CASCADE' > /dev/null";
+            if (std::system(drop.c_str()) != 0)
+                std::cerr << "schema " << schema << " was left on the server\n";
+        } else {
+            ok = false;
+        }
     }
-    window->show();
-    QApplication::processEvents();
-    (void)window->dbgRecEd()->grab();
-    const double firstRows = seconds(start);
-    const int shown = window->dbgRecEd()->model()->rowCount({});
-    const QString firstCode = window->dbgRecEd()->model()->index(0, 0).data().toString();
-
-    const auto jump = Clock::now();
-    window->toolBox()->findChild<QTabWidget*>("tabMain")->setCurrentIndex(3);
-    window->toolBox()->findChild<QPushButton*>("cmdMove_3")->click();
-    QApplication::processEvents();
-    (void)window->dbgRecEd()->grab();
-    const double lastRow = seconds(jump);
-    const int current = window->dbgRecEd()->table()->currentIndex().row();
-    const QString lastCode = window->dbgRecEd()->model()->index(current, 0).data().toString();
-
-    const int screenRows = std::max(1,
-        window->dbgRecEd()->table()->viewport()->height()
-            / std::max(1, window->dbgRecEd()->table()->verticalHeader()->defaultSectionSize()));
-    const auto [sqliteFirst, sqliteLast] = baseline(eid, screenRows);
-
-    std::printf("first rows shown:   %.3f s (goal 0.3 s)  sqlite3 %.4f s  ratio %.1f  [%s .. ; %d rows in "
-                "the grid]\n",
-        firstRows, sqliteFirst, firstRows / sqliteFirst, firstCode.toUtf8().constData(), shown);
-    std::printf("jump to last row:   %.3f s (goal 0.5 s)  sqlite3 %.4f s  ratio %.1f  [row %d, %s]\n",
-        lastRow, sqliteLast, lastRow / sqliteLast, current, lastCode.toUtf8().constData());
-    const bool ok = current == records - 1;
-    delete window;
     rav::shell::SetMessageSink(nullptr);
     fs::remove_all(dir);
     if (!ok) {

@@ -6,8 +6,9 @@
 #include "values.h"
 
 #include <map>
-#include <set>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace rav::project
 {
@@ -40,22 +41,47 @@ std::string afterLibrary(const std::string& footprint)
     return colon == std::string::npos ? footprint : footprint.substr(colon + 1);
 }
 
+// Plain ASCII, as nearly every text of a design is: valid UTF-8 that
+// Windows-1252 holds.
+bool plainAscii(std::string_view s)
+{
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // Refuses what the project file cannot hold, naming where it came from; the
 // file writer would refuse it too, but only by its place in the project.
-void check(const std::string& value, const std::string& ref, const std::string& what)
+void check(const std::string& value, const std::string& ref, std::string_view what)
 {
+    if (plainAscii(value))
+        return;
     std::string bad;
     if (!text::isValidUtf8(value))
-        throw ProjectError(ref + ": the " + what + " is not valid UTF-8");
+        throw ProjectError(ref + ": the " + std::string(what) + " is not valid UTF-8");
     if (!text::utf8ToCp1252(value, &bad))
-        throw ProjectError(ref + ": the " + what + " holds the character \"" + bad
+        throw ProjectError(ref + ": the " + std::string(what) + " holds the character \"" + bad
             + "\", which a project cannot store (its texts are Windows-1252)");
 }
 
 bool storable(const std::string& value)
 {
-    return text::isValidUtf8(value) && text::utf8ToCp1252(value).has_value();
+    return plainAscii(value) || (text::isValidUtf8(value) && text::utf8ToCp1252(value).has_value());
 }
+
+// The key of a device: symbol part, value, footprint, code.
+using DeviceKey = std::tuple<std::string, std::string, std::string, std::string>;
+struct DeviceKeyHash {
+    std::size_t operator()(const DeviceKey& k) const
+    {
+        const std::hash<std::string> h;
+        std::size_t seed = h(std::get<0>(k));
+        for (const std::string* s : { &std::get<1>(k), &std::get<2>(k), &std::get<3>(k) })
+            seed ^= h(*s) + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2);
+        return seed;
+    }
+};
 
 // What the user should hear, one line per kind of trouble naming its
 // references in the order met (at most a dozen, then how many more).
@@ -104,12 +130,14 @@ KicadImport projectFromKicadParts(
     p.hierarchies.push_back("/");
     p.currentHierarchy = 0;
 
-    std::set<std::string> sheets { "/" }, symbols, deviceNames;
+    // Only looked up: the project's lists keep the order.
+    std::unordered_set<std::string> sheets { "/" }, symbols, deviceNames;
     // A device per symbol part, value, footprint and code: parts whose
     // codes differ are different parts, so each keeps its own.
-    std::map<std::tuple<std::string, std::string, std::string, std::string>, std::string> deviceOf;
+    std::unordered_map<DeviceKey, std::string, DeviceKeyHash> deviceOf;
     Notes notes;
-    std::map<std::string, int> uses; // references
+    std::unordered_map<std::string, int> uses; // references
+    uses.reserve(design.parts.size());
     std::size_t withEicField = 0;
 
     for (KicadPart& c : design.parts) {
@@ -151,13 +179,13 @@ KicadImport projectFromKicadParts(
             else if (fieldName.find('=') != std::string::npos)
                 notes.add(
                     "field \"" + fieldName + "\" left out: a field name cannot hold \"=\"", c.reference);
-            else if (!storable(fieldName + "=" + fieldValue))
+            else if (std::string attribute = fieldName + "=" + fieldValue; !storable(attribute))
                 notes.add("field \"" + fieldName
                         + "\" left out: it holds characters a project cannot store (its texts are "
                           "Windows-1252)",
                     c.reference);
             else
-                gate.texts.push_back({ 16, fieldName + "=" + fieldValue });
+                gate.texts.push_back({ 16, std::move(attribute) });
         }
         // KiCad's flags, as attributes a List of Materials reads.
         const std::pair<bool, const char*> flags[] = { { c.dnp, "DNP" },
@@ -183,7 +211,8 @@ KicadImport projectFromKicadParts(
         std::string code;
         if (eic) {
             ++withEicField;
-            check(*eic, c.reference, "field \"" + eicName + "\"");
+            if (!plainAscii(*eic))
+                check(*eic, c.reference, "field \"" + eicName + "\"");
             if (!IsPlaceholderCode(*eic))
                 code = *eic;
             else if (!text::trimBlanks(*eic).empty())

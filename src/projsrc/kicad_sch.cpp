@@ -4,8 +4,10 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <deque>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,6 +21,7 @@ namespace fs = std::filesystem;
 using sexpr::Document;
 using sexpr::Index;
 using sexpr::kNone;
+using namespace std::string_view_literals;
 
 namespace
 {
@@ -40,12 +43,24 @@ struct Instance {
     std::optional<std::string> value, footprint;
 };
 
+// A placed symbol's texts are views into the file's bytes (or, for a
+// string with escapes, into FileContent::unescaped): a schematic is mostly
+// symbols, and their texts are copied once, into the parts.
+struct FieldView {
+    std::string_view name, value;
+};
+
+struct SymbolInstance {
+    std::string_view path, reference;
+    int unit = 1;
+};
+
 struct PlacedSymbol {
-    std::string uuid, libId, libName;
+    std::string_view uuid, libId, libName;
     int unit = 1;
     bool inBom = true, onBoard = true, dnp = false;
-    std::vector<SchematicField> properties;
-    std::vector<Instance> instances; // KiCad 7 and later
+    std::vector<FieldView> properties;
+    std::vector<SymbolInstance> instances; // KiCad 7 and later
 };
 
 struct Sheet {
@@ -55,16 +70,25 @@ struct Sheet {
 // What one file holds, read once however often it is used.
 struct FileContent {
     std::string uuid, title;
-    std::map<std::string, LibSymbol> libSymbols;
+    std::map<std::string, LibSymbol, std::less<>> libSymbols;
     std::vector<PlacedSymbol> symbols;
+    std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
 };
 
-int number(const std::string& s, int otherwise)
+int number(std::string_view s, int otherwise)
 {
+    // Nearly always a few plain digits.
+    if (!s.empty() && s.size() < 10
+        && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        int n = 0;
+        for (const char c : s)
+            n = n * 10 + (c - '0');
+        return n;
+    }
     try {
-        return s.empty() ? otherwise : std::stoi(s);
+        return s.empty() ? otherwise : std::stoi(std::string(s));
     } catch (const std::exception&) {
         return otherwise;
     }
@@ -72,7 +96,9 @@ int number(const std::string& s, int otherwise)
 
 std::string plain(std::string value)
 {
-    return value == "~" ? std::string() : value;
+    if (value == "~")
+        value.clear();
+    return value;
 }
 
 std::vector<SchematicField> properties(const Document& d, Index list)
@@ -117,10 +143,34 @@ std::string placeOf(const SchematicFile& file, const Document& d, Index n)
     return file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
-PlacedSymbol placedSymbol(const Document& d, Index n)
+// The value of an atom or string as a view; a string with escapes is
+// unescaped into `store`.
+std::string_view view(const Document& d, Index i, std::deque<std::string>& store)
+{
+    if (i == kNone)
+        return {};
+    const sexpr::Node& node = d.node(i);
+    if (node.kind == sexpr::Kind::Atom)
+        return d.raw(i);
+    if (node.kind == sexpr::Kind::List)
+        return {};
+    const std::string_view raw = d.raw(i);
+    const std::string_view inner = raw.substr(1, raw.size() - 2);
+    if (inner.find('\\') == std::string_view::npos)
+        return inner;
+    return store.emplace_back(d.text(i));
+}
+
+std::string_view plainView(std::string_view value)
+{
+    return value == "~" ? std::string_view() : value;
+}
+
+PlacedSymbol placedSymbol(const Document& d, Index n, std::deque<std::string>& store)
 {
     // One pass over the symbol's children: a schematic is mostly symbols.
     PlacedSymbol s;
+    s.properties.reserve(8);
     for (Index c = d.node(n).first; c != kNone; c = d.node(c).next) {
         const std::string_view head = d.head(c);
         if (head.empty())
@@ -131,20 +181,20 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
             if (head == "property") {
                 const Index value = v == kNone ? kNone : d.node(v).next;
                 if (value != kNone)
-                    s.properties.push_back({ d.text(v), plain(d.text(value)) });
+                    s.properties.push_back({ view(d, v, store), plainView(view(d, value, store)) });
             }
             break;
         case 'l':
             if (v != kNone && head == "lib_id")
-                s.libId = d.text(v);
+                s.libId = view(d, v, store);
             else if (v != kNone && head == "lib_name")
-                s.libName = d.text(v);
+                s.libName = view(d, v, store);
             break;
         case 'u':
             if (v != kNone && head == "uuid")
-                s.uuid = d.text(v);
+                s.uuid = view(d, v, store);
             else if (v != kNone && head == "unit")
-                s.unit = number(d.text(v), 1);
+                s.unit = number(view(d, v, store), 1);
             break;
         case 'i':
             if (head == "in_bom") {
@@ -153,8 +203,9 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
                 for (Index project = d.node(c).first; project != kNone; project = d.node(project).next)
                     for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
                         if (d.head(path) == "path")
-                            s.instances.push_back({ d.text(d.child(path, 1)), d.value(path, "reference"),
-                                number(d.value(path, "unit"), s.unit), {}, {} });
+                            s.instances.push_back({ view(d, d.child(path, 1), store),
+                                view(d, d.child(d.find(path, "reference"), 1), store),
+                                number(view(d, d.child(d.find(path, "unit"), 1), store), s.unit) });
             }
             break;
         case 'o':
@@ -177,12 +228,17 @@ PlacedSymbol placedSymbol(const Document& d, Index n)
 // a newer file is refused before anything of it is misread.
 FileContent readContent(SchematicFile& file)
 {
+    // Placement, looks, pins and graphics: most of a schematic's bytes,
+    // none of them read here; of a property only its name and value.
+    static const std::vector<sexpr::Document::Shallow> kNotRead { { "property", 3 }, { "at" }, { "effects" },
+        { "pin" }, { "pts" }, { "stroke" }, { "fill" }, { "polyline" }, { "rectangle" }, { "circle" }, { "arc" },
+        { "bezier" }, { "text" }, { "text_box" } };
     FileContent c;
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
         const std::string_view head = d.head(n);
         if (head == "symbol") {
-            c.symbols.push_back(placedSymbol(d, n));
+            c.symbols.push_back(placedSymbol(d, n, c.unescaped));
         } else if (head == "version") {
             const Index v = d.child(n, 1);
             file.version = v == kNone ? 0 : number(d.text(v), 0);
@@ -247,7 +303,7 @@ FileContent readContent(SchematicFile& file)
                     c.oldInstances.emplace(i.path, i);
                 }
         }
-    });
+    }, kNotRead);
     if (file.version == 0)
         throw ProjectError(file.path.string() + ": a schematic without a format version");
     return c;
@@ -293,17 +349,32 @@ public:
         oldStyle_ = !content.oldInstances.empty();
         oldInstances_ = &content.oldInstances;
         walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
-        // KiCad's mandatory fields after the user's, as its netlist has them.
-        for (SchematicPart& part : design_.parts)
-            std::stable_partition(part.fields.begin(), part.fields.end(), [](const SchematicField& f) {
-                return f.name != "Footprint" && f.name != "Datasheet" && f.name != "Description";
-            });
+        // KiCad's mandatory fields after the user's, as its netlist has them
+        // (a stable partition, through one buffer for all parts).
+        std::vector<SchematicField> mandatory;
+        for (SchematicPart& part : design_.parts) {
+            auto kept = part.fields.begin();
+            for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
+                if (f->name == "Footprint"sv || f->name == "Datasheet"sv || f->name == "Description"sv)
+                    mandatory.push_back(std::move(*f));
+                else if (kept++ != f)
+                    *(kept - 1) = std::move(*f);
+            }
+            part.fields.erase(kept, part.fields.end());
+            std::move(mandatory.begin(), mandatory.end(), std::back_inserter(part.fields));
+            mandatory.clear();
+        }
+        // Equal keys keep their order of placement.
         std::vector<std::pair<ReferenceKey, std::size_t>> order;
         order.reserve(design_.parts.size());
         for (std::size_t i = 0; i < design_.parts.size(); ++i)
             order.emplace_back(referenceKey(design_.parts[i].reference), i);
-        std::stable_sort(
-            order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        const auto before = [](const auto& a, const auto& b) {
+            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+        };
+        if (std::is_sorted(order.begin(), order.end(), before))
+            return;
+        std::sort(order.begin(), order.end(), before);
         std::vector<SchematicPart> sorted;
         sorted.reserve(order.size());
         for (const auto& [key, i] : order)
@@ -324,6 +395,10 @@ private:
         file.path = path;
         file.name = name;
         file.bytes = readFile(path);
+        // Placed symbols view these bytes while the file moves into the
+        // design: keep them in a heap block, which moves along, even for a
+        // file shorter than a string holds in itself.
+        file.bytes.reserve(32);
         if (file.bytes.starts_with("EESchema Schematic File"))
             throw ProjectError(path.string()
                 + ": a KiCad 5 schematic (.sch); open it in KiCad 6 or later and save it as .kicad_sch "
@@ -354,6 +429,14 @@ private:
         stack_.push_back(fileIndex);
         // contents_ may grow during the walk; hold the content by pointer.
         const FileContent* content = contents_[fileIndex].get();
+        // Room for this sheet's parts at once, growing as push_back would.
+        const auto room = [&](auto& list) {
+            const std::size_t need = list.size() + content->symbols.size();
+            if (need > list.capacity())
+                list.reserve(std::max(need, 2 * list.capacity()));
+        };
+        room(design_.parts);
+        room(design_.symbols);
         for (const PlacedSymbol& s : content->symbols)
             place(fileIndex, *content, s, sheetPath, names, sheetName);
         for (const Sheet& sheet : content->sheets) {
@@ -386,11 +469,11 @@ private:
         auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
         if (lib != content.libSymbols.end() && lib->second.power)
             return;
-        SchematicSymbol placed { fileIndex, s.uuid, sheetPath, {}, s.unit };
+        SchematicSymbol placed { fileIndex, std::string(s.uuid), sheetPath, {}, s.unit };
         bool found = false;
         const Instance* old = nullptr;
         if (oldStyle_) {
-            auto it = oldInstances_->find(sheetPath + "/" + s.uuid);
+            auto it = oldInstances_->find(sheetPath + "/" + placed.uuid);
             if (it != oldInstances_->end()) {
                 old = &it->second;
                 placed.reference = it->second.reference;
@@ -398,7 +481,7 @@ private:
                 found = true;
             }
         } else {
-            for (const Instance& i : s.instances)
+            for (const SymbolInstance& i : s.instances)
                 if (i.path == sheetPath) {
                     placed.reference = i.reference;
                     placed.unit = i.unit;
@@ -406,21 +489,22 @@ private:
                     break;
                 }
         }
-        if (!found) {
-            const std::string* ref = property(s.properties, "Reference");
-            placed.reference = ref ? *ref : std::string();
-        }
+        if (!found)
+            for (const FieldView& f : s.properties)
+                if (f.name == "Reference"sv) {
+                    placed.reference = f.value;
+                    break;
+                }
         if (placed.reference.empty() || placed.reference.starts_with("#"))
             return;
 
         const std::size_t symbolIndex = design_.symbols.size();
-        design_.symbols.push_back(placed);
         auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
         if (isNew) {
-            SchematicPart part;
+            SchematicPart& part = design_.parts.emplace_back();
             part.reference = placed.reference;
             const std::size_t colon = s.libId.find(':');
-            part.library = colon == std::string::npos ? std::string() : s.libId.substr(0, colon);
+            part.library = colon == std::string::npos ? std::string_view() : s.libId.substr(0, colon);
             part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
             if (lib != content.libSymbols.end()) {
                 part.description = lib->second.description;
@@ -429,31 +513,34 @@ private:
             part.sheetNames = names;
             part.sheetName = sheetName;
             part.sheetFile = design_.files[fileIndex].name;
-            design_.parts.push_back(std::move(part));
         }
+        design_.symbols.push_back(std::move(placed));
         SchematicPart& part = design_.parts[it->second];
+        if (isNew)
+            part.fields.reserve(s.properties.size());
         part.symbols.push_back(symbolIndex);
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
-        for (SchematicField f : s.properties) {
-            if (f.name == "Reference")
+        for (const FieldView& field : s.properties) {
+            if (field.name == "Reference"sv)
                 continue;
-            if (isNew && f.name != "Value" && f.name != "Footprint") {
+            if (isNew && field.name != "Value"sv && field.name != "Footprint"sv) {
                 // The first unit of a part: its fields as they stand.
-                part.fields.push_back(std::move(f));
+                part.fields.push_back({ std::string(field.name), std::string(field.value) });
                 continue;
             }
-            if (old && f.name == "Value" && old->value)
+            SchematicField f { std::string(field.name), std::string(field.value) };
+            if (old && f.name == "Value"sv && old->value)
                 f.value = *old->value;
-            if (old && f.name == "Footprint" && old->footprint)
+            if (old && f.name == "Footprint"sv && old->footprint)
                 f.value = *old->footprint;
-            if (f.name == "Value") {
+            if (f.name == "Value"sv) {
                 if (part.value.empty())
                     part.value = f.value;
                 continue;
             }
-            if (f.name == "Footprint" && part.footprint.empty())
+            if (f.name == "Footprint"sv && part.footprint.empty())
                 part.footprint = f.value;
             auto known = std::find_if(part.fields.begin(), part.fields.end(),
                 [&](const SchematicField& g) { return g.name == f.name; });

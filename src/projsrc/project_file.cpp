@@ -3,8 +3,10 @@
 #include "project_model.h"
 #include "textcodec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
+#include <type_traits>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -37,7 +39,7 @@ std::string codePoint(const std::string& utf8)
 
 // UTF-8 to the file's Windows-1252, or an error naming the place and the
 // character; nothing is ever replaced silently.
-std::string encode(const std::string& utf8, const std::string& where)
+std::string encodeText(const std::string& utf8, const std::string& where)
 {
     if (!text::isValidUtf8(utf8))
         throw ProjectError(where + ": the text is not valid UTF-8");
@@ -49,6 +51,61 @@ std::string encode(const std::string& utf8, const std::string& where)
         throw ProjectError(where + ": the character \"" + bad + "\" (" + codePoint(bad)
             + ") cannot be stored in a project, whose texts are Windows-1252");
     return std::move(*bytes);
+}
+
+// Plain ASCII without NUL, as nearly every text of a design is, is its own
+// Windows-1252 form.
+bool plainAscii(std::string_view s)
+{
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) - 1u >= 0x7Fu)
+            return false;
+    return true;
+}
+
+// The place is only spelled out when a text is refused: `where` makes it.
+template <class Where> std::string encode(const std::string& utf8, const Where& where)
+{
+    if (plainAscii(utf8))
+        return utf8;
+    if constexpr (std::is_invocable_v<Where>)
+        return encodeText(utf8, where());
+    else
+        return encodeText(utf8, where);
+}
+
+// Inserts `rows` rows, up to 64 to a statement: a large design has tens of
+// thousands, and each run of a statement has a cost of its own. `bind`
+// binds row `row` from parameter `at` on; a parameter left unbound is NULL.
+template <class Bind>
+void insertRows(sqlite3* db, std::string_view insert, int columns, std::size_t rows, const Bind& bind)
+{
+    constexpr std::size_t kBatch = 64;
+    const auto sqlFor = [&](std::size_t n) {
+        std::string row = "(?";
+        for (int k = 1; k < columns; ++k)
+            row += ",?";
+        row += ")";
+        std::string sql(insert);
+        sql += " VALUES ";
+        for (std::size_t r = 0; r < n; ++r)
+            sql += (r ? "," : "") + row;
+        return sql;
+    };
+    dpz::Statement full;
+    for (std::size_t first = 0; first < rows; first += kBatch) {
+        const std::size_t n = std::min(kBatch, rows - first);
+        dpz::Statement rest;
+        if (n == kBatch && !full)
+            full = dpz::Statement(db, sqlFor(n));
+        else if (n < kBatch)
+            rest = dpz::Statement(db, sqlFor(n));
+        dpz::Statement& s = n == kBatch ? full : rest;
+        for (std::size_t r = 0; r < n; ++r)
+            bind(s, static_cast<int>(r) * columns + 1, first + r);
+        s.step();
+        s.reset();
+    }
 }
 
 std::string at(const std::string& list, std::size_t i)
@@ -109,25 +166,26 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
     std::vector<EncodedDevice> devices;
     for (std::size_t i = 0; i < p.devices.size(); ++i) {
         const Device& d = p.devices[i];
-        const std::string where = at("devices", i);
+        const auto where = [i] { return at("devices", i); };
         if (d.name.empty())
-            throw ProjectError(where + ".name: a device needs a name");
+            throw ProjectError(where() + ".name: a device needs a name");
         if (!deviceIndex.emplace(d.name, i).second)
-            throw ProjectError(where + ".name: the device \"" + d.name + "\" is listed twice");
+            throw ProjectError(where() + ".name: the device \"" + d.name + "\" is listed twice");
         if (d.firstWord.find(' ') != std::string::npos)
-            throw ProjectError(where + ".firstWord: the first word cannot hold a blank");
+            throw ProjectError(where() + ".firstWord: the first word cannot hold a blank");
         if (d.tokens)
             for (std::size_t k = 0; k < d.tokens->size(); ++k) {
-                encode((*d.tokens)[k], at(where + ".tokens", k));
+                encode((*d.tokens)[k], [&] { return at(where() + ".tokens", k); });
                 if ((*d.tokens)[k].find(kSeparatorUtf8) != std::string::npos)
                     throw ProjectError(
-                        at(where + ".tokens", k) + ": a token cannot hold \"\u20ac\", the token separator");
+                        at(where() + ".tokens", k) + ": a token cannot hold \"\u20ac\", the token separator");
             }
-        EncodedDevice e { encode(d.name, where + ".name"), encode(d.library, where + ".library"),
-            encode(deviceText(d), where + ".firstWord") };
+        EncodedDevice e { encode(d.name, [&] { return where() + ".name"; }),
+            encode(d.library, [&] { return where() + ".library"; }),
+            encode(deviceText(d), [&] { return where() + ".firstWord"; }) };
         if (e.text.size() > dpz::kMaxDeviceText)
             throw ProjectError(
-                where + ": the device text is longer than " + std::to_string(dpz::kMaxDeviceText) + " bytes");
+                where() + ": the device text is longer than " + std::to_string(dpz::kMaxDeviceText) + " bytes");
         devices.push_back(std::move(e));
     }
 
@@ -139,27 +197,27 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
     std::vector<EncodedComponent> components;
     for (std::size_t i = 0; i < p.components.size(); ++i) {
         const Component& c = p.components[i];
-        const std::string where = at("components", i);
+        const auto where = [i] { return at("components", i); };
         EncodedComponent e;
-        e.name = encode(c.name, where + ".name");
+        e.name = encode(c.name, [&] { return where() + ".name"; });
         if (!c.symbol.empty()) {
             auto it = symbolIndex.find(c.symbol);
             if (it == symbolIndex.end())
-                throw ProjectError(where + ".symbol: \"" + c.symbol + "\" is not one of symbols");
+                throw ProjectError(where() + ".symbol: \"" + c.symbol + "\" is not one of symbols");
             e.symbol = static_cast<std::int64_t>(it->second) + 1;
         }
         if (!c.device.empty()) {
             auto it = deviceIndex.find(c.device);
             if (it == deviceIndex.end())
-                throw ProjectError(where + ".device: \"" + c.device + "\" is not one of devices");
+                throw ProjectError(where() + ".device: \"" + c.device + "\" is not one of devices");
             e.device = static_cast<std::int64_t>(it->second) + 1;
         }
         for (std::size_t j = 0; j < c.schematic.size(); ++j) {
             std::vector<std::pair<int, std::string>> items;
             for (std::size_t k = 0; k < c.schematic[j].texts.size(); ++k) {
                 const TextItem& t = c.schematic[j].texts[k];
-                items.emplace_back(
-                    t.mask, encode(t.text, at(at(where + ".schematic", j) + ".texts", k) + ".text"));
+                items.emplace_back(t.mask,
+                    encode(t.text, [&] { return at(at(where() + ".schematic", j) + ".texts", k) + ".text"; }));
             }
             e.schematic.push_back(std::move(items));
         }
@@ -178,95 +236,101 @@ void writeDpz(const Project& p, const std::filesystem::path& file)
     std::filesystem::remove(temp, ignored);
     TempFile guard(temp);
     try {
-        dpz::Db db = dpz::createProject(temp);
-        dpz::Transaction tx(db.get());
-        {
-            dpz::Statement s(db.get(), "INSERT INTO hierarchy(id, name) VALUES (?1, ?2)");
-            for (std::size_t i = 0; i < hierarchies.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, hierarchies[i]);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO project(id, name, current_hierarchy) VALUES (1, ?1, ?2)");
-            s.bindBytes(1, name);
-            if (p.currentHierarchy)
-                s.bindInt(2, static_cast<std::int64_t>(*p.currentHierarchy) + 1);
-            s.step();
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO symbol(id, name) VALUES (?1, ?2)");
-            for (std::size_t i = 0; i < symbols.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, symbols[i]);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO device(id, name, library, text) VALUES (?1, ?2, ?3, ?4)");
-            for (std::size_t i = 0; i < devices.size(); ++i) {
-                s.bindInt(1, static_cast<std::int64_t>(i) + 1);
-                s.bindBytes(2, devices[i].name);
-                s.bindBytes(3, devices[i].library);
-                s.bindBytes(4, devices[i].text);
-                s.step();
-                s.reset();
-            }
-        }
-        {
-            dpz::Statement comp(
-                db.get(), "INSERT INTO component(id, name, symbol, device) VALUES (?1, ?2, ?3, ?4)");
-            dpz::Statement sch(db.get(), "INSERT INTO sch_component(id, component) VALUES (?1, ?2)");
-            dpz::Statement item(
-                db.get(), "INSERT INTO text_item(sch_component, mask, text) VALUES (?1, ?2, ?3)");
-            std::int64_t schId = 0;
-            for (std::size_t i = 0; i < components.size(); ++i) {
-                const EncodedComponent& c = components[i];
-                const auto id = static_cast<std::int64_t>(i) + 1;
-                comp.bindInt(1, id);
-                comp.bindBytes(2, c.name);
-                if (c.symbol)
-                    comp.bindInt(3, c.symbol);
-                if (c.device)
-                    comp.bindInt(4, c.device);
-                comp.step();
-                comp.reset();
-                for (const auto& items : c.schematic) {
-                    sch.bindInt(1, ++schId);
-                    sch.bindInt(2, id);
-                    sch.step();
-                    sch.reset();
-                    for (const auto& [mask, t] : items) {
-                        item.bindInt(1, schId);
-                        item.bindInt(2, mask);
-                        item.bindBytes(3, t);
-                        item.step();
-                        item.reset();
-                    }
+        // Every reference was checked above and every id is made here.
+        dpz::createProject(temp, [&](sqlite3* db) {
+            {
+                dpz::Statement s(db, "INSERT INTO hierarchy(id, name) VALUES (?1, ?2)");
+                for (std::size_t i = 0; i < hierarchies.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, hierarchies[i]);
+                    s.step();
+                    s.reset();
                 }
             }
-        }
-        {
-            dpz::Statement s(db.get(), "INSERT INTO string_entry(name, value) VALUES (?1, ?2)");
-            for (const auto& [key, value] : strings) {
-                s.bindBytes(1, key);
-                s.bindBytes(2, value);
+            {
+                dpz::Statement s(db, "INSERT INTO project(id, name, current_hierarchy) VALUES (1, ?1, ?2)");
+                s.bindBytes(1, name);
+                if (p.currentHierarchy)
+                    s.bindInt(2, static_cast<std::int64_t>(*p.currentHierarchy) + 1);
                 s.step();
-                s.reset();
             }
-        }
-        {
-            std::string table(dpz::kSystemTableSize, '\0');
-            table[dpz::kHelpFollowOffset] = p.helpFollow ? 1 : 0; // little-endian 32-bit word
-            dpz::Statement s(db.get(), "INSERT INTO system_table(number, data) VALUES (?1, ?2)");
-            s.bindInt(1, dpz::kHelpTable);
-            s.bindBytes(2, table);
-            s.step();
-        }
-        tx.commit();
+            {
+                dpz::Statement s(db, "INSERT INTO symbol(id, name) VALUES (?1, ?2)");
+                for (std::size_t i = 0; i < symbols.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, symbols[i]);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                dpz::Statement s(db, "INSERT INTO device(id, name, library, text) VALUES (?1, ?2, ?3, ?4)");
+                for (std::size_t i = 0; i < devices.size(); ++i) {
+                    s.bindInt(1, static_cast<std::int64_t>(i) + 1);
+                    s.bindBytes(2, devices[i].name);
+                    s.bindBytes(3, devices[i].library);
+                    s.bindBytes(4, devices[i].text);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                // The rows of the three tables of placed parts, written many
+                // to a statement.
+                std::vector<std::int64_t> schOwner; // component id of sch_component id - 1
+                struct ItemRow {
+                    std::int64_t sch;
+                    int mask;
+                    const std::string* text;
+                };
+                std::vector<ItemRow> itemRows;
+                for (std::size_t i = 0; i < components.size(); ++i)
+                    for (const auto& items : components[i].schematic) {
+                        schOwner.push_back(static_cast<std::int64_t>(i) + 1);
+                        for (const auto& [mask, t] : items)
+                            itemRows.push_back({ static_cast<std::int64_t>(schOwner.size()), mask, &t });
+                    }
+                insertRows(db, "INSERT INTO component(id, name, symbol, device)", 4, components.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        const EncodedComponent& c = components[i];
+                        s.bindInt(at, static_cast<std::int64_t>(i) + 1);
+                        s.bindView(at + 1, c.name);
+                        if (c.symbol)
+                            s.bindInt(at + 2, c.symbol);
+                        if (c.device)
+                            s.bindInt(at + 3, c.device);
+                    });
+                insertRows(db, "INSERT INTO sch_component(id, component)", 2, schOwner.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        s.bindInt(at, static_cast<std::int64_t>(i) + 1);
+                        s.bindInt(at + 1, schOwner[i]);
+                    });
+                insertRows(db, "INSERT INTO text_item(sch_component, mask, text)", 3, itemRows.size(),
+                    [&](dpz::Statement& s, int at, std::size_t i) {
+                        s.bindInt(at, itemRows[i].sch);
+                        s.bindInt(at + 1, itemRows[i].mask);
+                        s.bindView(at + 2, *itemRows[i].text);
+                    });
+            }
+            {
+                dpz::Statement s(db, "INSERT INTO string_entry(name, value) VALUES (?1, ?2)");
+                for (const auto& [key, value] : strings) {
+                    s.bindBytes(1, key);
+                    s.bindBytes(2, value);
+                    s.step();
+                    s.reset();
+                }
+            }
+            {
+                std::string table(dpz::kSystemTableSize, '\0');
+                table[dpz::kHelpFollowOffset] = p.helpFollow ? 1 : 0; // little-endian 32-bit word
+                dpz::Statement s(db, "INSERT INTO system_table(number, data) VALUES (?1, ?2)");
+                s.bindInt(1, dpz::kHelpTable);
+                s.bindBytes(2, table);
+                s.step();
+            }
+        });
+        dpz::syncFile(temp);
     } catch (const dpz::Error& e) {
         throw ProjectError("Cannot write the project file \"" + target.string() + "\": " + e.what());
     }

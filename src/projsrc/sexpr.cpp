@@ -1,6 +1,8 @@
 #include "sexpr.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <functional>
 
 namespace rav::sexpr
@@ -56,7 +58,65 @@ void checkSize(std::string_view s, const std::string& fileName)
 
 } // namespace
 
-std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
+// The heads of lists built in part, looked up by length and first byte
+// before any comparison: every list of a file asks.
+class Document::ShallowHeads
+{
+public:
+    explicit ShallowHeads(const std::vector<Shallow>& heads)
+        : heads_(heads)
+    {
+        for (const Shallow& h : heads)
+            if (!h.head.empty() && h.head.size() < 16)
+                maybe_.set(key(h.head));
+    }
+    // How many children of a list with this head to build; 0: all.
+    std::uint32_t keep(std::string_view head) const
+    {
+        if (head.empty() || head.size() >= 16 || !maybe_.test(key(head)))
+            return 0;
+        for (const Shallow& h : heads_)
+            if (h.head == head)
+                return std::max<std::uint32_t>(h.keep, 1);
+        return 0;
+    }
+
+private:
+    static std::size_t key(std::string_view h) { return h.size() << 8 | static_cast<unsigned char>(h[0]); }
+    const std::vector<Shallow>& heads_;
+    std::bitset<16 * 256> maybe_;
+};
+
+std::size_t Document::skipList(std::size_t i, const std::string& fileName) const
+{
+    // Only parentheses and strings matter here: one table look-up a byte.
+    static constexpr auto kStop = [] {
+        std::array<bool, 256> t {};
+        t['('] = t[')'] = t['"'] = true;
+        return t;
+    }();
+    const std::string_view s = source_;
+    const std::size_t n = s.size();
+    std::size_t depth = 1;
+    while (i < n) {
+        const char c = s[i];
+        if (!kStop[static_cast<unsigned char>(c)]) {
+            ++i;
+        } else if (c == '"') {
+            i = skipString(s, i, fileName);
+        } else if (c == '(') {
+            ++depth;
+            ++i;
+        } else {
+            ++i;
+            if (--depth == 0)
+                return i;
+        }
+    }
+    fail(s, fileName, nodes_[stack_.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+}
+
+std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const ShallowHeads* shallow)
 {
     const std::string_view s = source_;
     const std::size_t n = s.size();
@@ -72,6 +132,16 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
             else
                 nodes_[parent.last].next = index;
             parent.last = index;
+        }
+    };
+    // A child of the innermost open list is complete: a list built in part
+    // that has all it keeps is only checked to its end, which completes a
+    // child of the list around it.
+    auto childDone = [&] {
+        while (stack.size() > 1 && stack.back().left != kNone && --stack.back().left == 0) {
+            i = skipList(i, fileName);
+            nodes_[stack.back().list].end = static_cast<std::uint32_t>(i);
+            stack.pop_back();
         }
     };
     while (i < n) {
@@ -90,20 +160,27 @@ std::size_t Document::parseAt(std::size_t i, const std::string& fileName)
             ++i;
             if (stack.empty())
                 return i;
+            childDone();
         } else if (c == '"') {
             const std::size_t end = skipString(s, i, fileName);
             add(Kind::String, i, end);
             i = end;
             if (stack.empty())
                 return i;
+            childDone();
         } else {
             std::size_t end = i + 1;
             while (end < n && !endsAtom(s[end]))
                 ++end;
             add(Kind::Atom, i, end);
+            const std::size_t begin = i;
             i = end;
             if (stack.empty())
                 return i;
+            if (shallow && stack.size() > 1 && nodes_[stack.back().list].first == stack.back().last)
+                if (const std::uint32_t keep = shallow->keep(s.substr(begin, end - begin)))
+                    stack.back().left = keep;
+            childDone();
         }
     }
     if (!stack.empty())
@@ -136,8 +213,8 @@ Document Document::parse(std::string_view s, const std::string& fileName)
     return d;
 }
 
-std::string_view Document::forEachChild(
-    std::string_view s, const std::string& fileName, const std::function<void(const Document&)>& visit)
+std::string_view Document::forEachChild(std::string_view s, const std::string& fileName,
+    const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow)
 {
     checkSize(s, fileName);
     std::size_t i = 0;
@@ -157,6 +234,7 @@ std::string_view Document::forEachChild(
     while (i < n && !endsAtom(s[i]))
         ++i;
     const std::string_view head = s.substr(headStart, i - headStart);
+    const ShallowHeads heads(shallow);
     Document child;
     child.source_ = s;
     child.nodes_.reserve(256);
@@ -167,7 +245,7 @@ std::string_view Document::forEachChild(
         if (s[i] == ')')
             break;
         child.nodes_.clear();
-        i = child.parseAt(i, fileName);
+        i = child.parseAt(i, fileName, shallow.empty() ? nullptr : &heads);
         visit(child);
     }
     ++i;

@@ -77,9 +77,16 @@ public:
     // as a document of its own (node 0 is the child; offsets are those of
     // the whole text, which `source` stays), and returns the list's head
     // keyword. A large file is read in the memory of its largest child, so
-    // the time per child stays flat. Throws SyntaxError as parse does.
+    // the time per child stays flat. Lists inside a child named in `shallow`
+    // are built only as far as a reader looks into them (their first `keep`
+    // children, the head counting); the rest is checked but not built.
+    // Throws SyntaxError as parse does.
+    struct Shallow {
+        std::string_view head;
+        std::uint32_t keep = 1;
+    };
     static std::string_view forEachChild(std::string_view source, const std::string& fileName,
-        const std::function<void(const Document&)>& visit);
+        const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow = {});
 
     // 1-based line and column of a byte offset, for messages.
     std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
@@ -87,13 +94,17 @@ public:
 private:
     // Parses one expression starting at or after offset `i` (blanks first),
     // appending its nodes; returns the offset after it.
-    std::size_t parseAt(std::size_t i, const std::string& fileName);
+    class ShallowHeads;
+    std::size_t parseAt(std::size_t i, const std::string& fileName, const ShallowHeads* shallow = nullptr);
+    // Offset one past the ")" closing the list open before `i`.
+    std::size_t skipList(std::size_t i, const std::string& fileName) const;
 
     // The open lists while parsing, each with its last child so far; kept
     // to spare an allocation per item when reading item by item.
     struct Open {
         Index list;
         Index last;
+        std::uint32_t left = kNone; // children still to build; kNone: all
     };
     std::string_view source_;
     std::vector<Node> nodes_;

@@ -330,6 +330,15 @@ bool FrmRecEdit::currentEidValid() const
     return eid::IsEidDatabase(eid);
 }
 
+// The tool box takes an EID only once it has recognised it; checking it
+// again would open it once more (on a server, one more connection).
+bool FrmRecEdit::eidRecognised(const std::string& eid) const
+{
+    if (toolBox_ && !eid.empty() && toolBox_->eidViewTab().eidFile() == eid)
+        return true;
+    return eid::IsEidDatabase(eid);
+}
+
 void FrmRecEdit::updateAssociateTab()
 {
     tabMain_->setTabEnabled(1, currentEidValid() && projectOpen());
@@ -504,7 +513,7 @@ void FrmRecEdit::tabChanged(int index)
         shell::SetHelpTopic(3, 2, 0, 0, false);
     } else {
         toolBox_->enableTabPair(2);
-        if (datReced_->databaseName().toStdString() != state.DBaseName && eid::IsEidDatabase(state.DBaseName))
+        if (datReced_->databaseName().toStdString() != state.DBaseName && eidRecognised(state.DBaseName))
             toolBox_->cmdFilter_Click();
         setWindowTitle(
             QString::fromStdString(local("External Info Database Editor : EID Edit View", "5423")));

@@ -96,6 +96,9 @@ public:
     // The current EID passes the recognition test (or is the file the EID
     // grid has open, which the exclusive test could not open again).
     bool currentEidValid() const;
+    // Whether to fill the EID grid from `eid`: the EID the tool box took
+    // (it recognised it then), else the recognition test.
+    bool eidRecognised(const std::string& eid) const;
     // Enables "Associate EID" when the EID is valid and a project is open.
     void updateAssociateTab();
 

@@ -5,6 +5,7 @@
 #include "browse_tab.h"
 #include "data_grid_view.h"
 #include "data_source.h"
+#include "database.h"
 #include "eid_format.h"
 #include "form_helpers.h"
 #include "frm_progress.h"
@@ -392,8 +393,7 @@ void FrmToolBox::load()
     setBrowseEnabled(false);
     const std::string& eid = shell::shellState().DBaseName;
     if (eid::IsEidDatabase(eid)) {
-        qpnFile_->setCaption(QString::fromStdString(eid));
-        qpnFile_->setToolTip(qpnFile_->caption());
+        shell::ShowFileName(qpnFile_, QString::fromStdString(db::nameWithoutPassword(eid)));
         lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), eid);
         FillFieldLists();
         cmdAdd_->setEnabled(true);
@@ -879,6 +879,7 @@ void FrmToolBox::cmdFile_Click()
     shell::FileRequest request { false, QString::fromStdString(state.LibDir), "Part.Eid", "eid",
         "External Index Files (*.eid);;All Files (*)" };
     request.readOnly = true;
+    request.serverName = true; // a team's EID on a server opens by its URI
     const std::string chosen = shell::ChooseFile(this, request, chooser()).value_or(QString()).toStdString();
     // The file the grid has open would fail the exclusive recognition test,
     // so the same name is settled first.
@@ -892,7 +893,7 @@ void FrmToolBox::cmdFile_Click()
         shell::Messages().show(m);
         return;
     }
-    shell::ShowFileName(qpnFile_, QString::fromStdString(chosen));
+    shell::ShowFileName(qpnFile_, QString::fromStdString(db::nameWithoutPassword(chosen)));
     state.DBaseName = chosen;
     lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
     FillFieldLists();

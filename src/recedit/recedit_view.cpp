@@ -1,5 +1,6 @@
 #include "recedit_view.h"
 
+#include "database.h"
 #include "host_utility.h"
 #include "lom_catalogue.h"
 #include "show_message.h"
@@ -26,15 +27,16 @@ std::string RecEdStatus(long records, const std::string& filter)
     return count + "  " + FormatMessage("Filter: %1", "61642", { filter });
 }
 
+// A server EID's URI may carry a password; a caption never shows it.
 std::string RecEdCaption(const std::string& eidFile)
 {
-    return HostUtility::instance().GetLocalMessage("Edit EID file : ", "5440") + eidFile;
+    return HostUtility::instance().GetLocalMessage("Edit EID file : ", "5440") + db::nameWithoutPassword(eidFile);
 }
 
 std::string SearchResultCaption(const std::string& eidFile)
 {
     return HostUtility::instance().GetLocalMessage("Database Search Result for EID file : ", "5421")
-        + eidFile;
+        + db::nameWithoutPassword(eidFile);
 }
 
 std::string ProjectViewCaption(const std::string& projectName, const std::string& projectDirectory)

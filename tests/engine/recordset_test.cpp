@@ -154,6 +154,9 @@ TEST_P(BackendTest, EditAndAddNewFollowTheDynasetRules)
     EXPECT_EQ(rs.editMode(), EditMode::None);
     EXPECT_EQ(rs.value("Name"), Value("Washer"));
     EXPECT_EQ(rs.lastModifiedPosition(), 1);
+    rs.moveLast();
+    ASSERT_TRUE(rs.findFirst("Name = \"Washer\"")); // a row written through the set is found again
+    EXPECT_EQ(rs.absolutePosition(), 1);
 
     rs.edit();
     rs.setValue("Code", Value("Z2")); // no longer matches the filter, stays in the set
@@ -235,6 +238,80 @@ TEST_P(BackendTest, TheKeySetIsTakenWhenTheSetOpens)
     mine.requery();
     EXPECT_EQ(mine.recordCount(), 5);
     EXPECT_TRUE(mine.findFirst("Code = \"C6\""));
+}
+
+// Sets larger than the engine reads at once: whichever end or middle is
+// reached first, positions, finds and the walk agree with one plain query,
+// and rows that go elsewhere before their turn leave no wrong row behind.
+TEST_P(BackendTest, ALargeSetReadInPiecesKeepsTheQueryOrder)
+{
+    // Part has an index on Name, so its sorts by Name are read page by page;
+    // Device's are sorted once.
+    Database db = makeDevice();
+    TableDef part = rav::db::test::deviceDef();
+    part.name = "Part";
+    part.indexes = { IndexDef { "PartCode", { "Code" }, true, true }, IndexDef { "PartName", { "Name" } } };
+    db.createTable(part);
+    {
+        Transaction t(db);
+        for (const char* table : { "Device", "Part" }) {
+            Statement insert = db.prepare(std::string("INSERT INTO ") + table + " (Code, Name) VALUES (?1, ?2)");
+            for (int i = 0; i < 700; ++i) {
+                insert.bind(1, Value("K" + std::to_string(1000 + (i * 11) % 700)));
+                insert.bind(2, i % 5 == 0 ? Value() : Value("n" + std::to_string(i % 13)));
+                insert.step();
+                insert.reset();
+            }
+        }
+        t.commit();
+    }
+    for (const char* source : { "Device", "SELECT * FROM Device ORDER BY Name DESC, Code",
+             "SELECT * FROM Part ORDER BY Name DESC, Code",
+             "SELECT Name, Code FROM Part WHERE Name Is Not Null ORDER BY Name, Code DESC",
+             "SELECT * FROM Part ORDER BY Name", "SELECT * FROM Device ORDER BY Code DESC" }) {
+        SCOPED_TRACE(source);
+        std::vector<std::string> expected;
+        {
+            const std::string sql = std::string(source) == "Device" ? "SELECT Code FROM Device" : source;
+            Statement q = db.prepareSelect(sql);
+            const int code = std::string(source).find("Name, Code") != std::string::npos ? 1 : 0;
+            while (q.step())
+                expected.push_back(*q.column(code));
+        }
+        const long n = static_cast<long>(expected.size());
+        Recordset fromEnd = db.openRecordset(source);
+        ASSERT_EQ(fromEnd.recordCount(), n);
+        std::vector<std::string> backwards;
+        for (fromEnd.moveLast(); !fromEnd.bof(); fromEnd.movePrevious())
+            backwards.push_back(*fromEnd.value("Code"));
+        EXPECT_EQ(std::vector<std::string>(backwards.rbegin(), backwards.rend()), expected);
+
+        Recordset middle = db.openRecordset(source);
+        const int code = middle.fieldIndex("Code");
+        for (const long p : { n / 2, n - 1, 300L, 299L, 256L, 255L })
+            EXPECT_EQ(middle.rowAt(p)[static_cast<std::size_t>(code)], Value(expected[static_cast<std::size_t>(p)])) << p;
+        const auto tail = middle.rowsAt(n - 3, 64); // a grid's block of rows, cut short at the end
+        ASSERT_EQ(tail.size(), 3u);
+        EXPECT_EQ(tail[2][static_cast<std::size_t>(code)], Value(expected.back()));
+        ASSERT_TRUE(middle.findFirst("Code = \"" + expected[static_cast<std::size_t>(n - 20)] + "\""));
+        EXPECT_EQ(middle.absolutePosition(), n - 20);
+        ASSERT_TRUE(middle.findPrevious("Code = \"" + expected[400] + "\""));
+        EXPECT_EQ(middle.absolutePosition(), 400);
+        middle.moveNext();
+        EXPECT_EQ(middle.value("Code"), Value(expected[401]));
+        EXPECT_EQ(codes(middle), expected);
+    }
+
+    // Rows removed and added elsewhere before the set reached them.
+    Recordset rs = db.openRecordset("SELECT * FROM Device ORDER BY Code");
+    Recordset all = db.openRecordset("SELECT * FROM Device ORDER BY Code");
+    std::vector<std::string> expected = codes(all);
+    rs.moveFirst();
+    EXPECT_EQ(db.execute("DELETE FROM Device WHERE Code >= \"K1400\" And Code < \"K1410\""), 10);
+    db.prepare("INSERT INTO Device (Code) VALUES ('K1450x')").step();
+    expected.erase(expected.begin() + 400, expected.begin() + 410);
+    EXPECT_EQ(codes(rs), expected);
+    EXPECT_EQ(rs.recordCount(), 690);
 }
 
 TEST_P(BackendTest, FieldsByOrdinalAndByName)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 namespace rav::project
 {
@@ -259,6 +260,29 @@ TEST(KicadNetlist, MalformedAndForeignFilesFailWithTheirPlace)
     EXPECT_NE(errorOf("").find("test.xml:"), std::string::npos);
     EXPECT_NE(errorOf(netlist("<comp><value>1</value></comp>")).find("without ref"), std::string::npos);
     EXPECT_THROW(readKicadNetlist(kData / "no-such-file.xml"), ProjectError);
+}
+
+// Every form XML has for a text reads alike, and a mistake counts wherever
+// it stands, in the parts read or in those skipped.
+TEST(KicadNetlist, EveryXmlFormOfATextReadsAlikeAndEveryMistakeCounts)
+{
+    const std::string comp = "<comp ref=\"R1\"><value>a&amp;b<![CDATA[<c>]]>&#x3A9;<!-- n --><?p q?>d</value>"
+                             "<libsource description='d &quot;q&quot; &#38;'/><fields><field name=\"F\">x<b>y</b>z"
+                             "</field></fields><tstamps>1</tstamps></comp>\n";
+    for (const std::string& xml : { netlist(comp), "\xEF\xBB\xBF" + netlist(comp),
+             std::regex_replace(netlist(comp), std::regex("\n"), "\r\n") }) {
+        const KicadDesign d = readKicadNetlistDesign(xml, "t.xml");
+        ASSERT_EQ(d.parts.size(), 1u);
+        EXPECT_EQ(d.parts[0].value, "a&b<c>\u03A9d");
+        EXPECT_EQ(d.parts[0].libDescription, "d \"q\" &");
+        EXPECT_EQ(*d.parts[0].field("F"), "xyz");
+    }
+    for (const std::string bad : { "<tstamps a=\"1\" a=\"2\"/>", "<tstamps>]]></tstamps>", "<x><y></x></y>",
+             "<tstamps>&nbsp;</tstamps>", "<tstamps>&#0;</tstamps>", "<tstamps a=\"<\"/>", "<!-- a -- b -->" }) {
+        const std::string e = errorOf(netlist("<comp ref=\"R1\">" + bad + "</comp>\n"));
+        EXPECT_EQ(e.rfind("test.xml:", 0), 0u) << bad << ": " << e;
+    }
+    EXPECT_EQ(errorOf(netlist("") + "x").rfind("test.xml:", 0), 0u);
 }
 
 TEST(KicadNetlist, TextsOutsideWindows1252AreRefusedWithRefAndField)

@@ -223,5 +223,14 @@ TEST(RecEditPlacement, DefaultRectanglesAndTheAssociateTab)
     EXPECT_EQ(l.splitterTop, 4800);
 }
 
+TEST(RecEditCaptions, AServerEidIsShownWithoutItsPassword)
+{
+    const std::string uri = "postgresql://team:s3cret@db:5432/parts?table=Device";
+    for (const std::string& caption : { RecEdCaption(uri), SearchResultCaption(uri) }) {
+        EXPECT_EQ(caption.find("s3cret"), std::string::npos) << caption;
+        EXPECT_NE(caption.find("postgresql://team@db:5432/parts?table=Device"), std::string::npos) << caption;
+    }
+}
+
 } // namespace
 } // namespace rav::recedit

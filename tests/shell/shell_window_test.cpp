@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -503,4 +504,27 @@ TEST_F(ShellWindowTest, PlacementRoundTripsAndIsRefusedOffTheWorkArea)
     SaveFormPlacement(&window);
     EXPECT_FALSE(GetFormPlacement(&window, top, left, width, height));
     EXPECT_EQ(top, 0);
+}
+
+// An EID's open dialog takes a server URI typed into its name field (and
+// says so), where a file dialog would refuse it as no existing file.
+TEST_F(ShellWindowTest, AnEidOpenDialogTakesAServerUri)
+{
+    const QString uri = "postgresql://team@db.example:5432/parts?table=Device";
+    FileRequest request { false, QString::fromStdString(scratch.path().string()), "", "eid",
+        "External Index Files (*.eid);;All Files (*)" };
+    request.serverName = true;
+    bool typed = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+        if (!name)
+            return;
+        const auto* label = dialog->findChild<QLabel*>("fileNameLabel");
+        typed = label && label->text().contains("server URI");
+        name->setText(uri);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    EXPECT_EQ(ChooseFile(nullptr, request, {}), std::optional<QString>(uri));
+    EXPECT_TRUE(typed);
 }

@@ -11,14 +11,14 @@ DataGridModel::DataGridModel(DataSource* source, QObject* parent)
     , source_(source)
 {
     connect(source_, &DataSource::refreshed, this, &DataGridModel::reload);
+    connect(source_, &DataSource::recordChanged, this, &DataGridModel::dropRows);
     reload();
 }
 
 void DataGridModel::reload()
 {
     beginResetModel();
-    cachedRow_ = -1;
-    cachedValues_.clear();
+    dropRows();
     const db::Recordset* rs = source_->recordset();
     columns_ = rs ? rs->fieldCount() : 0;
     fetched_ = static_cast<int>(std::min<long>(source_->recordCount(), kFetchBatch));
@@ -53,21 +53,37 @@ void DataGridModel::fetchMore(const QModelIndex& parent)
     endInsertRows();
 }
 
+void DataGridModel::fetchUpTo(int row)
+{
+    const int last = static_cast<int>(std::min<long>({ source_->recordCount(), INT_MAX, static_cast<long>(row) + 1 }));
+    if (last <= fetched_)
+        return;
+    beginInsertRows(QModelIndex(), fetched_, last - 1);
+    fetched_ = last;
+    endInsertRows();
+}
+
 const std::vector<db::Value>& DataGridModel::rowValues(int row) const
 {
-    if (row != cachedRow_) {
-        cachedValues_.clear();
-        cachedRow_ = -1;
-        if (const db::Recordset* rs = source_->recordset()) {
-            try {
-                cachedValues_ = rs->rowAt(row);
-                cachedRow_ = row;
-            } catch (const std::exception&) {
-                // A row that cannot be read draws empty; the grid stays usable.
-            }
+    static const std::vector<db::Value> none;
+    const int block = row / kBlockRows;
+    auto it = blocks_.find(block);
+    if (it == blocks_.end()) {
+        const db::Recordset* rs = source_->recordset();
+        if (!rs)
+            return none;
+        if (blocks_.size() >= 16)
+            blocks_.clear();
+        std::vector<std::vector<db::Value>> rows;
+        try {
+            rows = rs->rowsAt(static_cast<long>(block) * kBlockRows, kBlockRows);
+        } catch (const std::exception&) {
+            // Rows that cannot be read draw empty; the grid stays usable.
         }
+        it = blocks_.emplace(block, std::move(rows)).first;
     }
-    return cachedValues_;
+    const auto i = static_cast<std::size_t>(row % kBlockRows);
+    return i < it->second.size() ? it->second[i] : none;
 }
 
 QVariant DataGridModel::data(const QModelIndex& index, int role) const
@@ -156,7 +172,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
                 throw;
             if (!conflictResolver_(e)) {
                 // Theirs stays, and is what the row shows now.
-                cachedRow_ = -1;
+                dropRows();
                 emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columns_ - 1));
                 return false;
             }
@@ -168,7 +184,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
         emit dataError(QString::fromStdString(e.what()));
         return false;
     }
-    cachedRow_ = -1;
+    dropRows();
     emit dataChanged(index, index);
     source_->notifyRecordChanged();
     return true;

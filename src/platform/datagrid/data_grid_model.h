@@ -15,9 +15,10 @@
 
 #include <QAbstractTableModel>
 
-#include <functional>
 #include <QStringList>
 
+#include <functional>
+#include <map>
 #include <vector>
 
 namespace rav::grid
@@ -41,6 +42,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
+    // Hands the rows up to `row` to views at once (a jump far down the set).
+    void fetchUpTo(int row);
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // Writes the value through the record set (edit + update). A refused
     // value emits dataError() with the engine's text and returns false. A
@@ -78,9 +81,11 @@ signals:
 
 private:
     void reload();
-    // The values of a row, read through a one-row cache: views draw a row
-    // column by column.
+    // The values of a row, read with its block of rows: views draw a
+    // screenful row by row and column by column. The blocks are dropped on
+    // every change and move, so a redraw after either reads afresh.
     const std::vector<db::Value>& rowValues(int row) const;
+    void dropRows() const { blocks_.clear(); }
 
     DataSource* source_;
     std::function<bool(const db::ConflictError&)> conflictResolver_;
@@ -89,8 +94,8 @@ private:
     QStringList captions_;
     bool editable_ = false;
     int firstRowNumber_ = 1;
-    mutable int cachedRow_ = -1;
-    mutable std::vector<db::Value> cachedValues_;
+    static constexpr int kBlockRows = 64;
+    mutable std::map<int, std::vector<std::vector<db::Value>>> blocks_; // block number -> its rows
 };
 
 } // namespace rav::grid

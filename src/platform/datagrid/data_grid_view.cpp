@@ -6,6 +6,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <climits>
+
 namespace rav::grid
 {
 
@@ -78,8 +81,7 @@ void DataGridView::followSource()
     const long pos = model_->source()->position();
     if (pos < 0)
         return;
-    while (pos >= model_->rowCount() && model_->canFetchMore(QModelIndex()))
-        model_->fetchMore(QModelIndex());
+    model_->fetchUpTo(static_cast<int>(std::min<long>(pos, INT_MAX)));
     const QModelIndex current = table_->currentIndex();
     if (current.isValid() && current.row() == pos)
         return;

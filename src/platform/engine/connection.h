@@ -109,6 +109,9 @@ void checkLikePattern(const std::string& pattern);
 // The ORDER BY list of a set over `def` sorted by `orderBy` (may be empty),
 // ties broken by row id.
 std::string orderWithTies(const TableDef& def, const std::string& orderBy);
+// True when an index of `def` starts with the field: a sort led by it can
+// be read in order from the index, from any point on.
+bool leadsAnIndex(const TableDef& def, const std::string& field);
 // Reads a table definition from the schema. Throws Error when missing.
 TableDef readTableDef(Connection& c, const std::string& name);
 // The dialect's Like pattern as an anchored regular expression for the

@@ -437,6 +437,14 @@ std::string orderWithTies(const TableDef& def, const std::string& orderBy)
     return (orderBy.empty() ? "" : orderBy + ", ") + "rowid";
 }
 
+bool leadsAnIndex(const TableDef& def, const std::string& field)
+{
+    for (const IndexDef& ix : def.indexes)
+        if (!ix.fields.empty() && text::equalsIgnoreCase(indexKey(ix.fields[0]).first, field))
+            return true;
+    return false;
+}
+
 // ---- Database ----------------------------------------------------------------
 
 Database::Database() = default;

@@ -391,10 +391,12 @@ SelectPlan parseSelect(std::string_view statement, const TableLookup& lookup, Ba
             if (!plan.orderBy.empty())
                 plan.orderBy += ", ";
             plan.orderBy += quoteIdent(table.fields[ordinal].name);
-            if (p.acceptKeyword("desc"))
+            const bool descending = p.acceptKeyword("desc");
+            if (descending)
                 plan.orderBy += " DESC";
             else
                 p.acceptKeyword("asc");
+            plan.orderKeys.emplace_back(ordinal, descending);
         } while (p.accept(TokenKind::Comma));
     }
     p.expectEnd();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rav::db::dialect
@@ -52,6 +53,7 @@ struct SelectPlan {
     std::vector<int> columns; // table field ordinals in select order
     Condition where;
     std::string orderBy; // SQL after ORDER BY, empty when none
+    std::vector<std::pair<int, bool>> orderKeys; // the same: field ordinal, descending
 };
 
 using TableLookup = std::function<const TableDef&(const std::string& name)>;

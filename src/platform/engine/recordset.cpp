@@ -5,7 +5,9 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
+#include <variant>
 
 namespace rav::db
 {
@@ -74,9 +76,75 @@ enum class Cursor {
     Gone, // on a row removed through this set
 };
 
-// How many rows a find in row id order may skip because they are not in
-// this set before it falls back to the position map.
+// How many matches a find may pass over because they stand elsewhere in
+// this set (rows moved by an edit through it) before it gives up.
 constexpr int kMaxSkippedMatches = 32;
+
+// Row ids are read a page at a time, when a position on the page is first
+// needed; a set over a million rows opens with one count and one page.
+constexpr std::size_t kPageRows = 256;
+constexpr sqlite3_int64 kMissing = INT64_MIN;
+
+struct SortKey {
+    std::string column; // quoted field name, or rowid
+    int field = -1; // table ordinal; -1: the row id
+    bool descending = false;
+    bool nullable = false;
+    std::size_t value = 0; // index into Anchor::values (fields only)
+};
+
+// A row's place in the set's order: its row id and its sort fields' values.
+struct Anchor {
+    sqlite3_int64 rowid = 0;
+    std::vector<Value> values;
+};
+
+struct Page {
+    std::vector<sqlite3_int64> rowids; // one per slot; kMissing: gone when the page was read
+    std::optional<Anchor> first, last; // the first and last rows present
+};
+
+using Param = std::variant<Value, sqlite3_int64>;
+
+// A condition and its parameters in the order they appear; "1" and "0"
+// stand for true and false until combined away.
+struct Expr {
+    std::string sql;
+    std::vector<Param> params;
+};
+
+Expr both(Expr a, Expr b)
+{
+    if (a.sql == "1" || b.sql == "0")
+        return b;
+    if (b.sql == "1" || a.sql == "0")
+        return a;
+    a.sql = a.sql + " AND " + b.sql;
+    a.params.insert(a.params.end(), b.params.begin(), b.params.end());
+    return a;
+}
+
+Expr either(Expr a, Expr b)
+{
+    if (a.sql == "0" || b.sql == "1")
+        return b;
+    if (b.sql == "0" || a.sql == "1")
+        return a;
+    a.sql = "(" + a.sql + " OR " + b.sql + ")";
+    a.params.insert(a.params.end(), b.params.begin(), b.params.end());
+    return a;
+}
+
+void bindParams(CachedStatement& q, const std::vector<Param>& params)
+{
+    int i = 1;
+    for (const Param& p : params) {
+        if (const auto* v = std::get_if<Value>(&p))
+            q.bind(i++, *v);
+        else
+            q.bind(i++, std::get<sqlite3_int64>(p));
+    }
+}
 
 } // namespace
 
@@ -85,20 +153,31 @@ struct Recordset::Impl {
     TableDef def; // the table as it was when the set opened
     std::vector<int> columns; // table ordinal of each field of the set
     std::vector<FieldInfo> fields; // name and size of each field of the set
-    std::string keysetSql;
-    std::vector<Value> keysetParams;
-    std::string readSql; // every table column of one row by row id
+    std::string table; // quoted name
+    std::string where; // the query's condition, empty for none
+    std::vector<Value> whereParams;
+    std::vector<SortKey> order; // the query's sort keys, ties broken by row id
+    std::string rowColumns; // every table column, then the version where records carry one
 
-    std::vector<sqlite3_int64> keys; // row ids in the query's order; removed rows stay as holes
-    std::vector<char> live; // 1 while keys[i] is in the set
+    // Slots 0..base-1 are the rows the query had when the set opened, in
+    // its order, read page by page; later slots are the rows added through
+    // the set. Rows added elsewhere later have greater row ids than
+    // maxRowid and stay out, as in a key set taken at once. Removed rows
+    // stay as holes.
+    std::size_t base = 0;
+    sqlite3_int64 maxRowid = 0;
+    std::vector<std::unique_ptr<Page>> pages;
+    std::vector<sqlite3_int64> added;
+    std::unordered_map<sqlite3_int64, std::size_t> pinned; // rows written through the set -> slot
+    std::vector<char> live; // 1 while the slot's row is in the set
     Fenwick counts;
     long liveCount = 0;
-    bool keysAscending = true; // keys sorted by row id: finds may walk the table in row id order
-    std::unordered_map<sqlite3_int64, std::size_t> slotOf; // filled on demand when !keysAscending
-    bool slotOfReady = false;
 
     Cursor cursor = Cursor::Both;
-    std::size_t slot = 0; // valid in Row and Gone
+    std::size_t slot = 0; // valid in Row (when slotKnown) and Gone
+    bool slotKnown = true; // a find lands on a row before its position is worked out
+    sqlite3_int64 rowid = 0; // the current row in Row
+    std::optional<Anchor> goneAnchor; // where the row removed in Gone stood
     bool noMatch = false;
     long lastModifiedSlot = -1;
 
@@ -122,6 +201,10 @@ struct Recordset::Impl {
     sqlite3_int64 cachedRowid = 0;
     sqlite3_int64 cachedStamp = 0;
     std::vector<Value> cachedRow;
+    // The rows rowsAt() read last, under the same rule: a save checks the
+    // version of the record the grid showed, not of one read again later.
+    std::unordered_map<sqlite3_int64, std::vector<Value>> shown;
+    sqlite3_int64 shownStamp = -1;
 
     Connection& c() const
     {
@@ -129,47 +212,366 @@ struct Recordset::Impl {
         return *conn;
     }
 
-    void loadKeys()
+    // ---- the order and its keys -----------------------------------------------
+
+    std::string orderSql(bool reverse) const
     {
-        keys.clear();
-        {
-            CachedStatement q(c(), keysetSql);
-            q.bindAll(keysetParams);
-            while (q.step("cannot read the record set"))
-                keys.push_back(q.integer(0));
+        std::string out;
+        for (const SortKey& k : order)
+            out += (out.empty() ? "" : ", ") + k.column + (k.descending != reverse ? " DESC" : "");
+        return out;
+    }
+
+    std::string anchorColumns() const
+    {
+        std::string out = "rowid";
+        for (const SortKey& k : order)
+            if (k.field >= 0)
+                out += ", " + k.column;
+        return out;
+    }
+
+    Anchor readAnchor(const CachedStatement& q) const
+    {
+        Anchor a;
+        a.rowid = q.integer(0);
+        int col = 1;
+        for (const SortKey& k : order)
+            if (k.field >= 0)
+                a.values.push_back(q.text(col++));
+        return a;
+    }
+
+    std::optional<Anchor> anchorOf(sqlite3_int64 id)
+    {
+        CachedStatement q(c(), "SELECT " + anchorColumns() + " FROM " + table + " WHERE rowid = ?");
+        q.bind(1, id);
+        if (!q.step("cannot read a record"))
+            return std::nullopt;
+        return readAnchor(q);
+    }
+
+    // Key k of a row compared with the anchor's in the set's order (or its
+    // reverse): strictly after, or after or equal. Nulls come first in a
+    // file's ascending order and last in a server's, as each sorts them.
+    Expr keyAfter(const SortKey& k, const Anchor& a, bool reverse, bool orEqual) const
+    {
+        const bool desc = k.descending != reverse;
+        const std::string op = std::string(desc ? " <" : " >") + (orEqual ? "= ?" : " ?");
+        if (k.field < 0)
+            return { "rowid" + op, { a.rowid } };
+        const Value& v = a.values[k.value];
+        const bool nullsFirst = (conn->backend == Backend::File) != desc;
+        if (!v) {
+            if (orEqual)
+                return nullsFirst ? Expr { "1", {} } : Expr { k.column + " IS NULL", {} };
+            return nullsFirst ? Expr { k.column + " IS NOT NULL", {} } : Expr { "0", {} };
         }
-        live.assign(keys.size(), 1);
-        counts.build(keys.size());
-        liveCount = static_cast<long>(keys.size());
-        keysAscending = std::is_sorted(keys.begin(), keys.end());
-        slotOf.clear();
-        slotOfReady = false;
-        cursor = keys.empty() ? Cursor::Both : Cursor::Row;
-        slot = 0;
+        Expr e { k.column + op, { v } };
+        if (k.nullable && !nullsFirst)
+            e = either(std::move(e), Expr { k.column + " IS NULL", {} });
+        return e;
+    }
+
+    // The rows after the anchor in the set's order (before it with
+    // `reverse`), the anchor itself too with `inclusive`. Written as
+    // k1 >= v1 AND (k1 > v1 OR (k2 >= v2 AND ...)) so that an index on the
+    // leading key gives the range.
+    Expr after(const Anchor& a, bool reverse, bool inclusive) const
+    {
+        Expr e = keyAfter(order.back(), a, reverse, inclusive);
+        for (std::size_t i = order.size() - 1; i-- > 0;)
+            e = both(keyAfter(order[i], a, reverse, true), either(keyAfter(order[i], a, reverse, false), e));
+        return e;
+    }
+
+    // The query's own condition, rows added later left out, and `extra`.
+    Expr members(Expr extra) const
+    {
+        Expr e { "rowid <= ?", { maxRowid } };
+        if (!where.empty())
+            e = both(Expr { "(" + where + ")", { whereParams.begin(), whereParams.end() } }, std::move(e));
+        return both(std::move(e), std::move(extra));
+    }
+
+    std::string whereClause(const Expr& e) const
+    {
+        return e.sql == "1" ? "" : " WHERE " + (e.sql == "0" ? std::string("1 = 0") : e.sql);
+    }
+
+    // ---- pages of row ids ------------------------------------------------------
+
+    // Rows are read a page at a time when an index gives the query's order
+    // from any point on; a sort the database must make over every row is
+    // made once, and all pages are read from it.
+    bool readsByPage() const
+    {
+        return order.front().field < 0
+            || leadsAnIndex(def, def.fields[static_cast<std::size_t>(order.front().field)].name);
+    }
+
+    void open()
+    {
+        {
+            CachedStatement q(c(), "SELECT MAX(rowid) FROM " + table);
+            q.step("cannot read the record set");
+            maxRowid = q.integer(0);
+        }
+        pages.clear();
+        if (readsByPage()) {
+            // A count alone over a whole table is SQLite's quick count of
+            // the pages' cells.
+            CachedStatement q(c(), "SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where));
+            q.bindAll(whereParams);
+            q.step("cannot read the record set");
+            base = static_cast<std::size_t>(q.integer(0));
+            pages.resize((base + kPageRows - 1) / kPageRows);
+        } else {
+            readAllPages();
+        }
+        added.clear();
+        pinned.clear();
+        live.assign(base, 1);
+        counts.build(base);
+        liveCount = static_cast<long>(base);
         noMatch = false;
         mode = EditMode::None;
         lastModifiedSlot = -1;
         cacheValid = false;
+        cursor = Cursor::Both;
+        if (const auto s = slotAtRank(0))
+            goTo(*s);
     }
 
-    bool fetch(sqlite3_int64 rowid)
+    void readAllPages()
     {
-        if (cacheValid && cachedRowid == rowid && cachedStamp == conn->totalChanges())
-            return cachedExists;
-        CachedStatement q(c(), readSql);
-        q.bind(1, rowid);
-        cachedRow.assign(def.fields.size(), std::nullopt);
-        cachedExists = q.step("cannot read a record");
-        if (cachedExists) {
-            for (std::size_t i = 0; i < def.fields.size(); ++i)
-                cachedRow[i] = q.text(static_cast<int>(i));
-            if (versioned)
-                seenVersion[rowid] = q.integer(static_cast<int>(def.fields.size()));
+        CachedStatement q(c(),
+            "SELECT " + anchorColumns() + " FROM " + table + (where.empty() ? "" : " WHERE " + where) + " ORDER BY "
+                + orderSql(false));
+        q.bindAll(whereParams);
+        base = 0;
+        std::optional<Anchor> last;
+        while (q.step("cannot read the record set")) {
+            Anchor row = readAnchor(q);
+            if (base % kPageRows == 0) {
+                if (!pages.empty())
+                    pages.back()->last = std::move(last);
+                pages.push_back(std::make_unique<Page>());
+                pages.back()->first = row;
+            }
+            pages.back()->rowids.push_back(row.rowid);
+            last = std::move(row);
+            ++base;
         }
-        cachedRowid = rowid;
+        if (!pages.empty())
+            pages.back()->last = std::move(last);
+    }
+
+    void dropSlot(std::size_t s)
+    {
+        live[s] = 0;
+        counts.add(s, -1);
+        --liveCount;
+    }
+
+    // Reads page p: after the last row of the page before it when that is
+    // read, else before the first row of the page after it, else by offset
+    // from the nearer end. A row that has gone since the set opened leaves
+    // a hole at the far end of the page.
+    void loadPage(std::size_t p)
+    {
+        const std::size_t first = p * kPageRows;
+        const std::size_t n = std::min(first + kPageRows, base) - first;
+        const Page* left = p > 0 ? pages[p - 1].get() : nullptr;
+        const Page* right = p + 1 < pages.size() ? pages[p + 1].get() : nullptr;
+        bool reverse = false;
+        long offset = 0;
+        std::optional<sqlite3_int64> stopAt;
+        Expr range { "1", {} };
+        if (left && left->last) {
+            range = after(*left->last, false, false);
+            if (right && right->first)
+                stopAt = right->first->rowid;
+        } else if (right && right->first) {
+            reverse = true;
+            range = after(*right->first, true, false);
+        } else {
+            const long front = counts.prefix(first);
+            const long back = counts.prefix(base) - counts.prefix(first + n);
+            reverse = back < front;
+            offset = reverse ? back : front;
+        }
+        const Expr e = members(std::move(range));
+        const std::size_t extra = std::min<std::size_t>(pinned.size(), 1024);
+        CachedStatement q(c(),
+            "SELECT " + anchorColumns() + " FROM " + table + whereClause(e) + " ORDER BY " + orderSql(reverse)
+                + " LIMIT " + std::to_string(n + extra) + (offset ? " OFFSET " + std::to_string(offset) : ""));
+        bindParams(q, e.params);
+        auto page = std::make_unique<Page>();
+        page->rowids.assign(n, kMissing);
+        std::size_t placed = 0;
+        while (placed < n && q.step("cannot read the record set")) {
+            Anchor row = readAnchor(q);
+            if (stopAt && row.rowid == *stopAt)
+                break;
+            if (pinned.count(row.rowid))
+                continue; // written through this set: it keeps the place it had
+            page->rowids[reverse ? n - 1 - placed : placed] = row.rowid;
+            auto& near = reverse ? page->last : page->first;
+            if (!near)
+                near = row;
+            (reverse ? page->first : page->last) = std::move(row);
+            ++placed;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            if (page->rowids[i] == kMissing)
+                dropSlot(first + i);
+        pages[p] = std::move(page);
+    }
+
+    // The slot's row id; its page must be read.
+    sqlite3_int64 rowidAt(std::size_t s) const
+    {
+        return s >= base ? added[s - base] : pages[s / kPageRows]->rowids[s % kPageRows];
+    }
+
+    bool settled(std::size_t s)
+    {
+        if (s < base && !pages[s / kPageRows])
+            loadPage(s / kPageRows);
+        return live[s] != 0;
+    }
+
+    // The slot of the live row with 0-based rank `rank`, reading pages on the
+    // way; none past the end.
+    std::optional<std::size_t> slotAtRank(long rank)
+    {
+        while (rank >= 0 && rank < liveCount) {
+            const std::size_t s = counts.select(rank);
+            if (settled(s))
+                return s;
+        }
+        return std::nullopt;
+    }
+    std::optional<std::size_t> lastSlot()
+    {
+        while (liveCount > 0) {
+            const std::size_t s = counts.select(liveCount - 1);
+            if (settled(s))
+                return s;
+        }
+        return std::nullopt;
+    }
+    std::optional<std::size_t> liveAfter(std::size_t s) { return slotAtRank(counts.prefix(s + 1)); }
+    std::optional<std::size_t> liveBefore(std::size_t s)
+    {
+        for (;;) {
+            const long before = counts.prefix(s);
+            if (before == 0)
+                return std::nullopt;
+            const std::size_t t = counts.select(before - 1);
+            if (settled(t))
+                return t;
+        }
+    }
+
+    std::optional<std::size_t> slotInPage(std::size_t p, sqlite3_int64 id) const
+    {
+        if (p >= pages.size() || !pages[p])
+            return std::nullopt;
+        const auto& ids = pages[p]->rowids;
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            if (ids[i] == id && live[p * kPageRows + i])
+                return p * kPageRows + i;
+        return std::nullopt;
+    }
+
+    // Works out the position of a row a find landed on: a read page may
+    // hold it; else the rows before it are counted and its page read.
+    void resolve()
+    {
+        if (slotKnown)
+            return;
+        std::optional<std::size_t> s;
+        if (const auto it = pinned.find(rowid); it != pinned.end())
+            s = it->second;
+        for (std::size_t p = 0; !s && p < pages.size(); ++p)
+            s = slotInPage(p, rowid);
+        if (!s) {
+            const std::optional<Anchor> a = anchorOf(rowid);
+            if (!a)
+                throw Error("the current record was deleted");
+            const Expr e = members(after(*a, true, false));
+            long rank = 0;
+            {
+                CachedStatement q(c(), "SELECT COUNT(*) FROM " + table + whereClause(e));
+                bindParams(q, e.params);
+                q.step("cannot read the record set");
+                rank = static_cast<long>(q.integer(0));
+            }
+            if (const auto guess = slotAtRank(std::min(rank, liveCount - 1))) {
+                const std::size_t p = *guess / kPageRows;
+                for (const std::size_t near : { p, p + 1, p - 1 }) {
+                    if (near < pages.size() && !pages[near])
+                        loadPage(near);
+                    if (!s)
+                        s = slotInPage(near, rowid);
+                }
+            }
+        }
+        if (!s)
+            throw Error("the record set cannot place the current record");
+        slot = *s;
+        slotKnown = true;
+    }
+
+    sqlite3_int64 currentRowid() const
+    {
+        if (cursor == Cursor::Gone)
+            throw Error("the current record was deleted");
+        if (cursor != Cursor::Row)
+            throw Error("no current record");
+        return rowid;
+    }
+
+    // ---- rows ------------------------------------------------------------------
+
+    bool fetch(sqlite3_int64 id)
+    {
+        if (cacheValid && cachedRowid == id && cachedStamp == conn->totalChanges())
+            return cachedExists;
+        if (const auto it = shown.find(id); it != shown.end() && shownStamp == conn->totalChanges()) {
+            cachedRow = it->second;
+            cachedRowid = id;
+            cachedStamp = shownStamp;
+            cachedExists = cacheValid = true;
+            return true;
+        }
+        CachedStatement q(c(), "SELECT " + rowColumns + " FROM " + table + " WHERE rowid = ?");
+        q.bind(1, id);
+        if (q.step("cannot read a record"))
+            return keepRow(q, 0, id);
+        cachedRow.assign(def.fields.size(), std::nullopt);
+        cachedExists = false;
+        cachedRowid = id;
         cachedStamp = conn->totalChanges();
         cacheValid = true;
-        return cachedExists;
+        return false;
+    }
+
+    // Takes the row the statement is on (its fields from `first` on, then
+    // its version) into the one-row cache.
+    bool keepRow(const CachedStatement& q, int first, sqlite3_int64 id)
+    {
+        cachedRow.resize(def.fields.size());
+        for (std::size_t i = 0; i < def.fields.size(); ++i)
+            cachedRow[i] = q.text(first + static_cast<int>(i));
+        if (versioned)
+            seenVersion[id] = q.integer(first + static_cast<int>(def.fields.size()));
+        cachedRowid = id;
+        cachedStamp = conn->totalChanges();
+        cachedExists = cacheValid = true;
+        return true;
     }
 
     void leaveEdit() { mode = EditMode::None; }
@@ -179,34 +581,17 @@ struct Recordset::Impl {
         leaveEdit();
         cursor = Cursor::Row;
         slot = s;
+        slotKnown = true;
+        rowid = rowidAt(s);
     }
 
-    // Slot of the first live row after slot s, or none.
-    std::optional<std::size_t> liveAfter(std::size_t s) const
+    void appendKey(sqlite3_int64 id)
     {
-        const long before = counts.prefix(s + 1);
-        if (before >= liveCount)
-            return std::nullopt;
-        return counts.select(before);
-    }
-    std::optional<std::size_t> liveBefore(std::size_t s) const
-    {
-        const long before = counts.prefix(s);
-        if (before == 0)
-            return std::nullopt;
-        return counts.select(before - 1);
-    }
-
-    void appendKey(sqlite3_int64 rowid)
-    {
-        if (!keys.empty() && rowid <= keys.back())
-            keysAscending = false;
-        keys.push_back(rowid);
+        added.push_back(id);
         live.push_back(1);
         counts.append();
         ++liveCount;
-        if (slotOfReady)
-            slotOf[rowid] = keys.size() - 1;
+        pinned[id] = base + added.size() - 1;
     }
 
     int fieldOrdinal(std::string_view name) const
@@ -232,31 +617,23 @@ struct Recordset::Impl {
                 + std::to_string(fields.size()) + " fields)");
     }
 
-    std::size_t currentSlot() const
-    {
-        if (cursor == Cursor::Gone)
-            throw Error("the current record was deleted");
-        if (cursor != Cursor::Row)
-            throw Error("no current record");
-        return slot;
-    }
-
-    [[noreturn]] void conflict(sqlite3_int64 rowid, const std::vector<Value>* mine);
+    [[noreturn]] void conflict(sqlite3_int64 id, const std::vector<Value>* mine);
 
     bool find(std::string_view criteria, bool forward, bool fromEnd);
-    bool findInRowidOrder(const dialect::Condition& cond, std::size_t start, bool forward);
-    bool findBySlotMap(const dialect::Condition& cond, std::size_t start, bool forward);
+    bool findInQueryOrder(const dialect::Condition& cond, std::optional<Anchor> from, bool forward);
+    bool findAdded(const dialect::Condition& cond, std::size_t from, bool forward);
 };
 
 // Someone else saved or deleted the record since we read it: the refusal
 // names each field that differs among what we would save (`mine`, null for
 // a deletion), what the record holds now and what we read.
-void Recordset::Impl::conflict(sqlite3_int64 rowid, const std::vector<Value>* mine)
+void Recordset::Impl::conflict(sqlite3_int64 id, const std::vector<Value>* mine)
 {
     const std::vector<Value> original = mine ? editOriginal : cachedRow;
     cacheValid = false;
-    const bool exists = fetch(rowid);
-    std::vector<ConflictError::Field> fields;
+    shown.erase(id);
+    const bool exists = fetch(id);
+    std::vector<ConflictError::Field> diffs;
     std::string detail;
     for (std::size_t i = 0; i < def.fields.size(); ++i) {
         ConflictError::Field f { def.fields[i].name, mine ? (*mine)[i] : std::nullopt,
@@ -266,110 +643,121 @@ void Recordset::Impl::conflict(sqlite3_int64 rowid, const std::vector<Value>* mi
         auto show = [](const Value& v) { return v ? "\"" + *v + "\"" : std::string("Null"); };
         detail += (detail.empty() ? "" : "; ") + f.name + ": " + (mine ? "mine " + show(f.mine) + ", " : "")
             + "theirs " + (exists ? show(f.theirs) : std::string("(deleted)")) + ", original " + show(f.original);
-        fields.push_back(std::move(f));
+        diffs.push_back(std::move(f));
     }
     const std::string what = mine ? "save" : "deletion";
     throw ConflictError(what + " refused: " + (exists ? "someone else changed the record since it was read" : "someone else deleted the record since it was read") + (detail.empty() ? "" : " (" + detail + ")"),
-        std::move(fields), !exists);
+        std::move(diffs), !exists);
 }
 
+// Rows of the set as it opened are searched in the query's order from the
+// anchor, so an indexed criteria is an index look-up; rows added through
+// the set come after them, in the order they were added.
 bool Recordset::Impl::find(std::string_view criteria, bool forward, bool fromEnd)
 {
     const dialect::Condition cond = dialect::parseCriteria(criteria, def, conn->backend);
     leaveEdit();
-    // First slot to examine (inclusive) in the direction of the search.
-    std::optional<std::size_t> start;
-    if (!keys.empty()) {
-        if (fromEnd) {
-            start = forward ? 0 : keys.size() - 1;
-        } else if (forward) {
-            if (cursor == Cursor::Bof || cursor == Cursor::Both)
-                start = 0;
-            else if (cursor == Cursor::Row && slot + 1 < keys.size())
-                start = slot + 1;
-            else if (cursor == Cursor::Gone)
-                start = slot; // a hole, skipped by the search
+    bool found = false;
+    if (liveCount > 0) {
+        const bool onRow = cursor == Cursor::Row || cursor == Cursor::Gone;
+        if (!fromEnd && onRow && cursor == Cursor::Row && !slotKnown) {
+            // A row a find landed on is one of those the set opened with.
+            const auto a = anchorOf(rowid);
+            if (!a)
+                throw Error("the current record was deleted");
+            found = findInQueryOrder(cond, a, forward) || (forward && findAdded(cond, base, true));
+        } else if (fromEnd || !onRow) {
+            const bool start = fromEnd || (forward ? cursor != Cursor::Eof : cursor == Cursor::Eof);
+            if (start)
+                found = forward ? findInQueryOrder(cond, std::nullopt, true) || findAdded(cond, base, true)
+                                : findAdded(cond, live.size(), false) || findInQueryOrder(cond, std::nullopt, false);
+        } else if (slot >= base) {
+            found = forward ? findAdded(cond, slot + 1, true)
+                            : findAdded(cond, slot, false) || findInQueryOrder(cond, std::nullopt, false);
         } else {
-            if (cursor == Cursor::Eof)
-                start = keys.size() - 1;
-            else if ((cursor == Cursor::Row || cursor == Cursor::Gone) && slot > 0)
-                start = slot - 1;
+            std::optional<Anchor> a = cursor == Cursor::Gone ? goneAnchor : anchorOf(rowid);
+            if (!a)
+                throw Error("the current record was deleted");
+            found = findInQueryOrder(cond, std::move(a), forward) || (forward && findAdded(cond, base, true));
         }
     }
-    bool found = false;
-    if (start && liveCount > 0)
-        found
-            = keysAscending ? findInRowidOrder(cond, *start, forward) : findBySlotMap(cond, *start, forward);
     noMatch = !found;
     return found;
 }
 
-// The key set is in row id order, so the first match in the set is the first
-// match in the table at or after the start key that is still in the set. An
-// indexed criteria makes that one index look-up.
-bool Recordset::Impl::findInRowidOrder(const dialect::Condition& cond, std::size_t start, bool forward)
+bool Recordset::Impl::findInQueryOrder(const dialect::Condition& cond, std::optional<Anchor> from, bool forward)
 {
-    std::string sql = "SELECT rowid";
-    for (const auto& f : def.fields)
-        sql += ", " + quoteIdent(f.name);
-    if (versioned)
-        sql += ", rav_version";
-    sql += " FROM " + quoteIdent(def.name) + (forward ? " WHERE rowid >= ?" : " WHERE rowid <= ?") + " AND ("
-        + cond.sql + ") ORDER BY rowid" + (forward ? "" : " DESC") + " LIMIT 1";
-    sqlite3_int64 bound = keys[start];
+    if (base == 0)
+        return false;
+    // The current slot, when the search starts from it: a pinned match must be beyond it.
+    const bool fromSlot = from && ((cursor == Cursor::Row && slotKnown) || cursor == Cursor::Gone);
+    const std::size_t start = slot;
     for (int attempt = 0; attempt < kMaxSkippedMatches; ++attempt) {
-        CachedStatement q(c(), sql);
-        q.bind(1, bound);
-        q.bindAll(cond.params, 2);
-        if (!q.step("find failed"))
-            return false;
-        const sqlite3_int64 rowid = q.integer(0);
-        const auto it = std::lower_bound(keys.begin(), keys.end(), rowid);
-        if (it != keys.end() && *it == rowid) {
-            const auto s = static_cast<std::size_t>(it - keys.begin());
-            const bool inRange = forward ? s >= start : s <= start;
-            if (live[s] && inRange) {
-                cachedRow.assign(def.fields.size(), std::nullopt);
-                for (std::size_t i = 0; i < def.fields.size(); ++i)
-                    cachedRow[i] = q.text(static_cast<int>(i) + 1);
-                if (versioned)
-                    seenVersion[rowid] = q.integer(static_cast<int>(def.fields.size()) + 1);
-                cachedRowid = rowid;
-                cachedStamp = conn->totalChanges();
-                cachedExists = true;
-                cacheValid = true;
-                goTo(s);
-                return true;
-            }
+        Expr e { cond.sql.empty() ? "1" : "(" + cond.sql + ")", { cond.params.begin(), cond.params.end() } };
+        if (from)
+            e = both(std::move(e), after(*from, !forward, false));
+        e = members(std::move(e));
+        std::optional<Anchor> hit;
+        {
+            CachedStatement q(c(),
+                "SELECT " + anchorColumns() + ", " + rowColumns + " FROM " + table + whereClause(e) + " ORDER BY "
+                    + orderSql(!forward) + " LIMIT 1");
+            bindParams(q, e.params);
+            if (!q.step("find failed"))
+                return false;
+            hit = readAnchor(q);
+            keepRow(q, static_cast<int>(hit->values.size()) + 1, hit->rowid); // read with the find: value() needs no second trip
         }
-        // A match that is not in this set (added elsewhere, or filtered out
-        // when the set opened): look past it.
-        if (forward ? rowid == INT64_MAX : rowid == INT64_MIN)
-            return false;
-        bound = forward ? rowid + 1 : rowid - 1;
+        const auto pin = pinned.find(hit->rowid);
+        if (pin == pinned.end()) {
+            leaveEdit();
+            cursor = Cursor::Row;
+            rowid = hit->rowid;
+            slotKnown = false;
+            return true;
+        }
+        // Written through this set: it stays where it stood, which may be
+        // on the other side of the start.
+        const std::size_t s = pin->second;
+        if (s < base && live[s] && (!fromSlot || (forward ? s > start : s < start))) {
+            goTo(s);
+            return true;
+        }
+        from = std::move(hit);
     }
-    return findBySlotMap(cond, start, forward);
+    return false;
 }
 
-bool Recordset::Impl::findBySlotMap(const dialect::Condition& cond, std::size_t start, bool forward)
+// Rows added through the set, from slot `from` on (forward) or before it:
+// one statement over the row ids given out since the set opened, then one
+// per added row at or below them (SQLite may give a removed row's id again).
+bool Recordset::Impl::findAdded(const dialect::Condition& cond, std::size_t from, bool forward)
 {
-    if (!slotOfReady) {
-        slotOf.clear();
-        slotOf.reserve(keys.size());
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            slotOf.emplace(keys[i], i);
-        slotOfReady = true;
-    }
-    CachedStatement q(c(), "SELECT rowid FROM " + quoteIdent(def.name) + " WHERE " + cond.sql);
-    q.bindAll(cond.params);
+    const auto inRange = [&](std::size_t at) {
+        return at >= base && at < live.size() && live[at] && (forward ? at >= from : at < from);
+    };
     std::optional<std::size_t> best;
-    while (q.step("find failed")) {
-        const auto it = slotOf.find(q.integer(0));
-        if (it == slotOf.end() || !live[it->second])
+    const auto consider = [&](std::size_t at) {
+        if (inRange(at) && (!best || (forward ? at < *best : at > *best)))
+            best = at;
+    };
+    const std::string match = cond.sql.empty() ? "" : " AND (" + cond.sql + ")";
+    {
+        CachedStatement q(c(), "SELECT rowid FROM " + table + " WHERE rowid > ?" + match);
+        q.bind(1, maxRowid);
+        q.bindAll(cond.params, 2);
+        while (q.step("find failed"))
+            if (const auto it = pinned.find(q.integer(0)); it != pinned.end())
+                consider(it->second);
+    }
+    for (std::size_t at = base; at < live.size(); ++at) {
+        if (added[at - base] > maxRowid || !inRange(at) || (best && (forward ? at > *best : at < *best)))
             continue;
-        const std::size_t s = it->second;
-        if (forward ? (s >= start && (!best || s < *best)) : (s <= start && (!best || s > *best)))
-            best = s;
+        CachedStatement q(c(), "SELECT rowid FROM " + table + " WHERE rowid = ?" + match);
+        q.bind(1, added[at - base]);
+        q.bindAll(cond.params, 2);
+        if (q.step("find failed"))
+            consider(at);
     }
     if (!best)
         return false;
@@ -389,15 +777,17 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     rs.d_ = std::make_unique<Recordset::Impl>();
     Recordset::Impl& r = *rs.d_;
     r.conn = conn_;
-    std::string where, order;
+    std::string order;
+    std::vector<std::pair<int, bool>> keys;
     if (dialect::isSelect(tableNameOrSql)) {
         auto plan = dialect::parseSelect(
             tableNameOrSql, [&c](const std::string& n) -> const TableDef& { return c.tableDef(n); }, c.backend);
         r.def = c.tableDef(plan.table);
         r.columns = std::move(plan.columns);
-        where = std::move(plan.where.sql);
-        r.keysetParams = std::move(plan.where.params);
+        r.where = std::move(plan.where.sql);
+        r.whereParams = std::move(plan.where.params);
         order = std::move(plan.orderBy);
+        keys = std::move(plan.orderKeys);
     } else {
         std::string name = text::trimBlanks(tableNameOrSql);
         if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
@@ -409,17 +799,28 @@ Recordset Database::openRecordset(std::string_view tableNameOrSql)
     for (const int k : r.columns)
         r.fields.push_back(FieldInfo {
             r.def.fields[static_cast<std::size_t>(k)].name, r.def.fields[static_cast<std::size_t>(k)].size });
-    const std::string table = quoteIdent(r.def.name);
+    r.table = quoteIdent(r.def.name);
+    // The grid's default filter, Like "*", is a test for a value; on a field
+    // that cannot be Null every row passes, and without the test the count
+    // reads no row.
+    for (const FieldDef& f : r.def.fields)
+        if (f.required && r.where == "(" + quoteIdent(f.name) + " IS NOT NULL)")
+            r.where.clear();
+    std::size_t values = 0;
+    for (const auto& [ordinal, descending] : keys) {
+        const FieldDef& f = r.def.fields[static_cast<std::size_t>(ordinal)];
+        r.order.push_back(SortKey { quoteIdent(f.name), ordinal, descending, !f.required, values++ });
+    }
     // Ties of the sort keys fall back to row id order, so the order of a set
     // is the same every time it is opened.
-    r.keysetSql = "SELECT rowid FROM " + table + (where.empty() ? "" : " WHERE " + where) + " ORDER BY "
-        + orderWithTies(r.def, order);
+    if (orderWithTies(r.def, order) != order)
+        r.order.push_back(SortKey { "rowid", -1, false, false, 0 });
     r.versioned = c.backend == Backend::Server && server::versioned(c, r.def.name);
-    r.readSql = "SELECT ";
     for (std::size_t i = 0; i < r.def.fields.size(); ++i)
-        r.readSql += (i ? ", " : "") + quoteIdent(r.def.fields[i].name);
-    r.readSql += std::string(r.versioned ? ", rav_version" : "") + " FROM " + table + " WHERE rowid = ?";
-    r.loadKeys();
+        r.rowColumns += (i ? ", " : "") + quoteIdent(r.def.fields[i].name);
+    if (r.versioned)
+        r.rowColumns += ", rav_version";
+    r.open();
     return rs;
 }
 
@@ -467,22 +868,20 @@ void Recordset::moveFirst()
 {
     auto& r = impl();
     r.leaveEdit();
-    if (r.liveCount == 0) {
+    if (const auto s = r.slotAtRank(0))
+        r.goTo(*s);
+    else
         r.cursor = Cursor::Both;
-        return;
-    }
-    r.goTo(r.counts.select(0));
 }
 
 void Recordset::moveLast()
 {
     auto& r = impl();
     r.leaveEdit();
-    if (r.liveCount == 0) {
+    if (const auto s = r.lastSlot())
+        r.goTo(*s);
+    else
         r.cursor = Cursor::Both;
-        return;
-    }
-    r.goTo(r.counts.select(r.liveCount - 1));
 }
 
 void Recordset::moveNext()
@@ -492,14 +891,15 @@ void Recordset::moveNext()
     switch (r.cursor) {
     case Cursor::Both:
     case Cursor::Bof:
-        if (r.liveCount > 0)
-            r.goTo(r.counts.select(0));
+        if (const auto s = r.slotAtRank(0))
+            r.goTo(*s);
         else
             r.cursor = Cursor::Eof;
         break;
     case Cursor::Row:
     case Cursor::Gone:
-        if (auto s = r.liveAfter(r.slot))
+        r.resolve();
+        if (const auto s = r.liveAfter(r.slot))
             r.goTo(*s);
         else
             r.cursor = Cursor::Eof;
@@ -516,14 +916,15 @@ void Recordset::movePrevious()
     switch (r.cursor) {
     case Cursor::Both:
     case Cursor::Eof:
-        if (r.liveCount > 0)
-            r.goTo(r.counts.select(r.liveCount - 1));
+        if (const auto s = r.lastSlot())
+            r.goTo(*s);
         else
             r.cursor = Cursor::Bof;
         break;
     case Cursor::Row:
     case Cursor::Gone:
-        if (auto s = r.liveBefore(r.slot))
+        r.resolve();
+        if (const auto s = r.liveBefore(r.slot))
             r.goTo(*s);
         else
             r.cursor = Cursor::Bof;
@@ -540,8 +941,11 @@ long Recordset::recordCount() const
 
 long Recordset::absolutePosition() const
 {
-    const auto& r = impl();
-    return r.cursor == Cursor::Row ? r.counts.prefix(r.slot) : -1;
+    auto& r = impl();
+    if (r.cursor != Cursor::Row)
+        return -1;
+    r.resolve();
+    return r.counts.prefix(r.slot);
 }
 
 bool Recordset::setAbsolutePosition(long position)
@@ -549,7 +953,10 @@ bool Recordset::setAbsolutePosition(long position)
     auto& r = impl();
     if (position < 0 || position >= r.liveCount)
         return false;
-    r.goTo(r.counts.select(position));
+    const auto s = r.slotAtRank(position);
+    if (!s)
+        return false;
+    r.goTo(*s);
     return true;
 }
 
@@ -585,21 +992,20 @@ void Recordset::addNew()
 void Recordset::edit()
 {
     auto& r = impl();
-    const std::size_t s = r.currentSlot();
-    if (!r.fetch(r.keys[s]))
+    const sqlite3_int64 id = r.currentRowid();
+    if (!r.fetch(id))
         throw Error("the current record was deleted");
     r.mode = EditMode::Edit;
     r.buffer = r.cachedRow;
     r.editOriginal = r.cachedRow;
     r.dirty.assign(r.def.fields.size(), 0);
-    r.editRowid = r.keys[s];
+    r.editRowid = id;
 }
 
 void Recordset::update()
 {
     auto& r = impl();
     Connection& c = r.c();
-    const std::string table = quoteIdent(r.def.name);
     if (r.mode == EditMode::None)
         throw Error("update without addNew or edit");
     if (r.mode == EditMode::AddNew) {
@@ -615,15 +1021,15 @@ void Recordset::update()
                 values.push_back(r.buffer[i]);
             }
         const std::string sql = cols.empty()
-            ? "INSERT INTO " + table + " DEFAULT VALUES"
-            : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")";
+            ? "INSERT INTO " + r.table + " DEFAULT VALUES"
+            : "INSERT INTO " + r.table + " (" + cols + ") VALUES (" + marks + ")";
         {
             CachedStatement q(c, sql);
             q.bindAll(values);
             q.step("cannot add the record");
         }
         r.appendKey(c.lastInsertRowid());
-        r.lastModifiedSlot = static_cast<long>(r.keys.size() - 1);
+        r.lastModifiedSlot = static_cast<long>(r.live.size() - 1);
     } else {
         std::string sets;
         std::vector<Value> values;
@@ -634,13 +1040,15 @@ void Recordset::update()
                 sets += (sets.empty() ? "" : ", ") + quoteIdent(r.def.fields[i].name) + " = ?";
                 values.push_back(r.buffer[i]);
             }
+        // Its place is taken before the save can move it in the query's order.
+        r.resolve();
         if (!sets.empty()) {
             const auto seen = r.seenVersion.find(r.editRowid);
             const bool checked = r.versioned && seen != r.seenVersion.end();
             bool saved = false;
             {
                 CachedStatement q(c,
-                    "UPDATE " + table + " SET " + sets + " WHERE rowid = ?"
+                    "UPDATE " + r.table + " SET " + sets + " WHERE rowid = ?"
                         + (checked ? " AND rav_version = ?" : ""));
                 q.bindAll(values);
                 q.bind(static_cast<int>(values.size()) + 1, r.editRowid);
@@ -655,6 +1063,7 @@ void Recordset::update()
                 throw Error("the record being edited was deleted");
             if (checked)
                 ++seen->second; // our own save raised it by one
+            r.pinned[r.editRowid] = r.slot;
         }
         r.lastModifiedSlot = static_cast<long>(r.slot);
         r.cacheValid = false;
@@ -670,16 +1079,18 @@ void Recordset::cancelUpdate()
 void Recordset::remove()
 {
     auto& r = impl();
-    const std::size_t s = r.currentSlot();
+    const sqlite3_int64 id = r.currentRowid();
+    r.resolve();
     r.leaveEdit();
+    std::optional<Anchor> anchor = r.anchorOf(id);
     {
-        const auto seen = r.seenVersion.find(r.keys[s]);
+        const auto seen = r.seenVersion.find(id);
         const bool checked = r.versioned && seen != r.seenVersion.end();
         bool deleted = false;
         {
-            CachedStatement q(r.c(),
-                "DELETE FROM " + quoteIdent(r.def.name) + " WHERE rowid = ?" + (checked ? " AND rav_version = ?" : ""));
-            q.bind(1, r.keys[s]);
+            CachedStatement q(
+                r.c(), "DELETE FROM " + r.table + " WHERE rowid = ?" + (checked ? " AND rav_version = ?" : ""));
+            q.bind(1, id);
             if (checked)
                 q.bind(2, seen->second);
             q.step("cannot delete the record");
@@ -687,14 +1098,14 @@ void Recordset::remove()
         }
         if (!deleted && checked) {
             // What the user saw is the record as last read.
-            if (r.cachedRowid != r.keys[s])
+            if (r.cachedRowid != id)
                 r.cachedRow.assign(r.def.fields.size(), std::nullopt);
-            r.conflict(r.keys[s], nullptr);
+            r.conflict(id, nullptr);
         }
     }
-    r.live[s] = 0;
-    r.counts.add(s, -1);
-    --r.liveCount;
+    r.dropSlot(r.slot);
+    r.pinned.erase(id);
+    r.goneAnchor = std::move(anchor);
     r.cursor = Cursor::Gone;
     r.cacheValid = false;
 }
@@ -747,8 +1158,7 @@ Value Recordset::value(int ordinal) const
     const auto col = static_cast<std::size_t>(r.columns[static_cast<std::size_t>(ordinal)]);
     if (r.mode != EditMode::None)
         return r.buffer[col];
-    const std::size_t s = r.currentSlot();
-    if (!r.fetch(r.keys[s]))
+    if (!r.fetch(r.currentRowid()))
         throw Error("the current record was deleted");
     return r.cachedRow[col];
 }
@@ -781,20 +1191,61 @@ void Recordset::setValue(std::string_view name, Value v)
 std::vector<Value> Recordset::rowAt(long position) const
 {
     auto& r = impl();
-    if (position < 0 || position >= r.liveCount)
+    const auto s = position < 0 ? std::nullopt : r.slotAtRank(position);
+    if (!s)
         throw Error("position " + std::to_string(position) + " is outside the record set ("
             + std::to_string(r.liveCount) + " records)");
-    const std::size_t s = r.counts.select(position);
     std::vector<Value> out(r.fields.size());
-    if (r.fetch(r.keys[s]))
+    if (r.fetch(r.rowidAt(*s)))
         for (std::size_t i = 0; i < r.fields.size(); ++i)
             out[i] = r.cachedRow[static_cast<std::size_t>(r.columns[i])];
     return out;
 }
 
+std::vector<std::vector<Value>> Recordset::rowsAt(long position, long count) const
+{
+    constexpr long kMaxRows = 64;
+    auto& r = impl();
+    std::vector<sqlite3_int64> ids;
+    for (long p = std::max(position, 0L); p < position + std::min(count, kMaxRows); ++p) {
+        const auto s = r.slotAtRank(p);
+        if (!s)
+            break;
+        ids.push_back(r.rowidAt(*s));
+    }
+    std::vector<std::vector<Value>> out(ids.size(), std::vector<Value>(r.fields.size()));
+    if (ids.empty())
+        return out;
+    std::string sql = "SELECT rowid, " + r.rowColumns + " FROM " + r.table + " WHERE rowid IN (?";
+    for (std::size_t i = 1; i < ids.size(); ++i)
+        sql += ", ?";
+    CachedStatement q(r.c(), sql + ")");
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        q.bind(static_cast<int>(i + 1), ids[i]);
+    std::unordered_map<sqlite3_int64, std::size_t> at;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        at.emplace(ids[i], i);
+    r.shown.clear();
+    r.shownStamp = r.conn->totalChanges();
+    while (q.step("cannot read a record")) {
+        const sqlite3_int64 id = q.integer(0);
+        const auto it = at.find(id);
+        if (it == at.end())
+            continue;
+        std::vector<Value>& row = r.shown[id];
+        for (std::size_t i = 0; i < r.def.fields.size(); ++i)
+            row.push_back(q.text(static_cast<int>(i) + 1));
+        for (std::size_t i = 0; i < r.fields.size(); ++i)
+            out[it->second][i] = row[static_cast<std::size_t>(r.columns[i])];
+        if (r.versioned)
+            r.seenVersion[id] = q.integer(static_cast<int>(r.def.fields.size()) + 1);
+    }
+    return out;
+}
+
 void Recordset::requery()
 {
-    impl().loadKeys();
+    impl().open();
 }
 
 // ---- FieldRef ------------------------------------------------------------------

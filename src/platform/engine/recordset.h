@@ -1,6 +1,9 @@
-// A dynaset record set: the keys (row ids) of its rows are taken when it
-// opens, in the query's order; rows are read by key when needed, so a set
-// over a million rows costs one integer per row.
+// A dynaset record set: the rows the query has when it opens, in its order.
+// It opens with a count; the keys (row ids) are read a page at a time when a
+// position on the page is first needed, and rows by key when drawn, so a set
+// over a million rows opens at once. Rows added elsewhere after it opened
+// stay out; a row removed elsewhere before its page was read drops out of
+// the set (and its count) when the page is read.
 //
 // Cursor states (DAO semantics):
 //   BOF   before the first row   bof() true, absolutePosition() -1
@@ -116,6 +119,10 @@ public:
     // The values of the row at a position without moving the cursor (for
     // grids that draw rows lazily). A removed row reads as all Null.
     std::vector<Value> rowAt(long position) const;
+    // The same for `count` rows from a position on (fewer at the end of the
+    // set), read in one statement: a grid draws a screenful at a time, and
+    // on a server each statement is a round trip. At most 64 rows.
+    std::vector<std::vector<Value>> rowsAt(long position, long count) const;
 
     // Takes the keys again with the same query; the cursor goes to the first row.
     void requery();

@@ -1,8 +1,11 @@
 #include "dpz_store.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sqlite3.h>
 #include <system_error>
 #include <unistd.h>
@@ -191,6 +194,12 @@ void Statement::bindBytes(int index, std::string_view bytes)
     sqlite3_bind_blob64(stmt_, index, bytes.empty() ? &empty : bytes.data(), bytes.size(), SQLITE_TRANSIENT);
 }
 
+void Statement::bindView(int index, std::string_view bytes)
+{
+    static const char empty = 0;
+    sqlite3_bind_blob64(stmt_, index, bytes.empty() ? &empty : bytes.data(), bytes.size(), SQLITE_STATIC);
+}
+
 void Statement::bindText(int index, std::string_view utf8)
 {
     sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
@@ -357,7 +366,7 @@ Db openProject(const std::filesystem::path& file)
     return db;
 }
 
-Db createProject(const std::filesystem::path& file)
+void createProject(const std::filesystem::path& file, const std::function<void(sqlite3*)>& fill)
 {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(
@@ -365,12 +374,32 @@ Db createProject(const std::filesystem::path& file)
     Db db(raw);
     if (rc != SQLITE_OK)
         throw Error("Cannot create the project file " + quoted(file) + ": " + engineMessage(raw) + ".");
+    // A file nobody uses yet: no rollback journal on disk and no sync (every
+    // statement outside a transaction would otherwise be synced twice); the
+    // caller syncs the finished file once before putting it in place.
+    exec(raw, "PRAGMA journal_mode = MEMORY");
+    exec(raw, "PRAGMA synchronous = OFF");
+    // The rows come from a checked model with ids made for them.
+    exec(raw, "PRAGMA foreign_keys = OFF");
+    Transaction t(raw);
     exec(raw, "PRAGMA application_id = " + std::to_string(kApplicationId));
     exec(raw, "PRAGMA user_version = " + std::to_string(kSchemaVersion));
-    exec(raw, "PRAGMA foreign_keys = ON");
     exec(raw, kSchemaSql);
     exec(raw, kJournalSql);
-    return db;
+    fill(raw);
+    t.commit();
+}
+
+void syncFile(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        throw Error("Cannot write the project file " + quoted(file) + ": "
+            + std::generic_category().message(error) + ".");
 }
 
 int schemaVersion(sqlite3* db)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -61,6 +62,9 @@ public:
     explicit operator bool() const { return stmt_ != nullptr; }
 
     void bindBytes(int index, std::string_view bytes);
+    // As bindBytes, without a copy: the bytes must stay until the statement
+    // has run.
+    void bindView(int index, std::string_view bytes);
     void bindText(int index, std::string_view utf8);
     void bindInt(int index, std::int64_t value);
     void bindNull(int index);
@@ -103,9 +107,15 @@ void exec(sqlite3* db, std::string_view sql);
 // Error naming the file and what is wrong.
 Db openProject(const std::filesystem::path& file);
 
-// Creates a new, empty project file with the schema; the file must not
-// exist yet.
-Db createProject(const std::filesystem::path& file);
+// Creates a new project file, which must not exist yet: the schema and the
+// rows that `fill` inserts, in one transaction. It is
+// written without a journal file and without syncing, which suits a file
+// built beside its target and renamed over it once complete: syncFile it,
+// then rename. Foreign keys are not enforced while `fill` runs.
+void createProject(const std::filesystem::path& file, const std::function<void(sqlite3*)>& fill);
+
+// Flushes a closed file to the disk; throws Error naming it.
+void syncFile(const std::filesystem::path& file);
 
 // The format version stored in the file's header.
 int schemaVersion(sqlite3* db);

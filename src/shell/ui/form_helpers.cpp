@@ -1,5 +1,6 @@
 #include "form_helpers.h"
 
+#include "database.h"
 #include "host_utility.h"
 #include "shell_services.h"
 #include "zerovize.h"
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QUrl>
 
@@ -66,11 +68,44 @@ void ShowFileName(ZerOvize* panel, const QString& name)
     panel->setToolTip(name);
 }
 
+namespace
+{
+
+// The file dialog refuses a name that is no existing file; a server URI
+// typed into its name field is taken as it stands instead.
+class NameOrUriDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+    bool takesUri = false;
+    QString uri;
+
+    void accept() override
+    {
+        if (const auto* edit = takesUri ? findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr) {
+            const QString typed = edit->text().trimmed();
+            if (db::isServerName(typed.toStdString())) {
+                uri = typed;
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
+
 std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const FileChooser& chooser)
 {
     if (chooser)
         return chooser(parent, r);
-    QFileDialog dialog(parent);
+    NameOrUriDialog dialog(parent);
+    dialog.takesUri = r.serverName && !r.save;
+    if (dialog.takesUri) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog); // a native dialog has no name field of ours
+        dialog.setLabelText(QFileDialog::FileName, Msg("File name or server URI:", "61690"));
+    }
     dialog.setDirectory(r.directory);
     dialog.selectFile(r.proposedName);
     dialog.setDefaultSuffix(r.defaultSuffix);
@@ -97,7 +132,11 @@ std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& r, const F
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    if (!dialog.uri.isEmpty())
+        return dialog.uri;
+    if (dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().front();
 }

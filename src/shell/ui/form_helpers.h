@@ -53,6 +53,9 @@ struct FileRequest {
     QString defaultSuffix;
     QString filter; // Qt form: "Text Files (*.txt);;All Files (*.*)"
     bool readOnly = false; // the dialog offers no renaming, deleting or new folders
+    // An open dialog whose name field also takes a server database's URI
+    // (postgresql://user@host:port/db?table=Device), which is no file.
+    bool serverName = false;
 };
 // Answers a file request in place of the dialog: the chosen name, or nothing
 // when the dialog was dismissed.
