@@ -37,6 +37,7 @@ TEST(EidFieldList, AddsRenamesAndRemovesFieldsByTheWizardsRules)
         { -1, "Price", "-3", E::InvalidSize, { "Code" } },
         { -1, "Part No", "10", E::BlankInName, { "Code" } },
         { -1, "CODE", "10", E::DuplicateName, { "Code" } },
+        { -1, "CODE", "0", E::InvalidSize, { "Code" } }, // the size is checked first
         { -1, "Price", "12 chars", E::None, { "Code", "Price" } },
         { -1, "Note", "255", E::None, { "Code", "Price", "Note" } },
         { 0, "CODE", "20", E::None, { "CODE", "Price", "Note" } }, // its own name in other case

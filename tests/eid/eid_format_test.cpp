@@ -4,7 +4,6 @@
 #include "test_env.h"
 
 #include <gtest/gtest.h>
-#include <tuple>
 
 using namespace rav::eid;
 using rav::db::Database;
@@ -87,20 +86,6 @@ TEST(EidCreation, BadFieldListsFailWithADescriptionAndKeepTheOldFile)
     Database db = Database::open(file);
     EXPECT_EQ(EicFieldName(db), "OrderNo");
     EXPECT_EQ(db.tableDef("Device").fields[1].size, 255);
-}
-
-TEST(EidFieldEntry, RulesInOrder)
-{
-    const std::vector<std::string> others = { "Code", "Price" };
-    using E = FieldEntryError;
-    const std::tuple<std::string, int, E> cases[] = { { "Maker", 0, E::InvalidSize }, { "Maker", 256, E::InvalidSize },
-        { "Maker", 255, E::None }, { "Maker", 1, E::None }, { "CODE", 20, E::DuplicateName },
-        { "CODE", 0, E::InvalidSize }, // size is checked first
-        { "Part No", 20, E::BlankInName }, { "", 20, E::None } };
-    for (const auto& [name, size, error] : cases)
-        EXPECT_EQ(ValidateFieldEntry(name, size, others), error) << name << " " << size;
-    EXPECT_EQ(ValidateFieldEntry("Price 2", 20, { "price 2" }), E::DuplicateName);
-    EXPECT_EQ(ValidateFieldEntry("", 20, { "" }), E::DuplicateName);
 }
 
 TEST(EidRecognition, OnlyOpenableDatabasesWithADeviceTable)

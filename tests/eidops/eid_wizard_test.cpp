@@ -66,20 +66,12 @@ protected:
         QApplication::setActiveWindow(window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     }
-    // Lets the deferred deletion of a closed window happen.
-    bool closed()
-    {
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return window.isNull();
-    }
     void click(const char* name) { find<QAbstractButton>(name)->click(); }
     void choose(const char* button, const fs::path& file)
     {
         answers.push_back(QString::fromStdString(file.string()));
         click(button);
     }
-    QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
-    QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
     void nextTimes(int n)
     {
         for (int i = 0; i < n; ++i)

@@ -54,8 +54,6 @@ protected:
         window = new FrmLomedit;
         window->show();
     }
-    QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
-    QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
     QListWidget* available() { return find<QListWidget>("lstFields_0"); }
     QListWidget* chosen() { return find<QListWidget>("lstFields_1"); }
     QComboBox* sortFields() { return find<QComboBox>("cboFields"); }
@@ -214,8 +212,7 @@ TEST_F(LomWizard, FinishBuildsOnceWritesTheFileAndCleansUp)
     messages.choice = 1; // "Open folder"
     next()->click(); // finish: no second build
     shell::SetDesktopOpener(nullptr);
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull()); // closed and unloaded
+    EXPECT_TRUE(closed()); // and unloaded
     EXPECT_EQ(tempFiles(), 0u); // the one temporary database is gone
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "41 lines written to " + (dir / "LOM.txt").string() + ".");
@@ -253,9 +250,8 @@ TEST_F(LomWizard, CancelDuringThePreviewStopsTheWorkAndKeepsTheWizard)
     press.bar->installEventFilter(&press);
     EXPECT_FALSE(preview([](dialogs::FrmPreview*) {}));
     press.bar->removeEventFilter(&press);
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(press.pressed);
-    ASSERT_FALSE(window.isNull());
+    ASSERT_FALSE(closed());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Finish);
     EXPECT_TRUE(next()->isEnabled() && back()->isEnabled() && find<QPushButton>("cmdPvw")->isEnabled());
@@ -264,8 +260,7 @@ TEST_F(LomWizard, CancelDuringThePreviewStopsTheWorkAndKeepsTheWizard)
     EXPECT_TRUE(preview([](dialogs::FrmPreview* p) { EXPECT_EQ(p->linesView()->model()->rowCount(), 41); }));
     EXPECT_EQ(tempFiles(), 1u);
     find<QPushButton>("cmdBrwse_2")->click();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(closed());
     EXPECT_EQ(tempFiles(), 0u);
 }
 

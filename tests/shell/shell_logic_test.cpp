@@ -20,17 +20,12 @@ using namespace rav::shell;
 
 TEST(ShellSettingsTest, NumbersAreWrittenWithASignPositionAndReadBack)
 {
-    EXPECT_EQ(FormatSignedNumber(44), " 44");
-    EXPECT_EQ(FormatSignedNumber(0), " 0");
-    EXPECT_EQ(FormatSignedNumber(-3), "-3");
-
-    EXPECT_EQ(ParseWholeNumber(" 44"), 44);
-    EXPECT_EQ(ParseWholeNumber("44,6"), 45); // the comma is a decimal point
-    EXPECT_EQ(ParseWholeNumber("2,5"), 2); // halves go to even
-    EXPECT_EQ(ParseWholeNumber("3,5"), 4);
-    EXPECT_EQ(ParseWholeNumber("tab"), 0);
-    EXPECT_EQ(ParseWholeNumber(""), 0);
-    EXPECT_EQ(ParseWholeNumber("-1"), -1);
+    for (const auto& [n, text] : { std::pair { 44, " 44" }, { 0, " 0" }, { -3, "-3" } })
+        EXPECT_EQ(FormatSignedNumber(n), text);
+    // The comma is a decimal point and halves go to even; no number reads as 0.
+    for (const auto& [text, n] : { std::pair { " 44", 44 }, { "44,6", 45 }, { "2,5", 2 }, { "3,5", 4 },
+             { "tab", 0 }, { "", 0 }, { "-1", -1 } })
+        EXPECT_EQ(ParseWholeNumber(text), n) << text;
 }
 
 // The round trip of the POSTLOM settings runs through the shell window's start and shut-down.
@@ -196,28 +191,22 @@ TEST(HostCommandTest, ShellRequestsKeepTheirCommandLine)
     EXPECT_FALSE(ParseShellRequest("SHELL,1"));
 }
 
-TEST(HelpTopicTest, NumbersMapToTopics)
+// A tool without its sub-menu, or a sub-tool without its tool, is no topic;
+// a number past 32 bits is none either.
+TEST(HelpTopicTest, NumbersMapToTopicsAndLimitsAreNamed)
 {
-    EXPECT_EQ(HelpTopicNumber(0, 0, 0, 0), 0);
-    EXPECT_EQ(HelpTopicNumber(1, 0, 0, 0), 1);
-    EXPECT_EQ(HelpTopicNumber(1, 1, 0, 0), 2);
-    EXPECT_EQ(HelpTopicNumber(1, 1, 1, 0), 3);
-    EXPECT_EQ(HelpTopicNumber(1, 1, 1, 1), 4);
-    EXPECT_EQ(HelpTopicNumber(2, 1, 1, 1), 13305);
-    EXPECT_EQ(HelpTopicNumber(1, 0, 3, 0), 0); // a tool without its sub-menu
-    EXPECT_EQ(HelpTopicNumber(0, 2, 0, 0), 0);
-    EXPECT_EQ(HelpTopicNumber(1, 1, 0, 5), 0);
-    EXPECT_EQ(HelpTopicNumber(11, 100, 11, 11), 10 * 13301 + 4 + 99 * 133 + 10 * 12 + 10);
-    EXPECT_FALSE(HelpTopicNumber(200000, 0, 0, 0).has_value()); // 32-bit overflow
-}
+    const std::tuple<int, int, int, int, long> topics[] = { { 0, 0, 0, 0, 0 }, { 1, 0, 0, 0, 1 },
+        { 1, 1, 0, 0, 2 }, { 1, 1, 1, 0, 3 }, { 1, 1, 1, 1, 4 }, { 2, 1, 1, 1, 13305 }, { 1, 0, 3, 0, 0 },
+        { 0, 2, 0, 0, 0 }, { 1, 1, 0, 5, 0 }, { 11, 100, 11, 11, 10 * 13301 + 4 + 99 * 133 + 10 * 12 + 10 } };
+    for (const auto& [m, s, t, st, topic] : topics)
+        EXPECT_EQ(HelpTopicNumber(m, s, t, st), topic) << m << " " << s << " " << t << " " << st;
+    EXPECT_FALSE(HelpTopicNumber(200000, 0, 0, 0).has_value());
 
-TEST(HelpTopicTest, LimitMessagesJoinWithBlanks)
-{
-    EXPECT_EQ(HelpLimitMessage(11, 100, 11, 11), "");
-    EXPECT_EQ(HelpLimitMessage(12, 101, 0, 0), "Menu No: exceeds 11 SubMenu No. exceeds 100");
-    EXPECT_EQ(HelpLimitMessage(1, 101, 0, 0), " SubMenu No. exceeds 100");
-    EXPECT_EQ(HelpLimitMessage(1, 1, 12, 12), " Tool No: exceeds 11 SubTool No: exceeds 11");
-    EXPECT_EQ(HelpLimitMessage(12, 0, 0, 0), "Menu No: exceeds 11");
+    const std::tuple<int, int, int, int, const char*> limits[] = { { 11, 100, 11, 11, "" },
+        { 12, 101, 0, 0, "Menu No: exceeds 11 SubMenu No. exceeds 100" }, { 1, 101, 0, 0, " SubMenu No. exceeds 100" },
+        { 1, 1, 12, 12, " Tool No: exceeds 11 SubTool No: exceeds 11" }, { 12, 0, 0, 0, "Menu No: exceeds 11" } };
+    for (const auto& [m, s, t, st, text] : limits)
+        EXPECT_EQ(HelpLimitMessage(m, s, t, st), text);
 }
 
 TEST(HelpDocumentTest, TopicsParseAndRender)
@@ -303,18 +292,13 @@ TEST(HelpDocumentTest, PositionWindowMacroMapsToTheScreen)
 
 TEST(LocaleFontTest, LocaleNamesGiveIdentifiersAndCharsets)
 {
-    EXPECT_EQ(LcidFromLocaleName("ja_JP.UTF-8"), 0x0411u);
-    EXPECT_EQ(LcidFromLocaleName("zh_TW"), 0x0404u);
-    EXPECT_EQ(LcidFromLocaleName("de_DE.UTF-8@euro"), 0x0407u);
-    EXPECT_EQ(LcidFromLocaleName("de_AT"), 0x0C07u);
-    EXPECT_EQ(LcidFromLocaleName("C.UTF-8"), 0x0409u);
-    EXPECT_EQ(LcidFromLocaleName("xx_YY"), 0x0409u);
-
-    EXPECT_EQ(CharsetForLcid(0x0409), 0);
-    EXPECT_EQ(CharsetForLcid(0x0411), 128);
-    EXPECT_EQ(CharsetForLcid(0x0419), 204);
-    EXPECT_EQ(CharsetForLcid(0x0415), 238);
-    EXPECT_EQ(CharsetForLcid(0x0439), 0); // Hindi has no 8-bit code page
+    for (const auto& [name, lcid] : { std::pair { "ja_JP.UTF-8", 0x0411u }, { "zh_TW", 0x0404u },
+             { "de_DE.UTF-8@euro", 0x0407u }, { "de_AT", 0x0C07u }, { "C.UTF-8", 0x0409u }, { "xx_YY", 0x0409u } })
+        EXPECT_EQ(LcidFromLocaleName(name), lcid) << name;
+    // Hindi has no 8-bit code page.
+    for (const auto& [lcid, charset] : { std::pair { 0x0409, 0 }, { 0x0411, 128 }, { 0x0419, 204 }, { 0x0415, 238 },
+             { 0x0439, 0 } })
+        EXPECT_EQ(CharsetForLcid(lcid), charset) << std::hex << lcid;
 }
 
 TEST(LocaleFontTest, TheTableChoosesFacesSizesAndCharsets)

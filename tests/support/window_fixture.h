@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -48,6 +49,16 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
+
+    // Lets a closed window's deferred deletion happen; true when it is gone.
+    bool closed()
+    {
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+    }
+    // The wizards' Back and Next buttons.
+    QPushButton* back() { return find<QPushButton>("cmdBrwse_0"); }
+    QPushButton* next() { return find<QPushButton>("cmdBrwse_1"); }
 
     // Stands in for the user at the file dialogs: keeps every request in
     // `requests` and answers from the front of `answers`; an empty answer,
