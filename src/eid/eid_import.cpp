@@ -7,6 +7,7 @@
 #include "text_file.h"
 #include "textcodec.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <sqlite3.h>
@@ -97,24 +98,28 @@ struct ImportState {
     std::vector<std::string> cut;
 };
 
-void WriteLog(ImportState& st, const std::string& logText, const char* const (&reason)[2])
+using Reason = const char* const (*)[2];
+
+// The line as the log quotes it: a short line carries the fields-missing note.
+std::string LogText(const ImportState& st, const std::string& line, const LineTokenizer& tok)
 {
-    st.log.WriteText(OneLine({ logText, std::string_view(&st.delimiter, 1), Text(reason), "\r\n" }));
-    ++st.result.logged;
+    if (tok.Count() >= static_cast<std::size_t>(st.cols.count()))
+        return line;
+    return OneLine({ line, std::string_view(&st.delimiter, 1), Text(msg::kFieldsMissing) });
 }
 
-// One non-blank line, already split. Refused lines go to the log; a record
-// the database refuses throws.
-void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer& tok)
+void WriteLogLine(ImportState& st, const std::string& logText, std::string_view reason)
+{
+    st.log.WriteText(OneLine({ logText, std::string_view(&st.delimiter, 1), reason, "\r\n" }));
+}
+
+// Checks one split line and cuts its values to their columns into
+// `st.values`: the reason it is refused, or null when it may be stored.
+Reason CheckRecord(ImportState& st, const LineTokenizer& tok)
 {
     const detail::DeviceColumns& cols = st.cols;
     const std::size_t n = tok.Count();
     const std::size_t c = static_cast<std::size_t>(cols.count());
-    const std::string_view delim(&st.delimiter, 1);
-
-    std::string logText = line;
-    if (n < c)
-        logText += OneLine({ delim, Text(msg::kFieldsMissing) });
 
     bool tooLong = false;
     for (std::size_t i = 1; i <= n && i <= c; ++i) {
@@ -126,17 +131,12 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
             break;
         }
     }
-    if (tooLong && !st.options.trim) {
-        WriteLog(st, logText, msg::kTooLong);
-        return;
-    }
+    if (tooLong && !st.options.trim)
+        return &msg::kTooLong;
 
     const std::size_t eicPos = static_cast<std::size_t>(cols.eicOrdinal) + 1;
-    const std::string_view eicRaw = tok.Item(eicPos);
-    if (text::trimBlanks(eicRaw).empty()) {
-        WriteLog(st, logText, msg::kBadIndex);
-        return;
-    }
+    if (text::trimBlanks(tok.Item(eicPos)).empty())
+        return &msg::kBadIndex;
 
     // Every value is cut to its column; with trimming off only the values
     // past the line's end (empty) and the EIC can be affected.
@@ -150,10 +150,23 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
             st.values[i] = v;
         }
     }
+    return nullptr;
+}
 
+// One non-blank line, already split. Refused lines go to the log; a record
+// the database refuses throws.
+void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer& tok)
+{
+    if (const Reason reason = CheckRecord(st, tok)) {
+        WriteLogLine(st, LogText(st, line, tok), Text(*reason));
+        ++st.result.logged;
+        return;
+    }
+    const std::size_t eicPos = static_cast<std::size_t>(st.cols.eicOrdinal) + 1;
     const std::optional<sqlite3_int64> existing = st.writer.find(st.values[eicPos - 1]);
     if (existing && !st.options.overwrite) {
-        WriteLog(st, logText, msg::kDuplicate);
+        WriteLogLine(st, LogText(st, line, tok), Text(msg::kDuplicate));
+        ++st.result.logged;
         return;
     }
     st.writer.store(st.values, existing);
@@ -162,9 +175,104 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
     else
         ++st.result.added;
     // Stored, but values were left out: said in the log, never silently.
-    if (n > c) {
-        st.log.WriteText(OneLine({ logText, delim, Text(msg::kTooManyFields), "\r\n" }));
+    if (tok.Count() > static_cast<std::size_t>(st.cols.count())) {
+        WriteLogLine(st, LogText(st, line, tok), Text(msg::kTooManyFields));
         ++st.result.tooManyFields;
+    }
+}
+
+// Where the lines to import are: blank lines, the header line and the lines
+// outside the range are passed over; `each` gets the others, split, with
+// their number (blank lines counted).
+template <class Each>
+void ForEachLine(const ImportOptions& options, std::size_t rangePos, char delimiter, TextFile& input,
+    OperationResult& result, ProgressSink& progress, Each each)
+{
+    bool inRange = !options.range.enabled();
+    bool header = options.header;
+    LineTokenizer tok;
+    std::string line;
+    while (input.ReadTextLine(line)) {
+        ++result.linesRead;
+        progress.setValue(input.position());
+        if (text::trimBlanks(line).empty()) {
+            ++result.blankLines;
+            continue;
+        }
+        if (std::exchange(header, false))
+            continue; // the column names
+        tok.Split(line, delimiter);
+        if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
+            inRange = true;
+        if (!inRange)
+            continue;
+        each(line, tok, result.linesRead);
+        if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
+            break;
+    }
+}
+
+// The import of a server EID: the checked lines stream to the server and
+// are merged there in one pass (BulkMerge), and the log is written
+// afterwards in line order from a second reading of the text file, since
+// which lines are duplicates or met someone else's change is known only
+// then. Counts and log lines are those of the line-by-line import.
+void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_t rangePos, ProgressSink& progress)
+{
+    const ImportOptions& options = st.options;
+    OperationResult& result = st.result;
+    struct Entry {
+        std::int64_t line;
+        std::string reason;
+        bool refusal;
+    };
+    std::vector<Entry> entries;
+    std::vector<std::int64_t> longLines; // more values than columns
+    db::BulkMerge merge(db, "Device", st.cols.names[static_cast<std::size_t>(st.cols.eicOrdinal)], options.overwrite);
+    ForEachLine(options, rangePos, st.delimiter, input, result, progress,
+        [&](const std::string&, const LineTokenizer& tok, std::int64_t number) {
+            if (const Reason reason = CheckRecord(st, tok)) {
+                entries.push_back({ number, Text(*reason), true });
+                return;
+            }
+            merge.add(number, st.values);
+            if (tok.Count() > static_cast<std::size_t>(st.cols.count()))
+                longLines.push_back(number);
+        });
+    const db::BulkMerge::Outcome outcome = merge.finish();
+    result.added = outcome.added;
+    result.overwritten = outcome.overwritten;
+    std::size_t r = 0;
+    for (const std::int64_t number : longLines) {
+        while (r < outcome.refused.size() && outcome.refused[r].tag < number)
+            ++r;
+        if (r < outcome.refused.size() && outcome.refused[r].tag == number)
+            continue; // refused: nothing was stored to note
+        entries.push_back({ number, Text(msg::kTooManyFields), false });
+        ++result.tooManyFields;
+    }
+    for (const auto& refusal : outcome.refused) {
+        entries.push_back({ refusal.tag, refusal.conflict ? refusal.conflict->what() : Text(msg::kDuplicate), true });
+        if (refusal.conflict)
+            ++result.conflicts;
+    }
+    if (entries.empty())
+        return;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    input.CloseTextFile(false);
+    if (!input.OpenTextForInput(options.textFile))
+        throw std::runtime_error("Can't read file: " + options.textFile + ": " + input.errorDescription());
+    LineTokenizer tok;
+    std::string line;
+    std::int64_t number = 0;
+    for (std::size_t e = 0; e < entries.size() && input.ReadTextLine(line);) {
+        if (++number != entries[e].line)
+            continue;
+        tok.Split(line, st.delimiter);
+        for (; e < entries.size() && entries[e].line == number; ++e) {
+            WriteLogLine(st, LogText(st, line, tok), entries[e].reason);
+            result.logged += entries[e].refusal ? 1 : 0;
+        }
     }
 }
 
@@ -274,32 +382,30 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         st.values.resize(static_cast<std::size_t>(cols.count()));
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 
-        bool inRange = !options.range.enabled();
-        bool header = options.header;
-        LineTokenizer tok;
-        std::string line;
         // One transaction for the whole file: every index page is journaled
         // once. It is committed on every way out, a failing line included,
         // so what was stored before stays stored.
         tx.emplace(db);
-        while (input.ReadTextLine(line)) {
-            ++result.linesRead;
-            progress.setValue(input.position());
-            if (text::trimBlanks(line).empty()) {
-                ++result.blankLines;
-                continue;
+        bool merged = false;
+        if (db.backend() == db::Backend::Server) {
+            try {
+                ImportMerged(st, db, input, rangePos, progress);
+                merged = true;
+            } catch (const db::Error&) {
+                // The server refused a record (or a value a stricter writer
+                // forbids): nothing of the merge was kept, and the import
+                // runs line by line, stopping at that line as on a file.
+                result = OperationResult { .logFile = result.logFile };
+                input.CloseTextFile(false);
+                if (!input.OpenTextForInput(options.textFile)) {
+                    result.failure = "Can't read file: " + options.textFile + ": " + input.errorDescription();
+                    return result;
+                }
             }
-            if (std::exchange(header, false))
-                continue; // the column names
-            tok.Split(line, delim.character);
-            if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
-                inRange = true;
-            if (!inRange)
-                continue;
-            ImportRecord(st, line, tok);
-            if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
-                break;
         }
+        if (!merged)
+            ForEachLine(options, rangePos, delim.character, input, result, progress,
+                [&st](const std::string& line, const LineTokenizer& tok, std::int64_t) { ImportRecord(st, line, tok); });
         tx->commit();
         tx.reset();
         if (input.error()) {

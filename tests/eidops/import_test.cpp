@@ -6,6 +6,9 @@
 #include "project_fixture.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
+#include <future>
+#include <thread>
 #include <tuple>
 
 namespace rav::test
@@ -247,6 +250,89 @@ TEST_P(ImportTest, BinaryFileDoesNoHarm)
         EXPECT_EQ(IntegrityCheck(eidFile), "ok");
     }
     EXPECT_EQ(r.added + r.logged + r.blankLines, r.linesRead);
+}
+
+// A server EID is imported in one set-based merge; whatever the lines, it
+// must store, count and log exactly what the line-by-line import into a
+// file does.
+TEST_P(ImportTest, ServerMergeMatchesTheFileImport)
+{
+    if (!OnServer())
+        GTEST_SKIP() << "compares the server with a file";
+    const std::string text = "A1,one\r\na1,One again\r\nA1,ONE thrice\r\nB1,tab\there\r\nB2,back\\slash\r\n"
+                             "  \r\nold,clash\r\nOLD2\r\nC1,x,extra\r\nc1,y,extra\r\n,no code\r\nLONGCODE9,cut\r\n"
+                             "longc,w\r\nD1,Caf\xe9\r\nD2,Name too long\r\nE1,\"q\";--\r\n";
+    const std::vector<Row> before { R({ "OLD", "kept" }), R({ "old2", "kept2" }) };
+    const std::string fileEid = MakeCodeNameEid((dir / "Same.eid").string(), before);
+    writeFile(dir / "Part.txt", text);
+    for (const bool overwrite : { false, true }) {
+        for (const bool trim : { false, true }) {
+            SCOPED_TRACE(std::string(overwrite ? "overwrite" : "keep") + (trim ? ", trim" : ""));
+            std::vector<std::tuple<std::vector<Row>, std::string, std::vector<std::int64_t>>> seen;
+            for (const std::string& target : { fileEid, eidFile }) {
+                db::removeDatabaseFile(target);
+                MakeCodeNameEid(target, before);
+                ImportOptions o = Options();
+                o.eidFile = target;
+                o.overwrite = overwrite;
+                o.trim = trim;
+                const OperationResult r = Run(o);
+                ASSERT_TRUE(r.completed) << r.failure;
+                seen.emplace_back(Records(target), readFile(dir / "Part.log"),
+                    std::vector<std::int64_t> { r.linesRead, r.blankLines, r.added, r.overwritten, r.logged,
+                        r.tooManyFields, r.conflicts });
+            }
+            EXPECT_EQ(std::get<0>(seen[1]), std::get<0>(seen[0]));
+            EXPECT_EQ(std::get<1>(seen[1]), std::get<1>(seen[0]));
+            EXPECT_EQ(std::get<2>(seen[1]), std::get<2>(seen[0]));
+        }
+    }
+}
+
+// Another editor changes one record and deletes another while the import
+// with overwrite has read them and waits for their locks: neither is
+// overwritten, both lines are logged with the difference, the rest stored.
+TEST_P(ImportTest, OverwriteRefusesRecordsChangedMeanwhile)
+{
+    if (!OnServer())
+        GTEST_SKIP() << "a file EID is opened by one writer at a time";
+    std::filesystem::remove(eidFile);
+    MakeCodeNameEid(eidFile, { R({ "A1", "old" }), R({ "A2", "two" }) });
+    writeFile(dir / "Part.txt", "A1,mine\r\na2,mine2\r\nA3,new\r\n");
+    std::promise<void> changed;
+    std::thread other([&] {
+        db::Database db = db::Database::open(eidFile);
+        db::Transaction tx(db);
+        db.executeNative("UPDATE Device SET Name = 'theirs' WHERE Code = 'A1'");
+        db.executeNative("DELETE FROM Device WHERE Code = 'A2'");
+        changed.set_value();
+        // Commits once the import waits for these records (or gives up
+        // waiting, and the expectations below tell).
+        db::Database watch = db::Database::open(eidFile);
+        db::Statement waiting = watch.prepare("SELECT count(*) FROM pg_locks WHERE NOT granted");
+        for (int i = 0; i < 3000; ++i) {
+            waiting.step();
+            const bool blocked = waiting.columnInt(0) > 0;
+            waiting.reset();
+            if (blocked)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        tx.commit();
+    });
+    changed.get_future().wait();
+    ImportOptions o = Options();
+    o.overwrite = true;
+    const OperationResult r = Run(o);
+    other.join();
+    ASSERT_TRUE(r.completed) << r.failure;
+    EXPECT_EQ(std::tie(r.added, r.overwritten, r.conflicts, r.logged), std::make_tuple(1, 0, 1 + 1, 2));
+    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "theirs" }), R({ "A3", "new" }) }));
+    EXPECT_EQ(readFile(dir / "Part.log"),
+        "A1,mine,save refused: someone else changed the record since it was read (Name: mine \"mine\", theirs "
+        "\"theirs\", original \"old\")\r\n"
+        "a2,mine2,save refused: someone else deleted the record since it was read (Code: mine \"a2\", theirs "
+        "(deleted), original \"A2\"; Name: mine \"mine2\", theirs (deleted), original \"two\")\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ImportTest, ::testing::Values(db::Backend::File, db::Backend::Server), backendName);

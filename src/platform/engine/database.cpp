@@ -961,6 +961,44 @@ sqlite3_stmt* Statement::handle() const
     return d_ ? d_->stmt : nullptr;
 }
 
+// ---- BulkMerge -------------------------------------------------------------------
+
+struct BulkMerge::Impl {
+    std::shared_ptr<Connection> conn;
+    std::optional<Transaction> tx;
+    std::shared_ptr<server::Merge> merge;
+};
+
+BulkMerge::BulkMerge(Database& db, const std::string& table, const std::string& keyField, bool overwrite)
+    : d_(std::make_unique<Impl>())
+{
+    d_->conn = db.conn_;
+    Connection& c = usable(d_->conn);
+    if (c.backend != Backend::Server)
+        throw Error("a bulk merge needs a server database");
+    d_->tx.emplace(db);
+    d_->merge = server::mergeBegin(c, table, keyField, overwrite);
+}
+
+BulkMerge::~BulkMerge()
+{
+    if (d_->merge && d_->conn->isOpen())
+        server::mergeAbandon(*d_->conn, *d_->merge);
+}
+
+void BulkMerge::add(std::int64_t tag, const std::vector<std::string_view>& values)
+{
+    server::mergeAdd(usable(d_->conn), *d_->merge, tag, values);
+}
+
+BulkMerge::Outcome BulkMerge::finish()
+{
+    Outcome out = server::mergeFinish(usable(d_->conn), *d_->merge);
+    d_->merge.reset();
+    d_->tx->commit();
+    return out;
+}
+
 // ---- Transaction ----------------------------------------------------------------
 
 Transaction::Transaction(Database& db)

@@ -125,6 +125,7 @@ private:
     explicit Database(std::shared_ptr<Connection> c);
     std::shared_ptr<Connection> conn_;
     friend class Transaction;
+    friend class BulkMerge;
 };
 
 // A native prepared statement. Binds are 1-based, columns 0-based.
@@ -156,6 +157,43 @@ public:
 
 private:
     friend class Database;
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+// Many records written by a unique key in one pass, for imports into a
+// server table (Backend::Server only): the rows stream to the server and
+// are merged there by a few set-based statements, in a savepoint of their
+// own. The outcome is what writing the rows one by one in tag order would
+// give: a row whose key (compared without regard to case) exists, or came
+// in an earlier row, is refused unless `overwrite`; with it, the record is
+// overwritten and the last such row's values are stored. An overwrite
+// checks the record's version: a record someone else changed or deleted
+// since the merge read it keeps their values, and its rows are refused with
+// the difference. Any other refusal by the server throws Error from
+// finish(), and nothing of the merge is kept.
+class BulkMerge
+{
+public:
+    struct Refusal {
+        std::int64_t tag = 0;
+        std::optional<ConflictError> conflict; // none: a duplicate key without overwrite
+    };
+    struct Outcome {
+        std::int64_t added = 0; // rows stored as new records
+        std::int64_t overwritten = 0; // rows stored over an existing record (or an earlier row)
+        std::vector<Refusal> refused; // in tag order
+    };
+    BulkMerge(Database& db, const std::string& table, const std::string& keyField, bool overwrite);
+    ~BulkMerge(); // abandons the merge unless finished
+    BulkMerge(const BulkMerge&) = delete;
+    BulkMerge& operator=(const BulkMerge&) = delete;
+    // One row: a value per field of the table, in its order (never Null).
+    // Tags rise from row to row.
+    void add(std::int64_t tag, const std::vector<std::string_view>& values);
+    Outcome finish();
+
+private:
     struct Impl;
     std::unique_ptr<Impl> d_;
 };

@@ -16,6 +16,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -914,6 +915,254 @@ void rollback(Connection& c, const std::string& savepoint)
         run(c, "ROLLBACK");
     else
         run(c, "ROLLBACK TO SAVEPOINT " + savepoint + "; RELEASE SAVEPOINT " + savepoint);
+}
+
+struct Merge {
+    TableDef def;
+    std::string table; // quoted
+    std::vector<std::string> cols; // quoted field names
+    std::size_t key = 0;
+    bool overwrite = false;
+    bool versioned = false;
+    bool copying = false;
+    std::int64_t staged = 0;
+    std::string buffer; // rows not yet sent
+};
+
+namespace
+{
+
+const char* kMergeContext = "cannot store the records";
+
+// A value in COPY's text format, where the backslash, tab and line breaks
+// have meanings of their own.
+void appendCopyText(std::string& out, std::string_view v)
+{
+    for (const char ch : v) {
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
+        }
+    }
+}
+
+void flushCopy(Connection& c, Merge& m)
+{
+    if (m.buffer.empty())
+        return;
+    if (PQputCopyData(c.pg->conn, m.buffer.data(), static_cast<int>(m.buffer.size())) != 1)
+        throw Error(std::string(kMergeContext) + ": "
+            + (lost(c.pg->conn) ? std::string(kLost) : firstLine(PQerrorMessage(c.pg->conn))));
+    m.buffer.clear();
+}
+
+// Ends the COPY; `abandon` (a reason) makes the server discard it. Throws
+// when the server refused what was sent, unless abandoning.
+void endCopy(Connection& c, Merge& m, const char* abandon)
+{
+    m.copying = false;
+    PGconn* conn = c.pg->conn;
+    const bool sent = PQputCopyEnd(conn, abandon) == 1;
+    std::string problem = sent ? "" : firstLine(PQerrorMessage(conn));
+    while (PGresult* res = PQgetResult(conn)) {
+        if (PQresultStatus(res) != PGRES_COMMAND_OK && problem.empty())
+            problem = describe(c, res);
+        PQclear(res);
+    }
+    if (!problem.empty() && !abandon)
+        throw Error(std::string(kMergeContext) + ": " + problem);
+}
+
+std::int64_t tuples(PGresult* res)
+{
+    const std::int64_t n = std::atoll(PQcmdTuples(res));
+    PQclear(res);
+    return n;
+}
+
+std::string joined(const std::vector<std::string>& items, const std::string& prefix, const std::string& sep = ", ")
+{
+    std::string out;
+    for (const auto& item : items)
+        out += (out.empty() ? "" : sep) + prefix + item;
+    return out;
+}
+
+} // namespace
+
+std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const std::string& keyField, bool overwrite)
+{
+    auto m = std::make_shared<Merge>();
+    m->def = c.tableDef(table);
+    const int key = m->def.fieldIndex(keyField);
+    if (key < 0)
+        throw Error("no field " + keyField + " in table " + table);
+    m->key = static_cast<std::size_t>(key);
+    m->table = quoteIdent(m->def.name);
+    for (const FieldDef& f : m->def.fields)
+        m->cols.push_back(quoteIdent(f.name));
+    m->overwrite = overwrite;
+    m->versioned = versioned(c, m->def.name);
+    // Staged values compare as the table's do, so that grouping and joining
+    // by the key ignore letter case exactly as its unique index does.
+    std::string stage = "CREATE TEMPORARY TABLE rav_stage (tag bigint NOT NULL";
+    for (const auto& col : m->cols)
+        stage += ", " + col + " public.citext COLLATE \"C\"";
+    run(c, "DROP TABLE IF EXISTS pg_temp.rav_stage, pg_temp.rav_plan, pg_temp.rav_done", kMergeContext);
+    run(c, stage + ") ON COMMIT DROP", kMergeContext);
+    PGresult* res = PQexec(c.pg->conn, "COPY rav_stage FROM STDIN");
+    const bool ok = PQresultStatus(res) == PGRES_COPY_IN;
+    const std::string msg = ok ? "" : describe(c, res);
+    PQclear(res);
+    if (!ok)
+        throw Error(std::string(kMergeContext) + ": " + msg);
+    m->copying = true;
+    return m;
+}
+
+void mergeAdd(Connection& c, Merge& m, std::int64_t tag, const std::vector<std::string_view>& values)
+{
+    if (!m.copying || values.size() != m.cols.size())
+        throw Error(std::string(kMergeContext) + ": a row needs one value per field");
+    m.buffer += std::to_string(tag);
+    for (const std::string_view v : values) {
+        m.buffer += '\t';
+        appendCopyText(m.buffer, v);
+    }
+    m.buffer += '\n';
+    ++m.staged;
+    if (m.buffer.size() >= (std::size_t { 1 } << 18))
+        flushCopy(c, m);
+}
+
+void mergeAbandon(Connection& c, Merge& m)
+{
+    if (m.copying && c.pg->conn)
+        endCopy(c, m, "abandoned");
+}
+
+// The rows are merged group by group of equal keys: `first` and `last` are
+// a group's first and last row, `target` the record it met when read and
+// the original values (o0, o1, ...) what that record held then.
+BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
+{
+    flushCopy(c, m);
+    endCopy(c, m, nullptr);
+    run(c, "ANALYZE rav_stage", kMergeContext);
+    run(c, "SET LOCAL work_mem = '128MB'", kMergeContext);
+    const std::string& key = m.cols[m.key];
+    std::string originals;
+    for (std::size_t i = 0; m.overwrite && i < m.cols.size(); ++i)
+        originals += ", t." + m.cols[i] + " AS o" + std::to_string(i);
+    run(c,
+        "CREATE TEMPORARY TABLE rav_plan ON COMMIT DROP AS SELECT g.k, g.first, g.last, g.n, t.rowid AS target, "
+            + std::string(m.versioned ? "t.rav_version" : "NULL::bigint") + " AS version" + originals
+            + " FROM (SELECT " + key + " AS k, min(tag) AS first, max(tag) AS last, count(*) AS n FROM rav_stage"
+            + " GROUP BY " + key + ") g LEFT JOIN " + m.table + " t ON t." + key + " = g.k",
+        kMergeContext);
+    const std::string cols = joined(m.cols, "");
+    const std::string staged = joined(m.cols, "s.");
+    BulkMerge::Outcome out;
+    auto sums = [&c](const char* where) {
+        Result r(query(c, std::string("SELECT count(*), coalesce(sum(n), 0) FROM rav_plan WHERE ") + where, {}));
+        return std::make_pair(std::atoll(r.at(0, 0).c_str()), std::atoll(r.at(0, 1).c_str()));
+    };
+    if (!m.overwrite) {
+        // The first row of each new key; every other row is a duplicate.
+        out.added = tuples(query(c,
+            "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+                + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY s.tag",
+            {}));
+        if (out.added < m.staged) {
+            Result r(query(c,
+                "SELECT s.tag FROM rav_stage s WHERE NOT EXISTS (SELECT 1 FROM rav_plan p WHERE p.first = s.tag "
+                "AND p.target IS NULL) ORDER BY s.tag",
+                {}));
+            for (int i = 0; i < r.rows(); ++i)
+                out.refused.push_back({ std::atoll(r.at(i, 0).c_str()), std::nullopt });
+        }
+        c.pg->total += out.added;
+        return out;
+    }
+
+    // Existing records get their group's last row, where the version is
+    // still the one read; under READ COMMITTED a record changed meanwhile
+    // is checked again in its new state, so a concurrent save is never
+    // overwritten.
+    run(c, "CREATE TEMPORARY TABLE rav_done (rowid bigint) ON COMMIT DROP", kMergeContext);
+    std::string sets;
+    for (const auto& col : m.cols)
+        sets += (sets.empty() ? "" : ", ") + col + " = s." + col;
+    const std::int64_t updated = tuples(query(c,
+        "WITH u AS (UPDATE " + m.table + " t SET " + sets
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last WHERE p.target IS NOT NULL AND t.rowid = p.target"
+            + (m.versioned ? " AND t.rav_version = p.version" : "")
+            + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u",
+        {}));
+    const auto [groupsMet, rowsMet] = sums("target IS NOT NULL");
+    out.overwritten = rowsMet;
+    if (updated < groupsMet) {
+        const std::size_t n = m.cols.size();
+        std::string mine, theirs, original;
+        for (std::size_t i = 0; i < n; ++i) {
+            mine += ", s." + m.cols[i] + "::text";
+            theirs += ", t." + m.cols[i] + "::text";
+            original += ", p.o" + std::to_string(i) + "::text";
+        }
+        Result r(query(c,
+            "SELECT CASE WHEN p.n = 1 THEN p.first::text ELSE (SELECT string_agg(s2.tag::text, ',' ORDER BY s2.tag) "
+            "FROM rav_stage s2 WHERE s2." + key + " = p.k) END, t.rowid IS NOT NULL"
+                + mine + theirs + original + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last LEFT JOIN "
+                + m.table + " t ON t.rowid = p.target WHERE p.target IS NOT NULL "
+                "AND NOT EXISTS (SELECT 1 FROM rav_done d WHERE d.rowid = p.target)",
+            {}));
+        std::vector<std::string> names;
+        for (const FieldDef& f : m.def.fields)
+            names.push_back(f.name);
+        for (int row = 0; row < r.rows(); ++row) {
+            auto values = [&](std::size_t from) {
+                std::vector<Value> v;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const int col = static_cast<int>(from + i);
+                    v.push_back(r.null(row, col) ? Value() : Value(r.at(row, col)));
+                }
+                return v;
+            };
+            const std::vector<Value> mineValues = values(2), theirValues = values(2 + n);
+            const ConflictError conflict
+                = makeConflict(names, &mineValues, r.at(row, 1) == "t" ? &theirValues : nullptr, values(2 + 2 * n));
+            const std::string tags = r.at(row, 0);
+            for (std::size_t p = 0; p < tags.size();) {
+                const auto comma = std::min(tags.find(',', p), tags.size());
+                out.refused.push_back({ std::atoll(tags.c_str() + p), conflict });
+                --out.overwritten;
+                p = comma + 1;
+            }
+        }
+    }
+    // New keys: one record each, holding its group's last row, made in the
+    // order of the groups' first rows.
+    out.added = tuples(query(c,
+        "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last WHERE p.target IS NULL ORDER BY p.first",
+        {}));
+    out.overwritten += sums("target IS NULL").second - out.added;
+    std::sort(out.refused.begin(), out.refused.end(),
+        [](const BulkMerge::Refusal& a, const BulkMerge::Refusal& b) { return a.tag < b.tag; });
+    c.pg->total += out.added + updated;
+    return out;
 }
 
 std::int64_t changes(const Connection& c)
