@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <system_error>
 #include <unistd.h>
@@ -92,9 +93,13 @@ bool nocaseLess(const std::string* a, const std::string* b)
 class EidRecords
 {
 public:
-    EidRecords(db::Statement& lookup, int columns)
+    // `batch`, on a server: looks a block's codes up in one round trip
+    // (Database::lookupKeys) instead of one per code.
+    using Batch = std::function<db::Statement(const std::vector<std::string_view>&)>;
+    EidRecords(db::Statement& lookup, int columns, Batch batch = {})
         : lookup_(lookup)
         , columns_(columns)
+        , batch_(std::move(batch))
     {
     }
 
@@ -106,23 +111,20 @@ public:
             if (slot_.try_emplace(*code, kPending).second)
                 pending_.push_back(code);
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
+        if (batch_) {
+            std::vector<std::string_view> keys;
+            for (const std::string* code : pending_) {
+                keys.push_back(*code);
+                slot_[*code] = kNone;
+            }
+            db::Statement rows = batch_(keys);
+            while (rows.step())
+                slot_[*pending_[static_cast<std::size_t>(rows.columnInt(0))]] = keep(rows, 1);
+            return;
+        }
         for (const std::string* code : pending_) {
             lookup_.bindView(1, *code);
-            std::int32_t record = kNone;
-            if (lookup_.step()) {
-                record = static_cast<std::int32_t>(values_.size() / static_cast<std::size_t>(columns_));
-                for (int j = 0; j < columns_; ++j) {
-                    const auto text = lookup_.columnText(j);
-                    if (!text) {
-                        values_.push_back({ 0, -1 });
-                        continue;
-                    }
-                    values_.push_back({ static_cast<std::uint32_t>(buffer_.size()),
-                        static_cast<std::int32_t>(text->size()) });
-                    buffer_.append(*text);
-                    buffer_ += '\0';
-                }
-            }
+            const std::int32_t record = lookup_.step() ? keep(lookup_, 0) : kNone;
             lookup_.reset();
             slot_[*code] = record;
         }
@@ -149,6 +151,24 @@ public:
     }
 
 private:
+    // Keeps the record the statement is on (its fields from column `first`
+    // on); returns its number.
+    std::int32_t keep(const db::Statement& row, int first)
+    {
+        const auto record = static_cast<std::int32_t>(values_.size() / static_cast<std::size_t>(columns_));
+        for (int j = 0; j < columns_; ++j) {
+            const auto text = row.columnText(first + j);
+            if (!text) {
+                values_.push_back({ 0, -1 });
+                continue;
+            }
+            values_.push_back({ static_cast<std::uint32_t>(buffer_.size()), static_cast<std::int32_t>(text->size()) });
+            buffer_.append(*text);
+            buffer_ += '\0';
+        }
+        return record;
+    }
+
     static constexpr std::int32_t kPending = -2;
     static constexpr std::int32_t kNone = -1;
     struct Value {
@@ -157,6 +177,7 @@ private:
     };
     db::Statement& lookup_;
     int columns_;
+    Batch batch_;
     std::unordered_map<std::string, std::int32_t> slot_; // code -> record number, or kNone
     std::vector<Value> values_; // columns_ per record
     std::string buffer_;
@@ -286,7 +307,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // The size rule of the temporary table's columns is checked here
         // (checkSize) rather than by the engine for each column of each row.
         temp.executeNative("PRAGMA ignore_check_constraints=ON");
-        EidRecords records(lookup, eidColumns);
+        EidRecords::Batch lookupBlock;
+        if (eid.backend() == db::Backend::Server)
+            lookupBlock = [&eid, &result](const std::vector<std::string_view>& keys) {
+                return eid.lookupKeys(eid::kDeviceTable, result.eicFieldName, keys);
+            };
+        EidRecords records(lookup, eidColumns, std::move(lookupBlock));
         // The parts of the block that get a row, by slot, with the values of
         // their design fields shown as columns: (column number, value).
         std::vector<std::size_t> included;

@@ -64,6 +64,42 @@ TEST(EidCopy, FileToServerAndBackExportsTheSameTextAndKeepsTheRules)
     EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;
 }
 
+// A LOM from the server copy is the LOM from the file: the parts' codes
+// are looked up a block at a time there, letter case ignored as on a file.
+TEST(EidCopy, ALomFromTheServerCopyEqualsTheLomFromTheFile)
+{
+    ScratchDir dir;
+    const std::string server = serverEidName();
+    if (server.empty())
+        GTEST_SKIP() << "no PostgreSQL server for this run (RAV_PG_DIR unset)";
+    std::string comps;
+    for (const auto& [ref, mpn] : { std::pair("R1", "rc0603-10k"), std::pair("R2", "O'BRIEN \"7\""),
+             std::pair("R3", "NOT-IN-EID"), std::pair("R4", "RC0603-10K") })
+        comps += std::string("<comp ref=\"") + ref + "\"><value>1k</value><footprint>Lib:R_0603</footprint><fields>"
+            + "<field name=\"MPN\">" + (std::string(mpn) == "O'BRIEN \"7\"" ? "O'BRIEN &quot;7&quot;" : mpn)
+            + "</field></fields><libsource lib=\"Device\" part=\"R\"/></comp>";
+    writeFile(dir / "board.xml", "<?xml version=\"1.0\"?><export version=\"D\"><design><source>board.sch</source>"
+                                 "</design><components>" + comps + "</components></export>");
+    writeFile(dir / "eid.txt", "RC0603-10K;0.01\nO'Brien \"7\";0.02\n");
+    const std::string bin = std::string(RAV_BIN_DIR) + "/ravederi ";
+    const std::string file = (dir / "p.eid").string();
+    for (const std::string& args : { "project from-kicad " + Q((dir / "board.xml").string()) + " " + Q((dir / "b.dpz").string()),
+             "eid create " + Q(file) + " --field MPN:30 --field Price:10 --eic MPN",
+             "eid import " + Q(file) + " " + Q((dir / "eid.txt").string()) + " --delimiter \";\"",
+             "eid copy " + Q(file) + " " + Q(server) })
+        ASSERT_EQ(runProgram(bin + args).exitCode, 0) << args;
+    std::vector<std::string> loms;
+    for (const std::string& eid : { file, server }) {
+        const RunResult r = runProgram(bin + "lom --project " + Q((dir / "b.dpz").string()) + " --eid " + Q(eid)
+            + " --field MPN-D --field Price-D --format text --out -");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        loms.push_back(r.out);
+    }
+    EXPECT_EQ(loms[1], loms[0]);
+    EXPECT_NE(loms[0].find("0.02"), std::string::npos) << loms[0];
+    EXPECT_NE(loms[0].find("0.01"), std::string::npos) << loms[0];
+}
+
 } // namespace
 } // namespace rav::test
 

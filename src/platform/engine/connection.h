@@ -142,6 +142,9 @@ void setMeta(Connection& c, const char* key, std::int64_t value);
 void begin(Connection& c, const std::string& savepoint);
 void commit(Connection& c, const std::string& savepoint);
 void rollback(Connection& c, const std::string& savepoint);
+// Database::lookupKeys on the server: one statement, the keys an array.
+std::shared_ptr<Stmt> prepareLookup(
+    Connection& c, const std::string& table, const std::string& field, const std::vector<std::string_view>& keys);
 // BulkMerge's work on the server: a staging table filled with COPY, then
 // the set-based merge into the table.
 struct Merge;

@@ -851,6 +851,19 @@ Statement Database::prepare(std::string_view nativeSql)
     return s;
 }
 
+Statement Database::lookupKeys(
+    const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
+{
+    Connection& c = usable(conn_);
+    if (c.backend != Backend::Server)
+        throw Error("a look-up of many keys at once needs a server database");
+    Statement s;
+    s.d_ = std::make_unique<Statement::Impl>();
+    s.d_->conn = conn_;
+    s.d_->pg = server::prepareLookup(c, table, field, keys);
+    return s;
+}
+
 void Statement::bind(int index, const Value& v)
 {
     if (d_->pg) {

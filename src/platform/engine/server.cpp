@@ -917,6 +917,39 @@ void rollback(Connection& c, const std::string& savepoint)
         run(c, "ROLLBACK TO SAVEPOINT " + savepoint + "; RELEASE SAVEPOINT " + savepoint);
 }
 
+std::shared_ptr<Stmt> prepareLookup(
+    Connection& c, const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
+{
+    const TableDef& def = c.tableDef(table);
+    const int key = def.fieldIndex(field);
+    if (key < 0)
+        throw Error("no field " + field + " in table " + table);
+    // Written here rather than translated: the words of this statement
+    // could be names of fields.
+    std::string cols;
+    for (const FieldDef& f : def.fields)
+        cols += ", rav_d." + quoteIdent(f.name);
+    auto s = std::make_shared<Stmt>();
+    s->sql = "SELECT rav_k.rav_pos - 1" + cols + " FROM unnest($1::text[]) WITH ORDINALITY AS rav_k(rav_key, rav_pos)"
+        + " JOIN " + quoteIdent(def.name) + " rav_d ON rav_d." + quoteIdent(def.fields[static_cast<std::size_t>(key)].name)
+        + " = rav_k.rav_key::public.citext COLLATE \"C\"";
+    s->nParams = 1;
+    // The keys as an array literal: every element quoted, its quotes and
+    // backslashes escaped.
+    std::string array = "{";
+    for (const std::string_view k : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char ch : k) {
+            if (ch == '"' || ch == '\\')
+                array += '\\';
+            array += ch;
+        }
+        array += '"';
+    }
+    s->params.assign(1, array + "}");
+    return s;
+}
+
 struct Merge {
     TableDef def;
     std::string table; // quoted
