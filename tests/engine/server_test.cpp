@@ -228,3 +228,28 @@ TEST_F(ServerTest, ALookUpOfManyKeysFindsEachRecordOnceWhateverTheKey)
         { 5, "{br,ace}/n" }, { 6, "NULL/n" }, { 7, "x';--/n" }, { 8, "x/n" } };
     EXPECT_EQ(found, expected);
 }
+
+// A set read front to back comes a row at a time; other statements on the
+// same connection may run between its rows, and one left half read frees
+// the connection.
+TEST_F(ServerTest, ASetReadRowByRowLetsOtherStatementsRunBetweenItsRows)
+{
+    Database db = Database::open(name);
+    for (const char* code : { "A1", "B2", "C3", "D4" })
+        db.executeNative(std::string("INSERT INTO Device (Code, Name) VALUES ('") + code + "', 'n')");
+    Statement rows = db.prepareSelect("SELECT * FROM Device ORDER BY Code");
+    std::vector<std::string> seen;
+    for (int i = 0; rows.step(); ++i) {
+        seen.push_back(rows.column(0).value_or("") + (i == 1 ? "+" + std::to_string(db.countSelect("SELECT * FROM Device")) : ""));
+        if (i == 0)
+            db.executeNative("UPDATE Device SET Name = 'changed' WHERE Code = 'D4'");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string> { "A1", "B2+4", "C3", "D4" }));
+    Statement half = db.prepareSelect("SELECT * FROM Device ORDER BY Code");
+    ASSERT_TRUE(half.step());
+    half.reset();
+    Statement first = db.prepareSelect("SELECT * FROM Device WHERE Code = \"D4\"");
+    ASSERT_TRUE(first.step());
+    EXPECT_EQ(first.column(1), Value("changed"));
+    EXPECT_FALSE(first.step());
+}

@@ -20,7 +20,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <utility>
 
 namespace rav::db
 {
@@ -38,6 +40,9 @@ struct Link {
     std::int64_t lastId = 0;
     long statements = 0; // for unique prepared statement names
     int depth = 0; // open Transaction objects
+    // The statement whose rows are arriving one at a time; the connection
+    // serves nothing else until they are all in (see settle).
+    Stmt* streaming = nullptr;
 };
 
 struct Stmt {
@@ -52,8 +57,35 @@ struct Stmt {
     bool write = false; // INSERT, UPDATE or DELETE
     bool insert = false; // RETURNING rowid was added
     bool skip = false; // a PRAGMA: nothing to do on a server
+    // Rows read one at a time (single-row mode), so that a whole set read
+    // front to back never sits in memory at once.
+    bool stream = false;
+    Link* link = nullptr; // while streaming
+    std::deque<PGresult*> buffered; // rows taken in early, for another statement's sake
+    std::string failure; // the server's refusal, met while taking rows in early
 
-    ~Stmt() { PQclear(res); }
+    void endStream()
+    {
+        if (link && link->streaming == this) {
+            link->streaming = nullptr;
+            // The rows not read are read and dropped: the connection is
+            // free again only after the end of the result. (A cancel
+            // could reach the server after the query ended and stop the
+            // next one instead.)
+            while (PGresult* r = link->conn ? PQgetResult(link->conn) : nullptr)
+                PQclear(r);
+        }
+        link = nullptr;
+        for (PGresult* r : buffered)
+            PQclear(r);
+        buffered.clear();
+        failure.clear();
+    }
+    ~Stmt()
+    {
+        endStream();
+        PQclear(res);
+    }
 };
 
 namespace
@@ -140,9 +172,31 @@ std::string describe(Connection& c, const PGresult* res)
     return firstLine(primary ? primary : PQerrorMessage(c.pg->conn));
 }
 
+// Before anything else goes to the server: the rows of a statement still
+// arriving one at a time are taken in (kept with that statement), since a
+// connection serves one command at a time.
+void settle(Connection& c)
+{
+    Stmt* s = c.pg->streaming;
+    if (!s)
+        return;
+    c.pg->streaming = nullptr;
+    while (PGresult* r = PQgetResult(c.pg->conn)) {
+        const auto st = PQresultStatus(r);
+        if (st == PGRES_SINGLE_TUPLE) {
+            s->buffered.push_back(r);
+            continue;
+        }
+        if (st != PGRES_TUPLES_OK && s->failure.empty())
+            s->failure = describe(c, r);
+        PQclear(r);
+    }
+}
+
 // Runs a statement without parameters; throws Error on failure.
 void run(Connection& c, const std::string& sql, const char* context = nullptr)
 {
+    settle(c);
     PGresult* res = PQexec(c.pg->conn, sql.c_str());
     const auto st = PQresultStatus(res);
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
@@ -156,6 +210,7 @@ void run(Connection& c, const std::string& sql, const char* context = nullptr)
 // A query with text parameters, all rows at once. The caller clears it.
 PGresult* query(Connection& c, const std::string& sql, const std::vector<std::string>& params)
 {
+    settle(c);
     std::vector<const char*> values;
     for (const auto& p : params)
         values.push_back(p.c_str());
@@ -315,6 +370,9 @@ void translate(Stmt& s, const std::string& in, const std::map<std::string, std::
     s.skip = startsWithWord(in, i, "PRAGMA");
     s.insert = startsWithWord(in, i, "INSERT");
     s.write = s.insert || startsWithWord(in, i, "UPDATE") || startsWithWord(in, i, "DELETE");
+    // A SELECT reads its rows as they are stepped through, so that an
+    // export of a million records never holds them all.
+    s.stream = startsWithWord(in, i, "SELECT");
     std::string out;
     int highest = 0;
     bool wordStart = true;
@@ -532,6 +590,7 @@ bool connected(const Connection& c)
 void close(Connection& c)
 {
     if (c.pg && c.pg->conn) {
+        c.pg->streaming = nullptr;
         PQfinish(c.pg->conn);
         c.pg->conn = nullptr;
     }
@@ -580,6 +639,7 @@ void ensurePrepared(Connection& c, Stmt& s, const char* context)
     PGconn* conn = c.pg->conn;
     if (!conn)
         throw Error("the database is closed");
+    settle(c);
     if (!s.name.empty() && s.preparedOn == conn)
         return;
     s.name = "rav_s" + std::to_string(++c.pg->statements);
@@ -637,10 +697,58 @@ PGresult* guardedExec(Connection& c, Stmt& s, const char* const* values, const c
     return results[1];
 }
 
+namespace
+{
+// step() of a statement whose rows come one at a time.
+bool stepStream(Connection& c, Stmt& s, const char* context)
+{
+    PGconn* conn = c.pg->conn;
+    if (!s.executed) {
+        ensurePrepared(c, s, context);
+        std::vector<const char*> values;
+        for (const auto& v : s.params)
+            values.push_back(v ? v->c_str() : nullptr);
+        if (PQsendQueryPrepared(conn, s.name.c_str(), s.nParams, values.data(), nullptr, nullptr, 0) != 1)
+            throw Error(std::string(context) + ": " + (lost(conn) ? std::string(kLost) : firstLine(PQerrorMessage(conn))));
+        PQsetSingleRowMode(conn);
+        s.executed = true;
+        s.link = c.pg.get();
+        c.pg->streaming = &s;
+    }
+    PQclear(s.res);
+    s.res = nullptr;
+    s.row = -1;
+    PGresult* r = nullptr;
+    if (!s.buffered.empty()) {
+        r = s.buffered.front();
+        s.buffered.pop_front();
+    } else if (c.pg->streaming == &s) {
+        r = PQgetResult(conn);
+    } else if (!s.failure.empty()) {
+        const std::string msg = std::exchange(s.failure, std::string());
+        throw Error(std::string(context) + ": " + msg);
+    }
+    if (r && PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+        s.res = r;
+        s.row = 0;
+        return true;
+    }
+    const bool failed = r && PQresultStatus(r) != PGRES_TUPLES_OK;
+    const std::string msg = failed ? describe(c, r) : "";
+    PQclear(r);
+    s.endStream();
+    if (failed)
+        throw Error(std::string(context) + ": " + msg);
+    return false;
+}
+} // namespace
+
 bool step(Connection& c, Stmt& s, const char* context)
 {
     if (s.skip)
         return false;
+    if (s.stream)
+        return stepStream(c, s, context);
     if (!s.executed) {
         PGconn* conn = c.pg->conn;
         ensurePrepared(c, s, context);
@@ -682,6 +790,7 @@ bool step(Connection& c, Stmt& s, const char* context)
 
 void reset(Stmt& s, bool clearBindings)
 {
+    s.endStream();
     PQclear(s.res);
     s.res = nullptr;
     s.executed = false;
@@ -900,6 +1009,7 @@ void commit(Connection& c, const std::string& savepoint)
         return;
     }
     // A transaction the server already gave up answers COMMIT with ROLLBACK.
+    settle(c);
     PGresult* res = PQexec(c.pg->conn, "COMMIT");
     const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK && std::strcmp(PQcmdStatus(res), "COMMIT") == 0;
     const std::string msg = ok ? "" : describe(c, res);
@@ -934,6 +1044,7 @@ std::shared_ptr<Stmt> prepareLookup(
         + " JOIN " + quoteIdent(def.name) + " rav_d ON rav_d." + quoteIdent(def.fields[static_cast<std::size_t>(key)].name)
         + " = rav_k.rav_key::public.citext COLLATE \"C\"";
     s->nParams = 1;
+    s->stream = true;
     // The keys as an array literal: every element quoted, its quotes and
     // backslashes escaped.
     std::string array = "{";
@@ -1055,6 +1166,7 @@ std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const
         stage += ", " + col + " public.citext COLLATE \"C\"";
     run(c, "DROP TABLE IF EXISTS pg_temp.rav_stage, pg_temp.rav_plan, pg_temp.rav_done", kMergeContext);
     run(c, stage + ") ON COMMIT DROP", kMergeContext);
+    settle(c);
     PGresult* res = PQexec(c.pg->conn, "COPY rav_stage FROM STDIN");
     const bool ok = PQresultStatus(res) == PGRES_COPY_IN;
     const std::string msg = ok ? "" : describe(c, res);
