@@ -278,13 +278,11 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // The per-part look-up is one probe of the EIC's unique index. A read
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
-        db::Transaction eidRead(eid);
-        if (eid.backend() == db::Backend::Server) {
-            // One snapshot for every probe, so the list is the EID as of one
-            // change, whatever others save meanwhile; that change is stated.
-            eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
-            result.eidChange = eid::LatestChange(eid);
-        }
+        // On a server, one snapshot for every probe, so the list is the EID
+        // as of one change, whatever others save meanwhile; that change is
+        // stated.
+        std::optional<db::Transaction> eidRead;
+        result.eidChange = eid::BeginStampedRead(eid, eidRead);
         db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
             + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         // Rows go in several at a time: one INSERT of a few rows costs

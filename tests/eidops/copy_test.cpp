@@ -5,6 +5,10 @@
 #include "eid_history.h"
 
 #include <gtest/gtest.h>
+#include <chrono>
+#include <future>
+#include <optional>
+#include <thread>
 
 namespace rav::test
 {
@@ -156,6 +160,41 @@ TEST(EidHistory, RecordsEveryChangeRevertsAndReadsAsOfAChange)
     EXPECT_EQ(eid::ReadHistory(server).size(), 8u);
     EXPECT_THROW(eid::RevertRecord(server, "Z9", 2), db::Error);
     EXPECT_THROW(eid::ReadHistory(MakeCodeNameEid((ScratchDir().path() / "f.eid").string())), db::Error);
+}
+
+// A list's change stamp is taken where no writer is between taking a change
+// number and committing it: a writer that took a lower number than a change
+// already committed is waited for, so --as-of the stamp reads what was read.
+TEST(EidHistory, AsOfTheStampOfAReadReadsWhatTheReadSaw)
+{
+    const std::string server = serverEidName();
+    if (server.empty())
+        GTEST_SKIP() << "no PostgreSQL server for this run (RAV_PG_DIR unset)";
+    MakeCodeNameEid(server);
+    db::Database slow = db::Database::open(server);
+    db::Transaction slowTx(slow);
+    slow.executeNative("INSERT INTO Device (Code, Name) VALUES ('A1', 'slow')"); // change 1, not committed yet
+    db::Database::open(server).executeNative("INSERT INTO Device (Code, Name) VALUES ('B2', 'fast')"); // change 2
+    std::promise<void> started;
+    std::int64_t stamp = 0;
+    std::vector<Row> seen;
+    std::thread reader([&] {
+        db::Database db = db::Database::open(server);
+        std::optional<db::Transaction> read;
+        started.set_value();
+        stamp = eid::BeginStampedRead(db, read);
+        db::Statement st = db.prepare("SELECT * FROM Device ORDER BY rowid");
+        while (st.step())
+            seen.push_back({ st.column(0), st.column(1) });
+    });
+    started.get_future().wait();
+    // Gives the reader time to meet the writer in flight; were it slower,
+    // the test would pass without having tried the case.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    slowTx.commit();
+    reader.join();
+    EXPECT_EQ(seen, (std::vector<Row> { R({ "A1", "slow" }), R({ "B2", "fast" }) }));
+    EXPECT_EQ(Records(server + "&as_of=" + std::to_string(stamp)), seen);
 }
 
 } // namespace
