@@ -84,6 +84,14 @@ std::int64_t BeginStampedRead(db::Database& db, std::optional<db::Transaction>& 
     }
 }
 
+std::int64_t ChangeTime(db::Database& db, std::int64_t change)
+{
+    db::Statement q = db.prepare(
+        "SELECT \"floor\"(\"date_part\"('epoch', \"at\"))::\"int8\" FROM rav_history WHERE \"change\" = ?1");
+    q.bind(1, change);
+    return q.step() ? q.columnInt(0) : 0;
+}
+
 std::vector<HistoryEntry> ReadHistory(const std::string& eidName, const std::string& code)
 {
     db::Database db = OpenWithHistory(eidName);

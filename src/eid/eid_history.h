@@ -54,4 +54,7 @@ std::int64_t LatestChange(db::Database& db);
 // and taken again once the writer has ended.
 std::int64_t BeginStampedRead(db::Database& db, std::optional<db::Transaction>& read);
 
+// When change `change` was made, in Unix time (0 when there is no such change).
+std::int64_t ChangeTime(db::Database& db, std::int64_t change);
+
 } // namespace rav::eid

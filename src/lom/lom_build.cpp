@@ -283,6 +283,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // stated.
         std::optional<db::Transaction> eidRead;
         result.eidChange = eid::BeginStampedRead(eid, eidRead);
+        result.eidChangeTime = result.eidChange > 0 ? eid::ChangeTime(eid, result.eidChange) : 0;
         db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
             + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         // Rows go in several at a time: one INSERT of a few rows costs

@@ -149,6 +149,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
         write.eidChange = built.eidChange;
+        write.eidChangeTime = built.eidChangeTime;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;

@@ -102,6 +102,23 @@ TEST(EidCopy, ALomFromTheServerCopyEqualsTheLomFromTheFile)
     EXPECT_EQ(loms[1], loms[0]);
     EXPECT_NE(loms[0].find("0.02"), std::string::npos) << loms[0];
     EXPECT_NE(loms[0].find("0.01"), std::string::npos) << loms[0];
+
+    // An XLSX list rebuilt as of the change it stated, a second or more
+    // later and after another edit, is the same file.
+    std::vector<std::string> books;
+    std::string asOf;
+    for (const char* book : { "a.xlsx", "b.xlsx" }) {
+        const RunResult r = runProgram(bin + "lom --project " + Q((dir / "b.dpz").string()) + " --eid " + Q(server)
+            + asOf + " --field MPN-D --field Price-D --format xlsx --out " + Q((dir / book).string()));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        books.push_back(readFile(dir / book));
+        const auto at = r.err.find("--as-of ");
+        ASSERT_NE(at, std::string::npos) << r.err;
+        asOf = " " + r.err.substr(at, r.err.find(')', at) - at);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // the clock's seconds move on
+        db::Database::open(server).executeNative("UPDATE Device SET Price = '9' WHERE MPN = 'RC0603-10K'");
+    }
+    EXPECT_TRUE(books[0] == books[1]) << "the rebuilt XLSX differs";
 }
 
 } // namespace
