@@ -34,12 +34,11 @@ class DeviceWriter
 {
 public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
-        : cols_(cols)
+        : db_(db)
+        , cols_(cols)
+        , versioned_(db.backend() == db::Backend::Server)
     {
         const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
-        // The EIC column compares without regard to case and carries the
-        // unique index, so this is one index probe.
-        find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
             const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
@@ -48,9 +47,17 @@ public:
             params += (i ? "," : "") + p;
             sets += (i ? "," : "") + n + "=" + p;
         }
+        // The EIC column compares without regard to case and carries the
+        // unique index, so this is one index probe. On a server the record's
+        // version and values come along: an overwrite is refused when
+        // someone else changed the record in between.
+        find_ = db.prepare("SELECT rowid" + (versioned_ ? ", rav_version, " + names : std::string()) + " FROM Device WHERE "
+            + eic + " = ?1");
         insert_ = db.prepare("INSERT INTO Device (" + names + ") VALUES (" + params + ")");
-        update_
-            = db.prepare("UPDATE Device SET " + sets + " WHERE rowid = ?" + std::to_string(cols.count() + 1));
+        update_ = db.prepare("UPDATE Device SET " + sets + " WHERE rowid = ?" + std::to_string(cols.count() + 1)
+            + (versioned_ ? " AND rav_version = ?" + std::to_string(cols.count() + 2) : std::string()));
+        if (versioned_)
+            reread_ = db.prepare("SELECT " + names + " FROM Device WHERE rowid = ?1");
     }
 
     // Row id of the record whose EIC equals `eic`, or nothing.
@@ -58,13 +65,22 @@ public:
     {
         find_.bindView(1, eic);
         std::optional<sqlite3_int64> id;
-        if (find_.step())
+        if (find_.step()) {
             id = find_.columnInt(0);
+            if (versioned_) {
+                version_ = find_.columnInt(1);
+                original_.clear();
+                for (int i = 0; i < cols_.count(); ++i)
+                    original_.push_back(find_.column(i + 2));
+            }
+        }
         find_.reset();
         return id;
     }
 
-    // Stores `values` (one per column) as a new record or over record `id`.
+    // Stores `values` (one per column) as a new record or over record `id`
+    // (found last). Throws db::ConflictError when someone else changed or
+    // deleted that record since.
     void store(const std::vector<std::string_view>& values, std::optional<sqlite3_int64> id)
     {
         db::Statement& st = id ? update_ : insert_;
@@ -72,6 +88,8 @@ public:
             st.bindView(i + 1, values[static_cast<std::size_t>(i)]);
         if (id)
             st.bind(cols_.count() + 1, static_cast<std::int64_t>(*id));
+        if (id && versioned_)
+            st.bind(cols_.count() + 2, version_);
         try {
             st.step();
         } catch (...) {
@@ -79,11 +97,30 @@ public:
             throw;
         }
         st.reset();
+        if (id && versioned_ && db_.changes() == 0)
+            conflict(values, *id);
     }
 
 private:
+    [[noreturn]] void conflict(const std::vector<std::string_view>& values, sqlite3_int64 id)
+    {
+        std::vector<db::Value> mine, theirs;
+        for (const std::string_view v : values)
+            mine.emplace_back(std::string(v));
+        reread_.bind(1, static_cast<std::int64_t>(id));
+        const bool exists = reread_.step();
+        for (int i = 0; exists && i < cols_.count(); ++i)
+            theirs.push_back(reread_.column(i));
+        reread_.reset();
+        throw db::makeConflict(cols_.names, &mine, exists ? &theirs : nullptr, original_);
+    }
+
+    db::Database& db_;
     const detail::DeviceColumns& cols_;
-    db::Statement find_, insert_, update_;
+    const bool versioned_;
+    db::Statement find_, insert_, update_, reread_;
+    std::int64_t version_ = 0; // of the record found last, with its values
+    std::vector<db::Value> original_;
 };
 
 struct ImportState {
@@ -169,7 +206,14 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
         ++st.result.logged;
         return;
     }
-    st.writer.store(st.values, existing);
+    try {
+        st.writer.store(st.values, existing);
+    } catch (const db::ConflictError& e) {
+        WriteLogLine(st, LogText(st, line, tok), e.what());
+        ++st.result.logged;
+        ++st.result.conflicts;
+        return;
+    }
     if (existing)
         ++st.result.overwritten;
     else

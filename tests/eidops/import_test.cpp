@@ -290,49 +290,75 @@ TEST_P(ImportTest, ServerMergeMatchesTheFileImport)
 }
 
 // Another editor changes one record and deletes another while the import
-// with overwrite has read them and waits for their locks: neither is
-// overwritten, both lines are logged with the difference, the rest stored.
+// with overwrite has read them and waits for their locks: no record is
+// overwritten with values read before the other's change. The merge refuses
+// both, with the difference; line by line (after the server refused a
+// value the merge carried, here a NUL) the deleted record is read as gone
+// and added anew.
 TEST_P(ImportTest, OverwriteRefusesRecordsChangedMeanwhile)
 {
     if (!OnServer())
         GTEST_SKIP() << "a file EID is opened by one writer at a time";
-    std::filesystem::remove(eidFile);
-    MakeCodeNameEid(eidFile, { R({ "A1", "old" }), R({ "A2", "two" }) });
-    writeFile(dir / "Part.txt", "A1,mine\r\na2,mine2\r\nA3,new\r\n");
-    std::promise<void> changed;
-    std::thread other([&] {
-        db::Database db = db::Database::open(eidFile);
-        db::Transaction tx(db);
-        db.executeNative("UPDATE Device SET Name = 'theirs' WHERE Code = 'A1'");
-        db.executeNative("DELETE FROM Device WHERE Code = 'A2'");
-        changed.set_value();
-        // Commits once the import waits for these records (or gives up
-        // waiting, and the expectations below tell).
-        db::Database watch = db::Database::open(eidFile);
-        db::Statement waiting = watch.prepare("SELECT count(*) FROM pg_locks WHERE NOT granted");
-        for (int i = 0; i < 3000; ++i) {
-            waiting.step();
-            const bool blocked = waiting.columnInt(0) > 0;
-            waiting.reset();
-            if (blocked)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        tx.commit();
-    });
-    changed.get_future().wait();
-    ImportOptions o = Options();
-    o.overwrite = true;
-    const OperationResult r = Run(o);
-    other.join();
-    ASSERT_TRUE(r.completed) << r.failure;
-    EXPECT_EQ(std::tie(r.added, r.overwritten, r.conflicts, r.logged), std::make_tuple(1, 0, 1 + 1, 2));
-    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "theirs" }), R({ "A3", "new" }) }));
-    EXPECT_EQ(readFile(dir / "Part.log"),
-        "A1,mine,save refused: someone else changed the record since it was read (Name: mine \"mine\", theirs "
-        "\"theirs\", original \"old\")\r\n"
-        "a2,mine2,save refused: someone else deleted the record since it was read (Code: mine \"a2\", theirs "
-        "(deleted), original \"A2\"; Name: mine \"mine2\", theirs (deleted), original \"two\")\r\n");
+    const std::string changed = "A1,mine,save refused: someone else changed the record since it was read (Name: "
+                                "mine \"mine\", theirs \"theirs\", original \"old\")\r\n";
+    struct Case {
+        std::string text;
+        bool completed;
+        std::int64_t added, conflicts;
+        std::vector<Row> records;
+        std::string log;
+        std::size_t unchecked = 0;
+    };
+    const std::vector<Case> cases {
+        { "A1,mine\r\na2,mine2\r\nA3,new\r\n", true, 1, 2, { R({ "A1", "theirs" }), R({ "A3", "new" }) },
+            changed
+                + "a2,mine2,save refused: someone else deleted the record since it was read (Code: mine \"a2\", "
+                  "theirs (deleted), original \"A2\"; Name: mine \"mine2\", theirs (deleted), original \"two\")\r\n" },
+        // (What the line-by-line import stores of the value with the NUL is
+        // another matter, left out here.)
+        { std::string("A1,mine\r\na2,mine2\r\nZ9,a\0b\r\n", 27), true, 2, 1,
+            { R({ "A1", "theirs" }), R({ "a2", "mine2" }) }, changed, 1 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::filesystem::remove(eidFile);
+        MakeCodeNameEid(eidFile, { R({ "A1", "old" }), R({ "A2", "two" }) });
+        writeFile(dir / "Part.txt", c.text);
+        std::promise<void> edited;
+        std::thread other([&] {
+            db::Database db = db::Database::open(eidFile);
+            db::Transaction tx(db);
+            db.executeNative("UPDATE Device SET Name = 'theirs' WHERE Code = 'A1'");
+            db.executeNative("DELETE FROM Device WHERE Code = 'A2'");
+            edited.set_value();
+            // Commits once the import waits for these records (or gives up
+            // waiting, and the expectations below tell).
+            db::Database watch = db::Database::open(eidFile);
+            db::Statement waiting = watch.prepare("SELECT count(*) FROM pg_locks WHERE NOT granted");
+            for (int i = 0; i < 3000; ++i) {
+                waiting.step();
+                const bool blocked = waiting.columnInt(0) > 0;
+                waiting.reset();
+                if (blocked)
+                    break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            tx.commit();
+        });
+        edited.get_future().wait();
+        ImportOptions o = Options();
+        o.overwrite = true;
+        const OperationResult r = Run(o);
+        other.join();
+        EXPECT_EQ(r.completed, c.completed) << r.failure;
+        EXPECT_EQ(std::tie(r.added, r.overwritten, r.conflicts), std::make_tuple(c.added, 0, c.conflicts));
+        // The records listed, then `unchecked` more.
+        std::vector<Row> records = Records(eidFile);
+        EXPECT_EQ(records.size(), c.records.size() + c.unchecked);
+        records.resize(std::min(records.size(), c.records.size()));
+        EXPECT_EQ(records, c.records);
+        EXPECT_EQ(readFile(dir / "Part.log"), c.log);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ImportTest, ::testing::Values(db::Backend::File, db::Backend::Server), backendName);
