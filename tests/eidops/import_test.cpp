@@ -2,6 +2,7 @@
 // example with its options, ranges over the text, the log and its name, and
 // input that is broken in every way a user's file can be.
 #include "eid_fixture.h"
+#include "eid_history.h"
 #include "eid_import.h"
 #include "project_fixture.h"
 
@@ -278,6 +279,11 @@ TEST_P(ImportTest, ServerMergeMatchesTheFileImport)
                 o.trim = trim;
                 const OperationResult r = Run(o);
                 ASSERT_TRUE(r.completed) << r.failure;
+                // Every write is on record, as if made line by line.
+                if (target == eidFile) {
+                    EXPECT_EQ(static_cast<std::int64_t>(eid::ReadHistory(target).size()),
+                        static_cast<std::int64_t>(before.size()) + r.added + r.overwritten);
+                }
                 seen.emplace_back(Records(target), readFile(dir / "Part.log"),
                     std::vector<std::int64_t> { r.linesRead, r.blankLines, r.added, r.overwritten, r.logged,
                         r.tooManyFields, r.conflicts });

@@ -174,7 +174,8 @@ private:
 // own. The outcome is what writing the rows one by one in tag order would
 // give: a row whose key (compared without regard to case) exists, or came
 // in an earlier row, is refused unless `overwrite`; with it, the record is
-// overwritten and the last such row's values are stored. An overwrite
+// overwritten by each such row in turn (each write a change of its own for
+// the history), and the last one's values stay. An overwrite
 // checks the record's version: a record someone else changed or deleted
 // since the merge read it keeps their values, and its rows are refused with
 // the difference. Any other refusal by the server throws Error from

@@ -1164,7 +1164,8 @@ std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const
     std::string stage = "CREATE TEMPORARY TABLE rav_stage (tag bigint NOT NULL";
     for (const auto& col : m->cols)
         stage += ", " + col + " public.citext COLLATE \"C\"";
-    run(c, "DROP TABLE IF EXISTS pg_temp.rav_stage, pg_temp.rav_plan, pg_temp.rav_done", kMergeContext);
+    run(c, "DROP TABLE IF EXISTS pg_temp.rav_stage, pg_temp.rav_plan, pg_temp.rav_done, pg_temp.rav_more",
+        kMergeContext);
     run(c, stage + ") ON COMMIT DROP", kMergeContext);
     settle(c);
     PGresult* res = PQexec(c.pg->conn, "COPY rav_stage FROM STDIN");
@@ -1198,8 +1199,8 @@ void mergeAbandon(Connection& c, Merge& m)
         endCopy(c, m, "abandoned");
 }
 
-// The rows are merged group by group of equal keys: `first` and `last` are
-// a group's first and last row, `target` the record it met when read and
+// The rows are merged group by group of equal keys: `first` is a group's
+// first row, `n` its number of rows, `target` the record it met when read and
 // the original values (o0, o1, ...) what that record held then.
 BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
 {
@@ -1212,9 +1213,9 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
     for (std::size_t i = 0; m.overwrite && i < m.cols.size(); ++i)
         originals += ", t." + m.cols[i] + " AS o" + std::to_string(i);
     run(c,
-        "CREATE TEMPORARY TABLE rav_plan ON COMMIT DROP AS SELECT g.k, g.first, g.last, g.n, t.rowid AS target, "
+        "CREATE TEMPORARY TABLE rav_plan ON COMMIT DROP AS SELECT g.k, g.first, g.n, t.rowid AS target, "
             + std::string(m.versioned ? "t.rav_version" : "NULL::bigint") + " AS version" + originals
-            + " FROM (SELECT " + key + " AS k, min(tag) AS first, max(tag) AS last, count(*) AS n FROM rav_stage"
+            + " FROM (SELECT " + key + " AS k, min(tag) AS first, count(*) AS n FROM rav_stage"
             + " GROUP BY " + key + ") g LEFT JOIN " + m.table + " t ON t." + key + " = g.k",
         kMergeContext);
     const std::string cols = joined(m.cols, "");
@@ -1242,23 +1243,27 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
         return out;
     }
 
-    // Existing records get their group's last row, where the version is
-    // still the one read; under READ COMMITTED a record changed meanwhile
-    // is checked again in its new state, so a concurrent save is never
-    // overwritten.
+    // Each group is written row by row as a line-by-line import would, so
+    // that the history records every write: its first row goes over the
+    // record it met, where the version is still the one read (under READ
+    // COMMITTED a record changed meanwhile is checked again in its new
+    // state, so a concurrent save is never overwritten), or makes a new
+    // record; its later rows follow, one pass per position in the group.
     run(c, "CREATE TEMPORARY TABLE rav_done (rowid bigint) ON COMMIT DROP", kMergeContext);
     std::string sets;
     for (const auto& col : m.cols)
         sets += (sets.empty() ? "" : ", ") + col + " = s." + col;
     const std::int64_t updated = tuples(query(c,
         "WITH u AS (UPDATE " + m.table + " t SET " + sets
-            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last WHERE p.target IS NOT NULL AND t.rowid = p.target"
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NOT NULL AND t.rowid = p.target"
             + (m.versioned ? " AND t.rav_version = p.version" : "")
             + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u",
         {}));
     const auto [groupsMet, rowsMet] = sums("target IS NOT NULL");
     out.overwritten = rowsMet;
     if (updated < groupsMet) {
+        // Every row of a group whose record someone else changed or deleted
+        // is refused, with what it would have written.
         const std::size_t n = m.cols.size();
         std::string mine, theirs, original;
         for (std::size_t i = 0; i < n; ++i) {
@@ -1267,10 +1272,8 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
             original += ", p.o" + std::to_string(i) + "::text";
         }
         Result r(query(c,
-            "SELECT CASE WHEN p.n = 1 THEN p.first::text ELSE (SELECT string_agg(s2.tag::text, ',' ORDER BY s2.tag) "
-            "FROM rav_stage s2 WHERE s2." + key + " = p.k) END, t.rowid IS NOT NULL"
-                + mine + theirs + original + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last LEFT JOIN "
-                + m.table + " t ON t.rowid = p.target WHERE p.target IS NOT NULL "
+            "SELECT s.tag, t.rowid IS NOT NULL" + mine + theirs + original + " FROM rav_plan p JOIN rav_stage s ON s."
+                + key + " = p.k LEFT JOIN " + m.table + " t ON t.rowid = p.target WHERE p.target IS NOT NULL "
                 "AND NOT EXISTS (SELECT 1 FROM rav_done d WHERE d.rowid = p.target)",
             {}));
         std::vector<std::string> names;
@@ -1286,27 +1289,36 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
                 return v;
             };
             const std::vector<Value> mineValues = values(2), theirValues = values(2 + n);
-            const ConflictError conflict
-                = makeConflict(names, &mineValues, r.at(row, 1) == "t" ? &theirValues : nullptr, values(2 + 2 * n));
-            const std::string tags = r.at(row, 0);
-            for (std::size_t p = 0; p < tags.size();) {
-                const auto comma = std::min(tags.find(',', p), tags.size());
-                out.refused.push_back({ std::atoll(tags.c_str() + p), conflict });
-                --out.overwritten;
-                p = comma + 1;
-            }
+            out.refused.push_back({ std::atoll(r.at(row, 0).c_str()),
+                makeConflict(names, &mineValues, r.at(row, 1) == "t" ? &theirValues : nullptr, values(2 + 2 * n)) });
+            --out.overwritten;
         }
     }
-    // New keys: one record each, holding its group's last row, made in the
-    // order of the groups' first rows.
     out.added = tuples(query(c,
         "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
-            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.last WHERE p.target IS NULL ORDER BY p.first",
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY p.first",
         {}));
     out.overwritten += sums("target IS NULL").second - out.added;
+    std::int64_t later = 0;
+    if (sums("n > 1").first > 0) {
+        run(c,
+            "CREATE TEMPORARY TABLE rav_more ON COMMIT DROP AS SELECT s.tag, t.rowid AS target, "
+            "row_number() OVER (PARTITION BY p.first ORDER BY s.tag) AS nth FROM rav_plan p JOIN rav_stage s ON s."
+                + key + " = p.k JOIN " + m.table + " t ON t." + key + " = p.k WHERE p.n > 1 AND (p.target IS NULL "
+                "OR EXISTS (SELECT 1 FROM rav_done d WHERE d.rowid = p.target))",
+            kMergeContext);
+        run(c, "CREATE INDEX ON rav_more (nth)", kMergeContext);
+        Result most(query(c, "SELECT coalesce(max(nth), 0) FROM rav_more", {}));
+        const std::int64_t passes = std::atoll(most.at(0, 0).c_str());
+        for (std::int64_t nth = 2; nth <= passes; ++nth)
+            later += tuples(query(c,
+                "UPDATE " + m.table + " t SET " + sets
+                    + " FROM rav_more m JOIN rav_stage s ON s.tag = m.tag WHERE m.nth = $1 AND t.rowid = m.target",
+                { std::to_string(nth) }));
+    }
     std::sort(out.refused.begin(), out.refused.end(),
         [](const BulkMerge::Refusal& a, const BulkMerge::Refusal& b) { return a.tag < b.tag; });
-    c.pg->total += out.added + updated;
+    c.pg->total += out.added + updated + later;
     return out;
 }
 
