@@ -109,8 +109,9 @@ bool IsEidDatabase(const std::string& fileName)
         // The table's definition is enough: a record set would read the key
         // of every record, which a million-record EID pays on every check.
         db::Database database = db::Database::open(fileName, db::OpenMode::Exclusive);
-        (void)database.tableDef(kDeviceTable);
-        return true;
+        // Table Device alone is not enough: a project file has a table
+        // "device" as well (names ignore case). Only an EID has the EIC index.
+        return database.tableDef(kDeviceTable).findIndex(kEicIndex) != nullptr;
     } catch (const std::exception&) {
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "eid_export.h"
+#include "eid_field_table.h"
 #include "eid_format.h"
 #include "eid_import.h"
 #include "form_helpers.h"
@@ -15,7 +16,6 @@
 #include "textcodec.h"
 #include "values.h"
 #include "zerovize.h"
-#include "zezovovuv.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,6 +23,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -174,9 +176,10 @@ FrmEidedit::~FrmEidedit()
 {
     // Form_Unload: the file of a completed creation or operation becomes
     // the current EID. The shell clears its module reference itself.
+    // A server's password is never kept: the server finds it again itself.
     if (done_)
         shell::shellState().DBaseName
-            = Std(optnFileType_[0]->isChecked() ? qpnFileName_[0]->caption() : qpnFileName_[1]->caption());
+            = db::nameWithoutPassword(Std(eidName_[optnFileType_[0]->isChecked() ? 0 : 1]));
 }
 
 // ---- Building the pages ------------------------------------------------
@@ -195,19 +198,23 @@ void FrmEidedit::buildFirstPage()
     const char* optionTags[2] = { "5498", "5497" };
     const char* optionTexts[2] = { "Create ne&w '.EID' file", "Edit existing '.EID' file" };
     const char* optionNames[2] = { "optnFileType_0", "optnFileType_1" };
-    const char* panelNames[2] = { "qpnFileName_0", "qpnFileName_1" };
+    const char* boxNames[2] = { "txtFileName_0", "txtFileName_1" };
     const char* buttonNames[2] = { "cmdFile_0", "cmdFile_1" };
     for (int i = 0; i < 2; ++i) {
         optnFileType_[i]
             = shell::Tagged(new QRadioButton(optionTexts[i], qpnSelect_), optionNames[i], optionTags[i]);
-        qpnFileName_[i] = shell::FileNamePanel(qpnSelect_, panelNames[i]);
+        // A file name or a server URI (postgresql://...?table=...) can be typed.
+        txtFileName_[i] = shell::Tagged(new QLineEdit(qpnSelect_), boxNames[i], nullptr);
         cmdFile_[i] = shell::Button("...", qpnSelect_, buttonNames[i]);
         cmdFile_[i]->setFixedWidth(32);
         g->addWidget(optnFileType_[i], 2 + 2 * i, 0, 1, 3);
-        g->addWidget(qpnFileName_[i], 3 + 2 * i, 1);
+        g->addWidget(txtFileName_[i], 3 + 2 * i, 1);
         g->addWidget(cmdFile_[i], 3 + 2 * i, 2);
         connect(optnFileType_[i], &QRadioButton::clicked, this, [this, i] { optnFileType_Click(i); });
         connect(cmdFile_[i], &QPushButton::clicked, this, [this, i] { cmdFile_Click(i); });
+        connect(txtFileName_[i], &QLineEdit::textEdited, this,
+            [this, i](const QString& typed) { nameTyped(i, typed); });
+        connect(txtFileName_[i], &QLineEdit::editingFinished, this, [this, i] { nameFinished(i); });
     }
     g->setColumnMinimumWidth(0, 20);
     g->setColumnStretch(1, 1);
@@ -225,9 +232,16 @@ void FrmEidedit::buildCreatePages()
             shell::Label("Select field names and sizes:", page, "lblNewCaption_0", "54106"), 1, 0, 1, 2);
         g->addWidget(shell::Label("Provide field names for the '.EID' file", page, "lblNewDescr_0", "54105"),
             2, 0, 1, 2);
-        zezOvovuv_ = new ZezOvovuv(page);
-        zezOvovuv_->setObjectName("zezOvovuv");
-        g->addWidget(zezOvovuv_, 3, 0);
+        fieldTable_ = new EidFieldTableModel(fields_, this);
+        tblFields_ = new QTableView(page);
+        tblFields_->setObjectName("tblFields");
+        tblFields_->setModel(fieldTable_);
+        tblFields_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        tblFields_->setSelectionMode(QAbstractItemView::SingleSelection);
+        tblFields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        tblFields_->verticalHeader()->hide();
+        tblFields_->horizontalHeader()->setStretchLastSection(true);
+        g->addWidget(tblFields_, 3, 0);
         // The entry boxes and their buttons beside the grid, at its top.
         auto* entry = new QVBoxLayout;
         entry->addWidget(shell::Label("Field name:", page, "lblField_0", "3790"));
@@ -252,7 +266,13 @@ void FrmEidedit::buildCreatePages()
             txtField_[i]->installEventFilter(this);
             connect(cmdAddUp_[i], &QPushButton::clicked, this, [this, i] { cmdAddUp_Click(i); });
         }
-        connect(zezOvovuv_, &ZezOvovuv::rowColChanged, this, [this] { gridRowChanged(); });
+        // A row picked in the grid is the one the entry boxes edit.
+        connect(tblFields_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& now) {
+                if (!editingFields_ && now.isValid() && now.row() != fields_.current()
+                    && fields_.setCurrent(now.row()))
+                    showCurrentField();
+            });
     }
     // Step 2 of 2: the EIC field.
     {
@@ -265,6 +285,8 @@ void FrmEidedit::buildCreatePages()
             2, 0);
         lstFields_ = new QListWidget(page);
         lstFields_->setObjectName("lstFields");
+        connect(
+            lstFields_, &QListWidget::currentRowChanged, this, [this](int row) { fields_.setEicField(row); });
         g->addWidget(lstFields_, 3, 0);
         g->addWidget(
             shell::Label(
@@ -423,11 +445,11 @@ void FrmEidedit::InitWizard()
     if (text::trimBlanks(current).empty()) {
         std::string proposed = shell::shellState().LibDir;
         HostUtility::instance().AddPathSeparator(proposed);
-        shell::ShowFileName(qpnFileName_[0], QString::fromStdString(proposed + kDefaultFileName));
+        setEidName(0, QString::fromStdString(proposed + kDefaultFileName));
         optnFileType_[0]->setChecked(true);
         optnFileType_Click(0);
     } else {
-        shell::ShowFileName(qpnFileName_[1], QString::fromStdString(current));
+        setEidName(1, QString::fromStdString(current));
         optnFileType_[1]->setChecked(true);
         optnFileType_Click(1);
     }
@@ -437,14 +459,41 @@ void FrmEidedit::InitWizard()
 void FrmEidedit::optnFileType_Click(int index)
 {
     const bool create = index == 0;
-    qpnFileName_[0]->setEnabled(create);
+    txtFileName_[0]->setEnabled(create);
     cmdFile_[0]->setEnabled(create);
-    qpnFileName_[1]->setEnabled(!create);
+    txtFileName_[1]->setEnabled(!create);
     cmdFile_[1]->setEnabled(!create);
-    if (create)
-        cmdBrwse_[1]->setEnabled(!qpnFileName_[0]->caption().isEmpty());
-    else
-        cmdBrwse_[1]->setEnabled(IsEidDatabase(Std(qpnFileName_[1]->caption())));
+    // existingIsEid_ already follows the name; a server is not asked twice.
+    refreshButtons();
+}
+
+void FrmEidedit::setEidName(int index, const QString& name)
+{
+    eidName_[index] = name;
+    const QString shown = QString::fromStdString(db::nameWithoutPassword(Std(name)));
+    txtFileName_[index]->setText(shown);
+    txtFileName_[index]->setToolTip(shown);
+    if (index == 1)
+        existingIsEid_ = IsEidDatabase(Std(name));
+    refreshButtons();
+}
+
+void FrmEidedit::nameTyped(int index, const QString& typed)
+{
+    eidName_[index] = typed.trimmed();
+    if (index == 1) {
+        // A file is checked at once; a server only when the typing is done
+        // (Enter, leaving the box, or Next), not at every key.
+        existingIsEid_ = db::isServerName(Std(eidName_[1])) || IsEidDatabase(Std(eidName_[1]));
+    }
+    refreshButtons();
+}
+
+void FrmEidedit::nameFinished(int index)
+{
+    // What stays in the box carries no password.
+    if (db::isServerName(Std(eidName_[index])))
+        setEidName(index, eidName_[index]);
 }
 
 void FrmEidedit::cmdFile_Click(int index)
@@ -454,11 +503,7 @@ void FrmEidedit::cmdFile_Click(int index)
         proposed, "eid", kEidFilter };
     // A dismissed dialog leaves the proposed name as the choice.
     const QString name = shell::ChooseFile(this, request, chooser()).value_or(proposed);
-    if (index == 0)
-        cmdBrwse_[1]->setEnabled(!name.isEmpty());
-    else
-        cmdBrwse_[1]->setEnabled(IsEidDatabase(Std(name)));
-    shell::ShowFileName(qpnFileName_[index], name);
+    setEidName(index, name);
 }
 
 Operation FrmEidedit::selectedOperation() const
@@ -476,15 +521,13 @@ void FrmEidedit::optnOperation_Click(int index)
         qpntxtFile_[i]->setEnabled(false);
         cmdEli_[i]->setEnabled(false);
     }
-    if (index == 0) {
-        cmdBrwse_[1]->setEnabled(true);
-        return;
+    if (index != 0) {
+        // Export uses file 0, import file 1.
+        const int file = index == 1 ? 0 : 1;
+        qpntxtFile_[file]->setEnabled(true);
+        cmdEli_[file]->setEnabled(true);
     }
-    // Export uses file 0, import file 1.
-    const int file = index == 1 ? 0 : 1;
-    qpntxtFile_[file]->setEnabled(true);
-    cmdEli_[file]->setEnabled(true);
-    cmdBrwse_[1]->setEnabled(!qpntxtFile_[file]->caption().trimmed().isEmpty());
+    refreshButtons();
 }
 
 void FrmEidedit::cmdEli_Click(int index)
@@ -493,8 +536,24 @@ void FrmEidedit::cmdEli_Click(int index)
     const shell::FileRequest request { index == 0, QString::fromStdString(shell::shellState().LibDir),
         proposed, "txt", kTextFilter };
     const QString name = shell::ChooseFile(this, request, chooser()).value_or(proposed);
-    cmdBrwse_[1]->setEnabled(!name.isEmpty());
     shell::ShowFileName(qpntxtFile_[index], name);
+    refreshButtons();
+}
+
+void FrmEidedit::refreshButtons()
+{
+    WizardChoices c;
+    c.path = path_;
+    c.step = counter_;
+    c.createNew = optnFileType_[0]->isChecked();
+    c.newFile = Std(eidName_[0]);
+    c.existingIsEid = existingIsEid_;
+    c.fieldCount = fields_.count();
+    c.operation = selectedOperation();
+    if (c.operation != Operation::Remove)
+        c.textFile = Std(qpntxtFile_[c.operation == Operation::Export ? 0 : 1]->caption().trimmed());
+    cmdBrwse_[0]->setEnabled(BackAllowed(counter_));
+    cmdBrwse_[1]->setEnabled(NextAllowed(c));
 }
 
 void FrmEidedit::chkSpeciRange_Click()
@@ -535,6 +594,18 @@ void FrmEidedit::cmdBrwse_Click(int index)
         closeAsCancel();
         return;
     }
+    if (index == 1) {
+        switch (ActionOfNext(path_, counter_)) {
+        case NextAction::CreateFile:
+            finishCreation();
+            return;
+        case NextAction::RunOperation:
+            finishOperation();
+            return;
+        case NextAction::ShowPage:
+            break;
+        }
+    }
     const int k = index == 1 ? counter_ + 1 : counter_ - 1;
     if (PrepareStep(k))
         ShowStep(k);
@@ -553,8 +624,20 @@ bool FrmEidedit::PrepareStep(int k)
         path_ = optnFileType_[0]->isChecked() ? Path::Create : Path::Edit;
         qpnSelect_->hide();
         if (path_ == Path::Edit) {
+            // A typed server name is checked now, before anything is done with it.
+            if (!IsEidDatabase(Std(eidName_[1]))) {
+                existingIsEid_ = false;
+                refreshButtons();
+                shell::Messages().show({ MessageKind::Information, "99892",
+                    db::nameWithoutPassword(Std(eidName_[1]))
+                        + HostUtility::instance().GetLocalMessage(" missing or invalid", "99892"),
+                    {} });
+                path_ = Path::None;
+                qpnSelect_->show();
+                return false;
+            }
             for (ZerOvize* panel : qpnDBName_)
-                shell::ShowFileName(panel, qpnFileName_[1]->caption());
+                shell::ShowFileName(panel, QString::fromStdString(db::nameWithoutPassword(Std(eidName_[1]))));
         } else if (!gridBuilt_) {
             InitFieldGrid();
         }
@@ -565,7 +648,7 @@ bool FrmEidedit::PrepareStep(int k)
             return true;
         }
         if (!listsLoaded_)
-            LoadFieldLists(qpnDBName_[0]->caption());
+            LoadFieldLists(eidName_[1]);
         switch (selectedOperation()) {
         case Operation::Remove:
             shell::ShowFileName(qpntxtFile_[2], shell::Msg("Delete selected data from EID file.", "916120"));
@@ -590,16 +673,6 @@ bool FrmEidedit::PrepareStep(int k)
         }
         return true;
     case 2: {
-        if (path_ == Path::Create) {
-            if (!CreateEid())
-                return true; // stays: the creation path has no third page
-            if (!chkFields_->isChecked()) {
-                closeAsCancel();
-                return false;
-            }
-            switchToEditPath();
-            return false;
-        }
         const Operation op = selectedOperation();
         range_ = {};
         if (chkSpeciRange_->isChecked()) {
@@ -607,8 +680,7 @@ bool FrmEidedit::PrepareStep(int k)
             range_.startValue = Std(txtOptField_[0]->text());
             range_.endValue = Std(txtOptField_[1]->text());
             range_.sortField = Std(cboOptField_[1]->currentText());
-            const RangeCheck check
-                = CheckRangeConditions(Std(qpnDBName_[0]->caption()), op, range_, shell::Messages());
+            const RangeCheck check = CheckRangeConditions(Std(eidName_[1]), op, range_, shell::Messages());
             if (check == RangeCheck::StartMissing) {
                 txtOptField_[0]->setFocus();
                 return false;
@@ -642,58 +714,56 @@ bool FrmEidedit::PrepareStep(int k)
         shell::SetLabelCaption(lblOpDescr_, description);
         return true;
     }
-    case 3:
-        if (!ConfirmRemoval())
-            return false; // stays on the last page
-        picBrwse_->setEnabled(false);
-        RunOperation();
-        ReportOperation();
-        closeAsCancel();
-        return false;
     default:
         return true;
     }
 }
 
+void FrmEidedit::finishCreation()
+{
+    if (!CreateEid())
+        return; // stays on the last page
+    if (!chkFields_->isChecked())
+        closeAsCancel();
+    else
+        switchToEditPath();
+}
+
+void FrmEidedit::finishOperation()
+{
+    if (!ConfirmRemoval())
+        return; // stays on the last page
+    picBrwse_->setEnabled(false);
+    RunOperation();
+    ReportOperation();
+    closeAsCancel();
+}
+
 void FrmEidedit::ShowStep(int k)
 {
     ZerOvize* const* pages = path_ == Path::Create ? qpnNewSteps_ : qpnExsSteps_;
-    const int count = path_ == Path::Create ? kCreatePages : kEditPages;
+    const int count = PageCount(path_);
     if (k < 0 || k >= count)
         return;
     for (int i = 0; i < count; ++i)
         pages[i]->hide();
     pages[k]->show();
-    cmdBrwse_[0]->setEnabled(k >= 1);
     counter_ = k;
-    if (path_ == Path::Edit)
-        cmdBrwse_[1]->setEnabled(true);
-    else
-        cmdBrwse_[1]->setEnabled(zezOvovuv_->rows() >= 3);
+    refreshButtons();
     updateHelpTopic(false);
 }
 
 void FrmEidedit::updateHelpTopic(bool show)
 {
-    // Sub-menus of the wizard's help: 1 the first page, 2-3 the creation
-    // pages, 4-6 the edit pages.
-    long sub = 1;
-    if (counter_ >= 0)
-        sub = (path_ == Path::Create ? 2 : 4) + counter_;
-    shell::SetHelpTopic(shell::help_place::kEidWizard, sub, 0, 0, show);
+    shell::SetHelpTopic(shell::help_place::kEidWizard, HelpSubMenu(path_, counter_), 0, 0, show);
 }
 
 bool FrmEidedit::CreateEid()
 {
-    std::vector<EidField> fields;
-    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row) {
-        const int size = static_cast<int>(std::lround(NumericValue(Std(zezOvovuv_->textMatrix(row, 1)))));
-        fields.push_back({ Std(zezOvovuv_->textMatrix(row, 0)), size });
-    }
-    const QListWidgetItem* eic = lstFields_->currentItem();
+    const std::vector<EidField>& fields = fields_.fields();
+    const std::string eic = fields_.eicName();
     std::string why;
-    if (!CreateEidDatabase(
-            Std(qpnFileName_[0]->caption()), fields, eic ? Std(eic->text()) : std::string(), &why)) {
+    if (!CreateEidDatabase(Std(eidName_[0]), fields, eic, &why)) {
         shell::Messages().show({ MessageKind::Information, "5412",
             HostUtility::instance().GetLocalMessage("Database creation error : ", "5412") + why, {} });
         return false;
@@ -701,15 +771,15 @@ bool FrmEidedit::CreateEid()
     done_ = true;
     shell::Messages().show({ MessageKind::Information, "916141",
         FormatMessage("%1 created with %2 fields; %3 is its EIC field.", "916141",
-            { Std(qpnFileName_[0]->caption()), GroupedCount(static_cast<std::int64_t>(fields.size())),
-                eic ? Std(eic->text()) : std::string() }),
+            { db::nameWithoutPassword(Std(eidName_[0])),
+                GroupedCount(static_cast<std::int64_t>(fields.size())), eic }),
         {} });
     return true;
 }
 
 void FrmEidedit::switchToEditPath()
 {
-    shell::ShowFileName(qpnFileName_[1], qpnFileName_[0]->caption());
+    setEidName(1, eidName_[0]);
     qpnNewSteps_[1]->hide();
     optnFileType_[1]->setChecked(true);
     optnFileType_Click(1);
@@ -724,7 +794,7 @@ bool FrmEidedit::ConfirmRemoval()
 {
     if (selectedOperation() != Operation::Remove)
         return true;
-    const RemoveOptions options { Std(qpnDBName_[0]->caption()), range_ };
+    const RemoveOptions options { Std(eidName_[1]), range_ };
     std::int64_t count = 0;
     try {
         count = CountRecordsToRemove(options);
@@ -750,7 +820,7 @@ void FrmEidedit::ReportOperation()
         : op == Operation::Export                    ? qpntxtFile_[0]->caption()
                                                      : QString();
     const OperationReport report
-        = eid::ReportOperation(op, lastResult_, Std(qpnDBName_[0]->caption()), Std(textFile));
+        = eid::ReportOperation(op, lastResult_, db::nameWithoutPassword(Std(eidName_[1])), Std(textFile));
     if (!report.offerLog) {
         shell::Messages().show(report.message);
         return;
@@ -762,7 +832,7 @@ void FrmEidedit::ReportOperation()
 void FrmEidedit::RunOperation()
 {
     PanelSink progress(qpnPbar_);
-    const std::string eidName = Std(qpnDBName_[0]->caption());
+    const std::string eidName = Std(eidName_[1]);
     const Delimiter delimiter = ResolveDelimiter(Std(cboDelimit_->currentText()));
     cboDelimit_->setCurrentText(QString::fromStdString(delimiter.shown));
     switch (selectedOperation()) {
@@ -795,50 +865,37 @@ void FrmEidedit::RunOperation()
 
 void FrmEidedit::InitFieldGrid()
 {
-    ZezOvovuv* g = zezOvovuv_;
-    g->setCols(3);
-    const int w = g->defaultColWidth();
-    g->setColWidth(0, w * 7 / 3);
-    g->setColWidth(1, w * 2 / 3);
-    g->setColWidth(2, 0);
-    g->setRows(2);
-    g->setTextMatrix(0, 0, shell::Msg("Field Name", "916124"));
-    g->setTextMatrix(0, 1, shell::Msg("Size", "916125"));
-    g->setTextMatrix(1, 2, kEntryRow);
-    colourRow(1, kEntryColour);
-    cmdBrwse_[1]->setEnabled(false);
+    fieldTable_->setHeaders(shell::Msg("Field Name", "916124"), shell::Msg("Size", "916125"));
+    const int w = tblFields_->horizontalHeader()->defaultSectionSize();
+    tblFields_->setColumnWidth(0, w * 7 / 3);
     gridBuilt_ = true;
-    g->setRow(1);
-    gridRowChanged();
+    showCurrentField();
 }
 
-QString FrmEidedit::rowState(int row) const
+void FrmEidedit::showCurrentField()
 {
-    return zezOvovuv_->textMatrix(row, 2);
-}
-
-void FrmEidedit::colourRow(int row, std::uint32_t colour)
-{
-    zezOvovuv_->setCellBackColor(row, 0, colour);
-    zezOvovuv_->setCellBackColor(row, 1, colour);
-}
-
-void FrmEidedit::gridRowChanged()
-{
-    const int row = zezOvovuv_->row();
-    cmdAddUp_[1]->setEnabled(rowState(row) == kDefinedRow);
-    txtField_[0]->setText(zezOvovuv_->textMatrix(row, 0));
-    txtField_[1]->setText(zezOvovuv_->textMatrix(row, 1));
+    const int row = fields_.current();
+    const QModelIndex index = fieldTable_->index(row, 0);
+    if (tblFields_->currentIndex().row() != row)
+        tblFields_->setCurrentIndex(index);
+    cmdAddUp_[1]->setEnabled(!fields_.isEntryRow(row));
+    txtField_[0]->setText(index.data().toString());
+    txtField_[1]->setText(fieldTable_->index(row, 1).data().toString());
     txtField_[0]->setFocus();
+    refreshButtons();
 }
 
 void FrmEidedit::cmdAddUp_Click(int index)
 {
-    if (index == 0)
+    if (index == 0) {
         UpdateFieldRow();
-    else
-        DeleteFieldRow();
-    cmdBrwse_[1]->setEnabled(zezOvovuv_->rows() >= 3);
+        return;
+    }
+    editingFields_ = true;
+    const bool removed = fieldTable_->removeCurrent();
+    editingFields_ = false;
+    if (removed)
+        showCurrentField();
 }
 
 void FrmEidedit::UpdateFieldRow()
@@ -846,79 +903,34 @@ void FrmEidedit::UpdateFieldRow()
     // The size box is cleaned up when it loses the focus, which a click on
     // Update normally causes; Update from the keyboard must see the same.
     normaliseSizeBox();
-    const QString nameText = txtField_[0]->text();
-    const QString sizeText = txtField_[1]->text();
-    const std::string name = Std(nameText);
-    const double number = NumericValue(Std(sizeText));
-    const long size = std::isfinite(number) && std::fabs(number) < 1e9 ? std::lround(number) : 0;
-    const int current = zezOvovuv_->row();
-    std::vector<std::string> others;
-    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row)
-        if (row != current)
-            others.push_back(Std(zezOvovuv_->textMatrix(row, 0)));
-
-    auto refuse = [](const char* id, const char* text, QLineEdit* focus) {
-        shell::Messages().show(
-            { MessageKind::Information, id, HostUtility::instance().GetLocalMessage(text, id), {} });
-        focus->setFocus();
-    };
-    switch (ValidateFieldEntry(name, static_cast<int>(size), others)) {
-    case FieldEntryError::InvalidSize:
-        refuse("5416", "Invalid Field Size (Range : 1 to 255)!", txtField_[1]);
+    editingFields_ = true;
+    const FieldEntryError error = fieldTable_->commit(txtField_[0]->text(), txtField_[1]->text());
+    editingFields_ = false;
+    if (const std::optional<FieldRefusal> refusal = RefusalOf(error)) {
+        shell::Messages().show({ MessageKind::Information, refusal->id,
+            HostUtility::instance().GetLocalMessage(refusal->text, refusal->id), {} });
+        txtField_[refusal->sizeBox ? 1 : 0]->setFocus();
         return;
-    case FieldEntryError::DuplicateName:
-        refuse("5417", "Duplicate Field Name!", txtField_[0]);
-        return;
-    case FieldEntryError::BlankInName:
-        refuse("5418", "Spaces not allowed in Field Name!", txtField_[0]);
-        return;
-    case FieldEntryError::None:
-        break;
     }
-    if (rowState(current) == kEntryRow) {
-        colourRow(current, kDefinedColour);
-        zezOvovuv_->setRows(zezOvovuv_->rows() + 1);
-        const int last = zezOvovuv_->rows() - 1;
-        zezOvovuv_->setTextMatrix(last, 2, kEntryRow);
-        colourRow(last, kEntryColour);
-    }
-    zezOvovuv_->setTextMatrix(current, 0, nameText);
-    zezOvovuv_->setTextMatrix(current, 1, sizeText);
-    zezOvovuv_->setTextMatrix(current, 2, kDefinedRow);
-    zezOvovuv_->setRow(zezOvovuv_->rows() - 1);
-    gridRowChanged();
-}
-
-void FrmEidedit::DeleteFieldRow()
-{
-    const int current = zezOvovuv_->row();
-    const int rows = zezOvovuv_->rows();
-    if (rowState(current) == kEntryRow || rows <= 2)
-        return;
-    for (int row = current; row <= rows - 2; ++row) {
-        for (int col = 0; col < 3; ++col)
-            zezOvovuv_->setTextMatrix(row, col, zezOvovuv_->textMatrix(row + 1, col));
-    }
-    zezOvovuv_->setRows(rows - 1);
-    const int last = zezOvovuv_->rows() - 1;
-    zezOvovuv_->setRow(last);
-    colourRow(last, kEntryColour);
-    gridRowChanged();
+    showCurrentField();
 }
 
 void FrmEidedit::FillEicFieldList()
 {
+    const int eic = fields_.eicField();
     lstFields_->clear();
-    for (int row = 1; row <= zezOvovuv_->rows() - 2; ++row) {
-        auto* item = new QListWidgetItem(zezOvovuv_->textMatrix(row, 0), lstFields_);
-        item->setData(Qt::UserRole, row);
-    }
+    for (const std::string& name : fields_.names())
+        lstFields_->addItem(QString::fromStdString(name));
     if (lstFields_->count() > 0)
-        lstFields_->setCurrentRow(0);
+        lstFields_->setCurrentRow(eic >= 0 ? eic : 0);
 }
 
 void FrmEidedit::normaliseSizeBox()
 {
+    // An empty box (the entry row's) stays empty: a 0 there would look
+    // like a size the user gave.
+    if (txtField_[1]->text().trimmed().isEmpty())
+        return;
     const double number = NumericValue(Std(txtField_[1]->text()));
     txtField_[1]->setText(QString::number(number, 'g', 15));
 }

@@ -17,6 +17,7 @@
 // current EID when the window goes.
 #pragma once
 
+#include "eid_field_list.h"
 #include "eid_operation.h"
 #include "form_helpers.h"
 
@@ -30,29 +31,23 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QTableView;
 
 namespace rav
 {
 class ZerOvize;
-class ZezOvovuv;
 } // namespace rav
 
 namespace rav::eid
 {
 
+class EidFieldTableModel;
+
 class FrmEidedit : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Path { None, Create, Edit };
-    static constexpr int kCreatePages = 2;
-    static constexpr int kEditPages = 3;
-
-    // Grid row states (column 2) and cell colours of the field grid.
-    static constexpr const char* kDefinedRow = "N";
-    static constexpr const char* kEntryRow = "Y";
-    static constexpr std::uint32_t kDefinedColour = 0xEFFFFF;
-    static constexpr std::uint32_t kEntryColour = 0xFFFFFF;
+    using Path = WizardPath;
 
     explicit FrmEidedit(QWidget* parent = nullptr);
     ~FrmEidedit() override; // the unload: the current EID becomes the wizard's file when done
@@ -64,6 +59,8 @@ public:
     Path path() const { return path_; }
     int step() const { return counter_; }
     bool done() const { return done_; }
+    // The fields of the creation path, as defined so far.
+    const EidFieldList& fields() const { return fields_; }
     // The outcome of the last operation run by the wizard.
     const OperationResult& lastResult() const { return lastResult_; }
 
@@ -82,6 +79,10 @@ private:
     void cmdBrwse_Click(int index);
     void optnFileType_Click(int index);
     void cmdFile_Click(int index);
+    // The first page's names: set from a dialog or the settings, typed, done typing.
+    void setEidName(int index, const QString& name);
+    void nameTyped(int index, const QString& typed);
+    void nameFinished(int index);
     void optnOperation_Click(int index);
     void cmdEli_Click(int index);
     void chkSpeciRange_Click();
@@ -92,26 +93,31 @@ private:
     // Before a removal: asks, naming the file and the number of records;
     // false (the wizard stays) for No, nothing to delete or an unreadable EID.
     bool ConfirmRemoval();
+    // Next on the last page of each path.
+    void finishCreation();
+    void finishOperation();
     void RunOperation();
     // After an operation: what it did, or why it stopped.
     void ReportOperation();
     void closeAsCancel();
     void updateHelpTopic(bool show);
 
-    // The field grid of the creation path.
+    // Next and Back as the step logic allows them now.
+    void refreshButtons();
+    // The field grid of the creation path, a view over fields_.
     void InitFieldGrid();
-    void gridRowChanged();
+    void showCurrentField();
     void cmdAddUp_Click(int index);
     void UpdateFieldRow();
-    void DeleteFieldRow();
     void FillEicFieldList();
-    void colourRow(int row, std::uint32_t colour);
-    QString rowState(int row) const;
     void normaliseSizeBox();
 
     Path path_ = Path::None;
     int counter_ = -1;
     bool gridBuilt_ = false;
+    bool existingIsEid_ = false; // the first page's existing file passed IsEidDatabase
+    EidFieldList fields_;
+    bool editingFields_ = false; // the grid follows the list while it changes, not the other way
     bool listsLoaded_ = false;
     bool done_ = false;
     Range range_; // built when "Step 2 of 3" is left
@@ -120,11 +126,15 @@ private:
     // First page.
     ZerOvize* qpnSelect_;
     QRadioButton* optnFileType_[2];
-    ZerOvize* qpnFileName_[2];
+    QLineEdit* txtFileName_[2];
+    // The names as given (typed or chosen), a server's password included;
+    // the boxes, messages and settings get them without it.
+    QString eidName_[2];
     QPushButton* cmdFile_[2];
     // Creation path.
     ZerOvize* qpnNewSteps_[kCreatePages];
-    ZezOvovuv* zezOvovuv_;
+    QTableView* tblFields_;
+    EidFieldTableModel* fieldTable_;
     QLineEdit* txtField_[2];
     QPushButton* cmdAddUp_[2];
     QListWidget* lstFields_;

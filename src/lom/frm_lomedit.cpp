@@ -1,20 +1,13 @@
 #include "frm_lomedit.h"
 
-#include "eid_format.h"
 #include "form_helpers.h"
 #include "frm_preview.h"
 #include "host_utility.h"
 #include "lom_build.h"
 #include "lom_catalogue.h"
-#include "lom_job.h"
-#include "lom_output.h"
 #include "lom_profile.h"
-#include "lom_query.h"
-#include "lom_table.h"
 #include "modules.h"
 #include "panel_progress.h"
-#include "placement.h"
-#include "project_parts.h"
 #include "shell_services.h"
 #include "shell_state.h"
 #include "show_message.h"
@@ -24,9 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QSettings>
 #include <QSpinBox>
-#include <QUrl>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -50,12 +41,6 @@ shell::FileChooser& chooser()
 {
     static shell::FileChooser c;
     return c;
-}
-
-// The catalogue number an item of the field lists carries.
-int numberOf(const QListWidgetItem* item)
-{
-    return item->data(Qt::UserRole).toInt();
 }
 
 const shell::ModuleRegistrar registrar(shell::ModuleKind::LomWizard, [] { return new FrmLomedit; });
@@ -92,17 +77,19 @@ FrmLomedit::FrmLomedit(QWidget* parent)
                            "the required fields from the EID file and the Project database. Select an EID "
                            "file for use with the current project and click &Next to continue.",
                 page, "lblDescrip_0", "916103");
-        qpnFileName_[0] = shell::FileNamePanel(page, "qpnFileName_0");
-        qpnFileName_[1] = shell::FileNamePanel(page, "qpnFileName_1");
+        // The EID's name may be typed (a file or a server URI) as well as chosen.
+        txtEidFile_ = new QLineEdit(page);
+        txtEidFile_->setObjectName("txtEidFile");
+        qpnProject_ = shell::FileNamePanel(page, "qpnFileName_1");
         cmdFile_[0] = shell::Button("...", page, "cmdFile_0");
         g->addWidget(shell::Label("Step 1 of 3", page, "lblStep_0", "5491"), 0, 0, 1, 3);
         g->addWidget(lblCaption_[0], 1, 0, 1, 3);
         g->addWidget(lblDescrip_[0], 2, 0, 1, 3);
         g->addWidget(shell::Label("EID File:", page, "lblEidFile", "916104"), 3, 0);
-        g->addWidget(qpnFileName_[0], 3, 1);
+        g->addWidget(txtEidFile_, 3, 1);
         g->addWidget(cmdFile_[0], 3, 2);
         g->addWidget(shell::Label("Current Project:", page, "lblProject", "916105"), 4, 0);
-        g->addWidget(qpnFileName_[1], 4, 1, 1, 2);
+        g->addWidget(qpnProject_, 4, 1, 1, 2);
         g->setRowStretch(5, 1);
         g->setColumnStretch(1, 1);
     }
@@ -267,33 +254,46 @@ FrmLomedit::FrmLomedit(QWidget* parent)
     for (int i = 0; i < 3; ++i)
         connect(cmdBrwse_[i], &QPushButton::clicked, this, [this, i] { cmdBrwse_Click(i); });
     connect(cmdPvw_, &QPushButton::clicked, this, [this] { cmdPvw_Click(); });
-    connect(txtLomFile_, &QLineEdit::textChanged, this, [this] {
-        showOutputFile(outputFile());
-        afterListChange();
-    });
     // A name typed by hand has not been through the dialog's question
     // before replacing a file; finishing asks it then.
-    connect(txtLomFile_, &QLineEdit::textEdited, this, [this] { outputConfirmed_ = false; });
+    connect(txtEidFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        model_.typeEid(text.toStdString());
+        refreshButtons();
+    });
+    connect(txtLomFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        model_.setOutputFile(text.toStdString(), false);
+        cboDelimit_->setEnabled(model_.delimiterEnabled());
+        refreshButtons();
+    });
     connect(cmdMove_[0], &QPushButton::clicked, this, [this] { moveChosen(-1); });
     connect(cmdMove_[1], &QPushButton::clicked, this, [this] { moveChosen(1); });
-    // A sort field picked by hand starts in ascending order.
-    connect(cboFields_, &QComboBox::activated, this, [this] { descending_ = false; });
+    connect(cboFields_, &QComboBox::activated, this,
+        [this](int index) { model_.setSortField(cboFields_->itemData(index).toInt()); });
+    connect(cboDelimit_, &QComboBox::editTextChanged, this,
+        [this](const QString& text) { model_.setDelimiterText(text.toStdString()); });
+    connect(chkGroup_, &QCheckBox::toggled, this, [this](bool on) { model_.group = on; });
+    connect(cboProfile_, &QComboBox::currentIndexChanged, this,
+        [this] { model_.profile = cboProfile_->currentData().toString().toStdString(); });
+    connect(spnBoards_, &QSpinBox::valueChanged, this, [this](int boards) { model_.multiplier = boards; });
+    connect(cboDnp_, &QComboBox::currentIndexChanged, this,
+        [this](int index) { model_.dnp = static_cast<DnpMode>(index); });
+    connect(chkCheck_, &QCheckBox::toggled, this, [this](bool on) { model_.check = on; });
     connect(cmdHelp_, &QPushButton::clicked, this, [] { shell::SetHelpTopic(0, 0, 0, 0, true); });
 
     // Tab walks each page's content first, then the buttons at the bottom.
     {
-        QWidget* const order[] = { cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
-            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, txtLomFile_, cmdFile_[1], chkGroup_, cboProfile_, spnBoards_, cboDnp_, chkCheck_,
-            cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2],
-            cmdHelp_ };
+        QWidget* const order[] = { txtEidFile_, cmdFile_[0], lstFields_[0], cmdAddDel_[0], cmdAddDel_[1], lstFields_[1],
+            cmdMove_[0], cmdMove_[1], cboFields_, cboDelimit_, txtLomFile_, cmdFile_[1], chkGroup_, cboProfile_,
+            spnBoards_, cboDnp_, chkCheck_, cmdPvw_, cmdBrwse_[0], cmdBrwse_[1], cmdBrwse_[2], cmdHelp_ };
         for (std::size_t i = 1; i < std::size(order); ++i)
             setTabOrder(order[i - 1], order[i]);
     }
 
     // Form_Load: fonts and texts, the first page, centred on the screen.
     shell::LocaliseForm(this);
-    InitWizard();
-    ShowStep(0);
+    shell::ShowFileName(qpnProject_, QString::fromStdString(LomWizardModel::projectText()));
+    chkGroup_->setChecked(model_.group);
+    refresh();
     resize(620, 440);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect s = screen->availableGeometry();
@@ -307,203 +307,77 @@ FrmLomedit::~FrmLomedit()
     DeleteTempDatabase(lomState().tempDbName);
 }
 
-QString FrmLomedit::fileName(const ZerOvize* panel) const
+void FrmLomedit::refresh()
 {
-    return panel->caption();
+    const QString eid = QString::fromStdString(model_.eid());
+    if (txtEidFile_->text().trimmed() != eid)
+        txtEidFile_->setText(eid);
+    const QString output = QString::fromStdString(model_.outputFile());
+    if (txtLomFile_->text().trimmed() != output)
+        txtLomFile_->setText(output);
+    cboDelimit_->setEnabled(model_.delimiterEnabled());
+    const QString delimiter = QString::fromStdString(model_.delimiterText());
+    if (cboDelimit_->currentText() != delimiter)
+        cboDelimit_->setEditText(delimiter);
+    if (model_.step() == Step::Finish)
+        shell::SetLabelCaption(lblOpDescr_[0], QString::fromStdString(model_.summary()));
+    refreshLists();
+    refreshButtons();
+    // The page is shown last, so it is laid out with its new texts.
+    const int k = static_cast<int>(model_.step());
+    for (int i = 0; i < kPageCount; ++i)
+        qpnCreateLOM_[i]->setVisible(i == k);
 }
 
-QString FrmLomedit::outputFile() const
+void FrmLomedit::refreshLists()
 {
-    return txtLomFile_->text().trimmed();
-}
-
-QString FrmLomedit::projectText() const
-{
-    const auto& parts = kernel::ProjectParts::instance();
-    return QString::fromStdString(parts.ProjectName() + ".dpz [" + parts.HierarchyName() + "]");
-}
-
-void FrmLomedit::InitWizard()
-{
-    step_ = Step::Eid;
-    fieldsLoaded_ = false;
-    lomState().lomDatabaseBuilt = false;
-    shell::ShowFileName(qpnFileName_[1], projectText());
-    restoreOutput();
-    const std::string& current = shell::shellState().DBaseName;
-    if (eid::IsEidDatabase(current)) {
-        cmdBrwse_[1]->setEnabled(true);
-        fieldsLoaded_ = QString::fromStdString(current) == fileName(qpnFileName_[0]);
-        shell::ShowFileName(qpnFileName_[0], QString::fromStdString(current));
-    }
-}
-
-void FrmLomedit::ShowStep(int k)
-{
-    if (k < 0 || k >= kPageCount)
-        return;
-    for (auto* page : qpnCreateLOM_)
-        page->hide();
-    qpnCreateLOM_[k]->show();
-    cmdBrwse_[0]->setEnabled(k >= 1);
-    step_ = static_cast<Step>(k);
-}
-
-bool FrmLomedit::PrepareStep(int k)
-{
-    switch (k) {
-    case 0:
-        cmdBrwse_[1]->setEnabled(!fileName(qpnFileName_[0]).isEmpty());
-        return true;
-    case 1: {
-        shell::shellState().DBaseName = fileName(qpnFileName_[0]).toStdString();
-        if (!fieldsLoaded_)
-            FillFieldList();
-        const bool ready = !outputFile().isEmpty() && cboFields_->count() >= 1;
-        cmdBrwse_[1]->setEnabled(ready);
-        cmdPvw_->setEnabled(ready);
-        return true;
-    }
-    case 2:
-        shell::SetLabelCaption(lblOpDescr_[0],
-            shell::Msg("Click &Next to create the List of Materials", "542") + "\n"
-                + shell::Msg("from EID file : ", "543") + fileName(qpnFileName_[0]) + "\n"
-                + shell::Msg("and Project : ", "544") + fileName(qpnFileName_[1]) + "\n"
-                + shell::Msg("To LOM file : ", "545") + outputFile());
-        cmdPvw_->setEnabled(true);
-        return true;
-    case 3:
-        // Next on the last page: the wizard closes only once the file is
-        // written; otherwise it says why and keeps every choice for another try.
-        if (!outputConfirmed_ && QFileInfo::exists(outputFile())) {
-            UserMessage question { MessageKind::Question, "916140",
-                FormatMessage("%1 exists. Replace it?", "916140", { outputFile().toStdString() }), "" };
-            question.noByDefault = true;
-            if (!shell::Messages().confirm(question))
-                return false;
-            outputConfirmed_ = true;
+    const auto fill = [](QListWidget* list, const std::vector<LomWizardModel::Field>& fields) {
+        list->clear();
+        for (const auto& f : fields) {
+            auto* item = new QListWidgetItem(QString::fromStdString(f.caption), list);
+            item->setData(Qt::UserRole, f.number);
         }
-        picBrwse_->setEnabled(false);
-        if (buildIfNeeded()) {
-            makeQueryString();
-            CreateLomFile();
-        }
-        picBrwse_->setEnabled(true);
-        if (!lastWriteError_.isEmpty())
-            return false;
-        cmdBrwse_Click(2);
-        ReportWritten();
-        return false;
-    default:
-        return true;
-    }
+    };
+    fill(lstFields_[0], model_.available());
+    fill(lstFields_[1], model_.chosen());
+    cboFields_->clear();
+    for (const auto& f : model_.chosen())
+        cboFields_->addItem(QString::fromStdString(f.caption), f.number);
+    cboFields_->setCurrentIndex(cboFields_->findData(model_.sortField()));
+    refreshTooltip(lstFields_[0]);
+    refreshTooltip(lstFields_[1]);
 }
 
-namespace
+void FrmLomedit::refreshButtons()
 {
-// The last build's choices are kept per project (keyed by its file), in the
-// editor's own settings file.
-QString choicesGroup()
-{
-    return "LomWizard/" + QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(Z_ProjectPath())));
-}
-} // namespace
-
-void FrmLomedit::rememberChoices()
-{
-    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
-    store.beginGroup(choicesGroup());
-    QStringList fields;
-    for (int i = 0; i < lstFields_[1]->count(); ++i)
-        fields << QString::number(numberOf(lstFields_[1]->item(i)));
-    store.setValue("Eid", fileName(qpnFileName_[0]));
-    store.setValue("Fields", fields.join(','));
-    store.setValue("Sort", cboFields_->currentData().toInt());
-    store.setValue("Output", outputFile());
-    store.setValue("Delimiter", cboDelimit_->currentText());
-    store.setValue("Group", chkGroup_->isChecked());
+    cmdBrwse_[0]->setEnabled(!busy_ && model_.canBack());
+    cmdBrwse_[1]->setEnabled(!busy_ && model_.canNext());
+    cmdPvw_->setEnabled(!busy_ && model_.canPreview());
 }
 
-void FrmLomedit::restoreOutput()
+void FrmLomedit::setBusy(bool busy)
 {
-    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
-    store.beginGroup(choicesGroup());
-    if (!store.contains("Output"))
-        return;
-    showOutputFile(store.value("Output").toString());
-    cboDelimit_->setEditText(store.value("Delimiter", "|").toString());
-    chkGroup_->setChecked(store.value("Group", false).toBool());
+    busy_ = busy;
+    for (QWidget* w : std::initializer_list<QWidget*> { chkGroup_, cboProfile_, spnBoards_, cboDnp_, chkCheck_ })
+        w->setEnabled(!busy);
+    refreshButtons();
 }
 
-void FrmLomedit::restoreFields()
+std::vector<int> FrmLomedit::selectedRows(const QListWidget* list) const
 {
-    QSettings store(QString::fromStdString(shell::PlacementStoreFile().string()), QSettings::IniFormat);
-    store.beginGroup(choicesGroup());
-    // Catalogue numbers name the same fields only in the same EID.
-    if (store.value("Eid").toString() != fileName(qpnFileName_[0]))
-        return;
-    for (const QString& n : store.value("Fields").toString().split(',', Qt::SkipEmptyParts)) {
-        for (int i = 0; i < lstFields_[0]->count(); ++i) {
-            QListWidgetItem* item = lstFields_[0]->item(i);
-            if (numberOf(item) != n.toInt())
-                continue;
-            cboFields_->addItem(item->text(), numberOf(item));
-            lstFields_[1]->addItem(lstFields_[0]->takeItem(i));
-            break;
-        }
-    }
-    const int sort = cboFields_->findData(store.value("Sort").toInt());
-    cboFields_->setCurrentIndex(sort >= 0 ? sort : (cboFields_->count() > 0 ? 0 : -1));
-}
-
-void FrmLomedit::showOutputFile(const QString& name)
-{
-    if (txtLomFile_->text() != name)
-        txtLomFile_->setText(name);
-    // Only the text file has a delimiter; tables have their own format.
-    cboDelimit_->setEnabled(FormatOfFileName(name.toStdString()) == LomFormat::Text);
+    std::vector<int> rows;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->isSelected())
+            rows.push_back(i);
+    return rows;
 }
 
 void FrmLomedit::moveChosen(int delta)
 {
-    std::vector<int> items;
-    std::vector<int> selected;
-    for (int i = 0; i < lstFields_[1]->count(); ++i) {
-        items.push_back(i);
-        if (lstFields_[1]->item(i)->isSelected())
-            selected.push_back(i);
-    }
-    const std::vector<int> now = MoveItems(items, selected, delta);
-    // Rebuild both in the new order; the sort field stays the same field.
-    const int sort = cboFields_->currentData().toInt();
-    std::vector<QListWidgetItem*> taken;
-    while (lstFields_[1]->count() > 0)
-        taken.push_back(lstFields_[1]->takeItem(0));
-    cboFields_->clear();
-    for (int from : items) {
-        QListWidgetItem* item = taken[static_cast<std::size_t>(from)];
-        lstFields_[1]->addItem(item);
-        cboFields_->addItem(item->text(), numberOf(item));
-    }
+    const std::vector<int> now = model_.move(selectedRows(lstFields_[1]), delta);
+    refreshLists();
     for (int r : now)
         lstFields_[1]->item(r)->setSelected(true);
-    cboFields_->setCurrentIndex(cboFields_->findData(sort));
-}
-
-void FrmLomedit::FillFieldList()
-{
-    lstFields_[0]->clear();
-    lstFields_[1]->clear();
-    cboFields_->clear();
-    FieldCatalogue& catalogue = fieldCatalogue();
-    BuildLomCatalogue(catalogue, fileName(qpnFileName_[0]).toStdString());
-    for (int k = 1; k <= catalogue.size(); ++k) {
-        auto* item = new QListWidgetItem(QString::fromStdString(catalogue.entry(k).caption));
-        item->setData(Qt::UserRole, k);
-        lstFields_[0]->addItem(item);
-    }
-    restoreFields();
-    fieldsLoaded_ = true;
 }
 
 void FrmLomedit::cmdFile_Click(int index)
@@ -515,16 +389,10 @@ void FrmLomedit::cmdFile_Click(int index)
             chooser());
         if (!chosen)
             return;
-        cmdBrwse_[1]->setEnabled(eid::IsEidDatabase(chosen->toStdString()));
-        // The same EID keeps what was loaded and built; it does not make
-        // lists or a database that were never made count as made.
-        const bool same = *chosen == fileName(qpnFileName_[0]);
-        fieldsLoaded_ = fieldsLoaded_ && same;
-        lomState().lomDatabaseBuilt = lomState().lomDatabaseBuilt && same;
-        shell::ShowFileName(qpnFileName_[0], *chosen);
+        model_.setEid(chosen->toStdString());
     } else {
         // The LOM file goes beside the project unless one was chosen before.
-        const QString shown = outputFile();
+        const QString shown = QString::fromStdString(model_.outputFile());
         const QString folder = !shown.isEmpty() ? QFileInfo(shown).absolutePath()
             : *Z_ProjectPath()                  ? QFileInfo(QString::fromUtf8(Z_ProjectPath())).absolutePath()
                                                 : libDir;
@@ -535,73 +403,62 @@ void FrmLomedit::cmdFile_Click(int index)
             chooser());
         if (!chosen)
             return;
-        cmdBrwse_[1]->setEnabled(!chosen->isEmpty() && lstFields_[1]->count() >= 1);
-        showOutputFile(*chosen);
-        outputConfirmed_ = true;
+        model_.setOutputFile(chosen->toStdString(), true);
     }
+    refresh();
 }
 
 void FrmLomedit::cmdBrwse_Click(int index)
 {
-    const int current = static_cast<int>(step_);
-    if (index == 0) {
-        if (PrepareStep(current - 1))
-            ShowStep(current - 1);
-    } else if (index == 1) {
-        if (PrepareStep(current + 1))
-            ShowStep(current + 1);
-    } else {
-        shell::ReturnToMainForm();
-        close();
+    const int current = static_cast<int>(model_.step());
+    if (index == 2) {
+        // During work Cancel stops it; the wizard stays.
+        if (model_.cancel()) {
+            shell::ReturnToMainForm();
+            close();
+        }
+        return;
     }
+    if (busy_)
+        return;
+    if (index == 1 && model_.step() == Step::Finish) {
+        finish();
+        return;
+    }
+    if (model_.go(index == 0 ? current - 1 : current + 1)) {
+        refresh();
+    } else if (model_.step() == Step::Eid && !model_.canNext()) {
+        // A typed name that is no EID: said, and the page stays for another.
+        shell::Messages().show({ MessageKind::Exclamation, "916142",
+            FormatMessage("%1 is not an External Info Database.", "916142", { model_.eid() }), "" });
+        refreshButtons();
+    }
+}
+
+void FrmLomedit::finish()
+{
+    setBusy(true);
+    dialogs::PanelProgress progress(qpnPbar_);
+    const auto outcome = model_.finish(progress, shell::Messages());
+    setBusy(false);
+    refresh();
+    if (outcome != LomWizardModel::Outcome::Done)
+        return; // said why (or cancelled); every choice stays for another try
+    shell::ReturnToMainForm();
+    close();
+    ReportWritten();
 }
 
 void FrmLomedit::cmdAddDel_Click(int index)
 {
     if (index == 0) {
-        int position = lstFields_[1]->count();
-        for (int i = 0; i < lstFields_[1]->count(); ++i)
-            if (lstFields_[1]->item(i)->isSelected()) {
-                position = i;
-                break;
-            }
-        for (int i = 0; i < lstFields_[0]->count();) {
-            QListWidgetItem* item = lstFields_[0]->item(i);
-            if (!item->isSelected()) {
-                ++i;
-                continue;
-            }
-            auto* copy = new QListWidgetItem(item->text());
-            copy->setData(Qt::UserRole, numberOf(item));
-            lstFields_[1]->insertItem(position, copy);
-            cboFields_->insertItem(position, item->text(), numberOf(item));
-            ++position;
-            delete lstFields_[0]->takeItem(i);
-        }
+        const std::vector<int> before = selectedRows(lstFields_[1]);
+        model_.add(selectedRows(lstFields_[0]), before.empty() ? -1 : before.front());
     } else {
-        for (int i = 0; i < lstFields_[1]->count();) {
-            QListWidgetItem* item = lstFields_[1]->item(i);
-            if (!item->isSelected()) {
-                ++i;
-                continue;
-            }
-            auto* back = new QListWidgetItem(item->text());
-            back->setData(Qt::UserRole, numberOf(item));
-            lstFields_[0]->addItem(back);
-            delete lstFields_[1]->takeItem(i);
-            cboFields_->removeItem(i);
-        }
+        model_.remove(selectedRows(lstFields_[1]));
     }
-    afterListChange();
-}
-
-void FrmLomedit::afterListChange()
-{
-    if (cboFields_->count() > 0 && cboFields_->currentIndex() < 0)
-        cboFields_->setCurrentIndex(0);
-    cmdBrwse_[1]->setEnabled(!outputFile().isEmpty() && cboFields_->count() >= 1);
-    refreshTooltip(lstFields_[0]);
-    refreshTooltip(lstFields_[1]);
+    refreshLists();
+    refreshButtons();
 }
 
 void FrmLomedit::refreshTooltip(QListWidget* list)
@@ -612,131 +469,19 @@ void FrmLomedit::refreshTooltip(QListWidget* list)
 
 QString FrmLomedit::makeQueryString()
 {
-    QueryChoice choice;
-    for (int i = 0; i < lstFields_[1]->count(); ++i)
-        choice.selected.push_back(numberOf(lstFields_[1]->item(i)));
-    if (cboFields_->currentIndex() >= 0)
-        choice.sortNumber = cboFields_->currentData().toInt();
-    choice.descending = descending_;
-    choice.delimiterText = cboDelimit_->currentText().toStdString();
-    const LomQuery q = lom::makeQueryString(fieldCatalogue(), choice);
-    cboDelimit_->setEditText(QString::fromStdString(q.delimiterBoxText));
+    const LomQuery q = model_.makeQuery();
+    cboDelimit_->setEditText(QString::fromStdString(model_.delimiterText()));
     lomQuery_ = QString::fromStdString(q.sql);
     lomDelimiter_ = QString::fromStdString(q.delimiter);
     selectedCaptions_ = q.captions;
     return lomQuery_;
 }
 
-bool FrmLomedit::buildIfNeeded()
-{
-    LomState& state = lomState();
-    if (state.lomDatabaseBuilt)
-        return true;
-    const shell::ShellState& shellValues = shell::shellState();
-    dialogs::PanelProgress progress(qpnPbar_);
-    // The do-not-place marks are read with every build, so the choice on the
-    // last page needs no second one.
-    BuildOptions options { shellValues.DBaseName, shellValues.TempDir, fieldCatalogue().size() };
-    options.markAttribute = LomJobOptions {}.dnpAttribute;
-    const BuildResult r = BuildLomDatabase(options, progress, shell::Messages());
-    marked_ = r.marked;
-    if (!r.tempDbName.empty()) {
-        state.tempDbName = r.tempDbName;
-        ++builds_;
-    }
-    if (!r.eicFieldName.empty())
-        state.eicFieldName = r.eicFieldName;
-    if (r.built)
-        state.lomDatabaseBuilt = true;
-    lastWriteError_.clear();
-    lastWritten_ = {};
-    if (!r.built && !r.noParts) {
-        lastWriteError_ = QString::fromStdString(r.error.empty() ? "the build failed" : r.error);
-        shell::Messages().show({ MessageKind::Exclamation, "916018",
-            FormatMessage("The List of Materials could not be built: %1", "916018", { r.error }), "" });
-    } else if (r.noParts) {
-        lastWriteError_ = shell::Msg("No Part Used", "37122"); // the build has said so
-    }
-    return r.built;
-}
-
-LomJobOptions FrmLomedit::jobOptions() const
-{
-    LomJobOptions job;
-    job.eidFile = shell::shellState().DBaseName;
-    job.tempDir = shell::shellState().TempDir;
-    job.outputFile = outputFile().toStdString();
-    job.format = FormatOfFileName(job.outputFile);
-    job.group = chkGroup_->isChecked();
-    if (cboProfile_->currentIndex() > 0)
-        job.profile = FindProfile(cboProfile_->currentData().toString().toStdString());
-    job.multiplier = spnBoards_->value();
-    job.dnp = static_cast<DnpMode>(cboDnp_->currentIndex());
-    job.check = chkCheck_->isChecked();
-    // Boards multiply quantities, which only grouped lines have.
-    if (job.multiplier > 1 && !job.profile)
-        job.group = true;
-    job.quantityHeader = shell::Msg("Quantity", "916127").toStdString();
-    job.partsHeader = shell::Msg("Parts", "916128").toStdString();
-    for (int i = 0; i < lstFields_[1]->count(); ++i)
-        job.fields.push_back(numberOf(lstFields_[1]->item(i)));
-    if (cboFields_->currentIndex() >= 0)
-        job.sortField = cboFields_->currentData().toInt();
-    job.descending = descending_;
-    job.delimiterText = cboDelimit_->currentText().toStdString();
-    return job;
-}
-
-BuildResult FrmLomedit::builtDatabase() const
-{
-    // The temporary database of the last build (preview or finish) serves.
-    BuildResult built;
-    built.built = lomState().lomDatabaseBuilt;
-    built.tempDbName = lomState().tempDbName;
-    built.eicFieldName = lomState().eicFieldName;
-    built.marked = marked_;
-    return built;
-}
-
-void FrmLomedit::CreateLomFile()
-{
-    lastWriteError_.clear();
-    const LomJobOptions job = jobOptions();
-    lastOutput_ = job.outputFile;
-    const BuildResult built = builtDatabase();
-    dialogs::PanelProgress progress(qpnPbar_);
-    lastWritten_ = WriteLomJob(fieldCatalogue(), job, built, progress, shell::Messages());
-    lastFormatClassic_ = IsClassicLom(job);
-    if (lastWritten_.written) {
-        rememberChoices();
-        return;
-    }
-    lastWriteError_ = QString::fromStdString(lastWritten_.error);
-    if (!lastWritten_.errorShown)
-        shell::Messages().show({ MessageKind::Exclamation, "916017",
-            FormatMessage("The List of Materials was not written: %1", "916017", { lastWritten_.error }), "" });
-}
-
 void FrmLomedit::ReportWritten()
 {
-    const std::string out = lastOutput_;
-    UserMessage m { MessageKind::Information, "", "", "" };
-    if (lastFormatClassic_) {
-        m.id = "916012";
-        m.text = FormatMessage("%1 lines written to %2.", "916012", { GroupedCount(lastWritten_.lines), out });
-    } else {
-        m.id = "916014";
-        m.text = FormatMessage("%1 lines (%2 parts) written to %3.", "916014",
-            { GroupedCount(lastWritten_.lines), GroupedCount(lastWritten_.parts), out });
-    }
-    if (!lastWritten_.problems.empty()) {
-        m.kind = MessageKind::Exclamation;
-        m.text += "\n" + FormatMessage("The check found %1 problems:", "916139", { GroupedCount(static_cast<std::int64_t>(lastWritten_.problems.size())) });
-        for (std::size_t i = 0; i < lastWritten_.problems.size() && i < 10; ++i)
-            m.text += "\n" + lastWritten_.problems[i];
-    }
-    const int answer = shell::Messages().choose(
-        m, { shell::Msg("Open &file", "916015").toStdString(), shell::Msg("Open f&older", "916016").toStdString() });
+    const std::string out = model_.job().outputFile;
+    const int answer = shell::Messages().choose(model_.writtenReport(),
+        { shell::Msg("Open &file", "916015").toStdString(), shell::Msg("Open f&older", "916016").toStdString() });
     if (answer == 0)
         shell::OpenOnDesktop(QString::fromStdString(out));
     else if (answer == 1)
@@ -745,8 +490,23 @@ void FrmLomedit::ReportWritten()
 
 void FrmLomedit::cmdPvw_Click()
 {
-    if (!buildIfNeeded())
-        return; // the build has said why
+    if (busy_)
+        return;
+    LomTable lines;
+    {
+        // The lines are read while the wizard is still on screen, so the
+        // progress bar and Cancel serve the whole wait.
+        setBusy(true);
+        dialogs::PanelProgress progress(qpnPbar_);
+        const auto outcome = model_.previewLines(progress, shell::Messages(), lines);
+        setBusy(false);
+        refresh();
+        if (outcome == LomWizardModel::Outcome::Unreadable)
+            shell::ShowPlainMessage(
+                HostUtility::instance().GetLocalMessage("Unable to display Preview", "5447"), MessageKind::Critical);
+        if (outcome != LomWizardModel::Outcome::Done)
+            return; // the build has said why, or Cancel stopped it
+    }
     makeQueryString();
     const bool wasVisible = isVisible();
     if (wasVisible)
@@ -755,27 +515,22 @@ void FrmLomedit::cmdPvw_Click()
         // The preview shows the lines of the output as chosen now; a header
         // click re-sorts the output itself, so the sort box follows it.
         dialogs::FrmPreview preview(this);
-        const auto showLines = [this, &preview] {
-            const LomJobOptions job = jobOptions();
-            try {
-                const LomTable lines = LomJobLines(fieldCatalogue(), job, builtDatabase());
-                preview.showLines(lines.headers, lines.rows, LomJobSortColumn(fieldCatalogue(), job), job.descending);
-            } catch (const std::exception&) {
-                shell::ShowPlainMessage(
-                    HostUtility::instance().GetLocalMessage("Unable to display Preview", "5447"), MessageKind::Critical);
-                preview.close();
-            }
-        };
-        preview.onHeaderClick = [this, &showLines](int column) {
-            LomJobOptions job = jobOptions();
-            if (!SortByColumn(fieldCatalogue(), job, column))
+        preview.onHeaderClick = [this, &preview](int column) {
+            if (!model_.sortByColumn(column))
                 return;
-            descending_ = job.descending;
-            cboFields_->setCurrentIndex(cboFields_->findData(job.sortField));
+            refreshLists();
             makeQueryString();
-            showLines();
+            NullProgressSink quiet;
+            LomTable sorted;
+            if (model_.previewLines(quiet, shell::Messages(), sorted) == LomWizardModel::Outcome::Done) {
+                preview.showLines(sorted.headers, sorted.rows, model_.previewSortColumn(), model_.descending());
+                return;
+            }
+            shell::ShowPlainMessage(
+                HostUtility::instance().GetLocalMessage("Unable to display Preview", "5447"), MessageKind::Critical);
+            preview.close();
         };
-        showLines();
+        preview.showLines(lines.headers, lines.rows, model_.previewSortColumn(), model_.descending());
     }
     if (wasVisible)
         show();
@@ -783,6 +538,11 @@ void FrmLomedit::cmdPvw_Click()
 
 void FrmLomedit::closeEvent(QCloseEvent* event)
 {
+    // The close box during work stops the work first, as Cancel does.
+    if (!model_.cancel()) {
+        event->ignore();
+        return;
+    }
     shell::ReturnToMainForm();
     event->accept();
 }

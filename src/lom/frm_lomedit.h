@@ -5,20 +5,18 @@
 // .xlsx, .html: a table with headers); page 2's "Group equal parts" puts
 // equal parts on one line with a quantity and their names.
 //
-// Pages (CurrentStep) and how they change:
-//   Eid --Next--> Fields --Next--> Finish --Next--> build if needed, write,
-//    ^             |  ^              |               back to the main window
-//    +----Back-----+  +------Back----+
-// Entering Fields loads the field lists unless FieldsLoaded (the lists hold
-// the catalogue of the EID shown). LomDatabaseBuilt is cleared when the
-// wizard opens and when another EID is chosen, so the next preview or
-// finish builds once and then re-uses the temporary database.
+// The window shows a LomWizardModel (which holds every choice, the pages and
+// the work) and passes the user's actions to it. While the build, the file
+// or the preview's lines are made, the progress bar moves, the window's
+// events run, and Cancel (or the close box) stops the work instead of
+// closing; the wizard then stays with every choice.
 // The temporary database named by TempDbName is deleted when the window is
 // destroyed (its unload).
 #pragma once
 
 #include "form_helpers.h"
 #include "lom_job.h"
+#include "lom_wizard_model.h"
 
 #include <QString>
 #include <QWidget>
@@ -46,8 +44,8 @@ class FrmLomedit : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Step : int { Eid = 0, Fields = 1, Finish = 2 };
-    static constexpr int kPageCount = 3;
+    using Step = LomWizardModel::Step;
+    static constexpr int kPageCount = LomWizardModel::kPageCount;
 
     explicit FrmLomedit(QWidget* parent = nullptr);
     ~FrmLomedit() override;
@@ -63,71 +61,47 @@ public:
     // automation); empty: the platform's dialogs.
     static void setFileChooser(shell::FileChooser chooser);
 
-    Step currentStep() const { return step_; }
-    bool fieldsLoaded() const { return fieldsLoaded_; }
+    const LomWizardModel& model() const { return model_; }
+    Step currentStep() const { return model_.step(); }
     const QString& lomQuery() const { return lomQuery_; }
     const QString& lomDelimiter() const { return lomDelimiter_; }
     const std::vector<std::string>& selectedCaptions() const { return selectedCaptions_; }
-    // The last build's or LOM file's outcome: empty, or the one line that
-    // says why it was not written.
-    const QString& lastWriteError() const { return lastWriteError_; }
-    // How many temporary databases this window has built (one per build).
-    int buildCount() const { return builds_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void InitWizard();
-    bool PrepareStep(int k);
-    void ShowStep(int k);
-    void FillFieldList();
     void cmdFile_Click(int index);
     void cmdBrwse_Click(int index);
     void cmdAddDel_Click(int index);
-    // The options of the output as the controls stand.
-    LomJobOptions jobOptions() const;
-    // The temporary database of the last build, as the job takes it.
-    BuildResult builtDatabase() const;
-    void CreateLomFile();
+    void moveChosen(int delta);
+    void finish();
     // After the file is written: how many lines went where, with answers
     // that open the file or its folder.
     void ReportWritten();
-    // The fields, sort field, LOM file, delimiter and grouping of the last
-    // file written for this project: kept, and offered again next time
-    // (the fields only for the same EID).
-    void rememberChoices();
-    void restoreOutput();
-    void restoreFields();
-    void showOutputFile(const QString& name);
-    void moveChosen(int delta);
-    bool buildIfNeeded();
-    void afterListChange();
+    // Shows the model: the page, the names, the lists, the boxes and what may
+    // be pressed.
+    void refresh();
+    void refreshLists();
+    void refreshButtons();
+    // Work starts or ends: only Cancel (and the progress bar) stay live.
+    void setBusy(bool busy);
     void refreshTooltip(QListWidget* list);
-    QString fileName(const ZerOvize* panel) const;
-    QString projectText() const;
-    QString outputFile() const;
+    std::vector<int> selectedRows(const QListWidget* list) const;
 
-    Step step_ = Step::Eid;
-    bool fieldsLoaded_ = false;
+    LomWizardModel model_;
+    bool busy_ = false;
     QString lomQuery_;
     QString lomDelimiter_;
     std::vector<std::string> selectedCaptions_;
-    int builds_ = 0;
-    QString lastWriteError_;
-    LomJobResult lastWritten_;
-    std::string lastOutput_;
-    bool lastFormatClassic_ = true;
-    std::vector<char> marked_; // per part of the last build: marked do-not-place
-    bool descending_ = false; // the sort order reversed (a second header click in the preview)
 
     ZerOvize* qpnCreateLOM_[kPageCount];
     QLabel* lblCaption_[2];
     QLabel* lblDescrip_[2];
-    ZerOvize* qpnFileName_[2];
+    QLineEdit* txtEidFile_;
+    ZerOvize* qpnProject_;
     QLineEdit* txtLomFile_;
-    bool outputConfirmed_ = true; // the LOM file was chosen in the dialog (or no name was typed since)
     QPushButton* cmdFile_[2];
     QListWidget* lstFields_[2];
     QPushButton* cmdAddDel_[2];

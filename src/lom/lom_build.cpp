@@ -560,6 +560,14 @@ LomFileResult CreateLomFile(const LomFileOptions& options, ProgressSink& progres
             bool ok = true;
             for (long pos = 0; ok && rows.step(); ++pos) {
                 progress.setValue(pos);
+                // A window's Cancel stops the writing too: the file stays as
+                // it was (the new one is never put in its place).
+                progress.yield();
+                if (cancelFlag().load()) {
+                    result.error = "cancelled";
+                    ok = false;
+                    break;
+                }
                 char number[24];
                 number[0] = ' ';
                 const auto end = std::to_chars(number + 1, number + sizeof number, pos + 1).ptr;

@@ -1,5 +1,6 @@
 #include "lom_job.h"
 
+#include "cancel_flag.h"
 #include "database.h"
 #include "host_utility.h"
 #include "lom_query.h"
@@ -95,15 +96,29 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     result.excluded = built.excluded;
     result.eidChange = built.eidChange;
     const bool classic = IsClassicLom(options);
+    // Between the steps of a table a window's events run, and its Cancel
+    // ends the job before anything is written.
+    const auto checkpoint = [&progress] {
+        progress.yield();
+        if (cancelFlag().load())
+            throw LomJobCancelled();
+    };
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
         std::optional<LomTable> lines;
         if (!classic || options.check) {
             if (!options.outputFile.empty())
                 progress.setCaption(message("Making LOM file ...", "541"));
+            // Three steps, so the bar moves: rows read, lines made, written.
+            progress.setRange(0, 3);
+            progress.setValue(0);
             const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
                 eicColumnOf(catalogue, built.eicFieldName), &table);
+            progress.setValue(1);
+            checkpoint();
             lines = MakeLomTable(parts, table);
+            progress.setValue(2);
+            checkpoint();
             result.lines = static_cast<long>(lines->rows.size());
             result.parts = lines->parts;
             if (options.check) {
@@ -151,6 +166,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.eidChange = built.eidChange;
         write.eidChangeTime = built.eidChangeTime;
         WriteLomTable(*lines, write, options.outputFile);
+        progress.setValue(3);
         progress.setCaption(message("LOM file Created", "37110"));
         result.written = true;
     } catch (const std::exception& e) {
@@ -159,13 +175,24 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     return result;
 }
 
-LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built)
+LomTable LomJobLines(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built, ProgressSink& progress)
 {
+    const auto yield = [&progress] {
+        progress.yield();
+        if (cancelFlag().load())
+            throw LomJobCancelled();
+    };
     if (!IsClassicLom(options)) {
         const TableOptions table = MakeTableOptions(catalogue, options);
-        return MakeLomTable(ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
-                                eicColumnOf(catalogue, built.eicFieldName), &table),
-            table);
+        progress.setRange(0, 2); // rows read, lines made
+        const auto parts = ReadPartRows(
+            built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName), &table);
+        progress.setValue(1);
+        yield();
+        LomTable lines = MakeLomTable(parts, table);
+        progress.setValue(2);
+        return lines;
     }
     QueryChoice choice;
     choice.selected = options.fields;
@@ -178,7 +205,13 @@ LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& optio
     db::Statement rows = temp.prepareSelect(query.sql);
     const int columns = rows.columnCount();
     lines.headers.resize(static_cast<std::size_t>(columns));
-    while (rows.step()) {
+    // Rows in steps: reading a large project's takes longer than a Cancel
+    // press should wait.
+    for (std::size_t n = 1; rows.step(); ++n) {
+        if (n % 1024 == 0) {
+            progress.setValue(static_cast<std::int64_t>(n));
+            yield();
+        }
         std::vector<std::string> row;
         for (int c = 0; c < columns; ++c)
             row.emplace_back(rows.columnText(c).value_or(""));

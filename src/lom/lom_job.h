@@ -13,6 +13,7 @@
 #include "lom_table.h"
 #include "sinks.h"
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,7 +81,8 @@ BuildResult BuildLomJobDatabase(
     const FieldCatalogue& catalogue, const LomJobOptions& options, ProgressSink& progress, MessageSink& messages);
 
 // Writes the output (and runs the checks) from a temporary database built
-// before; `built` names it. Never throws: failures end up in `error`.
+// before; `built` names it. Never throws: failures end up in `error` (a
+// Cancel, seen through the cancel flag, too: nothing is written then).
 LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built,
     ProgressSink& progress, MessageSink& messages);
 
@@ -88,7 +90,13 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
 // output's order: the classic file's rows in its query's order (line
 // numbers left out), else the table. Throws db::Error or
 // std::invalid_argument when the database or the options do not fit.
-LomTable LomJobLines(const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built);
+// Reading lets the caller's events run now and then (progress.yield());
+// when the cancel flag is raised meanwhile it throws LomJobCancelled.
+struct LomJobCancelled : std::exception {
+    const char* what() const noexcept override { return "cancelled"; }
+};
+LomTable LomJobLines(
+    const FieldCatalogue& catalogue, const LomJobOptions& options, const BuildResult& built, ProgressSink& progress);
 
 // The column of those lines that the output is sorted by; -1 when none
 // is (a table in part-name order).

@@ -2,6 +2,7 @@
 
 #include "associate_tab.h"
 #include "association.h"
+#include "browse_tab.h"
 #include "data_grid_view.h"
 #include "data_source.h"
 #include "eid_format.h"
@@ -334,6 +335,8 @@ void FrmToolBox::buildControls()
     fillOperators(cboCompare_);
     txtWhere3_->setText(kAnyValue);
     txtValue_->setText(kAnyValue);
+    followFilter(projectView_.filter(), cboWhere1_, cboWhere2_, txtWhere3_, cboSort_);
+    followFilter(eidView_.filter(), cboFields_, cboCompare_, txtValue_, cboFieldSort_);
 
     connect(tabMain_, &QTabWidget::currentChanged, this, [this](int index) {
         for (std::size_t i = 0; i < picTab_.size(); ++i)
@@ -387,7 +390,6 @@ void FrmToolBox::load()
     shell::SetTopMost(this, true);
     place();
     setBrowseEnabled(false);
-    cmdFilter_->setEnabled(false);
     const std::string& eid = shell::shellState().DBaseName;
     if (eid::IsEidDatabase(eid)) {
         qpnFile_->setCaption(QString::fromStdString(eid));
@@ -396,8 +398,8 @@ void FrmToolBox::load()
         FillFieldLists();
         cmdAdd_->setEnabled(true);
         txtMove_->setEnabled(true);
-        cmdFilter_->setEnabled(true);
     }
+    showViewTabs();
     optManAut_[1]->setChecked(true);
     optManAut_Click(1);
 }
@@ -451,41 +453,61 @@ void FrmToolBox::enableTabPair(int first)
 void FrmToolBox::FillFieldLists()
 {
     const FieldLists lists = recedit::FillFieldLists(lom::fieldCatalogue());
-    cmdRefresh_->setEnabled(true);
-    txtWhere3_->setText(kAnyValue);
-    txtValue_->setText(kAnyValue);
-    fillItems(cboWhere1_, lists.projectItems);
-    fillItems(cboSort_, lists.projectItems);
-    for (QComboBox* box : { cboFind_[0], cboFind_[2], cboFields_, cboFieldSort_ })
+    projectView_.setLists(lists);
+    eidView_.open(shell::shellState().DBaseName, lists);
+    for (QComboBox* box : { cboFind_[0], cboFind_[2] })
         fillItems(box, lists.eidItems);
-    if (!lists.refreshEnabled)
-        cmdRefresh_->setEnabled(false);
+    cboFind_[1]->setCurrentIndex(0);
     associate_.setFindReady(lists.findEnabled);
     showAssociateState();
-    if (!lists.filterEnabled)
-        cmdFilter_->setEnabled(false);
-    for (QComboBox* ops : { cboWhere2_, cboFind_[1], cboCompare_ })
-        ops->setCurrentIndex(0);
+    showViewTabs();
+}
+
+void FrmToolBox::followFilter(
+    FilterChoice& filter, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort)
+{
+    connect(where, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setWhere(i); });
+    connect(op, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setOperator(i); });
+    connect(value, &QLineEdit::textChanged, this,
+        [&filter](const QString& t) { filter.setValue(t.toStdString()); });
+    connect(sort, &QComboBox::currentIndexChanged, this, [&filter](int i) { filter.setSort(i); });
+}
+
+void FrmToolBox::showViewTabs()
+{
+    // The boxes are set from a copy: each change they signal goes back into
+    // the model and would otherwise overwrite what is still to be shown.
+    const auto show
+        = [](const FilterChoice shown, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort) {
+              fillItems(where, shown.items());
+              fillItems(sort, shown.items());
+              where->setCurrentIndex(shown.where());
+              op->setCurrentIndex(shown.op());
+              value->setText(QString::fromStdString(shown.value()));
+              sort->setCurrentIndex(shown.sort());
+          };
+    show(projectView_.filter(), cboWhere1_, cboWhere2_, txtWhere3_, cboSort_);
+    show(eidView_.filter(), cboFields_, cboCompare_, txtValue_, cboFieldSort_);
+    cmdRefresh_->setEnabled(projectView_.canRefresh());
+    cmdFilter_->setEnabled(eidView_.canFilter());
+    cmdFile_->setEnabled(eidView_.canChooseFile());
 }
 
 // ---- Queries ------------------------------------------------------------------
 
 void FrmToolBox::cmdFilter_Click()
 {
-    if (cboFields_->count() == 0 || cboFieldSort_->count() == 0)
+    if (!eidView_.filter().complete())
         return;
     std::string error;
     try {
-        const std::string sql = makeFindQuerySTr(lom::fieldCatalogue(), itemNumber(cboFields_),
-            text(cboCompare_), text(txtValue_), itemNumber(cboFieldSort_));
-        if (!recEdit_->FillReced(sql, &error)) {
+        const auto& catalogue = lom::fieldCatalogue();
+        if (!recEdit_->FillReced(eidView_.query(catalogue), &error)) {
             report(error);
             return;
         }
-        const auto& catalogue = lom::fieldCatalogue();
-        recEdit_->setFilterText(FilterDescription(
-            catalogue.entry(itemNumber(cboFields_)).fieldName, text(cboCompare_), text(txtValue_)));
-        recEdit_->showSortColumn(catalogue.entry(itemNumber(cboFieldSort_)).fieldName, false);
+        recEdit_->setFilterText(eidView_.filterText(catalogue));
+        recEdit_->showSortColumn(eidView_.sortField(catalogue), false);
     } catch (const std::exception& e) {
         report(e.what());
     }
@@ -493,14 +515,8 @@ void FrmToolBox::cmdFilter_Click()
 
 void FrmToolBox::followSort(const std::string& field)
 {
-    const auto& catalogue = lom::fieldCatalogue();
-    for (int i = 0; i < cboFieldSort_->count(); ++i) {
-        const int number = cboFieldSort_->itemData(i).toInt();
-        if (number > 0 && number <= catalogue.size() && catalogue.entry(number).fieldName == field) {
-            cboFieldSort_->setCurrentIndex(i);
-            return;
-        }
-    }
+    if (eidView_.followSort(lom::fieldCatalogue(), field))
+        cboFieldSort_->setCurrentIndex(eidView_.filter().sort());
 }
 
 void FrmToolBox::cmdRefresh_Click()
@@ -510,9 +526,7 @@ void FrmToolBox::cmdRefresh_Click()
     if (recEdit_->projectViewDbName().empty())
         return; // no view was built: the build has said why
     std::string error;
-    const std::string sql
-        = makeMyQuerySTr(itemNumber(cboWhere1_), text(cboWhere2_), text(txtWhere3_), itemNumber(cboSort_));
-    if (!recEdit_->SortAndFill(sql, &error))
+    if (!recEdit_->SortAndFill(projectView_.query(), &error))
         report(error);
 }
 
@@ -550,9 +564,7 @@ void FrmToolBox::FilllocalGrid()
     const std::string previous = recEdit_->projectViewDbName();
     recEdit_->setProjectViewDbName(built.tempDbName);
     std::string error;
-    if (!recEdit_->SortAndFill(
-            makeMyQuerySTr(itemNumber(cboWhere1_), text(cboWhere2_), text(txtWhere3_), itemNumber(cboSort_)),
-            &error))
+    if (!recEdit_->SortAndFill(projectView_.query(), &error))
         report(error);
     // The grid has let go of the earlier view: nothing refers to it any more.
     if (!previous.empty() && previous != built.tempDbName)
@@ -793,39 +805,21 @@ void FrmToolBox::cmdAdd_Click()
         recEdit_->CommitPendingEdit();
         return;
     }
-    grid::DataSource* source = recEdit_->datReced();
-    db::Recordset* rs = source->recordset();
-    if (!rs)
-        return;
-    const AddResult r = AddRecord(
-        shell::shellState().DBaseName, *rs,
-        [](const std::string& prompt) {
-            std::vector<std::string> values { "" };
-            long index = 0;
-            return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
-        },
-        shell::Messages());
-    if (r.outcome == AddOutcome::Added) {
+    const AskValue ask = [](const std::string& prompt) {
+        std::vector<std::string> values { "" };
+        long index = 0;
+        return dialogs::QueryBox(shell::kAppName, prompt, values, 1, index);
+    };
+    BrowseTab browse(*recEdit_->datReced());
+    const AddResult r = browse.add(shell::shellState().DBaseName, ask, shell::Messages());
+    if (r.outcome == AddOutcome::Added)
         recEdit_->dbgRecEd()->table()->setFocus();
-        source->notifyRecordChanged();
-    }
 }
 
 void FrmToolBox::cmdDelete_Click()
 {
-    grid::DataSource* source = recEdit_->datReced();
-    db::Recordset* rs = source->recordset();
-    if (!rs)
-        return;
     try {
-        if (!DeleteRecord(*rs, shell::Messages()))
-            return;
-        // The grid drops the deleted row; the position stays the one the
-        // deletion moved to.
-        const long position = rs->absolutePosition();
-        source->refresh();
-        if (position >= 0)
-            source->setPosition(position);
+        BrowseTab(*recEdit_->datReced()).remove(shell::Messages());
     } catch (const std::exception& e) {
         report(e.what());
     }
@@ -833,33 +827,26 @@ void FrmToolBox::cmdDelete_Click()
 
 void FrmToolBox::cmdMove_Click(int i)
 {
-    grid::DataSource* source = recEdit_->datReced();
-    if (db::Recordset* rs = source->recordset()) {
-        MoveRecord(*rs, static_cast<MoveCommand>(i));
-        source->notifyRecordChanged();
-    }
+    BrowseTab(*recEdit_->datReced()).move(static_cast<MoveCommand>(i));
     txtMove_->setFocus();
 }
 
 void FrmToolBox::txtMove_Enter()
 {
-    grid::DataSource* source = recEdit_->datReced();
-    if (db::Recordset* rs = source->recordset()) {
-        const long position = JumpToPosition(*rs, text(txtMove_));
-        txtMove_->setText(QString::number(position));
-        source->notifyRecordChanged();
-    }
+    if (recEdit_->datReced()->recordset())
+        txtMove_->setText(QString::number(BrowseTab(*recEdit_->datReced()).jump(text(txtMove_))));
 }
 
 void FrmToolBox::followRecord()
 {
-    const BrowseState s = FollowRecord(recEdit_->datReced()->recordset(), recEdit_->eicFieldName());
+    const BrowseState s = BrowseTab(*recEdit_->datReced()).state(recEdit_->eicFieldName());
     txtMove_->setReadOnly(false);
     cmdAdd_->setEnabled(true);
     editPending_ = false;
     setAddCaption(false);
-    cmdFilter_->setEnabled(cboFields_->count() > 0);
-    cmdFile_->setEnabled(true);
+    eidView_.setEditPending(false);
+    cmdFilter_->setEnabled(eidView_.canFilter());
+    cmdFile_->setEnabled(eidView_.canChooseFile());
     txtMove_->setText(QString::number(s.position));
     cmdMove_[0]->setEnabled(s.backEnabled);
     cmdMove_[1]->setEnabled(s.backEnabled);
@@ -879,8 +866,9 @@ void FrmToolBox::enterEditPending()
     setAddCaption(true);
     editPending_ = true;
     txtMove_->setReadOnly(true);
-    cmdFilter_->setEnabled(false);
-    cmdFile_->setEnabled(false);
+    eidView_.setEditPending(true);
+    cmdFilter_->setEnabled(eidView_.canFilter());
+    cmdFile_->setEnabled(eidView_.canChooseFile());
 }
 
 // ---- The EID file ---------------------------------------------------------------------
@@ -891,14 +879,12 @@ void FrmToolBox::cmdFile_Click()
     shell::FileRequest request { false, QString::fromStdString(state.LibDir), "Part.Eid", "eid",
         "External Index Files (*.eid);;All Files (*)" };
     request.readOnly = true;
-    const QString chosen = shell::ChooseFile(this, request, chooser()).value_or(QString());
-    if (chosen.isEmpty())
-        return;
+    const std::string chosen = shell::ChooseFile(this, request, chooser()).value_or(QString()).toStdString();
     // The file the grid has open would fail the exclusive recognition test,
     // so the same name is settled first.
-    if (chosen == qpnFile_->caption())
+    if (eidView_.judge(chosen, false) == EidViewTab::Choice::Unchanged)
         return;
-    if (!eid::IsEidDatabase(chosen.toStdString())) {
+    if (eidView_.judge(chosen, eid::IsEidDatabase(chosen)) == EidViewTab::Choice::Refused) {
         UserMessage m;
         m.kind = MessageKind::Critical;
         m.id = "5457";
@@ -906,11 +892,10 @@ void FrmToolBox::cmdFile_Click()
         shell::Messages().show(m);
         return;
     }
-    shell::ShowFileName(qpnFile_, chosen);
-    state.DBaseName = chosen.toStdString();
+    shell::ShowFileName(qpnFile_, QString::fromStdString(chosen));
+    state.DBaseName = chosen;
     lom::BuildToolBoxCatalogue(lom::fieldCatalogue(), state.DBaseName);
     FillFieldLists();
-    cmdFilter_->setEnabled(cboFields_->count() > 0);
     if (recEdit_->tabMain()->currentIndex() == 0)
         cmdFilter_Click();
     if (recEdit_->tabMain()->currentIndex() == 1)

@@ -13,6 +13,7 @@
 #include "form_helpers.h"
 #include "integrity_tab.h"
 #include "toolbox_queries.h"
+#include "view_tabs.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -90,6 +91,8 @@ public:
     // The search result's current record changed (its EIC, none without one).
     void recordSelected(const std::optional<std::string>& eic, bool bothSelected);
     const AssociateTab& associateTab() const { return associate_; }
+    const ProjectViewTab& projectViewTab() const { return projectView_; }
+    const EidViewTab& eidViewTab() const { return eidView_; }
     // Follows the EID grid's current record (Browse and EID View controls).
     void followRecord();
     // The EID grid was sorted by a header click: the sort list follows.
@@ -116,6 +119,11 @@ private:
     void setAddCaption(bool update);
     // Shows the Associate tab's model: the EIC box, what is enabled, the warning.
     void showAssociateState();
+    // Shows the Project View and EID View tabs' models: lists and what is enabled.
+    void showViewTabs();
+    // Passes a filter row's choices to its model.
+    void followFilter(
+        FilterChoice& filter, QComboBox* where, QComboBox* op, QLineEdit* value, QComboBox* sort);
     void showSuggestions();
     // The catalogue number an item of a field list carries; 0 when none.
     static int itemNumber(const QComboBox* list);
@@ -161,6 +169,8 @@ private:
 
     bool editPending_ = false;
     AssociateTab associate_;
+    ProjectViewTab projectView_;
+    EidViewTab eidView_;
 };
 
 } // namespace rav::recedit

@@ -3,8 +3,9 @@
 // can do with the editor then goes through that object:
 //
 //   1. create the object and subscribe to NotifyServer (Advise);
-//   2. set SeverPath to the folder that holds Ravederi.HLP (before Load:
-//      the help file name is fixed when the main window starts);
+//   2. set SeverPath to the folder that holds Ravederi.HLP and its
+//      translations such as Ravederi.de.HLP (before Load: the help file
+//      name is fixed when the main window starts);
 //   3. Load(mode) opens the editor (0 normal, 1 minimised, 2 maximised);
 //   4. NotifyMe passes commands ("RAVEDERI,UP", "All,MN", "RAVEDERI,EX");
 //   5. NotifyServer reports "SHUTDOWN" from "RAVEDERI" and requests such as

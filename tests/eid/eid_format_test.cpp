@@ -121,6 +121,18 @@ TEST(EidRecognition, OnlyOpenableDatabasesWithADeviceTable)
     }
     EXPECT_FALSE(IsEidDatabase(other));
 
+    // A project file has a table "device" too (names ignore case), but no
+    // EIC index: it must not pass as an EID.
+    const std::string lookalike = pathIn(dir, "project.dpz");
+    {
+        Database db = Database::create(lookalike);
+        rav::db::TableDef t;
+        t.name = "device";
+        t.fields = { { "name", 20 }, { "library", 20 } };
+        db.createTable(t);
+    }
+    EXPECT_FALSE(IsEidDatabase(lookalike));
+
     // Text, nothing, random bytes with and without a database header in front.
     std::string noise;
     unsigned state = 7;

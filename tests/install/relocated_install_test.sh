@@ -52,6 +52,7 @@ help=$(sed -n 's/^Help folder: //p' "$work/dodiv-help.txt")
 case $library in "$prefix"/*/ravederi/libRavederi.so) ;; *) fail "dodiv looks for the editor at '$library'" ;; esac
 [ "$help" = "$prefix/share/ravederi/help" ] || fail "dodiv looks for help in '$help'"
 [ -f "$library" ] && [ -f "$help/Ravederi.HLP" ] || fail "the editor or its help is missing"
+[ -f "$help/Ravederi.de.HLP" ] || fail "the German help is not beside the English one"
 
 cp "$examples/demo.dpz" "$work/out/demo.dpz"
 out=$(run env LD_DEBUG=libs "$prefix/bin/dodiv" --project "$work/out/demo.dpz" --load 0 --send RAVEDERI,EX \

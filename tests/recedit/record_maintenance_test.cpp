@@ -1,5 +1,7 @@
 // Adding, deleting, moving and jumping on a real EID, through the record
 // set a grid would be bound to.
+#include "browse_tab.h"
+#include "data_source.h"
 #include "database.h"
 #include "project_fixture.h"
 #include "record_maintenance.h"
@@ -154,6 +156,43 @@ TEST_F(RecordMaintenance, FollowingTheGridEnablesTheBrowseControls)
     // No EIC column of that name, or no record set.
     EXPECT_EQ(FollowRecord(&rs, "Other").eic, "");
     EXPECT_EQ(FollowRecord(nullptr, "Code").position, -1);
+}
+
+// The Browse tab changes the grid's data source and tells its grids each time.
+TEST_F(RecordMaintenance, TheBrowseTabWorksThroughTheGridsDataSource)
+{
+    rs = {};
+    db = {}; // the grid's source opens the file itself
+    grid::DataSource source;
+    source.setDatabaseName(QString::fromStdString(file().string()));
+    source.setRecordSource("SELECT * FROM Device ORDER BY [Device]![Code];");
+    ASSERT_TRUE(source.refresh()) << source.lastError();
+    int told = 0;
+    QObject::connect(&source, &grid::DataSource::recordChanged, [&] { ++told; });
+    QObject::connect(&source, &grid::DataSource::refreshed, [&] { ++told; });
+    BrowseTab tab(source);
+    // Each command tells the grids.
+    const auto tells = [&](const auto& command) {
+        const int before = told;
+        command();
+        return told > before;
+    };
+
+    EXPECT_TRUE(tells([&] { tab.move(MoveCommand::Last); }));
+    EXPECT_EQ(tab.state("Code").eic, "C");
+    EXPECT_TRUE(tells([&] { EXPECT_EQ(tab.jump("1"), 1); }));
+    messages.answer = true;
+    EXPECT_TRUE(tells([&] { EXPECT_TRUE(tab.remove(messages)); })); // B: the grid reloads on C
+    EXPECT_EQ(source.position(), 1);
+    EXPECT_EQ(tab.state("Code").eic, "C");
+    EXPECT_TRUE(tells(
+        [&] { EXPECT_EQ(tab.add(file().string(), answer("D"), messages).outcome, AddOutcome::Added); }));
+    EXPECT_TRUE(tab.state("Code").editPending);
+
+    source.close();
+    EXPECT_EQ(tab.jump("0"), -1);
+    EXPECT_EQ(tab.add(file().string(), answer("E"), messages).outcome, AddOutcome::Failed);
+    EXPECT_FALSE(tab.remove(messages));
 }
 
 } // namespace

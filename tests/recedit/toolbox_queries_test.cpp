@@ -8,6 +8,7 @@
 #include "recordset.h"
 #include "test_env.h"
 #include "toolbox_queries.h"
+#include "view_tabs.h"
 #include "zareza2v.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,79 @@ TEST_F(ToolBoxQueries, FieldListsFollowTheCatalogue)
     EXPECT_TRUE(none.eidItems.empty());
     EXPECT_FALSE(none.filterEnabled || none.findEnabled);
     EXPECT_TRUE(none.refreshEnabled);
+}
+
+// The Project View and EID View tabs as models: their lists, the filter
+// chosen, the query and texts it makes, and what their buttons allow.
+TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
+{
+    const FieldLists lists = FillFieldLists(catalogue);
+    EidViewTab view;
+    EXPECT_FALSE(view.canFilter()) << "no EID yet";
+    view.open(eid(), lists);
+    EXPECT_TRUE(view.canFilter() && view.canChooseFile());
+    // New lists start on their first field, Like "*": every record.
+    EXPECT_EQ(view.filter().where(), 0);
+    EXPECT_EQ(view.filter().operatorText(), "Like");
+    EXPECT_EQ(view.filterText(catalogue), "");
+    EXPECT_EQ(queryRows(eid(), view.query(catalogue)).size(), 4u);
+
+    struct Case {
+        int where;
+        int op; // index into Operators()
+        const char* value;
+        int sort;
+        std::size_t rows;
+        std::string filter;
+        std::string sortField;
+    };
+    const Case cases[] = {
+        { 2, 3, "acme", 1, 2, "Maker = \"acme\"", "Name" }, { 0, 2, "R", 0, 2, "Code >= \"R\"", "Code" },
+        { 1, 0, "*e*", 2, 3, "Name Like \"*e*\"", "Maker" },
+        { 0, 4, "*", 0, 4, "Code <> \"*\"", "Code" }, // "<>" a star: every code that is not "*"
+        { 9, 9, "*", -1, 0, "", "" }, // out of range: no field, "Like", no sort
+    };
+    for (const Case& c : cases) {
+        view.filter().setWhere(c.where);
+        view.filter().setOperator(c.op);
+        view.filter().setValue(c.value);
+        view.filter().setSort(c.sort);
+        if (!view.filter().complete()) {
+            EXPECT_EQ(view.filter().where(), -1);
+            EXPECT_EQ(view.filter().operatorText(), "Like");
+            continue;
+        }
+        EXPECT_EQ(queryRows(eid(), view.query(catalogue)).size(), c.rows) << c.filter;
+        EXPECT_EQ(view.filterText(catalogue), c.filter);
+        EXPECT_EQ(view.sortField(catalogue), c.sortField);
+    }
+    // A header click moves the sort field when the list has that field.
+    EXPECT_TRUE(view.followSort(catalogue, "Maker"));
+    EXPECT_EQ(view.filter().sort(), 2);
+    EXPECT_FALSE(view.followSort(catalogue, "field1"));
+    EXPECT_EQ(view.filter().sort(), 2);
+
+    // An edit in progress keeps the grid: no filter, no other EID.
+    view.setEditPending(true);
+    EXPECT_FALSE(view.canFilter() || view.canChooseFile());
+    view.setEditPending(false);
+    using C = EidViewTab::Choice;
+    EXPECT_EQ(std::vector({ view.judge("", true), view.judge(eid(), true), view.judge("junk.eid", false),
+                  view.judge("Other.eid", true) }),
+        std::vector({ C::Unchanged, C::Unchanged, C::Refused, C::Accepted }));
+
+    // The project view: its lists and its query over field1..fieldN.
+    ProjectViewTab project;
+    EXPECT_FALSE(project.canRefresh());
+    project.setLists(lists);
+    EXPECT_TRUE(project.canRefresh());
+    project.filter().setWhere(2);
+    project.filter().setOperator(3);
+    project.filter().setValue("R1");
+    project.filter().setSort(0);
+    EXPECT_EQ(project.query(), makeMyQuerySTr(3, "=", "R1", 1));
+    project.setLists(lists); // new lists: every row again
+    EXPECT_EQ(project.query(), makeMyQuerySTr(1, "Like", "*", 1));
 }
 
 TEST(RecEditPlacement, DefaultRectanglesAndTheAssociateTab)

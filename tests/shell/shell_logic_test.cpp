@@ -9,10 +9,11 @@
 #include "placement.h"
 #include "test_env.h"
 
-#include <filesystem>
 #include <algorithm>
-#include <tuple>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace rav::shell;
@@ -239,20 +240,50 @@ TEST(HelpDocumentTest, TopicsParseAndRender)
     EXPECT_NE(rav::help::RenderTopicHtml(doc, 77).find("no topic 77"), std::string::npos);
 }
 
-TEST(HelpDocumentTest, TheShippedHelpFileCoversEveryWindow)
+TEST(HelpDocumentTest, TheShippedHelpFilesCoverEveryWindowInEachLanguage)
 {
-    const rav::help::HelpDocument doc = rav::help::LoadHelpDocument(RAV_HELP_FILE);
-    EXPECT_TRUE(doc.errors.empty()) << doc.errors.front();
-    // The top topics of the main window and the modules, and the pages
-    // their windows ask for by (menu, sub-menu).
-    const std::pair<long, long> places[] = { { 0, 0 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 1, 3 }, { 2, 0 },
-        { 2, 1 }, { 2, 2 }, { 2, 3 }, { 2, 4 }, { 2, 5 }, { 2, 6 }, { 3, 0 }, { 3, 1 }, { 3, 2 }, { 4, 0 },
-        { 4, 1 }, { 4, 2 }, { 4, 3 }, { 4, 4 } };
-    for (const auto& [m, s] : places) {
-        const auto topic = HelpTopicNumber(m, s, 0, 0);
-        ASSERT_TRUE(topic);
-        ASSERT_TRUE(doc.topics.count(*topic)) << "menu " << m << " sub-menu " << s << " topic " << *topic;
-        EXPECT_GE(doc.topics.at(*topic).lines.size(), 2u);
+    const std::string english = RAV_HELP_FILE;
+    const std::string german = LocalisedHelpFile(english, "de");
+    ASSERT_NE(german, english) << "no German help beside " << english;
+    EXPECT_EQ(LocalisedHelpFile(english, "en"), english);
+    EXPECT_EQ(LocalisedHelpFile(english, "fr"), english); // no French help: English
+    EXPECT_EQ(LocalisedHelpFile("/a.b/Help", "de", [](const std::string&) { return true; }), "/a.b/Help.de");
+
+    const rav::help::HelpDocument en = rav::help::LoadHelpDocument(english);
+    const rav::help::HelpDocument de = rav::help::LoadHelpDocument(german);
+    for (const rav::help::HelpDocument* doc : { &en, &de }) {
+        EXPECT_TRUE(doc->errors.empty()) << doc->errors.front();
+        // The top topics of the main window and the modules, and the pages
+        // their windows ask for by (menu, sub-menu).
+        const std::pair<long, long> places[] = { { 0, 0 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 1, 3 }, { 2, 0 },
+            { 2, 1 }, { 2, 2 }, { 2, 3 }, { 2, 4 }, { 2, 5 }, { 2, 6 }, { 3, 0 }, { 3, 1 }, { 3, 2 },
+            { 4, 0 }, { 4, 1 }, { 4, 2 }, { 4, 3 }, { 4, 4 }, { 4, 5 } };
+        for (const auto& [m, s] : places) {
+            const auto topic = HelpTopicNumber(m, s, 0, 0);
+            ASSERT_TRUE(topic);
+            ASSERT_TRUE(doc->topics.count(*topic))
+                << "menu " << m << " sub-menu " << s << " topic " << *topic;
+            EXPECT_GE(doc->topics.at(*topic).lines.size(), 2u);
+        }
+    }
+    // The same topics, each translated with as many paragraphs and items
+    // and links to the same topics.
+    ASSERT_EQ(en.topics.size(), de.topics.size());
+    const std::regex link(R"(\[\[(\d+)\|)");
+    auto links = [&](const rav::help::HelpTopic& topic) {
+        std::vector<std::string> found;
+        for (const std::string& line : topic.lines)
+            for (auto it = std::sregex_iterator(line.begin(), line.end(), link); it != std::sregex_iterator();
+                 ++it)
+                found.push_back((*it)[1]);
+        return found;
+    };
+    for (const auto& [number, topic] : en.topics) {
+        ASSERT_TRUE(de.topics.count(number)) << "German help lacks topic " << number;
+        const rav::help::HelpTopic& other = de.topics.at(number);
+        EXPECT_NE(topic.title, other.title) << number;
+        EXPECT_EQ(topic.lines.size(), other.lines.size()) << number;
+        EXPECT_EQ(links(topic), links(other)) << number;
     }
 }
 

@@ -183,6 +183,8 @@ TEST_F(ShellWindowTest, StartUpEnablesTheListOfMaterialsOnlyWithParts)
     const ShellState& state = shellState();
     EXPECT_EQ(state.HelpFile, std::string(RAV_BIN_DIR) + "/../help/Ravederi.HLP");
     EXPECT_EQ(state.MainForm.data(), &main());
+    // An ordinary window, above no other (help included).
+    EXPECT_FALSE(main().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(fs::is_directory(state.TempDir));
     EXPECT_NEAR(main().x() + main().width() / 2, main().screen()->geometry().center().x(), 2);
     if (const char* dir = std::getenv("RAV_SCREENSHOT_DIR"))
@@ -366,6 +368,13 @@ TEST_F(ShellWindowTest, HelpTopicsLimitsAndCtrlF1)
 
     QTest::mouseClick(control<QPushButton>("cmdHelp"), Qt::LeftButton);
     EXPECT_EQ(help.openTopic(), 0);
+    // Help follows the editor's language, and closes whatever language it
+    // was opened in.
+    ChooseLanguage("de");
+    QTest::mouseClick(control<QPushButton>("cmdHelp"), Qt::LeftButton);
+    EXPECT_EQ(help.openFile(), std::string(RAV_BIN_DIR) + "/../help/Ravederi.de.HLP");
+    EXPECT_EQ(help.topicTitle().toStdString(), "Stücklisten-Editor");
+    ChooseLanguage("");
     EXPECT_EQ(send("RAVEDERI,EX"), 0); // shut-down closes the help window
     EXPECT_FALSE(help.isOpen());
 }

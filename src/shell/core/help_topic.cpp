@@ -1,6 +1,8 @@
 #include "help_topic.h"
 
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace rav::shell
 {
@@ -55,6 +57,24 @@ std::string HelpLimitMessage(long m, long s, long t, long u)
     if (u > 11)
         message += " SubTool No: exceeds 11";
     return message;
+}
+
+std::string LocalisedHelpFile(const std::string& helpFile, const std::string& language,
+    const std::function<bool(const std::string&)>& exists)
+{
+    if (language.empty() || language == "en")
+        return helpFile;
+    // The language goes before the extension, so both files sort together.
+    const std::size_t slash = helpFile.find_last_of("/\\");
+    const std::size_t dot = helpFile.rfind('.');
+    const std::size_t stemEnd
+        = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : helpFile.size();
+    const std::string candidate = helpFile.substr(0, stemEnd) + "." + language + helpFile.substr(stemEnd);
+    const bool found = exists ? exists(candidate) : [&] {
+        std::error_code error;
+        return std::filesystem::is_regular_file(std::filesystem::path(candidate), error);
+    }();
+    return found ? candidate : helpFile;
 }
 
 } // namespace rav::shell

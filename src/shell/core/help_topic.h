@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,13 @@ std::optional<std::int32_t> HelpTopicNumber(long m, long s, long t, long u);
 // appends a blank and its text, even to an empty message (so a message
 // without the menu part begins with a blank).
 std::string HelpLimitMessage(long m, long s, long t, long u);
+
+// The help file of `language`: "Ravederi.de.HLP" beside "Ravederi.HLP"
+// when `exists` says it is there (by default: the file exists), otherwise
+// `helpFile` itself, so a language without a help file of its own gets the
+// English one. English and an empty language always get `helpFile`.
+std::string LocalisedHelpFile(const std::string& helpFile, const std::string& language,
+    const std::function<bool(const std::string&)>& exists = {});
 
 // The help places of the editor's windows, as (menu, sub-menu) pairs that
 // the help file has topics for. Menu 0 is the main window.

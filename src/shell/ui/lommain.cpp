@@ -279,7 +279,8 @@ void LomMain::startUp()
         // InitMain
         ReadSuiteDirs();
         IniLoMR();
-        SetTopMost(this, true);
+        // Not made topmost: a window without an owner would stay above every
+        // window, help and other programs' included. It is an ordinary window.
         RefreshModules();
         show();
         SetHelpTopic(0, 0, 0, 0, false);

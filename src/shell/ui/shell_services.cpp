@@ -596,17 +596,33 @@ std::string helpFileForKernel(const std::string& helpFile)
     return rav::text::utf8ToCp1252(helpFile).value_or(helpFile);
 }
 
+// The help file in the editor's language; it is looked for at every
+// showing because the language can change while the editor runs.
+std::string shownHelpFile()
+{
+    return LocalisedHelpFile(shellState().HelpFile, HostUtility::instance().language());
+}
+
+// The file help was last shown from, which closing must close even after
+// the language has changed.
+std::string& lastShownHelpFile()
+{
+    static std::string file;
+    return file;
+}
+
 void displayTopic(std::int32_t topic)
 {
-    const ShellState& state = shellState();
     QWidget* main = MainFormWidget();
     const std::int64_t handle = main ? static_cast<std::int64_t>(main->winId()) : 0;
     help::HelpEngine::instance().setButtonCaptions(
         QString::fromStdString(HostUtility::instance().GetLocalMessage("&Contents", "61660")),
         QString::fromStdString(HostUtility::instance().GetLocalMessage("&Back", "61661")));
-    const std::string file = helpFileForKernel(state.HelpFile);
+    const std::string shown = shownHelpFile();
+    lastShownHelpFile() = shown;
+    const std::string file = helpFileForKernel(shown);
     H_DispTopic(handle, file.c_str(), topic);
-    help::HelpEngine::instance().command(state.HelpFile, kHelpWindowMacro);
+    help::HelpEngine::instance().command(shown, kHelpWindowMacro);
 }
 
 } // namespace
@@ -641,6 +657,8 @@ void ShowCurrentHelp()
 void CloseHelp()
 {
     help::HelpEngine::instance().quit(shellState().HelpFile);
+    if (!lastShownHelpFile().empty())
+        help::HelpEngine::instance().quit(lastShownHelpFile());
 }
 
 void InstallHelpKey()

@@ -115,7 +115,8 @@ struct WorkAreaTwips {
     long height = 0;
 };
 WorkAreaTwips DesktopWorkArea(const QWidget* window);
-// Keeps the window above other windows, or lets it go back among them.
+// Keeps the window above its owner (a window without an owner: above all
+// windows), or lets it go back among them.
 void SetTopMost(QWidget* window, bool topMost);
 
 // ---- Help ------------------------------------------------------------------
