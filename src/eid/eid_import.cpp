@@ -36,7 +36,7 @@ public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
         : db_(db)
         , cols_(cols)
-        , versioned_(db.backend() == db::Backend::Server)
+        , versioned_(HasVersions(db))
     {
         const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
         std::string names, params, sets;
@@ -102,6 +102,21 @@ public:
     }
 
 private:
+    // Tables the engine made on a server carry a version per record; a
+    // table made by another tool may not. Asked before any transaction, so
+    // that the refusal of the question spoils nothing.
+    static bool HasVersions(db::Database& db)
+    {
+        if (db.backend() != db::Backend::Server)
+            return false;
+        try {
+            db.prepare("SELECT rav_version FROM Device LIMIT 0").step();
+            return true;
+        } catch (const db::Error&) {
+            return false;
+        }
+    }
+
     [[noreturn]] void conflict(const std::vector<std::string_view>& values, sqlite3_int64 id)
     {
         std::vector<db::Value> mine, theirs;
