@@ -367,6 +367,34 @@ TEST_P(ImportTest, OverwriteRefusesRecordsChangedMeanwhile)
     }
 }
 
+// A server table made by another tool may have no record versions: the
+// import overwrites there as on a file, merged or line by line (here after
+// the server refused the merge for a record a trigger refuses).
+TEST_P(ImportTest, ATableWithoutVersionsIsOverwrittenToo)
+{
+    if (!OnServer())
+        GTEST_SKIP() << "versions are a server's";
+    std::filesystem::remove(eidFile);
+    MakeCodeNameEid(eidFile, { R({ "A1", "old" }) });
+    {
+        db::Database db = db::Database::open(eidFile);
+        db.executeNative("DROP TRIGGER rav_version ON Device");
+        db.executeNative("ALTER TABLE Device DROP COLUMN rav_version");
+        db.executeNative("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                         "'BEGIN IF NEW.\"Code\" = ''BAD'' THEN RAISE EXCEPTION ''refused''; END IF; RETURN NEW; END'");
+        db.executeNative("CREATE TRIGGER refuse BEFORE INSERT ON Device FOR EACH ROW EXECUTE FUNCTION refuse()");
+    }
+    for (const auto& [text, completed] : { std::pair("a1,new\r\n", true), std::pair("A1,newer\r\nBAD,x\r\n", false) }) {
+        writeFile(dir / "Part.txt", text);
+        ImportOptions o = Options();
+        o.overwrite = true;
+        const OperationResult r = Run(o);
+        EXPECT_EQ(r.completed, completed) << text << r.failure;
+        EXPECT_EQ(r.overwritten, 1) << text;
+    }
+    EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "newer" }) }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ImportTest, ::testing::Values(db::Backend::File, db::Backend::Server), backendName);
 
 } // namespace
