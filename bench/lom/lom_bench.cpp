@@ -400,12 +400,14 @@ int runChild(const std::string& side, bool grouped, const fs::path& dir, const s
     const double total = seconds(t0);
     rav::lom::DeleteTempDatabase(built.tempDbName);
 
-    // The kernel's share: the same collection and detail reads alone.
+    // The kernel's share: the same collection and detail reads alone, a
+    // block at a time as the build reads them.
     const auto t1 = Clock::now();
     auto& pp = rav::kernel::ProjectParts::instance();
-    pp.CollectLayoutComponents();
-    for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
-        pp.ReadPartDetails(i);
+    rav::kernel::ProjectParts::LayoutCursor cursor;
+    while (pp.CollectLayoutBlock(cursor, 2048))
+        for (std::size_t i = 1; i <= pp.PartList().Count(); ++i)
+            pp.ReadPartDetails(i);
     const double kernel = seconds(t1);
     Z_CloseProject();
     std::printf("%.6f %.6f %ld\n", total, kernel, rssOpen);

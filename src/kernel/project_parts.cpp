@@ -4,6 +4,8 @@
 #include "show_message.h"
 #include "textcodec.h"
 
+#include <algorithm>
+
 namespace rav::kernel
 {
 
@@ -15,10 +17,33 @@ namespace
 constexpr std::string_view kSeparator = "\xE2\x82\xAC";
 constexpr std::size_t kMaxProjectName = 1023; // characters
 
-// The text a kernel text handle denotes; "" for 0 or a bad handle.
+// The kernel's bytes of a text handle; nullptr for 0 or a bad handle.
+const char* kernelBytes(std::int32_t handle)
+{
+    return handle > 0 ? Z_TextPointer(handle) : nullptr;
+}
+
+// The length of a kernel text when it is plain ASCII (the same bytes in
+// UTF-8), npos when it holds a byte that must be converted.
+std::size_t asciiLength(const char* text)
+{
+    std::size_t n = 0;
+    unsigned char high = 0;
+    for (; text[n]; ++n)
+        high |= static_cast<unsigned char>(text[n]);
+    return high < 0x80 ? n : std::string_view::npos;
+}
+
+// The text a kernel text handle denotes; "" for 0 or a bad handle. Most
+// kernel texts are ASCII and are taken as they are; the others go through
+// the host's conversion.
 std::string kernelText(std::int32_t handle)
 {
-    return HostUtility::instance().KernelString(handle > 0 ? Z_TextPointer(handle) : nullptr);
+    const char* text = kernelBytes(handle);
+    if (!text)
+        return {};
+    const std::size_t n = asciiLength(text);
+    return n != std::string_view::npos ? std::string(text, n) : HostUtility::instance().KernelString(text);
 }
 
 // Splits the text after the first blank into tokens: every separator closes
@@ -143,16 +168,15 @@ bool ProjectParts::OpenProjectInfo()
     return true;
 }
 
-void ProjectParts::CollectLayoutComponents()
+bool ProjectParts::appendLayoutComponents(std::int32_t& cursor, std::size_t limit)
 {
-    parts_.clear();
-    hasParts_ = false;
     const std::int32_t map = DB_LayCompMap();
-    std::int32_t cursor = OM_GetFirst(map);
-    for (;;) {
+    bool any = false;
+    while (parts_.Count() < limit) {
         const std::int32_t handle = OM_SearchMask(map, &cursor, 0, 0);
         if (handle <= 0)
             break;
+        any = true;
         Z_ComponentRecord record {};
         if (L_ReadComponent(handle, &record) == 0)
             continue;
@@ -162,7 +186,46 @@ void ProjectParts::CollectLayoutComponents()
         part.Handle = handle;
         parts_.push_back(std::move(part));
     }
+    return any;
+}
+
+void ProjectParts::CollectLayoutComponents()
+{
+    parts_.clear();
+    hasParts_ = false;
+    std::int32_t cursor = OM_GetFirst(DB_LayCompMap());
+    appendLayoutComponents(cursor, static_cast<std::size_t>(-1));
     hasParts_ = parts_.Count() >= 1;
+}
+
+bool ProjectParts::CollectLayoutBlock(LayoutCursor& cursor, std::size_t limit)
+{
+    parts_.clear();
+    const bool first = !cursor.started;
+    if (first) {
+        hasParts_ = false;
+        cursor.position = OM_GetFirst(DB_LayCompMap());
+        cursor.started = true;
+    }
+    // Entries the kernel cannot read are skipped, so a block is only empty
+    // once the map is.
+    while (parts_.empty() && appendLayoutComponents(cursor.position, std::max<std::size_t>(limit, 1))) {
+    }
+    if (first)
+        hasParts_ = parts_.Count() >= 1;
+    return !parts_.empty();
+}
+
+std::size_t ProjectParts::CountLayoutComponents() const
+{
+    const std::int32_t map = DB_LayCompMap();
+    std::int32_t cursor = OM_GetFirst(map);
+    std::size_t count = 0;
+    for (std::int32_t handle; (handle = OM_SearchMask(map, &cursor, 0, 0)) > 0;) {
+        Z_ComponentRecord record {};
+        count += L_ReadComponent(handle, &record) != 0;
+    }
+    return count;
 }
 
 void ProjectParts::ReadPartDetails(std::size_t i)
@@ -244,6 +307,42 @@ DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
     Z_DeviceRecord record {};
     if (D_ReadDevice(device, &record) == 0)
         return {};
+    // Most device texts are ASCII but for their separators: those are split
+    // where they lie, without a converted copy. (In UTF-8 the separator is
+    // the euro sign; the tokens are the same either way.)
+    const char* raw = kernelBytes(record.text);
+    std::string_view text = raw ? std::string_view(raw) : std::string_view();
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= 0x80; })) {
+        const std::size_t from = text.find_first_not_of(' ');
+        text = from == std::string_view::npos ? std::string_view() : text.substr(from, text.find_last_not_of(' ') - from + 1);
+        const std::size_t blank = text.find(' ');
+        if (blank == std::string_view::npos)
+            return {};
+        firstWord_.assign(text.substr(0, blank));
+        const std::string_view rest = text.substr(blank + 1);
+        for (std::size_t start = 0;;) {
+            const std::size_t sep = rest.find('\x80', start);
+            tokens_.push_back(std::string(rest.substr(start, sep == std::string_view::npos ? sep : sep - start)));
+            if (sep == std::string_view::npos)
+                break;
+            start = sep + 1;
+        }
+        DeviceAttributes result;
+        switch (tokens_.Count()) {
+        case 3:
+            result.SimRef = tokens_[3];
+            [[fallthrough]];
+        case 2:
+            result.Eic = tokens_[2];
+            [[fallthrough]];
+        case 1:
+            result.FullName = tokens_[1];
+            break;
+        default:
+            break; // four or more: the text is not one this editor understands
+        }
+        return result;
+    }
     DeviceTextParts parts = SplitDeviceText(kernelText(record.text));
     tokens_ = std::move(parts.Tokens);
     firstWord_ = std::move(parts.FirstWord);

@@ -77,6 +77,21 @@ public:
     // One record per layout component (CompName, PartName - "none" without
     // device - and Handle), in the kernel's order; sets HasParts.
     void CollectLayoutComponents();
+    // The layout collection a block at a time, for a build that needs each
+    // record only until it has used it: a project of 100k parts would
+    // otherwise hold 100k records at once. `cursor` starts at
+    // LayoutCursor(); each call empties PartList and fills it with the
+    // records of the next components, at most `limit` (at least 1), exactly
+    // as CollectLayoutComponents would. False when no component was left.
+    // The first call sets HasParts, later ones keep it.
+    struct LayoutCursor {
+        std::int32_t position = -1; // the kernel's map cursor; -1: not started
+        bool started = false;
+    };
+    bool CollectLayoutBlock(LayoutCursor& cursor, std::size_t limit);
+    // How many records CollectLayoutComponents would give, without
+    // collecting them.
+    std::size_t CountLayoutComponents() const;
     // Completes record i (1-based) of a layout collection: PartName (empty
     // without device), FullName, Eic, SimRef, Package, Description, Value.
     // Throws std::out_of_range for an index outside PartList.
@@ -118,6 +133,9 @@ public:
 
 private:
     ProjectParts() = default;
+    // Appends the records of the components from `cursor` on, at most
+    // `limit`; false when the map had none left.
+    bool appendLayoutComponents(std::int32_t& cursor, std::size_t limit);
     std::string projectName_;
     std::string hierarchyName_;
     OneBasedList<PartRecord> parts_;

@@ -11,8 +11,6 @@
 #include "text_file.h"
 #include "textcodec.h"
 
-#include <algorithm>
-
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -22,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <unistd.h>
@@ -82,14 +81,26 @@ bool isBlank(const std::string& text)
 // the index front to back.
 bool nocaseLess(const std::string* a, const std::string* b)
 {
-    const int c = sqlite3_strnicmp(a->c_str(), b->c_str(), static_cast<int>(std::min(a->size(), b->size())));
-    return c != 0 ? c < 0 : a->size() < b->size();
+    const auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+    };
+    const std::size_t n = std::min(a->size(), b->size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (fold((*a)[i]) != fold((*b)[i]))
+            return fold((*a)[i]) < fold((*b)[i]);
+    return a->size() < b->size();
 }
 
 // The EID records of the codes the parts carry, each looked up once: a
 // design uses one code for many parts, and the EID cannot change under the
 // build's read transaction, so a code's record is the same for every part.
-// Values are kept NUL-terminated in one buffer, ready to be bound in place.
+// A code and its record's values are kept together in blocks that never
+// move, each value NUL-terminated and ready to be bound in place: [code
+// size, code, found flag, then per column its size (-1: Null), bytes, NUL].
+// An open-addressed table finds a code's entry. A large design brings tens
+// of thousands of codes, so a map of strings and a growing buffer would
+// cost the build several times the values' own size.
 class EidRecords
 {
 public:
@@ -108,25 +119,30 @@ public:
     {
         pending_.clear();
         for (const std::string* code : codes)
-            if (slot_.try_emplace(*code, kPending).second)
+            if (!find(*code))
                 pending_.push_back(code);
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
         if (batch_) {
-            std::vector<std::string_view> keys;
-            for (const std::string* code : pending_) {
-                keys.push_back(*code);
-                slot_[*code] = kNone;
-            }
+            std::vector<std::string_view> keys(pending_.size());
+            for (std::size_t i = 0; i < pending_.size(); ++i)
+                keys[i] = *pending_[i];
             db::Statement rows = batch_(keys);
-            while (rows.step())
-                slot_[*pending_[static_cast<std::size_t>(rows.columnInt(0))]] = keep(rows, 1);
+            while (rows.step()) {
+                const std::string& code = *pending_[static_cast<std::size_t>(rows.columnInt(0))];
+                if (!find(code)) // the same code twice in the block
+                    keep(code, &rows, 1);
+            }
+            for (const std::string* code : pending_)
+                if (!find(*code))
+                    keep(*code, nullptr, 0); // no record
             return;
         }
         for (const std::string* code : pending_) {
+            if (find(*code))
+                continue; // the same code twice in the block
             lookup_.bindView(1, *code);
-            const std::int32_t record = lookup_.step() ? keep(lookup_, 0) : kNone;
+            keep(*code, lookup_.step() ? &lookup_ : nullptr, 0);
             lookup_.reset();
-            slot_[*code] = record;
         }
     }
 
@@ -135,52 +151,127 @@ public:
     // every value's size first, so a refused record binds nothing either.
     void bind(sqlite3_stmt* insert, int first, const std::string& code, int firstColumn) const
     {
-        const auto found = slot_.find(code);
-        if (found == slot_.end() || found->second < 0)
+        const char* entry = find(code);
+        if (!entry)
             return;
-        const Value* record
-            = &values_[static_cast<std::size_t>(found->second) * static_cast<std::size_t>(columns_)];
-        for (int j = 0; j < columns_; ++j)
-            if (record[j].size >= 0)
-                checkSize(buffer_.data() + record[j].offset, static_cast<std::size_t>(record[j].size),
-                    firstColumn + j);
-        for (int j = 0; j < columns_; ++j)
-            if (record[j].size >= 0)
-                bindInPlace(insert, first + j, buffer_.data() + record[j].offset,
-                    static_cast<std::size_t>(record[j].size));
+        const char* values = entry + sizeof(std::uint32_t) + code.size();
+        if (*values++ == 0)
+            return;
+        for (int pass = 0; pass < 2; ++pass) {
+            const char* at = values;
+            for (int j = 0; j < columns_; ++j) {
+                const std::int32_t size = get<std::int32_t>(at);
+                if (size < 0)
+                    continue;
+                if (pass == 0)
+                    checkSize(at, static_cast<std::size_t>(size), firstColumn + j);
+                else
+                    bindInPlace(insert, first + j, at, static_cast<std::size_t>(size));
+                at += size + 1;
+            }
+        }
     }
 
 private:
-    // Keeps the record the statement is on (its fields from column `first`
-    // on); returns its number.
-    std::int32_t keep(const db::Statement& row, int first)
+    // Keeps `code` with the record the statement is on (its fields from
+    // column `first` on), or as a code without record when `row` is null.
+    void keep(const std::string& code, const db::Statement* row, int first)
     {
-        const auto record = static_cast<std::int32_t>(values_.size() / static_cast<std::size_t>(columns_));
-        for (int j = 0; j < columns_; ++j) {
-            const auto text = row.columnText(first + j);
-            if (!text) {
-                values_.push_back({ 0, -1 });
-                continue;
+        std::size_t size = sizeof(std::uint32_t) + code.size() + 1;
+        if (row)
+            for (int j = 0; j < columns_; ++j) {
+                const auto text = row->columnText(first + j);
+                size += sizeof(std::int32_t) + (text ? text->size() + 1 : 0);
             }
-            values_.push_back({ static_cast<std::uint32_t>(buffer_.size()), static_cast<std::int32_t>(text->size()) });
-            buffer_.append(*text);
-            buffer_ += '\0';
-        }
-        return record;
+        char* entry = allocate(size);
+        char* at = entry;
+        put(at, static_cast<std::uint32_t>(code.size()));
+        std::memcpy(at, code.data(), code.size());
+        at += code.size();
+        *at++ = row ? 1 : 0;
+        if (row)
+            for (int j = 0; j < columns_; ++j) {
+                const auto text = row->columnText(first + j);
+                put(at, text ? static_cast<std::int32_t>(text->size()) : -1);
+                if (text) {
+                    std::memcpy(at, text->data(), text->size());
+                    at += text->size();
+                    *at++ = '\0';
+                }
+            }
+        insert(entry);
     }
 
-    static constexpr std::int32_t kPending = -2;
-    static constexpr std::int32_t kNone = -1;
-    struct Value {
-        std::uint32_t offset;
-        std::int32_t size; // -1: Null
-    };
+    template <class T> static void put(char*& at, T value)
+    {
+        std::memcpy(at, &value, sizeof value);
+        at += sizeof value;
+    }
+    template <class T> static T get(const char*& at)
+    {
+        T value;
+        std::memcpy(&value, at, sizeof value);
+        at += sizeof value;
+        return value;
+    }
+    static std::string_view codeOf(const char* entry)
+    {
+        const std::uint32_t size = get<std::uint32_t>(entry);
+        return { entry, size };
+    }
+
+    char* allocate(std::size_t size)
+    {
+        if (blocks_.empty() || size > kBlock - used_) {
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(std::max(size, kBlock)));
+            used_ = size > kBlock ? kBlock : 0;
+            if (size > kBlock)
+                return blocks_.back().get();
+        }
+        char* at = blocks_.back().get() + used_;
+        used_ += size;
+        return at;
+    }
+
+    const char* find(std::string_view code) const
+    {
+        if (table_.empty())
+            return nullptr;
+        for (std::size_t i = std::hash<std::string_view>()(code) & (table_.size() - 1);;
+             i = (i + 1) & (table_.size() - 1)) {
+            if (!table_[i] || codeOf(table_[i]) == code)
+                return table_[i];
+        }
+    }
+
+    void insert(const char* entry)
+    {
+        if (2 * (count_ + 1) > table_.size()) {
+            std::vector<const char*> old(std::max<std::size_t>(64, 2 * table_.size()), nullptr);
+            old.swap(table_);
+            for (const char* e : old)
+                if (e)
+                    place(e);
+        }
+        place(entry);
+        ++count_;
+    }
+    void place(const char* entry)
+    {
+        std::size_t i = std::hash<std::string_view>()(codeOf(entry)) & (table_.size() - 1);
+        while (table_[i])
+            i = (i + 1) & (table_.size() - 1);
+        table_[i] = entry;
+    }
+
+    static constexpr std::size_t kBlock = 64 * 1024;
     db::Statement& lookup_;
     int columns_;
     Batch batch_;
-    std::unordered_map<std::string, std::int32_t> slot_; // code -> record number, or kNone
-    std::vector<Value> values_; // columns_ per record
-    std::string buffer_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = 0; // bytes used of the last block
+    std::vector<const char*> table_; // entries by code hash, a power of two long
+    std::size_t count_ = 0;
     std::vector<const std::string*> pending_;
 };
 
@@ -225,12 +316,23 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
     auto& parts = kernel::ProjectParts::instance();
     const int projectColumns = kind == BuildKind::Lom ? kLomProjectFields : kToolBoxProjectFields;
 
-    // 1. The parts, or the one message this build shows.
+    // 1. The parts, or the one message this build shows. The layout
+    // components are collected a block at a time (the first block now): a
+    // record is needed only until its row is saved, and a large design's
+    // records all at once would be most of the build's memory. The rows and
+    // their order are those of the whole collection.
+    constexpr std::size_t kBlock = 2048;
+    kernel::ProjectParts::LayoutCursor cursor;
+    std::size_t count = 0;
     try {
-        if (kind == BuildKind::Lom)
-            parts.CollectLayoutComponents();
-        else
+        if (kind == BuildKind::Lom) {
+            parts.CollectLayoutBlock(cursor, kBlock);
+            if (parts.HasParts())
+                count = parts.CountLayoutComponents();
+        } else {
             parts.CollectProjectDevices();
+            count = parts.PartList().Count();
+        }
     } catch (const std::exception& e) {
         result.error = e.what();
         return result;
@@ -251,7 +353,6 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
     std::error_code ec;
     fs::remove(result.tempDbName, ec);
 
-    const std::size_t count = parts.PartList().Count();
     try {
         // 3-5. The EID, the temporary database and its table.
         db::Database eid = db::Database::open(options.eidFile, db::OpenMode::Shared);
@@ -267,13 +368,17 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // file and no waiting for the disk - from its first table on.
         temp.executeNative("PRAGMA synchronous=OFF");
         temp.executeNative("PRAGMA journal_mode=MEMORY");
+        // Rows are only appended: full pages can go to the file as soon as
+        // they are full, so a small cache does, whatever the project's size.
+        temp.executeNative("PRAGMA cache_size=-512");
         if (!CreateDeviceTable(temp, options.fieldCount))
             throw db::Error("cannot create table Device in " + result.tempDbName);
-        // Both keep SQLite's small default page caches, whatever the
-        // project's size: rows are appended (full pages go to the file as
-        // the cache fills), and the EID is probed once per code in index
-        // order, so pages are reused while they are cached. A mapped EID
-        // would count every page it touched as the process's memory.
+        // The EID is probed once per code, in index order, so pages are
+        // reused while they are cached: half of SQLite's small default cache
+        // does as well. A mapped EID would count every page it touched as
+        // the process's memory.
+        if (eid.backend() == db::Backend::File)
+            eid.executeNative("PRAGMA cache_size=-1024");
 
         // The per-part look-up is one probe of the EIC's unique index. A read
         // transaction keeps the EID's lock and page cache across the probes
@@ -348,16 +453,31 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             pending.clear();
         };
         std::vector<const std::string*> codes;
-        constexpr std::size_t kBlock = 2048;
+        // The block's parts are PartList()[first..last]; part i of the block
+        // is part offset + i of the build.
+        std::size_t first = 1, last = 0, offset = 0;
+        auto nextBlock = [&] {
+            if (kind == BuildKind::ProjectView) {
+                first = last + 1;
+                last = std::min(count, last + kBlock);
+                return first <= last;
+            }
+            if (last > 0) { // the first block was collected with the message check
+                offset += last;
+                if (!parts.CollectLayoutBlock(cursor, kBlock))
+                    return false;
+            }
+            last = parts.PartList().Count();
+            return last > 0;
+        };
         db::Transaction transaction(temp);
         try {
             bool stop = false;
-            for (std::size_t from = 1; from <= count && !stop; from += kBlock) {
-                const std::size_t to = std::min(count, from + kBlock - 1);
+            while (!stop && nextBlock()) {
                 codes.clear();
                 included.clear();
                 designFields.clear();
-                for (std::size_t i = from; i <= to; ++i) {
+                for (std::size_t i = first; i <= last; ++i) {
                     if (kind == BuildKind::Lom) {
                         parts.ReadPartDetails(i);
                         // Left out of the lists as the design asks ("exclude
@@ -389,7 +509,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
                 }
                 records.fetch(codes);
                 for (std::size_t k = 0; k < included.size(); ++k) {
-                    progress.setValue(static_cast<std::int64_t>(included[k]));
+                    progress.setValue(static_cast<std::int64_t>(offset + included[k]));
                     try {
                         bindRow(batch.handle(), static_cast<int>(pending.size()) * options.fieldCount, k);
                         pending.push_back(k);
@@ -460,16 +580,17 @@ BuildResult BuildProjectViewDatabase(
 std::vector<std::string> ListDesignFields()
 {
     auto& parts = kernel::ProjectParts::instance();
-    parts.CollectLayoutComponents();
     std::vector<std::string> names, folded;
-    for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
-        for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
-            std::string lower = text::asciiLower(name);
-            if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
-                folded.push_back(std::move(lower));
-                names.push_back(name);
+    kernel::ProjectParts::LayoutCursor cursor;
+    while (parts.CollectLayoutBlock(cursor, 2048))
+        for (std::size_t i = 1; i <= parts.PartList().Count(); ++i)
+            for (const auto& [name, value] : parts.ReadComponentAttributes(parts.PartList()[i].Handle)) {
+                std::string lower = text::asciiLower(name);
+                if (std::find(folded.begin(), folded.end(), lower) == folded.end()) {
+                    folded.push_back(std::move(lower));
+                    names.push_back(name);
+                }
             }
-        }
     return names;
 }
 

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <set>
@@ -101,7 +103,7 @@ void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
         }
         return;
     }
-    const std::string& eic = part.values[kFieldEic];
+    const std::string_view eic = part.values[kFieldEic];
     if (!IsPlaceholderCode(eic))
         key += eic;
     key += '\x1f';
@@ -110,12 +112,85 @@ void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
     key += part.values[kFieldPackage];
 }
 
-const std::string& nameOf(const PartRow& part)
+std::string_view nameOf(const PartRow& part)
 {
     return part.values[kFieldPartName];
 }
 
 } // namespace
+
+std::size_t PartValues::count() const
+{
+    std::uint32_t n = 0;
+    if (!data_.empty())
+        std::memcpy(&n, data_.data(), sizeof n);
+    return n;
+}
+
+std::string_view PartValues::operator[](std::size_t k) const
+{
+    const std::size_t n = count();
+    if (k >= n)
+        return {};
+    std::uint32_t ends[2] = { 0, 0 };
+    const char* header = data_.data() + sizeof(std::uint32_t);
+    if (k > 0)
+        std::memcpy(&ends[0], header + (k - 1) * sizeof(std::uint32_t), sizeof(std::uint32_t));
+    std::memcpy(&ends[1], header + k * sizeof(std::uint32_t), sizeof(std::uint32_t));
+    const std::size_t bytes = (n + 1) * sizeof(std::uint32_t);
+    return std::string_view(data_).substr(bytes + ends[0], ends[1] - ends[0]);
+}
+
+void PartValues::assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values)
+{
+    std::size_t bytes = sizeof(std::uint32_t) * (n + 1);
+    for (const auto& [k, text] : values)
+        bytes += k < n ? text.size() : 0;
+    std::string data(bytes, '\0');
+    const auto count = static_cast<std::uint32_t>(n);
+    std::memcpy(data.data(), &count, sizeof count);
+    char* at = data.data() + sizeof(std::uint32_t) * (n + 1);
+    std::uint32_t end = 0;
+    auto next = values.begin();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (next != values.end() && next->first == k) {
+            std::memcpy(at, next->second.data(), next->second.size());
+            at += next->second.size();
+            end += static_cast<std::uint32_t>(next->second.size());
+            ++next;
+        }
+        std::memcpy(data.data() + sizeof(std::uint32_t) * (k + 1), &end, sizeof end);
+    }
+    data_ = std::move(data);
+}
+
+void PartValues::resize(std::size_t n)
+{
+    std::vector<std::pair<std::size_t, std::string_view>> kept;
+    for (std::size_t k = 0; k < std::min(n, count()); ++k)
+        kept.emplace_back(k, (*this)[k]);
+    PartValues resized;
+    resized.assign(n, kept);
+    *this = std::move(resized);
+}
+
+void PartValues::set(std::size_t k, std::string_view text)
+{
+    if (k >= count())
+        resize(k + 1);
+    const std::size_t n = count();
+    const std::string_view old = (*this)[k];
+    const std::size_t at = static_cast<std::size_t>(old.data() - data_.data());
+    const auto delta = static_cast<std::uint32_t>(text.size() - old.size()); // modulo 2^32
+    data_.replace(at, old.size(), text);
+    char* header = data_.data() + sizeof(std::uint32_t);
+    for (std::size_t j = k; j < n; ++j) {
+        std::uint32_t end = 0;
+        std::memcpy(&end, header + j * sizeof end, sizeof end);
+        end += delta;
+        std::memcpy(header + j * sizeof end, &end, sizeof end);
+    }
+}
 
 bool naturalLess(std::string_view a, std::string_view b)
 {
@@ -192,16 +267,23 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
     db::Statement rows = temp.prepare(sql + " FROM \"Device\" ORDER BY rowid");
     sqlite3_stmt* const handle = rows.handle();
     std::vector<PartRow> parts;
+    {
+        db::Statement count = temp.prepare("SELECT count(*) FROM \"Device\"");
+        if (count.step())
+            parts.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.handle(), 0)));
+    }
+    std::vector<std::pair<std::size_t, std::string_view>> values;
     while (rows.step()) {
         PartRow row;
-        row.values.resize(static_cast<std::size_t>(fieldCount) + 1);
         row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
+        values.clear();
         for (std::size_t c = 0; c < fields.size(); ++c) {
             const int column = static_cast<int>(c) + 1;
             if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(handle, column)))
-                row.values[static_cast<std::size_t>(fields[c])].assign(
-                    t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column)));
+                values.emplace_back(static_cast<std::size_t>(fields[c]),
+                    std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column))));
         }
+        row.values.assign(static_cast<std::size_t>(fieldCount) + 1, values); // fields ascend
         row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
         parts.push_back(std::move(row));
     }
@@ -238,8 +320,12 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
         }
         groups[section][it->second].push_back(i);
     }
+    // The keys are not needed any more: their memory goes before the lines'
+    // comes.
+    for (auto& keys : groupOf)
+        std::unordered_map<std::string, std::size_t>().swap(keys);
 
-    const auto sortValue = [&](const std::vector<std::size_t>& g) -> const std::string& {
+    const auto sortValue = [&](const std::vector<std::size_t>& g) {
         return parts[g.front()].values[static_cast<std::size_t>(options.sortField)];
     };
     for (auto& section : groups) {
@@ -267,7 +353,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
         for (const auto& g : groups[s]) {
             names.clear();
             for (std::size_t i : g)
-                names.push_back(nameOf(parts[i]));
+                names.emplace_back(nameOf(parts[i]));
             std::string ranges = g.size() == 1 ? names.front() : partRanges(names);
             const PartRow& first = parts[g.front()];
             std::vector<std::string> row;
@@ -281,7 +367,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
                 case ColumnSource::Kind::Empty:
                     return {};
                 case ColumnSource::Kind::Field:
-                    return first.values[static_cast<std::size_t>(source.field)];
+                    return std::string(first.values[static_cast<std::size_t>(source.field)]);
                 }
                 return {};
             };
@@ -292,7 +378,7 @@ LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& opt
             }
             table.rows.push_back(std::move(row));
             table.rowParts.push_back(std::move(ranges));
-            table.rowEic.push_back(first.values[kFieldEic]);
+            table.rowEic.emplace_back(first.values[kFieldEic]);
             table.rowWithoutRecord.push_back(first.hasEidRecord ? 0 : 1);
             if (s == 0)
                 table.parts += static_cast<long>(g.size());
@@ -331,12 +417,12 @@ std::vector<std::string> CheckLom(
     for (const auto& p : parts) {
         if (p.marked && options.dnp != DnpMode::Include)
             continue;
-        const std::string& eic = p.values[kFieldEic];
+        const std::string_view eic = p.values[kFieldEic];
         if (IsPlaceholderCode(eic))
             continue;
-        Uses& u = byEic[eic];
-        u.values[p.values[kFieldValue]].push_back(nameOf(p));
-        u.packages[p.values[kFieldPackage]].push_back(nameOf(p));
+        Uses& u = byEic[std::string(eic)];
+        u.values[std::string(p.values[kFieldValue])].emplace_back(nameOf(p));
+        u.packages[std::string(p.values[kFieldPackage])].emplace_back(nameOf(p));
     }
     for (auto& [eic, uses] : byEic) {
         const std::pair<const char*, const std::map<std::string, std::vector<std::string>>*> kinds[]

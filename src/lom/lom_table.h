@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rav::lom
@@ -81,8 +82,31 @@ struct LomTable {
 
 // One part as the table sees it: its values by catalogue number (index 0
 // unused; Null reads as "") and whether it was marked do-not-place.
+// The values of one part's fields by catalogue number (0 unused), packed in
+// one buffer: a large design has 100k parts of a dozen fields each, and a
+// string object per field would be most of the memory a grouped LOM takes.
+// A value past the end reads as "".
+class PartValues
+{
+public:
+    std::size_t size() const { return count(); }
+    std::string_view operator[](std::size_t k) const;
+    // Grows to k + 1 values when needed.
+    void set(std::size_t k, std::string_view text);
+    // Values past n are dropped; new ones are "".
+    void resize(std::size_t n);
+    // n values, all "" but those of `values` (catalogue number, text), given
+    // in ascending order, in one allocation of the exact size.
+    void assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values);
+
+private:
+    std::size_t count() const;
+    // [count, then the end of each value (uint32 each)][the values' bytes]
+    std::string data_;
+};
+
 struct PartRow {
-    std::vector<std::string> values;
+    PartValues values;
     bool hasEidRecord = false;
     bool marked = false;
 };

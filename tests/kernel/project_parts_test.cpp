@@ -152,6 +152,25 @@ TEST_F(Parts, LayoutCollectionAndDetails)
     EXPECT_EQ(parts.PartList()[4], (PartRecord { "MH1", "", "", "", "", "", "none", "none", parts.PartList()[4].Handle }));
     EXPECT_THROW(parts.ReadPartDetails(5), std::out_of_range);
 
+    // Block by block (3, then 1): the same records in the same order, and
+    // the count without collecting.
+    const std::vector<PartRecord> whole = parts.PartList().items();
+    EXPECT_EQ(parts.CountLayoutComponents(), 4u);
+    std::vector<PartRecord> blocks;
+    ProjectParts::LayoutCursor cursor;
+    std::vector<std::size_t> sizes;
+    while (parts.CollectLayoutBlock(cursor, 3)) {
+        EXPECT_TRUE(parts.HasParts());
+        sizes.push_back(parts.PartList().Count());
+        for (std::size_t i = 1; i <= parts.PartList().Count(); ++i) {
+            parts.ReadPartDetails(i);
+            blocks.push_back(parts.PartList()[i]);
+        }
+    }
+    EXPECT_EQ(sizes, (std::vector<std::size_t> { 3, 1 }));
+    EXPECT_EQ(blocks, whole);
+    EXPECT_FALSE(parts.CollectLayoutBlock(cursor, 3));
+
     Z_ComponentRecord record {};
     ASSERT_NE(L_ReadComponent(r1.Handle, &record), 0);
     EXPECT_EQ(parts.ReadComponentText(r1.Handle, record, TextMask::Value), "10k");
@@ -177,6 +196,9 @@ TEST_F(Parts, ProjectIdentityAndEmptyProjects)
     parts.CollectLayoutComponents();
     EXPECT_FALSE(parts.HasParts());
     EXPECT_EQ(parts.PartList().Count(), 0u);
+    ProjectParts::LayoutCursor cursor;
+    EXPECT_FALSE(parts.CollectLayoutBlock(cursor, 8));
+    EXPECT_FALSE(parts.HasParts());
     parts.CollectProjectDevices();
     EXPECT_FALSE(parts.HasParts());
 

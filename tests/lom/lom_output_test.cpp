@@ -53,11 +53,11 @@ PartRow part(const std::string& name, const std::string& eic, const std::string&
 {
     PartRow p;
     p.values.resize(kLomProjectFields + 2);
-    p.values[kFieldPartName] = name;
-    p.values[kFieldEic] = eic;
-    p.values[kFieldValue] = value;
-    p.values[kFieldPackage] = package;
-    p.values[kLomProjectFields + 1] = eic.empty() ? "" : "maker of " + eic;
+    p.values.set(kFieldPartName, name);
+    p.values.set(kFieldEic, eic);
+    p.values.set(kFieldValue, value);
+    p.values.set(kFieldPackage, package);
+    p.values.set(kLomProjectFields + 1, eic.empty() ? "" : "maker of " + eic);
     p.hasEidRecord = !eic.empty() && eic != "LOST";
     p.marked = marked;
     return p;
@@ -153,7 +153,7 @@ LomTable sampleTable()
     std::vector<PartRow> parts = kParts;
     for (auto& p : parts) // R2, R3, R10: one group
         if (p.values[kFieldEic] == "RES-10K" && !p.marked)
-            p.values[kFieldValue] = "10k <1%> & \"€\"";
+            p.values.set(kFieldValue, "10k <1%> & \"€\"");
     return MakeLomTable(parts, o);
 }
 
@@ -268,9 +268,9 @@ TEST(LomFormats, XlsxNumbersOnlyWhereDeclaredAndAlternativesPerLine)
     std::vector<PartRow> parts = { part("C1", "860020474012", "0805", ""), part("C2", "0603", "100", "") };
     for (auto& p : parts)
         p.values.resize(static_cast<std::size_t>(price) + 1);
-    parts[0].values[price] = "0.021";
-    parts[0].values[lcsc] = "";
-    parts[1].values[lcsc] = "C14663";
+    parts[0].values.set(price, "0.021");
+    parts[0].values.set(lcsc, "");
+    parts[1].values.set(lcsc, "C14663");
     const LomTable t = MakeLomTable(parts, o);
     ASSERT_EQ(t.rows.size(), 2u);
     EXPECT_EQ(t.rows[0][1], "860020474012"); // no LCSC code on this line: the EIC

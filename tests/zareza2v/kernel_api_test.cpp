@@ -335,6 +335,76 @@ TEST(KernelOpen, BadFilesFailClearlyAndLeaveNoProjectOpen)
     }
 }
 
+// Every component as the kernel reads it: name, then per gate its
+// component's name and its items' masks and texts.
+std::string dumpComponents()
+{
+    std::string out;
+    for (std::int32_t c : entries(DB_LayCompMap())) {
+        Z_ComponentRecord r {};
+        if (!L_ReadComponent(c, &r))
+            continue;
+        out += kernelText(r.name) + ":";
+        for (std::int32_t k = 1; k <= r.schCompCount; ++k) {
+            const std::int32_t id = L_GetSchCompId(c, k);
+            Z_SchematicRecord s {};
+            Z_ComponentRecord owner {};
+            if (C_ReadComponent(id, &s) <= 0 || !L_ReadComponent(s.component, &owner))
+                continue;
+            out += " [" + kernelText(owner.name);
+            for (std::int32_t pos = 1; pos <= s.textCount; ++pos) {
+                Z_ItemRecord item {};
+                if (I_ReadItem(C_CompText(id, pos), &item))
+                    out += " " + std::to_string(item.mask) + "=" + kernelText(item.text);
+            }
+            out += "]";
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+TEST(KernelOpen, RowIdsWithGapsAndGatesOutOfIdOrderReadTheSame)
+{
+    ScratchDir dir;
+    const std::string file = (dir / "ids.dpz").string();
+    Project p = smallProject();
+    p.components.insert(p.components.begin() + 2, { "U1", "", "", { { { { 8, "A" } } }, { {} }, { { { 4, "C" } } } } });
+    rav::project::writeDpz(p, file);
+    ASSERT_NE(Z_OpenProject(file.c_str()), 0) << Z_LastError();
+    const std::string before = dumpComponents();
+    Z_CloseProject();
+    EXPECT_EQ(before, "R1: [R1 8=10k 4=Pull-up]\nQ1: [Q1 4=Driver] [Q1 8=BC847]\nU1: [U1 8=A] [U1] [U1 4=C]\nMH1:\n");
+
+    // Gate ids in reverse component order (in order within a component),
+    // component ids 10, 20 ..., a device text holding a NUL.
+    runSql(file,
+        "PRAGMA foreign_keys = OFF;"
+        "UPDATE text_item SET sch_component = (SELECT (5 - component) * 10 + id FROM sch_component"
+        " WHERE id = text_item.sch_component);"
+        "UPDATE sch_component SET id = (5 - component) * 10 + id;"
+        "UPDATE component SET id = id * 10; UPDATE sch_component SET component = component * 10;"
+        "UPDATE device SET text = X'5230363033004E554C' WHERE name = CAST('NPN' AS BLOB);");
+    ASSERT_NE(Z_OpenProject(file.c_str()), 0) << Z_LastError();
+    EXPECT_EQ(dumpComponents(), before);
+    // The text with a NUL goes into the journal whole, and undo puts it back whole.
+    const std::int32_t npn = OM_FindName(DB_DeviceMap(), "NPN");
+    Z_DeviceRecord d {};
+    ASSERT_NE(D_ReadDevice(npn, &d), 0);
+    EXPECT_EQ(kernelText(d.text), "R0603");
+    ASSERT_NE(D_ChangeDevice(npn, d.library, "SOT23 X"), 0);
+    ASSERT_EQ(Z_UndoChange(), 1) << Z_LastError();
+    Z_CloseProject();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* q = nullptr;
+    sqlite3_prepare_v2(db, "SELECT hex(text) FROM device WHERE name = CAST('NPN' AS BLOB)", -1, &q, nullptr);
+    ASSERT_EQ(sqlite3_step(q), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)), "5230363033004E554C");
+    sqlite3_finalize(q);
+    sqlite3_close(db);
+}
+
 TEST(KernelOpen, CorruptedFilesNeverCrashTheKernel)
 {
     ScratchDir dir;

@@ -231,6 +231,14 @@ std::string Statement::bytes(int column) const
     return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size)) : std::string();
 }
 
+std::string_view Statement::view(int column) const
+{
+    const void* data = sqlite3_column_blob(stmt_, column);
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return data ? std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size))
+                : std::string_view();
+}
+
 std::int64_t Statement::integer(int column) const
 {
     return sqlite3_column_int64(stmt_, column);

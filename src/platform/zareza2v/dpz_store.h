@@ -69,6 +69,9 @@ public:
     void reset();
 
     std::string bytes(int column) const;
+    // The column's bytes in place: valid until the next step, reset or
+    // read of the column as another type.
+    std::string_view view(int column) const;
     std::int64_t integer(int column) const;
     bool isNull(int column) const;
 

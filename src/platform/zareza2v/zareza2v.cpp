@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -71,41 +71,110 @@ struct Device {
     std::int32_t text;
 };
 
+// The tables below hold no more than they must: a project of 100k parts has
+// as many components, gates and twice as many texts. A component's name, an
+// item's text are consecutive texts loaded with them (they never change), a
+// run of gates or items ends where the next one starts, and a gate's
+// component is found by bisection.
 struct Component {
-    std::int32_t name; // text handle
     std::int32_t symbol; // symbol handle or 0
     std::int32_t device; // device handle or 0
     std::uint32_t firstSch; // schematic components are stored per component,
-    std::uint32_t schCount; // contiguous and in project order
+                            // contiguous and in project order
 };
 
-struct SchComp {
-    std::uint32_t component; // index of the layout component
-    std::uint32_t firstItem;
-    std::uint32_t itemCount;
+// The texts of one open project, packed: each is stored once, with a NUL
+// after it, in blocks of 1 MiB that never move, so the pointers handed out
+// by Z_TextPointer stay valid until the project closes. A text handle's
+// index finds the text's place (block number and position, in 32 bits) in
+// one table, and its length is where the NUL is - but for the rare text
+// that holds a NUL itself, whose length is kept aside. A changed text is
+// appended, never overwritten, so old pointers stay valid as well. A project
+// of 100k parts holds several hundred thousand texts: an allocation and a
+// string object each would be most of the project's memory.
+class TextPool
+{
+public:
+    void reserve(std::size_t texts) { places_.reserve(texts); }
+    std::size_t size() const { return places_.size(); }
+
+    std::int32_t add(std::string_view bytes)
+    {
+        if (places_.size() >= kMaxIndex)
+            throw rav::dpz::Error("the project holds too many texts");
+        const std::size_t need = bytes.size() + 1;
+        if (blocks_.empty() || need > kBlock - used_) {
+            // A text longer than a block gets blocks of its own, in one piece.
+            const std::size_t slots = (need + kBlock - 1) / kBlock;
+            if (blocks_.size() + slots > kMaxBlocks)
+                throw rav::dpz::Error("the project's texts are too large");
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(slots * kBlock));
+            for (std::size_t k = 1; k < slots; ++k)
+                blocks_.emplace_back();
+            used_ = slots > 1 ? kBlock : 0;
+        }
+        const std::size_t block = blocks_.size() - (need > kBlock ? (need + kBlock - 1) / kBlock : 1);
+        char* at = blocks_[block].get() + (need > kBlock ? 0 : used_);
+        if (!bytes.empty())
+            std::memcpy(at, bytes.data(), bytes.size());
+        at[bytes.size()] = '\0';
+        const std::size_t index = places_.size();
+        places_.push_back(static_cast<std::uint32_t>(block << kBlockShift | (need > kBlock ? 0 : used_)));
+        if (need <= kBlock)
+            used_ += need;
+        if (std::memchr(at, '\0', bytes.size()) != nullptr)
+            withNul_.emplace(static_cast<std::uint32_t>(index), bytes.size());
+        return makeHandle(Kind::Text, index);
+    }
+    // The NUL-terminated text of a handle, nullptr for anything else.
+    const char* pointer(std::int32_t handle) const
+    {
+        const std::int64_t i = indexOf(handle, Kind::Text, places_.size());
+        if (i < 0)
+            return nullptr;
+        const std::uint32_t place = places_[static_cast<std::size_t>(i)];
+        return blocks_[place >> kBlockShift].get() + (place & (kBlock - 1));
+    }
+    // The text's bytes (a NUL inside one included); empty for a bad handle.
+    std::string_view view(std::int32_t handle) const
+    {
+        const char* text = pointer(handle);
+        if (!text)
+            return {};
+        if (!withNul_.empty()) {
+            auto it = withNul_.find(static_cast<std::uint32_t>((handle & kIndexMask) - 1));
+            if (it != withNul_.end())
+                return { text, it->second };
+        }
+        return text;
+    }
+
+private:
+    static constexpr int kBlockShift = 20;
+    static constexpr std::size_t kBlock = std::size_t(1) << kBlockShift;
+    static constexpr std::size_t kMaxBlocks = std::size_t(1) << (32 - kBlockShift);
+    std::vector<std::unique_ptr<char[]>> blocks_; // the later blocks of a long text stay empty
+    std::vector<std::uint32_t> places_; // by text index: block << kBlockShift | position
+    std::unordered_map<std::uint32_t, std::size_t> withNul_; // text index -> length
+    std::size_t used_ = 0; // bytes used of the last block
 };
 
-struct Item {
-    std::int32_t mask;
-    std::int32_t text; // text handle
-};
-
-// Everything of one open project. Texts live in a deque so that the pointers
-// handed out by Z_TextPointer never move; a changed text is appended, never
-// overwritten, so old pointers stay valid until the project closes.
+// Everything of one open project.
 struct Project {
     rav::dpz::Db db;
     std::string path;
-    std::deque<std::string> texts;
+    TextPool texts;
     std::int32_t name = 0;
     std::vector<std::int32_t> hierarchies; // name text handles
     std::int64_t currentHierarchy = -1; // index, -1: none
     std::vector<std::int32_t> symbols; // name text handles
     std::vector<Device> devices;
-    std::unordered_map<std::string, std::size_t> deviceByName;
+    std::vector<std::uint32_t> deviceByName; // device indexes in name (byte) order
     std::vector<Component> components;
-    std::vector<SchComp> schComps;
-    std::vector<Item> items;
+    std::uint32_t componentNames = 0; // text index of component 0's name
+    std::vector<std::uint32_t> schFirstItem; // by schematic component
+    std::vector<std::int32_t> itemMasks; // by text item
+    std::uint32_t itemTexts = 0; // text index of item 0's text
     std::map<std::string, std::int32_t> strings; // name -> value text handle
     std::map<std::int32_t, std::string> sysTables;
     Statement updateDevice; // prepared once: a change must not re-parse SQL
@@ -119,17 +188,33 @@ struct Project {
     Statement insertWriteBack; // prepared when the journal is first written
     Statement insertChange;
 
-    std::int32_t addText(std::string bytes)
+    std::int32_t addText(std::string_view bytes) { return texts.add(bytes); }
+    std::int32_t componentName(std::size_t c) const { return makeHandle(Kind::Text, componentNames + c); }
+    std::int32_t itemText(std::size_t i) const { return makeHandle(Kind::Text, itemTexts + i); }
+    // The schematic components of component c: [first, end).
+    std::uint32_t schEnd(std::size_t c) const
     {
-        if (texts.size() >= kMaxIndex)
-            throw rav::dpz::Error("the project holds too many texts");
-        texts.push_back(std::move(bytes));
-        return makeHandle(Kind::Text, texts.size() - 1);
+        return c + 1 < components.size() ? components[c + 1].firstSch
+                                         : static_cast<std::uint32_t>(schFirstItem.size());
     }
-    const std::string* text(std::int32_t handle) const
+    std::uint32_t itemEnd(std::size_t sch) const
     {
-        const std::int64_t i = indexOf(handle, Kind::Text, texts.size());
-        return i < 0 ? nullptr : &texts[static_cast<std::size_t>(i)];
+        return sch + 1 < schFirstItem.size() ? schFirstItem[sch + 1] : static_cast<std::uint32_t>(itemMasks.size());
+    }
+    // The component a schematic component belongs to.
+    std::size_t schComponent(std::size_t sch) const
+    {
+        auto it = std::upper_bound(components.begin(), components.end(), sch,
+            [](std::size_t v, const Component& c) { return v < c.firstSch; });
+        return static_cast<std::size_t>(it - components.begin()) - 1;
+    }
+    std::string_view text(std::int32_t handle) const { return texts.view(handle); }
+    // The device named `name` (exact bytes), -1 when none.
+    std::int64_t findDevice(std::string_view name) const
+    {
+        auto it = std::lower_bound(deviceByName.begin(), deviceByName.end(), name,
+            [this](std::uint32_t d, std::string_view n) { return text(devices[d].name) < n; });
+        return it != deviceByName.end() && text(devices[*it].name) == name ? static_cast<std::int64_t>(*it) : -1;
     }
 };
 
@@ -156,14 +241,62 @@ void fail(std::string message)
     state().lastError = std::move(message);
 }
 
-// Maps the ids of one table to indexes while the project loads.
-using IdMap = std::unordered_map<std::int64_t, std::size_t>;
+// The ids of one table's rows while the project loads, in the order read
+// (every table is read in id order but the gates): a row's index is found by
+// bisection, and while the ids are 1, 2, 3 ... (the most common case) only
+// the first is kept. A hash map per table would cost several times the
+// memory at the moment the project is largest.
+class IdIndex
+{
+public:
+    void reserve(std::size_t n) { reserve_ = n; }
+    void add(std::int64_t id)
+    {
+        if (ids_.empty()) {
+            if (count_ == 0)
+                first_ = id;
+            if (id == first_ + static_cast<std::int64_t>(count_)) {
+                ++count_;
+                return;
+            }
+            ids_.reserve(std::max(reserve_, count_ + 1));
+            for (std::size_t i = 0; i < count_; ++i)
+                ids_.push_back(first_ + static_cast<std::int64_t>(i));
+        }
+        ids_.push_back(id);
+        ++count_;
+    }
+    std::int64_t at(std::size_t i) const { return ids_.empty() ? first_ + static_cast<std::int64_t>(i) : ids_[i]; }
+    std::size_t size() const { return count_; }
+    // The index of the row with `id`, -1 when there is none; for ids added
+    // in ascending order.
+    std::int64_t find(std::int64_t id) const
+    {
+        if (ids_.empty())
+            return id >= first_ && id - first_ < static_cast<std::int64_t>(count_) ? id - first_ : -1;
+        auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+        return it != ids_.end() && *it == id ? it - ids_.begin() : -1;
+    }
+
+private:
+    std::int64_t first_ = 0;
+    std::size_t count_ = 0;
+    std::size_t reserve_ = 0;
+    std::vector<std::int64_t> ids_; // empty while the ids are first_, first_ + 1 ...
+};
 
 std::size_t checkedCount(std::size_t n, const char* what)
 {
     if (n >= kMaxIndex)
         throw rav::dpz::Error(std::string("too many ") + what);
     return n;
+}
+
+// The number of rows of `table`, to size its vector once.
+std::size_t rowCount(sqlite3* db, const char* table)
+{
+    Statement s(db, std::string("SELECT count(*) FROM ") + table);
+    return s.step() ? static_cast<std::size_t>(s.integer(0)) : 0;
 }
 
 std::unique_ptr<Project> load(const std::string& path)
@@ -173,104 +306,141 @@ std::unique_ptr<Project> load(const std::string& path)
     p->db = rav::dpz::openProject(path);
     sqlite3* db = p->db.get();
     try {
-        IdMap hierIds, symbolIds, deviceIds, componentIds, schIds;
+        // Rows are read once, front to back: a small page cache does, and
+        // the pages the file check read are let go now.
+        rav::dpz::exec(db, "PRAGMA cache_size = -256");
+        IdIndex hierIds, symbolIds, componentIds, schIds;
+        const std::size_t deviceCount = rowCount(db, "device");
+        const std::size_t componentCount = rowCount(db, "component");
+        const std::size_t itemCount = rowCount(db, "text_item");
+        p->texts.reserve(3 * deviceCount + componentCount + itemCount + rowCount(db, "hierarchy")
+            + rowCount(db, "symbol") + rowCount(db, "string_entry") + 1);
         {
             Statement s(db, "SELECT id, name FROM hierarchy ORDER BY id");
             while (s.step()) {
-                hierIds[s.integer(0)] = checkedCount(p->hierarchies.size(), "hierarchies");
-                p->hierarchies.push_back(p->addText(s.bytes(1)));
+                checkedCount(p->hierarchies.size(), "hierarchies");
+                hierIds.add(s.integer(0));
+                p->hierarchies.push_back(p->addText(s.view(1)));
             }
         }
         {
             Statement s(db, "SELECT name, current_hierarchy FROM project WHERE id = 1");
             if (!s.step())
                 throw rav::dpz::Error("the project row is missing");
-            p->name = p->addText(s.bytes(0));
+            p->name = p->addText(s.view(0));
             if (!s.isNull(1)) {
-                auto it = hierIds.find(s.integer(1));
-                if (it == hierIds.end())
+                p->currentHierarchy = hierIds.find(s.integer(1));
+                if (p->currentHierarchy < 0)
                     throw rav::dpz::Error("the current hierarchy does not exist");
-                p->currentHierarchy = static_cast<std::int64_t>(it->second);
             }
         }
         {
             Statement s(db, "SELECT id, name FROM symbol ORDER BY id");
             while (s.step()) {
-                symbolIds[s.integer(0)] = checkedCount(p->symbols.size(), "symbols");
-                p->symbols.push_back(p->addText(s.bytes(1)));
+                checkedCount(p->symbols.size(), "symbols");
+                symbolIds.add(s.integer(0));
+                p->symbols.push_back(p->addText(s.view(1)));
             }
         }
         {
+            p->devices.reserve(deviceCount);
             Statement s(db, "SELECT id, name, library, text FROM device ORDER BY id");
+            std::int32_t library = 0;
             while (s.step()) {
-                const std::size_t index = checkedCount(p->devices.size(), "devices");
-                deviceIds[s.integer(0)] = index;
-                std::string name = s.bytes(1);
-                p->deviceByName.emplace(name, index);
-                p->devices.push_back({ s.integer(0), p->addText(std::move(name)), p->addText(s.bytes(2)),
-                    p->addText(s.bytes(3)) });
+                checkedCount(p->devices.size(), "devices");
+                const std::int32_t name = p->addText(s.view(1));
+                // Devices of one library follow each other: they share its text.
+                if (library == 0 || p->text(library) != s.view(2))
+                    library = p->addText(s.view(2));
+                p->devices.push_back({ s.integer(0), name, library, p->addText(s.view(3)) });
             }
+            p->deviceByName.resize(p->devices.size());
+            for (std::uint32_t i = 0; i < p->deviceByName.size(); ++i)
+                p->deviceByName[i] = i;
+            std::sort(p->deviceByName.begin(), p->deviceByName.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return p->text(p->devices[a].name) < p->text(p->devices[b].name);
+            });
         }
         {
+            p->components.reserve(componentCount);
+            componentIds.reserve(componentCount);
             Statement s(db, "SELECT id, name, symbol, device FROM component ORDER BY id");
             while (s.step()) {
-                const std::size_t index = checkedCount(p->components.size(), "components");
-                componentIds[s.integer(0)] = index;
-                Component c { p->addText(s.bytes(1)), 0, 0, 0, 0 };
+                checkedCount(p->components.size(), "components");
+                componentIds.add(s.integer(0));
+                const std::size_t name = static_cast<std::size_t>(p->addText(s.view(1)) & kIndexMask) - 1;
+                if (p->components.empty())
+                    p->componentNames = static_cast<std::uint32_t>(name);
+                Component c { 0, 0, 0 };
                 if (!s.isNull(2)) {
-                    auto it = symbolIds.find(s.integer(2));
-                    if (it == symbolIds.end())
+                    const std::int64_t symbol = symbolIds.find(s.integer(2));
+                    if (symbol < 0)
                         throw rav::dpz::Error("a component refers to a missing symbol");
-                    c.symbol = makeHandle(Kind::Symbol, it->second);
+                    c.symbol = makeHandle(Kind::Symbol, static_cast<std::size_t>(symbol));
                 }
                 if (!s.isNull(3)) {
-                    auto it = deviceIds.find(s.integer(3));
-                    if (it == deviceIds.end())
+                    auto it = std::lower_bound(p->devices.begin(), p->devices.end(), s.integer(3),
+                        [](const Device& d, std::int64_t id) { return d.rowid < id; });
+                    if (it == p->devices.end() || it->rowid != s.integer(3))
                         throw rav::dpz::Error("a component refers to a missing device");
-                    c.device = makeHandle(Kind::Device, it->second);
+                    c.device = makeHandle(Kind::Device, static_cast<std::size_t>(it - p->devices.begin()));
                 }
                 p->components.push_back(c);
             }
         }
         {
             // Ordered by component so that each component's gates are one
-            // contiguous run.
+            // contiguous run; each component's run starts where the last one
+            // ended.
+            const std::size_t schCount = rowCount(db, "sch_component");
+            schIds.reserve(schCount);
+            std::size_t done = 0; // components whose first gate is set
             Statement s(db, "SELECT id, component FROM sch_component ORDER BY component, id");
             while (s.step()) {
-                auto it = componentIds.find(s.integer(1));
-                if (it == componentIds.end())
+                const std::int64_t component = componentIds.find(s.integer(1));
+                if (component < 0)
                     throw rav::dpz::Error("a schematic component refers to a missing component");
-                const std::size_t index = checkedCount(p->schComps.size(), "schematic components");
-                Component& c = p->components[it->second];
-                if (c.schCount == 0)
-                    c.firstSch = static_cast<std::uint32_t>(index);
-                else if (c.firstSch + c.schCount != index)
+                const std::size_t index = checkedCount(schIds.size(), "schematic components");
+                if (static_cast<std::size_t>(component) + 1 < done)
                     throw rav::dpz::Error("schematic components out of order");
-                ++c.schCount;
-                schIds[s.integer(0)] = index;
-                p->schComps.push_back({ static_cast<std::uint32_t>(it->second), 0, 0 });
+                for (; done <= static_cast<std::size_t>(component); ++done)
+                    p->components[done].firstSch = static_cast<std::uint32_t>(index);
+                schIds.add(s.integer(0));
             }
-        }
-        {
-            Statement s(db, "SELECT sch_component, mask, text FROM text_item ORDER BY sch_component, id");
-            while (s.step()) {
-                auto it = schIds.find(s.integer(0));
-                if (it == schIds.end())
-                    throw rav::dpz::Error("a text item refers to a missing schematic component");
-                const std::size_t index = checkedCount(p->items.size(), "text items");
-                SchComp& sc = p->schComps[it->second];
-                if (sc.itemCount == 0)
-                    sc.firstItem = static_cast<std::uint32_t>(index);
-                else if (sc.firstItem + sc.itemCount != index)
-                    throw rav::dpz::Error("text items out of order");
-                ++sc.itemCount;
-                p->items.push_back({ static_cast<std::int32_t>(s.integer(1)), p->addText(s.bytes(2)) });
+            for (; done < p->components.size(); ++done)
+                p->components[done].firstSch = static_cast<std::uint32_t>(schIds.size());
+            componentIds = IdIndex();
+            // The items in the gates' order, so that each gate's items are one
+            // run, starting where the last one ended.
+            p->schFirstItem.resize(schIds.size());
+            p->itemMasks.reserve(itemCount);
+            p->itemTexts = static_cast<std::uint32_t>(p->texts.size());
+            done = 0;
+            Statement t(db,
+                "SELECT i.sch_component, i.mask, i.text FROM sch_component s"
+                " JOIN text_item i ON i.sch_component = s.id ORDER BY s.component, s.id, i.id");
+            while (t.step()) {
+                const std::size_t index = checkedCount(p->itemMasks.size(), "text items");
+                const std::int64_t id = t.integer(0);
+                if (done == 0 || schIds.at(done - 1) != id) {
+                    for (; done < schIds.size() && schIds.at(done) != id; ++done)
+                        p->schFirstItem[done] = static_cast<std::uint32_t>(index);
+                    if (done == schIds.size())
+                        throw rav::dpz::Error("text items out of order");
+                    p->schFirstItem[done++] = static_cast<std::uint32_t>(index);
+                }
+                p->itemMasks.push_back(static_cast<std::int32_t>(t.integer(1)));
+                p->addText(t.view(2));
             }
+            for (; done < schIds.size(); ++done)
+                p->schFirstItem[done] = static_cast<std::uint32_t>(p->itemMasks.size());
+            if (rowCount(db, "text_item") != p->itemMasks.size())
+                throw rav::dpz::Error("a text item refers to a missing schematic component");
         }
         {
             Statement s(db, "SELECT name, value FROM string_entry ORDER BY name");
             while (s.step())
-                p->strings[s.bytes(0)] = p->addText(s.bytes(1));
+                p->strings[s.bytes(0)] = p->addText(s.view(1));
         }
         {
             Statement s(db, "SELECT number, data FROM system_table ORDER BY number");
@@ -285,6 +455,9 @@ std::unique_ptr<Project> load(const std::string& path)
         }
         p->updateDevice = Statement(db, "UPDATE device SET text = ?1 WHERE id = ?2");
         p->upsertString = Statement(db, "INSERT OR REPLACE INTO string_entry(name, value) VALUES (?1, ?2)");
+        // Everything is in memory now: the pages read on the way are not
+        // needed again until a write.
+        sqlite3_db_release_memory(db);
     } catch (const rav::dpz::Error& e) {
         throw rav::dpz::damaged(path, e.what());
     }
@@ -312,7 +485,7 @@ Device* deviceOf(std::int32_t handle)
 std::int64_t schCompIndex(std::int32_t handle, Kind kind = Kind::SchComp)
 {
     Project* p = open();
-    return p ? indexOf(handle, kind, p->schComps.size()) : -1;
+    return p ? indexOf(handle, kind, p->schFirstItem.size()) : -1;
 }
 
 // The size of the map `map` denotes and the kind of its entries.
@@ -412,8 +585,8 @@ int32_t OM_FindName(int32_t map, const char* name)
     Kind kind {};
     if (!p || !name || !mapShape(map, count, kind) || kind != Kind::Device)
         return 0;
-    auto it = p->deviceByName.find(name);
-    return it == p->deviceByName.end() ? 0 : makeHandle(Kind::Device, it->second);
+    const std::int64_t found = p->findDevice(name);
+    return found < 0 ? 0 : makeHandle(Kind::Device, static_cast<std::size_t>(found));
 }
 
 int32_t O_GetName(int32_t object)
@@ -434,7 +607,7 @@ int32_t O_GetName(int32_t object)
     }
     case Kind::Component: {
         const Component* c = componentOf(object);
-        return c ? c->name : 0;
+        return c ? p->componentName(static_cast<std::size_t>(c - p->components.data())) : 0;
     }
     case Kind::Device: {
         const Device* d = deviceOf(object);
@@ -464,18 +637,24 @@ int32_t L_ReadComponent(int32_t component, Z_ComponentRecord* record)
     const Component* c = componentOf(component);
     if (!c)
         return 0;
+    const Project* p = open();
+    const auto index = static_cast<std::size_t>(c - p->components.data());
     record->handle = component;
-    record->name = c->name;
+    record->name = p->componentName(index);
     record->symbol = c->symbol;
     record->device = c->device;
-    record->schCompCount = static_cast<std::int32_t>(c->schCount);
+    record->schCompCount = static_cast<std::int32_t>(p->schEnd(index) - c->firstSch);
     return 1;
 }
 
 int32_t L_GetSchCompId(int32_t component, int32_t k)
 {
     const Component* c = componentOf(component);
-    if (!c || k < 1 || static_cast<std::uint32_t>(k) > c->schCount)
+    if (!c || k < 1)
+        return 0;
+    const Project* p = open();
+    const std::uint32_t end = p->schEnd(static_cast<std::size_t>(c - p->components.data()));
+    if (static_cast<std::uint32_t>(k) > end - c->firstSch)
         return 0;
     return makeHandle(Kind::SchComp, c->firstSch + static_cast<std::uint32_t>(k) - 1);
 }
@@ -568,7 +747,7 @@ void changeInWriteBack(Project& p, Device& d, const char* deviceText)
         j.reset();
         j.bindInt(1, p.writeBack);
         j.bindInt(2, d.rowid);
-        j.bindBytes(3, *p.text(d.text));
+        j.bindBytes(3, p.text(d.text));
         j.bindBytes(4, deviceText);
         j.step();
         j.reset();
@@ -641,11 +820,12 @@ int32_t C_ReadComponent(int32_t schComp, Z_SchematicRecord* record)
     const std::int64_t i = schCompIndex(schComp);
     if (i < 0)
         return 0;
-    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
+    const Project* p = open();
+    const auto sch = static_cast<std::size_t>(i);
     record->handle = schComp;
-    record->component = makeHandle(Kind::Component, sc.component);
-    record->textArray = makeHandle(Kind::TextArray, static_cast<std::size_t>(i));
-    record->textCount = static_cast<std::int32_t>(sc.itemCount);
+    record->component = makeHandle(Kind::Component, p->schComponent(sch));
+    record->textArray = makeHandle(Kind::TextArray, sch);
+    record->textCount = static_cast<std::int32_t>(p->itemEnd(sch) - p->schFirstItem[sch]);
     return 1;
 }
 
@@ -661,10 +841,12 @@ int32_t OA_SearchMask(int32_t textArray, int32_t start, int32_t mask)
     if (i < 0 || start < 1)
         return 0;
     const Project* p = open();
-    const SchComp& sc = p->schComps[static_cast<std::size_t>(i)];
-    for (std::uint32_t pos = static_cast<std::uint32_t>(start); pos <= sc.itemCount; ++pos)
-        if ((p->items[sc.firstItem + pos - 1].mask & mask) != 0)
-            return static_cast<std::int32_t>(pos);
+    const auto sch = static_cast<std::size_t>(i);
+    const std::uint32_t first = p->schFirstItem[sch];
+    const std::uint32_t end = p->itemEnd(sch);
+    for (std::uint32_t item = first + static_cast<std::uint32_t>(start) - 1; item < end; ++item)
+        if ((p->itemMasks[item] & mask) != 0)
+            return static_cast<std::int32_t>(item - first + 1);
     return 0;
 }
 
@@ -673,10 +855,11 @@ int32_t C_CompText(int32_t schComp, int32_t position)
     const std::int64_t i = schCompIndex(schComp);
     if (i < 0 || position < 1)
         return 0;
-    const SchComp& sc = open()->schComps[static_cast<std::size_t>(i)];
-    if (static_cast<std::uint32_t>(position) > sc.itemCount)
+    const Project* p = open();
+    const auto sch = static_cast<std::size_t>(i);
+    if (static_cast<std::uint32_t>(position) > p->itemEnd(sch) - p->schFirstItem[sch])
         return 0;
-    return makeHandle(Kind::Item, sc.firstItem + static_cast<std::uint32_t>(position) - 1);
+    return makeHandle(Kind::Item, p->schFirstItem[sch] + static_cast<std::uint32_t>(position) - 1);
 }
 
 int32_t I_ReadItem(int32_t item, Z_ItemRecord* record)
@@ -685,12 +868,12 @@ int32_t I_ReadItem(int32_t item, Z_ItemRecord* record)
         return 0;
     std::memset(record, 0, sizeof *record);
     const Project* p = open();
-    const std::int64_t i = p ? indexOf(item, Kind::Item, p->items.size()) : -1;
+    const std::int64_t i = p ? indexOf(item, Kind::Item, p->itemMasks.size()) : -1;
     if (i < 0)
         return 0;
     record->handle = item;
-    record->mask = p->items[static_cast<std::size_t>(i)].mask;
-    record->text = p->items[static_cast<std::size_t>(i)].text;
+    record->mask = p->itemMasks[static_cast<std::size_t>(i)];
+    record->text = p->itemText(static_cast<std::size_t>(i));
     return 1;
 }
 
@@ -826,9 +1009,10 @@ int32_t Z_UndoChange(void)
             // A device changed twice in one write-back meets its later
             // change first; its earlier one must find the text restored.
             auto pending = restoredText.find(index);
-            const std::string& current = pending != restoredText.end() ? pending->second : *p->text(it->text);
-            if (current != entries.bytes(2)) {
-                fail("The device \"" + *p->text(it->name)
+            const std::string_view current
+                = pending != restoredText.end() ? std::string_view(pending->second) : p->text(it->text);
+            if (current != entries.view(2)) {
+                fail("The device \"" + std::string(p->text(it->name))
                     + "\" was changed after the last write-back; nothing was undone.");
                 return 0;
             }
@@ -910,8 +1094,7 @@ const char* Z_ProjectPath(void)
 const char* Z_TextPointer(int32_t text)
 {
     Project* p = open();
-    const std::string* t = p ? p->text(text) : nullptr;
-    return t ? t->c_str() : nullptr;
+    return p ? p->texts.pointer(text) : nullptr;
 }
 
 void Z_SetHelpDisplay(Z_HelpDisplayFn display, void* context)
