@@ -226,6 +226,13 @@ TEST_F(RecEditWindow, TheEditGridSortsByHeaderShowsItsFilterAndKeepsARefusedValu
     tb<QPushButton>("cmdFilter")->click();
     EXPECT_EQ(window->lblStatus()->text(), "Records: 6  Filter: Description Like \"*resistor*\"");
     EXPECT_EQ(grid->model()->headerData(0, Qt::Vertical).toInt(), tb<QLineEdit>("txtMove")->text().toInt());
+    // Nothing matches: no current record, nothing to delete.
+    tb<QLineEdit>("txtValue")->setText("no such part");
+    tb<QPushButton>("cmdFilter")->click();
+    EXPECT_EQ(tb<QLineEdit>("txtMove")->text(), "-1");
+    EXPECT_FALSE(enabled(tb<QPushButton>("cmdDelete")));
+    tb<QLineEdit>("txtValue")->setText("*resistor*");
+    tb<QPushButton>("cmdFilter")->click();
 
     // A value too long for its field is refused, and comes back in the
     // cell for correction.
