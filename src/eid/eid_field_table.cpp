@@ -1,6 +1,6 @@
 #include "eid_field_table.h"
 
-#include "zezovovuv.h"
+#include "colour_value.h"
 
 namespace rav::eid
 {

@@ -1,6 +1,6 @@
-// The cell grid's colour values, which the EID wizard's field grid paints
-// with. The grid widget itself is no window's view any more.
-#include "zezovovuv.h"
+// Colour values of the host suite, which the EID wizard's field grid paints
+// with.
+#include "colour_value.h"
 
 #include <gtest/gtest.h>
 
