@@ -119,12 +119,33 @@ std::string_view nameOf(const PartRow& part)
 
 } // namespace
 
+// The header's numbers take 1, 2 or 4 bytes each, the fewest that hold the
+// count and every end: a part's values are mostly under 256 bytes, and
+// 4-byte ends were a third of a grouped LOM's memory.
+std::size_t PartValues::width() const
+{
+    return data_.empty() ? 0 : static_cast<unsigned char>(data_[0]);
+}
+
+std::size_t PartValues::number(std::size_t i) const
+{
+    const std::size_t w = width();
+    std::uint32_t n = 0;
+    const char* at = data_.data() + 1 + i * w;
+    if (w == 1)
+        n = static_cast<unsigned char>(*at);
+    else if (w == 2) {
+        std::uint16_t v = 0;
+        std::memcpy(&v, at, sizeof v);
+        n = v;
+    } else
+        std::memcpy(&n, at, sizeof n);
+    return n;
+}
+
 std::size_t PartValues::count() const
 {
-    std::uint32_t n = 0;
-    if (!data_.empty())
-        std::memcpy(&n, data_.data(), sizeof n);
-    return n;
+    return data_.empty() ? 0 : number(0);
 }
 
 std::string_view PartValues::operator[](std::size_t k) const
@@ -132,34 +153,44 @@ std::string_view PartValues::operator[](std::size_t k) const
     const std::size_t n = count();
     if (k >= n)
         return {};
-    std::uint32_t ends[2] = { 0, 0 };
-    const char* header = data_.data() + sizeof(std::uint32_t);
-    if (k > 0)
-        std::memcpy(&ends[0], header + (k - 1) * sizeof(std::uint32_t), sizeof(std::uint32_t));
-    std::memcpy(&ends[1], header + k * sizeof(std::uint32_t), sizeof(std::uint32_t));
-    const std::size_t bytes = (n + 1) * sizeof(std::uint32_t);
-    return std::string_view(data_).substr(bytes + ends[0], ends[1] - ends[0]);
+    const std::size_t begin = k > 0 ? number(k) : 0, end = number(k + 1);
+    const std::size_t bytes = 1 + (n + 1) * width();
+    return std::string_view(data_).substr(bytes + begin, end - begin);
 }
 
 void PartValues::assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values)
 {
-    std::size_t bytes = sizeof(std::uint32_t) * (n + 1);
+    std::size_t total = 0;
     for (const auto& [k, text] : values)
-        bytes += k < n ? text.size() : 0;
-    std::string data(bytes, '\0');
-    const auto count = static_cast<std::uint32_t>(n);
-    std::memcpy(data.data(), &count, sizeof count);
-    char* at = data.data() + sizeof(std::uint32_t) * (n + 1);
-    std::uint32_t end = 0;
+        total += k < n ? text.size() : 0;
+    const std::size_t largest = std::max(total, n);
+    const std::size_t w = largest <= 0xff ? 1 : largest <= 0xffff ? 2 : 4;
+    std::string data(1 + w * (n + 1) + total, '\0');
+    data[0] = static_cast<char>(w);
+    const auto put = [&data, w](std::size_t i, std::size_t value) {
+        char* at = data.data() + 1 + i * w;
+        if (w == 1)
+            *at = static_cast<char>(value);
+        else if (w == 2) {
+            const auto v = static_cast<std::uint16_t>(value);
+            std::memcpy(at, &v, sizeof v);
+        } else {
+            const auto v = static_cast<std::uint32_t>(value);
+            std::memcpy(at, &v, sizeof v);
+        }
+    };
+    put(0, n);
+    char* at = data.data() + 1 + w * (n + 1);
+    std::size_t end = 0;
     auto next = values.begin();
     for (std::size_t k = 0; k < n; ++k) {
         if (next != values.end() && next->first == k) {
             std::memcpy(at, next->second.data(), next->second.size());
             at += next->second.size();
-            end += static_cast<std::uint32_t>(next->second.size());
+            end += next->second.size();
             ++next;
         }
-        std::memcpy(data.data() + sizeof(std::uint32_t) * (k + 1), &end, sizeof end);
+        put(k + 1, end);
     }
     data_ = std::move(data);
 }
@@ -176,20 +207,14 @@ void PartValues::resize(std::size_t n)
 
 void PartValues::set(std::size_t k, std::string_view text)
 {
-    if (k >= count())
-        resize(k + 1);
-    const std::size_t n = count();
-    const std::string_view old = (*this)[k];
-    const std::size_t at = static_cast<std::size_t>(old.data() - data_.data());
-    const auto delta = static_cast<std::uint32_t>(text.size() - old.size()); // modulo 2^32
-    data_.replace(at, old.size(), text);
-    char* header = data_.data() + sizeof(std::uint32_t);
-    for (std::size_t j = k; j < n; ++j) {
-        std::uint32_t end = 0;
-        std::memcpy(&end, header + j * sizeof end, sizeof end);
-        end += delta;
-        std::memcpy(header + j * sizeof end, &end, sizeof end);
-    }
+    const std::size_t n = std::max(count(), k + 1);
+    const std::string owned(text); // `text` may be one of ours
+    std::vector<std::pair<std::size_t, std::string_view>> values;
+    for (std::size_t j = 0; j < n; ++j)
+        values.emplace_back(j, j == k ? std::string_view(owned) : (*this)[j]);
+    PartValues changed;
+    changed.assign(n, values);
+    *this = std::move(changed);
 }
 
 bool naturalLess(std::string_view a, std::string_view b)
@@ -346,10 +371,16 @@ private:
         std::string names; // each as its length (uint32) and bytes
     };
 
+    // A name's length takes a byte, or 0xff and four more for a long one.
     static void addName(Group& g, std::string_view name)
     {
-        const auto n = static_cast<std::uint32_t>(name.size());
-        g.names.append(reinterpret_cast<const char*>(&n), sizeof n);
+        if (name.size() < 0xff) {
+            g.names += static_cast<char>(name.size());
+        } else {
+            const auto n = static_cast<std::uint32_t>(name.size());
+            g.names += '\xff';
+            g.names.append(reinterpret_cast<const char*>(&n), sizeof n);
+        }
         g.names += name;
     }
 
@@ -357,9 +388,11 @@ private:
     {
         std::vector<std::string> names;
         for (std::size_t at = 0; at < g.names.size();) {
-            std::uint32_t n = 0;
-            std::memcpy(&n, g.names.data() + at, sizeof n);
-            at += sizeof n;
+            std::uint32_t n = static_cast<unsigned char>(g.names[at++]);
+            if (n == 0xff) {
+                std::memcpy(&n, g.names.data() + at, sizeof n);
+                at += sizeof n;
+            }
             names.emplace_back(g.names, at, n);
             at += n;
         }

@@ -101,7 +101,9 @@ public:
 
 private:
     std::size_t count() const;
-    // [count, then the end of each value (uint32 each)][the values' bytes]
+    std::size_t width() const;
+    std::size_t number(std::size_t i) const; // the header's i-th: 0 the count, k the end of value k - 1
+    // [width w][count, then the end of each value, w bytes each][the values' bytes]
     std::string data_;
 };
 
