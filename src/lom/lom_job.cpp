@@ -110,6 +110,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
         write.eidChange = built.eidChange;
+        write.eidChangeTime = built.eidChangeTime;
         if (!classic && !options.check && !options.outputFile.empty()) {
             // Nothing to check: the lines go to the file as they are made.
             progress.setCaption(message("Making LOM file ...", "541"));
