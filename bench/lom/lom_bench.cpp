@@ -343,10 +343,8 @@ long writeGrouped(const std::string& tempDb, int fieldCount, const std::string& 
               { "Part-P", { ColumnSource::Kind::Field, 1 } }, { "Code-D", { ColumnSource::Kind::Field, 9 } },
               { "Description-D", { ColumnSource::Kind::Field, 10 } },
               { "Price-D", { ColumnSource::Kind::Field, 12 } } };
-    const auto parts = rav::lom::ReadPartRows(tempDb, fieldCount, {}, 9, &o);
-    const rav::lom::LomTable table = rav::lom::MakeLomTable(parts, o);
-    rav::lom::WriteLomTable(table, { rav::lom::LomFormat::Text, "," }, out);
-    return static_cast<long>(table.rows.size());
+    return rav::lom::WriteLomFromDatabase({ tempDb, fieldCount, {}, 9 }, o, { rav::lom::LomFormat::Text, "," }, out)
+        .lines;
 }
 
 std::string slurp(const std::string& file)

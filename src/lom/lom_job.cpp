@@ -105,6 +105,30 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
     };
     try {
         const TableOptions table = MakeTableOptions(catalogue, options);
+        WriteOptions write;
+        write.format = options.format;
+        write.delimiter = ResolveDelimiter(options.delimiterText);
+        write.title = LomTitle();
+        write.eidChange = built.eidChange;
+        write.eidChangeTime = built.eidChangeTime;
+        if (!classic && !options.check && !options.outputFile.empty()) {
+            // Nothing to check: the lines go to the file as they are made.
+            progress.setCaption(message("Making LOM file ...", "541"));
+            progress.setRange(0, 3);
+            progress.setValue(0);
+            const LinesWritten written = WriteLomFromDatabase(
+                { built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName) },
+                table, write, options.outputFile, [&] {
+                    progress.setValue(2);
+                    checkpoint();
+                });
+            result.lines = written.lines;
+            result.parts = written.parts;
+            progress.setValue(3);
+            progress.setCaption(message("LOM file Created", "37110"));
+            result.written = true;
+            return result;
+        }
         std::optional<LomTable> lines;
         if (!classic || options.check) {
             if (!options.outputFile.empty())
@@ -112,21 +136,24 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
             // Three steps, so the bar moves: rows read, lines made, written.
             progress.setRange(0, 3);
             progress.setValue(0);
-            const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
-                eicColumnOf(catalogue, built.eicFieldName), &table);
-            progress.setValue(1);
-            checkpoint();
-            lines = MakeLomTable(parts, table);
+            const int eicColumn = eicColumnOf(catalogue, built.eicFieldName);
+            if (options.check) {
+                // The checks look at every part: the rows are held.
+                const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
+                progress.setValue(1);
+                checkpoint();
+                lines = MakeLomTable(parts, table);
+                result.problems = CheckLom(parts, *lines, table);
+            } else {
+                lines = ReadLomTable(built.tempDbName, catalogue.size(), built.marked, eicColumn, table);
+            }
             progress.setValue(2);
             checkpoint();
             result.lines = static_cast<long>(lines->rows.size());
             result.parts = lines->parts;
-            if (options.check) {
-                result.problems = CheckLom(parts, *lines, table);
-                if (options.strict && !result.problems.empty()) {
-                    result.stoppedByCheck = true;
-                    return result;
-                }
+            if (options.strict && !result.problems.empty()) {
+                result.stoppedByCheck = true;
+                return result;
             }
         }
         if (options.outputFile.empty())
@@ -159,12 +186,6 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
             }
             return result;
         }
-        WriteOptions write;
-        write.format = options.format;
-        write.delimiter = ResolveDelimiter(options.delimiterText);
-        write.title = LomTitle();
-        write.eidChange = built.eidChange;
-        write.eidChangeTime = built.eidChangeTime;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setValue(3);
         progress.setCaption(message("LOM file Created", "37110"));
@@ -186,11 +207,10 @@ LomTable LomJobLines(
     if (!IsClassicLom(options)) {
         const TableOptions table = MakeTableOptions(catalogue, options);
         progress.setRange(0, 2); // rows read, lines made
-        const auto parts = ReadPartRows(
-            built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName), &table);
+        LomTable lines = ReadLomTable(
+            built.tempDbName, catalogue.size(), built.marked, eicColumnOf(catalogue, built.eicFieldName), table);
         progress.setValue(1);
         yield();
-        LomTable lines = MakeLomTable(parts, table);
         progress.setValue(2);
         return lines;
     }
@@ -304,11 +324,15 @@ PurchaseBoard ReadPurchaseBoard(
             = table.groupFields.empty() ? std::vector<int> { kFieldEic, kFieldValue, kFieldPackage } : table.groupFields;
         for (int f : keyFields)
             table.columns.push_back({ {}, { ColumnSource::Kind::Field, f } });
-        const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked,
-            eicColumnOf(catalogue, built.eicFieldName), &table);
-        const LomTable lines = MakeLomTable(parts, table);
-        if (options.check)
+        const int eicColumn = eicColumnOf(catalogue, built.eicFieldName);
+        LomTable lines;
+        if (options.check) {
+            const auto parts = ReadPartRows(built.tempDbName, catalogue.size(), built.marked, eicColumn, &table);
+            lines = MakeLomTable(parts, table);
             result.problems = CheckLom(parts, lines, table);
+        } else {
+            lines = ReadLomTable(built.tempDbName, catalogue.size(), built.marked, eicColumn, table);
+        }
 
         PurchaseLayout& layout = out.layout;
         for (std::size_t c = 0; c < visible; ++c) {

@@ -41,56 +41,79 @@ std::string lowerAscii(std::string_view s)
     throw std::runtime_error(what + " " + file + ": " + std::strerror(err));
 }
 
-// Writes `data` into the temporary file `temp`; errors name `file`, the
-// target the user asked for, never our hidden temporary name.
-void writeAll(const std::string& temp, const std::string& file, const std::string& data)
+// A file written in pieces into the temporary file `temp`; errors name
+// `file`, the target the user asked for, never our hidden temporary name.
+class FileWriter
 {
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        fail("cannot write", file, errno);
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            fail("cannot write", file, err);
-        }
-        done += static_cast<std::size_t>(n);
+public:
+    FileWriter(const std::string& temp, std::string file)
+        : file_(std::move(file))
+    {
+        fd_ = ::open(temp.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0)
+            fail("cannot write", file_, errno);
     }
-    // No fsync: like the classic LOM file, this guards against a killed
-    // process or a full disk, not against a power cut.
-    if (::close(fd) != 0)
-        fail("cannot write", file, errno);
-}
+    ~FileWriter()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
 
-// The main rows, then the do-not-place rows: [begin, end) of each section.
-struct Section {
-    std::size_t begin, end;
+    // What is appended here goes out in pieces of about 64 KiB (spill).
+    std::string& buffer() { return buffer_; }
+    void spill()
+    {
+        if (buffer_.size() >= 65536)
+            flush();
+    }
+    void write(std::string_view data)
+    {
+        flush();
+        put(data);
+    }
+    void close()
+    {
+        flush();
+        const int fd = fd_;
+        fd_ = -1;
+        // No fsync: like the classic LOM file, this guards against a killed
+        // process or a full disk, not against a power cut.
+        if (::close(fd) != 0)
+            fail("cannot write", file_, errno);
+    }
+
+private:
+    void flush()
+    {
+        put(buffer_);
+        buffer_.clear();
+    }
+    void put(std::string_view data)
+    {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail("cannot write", file_, errno);
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    std::string file_;
+    int fd_ = -1;
+    std::string buffer_;
 };
 
-std::string textLines(const LomTable& t, const std::string& delimiter)
+void writeAll(const std::string& temp, const std::string& file, const std::string& data)
 {
-    std::string out;
-    auto lines = [&](Section s) {
-        for (std::size_t r = s.begin; r < s.end; ++r) {
-            out += ' ';
-            out += std::to_string(r - s.begin + 1);
-            for (const auto& cell : t.rows[r]) {
-                out += delimiter;
-                out += cell;
-            }
-            out += "\r\n";
-        }
-    };
-    lines({ 0, t.separateFrom });
-    if (t.separateFrom < t.rows.size()) {
-        out += "\r\nDo not place:\r\n";
-        lines({ t.separateFrom, t.rows.size() });
-    }
-    return out;
+    FileWriter out(temp, file);
+    out.write(data);
+    out.close();
 }
 
 std::string csvField(const std::string& s)
@@ -106,11 +129,59 @@ std::string csvField(const std::string& s)
     return out + "\"";
 }
 
-std::string csvText(const LomTable& t)
+// Plain text in the LOM's own line form, or CSV, written line by line as
+// the lines come: the main lines, then the do-not-place ones.
+class StreamSink final : public LineSink
 {
-    const bool apart = t.separateFrom < t.rows.size();
-    std::string out;
-    auto record = [&](const std::vector<std::string>& cells, const char* last) {
+public:
+    StreamSink(FileWriter& out, LomFormat format, std::string delimiter)
+        : out_(out)
+        , csv_(format == LomFormat::Csv)
+        , delimiter_(std::move(delimiter))
+    {
+    }
+
+    void start(const std::vector<std::string>& headers, const std::vector<bool>&, bool apart) override
+    {
+        apart_ = apart;
+        if (csv_)
+            record(headers, apart ? "Do not place" : nullptr);
+    }
+    void line(LomLine&& line) override
+    {
+        cells(line.cells, line.apart);
+        if (!line.apart)
+            parts_ += line.quantity;
+    }
+    void cells(const std::vector<std::string>& cells, bool apart)
+    {
+        ++lines_;
+        if (csv_) {
+            record(cells, apart_ ? (apart ? "yes" : "") : nullptr);
+            return;
+        }
+        std::string& out = out_.buffer();
+        if (apart && !inApart_) {
+            out += "\r\nDo not place:\r\n";
+            inApart_ = true;
+            number_ = 0;
+        }
+        out += ' ';
+        out += std::to_string(++number_);
+        for (const auto& cell : cells) {
+            out += delimiter_;
+            out += cell;
+        }
+        out += "\r\n";
+        out_.spill();
+    }
+    long lines() const { return lines_; }
+    long parts() const { return parts_; }
+
+private:
+    void record(const std::vector<std::string>& cells, const char* last)
+    {
+        std::string& out = out_.buffer();
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (c > 0)
                 out += ',';
@@ -121,12 +192,15 @@ std::string csvText(const LomTable& t)
             out += last;
         }
         out += "\r\n";
-    };
-    record(t.headers, apart ? "Do not place" : nullptr);
-    for (std::size_t r = 0; r < t.rows.size(); ++r)
-        record(t.rows[r], apart ? (r >= t.separateFrom ? "yes" : "") : nullptr);
-    return out;
-}
+        out_.spill();
+    }
+
+    FileWriter& out_;
+    const bool csv_;
+    const std::string delimiter_;
+    bool apart_ = false, inApart_ = false;
+    long number_ = 0, lines_ = 0, parts_ = 0;
+};
 
 // Sorting (click a heading, again to reverse; numbers and part names in
 // natural order) and the filter box work offline: nothing is fetched.
@@ -469,11 +543,15 @@ void WriteLomTable(const LomTable& table, const WriteOptions& options, const std
     AtomicOutput out(file);
     switch (options.format) {
     case LomFormat::Text:
-        writeAll(out.tempName(), out.target(), textLines(table, options.delimiter));
+    case LomFormat::Csv: {
+        FileWriter file(out.tempName(), out.target());
+        StreamSink sink(file, options.format, options.delimiter);
+        sink.start(table.headers, table.numeric, table.separateFrom < table.rows.size());
+        for (std::size_t r = 0; r < table.rows.size(); ++r)
+            sink.cells(table.rows[r], r >= table.separateFrom);
+        file.close();
         break;
-    case LomFormat::Csv:
-        writeAll(out.tempName(), out.target(), csvText(table));
-        break;
+    }
     case LomFormat::Html:
         writeAll(out.tempName(), out.target(), htmlText(table, options.title, options.eidChange));
         break;
@@ -482,6 +560,48 @@ void WriteLomTable(const LomTable& table, const WriteOptions& options, const std
         break;
     }
     out.commit();
+}
+
+LinesWritten WriteLomFromDatabase(const TableSource& source, const TableOptions& table, const WriteOptions& options,
+    const std::string& file, const std::function<void()>& beforeLines)
+{
+    if (options.format == LomFormat::Html || options.format == LomFormat::Xlsx) {
+        const LomTable t = ReadLomTable(source.tempDbName, source.fieldCount, source.marked, source.eicColumn, table);
+        if (beforeLines)
+            beforeLines();
+        WriteLomTable(t, options, file);
+        return { static_cast<long>(t.rows.size()), t.parts };
+    }
+    if (file == "-") {
+        StdoutTarget out;
+        const LinesWritten written = WriteLomFromDatabase(source, table, options, out.path(), beforeLines);
+        out.copyOut();
+        return written;
+    }
+    AtomicOutput out(file);
+    FileWriter writer(out.tempName(), out.target());
+    // The first lines are made once every row was read: the caller's last
+    // word before anything is written.
+    struct Sink final : LineSink {
+        StreamSink lines;
+        const std::function<void()>& before;
+        Sink(FileWriter& w, const WriteOptions& o, const std::function<void()>& b)
+            : lines(w, o.format, o.delimiter)
+            , before(b)
+        {
+        }
+        void start(const std::vector<std::string>& headers, const std::vector<bool>& numeric, bool apart) override
+        {
+            if (before)
+                before();
+            lines.start(headers, numeric, apart);
+        }
+        void line(LomLine&& line) override { lines.line(std::move(line)); }
+    } sink(writer, options, beforeLines);
+    ReadLomLines(source.tempDbName, source.fieldCount, source.marked, source.eicColumn, table, sink);
+    writer.close();
+    out.commit();
+    return { sink.lines.lines(), sink.lines.parts() };
 }
 
 StdoutTarget::StdoutTarget()

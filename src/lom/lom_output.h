@@ -8,10 +8,12 @@
 
 #include "lom_table.h"
 
-#include <optional>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rav::lom
 {
@@ -81,5 +83,25 @@ struct WriteOptions {
 // std::runtime_error with a one-line message on failure; the target is
 // then untouched.
 void WriteLomTable(const LomTable& table, const WriteOptions& options, const std::string& file);
+
+// The temporary database a table is read from (see ReadPartRows).
+struct TableSource {
+    std::string tempDbName;
+    int fieldCount = 0;
+    std::vector<char> marked;
+    int eicColumn = 0;
+};
+
+struct LinesWritten {
+    long lines = 0;
+    long parts = 0; // as LomTable::parts
+};
+
+// WriteLomTable(ReadLomTable(...), options, file) with the same bytes, but
+// text and CSV lines go to the file as they are made, so a large design's
+// lines are never all held. `beforeLines`, when given, is called once every
+// row was read and before anything is written (it may throw to stop).
+LinesWritten WriteLomFromDatabase(const TableSource& source, const TableOptions& table, const WriteOptions& options,
+    const std::string& file, const std::function<void()>& beforeLines = {});
 
 } // namespace rav::lom

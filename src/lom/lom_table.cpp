@@ -10,10 +10,10 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <numeric>
 #include <set>
-#include <unordered_map>
 
 namespace rav::lom
 {
@@ -93,23 +93,23 @@ SplitName splitName(std::string_view name)
 // packages differ: a code shared by different parts must not put one
 // part's quantity on the other's line. A placeholder code is no code.
 // The key is made in `key`, whose buffer is reused from part to part.
-void keyOf(const PartRow& part, const TableOptions& options, std::string& key)
+void keyOf(const PartValues& values, const TableOptions& options, std::string& key)
 {
     key.clear();
     if (!options.groupFields.empty()) {
         for (int f : options.groupFields) {
-            key += part.values[static_cast<std::size_t>(f)];
+            key += values[static_cast<std::size_t>(f)];
             key += '\x1f';
         }
         return;
     }
-    const std::string_view eic = part.values[kFieldEic];
+    const std::string_view eic = values[kFieldEic];
     if (!IsPlaceholderCode(eic))
         key += eic;
     key += '\x1f';
-    key += part.values[kFieldValue];
+    key += values[kFieldValue];
     key += '\x1f';
-    key += part.values[kFieldPackage];
+    key += values[kFieldPackage];
 }
 
 std::string_view nameOf(const PartRow& part)
@@ -119,12 +119,33 @@ std::string_view nameOf(const PartRow& part)
 
 } // namespace
 
+// The header's numbers take 1, 2 or 4 bytes each, the fewest that hold the
+// count and every end: a part's values are mostly under 256 bytes, and
+// 4-byte ends were a third of a grouped LOM's memory.
+std::size_t PartValues::width() const
+{
+    return data_.empty() ? 0 : static_cast<unsigned char>(data_[0]);
+}
+
+std::size_t PartValues::number(std::size_t i) const
+{
+    const std::size_t w = width();
+    std::uint32_t n = 0;
+    const char* at = data_.data() + 1 + i * w;
+    if (w == 1)
+        n = static_cast<unsigned char>(*at);
+    else if (w == 2) {
+        std::uint16_t v = 0;
+        std::memcpy(&v, at, sizeof v);
+        n = v;
+    } else
+        std::memcpy(&n, at, sizeof n);
+    return n;
+}
+
 std::size_t PartValues::count() const
 {
-    std::uint32_t n = 0;
-    if (!data_.empty())
-        std::memcpy(&n, data_.data(), sizeof n);
-    return n;
+    return data_.empty() ? 0 : number(0);
 }
 
 std::string_view PartValues::operator[](std::size_t k) const
@@ -132,34 +153,44 @@ std::string_view PartValues::operator[](std::size_t k) const
     const std::size_t n = count();
     if (k >= n)
         return {};
-    std::uint32_t ends[2] = { 0, 0 };
-    const char* header = data_.data() + sizeof(std::uint32_t);
-    if (k > 0)
-        std::memcpy(&ends[0], header + (k - 1) * sizeof(std::uint32_t), sizeof(std::uint32_t));
-    std::memcpy(&ends[1], header + k * sizeof(std::uint32_t), sizeof(std::uint32_t));
-    const std::size_t bytes = (n + 1) * sizeof(std::uint32_t);
-    return std::string_view(data_).substr(bytes + ends[0], ends[1] - ends[0]);
+    const std::size_t begin = k > 0 ? number(k) : 0, end = number(k + 1);
+    const std::size_t bytes = 1 + (n + 1) * width();
+    return std::string_view(data_).substr(bytes + begin, end - begin);
 }
 
 void PartValues::assign(std::size_t n, const std::vector<std::pair<std::size_t, std::string_view>>& values)
 {
-    std::size_t bytes = sizeof(std::uint32_t) * (n + 1);
+    std::size_t total = 0;
     for (const auto& [k, text] : values)
-        bytes += k < n ? text.size() : 0;
-    std::string data(bytes, '\0');
-    const auto count = static_cast<std::uint32_t>(n);
-    std::memcpy(data.data(), &count, sizeof count);
-    char* at = data.data() + sizeof(std::uint32_t) * (n + 1);
-    std::uint32_t end = 0;
+        total += k < n ? text.size() : 0;
+    const std::size_t largest = std::max(total, n);
+    const std::size_t w = largest <= 0xff ? 1 : largest <= 0xffff ? 2 : 4;
+    std::string data(1 + w * (n + 1) + total, '\0');
+    data[0] = static_cast<char>(w);
+    const auto put = [&data, w](std::size_t i, std::size_t value) {
+        char* at = data.data() + 1 + i * w;
+        if (w == 1)
+            *at = static_cast<char>(value);
+        else if (w == 2) {
+            const auto v = static_cast<std::uint16_t>(value);
+            std::memcpy(at, &v, sizeof v);
+        } else {
+            const auto v = static_cast<std::uint32_t>(value);
+            std::memcpy(at, &v, sizeof v);
+        }
+    };
+    put(0, n);
+    char* at = data.data() + 1 + w * (n + 1);
+    std::size_t end = 0;
     auto next = values.begin();
     for (std::size_t k = 0; k < n; ++k) {
         if (next != values.end() && next->first == k) {
             std::memcpy(at, next->second.data(), next->second.size());
             at += next->second.size();
-            end += static_cast<std::uint32_t>(next->second.size());
+            end += next->second.size();
             ++next;
         }
-        std::memcpy(data.data() + sizeof(std::uint32_t) * (k + 1), &end, sizeof end);
+        put(k + 1, end);
     }
     data_ = std::move(data);
 }
@@ -176,20 +207,14 @@ void PartValues::resize(std::size_t n)
 
 void PartValues::set(std::size_t k, std::string_view text)
 {
-    if (k >= count())
-        resize(k + 1);
-    const std::size_t n = count();
-    const std::string_view old = (*this)[k];
-    const std::size_t at = static_cast<std::size_t>(old.data() - data_.data());
-    const auto delta = static_cast<std::uint32_t>(text.size() - old.size()); // modulo 2^32
-    data_.replace(at, old.size(), text);
-    char* header = data_.data() + sizeof(std::uint32_t);
-    for (std::size_t j = k; j < n; ++j) {
-        std::uint32_t end = 0;
-        std::memcpy(&end, header + j * sizeof end, sizeof end);
-        end += delta;
-        std::memcpy(header + j * sizeof end, &end, sizeof end);
-    }
+    const std::size_t n = std::max(count(), k + 1);
+    const std::string owned(text); // `text` may be one of ours
+    std::vector<std::pair<std::size_t, std::string_view>> values;
+    for (std::size_t j = 0; j < n; ++j)
+        values.emplace_back(j, j == k ? std::string_view(owned) : (*this)[j]);
+    PartValues changed;
+    changed.assign(n, values);
+    *this = std::move(changed);
 }
 
 bool naturalLess(std::string_view a, std::string_view b)
@@ -231,8 +256,14 @@ std::string partRanges(std::vector<std::string> names)
     return out;
 }
 
-std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
-    const std::vector<char>& marked, int eicColumn, const TableOptions* options)
+namespace
+{
+
+// Calls `take` with each row of table Device in build order (see
+// ReadPartRows); the row is the callee's to keep or drop.
+template <typename Take>
+void forEachPartRow(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked, int eicColumn,
+    const TableOptions* options, Take&& take)
 {
     // The fields to read: all, or those the table shows, groups and sorts by.
     std::vector<int> fields;
@@ -264,16 +295,13 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
         sql += ",field" + std::to_string(k);
 
     db::Database temp = db::Database::open(tempDbName, db::OpenMode::Shared);
+    // Each page is read once, in order: a large cache would only hold
+    // memory.
+    temp.executeNative("PRAGMA cache_size=-256");
     db::Statement rows = temp.prepare(sql + " FROM \"Device\" ORDER BY rowid");
     sqlite3_stmt* const handle = rows.handle();
-    std::vector<PartRow> parts;
-    {
-        db::Statement count = temp.prepare("SELECT count(*) FROM \"Device\"");
-        if (count.step())
-            parts.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.handle(), 0)));
-    }
     std::vector<std::pair<std::size_t, std::string_view>> values;
-    while (rows.step()) {
+    for (std::size_t n = 0; rows.step(); ++n) {
         PartRow row;
         row.hasEidRecord = sqlite3_column_int(handle, 0) != 0;
         values.clear();
@@ -283,110 +311,271 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
                 values.emplace_back(static_cast<std::size_t>(fields[c]),
                     std::string_view(t, static_cast<std::size_t>(sqlite3_column_bytes(handle, column))));
         }
-        row.values.assign(static_cast<std::size_t>(fieldCount) + 1, values); // fields ascend
-        row.marked = parts.size() < marked.size() && marked[parts.size()] != 0;
-        parts.push_back(std::move(row));
+        // Values past the last one read are "" without being stored.
+        row.values.assign(fields.empty() ? 0 : static_cast<std::size_t>(fields.back()) + 1, values); // fields ascend
+        row.marked = n < marked.size() && marked[n] != 0;
+        take(std::move(row));
     }
-    return parts;
 }
 
-LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options)
+// The lines of a table made as the parts come by, one at a time: a group
+// keeps its count, its part names and the values of its naturally first
+// part, never every part, so a grouped LOM of a large design holds its
+// lines' worth of memory, not its parts'.
+class LineFolder
 {
-    LomTable table;
-    for (const auto& c : options.columns) {
-        table.headers.push_back(c.header);
-        table.numeric.push_back(c.number || c.source.kind == ColumnSource::Kind::Quantity);
+public:
+    explicit LineFolder(const TableOptions& options)
+        : options_(options)
+    {
     }
 
-    // Groups of part indexes (one part each when not grouping), the main
-    // section first, then the parts set apart.
-    std::vector<std::vector<std::size_t>> groups[2];
-    std::unordered_map<std::string, std::size_t> groupOf[2];
-    std::string key;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const PartRow& p = parts[i];
-        if (p.marked && options.dnp == DnpMode::Exclude)
-            continue;
-        const int section = p.marked && options.dnp == DnpMode::Separate ? 1 : 0;
-        if (!options.group) {
-            groups[section].push_back({ i });
-            continue;
+    void add(PartRow&& p)
+    {
+        if (p.marked && options_.dnp == DnpMode::Exclude)
+            return;
+        const int section = p.marked && options_.dnp == DnpMode::Separate ? 1 : 0;
+        auto& groups = groups_[section];
+        const std::string_view name = p.values[kFieldPartName];
+        Group* g = nullptr;
+        if (options_.group) {
+            keyOf(p.values, options_, key_);
+            const std::size_t found = findOrAdd(section);
+            if (found < groups.size()) {
+                g = &groups[found];
+                if (naturalLess(name, g->first[kFieldPartName])) {
+                    addName(*g, name);
+                    g->first = std::move(p.values);
+                    g->firstHasRecord = p.hasEidRecord;
+                } else {
+                    addName(*g, name);
+                }
+                ++g->count;
+                return;
+            }
         }
-        keyOf(p, options, key);
-        auto it = groupOf[section].find(key);
-        if (it == groupOf[section].end()) {
-            it = groupOf[section].emplace(key, groups[section].size()).first;
-            groups[section].emplace_back();
-        }
-        groups[section][it->second].push_back(i);
+        g = &groups.emplace_back();
+        addName(*g, name);
+        g->first = std::move(p.values);
+        g->firstHasRecord = p.hasEidRecord;
+        g->count = 1;
     }
+
+    void finish(LineSink& sink);
+
+private:
+    struct Group {
+        PartValues first; // of the naturally first part
+        bool firstHasRecord = false;
+        long count = 0;
+        std::string names; // each as its length (uint32) and bytes
+    };
+
+    // A name's length takes a byte, or 0xff and four more for a long one.
+    static void addName(Group& g, std::string_view name)
+    {
+        if (name.size() < 0xff) {
+            g.names += static_cast<char>(name.size());
+        } else {
+            const auto n = static_cast<std::uint32_t>(name.size());
+            g.names += '\xff';
+            g.names.append(reinterpret_cast<const char*>(&n), sizeof n);
+        }
+        g.names += name;
+    }
+
+    static std::vector<std::string> namesOf(const Group& g)
+    {
+        std::vector<std::string> names;
+        for (std::size_t at = 0; at < g.names.size();) {
+            std::uint32_t n = static_cast<unsigned char>(g.names[at++]);
+            if (n == 0xff) {
+                std::memcpy(&n, g.names.data() + at, sizeof n);
+                at += sizeof n;
+            }
+            names.emplace_back(g.names, at, n);
+            at += n;
+        }
+        return names;
+    }
+
+    // The group of the part in hand (its key in key_), or groups.size()
+    // when it is the first of a new group, which the caller then adds.
+    // Keys are not stored: a group's key is made again from its first
+    // part's values, as all its parts have the same. An open-addressed
+    // table of (group + 1, hash) pairs, under half full.
+    std::size_t findOrAdd(int section)
+    {
+        auto& slots = slots_[section];
+        const std::size_t count = groups_[section].size();
+        if (2 * (count + 1) > slots.size()) {
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> grown(std::max<std::size_t>(64, 2 * slots.size()));
+            for (const auto& slot : slots)
+                if (slot.first != 0)
+                    for (std::size_t at = slot.second & (grown.size() - 1);; at = (at + 1) & (grown.size() - 1))
+                        if (grown[at].first == 0) {
+                            grown[at] = slot;
+                            break;
+                        }
+            slots.swap(grown);
+        }
+        const auto hash = static_cast<std::uint32_t>(std::hash<std::string_view>()(key_));
+        for (std::size_t at = hash & (slots.size() - 1);; at = (at + 1) & (slots.size() - 1)) {
+            auto& slot = slots[at];
+            if (slot.first == 0) {
+                slot = { static_cast<std::uint32_t>(count + 1), hash };
+                return count;
+            }
+            if (slot.second == hash) {
+                keyOf(groups_[section][slot.first - 1].first, options_, otherKey_);
+                if (otherKey_ == key_)
+                    return slot.first - 1;
+            }
+        }
+    }
+
+    const TableOptions& options_;
+    // The main section, then the parts set apart; a deque, as a vector's
+    // doubling would hold half again the groups' memory at the end.
+    std::deque<Group> groups_[2];
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> slots_[2];
+    std::string key_, otherKey_; // reused from part to part
+};
+
+void LineFolder::finish(LineSink& sink)
+{
+    const TableOptions& options = options_;
     // The keys are not needed any more: their memory goes before the lines'
     // comes.
-    for (auto& keys : groupOf)
-        std::unordered_map<std::string, std::size_t>().swap(keys);
+    for (auto& slots : slots_)
+        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(slots);
 
-    const auto sortValue = [&](const std::vector<std::size_t>& g) {
-        return parts[g.front()].values[static_cast<std::size_t>(options.sortField)];
-    };
-    for (auto& section : groups) {
-        // The first part of a group is its naturally first name.
-        for (auto& g : section)
-            std::sort(g.begin(), g.end(), [&](std::size_t a, std::size_t b) {
-                return naturalLess(nameOf(parts[a]), nameOf(parts[b]));
-            });
-        std::stable_sort(section.begin(), section.end(), [&](const auto& first, const auto& second) {
-            const auto& a = options.sortDescending ? second : first;
-            const auto& b = options.sortDescending ? first : second;
+    const auto sortValue = [&](const Group& g) { return g.first[static_cast<std::size_t>(options.sortField)]; };
+    std::vector<std::uint32_t> order[2];
+    for (int s = 0; s < 2; ++s) {
+        const auto& section = groups_[s];
+        order[s].resize(section.size());
+        std::iota(order[s].begin(), order[s].end(), 0u);
+        // Groups in the order their first parts came, which breaks ties.
+        std::stable_sort(order[s].begin(), order[s].end(), [&](std::uint32_t first, std::uint32_t second) {
+            const Group& a = section[options.sortDescending ? second : first];
+            const Group& b = section[options.sortDescending ? first : second];
             if (options.sortField > 0) {
                 const int c = naturalCompare(sortValue(a), sortValue(b));
                 if (c != 0)
                     return c < 0;
             }
-            return naturalLess(nameOf(parts[a.front()]), nameOf(parts[b.front()]));
+            return naturalLess(a.first[kFieldPartName], b.first[kFieldPartName]);
         });
     }
 
-    std::vector<std::string> names;
+    std::vector<std::string> headers;
+    std::vector<bool> numeric;
+    for (const auto& c : options.columns) {
+        headers.push_back(c.header);
+        numeric.push_back(c.number || c.source.kind == ColumnSource::Kind::Quantity);
+    }
+    sink.start(headers, numeric, !groups_[1].empty());
     for (int s = 0; s < 2; ++s) {
-        if (s == 1)
-            table.separateFrom = table.rows.size();
-        for (const auto& g : groups[s]) {
-            names.clear();
-            for (std::size_t i : g)
-                names.emplace_back(nameOf(parts[i]));
-            std::string ranges = g.size() == 1 ? names.front() : partRanges(names);
-            const PartRow& first = parts[g.front()];
-            std::vector<std::string> row;
-            row.reserve(options.columns.size());
+        for (const std::uint32_t k : order[s]) {
+            Group& g = groups_[s][k];
+            LomLine line;
+            line.parts = g.count == 1 ? std::string(g.first[kFieldPartName]) : partRanges(namesOf(g));
+            const PartValues& first = g.first;
+            line.cells.reserve(options.columns.size());
             const auto cell = [&](const ColumnSource& source) -> std::string {
                 switch (source.kind) {
                 case ColumnSource::Kind::Quantity:
-                    return std::to_string(static_cast<long>(g.size()) * options.multiplier);
+                    return std::to_string(g.count * options.multiplier);
                 case ColumnSource::Kind::Parts:
-                    return ranges;
+                    return line.parts;
                 case ColumnSource::Kind::Empty:
                     return {};
                 case ColumnSource::Kind::Field:
-                    return std::string(first.values[static_cast<std::size_t>(source.field)]);
+                    return std::string(first[static_cast<std::size_t>(source.field)]);
                 }
                 return {};
             };
             for (const auto& c : options.columns) {
-                row.push_back(cell(c.source));
-                for (std::size_t k = 0; k < c.orElse.size() && text::trimBlanks(row.back()).empty(); ++k)
-                    row.back() = cell(c.orElse[k]);
+                line.cells.push_back(cell(c.source));
+                for (std::size_t k = 0; k < c.orElse.size() && text::trimBlanks(line.cells.back()).empty(); ++k)
+                    line.cells.back() = cell(c.orElse[k]);
             }
-            table.rows.push_back(std::move(row));
-            table.rowParts.push_back(std::move(ranges));
-            table.rowEic.emplace_back(first.values[kFieldEic]);
-            table.rowWithoutRecord.push_back(first.hasEidRecord ? 0 : 1);
-            if (s == 0)
-                table.parts += static_cast<long>(g.size());
+            line.eic = first[kFieldEic];
+            line.withoutRecord = !g.firstHasRecord;
+            line.apart = s == 1;
+            line.quantity = g.count;
+            sink.line(std::move(line));
+            g = Group(); // its memory goes as the line's comes
         }
     }
-    if (groups[1].empty())
-        table.separateFrom = table.rows.size();
-    return table;
+}
+
+// The lines kept as a LomTable.
+class TableSink final : public LineSink
+{
+public:
+    void start(const std::vector<std::string>& headers, const std::vector<bool>& numeric, bool) override
+    {
+        table.headers = headers;
+        table.numeric = numeric;
+    }
+    void line(LomLine&& line) override
+    {
+        if (!line.apart) {
+            table.separateFrom = table.rows.size() + 1;
+            table.parts += line.quantity;
+        }
+        table.rows.push_back(std::move(line.cells));
+        table.rowParts.push_back(std::move(line.parts));
+        table.rowEic.emplace_back(line.eic);
+        table.rowWithoutRecord.push_back(line.withoutRecord ? 1 : 0);
+    }
+    LomTable table;
+};
+
+} // namespace
+
+std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
+    const std::vector<char>& marked, int eicColumn, const TableOptions* options)
+{
+    std::vector<PartRow> parts;
+    {
+        db::Database temp = db::Database::open(tempDbName, db::OpenMode::Shared);
+        db::Statement count = temp.prepare("SELECT count(*) FROM \"Device\"");
+        if (count.step())
+            parts.reserve(static_cast<std::size_t>(sqlite3_column_int64(count.handle(), 0)));
+    }
+    forEachPartRow(tempDbName, fieldCount, marked, eicColumn, options,
+        [&parts](PartRow&& row) { parts.push_back(std::move(row)); });
+    return parts;
+}
+
+LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options)
+{
+    LineFolder folder(options);
+    for (const PartRow& p : parts)
+        folder.add(PartRow(p));
+    TableSink sink;
+    folder.finish(sink);
+    return std::move(sink.table);
+}
+
+void ReadLomLines(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked, int eicColumn,
+    const TableOptions& options, LineSink& sink)
+{
+    LineFolder folder(options);
+    forEachPartRow(tempDbName, fieldCount, marked, eicColumn, &options,
+        [&folder](PartRow&& row) { folder.add(std::move(row)); });
+    folder.finish(sink);
+}
+
+LomTable ReadLomTable(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
+    int eicColumn, const TableOptions& options)
+{
+    TableSink sink;
+    ReadLomLines(tempDbName, fieldCount, marked, eicColumn, options, sink);
+    return std::move(sink.table);
 }
 
 std::vector<std::string> CheckLom(

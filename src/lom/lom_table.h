@@ -101,7 +101,9 @@ public:
 
 private:
     std::size_t count() const;
-    // [count, then the end of each value (uint32 each)][the values' bytes]
+    std::size_t width() const;
+    std::size_t number(std::size_t i) const; // the header's i-th: 0 the count, k the end of value k - 1
+    // [width w][count, then the end of each value, w bytes each][the values' bytes]
     std::string data_;
 };
 
@@ -121,6 +123,36 @@ std::vector<PartRow> ReadPartRows(const std::string& tempDbName, int fieldCount,
     const std::vector<char>& marked, int eicColumn, const TableOptions* options = nullptr);
 
 LomTable MakeLomTable(const std::vector<PartRow>& parts, const TableOptions& options);
+
+// One line of a table as it is made: its cells, and what LomTable keeps
+// beside them.
+struct LomLine {
+    std::vector<std::string> cells;
+    std::string parts; // its part names as ranges
+    std::string_view eic; // of its first part
+    bool withoutRecord = false;
+    bool apart = false; // a do-not-place line (DnpMode::Separate)
+    long quantity = 0; // placed parts (before the multiplier)
+};
+
+// Takes a table's lines one at a time, in their order.
+class LineSink
+{
+public:
+    virtual ~LineSink() = default;
+    // Before the first line: whether lines set apart will follow the others.
+    virtual void start(const std::vector<std::string>& headers, const std::vector<bool>& numeric, bool apart) = 0;
+    virtual void line(LomLine&& line) = 0;
+};
+
+// MakeLomTable(ReadPartRows(...), options) line by line into `sink`,
+// without holding every row: each group keeps its count, part names and
+// first part only, and no line is kept here. What CheckLom needs is not
+// kept either.
+void ReadLomLines(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked, int eicColumn,
+    const TableOptions& options, LineSink& sink);
+LomTable ReadLomTable(const std::string& tempDbName, int fieldCount, const std::vector<char>& marked,
+    int eicColumn, const TableOptions& options);
 
 // What a careful buyer checks before ordering, one line of text each:
 // parts without an EID record, placeholder codes, required columns left

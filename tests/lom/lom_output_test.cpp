@@ -141,6 +141,13 @@ TEST(LomTable, GroupsSortsSetsApartAndChecks)
         (std::vector<std::string> { "line 1 (J1, J2): placeholder EIC \"_\" taken as no code",
             "line 4 (Y1): placeholder EIC \"-\" taken as no code",
             "EIC \"REG-1\" has different packages: \"SOT-223\" (U1, U2), \"TO-252\" (U3)" }));
+
+    // Names and values past 255 and 65535 bytes come back whole.
+    for (const std::size_t size : { 300u, 70000u }) {
+        const std::string name = "R" + std::string(size, '1'), value(size, 'v');
+        t = MakeLomTable({ part(name, "", value, "P"), part(name, "", value, "P") }, o);
+        EXPECT_EQ(t.rows, (Rows { { "2", name + ", " + name, value, "" } }));
+    }
 }
 
 LomTable sampleTable()
