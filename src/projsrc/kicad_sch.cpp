@@ -450,6 +450,52 @@ ReferenceKey referenceKey(std::string_view r)
     return { r.substr(0, digits), number };
 }
 
+// Parts by reference: an open-addressing table of part indices that
+// compares against the parts' own references, with no node or key copy
+// per part.
+class PartIndex
+{
+public:
+    // The part with this reference, or `fresh` (noted as its index, which
+    // the caller makes next) and true.
+    std::pair<std::size_t, bool> emplace(
+        std::string_view reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
+    {
+        if ((count_ + 1) * 2 > slots_.size())
+            grow(parts);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t h = hash(reference) & mask;; h = (h + 1) & mask) {
+            const std::size_t at = slots_[h];
+            if (at == kEmpty) {
+                slots_[h] = fresh;
+                ++count_;
+                return { fresh, true };
+            }
+            if (parts[at].reference == reference)
+                return { at, false };
+        }
+    }
+
+private:
+    static constexpr std::size_t kEmpty = ~std::size_t(0);
+    static std::size_t hash(std::string_view s) { return std::hash<std::string_view> {}(s); }
+    void grow(const std::vector<SchematicPart>& parts)
+    {
+        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), kEmpty);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::size_t at : old)
+            if (at != kEmpty) {
+                std::size_t h = hash(parts[at].reference) & mask;
+                while (slots_[h] != kEmpty)
+                    h = (h + 1) & mask;
+                slots_[h] = at;
+            }
+    }
+    std::vector<std::size_t> slots_;
+    std::size_t count_ = 0;
+};
+
 class Walker
 {
 public:
@@ -615,7 +661,7 @@ private:
             return;
 
         const std::size_t symbolIndex = design_.symbols.size();
-        auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
+        const auto [partIndex, isNew] = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
             part.reference = placed.reference;
@@ -631,7 +677,7 @@ private:
             part.sheetFile = design_.files[fileIndex].name;
         }
         design_.symbols.push_back(std::move(placed));
-        SchematicPart& part = design_.parts[it->second];
+        SchematicPart& part = design_.parts[partIndex];
         if (isNew)
             part.fields.reserve(properties.size());
         part.symbols.push_back(symbolIndex);
@@ -674,7 +720,7 @@ private:
     std::vector<std::size_t> stack_;
     bool oldStyle_ = false;
     const std::unordered_map<std::string, Instance>* oldInstances_ = nullptr;
-    std::unordered_map<std::string, std::size_t> partOf_;
+    PartIndex partOf_;
 };
 
 } // namespace

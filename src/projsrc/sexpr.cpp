@@ -15,16 +15,6 @@ namespace rav::sexpr
 namespace
 {
 
-constexpr bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-constexpr bool endsAtom(char c)
-{
-    return isBlank(c) || c == '(' || c == ')' || c == '"';
-}
-
 std::pair<std::size_t, std::size_t> lineColumnOf(std::string_view s, std::size_t offset)
 {
     offset = std::min(offset, s.size());
@@ -383,36 +373,9 @@ std::string Document::text(Index i) const
     return unescape(source_.substr(n.begin + 1, n.end - n.begin - 2));
 }
 
-Scanner::Token Scanner::next()
+std::size_t Scanner::stringEnd(std::size_t at) const
 {
-    // Locals, not members, in the loops: a member written through `this`
-    // may alias the bytes read, and would be stored at every byte.
-    const char* const p = s_.data();
-    const std::size_t n = s_.size();
-    std::size_t i = i_;
-    while (i < n && isBlank(p[i]))
-        ++i;
-    if (i == n) [[unlikely]]
-        unclosed();
-    begin_ = i;
-    const char c = p[i];
-    Token t = Token::Atom;
-    if (c == '(') {
-        ++depth_;
-        ++i;
-        t = Token::Open;
-    } else if (c == ')') {
-        --depth_;
-        ++i;
-        t = Token::Close;
-    } else if (c == '"') {
-        i = skipString(s_, i, fileName_);
-        t = Token::String;
-    } else {
-        while (++i < n && !endsAtom(p[i])) { }
-    }
-    i_ = i;
-    return t;
+    return skipString(s_, at, fileName_);
 }
 
 void Scanner::unclosed() const

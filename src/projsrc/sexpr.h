@@ -43,6 +43,17 @@ struct Node {
 // Node 0 is the first top-level expression; a text holds exactly one.
 class Scanner;
 
+// The bytes between tokens, and those that end an atom.
+constexpr bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+constexpr bool endsAtom(char c)
+{
+    return isBlank(c) || c == '(' || c == ')' || c == '"';
+}
+
 class Document
 {
 public:
@@ -133,7 +144,37 @@ public:
     {
     }
     // The next token; Close at depth 0 is the end of the top-level list.
-    Token next();
+    // Inline: a reader asks for every token it does not skip.
+    Token next()
+    {
+        // Locals, not members, in the loops: a member written through
+        // `this` may alias the bytes read, and would be stored every byte.
+        const char* const p = s_.data();
+        const std::size_t n = s_.size();
+        std::size_t i = i_;
+        while (i < n && isBlank(p[i]))
+            ++i;
+        if (i == n) [[unlikely]]
+            unclosed();
+        begin_ = i;
+        switch (p[i]) {
+        case '(':
+            ++depth_;
+            i_ = i + 1;
+            return Token::Open;
+        case ')':
+            --depth_;
+            i_ = i + 1;
+            return Token::Close;
+        case '"':
+            i_ = stringEnd(i);
+            return Token::String;
+        default:
+            while (++i < n && !endsAtom(p[i])) { }
+            i_ = i;
+            return Token::Atom;
+        }
+    }
     // An atom's bytes, or a string's with its quotes, as last read.
     std::string_view raw() const { return s_.substr(begin_, i_ - begin_); }
     // After Open: skips the rest of that list, its ")" included.
@@ -145,6 +186,7 @@ public:
 
 private:
     [[noreturn]] void unclosed() const;
+    std::size_t stringEnd(std::size_t at) const;
 
     std::string_view s_;
     const std::string& fileName_;
