@@ -231,6 +231,8 @@ int importText(std::vector<std::string> args)
               << r.logged << " logged";
     if (r.tooManyFields > 0)
         std::cout << ", " << r.tooManyFields << " with too many fields (stored, and logged)";
+    if (r.conflicts > 0)
+        std::cout << ", " << r.conflicts << " refused because someone else changed their record meanwhile (logged)";
     std::cout << " (log: " << r.logFile << ")\n";
     return Ok;
 }

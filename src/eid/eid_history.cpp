@@ -4,7 +4,9 @@
 #include "eid_table.h"
 #include "textcodec.h"
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 namespace rav::eid
 {
@@ -47,6 +49,46 @@ std::int64_t LatestChange(db::Database& db)
     if (!has.step() || has.column(0) != db::Value("t"))
         return -1;
     db::Statement q = db.prepare("SELECT coalesce(max(\"change\"), 0) FROM rav_history");
+    return q.step() ? q.columnInt(0) : 0;
+}
+
+std::int64_t BeginStampedRead(db::Database& db, std::optional<db::Transaction>& read)
+{
+    for (int attempt = 0;; ++attempt) {
+        read.emplace(db);
+        if (db.backend() != db::Backend::Server)
+            return -1;
+        db.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+        const std::int64_t change = LatestChange(db); // takes the snapshot
+        if (change < 0)
+            return change;
+        // Transactions in flight when the snapshot was taken that have
+        // written history (they hold its table until they end) or have
+        // committed since (whatever they wrote).
+        db::Statement inFlight = db.prepare(
+            "SELECT \"count\"(*) FROM pg_snapshot_xip(pg_current_snapshot()) AS \"x\"(\"id\") "
+            "WHERE pg_xact_status(\"x\".\"id\") = 'committed' OR EXISTS (SELECT 1 FROM pg_locks \"t\" "
+            "JOIN pg_locks \"r\" ON \"r\".\"pid\" = \"t\".\"pid\" WHERE \"t\".\"locktype\" = 'transactionid' "
+            "AND \"t\".\"transactionid\"::\"text\" = (\"x\".\"id\"::\"text\"::\"int8\" % 4294967296)::\"text\" "
+            "AND \"r\".\"locktype\" = 'relation' AND \"r\".\"relation\" = to_regclass('rav_history') "
+            "AND \"r\".\"mode\" = 'RowExclusiveLock')");
+        const bool clean = inFlight.step() && inFlight.columnInt(0) == 0;
+        inFlight.reset();
+        // Under a constant stream of commits elsewhere on the server the
+        // last snapshot is kept after a while: its stamp may then miss a
+        // change made elsewhere in the same moment.
+        if (clean || attempt == 2000)
+            return change;
+        read.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(attempt < 20 ? 1 : 10));
+    }
+}
+
+std::int64_t ChangeTime(db::Database& db, std::int64_t change)
+{
+    db::Statement q = db.prepare(
+        "SELECT \"floor\"(\"date_part\"('epoch', \"at\"))::\"int8\" FROM rav_history WHERE \"change\" = ?1");
+    q.bind(1, change);
     return q.step() ? q.columnInt(0) : 0;
 }
 

@@ -8,6 +8,7 @@
 #include "database.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,19 @@ std::int64_t RevertRecord(const std::string& eidName, const std::string& code, s
 // The newest change number the connection sees (0 for none), or -1 for an
 // EID that keeps no history (a file).
 std::int64_t LatestChange(db::Database& db);
+
+// Starts, in `read`, the read of an EID whose list states the change it
+// saw, and returns that change (-1 for a file or an EID without history;
+// a file gets a plain read transaction). On a server the read is one
+// snapshot (repeatable read, read only) in which no writer was between
+// taking a change number and committing it: change numbers are taken when
+// a change is made, not when it is committed, so a snapshot taken while
+// one was in flight could miss a change below the newest it sees, and
+// --as-of that change would not read the same. Such a snapshot is let go
+// and taken again once the writer has ended.
+std::int64_t BeginStampedRead(db::Database& db, std::optional<db::Transaction>& read);
+
+// When change `change` was made, in Unix time (0 when there is no such change).
+std::int64_t ChangeTime(db::Database& db, std::int64_t change);
 
 } // namespace rav::eid

@@ -7,6 +7,7 @@
 #include "text_file.h"
 #include "textcodec.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <sqlite3.h>
@@ -33,12 +34,11 @@ class DeviceWriter
 {
 public:
     DeviceWriter(db::Database& db, const detail::DeviceColumns& cols)
-        : cols_(cols)
+        : db_(db)
+        , cols_(cols)
+        , versioned_(HasVersions(db))
     {
         const std::string eic = db::quoteIdent(cols.names[static_cast<std::size_t>(cols.eicOrdinal)]);
-        // The EIC column compares without regard to case and carries the
-        // unique index, so this is one index probe.
-        find_ = db.prepare("SELECT rowid FROM Device WHERE " + eic + " = ?1");
         std::string names, params, sets;
         for (int i = 0; i < cols.count(); ++i) {
             const std::string n = db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
@@ -47,9 +47,17 @@ public:
             params += (i ? "," : "") + p;
             sets += (i ? "," : "") + n + "=" + p;
         }
+        // The EIC column compares without regard to case and carries the
+        // unique index, so this is one index probe. On a server the record's
+        // version and values come along: an overwrite is refused when
+        // someone else changed the record in between.
+        find_ = db.prepare("SELECT rowid" + (versioned_ ? ", rav_version, " + names : std::string()) + " FROM Device WHERE "
+            + eic + " = ?1");
         insert_ = db.prepare("INSERT INTO Device (" + names + ") VALUES (" + params + ")");
-        update_
-            = db.prepare("UPDATE Device SET " + sets + " WHERE rowid = ?" + std::to_string(cols.count() + 1));
+        update_ = db.prepare("UPDATE Device SET " + sets + " WHERE rowid = ?" + std::to_string(cols.count() + 1)
+            + (versioned_ ? " AND rav_version = ?" + std::to_string(cols.count() + 2) : std::string()));
+        if (versioned_)
+            reread_ = db.prepare("SELECT " + names + " FROM Device WHERE rowid = ?1");
     }
 
     // Row id of the record whose EIC equals `eic`, or nothing.
@@ -57,13 +65,22 @@ public:
     {
         find_.bindView(1, eic);
         std::optional<sqlite3_int64> id;
-        if (find_.step())
+        if (find_.step()) {
             id = find_.columnInt(0);
+            if (versioned_) {
+                version_ = find_.columnInt(1);
+                original_.clear();
+                for (int i = 0; i < cols_.count(); ++i)
+                    original_.push_back(find_.column(i + 2));
+            }
+        }
         find_.reset();
         return id;
     }
 
-    // Stores `values` (one per column) as a new record or over record `id`.
+    // Stores `values` (one per column) as a new record or over record `id`
+    // (found last). Throws db::ConflictError when someone else changed or
+    // deleted that record since.
     void store(const std::vector<std::string_view>& values, std::optional<sqlite3_int64> id)
     {
         db::Statement& st = id ? update_ : insert_;
@@ -71,6 +88,8 @@ public:
             st.bindView(i + 1, values[static_cast<std::size_t>(i)]);
         if (id)
             st.bind(cols_.count() + 1, static_cast<std::int64_t>(*id));
+        if (id && versioned_)
+            st.bind(cols_.count() + 2, version_);
         try {
             st.step();
         } catch (...) {
@@ -78,11 +97,45 @@ public:
             throw;
         }
         st.reset();
+        if (id && versioned_ && db_.changes() == 0)
+            conflict(values, *id);
     }
 
 private:
+    // Tables the engine made on a server carry a version per record; a
+    // table made by another tool may not. Asked before any transaction, so
+    // that the refusal of the question spoils nothing.
+    static bool HasVersions(db::Database& db)
+    {
+        if (db.backend() != db::Backend::Server)
+            return false;
+        try {
+            db.prepare("SELECT rav_version FROM Device LIMIT 0").step();
+            return true;
+        } catch (const db::Error&) {
+            return false;
+        }
+    }
+
+    [[noreturn]] void conflict(const std::vector<std::string_view>& values, sqlite3_int64 id)
+    {
+        std::vector<db::Value> mine, theirs;
+        for (const std::string_view v : values)
+            mine.emplace_back(std::string(v));
+        reread_.bind(1, static_cast<std::int64_t>(id));
+        const bool exists = reread_.step();
+        for (int i = 0; exists && i < cols_.count(); ++i)
+            theirs.push_back(reread_.column(i));
+        reread_.reset();
+        throw db::makeConflict(cols_.names, &mine, exists ? &theirs : nullptr, original_);
+    }
+
+    db::Database& db_;
     const detail::DeviceColumns& cols_;
-    db::Statement find_, insert_, update_;
+    const bool versioned_;
+    db::Statement find_, insert_, update_, reread_;
+    std::int64_t version_ = 0; // of the record found last, with its values
+    std::vector<db::Value> original_;
 };
 
 struct ImportState {
@@ -97,24 +150,28 @@ struct ImportState {
     std::vector<std::string> cut;
 };
 
-void WriteLog(ImportState& st, const std::string& logText, const char* const (&reason)[2])
+using Reason = const char* const (*)[2];
+
+// The line as the log quotes it: a short line carries the fields-missing note.
+std::string LogText(const ImportState& st, const std::string& line, const LineTokenizer& tok)
 {
-    st.log.WriteText(OneLine({ logText, std::string_view(&st.delimiter, 1), Text(reason), "\r\n" }));
-    ++st.result.logged;
+    if (tok.Count() >= static_cast<std::size_t>(st.cols.count()))
+        return line;
+    return OneLine({ line, std::string_view(&st.delimiter, 1), Text(msg::kFieldsMissing) });
 }
 
-// One non-blank line, already split. Refused lines go to the log; a record
-// the database refuses throws.
-void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer& tok)
+void WriteLogLine(ImportState& st, const std::string& logText, std::string_view reason)
+{
+    st.log.WriteText(OneLine({ logText, std::string_view(&st.delimiter, 1), reason, "\r\n" }));
+}
+
+// Checks one split line and cuts its values to their columns into
+// `st.values`: the reason it is refused, or null when it may be stored.
+Reason CheckRecord(ImportState& st, const LineTokenizer& tok)
 {
     const detail::DeviceColumns& cols = st.cols;
     const std::size_t n = tok.Count();
     const std::size_t c = static_cast<std::size_t>(cols.count());
-    const std::string_view delim(&st.delimiter, 1);
-
-    std::string logText = line;
-    if (n < c)
-        logText += OneLine({ delim, Text(msg::kFieldsMissing) });
 
     bool tooLong = false;
     for (std::size_t i = 1; i <= n && i <= c; ++i) {
@@ -126,17 +183,12 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
             break;
         }
     }
-    if (tooLong && !st.options.trim) {
-        WriteLog(st, logText, msg::kTooLong);
-        return;
-    }
+    if (tooLong && !st.options.trim)
+        return &msg::kTooLong;
 
     const std::size_t eicPos = static_cast<std::size_t>(cols.eicOrdinal) + 1;
-    const std::string_view eicRaw = tok.Item(eicPos);
-    if (text::trimBlanks(eicRaw).empty()) {
-        WriteLog(st, logText, msg::kBadIndex);
-        return;
-    }
+    if (text::trimBlanks(tok.Item(eicPos)).empty())
+        return &msg::kBadIndex;
 
     // Every value is cut to its column; with trimming off only the values
     // past the line's end (empty) and the EIC can be affected.
@@ -150,21 +202,136 @@ void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer&
             st.values[i] = v;
         }
     }
+    return nullptr;
+}
 
-    const std::optional<sqlite3_int64> existing = st.writer.find(st.values[eicPos - 1]);
-    if (existing && !st.options.overwrite) {
-        WriteLog(st, logText, msg::kDuplicate);
+// One non-blank line, already split. Refused lines go to the log; a record
+// the database refuses throws.
+void ImportRecord(ImportState& st, const std::string& line, const LineTokenizer& tok)
+{
+    if (const Reason reason = CheckRecord(st, tok)) {
+        WriteLogLine(st, LogText(st, line, tok), Text(*reason));
+        ++st.result.logged;
         return;
     }
-    st.writer.store(st.values, existing);
+    const std::size_t eicPos = static_cast<std::size_t>(st.cols.eicOrdinal) + 1;
+    const std::optional<sqlite3_int64> existing = st.writer.find(st.values[eicPos - 1]);
+    if (existing && !st.options.overwrite) {
+        WriteLogLine(st, LogText(st, line, tok), Text(msg::kDuplicate));
+        ++st.result.logged;
+        return;
+    }
+    try {
+        st.writer.store(st.values, existing);
+    } catch (const db::ConflictError& e) {
+        WriteLogLine(st, LogText(st, line, tok), e.what());
+        ++st.result.logged;
+        ++st.result.conflicts;
+        return;
+    }
     if (existing)
         ++st.result.overwritten;
     else
         ++st.result.added;
     // Stored, but values were left out: said in the log, never silently.
-    if (n > c) {
-        st.log.WriteText(OneLine({ logText, delim, Text(msg::kTooManyFields), "\r\n" }));
+    if (tok.Count() > static_cast<std::size_t>(st.cols.count())) {
+        WriteLogLine(st, LogText(st, line, tok), Text(msg::kTooManyFields));
         ++st.result.tooManyFields;
+    }
+}
+
+// Where the lines to import are: blank lines, the header line and the lines
+// outside the range are passed over; `each` gets the others, split, with
+// their number (blank lines counted).
+template <class Each>
+void ForEachLine(const ImportOptions& options, std::size_t rangePos, char delimiter, TextFile& input,
+    OperationResult& result, ProgressSink& progress, Each each)
+{
+    bool inRange = !options.range.enabled();
+    bool header = options.header;
+    LineTokenizer tok;
+    std::string line;
+    while (input.ReadTextLine(line)) {
+        ++result.linesRead;
+        progress.setValue(input.position());
+        if (text::trimBlanks(line).empty()) {
+            ++result.blankLines;
+            continue;
+        }
+        if (std::exchange(header, false))
+            continue; // the column names
+        tok.Split(line, delimiter);
+        if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
+            inRange = true;
+        if (!inRange)
+            continue;
+        each(line, tok, result.linesRead);
+        if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
+            break;
+    }
+}
+
+// The import of a server EID: the checked lines stream to the server and
+// are merged there in one pass (BulkMerge), and the log is written
+// afterwards in line order from a second reading of the text file, since
+// which lines are duplicates or met someone else's change is known only
+// then. Counts and log lines are those of the line-by-line import.
+void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_t rangePos, ProgressSink& progress)
+{
+    const ImportOptions& options = st.options;
+    OperationResult& result = st.result;
+    struct Entry {
+        std::int64_t line;
+        std::string reason;
+        bool refusal;
+    };
+    std::vector<Entry> entries;
+    std::vector<std::int64_t> longLines; // more values than columns
+    db::BulkMerge merge(db, "Device", st.cols.names[static_cast<std::size_t>(st.cols.eicOrdinal)], options.overwrite);
+    ForEachLine(options, rangePos, st.delimiter, input, result, progress,
+        [&](const std::string&, const LineTokenizer& tok, std::int64_t number) {
+            if (const Reason reason = CheckRecord(st, tok)) {
+                entries.push_back({ number, Text(*reason), true });
+                return;
+            }
+            merge.add(number, st.values);
+            if (tok.Count() > static_cast<std::size_t>(st.cols.count()))
+                longLines.push_back(number);
+        });
+    const db::BulkMerge::Outcome outcome = merge.finish();
+    result.added = outcome.added;
+    result.overwritten = outcome.overwritten;
+    std::size_t r = 0;
+    for (const std::int64_t number : longLines) {
+        while (r < outcome.refused.size() && outcome.refused[r].tag < number)
+            ++r;
+        if (r < outcome.refused.size() && outcome.refused[r].tag == number)
+            continue; // refused: nothing was stored to note
+        entries.push_back({ number, Text(msg::kTooManyFields), false });
+        ++result.tooManyFields;
+    }
+    for (const auto& refusal : outcome.refused) {
+        entries.push_back({ refusal.tag, refusal.conflict ? refusal.conflict->what() : Text(msg::kDuplicate), true });
+        if (refusal.conflict)
+            ++result.conflicts;
+    }
+    if (entries.empty())
+        return;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    input.CloseTextFile(false);
+    if (!input.OpenTextForInput(options.textFile))
+        throw std::runtime_error("Can't read file: " + options.textFile + ": " + input.errorDescription());
+    LineTokenizer tok;
+    std::string line;
+    std::int64_t number = 0;
+    for (std::size_t e = 0; e < entries.size() && input.ReadTextLine(line);) {
+        if (++number != entries[e].line)
+            continue;
+        tok.Split(line, st.delimiter);
+        for (; e < entries.size() && entries[e].line == number; ++e) {
+            WriteLogLine(st, LogText(st, line, tok), entries[e].reason);
+            result.logged += entries[e].refusal ? 1 : 0;
+        }
     }
 }
 
@@ -274,32 +441,30 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         st.values.resize(static_cast<std::size_t>(cols.count()));
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 
-        bool inRange = !options.range.enabled();
-        bool header = options.header;
-        LineTokenizer tok;
-        std::string line;
         // One transaction for the whole file: every index page is journaled
         // once. It is committed on every way out, a failing line included,
         // so what was stored before stays stored.
         tx.emplace(db);
-        while (input.ReadTextLine(line)) {
-            ++result.linesRead;
-            progress.setValue(input.position());
-            if (text::trimBlanks(line).empty()) {
-                ++result.blankLines;
-                continue;
+        bool merged = false;
+        if (db.backend() == db::Backend::Server) {
+            try {
+                ImportMerged(st, db, input, rangePos, progress);
+                merged = true;
+            } catch (const db::Error&) {
+                // The server refused a record (or a value a stricter writer
+                // forbids): nothing of the merge was kept, and the import
+                // runs line by line, stopping at that line as on a file.
+                result = OperationResult { .logFile = result.logFile };
+                input.CloseTextFile(false);
+                if (!input.OpenTextForInput(options.textFile)) {
+                    result.failure = "Can't read file: " + options.textFile + ": " + input.errorDescription();
+                    return result;
+                }
             }
-            if (std::exchange(header, false))
-                continue; // the column names
-            tok.Split(line, delim.character);
-            if (!inRange && text::equalsIgnoreCase(tok.Item(rangePos), options.range.startValue))
-                inRange = true;
-            if (!inRange)
-                continue;
-            ImportRecord(st, line, tok);
-            if (options.range.enabled() && text::equalsIgnoreCase(tok.Item(rangePos), options.range.endValue))
-                break;
         }
+        if (!merged)
+            ForEachLine(options, rangePos, delim.character, input, result, progress,
+                [&st](const std::string& line, const LineTokenizer& tok, std::int64_t) { ImportRecord(st, line, tok); });
         tx->commit();
         tx.reset();
         if (input.error()) {

@@ -37,7 +37,11 @@ std::string ImportLogName(const std::string& textFile);
 // EID cannot be opened, the text file has vanished, no log file can be made,
 // or the database refuses a record; the records stored before that stay
 // stored. An unreadable text file is reported through `messages` (99365).
-// Every file and the database are closed on return.
+// Every file and the database are closed on return. On a server EID the
+// checked lines are merged in one pass on the server (same counts, log and
+// history as line by line); with overwrite, a record someone else changed
+// or deleted after the import read it is not overwritten: the line is
+// logged with the difference and counted in `conflicts`.
 OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messages, ProgressSink& progress);
 
 // Adds records, each its values in the table's column order, to the EID

@@ -88,6 +88,9 @@ struct OperationResult {
     std::int64_t added = 0;
     std::int64_t overwritten = 0;
     std::int64_t logged = 0;
+    // Import into a server EID with overwrite: lines refused (and logged)
+    // because someone else changed or deleted their record meanwhile.
+    std::int64_t conflicts = 0;
     std::string logFile; // where the log went; empty when none was opened
 
     // Export and removal: records written or deleted.

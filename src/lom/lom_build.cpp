@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -103,9 +104,13 @@ bool nocaseLess(const std::string* a, const std::string* b)
 class EidRecords
 {
 public:
-    EidRecords(db::Statement& lookup, int columns)
+    // `batch`, on a server: looks a block's codes up in one round trip
+    // (Database::lookupKeys) instead of one per code.
+    using Batch = std::function<db::Statement(const std::vector<std::string_view>&)>;
+    EidRecords(db::Statement& lookup, int columns, Batch batch = {})
         : lookup_(lookup)
         , columns_(columns)
+        , batch_(std::move(batch))
     {
     }
 
@@ -117,35 +122,27 @@ public:
             if (!find(*code))
                 pending_.push_back(code);
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
+        if (batch_) {
+            std::vector<std::string_view> keys(pending_.size());
+            for (std::size_t i = 0; i < pending_.size(); ++i)
+                keys[i] = *pending_[i];
+            db::Statement rows = batch_(keys);
+            while (rows.step()) {
+                const std::string& code = *pending_[static_cast<std::size_t>(rows.columnInt(0))];
+                if (!find(code)) // the same code twice in the block
+                    keep(code, &rows, 1);
+            }
+            for (const std::string* code : pending_)
+                if (!find(*code))
+                    keep(*code, nullptr, 0); // no record
+            return;
+        }
         for (const std::string* code : pending_) {
             if (find(*code))
                 continue; // the same code twice in the block
             lookup_.bindView(1, *code);
-            const bool found = lookup_.step();
-            std::size_t size = sizeof(std::uint32_t) + code->size() + 1;
-            if (found)
-                for (int j = 0; j < columns_; ++j) {
-                    const auto text = lookup_.columnText(j);
-                    size += sizeof(std::int32_t) + (text ? text->size() + 1 : 0);
-                }
-            char* entry = allocate(size);
-            char* at = entry;
-            put(at, static_cast<std::uint32_t>(code->size()));
-            std::memcpy(at, code->data(), code->size());
-            at += code->size();
-            *at++ = found ? 1 : 0;
-            if (found)
-                for (int j = 0; j < columns_; ++j) {
-                    const auto text = lookup_.columnText(j);
-                    put(at, text ? static_cast<std::int32_t>(text->size()) : -1);
-                    if (text) {
-                        std::memcpy(at, text->data(), text->size());
-                        at += text->size();
-                        *at++ = '\0';
-                    }
-                }
+            keep(*code, lookup_.step() ? &lookup_ : nullptr, 0);
             lookup_.reset();
-            insert(entry);
         }
     }
 
@@ -176,6 +173,35 @@ public:
     }
 
 private:
+    // Keeps `code` with the record the statement is on (its fields from
+    // column `first` on), or as a code without record when `row` is null.
+    void keep(const std::string& code, const db::Statement* row, int first)
+    {
+        std::size_t size = sizeof(std::uint32_t) + code.size() + 1;
+        if (row)
+            for (int j = 0; j < columns_; ++j) {
+                const auto text = row->columnText(first + j);
+                size += sizeof(std::int32_t) + (text ? text->size() + 1 : 0);
+            }
+        char* entry = allocate(size);
+        char* at = entry;
+        put(at, static_cast<std::uint32_t>(code.size()));
+        std::memcpy(at, code.data(), code.size());
+        at += code.size();
+        *at++ = row ? 1 : 0;
+        if (row)
+            for (int j = 0; j < columns_; ++j) {
+                const auto text = row->columnText(first + j);
+                put(at, text ? static_cast<std::int32_t>(text->size()) : -1);
+                if (text) {
+                    std::memcpy(at, text->data(), text->size());
+                    at += text->size();
+                    *at++ = '\0';
+                }
+            }
+        insert(entry);
+    }
+
     template <class T> static void put(char*& at, T value)
     {
         std::memcpy(at, &value, sizeof value);
@@ -241,6 +267,7 @@ private:
     static constexpr std::size_t kBlock = 64 * 1024;
     db::Statement& lookup_;
     int columns_;
+    Batch batch_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = 0; // bytes used of the last block
     std::vector<const char*> table_; // entries by code hash, a power of two long
@@ -356,13 +383,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // The per-part look-up is one probe of the EIC's unique index. A read
         // transaction keeps the EID's lock and page cache across the probes
         // instead of taking the file lock again for every part.
-        db::Transaction eidRead(eid);
-        if (eid.backend() == db::Backend::Server) {
-            // One snapshot for every probe, so the list is the EID as of one
-            // change, whatever others save meanwhile; that change is stated.
-            eid.executeNative("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
-            result.eidChange = eid::LatestChange(eid);
-        }
+        // On a server, one snapshot for every probe, so the list is the EID
+        // as of one change, whatever others save meanwhile; that change is
+        // stated.
+        std::optional<db::Transaction> eidRead;
+        result.eidChange = eid::BeginStampedRead(eid, eidRead);
+        result.eidChangeTime = result.eidChange > 0 ? eid::ChangeTime(eid, result.eidChange) : 0;
         db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
             + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
         // Rows go in several at a time: one INSERT of a few rows costs
@@ -385,7 +411,12 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // The size rule of the temporary table's columns is checked here
         // (checkSize) rather than by the engine for each column of each row.
         temp.executeNative("PRAGMA ignore_check_constraints=ON");
-        EidRecords records(lookup, eidColumns);
+        EidRecords::Batch lookupBlock;
+        if (eid.backend() == db::Backend::Server)
+            lookupBlock = [&eid, &result](const std::vector<std::string_view>& keys) {
+                return eid.lookupKeys(eid::kDeviceTable, result.eicFieldName, keys);
+            };
+        EidRecords records(lookup, eidColumns, std::move(lookupBlock));
         // The parts of the block that get a row, by slot, with the values of
         // their design fields shown as columns: (column number, value).
         std::vector<std::size_t> included;

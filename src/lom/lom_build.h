@@ -63,6 +63,7 @@ struct BuildResult {
     // For an EID on a server: the newest change the build saw (rebuild with
     // `as_of`); -1 for a file or an EID that keeps no history.
     std::int64_t eidChange = -1;
+    std::int64_t eidChangeTime = 0; // when that change was made (Unix time; 0 for none)
     long rows = 0; // rows saved
     long excluded = 0; // parts left out as excluded from lists
     std::vector<char> marked; // per row in build order, with markAttribute: the part is marked

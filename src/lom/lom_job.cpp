@@ -164,6 +164,7 @@ LomJobResult WriteLomJob(const FieldCatalogue& catalogue, const LomJobOptions& o
         write.delimiter = ResolveDelimiter(options.delimiterText);
         write.title = LomTitle();
         write.eidChange = built.eidChange;
+        write.eidChangeTime = built.eidChangeTime;
         WriteLomTable(*lines, write, options.outputFile);
         progress.setValue(3);
         progress.setCaption(message("LOM file Created", "37110"));

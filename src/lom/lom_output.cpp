@@ -307,8 +307,8 @@ private:
     int saved_ = -1;
 };
 
-void writeXlsx(const LomTable& t, const std::string& title, std::int64_t eidChange, const std::string& temp,
-    const std::string& file)
+void writeXlsx(const LomTable& t, const std::string& title, std::int64_t eidChange, std::int64_t eidChangeTime,
+    const std::string& temp, const std::string& file)
 {
     QuietStderr quiet;
     errno = 0;
@@ -319,6 +319,8 @@ void writeXlsx(const LomTable& t, const std::string& title, std::int64_t eidChan
     if (eidChange >= 0) {
         lxw_doc_properties properties {};
         properties.comments = change.data(); // the library takes it as not const, and copies it
+        // Not the time of writing: a rebuild as of the change is then the same file.
+        properties.created = static_cast<time_t>(std::max<std::int64_t>(eidChangeTime, 1));
         workbook_set_properties(book, &properties);
     }
     lxw_format* bold = workbook_add_format(book);
@@ -476,7 +478,7 @@ void WriteLomTable(const LomTable& table, const WriteOptions& options, const std
         writeAll(out.tempName(), out.target(), htmlText(table, options.title, options.eidChange));
         break;
     case LomFormat::Xlsx:
-        writeXlsx(table, options.title, options.eidChange, out.tempName(), out.target());
+        writeXlsx(table, options.title, options.eidChange, options.eidChangeTime, out.tempName(), out.target());
         break;
     }
     out.commit();

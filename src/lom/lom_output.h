@@ -71,6 +71,9 @@ struct WriteOptions {
     std::string delimiter = "|"; // text format only
     std::string title = "List of Materials"; // HTML page and XLSX sheet
     std::int64_t eidChange = -1; // >= 0: stated in the HTML and XLSX metadata
+    // When that change was made (Unix time): the XLSX file's creation time,
+    // so that a list rebuilt as of the change is the same file byte for byte.
+    std::int64_t eidChangeTime = 0;
 };
 
 // Writes the table to `file` through AtomicOutput ("-": standard output).

@@ -145,6 +145,17 @@ void setMeta(Connection& c, const char* key, std::int64_t value);
 void begin(Connection& c, const std::string& savepoint);
 void commit(Connection& c, const std::string& savepoint);
 void rollback(Connection& c, const std::string& savepoint);
+// Database::lookupKeys on the server: one statement, the keys an array.
+std::shared_ptr<Stmt> prepareLookup(
+    Connection& c, const std::string& table, const std::string& field, const std::vector<std::string_view>& keys);
+// BulkMerge's work on the server: a staging table filled with COPY, then
+// the set-based merge into the table.
+struct Merge;
+std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const std::string& keyField, bool overwrite);
+void mergeAdd(Connection& c, Merge& m, std::int64_t tag, const std::vector<std::string_view>& values);
+BulkMerge::Outcome mergeFinish(Connection& c, Merge& m);
+// Ends a COPY still open, so that the savepoint can be rolled back.
+void mergeAbandon(Connection& c, Merge& m);
 std::int64_t changes(const Connection& c);
 std::int64_t totalChanges(const Connection& c);
 std::int64_t lastInsertRowid(const Connection& c);

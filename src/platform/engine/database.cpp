@@ -859,6 +859,19 @@ Statement Database::prepare(std::string_view nativeSql)
     return s;
 }
 
+Statement Database::lookupKeys(
+    const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
+{
+    Connection& c = usable(conn_);
+    if (c.backend != Backend::Server)
+        throw Error("a look-up of many keys at once needs a server database");
+    Statement s;
+    s.d_ = std::make_unique<Statement::Impl>();
+    s.d_->conn = conn_;
+    s.d_->pg = server::prepareLookup(c, table, field, keys);
+    return s;
+}
+
 void Statement::bind(int index, const Value& v)
 {
     if (d_->pg) {
@@ -967,6 +980,44 @@ std::int64_t Statement::columnInt(int index) const
 sqlite3_stmt* Statement::handle() const
 {
     return d_ ? d_->stmt : nullptr;
+}
+
+// ---- BulkMerge -------------------------------------------------------------------
+
+struct BulkMerge::Impl {
+    std::shared_ptr<Connection> conn;
+    std::optional<Transaction> tx;
+    std::shared_ptr<server::Merge> merge;
+};
+
+BulkMerge::BulkMerge(Database& db, const std::string& table, const std::string& keyField, bool overwrite)
+    : d_(std::make_unique<Impl>())
+{
+    d_->conn = db.conn_;
+    Connection& c = usable(d_->conn);
+    if (c.backend != Backend::Server)
+        throw Error("a bulk merge needs a server database");
+    d_->tx.emplace(db);
+    d_->merge = server::mergeBegin(c, table, keyField, overwrite);
+}
+
+BulkMerge::~BulkMerge()
+{
+    if (d_->merge && d_->conn->isOpen())
+        server::mergeAbandon(*d_->conn, *d_->merge);
+}
+
+void BulkMerge::add(std::int64_t tag, const std::vector<std::string_view>& values)
+{
+    server::mergeAdd(usable(d_->conn), *d_->merge, tag, values);
+}
+
+BulkMerge::Outcome BulkMerge::finish()
+{
+    Outcome out = server::mergeFinish(usable(d_->conn), *d_->merge);
+    d_->merge.reset();
+    d_->tx->commit();
+    return out;
 }
 
 // ---- Transaction ----------------------------------------------------------------

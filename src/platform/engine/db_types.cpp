@@ -67,4 +67,25 @@ void checkObjectName(const std::string& name, const char* what)
     }
 }
 
+ConflictError makeConflict(const std::vector<std::string>& names, const std::vector<Value>* mine,
+    const std::vector<Value>* theirs, const std::vector<Value>& original)
+{
+    auto show = [](const Value& v) { return v ? "\"" + *v + "\"" : std::string("Null"); };
+    std::vector<ConflictError::Field> fields;
+    std::string detail;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ConflictError::Field f { names[i], mine ? (*mine)[i] : std::nullopt, theirs ? (*theirs)[i] : std::nullopt,
+            i < original.size() ? original[i] : std::nullopt };
+        if (theirs && f.theirs == f.original && (!mine || f.mine == f.original))
+            continue;
+        detail += (detail.empty() ? "" : "; ") + f.name + ": " + (mine ? "mine " + show(f.mine) + ", " : "")
+            + "theirs " + (theirs ? show(f.theirs) : std::string("(deleted)")) + ", original " + show(f.original);
+        fields.push_back(std::move(f));
+    }
+    const std::string what = mine ? "save" : "deletion";
+    return ConflictError(what + " refused: someone else " + (theirs ? "changed" : "deleted")
+            + " the record since it was read" + (detail.empty() ? "" : " (" + detail + ")"),
+        std::move(fields), theirs == nullptr);
+}
+
 } // namespace rav::db

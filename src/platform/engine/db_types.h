@@ -48,6 +48,13 @@ private:
     bool deleted_ = false;
 };
 
+// The refusal of a save (`mine` given) or a deletion (`mine` null) that met
+// someone else's change: `theirs` is what the record holds now (null when it
+// was deleted), `original` what was read. The message names each field
+// whose three values are not all equal, in the order of `names`.
+ConflictError makeConflict(const std::vector<std::string>& names, const std::vector<Value>* mine,
+    const std::vector<Value>* theirs, const std::vector<Value>& original);
+
 // Where a database lives: a SQLite file, or a table on a PostgreSQL server
 // named by a connection URI (see isServerName).
 enum class Backend { File, Server };

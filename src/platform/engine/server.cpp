@@ -16,10 +16,13 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <utility>
 
 namespace rav::db
 {
@@ -37,6 +40,9 @@ struct Link {
     std::int64_t lastId = 0;
     long statements = 0; // for unique prepared statement names
     int depth = 0; // open Transaction objects
+    // The statement whose rows are arriving one at a time; the connection
+    // serves nothing else until they are all in (see settle).
+    Stmt* streaming = nullptr;
 };
 
 struct Stmt {
@@ -51,8 +57,35 @@ struct Stmt {
     bool write = false; // INSERT, UPDATE or DELETE
     bool insert = false; // RETURNING rowid was added
     bool skip = false; // a PRAGMA: nothing to do on a server
+    // Rows read one at a time (single-row mode), so that a whole set read
+    // front to back never sits in memory at once.
+    bool stream = false;
+    Link* link = nullptr; // while streaming
+    std::deque<PGresult*> buffered; // rows taken in early, for another statement's sake
+    std::string failure; // the server's refusal, met while taking rows in early
 
-    ~Stmt() { PQclear(res); }
+    void endStream()
+    {
+        if (link && link->streaming == this) {
+            link->streaming = nullptr;
+            // The rows not read are read and dropped: the connection is
+            // free again only after the end of the result. (A cancel
+            // could reach the server after the query ended and stop the
+            // next one instead.)
+            while (PGresult* r = link->conn ? PQgetResult(link->conn) : nullptr)
+                PQclear(r);
+        }
+        link = nullptr;
+        for (PGresult* r : buffered)
+            PQclear(r);
+        buffered.clear();
+        failure.clear();
+    }
+    ~Stmt()
+    {
+        endStream();
+        PQclear(res);
+    }
 };
 
 namespace
@@ -139,9 +172,31 @@ std::string describe(Connection& c, const PGresult* res)
     return firstLine(primary ? primary : PQerrorMessage(c.pg->conn));
 }
 
+// Before anything else goes to the server: the rows of a statement still
+// arriving one at a time are taken in (kept with that statement), since a
+// connection serves one command at a time.
+void settle(Connection& c)
+{
+    Stmt* s = c.pg->streaming;
+    if (!s)
+        return;
+    c.pg->streaming = nullptr;
+    while (PGresult* r = PQgetResult(c.pg->conn)) {
+        const auto st = PQresultStatus(r);
+        if (st == PGRES_SINGLE_TUPLE) {
+            s->buffered.push_back(r);
+            continue;
+        }
+        if (st != PGRES_TUPLES_OK && s->failure.empty())
+            s->failure = describe(c, r);
+        PQclear(r);
+    }
+}
+
 // Runs a statement without parameters; throws Error on failure.
 void run(Connection& c, const std::string& sql, const char* context = nullptr)
 {
+    settle(c);
     PGresult* res = PQexec(c.pg->conn, sql.c_str());
     const auto st = PQresultStatus(res);
     if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) {
@@ -155,6 +210,7 @@ void run(Connection& c, const std::string& sql, const char* context = nullptr)
 // A query with text parameters, all rows at once. The caller clears it.
 PGresult* query(Connection& c, const std::string& sql, const std::vector<std::string>& params)
 {
+    settle(c);
     std::vector<const char*> values;
     for (const auto& p : params)
         values.push_back(p.c_str());
@@ -314,6 +370,9 @@ void translate(Stmt& s, const std::string& in, const std::map<std::string, std::
     s.skip = startsWithWord(in, i, "PRAGMA");
     s.insert = startsWithWord(in, i, "INSERT");
     s.write = s.insert || startsWithWord(in, i, "UPDATE") || startsWithWord(in, i, "DELETE");
+    // A SELECT reads its rows as they are stepped through, so that an
+    // export of a million records never holds them all.
+    s.stream = startsWithWord(in, i, "SELECT");
     std::string out;
     int highest = 0;
     bool wordStart = true;
@@ -531,6 +590,7 @@ bool connected(const Connection& c)
 void close(Connection& c)
 {
     if (c.pg && c.pg->conn) {
+        c.pg->streaming = nullptr;
         PQfinish(c.pg->conn);
         c.pg->conn = nullptr;
     }
@@ -579,6 +639,7 @@ void ensurePrepared(Connection& c, Stmt& s, const char* context)
     PGconn* conn = c.pg->conn;
     if (!conn)
         throw Error("the database is closed");
+    settle(c);
     if (!s.name.empty() && s.preparedOn == conn)
         return;
     s.name = "rav_s" + std::to_string(++c.pg->statements);
@@ -636,10 +697,58 @@ PGresult* guardedExec(Connection& c, Stmt& s, const char* const* values, const c
     return results[1];
 }
 
+namespace
+{
+// step() of a statement whose rows come one at a time.
+bool stepStream(Connection& c, Stmt& s, const char* context)
+{
+    PGconn* conn = c.pg->conn;
+    if (!s.executed) {
+        ensurePrepared(c, s, context);
+        std::vector<const char*> values;
+        for (const auto& v : s.params)
+            values.push_back(v ? v->c_str() : nullptr);
+        if (PQsendQueryPrepared(conn, s.name.c_str(), s.nParams, values.data(), nullptr, nullptr, 0) != 1)
+            throw Error(std::string(context) + ": " + (lost(conn) ? std::string(kLost) : firstLine(PQerrorMessage(conn))));
+        PQsetSingleRowMode(conn);
+        s.executed = true;
+        s.link = c.pg.get();
+        c.pg->streaming = &s;
+    }
+    PQclear(s.res);
+    s.res = nullptr;
+    s.row = -1;
+    PGresult* r = nullptr;
+    if (!s.buffered.empty()) {
+        r = s.buffered.front();
+        s.buffered.pop_front();
+    } else if (c.pg->streaming == &s) {
+        r = PQgetResult(conn);
+    } else if (!s.failure.empty()) {
+        const std::string msg = std::exchange(s.failure, std::string());
+        throw Error(std::string(context) + ": " + msg);
+    }
+    if (r && PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+        s.res = r;
+        s.row = 0;
+        return true;
+    }
+    const bool failed = r && PQresultStatus(r) != PGRES_TUPLES_OK;
+    const std::string msg = failed ? describe(c, r) : "";
+    PQclear(r);
+    s.endStream();
+    if (failed)
+        throw Error(std::string(context) + ": " + msg);
+    return false;
+}
+} // namespace
+
 bool step(Connection& c, Stmt& s, const char* context)
 {
     if (s.skip)
         return false;
+    if (s.stream)
+        return stepStream(c, s, context);
     if (!s.executed) {
         PGconn* conn = c.pg->conn;
         ensurePrepared(c, s, context);
@@ -681,6 +790,7 @@ bool step(Connection& c, Stmt& s, const char* context)
 
 void reset(Stmt& s, bool clearBindings)
 {
+    s.endStream();
     PQclear(s.res);
     s.res = nullptr;
     s.executed = false;
@@ -899,6 +1009,7 @@ void commit(Connection& c, const std::string& savepoint)
         return;
     }
     // A transaction the server already gave up answers COMMIT with ROLLBACK.
+    settle(c);
     PGresult* res = PQexec(c.pg->conn, "COMMIT");
     const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK && std::strcmp(PQcmdStatus(res), "COMMIT") == 0;
     const std::string msg = ok ? "" : describe(c, res);
@@ -914,6 +1025,301 @@ void rollback(Connection& c, const std::string& savepoint)
         run(c, "ROLLBACK");
     else
         run(c, "ROLLBACK TO SAVEPOINT " + savepoint + "; RELEASE SAVEPOINT " + savepoint);
+}
+
+std::shared_ptr<Stmt> prepareLookup(
+    Connection& c, const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
+{
+    const TableDef& def = c.tableDef(table);
+    const int key = def.fieldIndex(field);
+    if (key < 0)
+        throw Error("no field " + field + " in table " + table);
+    // Written here rather than translated: the words of this statement
+    // could be names of fields.
+    std::string cols;
+    for (const FieldDef& f : def.fields)
+        cols += ", rav_d." + quoteIdent(f.name);
+    auto s = std::make_shared<Stmt>();
+    s->sql = "SELECT rav_k.rav_pos - 1" + cols + " FROM unnest($1::text[]) WITH ORDINALITY AS rav_k(rav_key, rav_pos)"
+        + " JOIN " + quoteIdent(def.name) + " rav_d ON rav_d." + quoteIdent(def.fields[static_cast<std::size_t>(key)].name)
+        + " = rav_k.rav_key::public.citext COLLATE \"C\"";
+    s->nParams = 1;
+    s->stream = true;
+    // The keys as an array literal: every element quoted, its quotes and
+    // backslashes escaped.
+    std::string array = "{";
+    for (const std::string_view k : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char ch : k) {
+            if (ch == '"' || ch == '\\')
+                array += '\\';
+            array += ch;
+        }
+        array += '"';
+    }
+    s->params.assign(1, array + "}");
+    return s;
+}
+
+struct Merge {
+    TableDef def;
+    std::string table; // quoted
+    std::vector<std::string> cols; // quoted field names
+    std::size_t key = 0;
+    bool overwrite = false;
+    bool versioned = false;
+    bool copying = false;
+    std::int64_t staged = 0;
+    std::string buffer; // rows not yet sent
+};
+
+namespace
+{
+
+const char* kMergeContext = "cannot store the records";
+
+// A value in COPY's text format, where the backslash, tab and line breaks
+// have meanings of their own.
+void appendCopyText(std::string& out, std::string_view v)
+{
+    for (const char ch : v) {
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
+        }
+    }
+}
+
+void flushCopy(Connection& c, Merge& m)
+{
+    if (m.buffer.empty())
+        return;
+    if (PQputCopyData(c.pg->conn, m.buffer.data(), static_cast<int>(m.buffer.size())) != 1)
+        throw Error(std::string(kMergeContext) + ": "
+            + (lost(c.pg->conn) ? std::string(kLost) : firstLine(PQerrorMessage(c.pg->conn))));
+    m.buffer.clear();
+}
+
+// Ends the COPY; `abandon` (a reason) makes the server discard it. Throws
+// when the server refused what was sent, unless abandoning.
+void endCopy(Connection& c, Merge& m, const char* abandon)
+{
+    m.copying = false;
+    PGconn* conn = c.pg->conn;
+    const bool sent = PQputCopyEnd(conn, abandon) == 1;
+    std::string problem = sent ? "" : firstLine(PQerrorMessage(conn));
+    while (PGresult* res = PQgetResult(conn)) {
+        if (PQresultStatus(res) != PGRES_COMMAND_OK && problem.empty())
+            problem = describe(c, res);
+        PQclear(res);
+    }
+    if (!problem.empty() && !abandon)
+        throw Error(std::string(kMergeContext) + ": " + problem);
+}
+
+std::int64_t tuples(PGresult* res)
+{
+    const std::int64_t n = std::atoll(PQcmdTuples(res));
+    PQclear(res);
+    return n;
+}
+
+std::string joined(const std::vector<std::string>& items, const std::string& prefix, const std::string& sep = ", ")
+{
+    std::string out;
+    for (const auto& item : items)
+        out += (out.empty() ? "" : sep) + prefix + item;
+    return out;
+}
+
+} // namespace
+
+std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const std::string& keyField, bool overwrite)
+{
+    auto m = std::make_shared<Merge>();
+    m->def = c.tableDef(table);
+    const int key = m->def.fieldIndex(keyField);
+    if (key < 0)
+        throw Error("no field " + keyField + " in table " + table);
+    m->key = static_cast<std::size_t>(key);
+    m->table = quoteIdent(m->def.name);
+    for (const FieldDef& f : m->def.fields)
+        m->cols.push_back(quoteIdent(f.name));
+    m->overwrite = overwrite;
+    m->versioned = versioned(c, m->def.name);
+    // Staged values compare as the table's do, so that grouping and joining
+    // by the key ignore letter case exactly as its unique index does.
+    std::string stage = "CREATE TEMPORARY TABLE rav_stage (tag bigint NOT NULL";
+    for (const auto& col : m->cols)
+        stage += ", " + col + " public.citext COLLATE \"C\"";
+    run(c, "DROP TABLE IF EXISTS pg_temp.rav_stage, pg_temp.rav_plan, pg_temp.rav_done, pg_temp.rav_more",
+        kMergeContext);
+    run(c, stage + ") ON COMMIT DROP", kMergeContext);
+    settle(c);
+    PGresult* res = PQexec(c.pg->conn, "COPY rav_stage FROM STDIN");
+    const bool ok = PQresultStatus(res) == PGRES_COPY_IN;
+    const std::string msg = ok ? "" : describe(c, res);
+    PQclear(res);
+    if (!ok)
+        throw Error(std::string(kMergeContext) + ": " + msg);
+    m->copying = true;
+    return m;
+}
+
+void mergeAdd(Connection& c, Merge& m, std::int64_t tag, const std::vector<std::string_view>& values)
+{
+    if (!m.copying || values.size() != m.cols.size())
+        throw Error(std::string(kMergeContext) + ": a row needs one value per field");
+    m.buffer += std::to_string(tag);
+    for (const std::string_view v : values) {
+        m.buffer += '\t';
+        appendCopyText(m.buffer, v);
+    }
+    m.buffer += '\n';
+    ++m.staged;
+    if (m.buffer.size() >= (std::size_t { 1 } << 18))
+        flushCopy(c, m);
+}
+
+void mergeAbandon(Connection& c, Merge& m)
+{
+    if (m.copying && c.pg->conn)
+        endCopy(c, m, "abandoned");
+}
+
+// The rows are merged group by group of equal keys: `first` is a group's
+// first row, `n` its number of rows, `target` the record it met when read and
+// the original values (o0, o1, ...) what that record held then.
+BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
+{
+    flushCopy(c, m);
+    endCopy(c, m, nullptr);
+    run(c, "ANALYZE rav_stage", kMergeContext);
+    run(c, "SET LOCAL work_mem = '128MB'", kMergeContext);
+    const std::string& key = m.cols[m.key];
+    std::string originals;
+    for (std::size_t i = 0; m.overwrite && i < m.cols.size(); ++i)
+        originals += ", t." + m.cols[i] + " AS o" + std::to_string(i);
+    run(c,
+        "CREATE TEMPORARY TABLE rav_plan ON COMMIT DROP AS SELECT g.k, g.first, g.n, t.rowid AS target, "
+            + std::string(m.versioned ? "t.rav_version" : "NULL::bigint") + " AS version" + originals
+            + " FROM (SELECT " + key + " AS k, min(tag) AS first, count(*) AS n FROM rav_stage"
+            + " GROUP BY " + key + ") g LEFT JOIN " + m.table + " t ON t." + key + " = g.k",
+        kMergeContext);
+    const std::string cols = joined(m.cols, "");
+    const std::string staged = joined(m.cols, "s.");
+    BulkMerge::Outcome out;
+    auto sums = [&c](const char* where) {
+        Result r(query(c, std::string("SELECT count(*), coalesce(sum(n), 0) FROM rav_plan WHERE ") + where, {}));
+        return std::make_pair(std::atoll(r.at(0, 0).c_str()), std::atoll(r.at(0, 1).c_str()));
+    };
+    if (!m.overwrite) {
+        // The first row of each new key; every other row is a duplicate.
+        out.added = tuples(query(c,
+            "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+                + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY s.tag",
+            {}));
+        if (out.added < m.staged) {
+            Result r(query(c,
+                "SELECT s.tag FROM rav_stage s WHERE NOT EXISTS (SELECT 1 FROM rav_plan p WHERE p.first = s.tag "
+                "AND p.target IS NULL) ORDER BY s.tag",
+                {}));
+            for (int i = 0; i < r.rows(); ++i)
+                out.refused.push_back({ std::atoll(r.at(i, 0).c_str()), std::nullopt });
+        }
+        c.pg->total += out.added;
+        return out;
+    }
+
+    // Each group is written row by row as a line-by-line import would, so
+    // that the history records every write: its first row goes over the
+    // record it met, where the version is still the one read (under READ
+    // COMMITTED a record changed meanwhile is checked again in its new
+    // state, so a concurrent save is never overwritten), or makes a new
+    // record; its later rows follow, one pass per position in the group.
+    run(c, "CREATE TEMPORARY TABLE rav_done (rowid bigint) ON COMMIT DROP", kMergeContext);
+    std::string sets;
+    for (const auto& col : m.cols)
+        sets += (sets.empty() ? "" : ", ") + col + " = s." + col;
+    const std::int64_t updated = tuples(query(c,
+        "WITH u AS (UPDATE " + m.table + " t SET " + sets
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NOT NULL AND t.rowid = p.target"
+            + (m.versioned ? " AND t.rav_version = p.version" : "")
+            + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u",
+        {}));
+    const auto [groupsMet, rowsMet] = sums("target IS NOT NULL");
+    out.overwritten = rowsMet;
+    if (updated < groupsMet) {
+        // Every row of a group whose record someone else changed or deleted
+        // is refused, with what it would have written.
+        const std::size_t n = m.cols.size();
+        std::string mine, theirs, original;
+        for (std::size_t i = 0; i < n; ++i) {
+            mine += ", s." + m.cols[i] + "::text";
+            theirs += ", t." + m.cols[i] + "::text";
+            original += ", p.o" + std::to_string(i) + "::text";
+        }
+        Result r(query(c,
+            "SELECT s.tag, t.rowid IS NOT NULL" + mine + theirs + original + " FROM rav_plan p JOIN rav_stage s ON s."
+                + key + " = p.k LEFT JOIN " + m.table + " t ON t.rowid = p.target WHERE p.target IS NOT NULL "
+                "AND NOT EXISTS (SELECT 1 FROM rav_done d WHERE d.rowid = p.target)",
+            {}));
+        std::vector<std::string> names;
+        for (const FieldDef& f : m.def.fields)
+            names.push_back(f.name);
+        for (int row = 0; row < r.rows(); ++row) {
+            auto values = [&](std::size_t from) {
+                std::vector<Value> v;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const int col = static_cast<int>(from + i);
+                    v.push_back(r.null(row, col) ? Value() : Value(r.at(row, col)));
+                }
+                return v;
+            };
+            const std::vector<Value> mineValues = values(2), theirValues = values(2 + n);
+            out.refused.push_back({ std::atoll(r.at(row, 0).c_str()),
+                makeConflict(names, &mineValues, r.at(row, 1) == "t" ? &theirValues : nullptr, values(2 + 2 * n)) });
+            --out.overwritten;
+        }
+    }
+    out.added = tuples(query(c,
+        "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY p.first",
+        {}));
+    out.overwritten += sums("target IS NULL").second - out.added;
+    std::int64_t later = 0;
+    if (sums("n > 1").first > 0) {
+        run(c,
+            "CREATE TEMPORARY TABLE rav_more ON COMMIT DROP AS SELECT s.tag, t.rowid AS target, "
+            "row_number() OVER (PARTITION BY p.first ORDER BY s.tag) AS nth FROM rav_plan p JOIN rav_stage s ON s."
+                + key + " = p.k JOIN " + m.table + " t ON t." + key + " = p.k WHERE p.n > 1 AND (p.target IS NULL "
+                "OR EXISTS (SELECT 1 FROM rav_done d WHERE d.rowid = p.target))",
+            kMergeContext);
+        run(c, "CREATE INDEX ON rav_more (nth)", kMergeContext);
+        Result most(query(c, "SELECT coalesce(max(nth), 0) FROM rav_more", {}));
+        const std::int64_t passes = std::atoll(most.at(0, 0).c_str());
+        for (std::int64_t nth = 2; nth <= passes; ++nth)
+            later += tuples(query(c,
+                "UPDATE " + m.table + " t SET " + sets
+                    + " FROM rav_more m JOIN rav_stage s ON s.tag = m.tag WHERE m.nth = $1 AND t.rowid = m.target",
+                { std::to_string(nth) }));
+    }
+    std::sort(out.refused.begin(), out.refused.end(),
+        [](const BulkMerge::Refusal& a, const BulkMerge::Refusal& b) { return a.tag < b.tag; });
+    c.pg->total += out.added + updated + later;
+    return out;
 }
 
 std::int64_t changes(const Connection& c)
