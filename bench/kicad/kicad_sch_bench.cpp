@@ -1,9 +1,10 @@
 // Reading KiCad schematics as they grow: generated KiCad 8 sheets of 1k,
 // 10k and 100k placed symbols, read whole (file, parse, hierarchy walk,
 // parts) side by side with the plain tokenise of the same bytes (file read
-// plus sexpr::countTokens), the baseline; best of several runs taken in turns, CPU time. Prints the time per symbol, the
-// ratio to the baseline (the goal: within 1.5x) and per-symbol growth against
-// the smallest size (the goal: flat), with the machine it ran on.
+// plus sexpr::countTokens), the baseline; best of several runs taken in
+// turns, CPU time. Prints the time per symbol, the ratio to the baseline
+// (the goal: within 1.5x) and per-symbol growth against the smallest size
+// (the goal: flat), with the machine it ran on.
 //
 //   kicad_sch_bench [SIZES...]     default: 1000 10000 100000
 #include "../bench_machine.h"

@@ -46,7 +46,8 @@ std::size_t skipString(std::string_view s, std::size_t at, const std::string& fi
 
 // Offset one past the ")" closing `depth` lists open before `i`; `top` is
 // the outermost one, named when the text ends first.
-std::size_t skipOpen(std::string_view s, std::size_t i, std::size_t depth, const std::string& fileName, std::size_t top)
+std::size_t skipOpen(
+    std::string_view s, std::size_t i, std::size_t depth, const std::string& fileName, std::size_t top)
 {
     // Only parentheses and strings matter here: one table look-up a byte.
     static constexpr auto kStop = [] {
