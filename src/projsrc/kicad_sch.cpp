@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <deque>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <unordered_map>
 
@@ -59,8 +61,9 @@ struct PlacedSymbol {
     std::string_view uuid, libId, libName;
     int unit = 1;
     bool inBom = true, onBoard = true, dnp = false;
-    std::vector<FieldView> properties;
-    std::vector<SymbolInstance> instances; // KiCad 7 and later
+    // Ranges of FileContent::properties and ::instances (KiCad 7 and later):
+    // one block for all symbols of a file, not two per symbol.
+    std::uint32_t firstProperty = 0, properties = 0, firstInstance = 0, instances = 0;
 };
 
 struct Sheet {
@@ -72,6 +75,8 @@ struct FileContent {
     std::string uuid, title;
     std::map<std::string, LibSymbol, std::less<>> libSymbols;
     std::vector<PlacedSymbol> symbols;
+    std::vector<FieldView> properties; // of the placed symbols
+    std::vector<SymbolInstance> instances; // of the placed symbols
     std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
@@ -143,86 +148,198 @@ std::string placeOf(const SchematicFile& file, const Document& d, Index n)
     return file.path.string() + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
-// The value of an atom or string as a view; a string with escapes is
-// unescaped into `store`.
-std::string_view view(const Document& d, Index i, std::deque<std::string>& store)
-{
-    if (i == kNone)
-        return {};
-    const sexpr::Node& node = d.node(i);
-    if (node.kind == sexpr::Kind::Atom)
-        return d.raw(i);
-    if (node.kind == sexpr::Kind::List)
-        return {};
-    const std::string_view raw = d.raw(i);
-    const std::string_view inner = raw.substr(1, raw.size() - 2);
-    if (inner.find('\\') == std::string_view::npos)
-        return inner;
-    return store.emplace_back(d.text(i));
-}
-
 std::string_view plainView(std::string_view value)
 {
     return value == "~" ? std::string_view() : value;
 }
 
-PlacedSymbol placedSymbol(const Document& d, Index n, std::deque<std::string>& store)
+using Token = sexpr::Scanner::Token;
+
+// A text against a keyword, in a few instructions: every list of every
+// symbol asks.
+template <std::size_t N> bool is(std::string_view text, const char (&keyword)[N])
 {
-    // One pass over the symbol's children: a schematic is mostly symbols.
-    PlacedSymbol s;
-    s.properties.reserve(8);
-    for (Index c = d.node(n).first; c != kNone; c = d.node(c).next) {
-        const std::string_view head = d.head(c);
-        if (head.empty())
-            continue;
-        const Index v = d.child(c, 1);
-        switch (head[0]) {
-        case 'p':
-            if (head == "property") {
-                const Index value = v == kNone ? kNone : d.node(v).next;
-                if (value != kNone)
-                    s.properties.push_back({ view(d, v, store), plainView(view(d, value, store)) });
+    return text.size() == N - 1 && std::memcmp(text.data(), keyword, N - 1) == 0;
+}
+
+// Placed symbols are read as the file is scanned, without a tree: a
+// schematic is mostly symbols, and most of a symbol (placement, looks,
+// pins) is skipped. Their texts are views into the file's bytes, or for a
+// string with escapes into FileContent::unescaped.
+class SymbolScan
+{
+public:
+    SymbolScan(sexpr::Scanner& sc, FileContent& c)
+        : sc_(sc)
+        , c_(c)
+    {
+    }
+
+    // The scanner stands after "(symbol".
+    PlacedSymbol read()
+    {
+        PlacedSymbol s;
+        s.firstProperty = static_cast<std::uint32_t>(c_.properties.size());
+        s.firstInstance = static_cast<std::uint32_t>(c_.instances.size());
+        for (Token t = sc_.next(); t != Token::Close; t = sc_.next()) {
+            if (t != Token::Open)
+                continue;
+            t = sc_.next();
+            if (t != Token::Atom) {
+                rest(t);
+                continue;
             }
-            break;
-        case 'l':
-            if (v != kNone && head == "lib_id")
-                s.libId = view(d, v, store);
-            else if (v != kNone && head == "lib_name")
-                s.libName = view(d, v, store);
-            break;
-        case 'u':
-            if (v != kNone && head == "uuid")
-                s.uuid = view(d, v, store);
-            else if (v != kNone && head == "unit")
-                s.unit = number(view(d, v, store), 1);
-            break;
-        case 'i':
-            if (head == "in_bom") {
-                s.inBom = v == kNone || d.raw(v) == "yes";
-            } else if (head == "instances") {
-                for (Index project = d.node(c).first; project != kNone; project = d.node(project).next)
-                    for (Index path = d.node(project).first; path != kNone; path = d.node(path).next)
-                        if (d.head(path) == "path")
-                            s.instances.push_back({ view(d, d.child(path, 1), store),
-                                view(d, d.child(d.find(path, "reference"), 1), store),
-                                number(view(d, d.child(d.find(path, "unit"), 1), store), s.unit) });
+            const std::string_view head = sc_.raw();
+            if (is(head, "property")) {
+                property();
+            } else if (is(head, "lib_id")) {
+                first(s.libId);
+            } else if (is(head, "lib_name")) {
+                first(s.libName);
+            } else if (is(head, "uuid")) {
+                first(s.uuid);
+            } else if (is(head, "unit")) {
+                std::string_view v;
+                if (first(v))
+                    s.unit = number(v, 1);
+            } else if (is(head, "in_bom")) {
+                s.inBom = flag();
+            } else if (is(head, "on_board")) {
+                s.onBoard = flag();
+            } else if (is(head, "dnp")) {
+                // "(dnp)" alone, as some versions write a set flag, means yes.
+                s.dnp = flag();
+            } else if (is(head, "instances")) {
+                instances(s.unit);
+            } else {
+                sc_.skipList();
             }
-            break;
-        case 'o':
-            if (head == "on_board")
-                s.onBoard = v == kNone || d.raw(v) == "yes";
-            break;
-        case 'd':
-            // "(dnp)" alone, as some versions write a set flag, means yes.
-            if (head == "dnp")
-                s.dnp = v == kNone || d.raw(v) == "yes";
-            break;
-        default:
-            break;
+        }
+        s.properties = static_cast<std::uint32_t>(c_.properties.size()) - s.firstProperty;
+        s.instances = static_cast<std::uint32_t>(c_.instances.size()) - s.firstInstance;
+        return s;
+    }
+
+private:
+    // The token just read, inside a list: the rest of that list is skipped.
+    void rest(Token t)
+    {
+        if (t == Token::Close)
+            return;
+        if (t == Token::Open)
+            sc_.skipList();
+        sc_.skipList();
+    }
+
+    // A child's value: an atom as written, a string unescaped, a list empty.
+    std::string_view value(Token t)
+    {
+        if (t == Token::Atom)
+            return sc_.raw();
+        if (t == Token::Open) {
+            sc_.skipList();
+            return {};
+        }
+        if (t != Token::String)
+            return {};
+        const std::string_view raw = sc_.raw();
+        const std::string_view inner = raw.substr(1, raw.size() - 2);
+        if (inner.find('\\') == std::string_view::npos)
+            return inner;
+        return c_.unescaped.emplace_back(sexpr::unescape(inner));
+    }
+
+    // Child 1 of the list whose head was just read, if there is one; the
+    // rest of the list is skipped.
+    bool first(std::string_view& out)
+    {
+        const Token t = sc_.next();
+        if (t == Token::Close)
+            return false;
+        out = value(t);
+        sc_.skipList();
+        return true;
+    }
+
+    // "(in_bom yes)": yes, or no child at all, is set.
+    bool flag()
+    {
+        const Token t = sc_.next();
+        if (t == Token::Close)
+            return true;
+        const bool yes = t == Token::Atom && is(sc_.raw(), "yes");
+        rest(t);
+        return yes;
+    }
+
+    void property()
+    {
+        Token t = sc_.next();
+        if (t == Token::Close)
+            return;
+        const std::string_view name = value(t);
+        t = sc_.next();
+        if (t == Token::Close)
+            return;
+        c_.properties.push_back({ name, plainView(value(t)) });
+        sc_.skipList();
+    }
+
+    // "(instances (project NAME (path P (reference R) (unit U)) ...) ...)":
+    // every "path" list in any list of the instances.
+    void instances(int unit)
+    {
+        for (Token t = sc_.next(); t != Token::Close; t = sc_.next()) {
+            if (t != Token::Open)
+                continue;
+            for (Token u = sc_.next(); u != Token::Close; u = sc_.next()) {
+                if (u != Token::Open)
+                    continue;
+                const Token h = sc_.next();
+                if (h == Token::Atom && is(sc_.raw(), "path"))
+                    path(unit);
+                else
+                    rest(h);
+            }
         }
     }
-    return s;
-}
+
+    // After "(path": its child 1, and child 1 of its first "reference" and
+    // "unit" lists (child 1 itself may be one).
+    void path(int unit)
+    {
+        SymbolInstance i { {}, {}, unit };
+        bool seenReference = false, seenUnit = false;
+        std::size_t k = 1;
+        for (Token t = sc_.next(); t != Token::Close; t = sc_.next(), ++k) {
+            if (t != Token::Open) {
+                if (k == 1)
+                    i.path = value(t);
+                continue;
+            }
+            const Token h = sc_.next();
+            const bool isReference = h == Token::Atom && !seenReference && is(sc_.raw(), "reference");
+            const bool isUnit = h == Token::Atom && !seenUnit && is(sc_.raw(), "unit");
+            if (!isReference && !isUnit) {
+                rest(h);
+                continue;
+            }
+            std::string_view v;
+            const bool has = first(v);
+            if (isReference) {
+                seenReference = true;
+                i.reference = v;
+            } else {
+                seenUnit = true;
+                i.unit = has ? number(v, unit) : unit;
+            }
+        }
+        c_.instances.push_back(i);
+    }
+
+    sexpr::Scanner& sc_;
+    FileContent& c_;
+};
 
 // Reads the file one top-level item at a time; the version comes first, so
 // a newer file is refused before anything of it is misread.
@@ -237,9 +354,7 @@ FileContent readContent(SchematicFile& file)
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
         const std::string_view head = d.head(n);
-        if (head == "symbol") {
-            c.symbols.push_back(placedSymbol(d, n, c.unescaped));
-        } else if (head == "version") {
+        if (head == "version") {
             const Index v = d.child(n, 1);
             file.version = v == kNone ? 0 : number(d.text(v), 0);
             if (file.version > kNewestSchematicVersion)
@@ -303,7 +418,7 @@ FileContent readContent(SchematicFile& file)
                     c.oldInstances.emplace(i.path, i);
                 }
         }
-    }, kNotRead);
+    }, kNotRead, "symbol", [&](sexpr::Scanner& sc) { c.symbols.push_back(SymbolScan(sc, c).read()); });
     if (file.version == 0)
         throw ProjectError(file.path.string() + ": a schematic without a format version");
     return c;
@@ -335,6 +450,52 @@ ReferenceKey referenceKey(std::string_view r)
     return { r.substr(0, digits), number };
 }
 
+// Parts by reference: an open-addressing table of part indices that
+// compares against the parts' own references, with no node or key copy
+// per part.
+class PartIndex
+{
+public:
+    // The part with this reference, or `fresh` (noted as its index, which
+    // the caller makes next) and true.
+    std::pair<std::size_t, bool> emplace(
+        std::string_view reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
+    {
+        if ((count_ + 1) * 2 > slots_.size())
+            grow(parts);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t h = hash(reference) & mask;; h = (h + 1) & mask) {
+            const std::size_t at = slots_[h];
+            if (at == kEmpty) {
+                slots_[h] = fresh;
+                ++count_;
+                return { fresh, true };
+            }
+            if (parts[at].reference == reference)
+                return { at, false };
+        }
+    }
+
+private:
+    static constexpr std::size_t kEmpty = ~std::size_t(0);
+    static std::size_t hash(std::string_view s) { return std::hash<std::string_view> {}(s); }
+    void grow(const std::vector<SchematicPart>& parts)
+    {
+        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), kEmpty);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::size_t at : old)
+            if (at != kEmpty) {
+                std::size_t h = hash(parts[at].reference) & mask;
+                while (slots_[h] != kEmpty)
+                    h = (h + 1) & mask;
+                slots_[h] = at;
+            }
+    }
+    std::vector<std::size_t> slots_;
+    std::size_t count_ = 0;
+};
+
 class Walker
 {
 public:
@@ -355,7 +516,7 @@ public:
         for (SchematicPart& part : design_.parts) {
             auto kept = part.fields.begin();
             for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
-                if (f->name == "Footprint"sv || f->name == "Datasheet"sv || f->name == "Description"sv)
+                if (is(f->name, "Footprint") || is(f->name, "Datasheet") || is(f->name, "Description"))
                     mandatory.push_back(std::move(*f));
                 else if (kept++ != f)
                     *(kept - 1) = std::move(*f);
@@ -469,6 +630,7 @@ private:
         auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
         if (lib != content.libSymbols.end() && lib->second.power)
             return;
+        const auto properties = std::span(content.properties).subspan(s.firstProperty, s.properties);
         SchematicSymbol placed { fileIndex, std::string(s.uuid), sheetPath, {}, s.unit };
         bool found = false;
         const Instance* old = nullptr;
@@ -481,7 +643,7 @@ private:
                 found = true;
             }
         } else {
-            for (const SymbolInstance& i : s.instances)
+            for (const SymbolInstance& i : std::span(content.instances).subspan(s.firstInstance, s.instances))
                 if (i.path == sheetPath) {
                     placed.reference = i.reference;
                     placed.unit = i.unit;
@@ -490,8 +652,8 @@ private:
                 }
         }
         if (!found)
-            for (const FieldView& f : s.properties)
-                if (f.name == "Reference"sv) {
+            for (const FieldView& f : properties)
+                if (is(f.name, "Reference")) {
                     placed.reference = f.value;
                     break;
                 }
@@ -499,7 +661,7 @@ private:
             return;
 
         const std::size_t symbolIndex = design_.symbols.size();
-        auto [it, isNew] = partOf_.emplace(placed.reference, design_.parts.size());
+        const auto [partIndex, isNew] = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
             part.reference = placed.reference;
@@ -515,37 +677,37 @@ private:
             part.sheetFile = design_.files[fileIndex].name;
         }
         design_.symbols.push_back(std::move(placed));
-        SchematicPart& part = design_.parts[it->second];
+        SchematicPart& part = design_.parts[partIndex];
         if (isNew)
-            part.fields.reserve(s.properties.size());
+            part.fields.reserve(properties.size());
         part.symbols.push_back(symbolIndex);
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
-        for (const FieldView& field : s.properties) {
-            if (field.name == "Reference"sv)
+        for (const FieldView& field : properties) {
+            if (is(field.name, "Reference"))
                 continue;
-            if (isNew && field.name != "Value"sv && field.name != "Footprint"sv) {
+            if (isNew && !is(field.name, "Value") && !is(field.name, "Footprint")) {
                 // The first unit of a part: its fields as they stand.
                 part.fields.push_back({ std::string(field.name), std::string(field.value) });
                 continue;
             }
             SchematicField f { std::string(field.name), std::string(field.value) };
-            if (old && f.name == "Value"sv && old->value)
+            if (old && is(f.name, "Value") && old->value)
                 f.value = *old->value;
-            if (old && f.name == "Footprint"sv && old->footprint)
+            if (old && is(f.name, "Footprint") && old->footprint)
                 f.value = *old->footprint;
-            if (f.name == "Value"sv) {
+            if (is(f.name, "Value")) {
                 if (part.value.empty())
                     part.value = f.value;
                 continue;
             }
-            if (f.name == "Footprint"sv && part.footprint.empty())
+            if (is(f.name, "Footprint") && part.footprint.empty())
                 part.footprint = f.value;
             auto known = std::find_if(part.fields.begin(), part.fields.end(),
                 [&](const SchematicField& g) { return g.name == f.name; });
             if (known == part.fields.end())
-                part.fields.push_back(f);
+                part.fields.push_back(std::move(f));
             else if (known->value.empty())
                 known->value = f.value;
         }
@@ -558,7 +720,7 @@ private:
     std::vector<std::size_t> stack_;
     bool oldStyle_ = false;
     const std::unordered_map<std::string, Instance>* oldInstances_ = nullptr;
-    std::unordered_map<std::string, std::size_t> partOf_;
+    PartIndex partOf_;
 };
 
 } // namespace

@@ -5,21 +5,15 @@
 #include <bitset>
 #include <functional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace rav::sexpr
 {
 
 namespace
 {
-
-constexpr bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-constexpr bool endsAtom(char c)
-{
-    return isBlank(c) || c == '(' || c == ')' || c == '"';
-}
 
 std::pair<std::size_t, std::size_t> lineColumnOf(std::string_view s, std::size_t offset)
 {
@@ -48,6 +42,63 @@ std::size_t skipString(std::string_view s, std::size_t at, const std::string& fi
         i += c == '\\' ? 2 : 1;
     }
     fail(s, fileName, at, "a string that is never closed (the file may be cut short)");
+}
+
+// Offset one past the ")" closing `depth` lists open before `i`; `top` is
+// the outermost one, named when the text ends first.
+std::size_t skipOpen(
+    std::string_view s, std::size_t i, std::size_t depth, const std::string& fileName, std::size_t top)
+{
+    // Only parentheses and strings matter here: one table look-up a byte.
+    static constexpr auto kStop = [] {
+        std::array<bool, 256> t {};
+        t['('] = t[')'] = t['"'] = true;
+        return t;
+    }();
+    const std::size_t n = s.size();
+#ifdef __SSE2__
+    // Sixteen bytes at a time: the stops among them as bits of a mask, each
+    // handled without reading the bytes between them.
+    const __m128i open = _mm_set1_epi8('('), close = _mm_set1_epi8(')'), quote = _mm_set1_epi8('"');
+    while (i + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, open), _mm_cmpeq_epi8(v, close)), _mm_cmpeq_epi8(v, quote))));
+        std::size_t next = i + 16;
+        while (mask != 0) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            const char c = s[at];
+            if (c == '(') {
+                ++depth;
+            } else if (c == ')') {
+                if (--depth == 0)
+                    return at + 1;
+            } else {
+                // A string may end past this block: go on after it.
+                next = skipString(s, at, fileName);
+                break;
+            }
+            mask &= mask - 1;
+        }
+        i = next;
+    }
+#endif
+    while (i < n) {
+        const char c = s[i];
+        if (!kStop[static_cast<unsigned char>(c)]) {
+            ++i;
+        } else if (c == '"') {
+            i = skipString(s, i, fileName);
+        } else if (c == '(') {
+            ++depth;
+            ++i;
+        } else {
+            ++i;
+            if (--depth == 0)
+                return i;
+        }
+    }
+    fail(s, fileName, top, "this \"(\" is never closed (the file may be cut short)");
 }
 
 void checkSize(std::string_view s, const std::string& fileName)
@@ -89,31 +140,7 @@ private:
 
 std::size_t Document::skipList(std::size_t i, const std::string& fileName) const
 {
-    // Only parentheses and strings matter here: one table look-up a byte.
-    static constexpr auto kStop = [] {
-        std::array<bool, 256> t {};
-        t['('] = t[')'] = t['"'] = true;
-        return t;
-    }();
-    const std::string_view s = source_;
-    const std::size_t n = s.size();
-    std::size_t depth = 1;
-    while (i < n) {
-        const char c = s[i];
-        if (!kStop[static_cast<unsigned char>(c)]) {
-            ++i;
-        } else if (c == '"') {
-            i = skipString(s, i, fileName);
-        } else if (c == '(') {
-            ++depth;
-            ++i;
-        } else {
-            ++i;
-            if (--depth == 0)
-                return i;
-        }
-    }
-    fail(s, fileName, nodes_[stack_.front().list].begin, "this \"(\" is never closed (the file may be cut short)");
+    return skipOpen(source_, i, 1, fileName, nodes_[stack_.front().list].begin);
 }
 
 std::size_t Document::parseAt(std::size_t i, const std::string& fileName, const ShallowHeads* shallow)
@@ -214,7 +241,8 @@ Document Document::parse(std::string_view s, const std::string& fileName)
 }
 
 std::string_view Document::forEachChild(std::string_view s, const std::string& fileName,
-    const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow)
+    const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow,
+    std::string_view scanned, const std::function<void(Scanner&)>& scan)
 {
     checkSize(s, fileName);
     std::size_t i = 0;
@@ -244,6 +272,22 @@ std::string_view Document::forEachChild(std::string_view s, const std::string& f
             fail(s, fileName, open, "this \"(\" is never closed (the file may be cut short)");
         if (s[i] == ')')
             break;
+        if (scan && s[i] == '(') {
+            // The head as parseAt would take it: after blanks, up to a delimiter.
+            std::size_t h = i + 1;
+            while (h < n && isBlank(s[h]))
+                ++h;
+            std::size_t e = h;
+            while (e < n && !endsAtom(s[e]))
+                ++e;
+            if (e > h && s.substr(h, e - h) == scanned) {
+                Scanner scanner(s, fileName, e, i);
+                scan(scanner);
+                scanner.finish();
+                i = scanner.offset();
+                continue;
+            }
+        }
         child.nodes_.clear();
         i = child.parseAt(i, fileName, shallow.empty() ? nullptr : &heads);
         visit(child);
@@ -288,16 +332,8 @@ std::size_t countTokens(std::string_view s, const std::string& fileName)
     return tokens;
 }
 
-std::string Document::text(Index i) const
+std::string unescape(std::string_view inner)
 {
-    if (i == kNone)
-        return {};
-    const Node& n = nodes_[i];
-    if (n.kind == Kind::Atom)
-        return std::string(raw(i));
-    if (n.kind == Kind::List)
-        return {};
-    const std::string_view inner = source_.substr(n.begin + 1, n.end - n.begin - 2);
     // Most strings hold no escape: one copy.
     if (inner.find('\\') == std::string_view::npos)
         return std::string(inner);
@@ -324,6 +360,41 @@ std::string Document::text(Index i) const
         out += c;
     }
     return out;
+}
+
+std::string Document::text(Index i) const
+{
+    if (i == kNone)
+        return {};
+    const Node& n = nodes_[i];
+    if (n.kind == Kind::Atom)
+        return std::string(raw(i));
+    if (n.kind == Kind::List)
+        return {};
+    return unescape(source_.substr(n.begin + 1, n.end - n.begin - 2));
+}
+
+std::size_t Scanner::stringEnd(std::size_t at) const
+{
+    return skipString(s_, at, fileName_);
+}
+
+void Scanner::unclosed() const
+{
+    fail(s_, fileName_, top_, "this \"(\" is never closed (the file may be cut short)");
+}
+
+void Scanner::skipList()
+{
+    i_ = skipOpen(s_, i_, 1, fileName_, top_);
+    --depth_;
+}
+
+void Scanner::finish()
+{
+    if (depth_ > 0)
+        i_ = skipOpen(s_, i_, depth_, fileName_, top_);
+    depth_ = 0;
 }
 
 std::string_view Document::head(Index i) const

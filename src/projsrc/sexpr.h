@@ -41,6 +41,19 @@ struct Node {
 
 // A parsed text: the nodes over `source`, which must outlive the document.
 // Node 0 is the first top-level expression; a text holds exactly one.
+class Scanner;
+
+// The bytes between tokens, and those that end an atom.
+constexpr bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+constexpr bool endsAtom(char c)
+{
+    return isBlank(c) || c == '(' || c == ')' || c == '"';
+}
+
 class Document
 {
 public:
@@ -85,8 +98,12 @@ public:
         std::string_view head;
         std::uint32_t keep = 1;
     };
+    // Top-level lists headed `scanned` are not built at all: `scan` reads
+    // them with a Scanner standing after the head (what it leaves unread is
+    // skipped and checked).
     static std::string_view forEachChild(std::string_view source, const std::string& fileName,
-        const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow = {});
+        const std::function<void(const Document&)>& visit, const std::vector<Shallow>& shallow = {},
+        std::string_view scanned = {}, const std::function<void(Scanner&)>& scan = {});
 
     // 1-based line and column of a byte offset, for messages.
     std::pair<std::size_t, std::size_t> lineColumn(std::size_t offset) const;
@@ -110,6 +127,74 @@ private:
     std::vector<Node> nodes_;
     std::vector<Open> stack_;
 };
+
+// A forward read of one top-level list, building nothing: for a reader that
+// takes a few values out of many large lists and skips the rest. Errors are
+// those of Document::parse, at the same places.
+class Scanner
+{
+public:
+    enum class Token : std::uint8_t { Open, Close, Atom, String };
+    // Reading at `at`, inside the list opening at `top` (depth 1).
+    Scanner(std::string_view source, const std::string& fileName, std::size_t at, std::size_t top)
+        : s_(source)
+        , fileName_(fileName)
+        , i_(at)
+        , top_(top)
+    {
+    }
+    // The next token; Close at depth 0 is the end of the top-level list.
+    // Inline: a reader asks for every token it does not skip.
+    Token next()
+    {
+        // Locals, not members, in the loops: a member written through
+        // `this` may alias the bytes read, and would be stored every byte.
+        const char* const p = s_.data();
+        const std::size_t n = s_.size();
+        std::size_t i = i_;
+        while (i < n && isBlank(p[i]))
+            ++i;
+        if (i == n) [[unlikely]]
+            unclosed();
+        begin_ = i;
+        switch (p[i]) {
+        case '(':
+            ++depth_;
+            i_ = i + 1;
+            return Token::Open;
+        case ')':
+            --depth_;
+            i_ = i + 1;
+            return Token::Close;
+        case '"':
+            i_ = stringEnd(i);
+            return Token::String;
+        default:
+            while (++i < n && !endsAtom(p[i])) { }
+            i_ = i;
+            return Token::Atom;
+        }
+    }
+    // An atom's bytes, or a string's with its quotes, as last read.
+    std::string_view raw() const { return s_.substr(begin_, i_ - begin_); }
+    // After Open: skips the rest of that list, its ")" included.
+    void skipList();
+    // The rest of the top-level list, to its ")".
+    void finish();
+    std::size_t depth() const { return depth_; }
+    std::size_t offset() const { return i_; }
+
+private:
+    [[noreturn]] void unclosed() const;
+    std::size_t stringEnd(std::size_t at) const;
+
+    std::string_view s_;
+    const std::string& fileName_;
+    std::size_t i_, top_, begin_ = 0, depth_ = 1;
+};
+
+// A string's inner bytes with KiCad's escapes resolved.
+std::string unescape(std::string_view inner);
 
 // The plain tokenise of the same grammar (parentheses, atoms, strings),
 // counting tokens and building nothing: the baseline a reader is measured

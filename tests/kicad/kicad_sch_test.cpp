@@ -169,6 +169,17 @@ TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
         { "truncated", "a.kicad_sch", { { "a.kicad_sch", good.substr(0, good.size() / 2) } },
             "never closed" },
         { "unbalanced", "a.kicad_sch", { { "a.kicad_sch", good + ")\n" } }, "without its \"(\"" },
+        // Symbols are read without a tree; their mistakes are placed alike.
+        { "cut inside a symbol", "a.kicad_sch",
+            { { "a.kicad_sch",
+                "(kicad_sch (version 20231120)\n\t(symbol (lib_id \"A:B\") (property \"Reference\" "
+                "\"R1\"\n" } },
+            "a.kicad_sch:2:2: this \"(\" is never closed" },
+        { "string never closed in a symbol", "a.kicad_sch",
+            { { "a.kicad_sch",
+                "(kicad_sch (version 20231120)\n\t(symbol (at 1 2) (property \"Reference\" "
+                "\"R1)\n\t)\n)\n" } },
+            "a.kicad_sch:2:41: a string that is never closed" },
         { "missing sub-sheet", "a.kicad_sch", { { "a.kicad_sch", schematic(sheet("gone.kicad_sch")) } },
             "does not exist" },
         { "recursion", "a.kicad_sch",
