@@ -142,6 +142,7 @@ struct ImportState {
     const ImportOptions& options;
     const detail::DeviceColumns& cols;
     char delimiter;
+    bool server; // whose text cannot hold a NUL
     DeviceWriter& writer;
     TextFile& log;
     OperationResult& result;
@@ -201,6 +202,10 @@ Reason CheckRecord(ImportState& st, const LineTokenizer& tok)
         } else {
             st.values[i] = v;
         }
+        // A file stores such a value whole; a server would keep only what
+        // comes before the NUL, so the line is refused instead.
+        if (st.server && st.values[i].find('\0') != std::string_view::npos)
+            return &msg::kNulOnServer;
     }
     return nullptr;
 }
@@ -437,7 +442,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         result.logFile = logName;
 
         DeviceWriter writer(db, cols);
-        ImportState st { options, cols, delim.character, writer, log, result, {}, {} };
+        ImportState st { options, cols, delim.character, db.backend() == db::Backend::Server, writer, log, result, {}, {} };
         st.values.resize(static_cast<std::size_t>(cols.count()));
         st.cut.resize(static_cast<std::size_t>(cols.count()));
 

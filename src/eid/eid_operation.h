@@ -52,6 +52,9 @@ inline constexpr const char* kDeleting[2] = { "5437", "Deleting ..." };
 // A note, not a rejection: the line was stored without its extra values.
 inline constexpr const char* kTooManyFields[2]
     = { "5492", "More fields than the table has columns: the values after the last column were not stored" };
+// A server's text cannot hold a NUL: the line is refused rather than
+// stored cut at it.
+inline constexpr const char* kNulOnServer[2] = { "5470", "NUL character in a value, which the server cannot store" };
 inline constexpr const char* kExporting[2] = { "5438", "Exporting ..." };
 inline constexpr const char* kImporting[2] = { "5439", "Importing ..." };
 inline constexpr const char* kStartNotFound[2]

@@ -66,6 +66,21 @@ TEST(EidCopy, FileToServerAndBackExportsTheSameTextAndKeepsTheRules)
     const RunResult again = Eid("copy " + Q(file) + " " + Q(back));
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("exists"), std::string::npos) << again.err;
+
+    // A file holds a value with a NUL; the server cannot: the copy is
+    // refused with one line, and nothing of it stays.
+    db::removeDatabaseFile(server);
+    {
+        db::Database f = db::Database::open(file);
+        db::Statement put = f.prepare("UPDATE Device SET Name = ?1 WHERE Code = 'A1'");
+        put.bindView(1, std::string_view("a\0b", 3));
+        put.step();
+    }
+    const RunResult nul = Eid("copy " + Q(file) + " " + Q(server));
+    EXPECT_EQ(nul.exitCode, 1);
+    EXPECT_NE(nul.err.find("NUL"), std::string::npos) << nul.err;
+    EXPECT_EQ(std::count(nul.err.begin(), nul.err.end(), '\n'), 1) << nul.err;
+    EXPECT_FALSE(db::Database::open(server, db::OpenMode::Shared).hasTable("Device"));
 }
 
 // A LOM from the server copy is the LOM from the file: the parts' codes

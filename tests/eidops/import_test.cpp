@@ -45,6 +45,18 @@ protected:
     }
     OperationResult Run(const ImportOptions& o) { return ImportTextFile(o, messages, progress); }
 
+    // Makes the server refuse the merge's set-based writes before they
+    // touch a record, as another tool's rule might, so that the import runs
+    // line by line.
+    void RefuseSetBasedWrites()
+    {
+        db::Database db = db::Database::open(eidFile);
+        db.executeNative("CREATE OR REPLACE FUNCTION refuse_merge() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN IF "
+                         "current_query() LIKE ''%rav_plan%'' THEN RAISE EXCEPTION ''no merge''; END IF; RETURN NULL; END'");
+        db.executeNative(
+            "CREATE TRIGGER refuse_merge BEFORE INSERT OR UPDATE ON Device FOR EACH STATEMENT EXECUTE FUNCTION refuse_merge()");
+    }
+
     ScratchDir dir;
     EidPlace eidName { dir.path(), GetParam() };
     std::string eidFile = MakeCodeNameEid(eidName("Part.eid"));
@@ -253,6 +265,34 @@ TEST_P(ImportTest, BinaryFileDoesNoHarm)
     EXPECT_EQ(r.added + r.logged + r.blankLines, r.linesRead);
 }
 
+// A file stores a value with a NUL whole. A server's text cannot hold one:
+// the line is refused and logged, merged or line by line, never stored cut.
+TEST_P(ImportTest, ANulIsStoredWholeInAFileAndRefusedOnAServer)
+{
+    const std::string nul("B2,b\0c", 6);
+    const std::string log = nul + ",NUL character in a value, which the server cannot store\r\n";
+    for (const bool lineByLine : { false, true }) {
+        if (lineByLine && !OnServer())
+            continue;
+        SCOPED_TRACE(lineByLine ? "line by line" : "merged");
+        std::filesystem::remove(eidFile);
+        MakeCodeNameEid(eidFile);
+        if (lineByLine)
+            RefuseSetBasedWrites();
+        writeFile(dir / "Part.txt", "A1,one\r\n" + nul + "\r\nC3,three\r\n");
+        const OperationResult r = Run(Options());
+        ASSERT_TRUE(r.completed) << r.failure;
+        if (OnServer()) {
+            EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "one" }), R({ "C3", "three" }) }));
+            EXPECT_EQ(readFile(dir / "Part.log"), log);
+        } else {
+            EXPECT_EQ(Records(eidFile), (std::vector<Row> { R({ "A1", "one" }), R({ "B2", nul.substr(3) }), R({ "C3", "three" }) }));
+            EXPECT_EQ(readFile(dir / "Part.log"), "");
+        }
+        EXPECT_EQ(std::tie(r.added, r.logged), std::make_tuple(OnServer() ? 2 : 3, OnServer() ? 1 : 0));
+    }
+}
+
 // A server EID is imported in one set-based merge; whatever the lines, it
 // must store, count and log exactly what the line-by-line import into a
 // file does.
@@ -299,7 +339,7 @@ TEST_P(ImportTest, ServerMergeMatchesTheFileImport)
 // with overwrite has read them and waits for their locks: no record is
 // overwritten with values read before the other's change. The merge refuses
 // both, with the difference; line by line (after the server refused a
-// value the merge carried, here a NUL) the deleted record is read as gone
+// merge, here by another tool's trigger) the deleted record is read as gone
 // and added anew.
 TEST_P(ImportTest, OverwriteRefusesRecordsChangedMeanwhile)
 {
@@ -314,21 +354,22 @@ TEST_P(ImportTest, OverwriteRefusesRecordsChangedMeanwhile)
         std::vector<Row> records;
         std::string log;
         std::size_t unchecked = 0;
+        bool refuseMerge = false;
     };
     const std::vector<Case> cases {
         { "A1,mine\r\na2,mine2\r\nA3,new\r\n", true, 1, 2, { R({ "A1", "theirs" }), R({ "A3", "new" }) },
             changed
                 + "a2,mine2,save refused: someone else deleted the record since it was read (Code: mine \"a2\", "
                   "theirs (deleted), original \"A2\"; Name: mine \"mine2\", theirs (deleted), original \"two\")\r\n" },
-        // (What the line-by-line import stores of the value with the NUL is
-        // another matter, left out here.)
-        { std::string("A1,mine\r\na2,mine2\r\nZ9,a\0b\r\n", 27), true, 2, 1,
-            { R({ "A1", "theirs" }), R({ "a2", "mine2" }) }, changed, 1 },
+        { "A1,mine\r\na2,mine2\r\nZ9,z\r\n", true, 2, 1, { R({ "A1", "theirs" }), R({ "a2", "mine2" }) }, changed, 1,
+            true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         std::filesystem::remove(eidFile);
         MakeCodeNameEid(eidFile, { R({ "A1", "old" }), R({ "A2", "two" }) });
+        if (c.refuseMerge)
+            RefuseSetBasedWrites();
         writeFile(dir / "Part.txt", c.text);
         std::promise<void> edited;
         std::thread other([&] {

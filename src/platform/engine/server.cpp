@@ -628,6 +628,10 @@ void bind(Stmt& s, int index, Value v)
 {
     if (index < 1 || index > s.nParams)
         throw Error("cannot bind a value: parameter " + std::to_string(index) + " out of range");
+    // Parameters go as C strings and a server's text cannot hold a NUL
+    // anyway: refused, never cut at the NUL.
+    if (v && v->find('\0') != std::string::npos)
+        throw Error("value " + std::to_string(index) + " contains a NUL character, which the server cannot store");
     s.params[static_cast<std::size_t>(index - 1)] = std::move(v);
 }
 
@@ -1046,10 +1050,16 @@ std::shared_ptr<Stmt> prepareLookup(
     s->nParams = 1;
     s->stream = true;
     // The keys as an array literal: every element quoted, its quotes and
-    // backslashes escaped.
+    // backslashes escaped. A key with a NUL matches no text on a server:
+    // it goes as Null, which keeps the positions of the others.
     std::string array = "{";
     for (const std::string_view k : keys) {
-        array += array.size() > 1 ? ",\"" : "\"";
+        array += array.size() > 1 ? "," : "";
+        if (k.find('\0') != std::string_view::npos) {
+            array += "NULL";
+            continue;
+        }
+        array += '"';
         for (const char ch : k) {
             if (ch == '"' || ch == '\\')
                 array += '\\';
