@@ -31,8 +31,11 @@ namespace
 class RangeWalk
 {
 public:
+    // With `batch` on a server, the rows come through a cursor that many at
+    // a time, and the caller may write on the connection between rows; it
+    // must be inside a transaction.
     RangeWalk(db::Database& db, const detail::DeviceColumns& cols, const Range& range,
-        const std::string& selectList)
+        const std::string& selectList, int batch = 0)
         : range_(range)
     {
         std::string sql = "SELECT " + selectList;
@@ -46,7 +49,13 @@ public:
         } else {
             sql += " FROM Device ORDER BY rowid";
         }
-        stmt_ = db.prepare(sql);
+        if (batch > 0 && db.backend() == db::Backend::Server) {
+            db.executeNative("DECLARE rav_walk NO SCROLL CURSOR FOR " + sql);
+            stmt_ = db.prepare("FETCH " + std::to_string(batch) + " FROM rav_walk");
+            batch_ = batch;
+        } else {
+            stmt_ = db.prepare(sql);
+        }
         rangeValueColumn_ = stmt_.columnCount() - 1;
     }
 
@@ -55,7 +64,7 @@ public:
     {
         if (state_ == State::Done)
             return false;
-        while (stmt_.step()) {
+        while (step()) {
             ++position_;
             if (!range_.enabled()) {
                 state_ = State::Inside;
@@ -89,9 +98,25 @@ public:
     long position() const { return position_; }
 
 private:
+    // The next row; through a cursor, the next batch when one is used up.
+    bool step()
+    {
+        if (stmt_.step()) {
+            ++inBatch_;
+            return true;
+        }
+        if (batch_ == 0 || inBatch_ < batch_)
+            return false;
+        stmt_.reset();
+        inBatch_ = 0;
+        return step();
+    }
+
     enum class State { Before, Inside, Done };
     const Range& range_;
     db::Statement stmt_;
+    int batch_ = 0;
+    int inBatch_ = 0;
     int rangeColumn_ = -1;
     int rangeValueColumn_ = -1;
     State state_ = State::Before;
@@ -134,6 +159,62 @@ std::string SelectList(const detail::DeviceColumns& cols)
     for (int i = 0; i < cols.count(); ++i)
         s += (i ? "," : "") + db::quoteIdent(cols.names[static_cast<std::size_t>(i)]);
     return s;
+}
+
+// A range removal on a server: the sorted walk comes through a cursor a
+// batch at a time, and each batch's records go in one statement. Memory
+// stays at one batch whatever the range, and the whole removal is one
+// transaction, so a client killed halfway leaves every record in place.
+// The cursor reads the set as it was when the walk began, as the key list
+// of a file's removal does; each deleted record still makes its own
+// history entry.
+void RemoveOnServer(db::Database& db, const detail::DeviceColumns& cols, const Range& range,
+    std::optional<db::Transaction>& tx, OperationResult& result, ProgressSink& progress)
+{
+    constexpr int kBatch = 10000;
+    tx.emplace(db);
+    RangeWalk walk(db, cols, range, "rowid", kBatch);
+    db::Statement batch = db.prepare("DELETE FROM Device WHERE rowid = ANY(?1::int8[])");
+    db::Statement one = db.prepare("DELETE FROM Device WHERE rowid = ?1");
+    std::vector<std::int64_t> ids;
+    auto remove = [&] {
+        if (ids.empty())
+            return;
+        std::string array = "{";
+        for (const std::int64_t id : ids)
+            array += (array.size() > 1 ? "," : "") + std::to_string(id);
+        batch.bind(1, db::Value(array + "}"));
+        try {
+            batch.step();
+            batch.reset();
+            result.processed += static_cast<std::int64_t>(ids.size());
+        } catch (const db::Error&) {
+            // Refused as a whole (another tool's rule): one by one, so that
+            // the records before the refused one go, as on a file.
+            batch.reset();
+            for (const std::int64_t id : ids) {
+                one.bind(1, id);
+                one.step();
+                one.reset();
+                ++result.processed;
+            }
+        }
+        ids.clear();
+        progress.setValue(result.processed);
+    };
+    while (walk.next()) {
+        ids.push_back(walk.row().columnInt(0));
+        walk.processed();
+        if (ids.size() >= static_cast<std::size_t>(kBatch))
+            remove();
+    }
+    if (!walk.startFound()) {
+        tx.reset(); // nothing was removed
+        throw std::runtime_error("No record has the start value " + range.startValue);
+    }
+    remove();
+    tx->commit();
+    tx.reset();
 }
 
 } // namespace
@@ -254,6 +335,12 @@ OperationResult RemoveRecords(const RemoveOptions& options, ProgressSink& progre
             all.step();
             result.processed = db.changes();
             progress.setValue(total);
+            result.completed = true;
+            return result;
+        }
+
+        if (db.backend() == db::Backend::Server) {
+            RemoveOnServer(db, cols, options.range, tx, result, progress);
             result.completed = true;
             return result;
         }

@@ -3,6 +3,7 @@
 // column, and the check the wizard makes before it runs either.
 #include "eid_export.h"
 #include "eid_fixture.h"
+#include "eid_history.h"
 #include "eid_import.h"
 #include "project_fixture.h"
 
@@ -166,6 +167,33 @@ TEST_P(ExportTest, StartEqualToEndTakesExactlyTheFirstSuchRecord)
     EXPECT_EQ(Exported(), "A2,same\r\n");
     ASSERT_TRUE(Remove(eid, range).completed);
     EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "A1", "x" }), R({ "A3", "same" }), R({ "A4", "z" }) }));
+}
+
+// A range of many thousand records goes whole, the last one included,
+// each removal in the history (a server takes them a batch at a time).
+TEST_P(ExportTest, AWideRangeIsRemovedWholeAndEachRemovalRecorded)
+{
+    const std::string eid = MakeCodeNameEid(eidName("Wide.eid"));
+    std::string text;
+    char code[16];
+    for (int i = 0; i < 20000; ++i) {
+        std::snprintf(code, sizeof code, "%05d", 19999 - i);
+        text += std::string(code) + ",n\r\n";
+    }
+    writeFile(dir / "Wide.txt", text);
+    eid::ImportOptions in;
+    in.eidFile = eid;
+    in.textFile = (dir / "Wide.txt").string();
+    ASSERT_TRUE(eid::ImportTextFile(in, messages, progress).completed);
+    const std::size_t history = OnServer() ? eid::ReadHistory(eid).size() : 0;
+    const eid::OperationResult r = Remove(eid, { "Code", "00001", "none", "Code" }); // to the end
+    ASSERT_TRUE(r.completed) << r.failure;
+    EXPECT_EQ(r.processed, 19999);
+    EXPECT_EQ(progress.lastValue, 19999);
+    EXPECT_EQ(ByCode(eid), (std::vector<Row> { R({ "00000", "n" }) }));
+    if (OnServer()) {
+        EXPECT_EQ(eid::ReadHistory(eid).size(), history + 19999);
+    }
 }
 
 TEST_P(ExportTest, FailuresEndQuietlyAndTouchNothing)
