@@ -276,12 +276,29 @@ void ForEachLine(const ImportOptions& options, std::size_t rangePos, char delimi
     }
 }
 
+// Progress of the reading of the file, drawn on the first part of the bar:
+// on a server the writing, reported afterwards, takes most of the time.
+class ReadingShare final : public ProgressSink
+{
+public:
+    explicit ReadingShare(ProgressSink& bar)
+        : bar_(bar)
+    {
+    }
+    void setValue(std::int64_t value) override { bar_.setValue(value / kParts); }
+    static constexpr std::int64_t kParts = 5; // the reading's share is one of them
+
+private:
+    ProgressSink& bar_;
+};
+
 // The import of a server EID: the checked lines stream to the server and
 // are merged there in one pass (BulkMerge), and the log is written
 // afterwards in line order from a second reading of the text file, since
 // which lines are duplicates or met someone else's change is known only
 // then. Counts and log lines are those of the line-by-line import.
-void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_t rangePos, ProgressSink& progress)
+void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_t rangePos, std::int64_t length,
+    ProgressSink& progress)
 {
     const ImportOptions& options = st.options;
     OperationResult& result = st.result;
@@ -293,7 +310,8 @@ void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_
     std::vector<Entry> entries;
     std::vector<std::int64_t> longLines; // more values than columns
     db::BulkMerge merge(db, "Device", st.cols.names[static_cast<std::size_t>(st.cols.eicOrdinal)], options.overwrite);
-    ForEachLine(options, rangePos, st.delimiter, input, result, progress,
+    ReadingShare reading(progress);
+    ForEachLine(options, rangePos, st.delimiter, input, result, reading,
         [&](const std::string&, const LineTokenizer& tok, std::int64_t number) {
             if (const Reason reason = CheckRecord(st, tok)) {
                 entries.push_back({ number, Text(*reason), true });
@@ -303,7 +321,11 @@ void ImportMerged(ImportState& st, db::Database& db, TextFile& input, std::size_
             if (tok.Count() > static_cast<std::size_t>(st.cols.count()))
                 longLines.push_back(number);
         });
-    const db::BulkMerge::Outcome outcome = merge.finish();
+    const std::int64_t read = length / ReadingShare::kParts;
+    const db::BulkMerge::Outcome outcome = merge.finish([&](std::int64_t done, std::int64_t total) {
+        progress.setValue(read + (length - read) * done / total);
+    });
+    progress.setValue(length);
     result.added = outcome.added;
     result.overwritten = outcome.overwritten;
     std::size_t r = 0;
@@ -453,7 +475,7 @@ OperationResult ImportTextFile(const ImportOptions& options, MessageSink& messag
         bool merged = false;
         if (db.backend() == db::Backend::Server) {
             try {
-                ImportMerged(st, db, input, rangePos, progress);
+                ImportMerged(st, db, input, rangePos, static_cast<std::int64_t>(length), progress);
                 merged = true;
             } catch (const db::Error&) {
                 // The server refused a record (or a value a stricter writer

@@ -293,6 +293,50 @@ TEST_P(ImportTest, ANulIsStoredWholeInAFileAndRefusedOnAServer)
     }
 }
 
+// On a server most of an import's time is the server's writing after the
+// file was read: the bar moves during that writing too, and ends full.
+TEST_P(ImportTest, TheBarMovesWhileTheServerWrites)
+{
+    if (!OnServer())
+        GTEST_SKIP() << "a file is written while it is read";
+    std::string text;
+    char line[16];
+    for (int i = 0; i < 50000; ++i) {
+        std::snprintf(line, sizeof line, "%05d,n\r\n", i);
+        text += line;
+    }
+    writeFile(dir / "Part.txt", text);
+    const auto length = static_cast<std::int64_t>(text.size());
+    // Asks, at each value past the reading's share, whether the importing
+    // session has just finished one of the merge's writes.
+    struct Watch final : ProgressSink {
+        db::Database other;
+        db::Statement writing;
+        std::int64_t length = 0;
+        std::vector<std::int64_t> values;
+        int whileWriting = 0;
+        void setValue(std::int64_t v) override
+        {
+            values.push_back(v);
+            if (v <= length / 5 || v >= length)
+                return;
+            writing.step();
+            whileWriting += writing.columnInt(0) > 0 ? 1 : 0;
+            writing.reset();
+        }
+    } watch;
+    watch.other = db::Database::open(eidFile);
+    watch.writing = watch.other.prepare("SELECT count(*) FROM pg_stat_activity WHERE pid <> pg_backend_pid() AND "
+                                        "state = 'idle in transaction' AND query LIKE '%rav_plan p JOIN rav_stage%'");
+    watch.length = length;
+    const OperationResult r = ImportTextFile(Options(), messages, watch);
+    ASSERT_TRUE(r.completed) << r.failure;
+    EXPECT_EQ(r.added, 50000);
+    EXPECT_GE(watch.whileWriting, 2);
+    EXPECT_TRUE(std::is_sorted(watch.values.begin(), watch.values.end()));
+    EXPECT_EQ(watch.values.back(), length);
+}
+
 // A server EID is imported in one set-based merge; whatever the lines, it
 // must store, count and log exactly what the line-by-line import into a
 // file does.

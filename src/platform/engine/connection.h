@@ -153,7 +153,7 @@ std::shared_ptr<Stmt> prepareLookup(
 struct Merge;
 std::shared_ptr<Merge> mergeBegin(Connection& c, const std::string& table, const std::string& keyField, bool overwrite);
 void mergeAdd(Connection& c, Merge& m, std::int64_t tag, const std::vector<std::string_view>& values);
-BulkMerge::Outcome mergeFinish(Connection& c, Merge& m);
+BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progress& progress);
 // Ends a COPY still open, so that the savepoint can be rolled back.
 void mergeAbandon(Connection& c, Merge& m);
 std::int64_t changes(const Connection& c);

@@ -1012,9 +1012,9 @@ void BulkMerge::add(std::int64_t tag, const std::vector<std::string_view>& value
     server::mergeAdd(usable(d_->conn), *d_->merge, tag, values);
 }
 
-BulkMerge::Outcome BulkMerge::finish()
+BulkMerge::Outcome BulkMerge::finish(const Progress& progress)
 {
-    Outcome out = server::mergeFinish(usable(d_->conn), *d_->merge);
+    Outcome out = server::mergeFinish(usable(d_->conn), *d_->merge, progress);
     d_->merge.reset();
     d_->tx->commit();
     return out;

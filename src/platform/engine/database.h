@@ -11,6 +11,7 @@
 #include "db_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -199,7 +200,10 @@ public:
     // One row: a value per field of the table, in its order (never Null).
     // Tags rise from row to row.
     void add(std::int64_t tag, const std::vector<std::string_view>& values);
-    Outcome finish();
+    // How far the server's writing is, in rows of the written steps: called
+    // after each range of rows is written, `done` of `total`.
+    using Progress = std::function<void(std::int64_t done, std::int64_t total)>;
+    Outcome finish(const Progress& progress = {});
 
 private:
     struct Impl;

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -1081,12 +1082,18 @@ struct Merge {
     bool copying = false;
     std::int64_t staged = 0;
     std::string buffer; // rows not yet sent
+    // The tag of every kMergeRange-th row: the merge writes the rows in
+    // ranges that start there, reporting progress after each.
+    std::vector<std::int64_t> starts;
 };
 
 namespace
 {
 
 const char* kMergeContext = "cannot store the records";
+// Rows written by one statement of a merge: a few seconds of the server's
+// work at most, so that progress moves and a window stays alive.
+constexpr std::int64_t kMergeRange = 20000;
 
 // A value in COPY's text format, where the backslash, tab and line breaks
 // have meanings of their own.
@@ -1198,6 +1205,8 @@ void mergeAdd(Connection& c, Merge& m, std::int64_t tag, const std::vector<std::
         appendCopyText(m.buffer, v);
     }
     m.buffer += '\n';
+    if (m.staged % kMergeRange == 0)
+        m.starts.push_back(tag);
     ++m.staged;
     if (m.buffer.size() >= (std::size_t { 1 } << 18))
         flushCopy(c, m);
@@ -1212,10 +1221,11 @@ void mergeAbandon(Connection& c, Merge& m)
 // The rows are merged group by group of equal keys: `first` is a group's
 // first row, `n` its number of rows, `target` the record it met when read and
 // the original values (o0, o1, ...) what that record held then.
-BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
+BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progress& progress)
 {
     flushCopy(c, m);
     endCopy(c, m, nullptr);
+    run(c, "CREATE INDEX ON rav_stage (tag)", kMergeContext);
     run(c, "ANALYZE rav_stage", kMergeContext);
     run(c, "SET LOCAL work_mem = '128MB'", kMergeContext);
     const std::string& key = m.cols[m.key];
@@ -1228,19 +1238,37 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
             + " FROM (SELECT " + key + " AS k, min(tag) AS first, count(*) AS n FROM rav_stage"
             + " GROUP BY " + key + ") g LEFT JOIN " + m.table + " t ON t." + key + " = g.k",
         kMergeContext);
+    run(c, "CREATE INDEX ON rav_plan (first)", kMergeContext);
+    run(c, "ANALYZE rav_plan", kMergeContext);
     const std::string cols = joined(m.cols, "");
     const std::string staged = joined(m.cols, "s.");
     BulkMerge::Outcome out;
+    // A statement over the groups whose first row is in one range after
+    // the other ($1 <= first < $2, both ends tags), in tag order; the whole
+    // merge is still one savepoint, all or nothing.
+    const std::int64_t steps = m.overwrite ? 2 : 1;
+    std::int64_t done = 0;
+    auto inRanges = [&](const std::string& sql) {
+        std::int64_t rows = 0;
+        for (std::size_t r = 0; r < m.starts.size(); ++r) {
+            const std::string end = r + 1 < m.starts.size() ? std::to_string(m.starts[r + 1])
+                                                             : std::to_string(std::numeric_limits<std::int64_t>::max());
+            rows += tuples(query(c, sql, { std::to_string(m.starts[r]), end }));
+            done += std::min(kMergeRange, m.staged - static_cast<std::int64_t>(r) * kMergeRange);
+            if (progress)
+                progress(done, steps * m.staged);
+        }
+        return rows;
+    };
+    const std::string range = " AND p.first >= $1 AND p.first < $2";
     auto sums = [&c](const char* where) {
         Result r(query(c, std::string("SELECT count(*), coalesce(sum(n), 0) FROM rav_plan WHERE ") + where, {}));
         return std::make_pair(std::atoll(r.at(0, 0).c_str()), std::atoll(r.at(0, 1).c_str()));
     };
     if (!m.overwrite) {
         // The first row of each new key; every other row is a duplicate.
-        out.added = tuples(query(c,
-            "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
-                + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY s.tag",
-            {}));
+        out.added = inRanges("INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL" + range + " ORDER BY s.tag");
         if (out.added < m.staged) {
             Result r(query(c,
                 "SELECT s.tag FROM rav_stage s WHERE NOT EXISTS (SELECT 1 FROM rav_plan p WHERE p.first = s.tag "
@@ -1263,12 +1291,10 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
     std::string sets;
     for (const auto& col : m.cols)
         sets += (sets.empty() ? "" : ", ") + col + " = s." + col;
-    const std::int64_t updated = tuples(query(c,
-        "WITH u AS (UPDATE " + m.table + " t SET " + sets
-            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NOT NULL AND t.rowid = p.target"
-            + (m.versioned ? " AND t.rav_version = p.version" : "")
-            + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u",
-        {}));
+    const std::int64_t updated = inRanges("WITH u AS (UPDATE " + m.table + " t SET " + sets
+        + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NOT NULL AND t.rowid = p.target"
+        + (m.versioned ? " AND t.rav_version = p.version" : "") + range
+        + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u");
     const auto [groupsMet, rowsMet] = sums("target IS NOT NULL");
     out.overwritten = rowsMet;
     if (updated < groupsMet) {
@@ -1304,10 +1330,8 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m)
             --out.overwritten;
         }
     }
-    out.added = tuples(query(c,
-        "INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
-            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL ORDER BY p.first",
-        {}));
+    out.added = inRanges("INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
+        + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL" + range + " ORDER BY p.first");
     out.overwritten += sums("target IS NULL").second - out.added;
     std::int64_t later = 0;
     if (sums("n > 1").first > 0) {
