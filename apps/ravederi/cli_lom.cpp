@@ -67,13 +67,27 @@ std::string asOfName(const std::string& eidFile, const std::string& change)
     return eidFile + (eidFile.find('?') == std::string::npos ? "?" : "&") + "as_of=" + change;
 }
 
-lom::FieldCatalogue catalogueOf(const std::string& eidFile)
+// A server EID opened once, for the catalogue and the build: every
+// connection costs an authentication. A file is opened where it is needed.
+// Nothing when it cannot be opened; catalogueOf then says why.
+std::optional<db::Database> openServerEid(const std::string& eidFile)
+{
+    if (!db::isServerName(eidFile))
+        return std::nullopt;
+    try {
+        return db::Database::open(eidFile, db::OpenMode::Shared);
+    } catch (const db::Error&) {
+        return std::nullopt;
+    }
+}
+
+lom::FieldCatalogue catalogueOf(const std::string& eidFile, std::optional<db::Database>& open)
 {
     lom::FieldCatalogue catalogue;
     std::error_code ec;
     if (!db::isServerName(eidFile) && !std::filesystem::exists(eidFile, ec))
         throw std::runtime_error("the EID file " + eidFile + " was not found");
-    if (!lom::BuildLomCatalogue(catalogue, eidFile))
+    if (!(open ? lom::BuildLomCatalogue(catalogue, *open) : lom::BuildLomCatalogue(catalogue, eidFile)))
         throw std::runtime_error(eidFile + " is not an External Info Database");
     return catalogue;
 }
@@ -98,8 +112,10 @@ int listFields(std::vector<std::string> args)
     if (!eidFile && !projectFile)
         throw UsageError { "--list-fields needs --eid, --project or both" };
     lom::FieldCatalogue catalogue;
-    if (eidFile)
-        catalogue = catalogueOf(*eidFile);
+    if (eidFile) {
+        std::optional<db::Database> open = openServerEid(*eidFile);
+        catalogue = catalogueOf(*eidFile, open);
+    }
     else
         catalogue.reset(lom::CatalogueKind::Lom, {});
     std::optional<ProjectOpener> open;
@@ -188,12 +204,14 @@ int makePurchaseList(const std::vector<lom::ProjectCount>& projects, lom::LomJob
     TerminalProgress progress;
     std::ostream& summary = job.outputFile == "-" ? std::cerr : std::cout;
 
+    std::optional<db::Database> eid = openServerEid(job.eidFile);
+    job.eid = eid ? &*eid : nullptr;
     std::vector<lom::BoardList> boards;
     lom::PurchaseLayout layout;
     std::vector<std::string> problems;
     for (std::size_t i = 0; i < projects.size(); ++i) {
         ProjectOpener open(projects[i].path);
-        lom::FieldCatalogue catalogue = catalogueOf(job.eidFile);
+        lom::FieldCatalogue catalogue = catalogueOf(job.eidFile, eid);
         catalogue.addDesignFields(lom::ListDesignFields());
         resolveFields(catalogue, captions, job);
         lom::PurchaseLayout columns;
@@ -361,7 +379,9 @@ int makeLom(std::vector<std::string> args)
 
     // The project first: its parts' design fields are columns too.
     ProjectOpener open(projectFile);
-    lom::FieldCatalogue catalogue = catalogueOf(eidFile);
+    std::optional<db::Database> eid = openServerEid(eidFile);
+    job.eid = eid ? &*eid : nullptr;
+    lom::FieldCatalogue catalogue = catalogueOf(eidFile, eid);
     catalogue.addDesignFields(lom::ListDesignFields());
     for (const auto& caption : fields)
         job.fields.push_back(fieldNumber(catalogue, caption, eidFile));

@@ -51,6 +51,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -376,14 +377,22 @@ int runChild(const std::string& side, bool grouped, const fs::path& dir, const s
         throw std::runtime_error(Z_LastError());
     const long rssOpen = peakRssKb();
 
-    // Ours, as the wizard does it.
+    // Ours, as `ravederi lom` does it: a server EID is opened once for the
+    // catalogue and the build.
     const auto t0 = Clock::now();
     rav::lom::FieldCatalogue catalogue;
-    rav::lom::BuildLomCatalogue(catalogue, eid);
+    std::optional<rav::db::Database> open;
+    if (!server.empty())
+        open = rav::db::Database::open(eid, rav::db::OpenMode::Shared);
+    if (open)
+        rav::lom::BuildLomCatalogue(catalogue, *open);
+    else
+        rav::lom::BuildLomCatalogue(catalogue, eid);
     rav::NullProgressSink progress;
     rav::NullMessageSink messages;
-    const auto built
-        = rav::lom::BuildLomDatabase({ eid, dir.string(), catalogue.size() }, progress, messages);
+    rav::lom::BuildOptions options { eid, dir.string(), catalogue.size() };
+    options.eid = open ? &*open : nullptr;
+    const auto built = rav::lom::BuildLomDatabase(options, progress, messages);
     if (!built.built)
         throw std::runtime_error("build failed: " + built.error);
     if (grouped) {

@@ -355,7 +355,10 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
 
     try {
         // 3-5. The EID, the temporary database and its table.
-        db::Database eid = db::Database::open(options.eidFile, db::OpenMode::Shared);
+        db::Database opened;
+        if (!options.eid)
+            opened = db::Database::open(options.eidFile, db::OpenMode::Shared);
+        db::Database& eid = options.eid ? *options.eid : opened;
         const db::TableDef eidTable = eid.tableDef(eid::kDeviceTable);
         result.eicFieldName = eid::EicFieldName(eid);
         const int eidColumns = static_cast<int>(eidTable.fields.size());

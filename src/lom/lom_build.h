@@ -47,6 +47,10 @@ struct BuildOptions {
     // Parts whose attribute kExcludeAttribute is set (KiCad's "exclude from
     // BOM") get no row unless this is true.
     bool includeExcluded = false;
+    // The EID already open (as the catalogue read it), used instead of
+    // opening eidFile again; null: eidFile is opened. Its transactions must
+    // all be ended.
+    db::Database* eid = nullptr;
 };
 
 inline constexpr const char* kExcludeAttribute = "exclude_from_bom";

@@ -30,13 +30,10 @@ constexpr ProjectField kProjectFields[kLomProjectFields] = {
     { "Component Value-P", "5444" },
 };
 
-bool buildCatalogue(FieldCatalogue& catalogue, CatalogueKind kind, const std::string& eidFile)
+bool buildCatalogue(FieldCatalogue& catalogue, CatalogueKind kind, db::Database& eid)
 {
-    if (text::trimBlanks(eidFile).empty())
-        return false;
     std::vector<std::string> columns;
     try {
-        db::Database eid = db::Database::open(eidFile, db::OpenMode::Shared);
         for (const auto& f : eid.tableDef(eid::kDeviceTable).fields)
             columns.push_back(f.name);
     } catch (const std::exception&) {
@@ -44,6 +41,19 @@ bool buildCatalogue(FieldCatalogue& catalogue, CatalogueKind kind, const std::st
     }
     catalogue.reset(kind, columns);
     return true;
+}
+
+bool buildCatalogue(FieldCatalogue& catalogue, CatalogueKind kind, const std::string& eidFile)
+{
+    if (text::trimBlanks(eidFile).empty())
+        return false;
+    db::Database eid;
+    try {
+        eid = db::Database::open(eidFile, db::OpenMode::Shared);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return buildCatalogue(catalogue, kind, eid);
 }
 
 } // namespace
@@ -102,6 +112,11 @@ void FieldCatalogue::addDesignFields(const std::vector<std::string>& names)
 bool BuildLomCatalogue(FieldCatalogue& catalogue, const std::string& eidFile)
 {
     return buildCatalogue(catalogue, CatalogueKind::Lom, eidFile);
+}
+
+bool BuildLomCatalogue(FieldCatalogue& catalogue, db::Database& eid)
+{
+    return buildCatalogue(catalogue, CatalogueKind::Lom, eid);
 }
 
 bool BuildToolBoxCatalogue(FieldCatalogue& catalogue, const std::string& eidFile)

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+namespace rav::db
+{
+class Database;
+}
+
 namespace rav::lom
 {
 
@@ -58,6 +63,9 @@ private:
 // returns false; so does an EID that cannot be opened or has no table
 // Device. Never throws, shows nothing.
 bool BuildLomCatalogue(FieldCatalogue& catalogue, const std::string& eidFile);
+// The same from an EID already open, which the build can then use too: a
+// server's connection (and its authentication) serves both.
+bool BuildLomCatalogue(FieldCatalogue& catalogue, db::Database& eid);
 bool BuildToolBoxCatalogue(FieldCatalogue& catalogue, const std::string& eidFile);
 
 // The captions of the chosen entries in their order, followed by one empty

@@ -82,6 +82,7 @@ BuildResult BuildLomJobDatabase(
     if (options.dnp != DnpMode::Include)
         build.markAttribute = options.dnpAttribute;
     build.includeExcluded = options.includeExcluded;
+    build.eid = options.eid;
     for (int k = 1; k <= catalogue.size(); ++k)
         if (!catalogue.entry(k).attribute.empty())
             build.attributeColumns.emplace_back(k, catalogue.entry(k).attribute);

@@ -45,6 +45,7 @@ struct LomJobOptions {
     bool check = false;
     bool strict = false; // with check: problems found means nothing is written
     bool includeExcluded = false; // list the parts the design excludes from lists too
+    db::Database* eid = nullptr; // eidFile already open, for the build to use (see BuildOptions)
 };
 
 struct LomJobResult {
