@@ -506,7 +506,8 @@ void FrmToolBox::cmdFilter_Click()
             report(error);
             return;
         }
-        recEdit_->setFilterText(eidView_.filterText(catalogue));
+        eidView_.filterShown(catalogue);
+        recEdit_->showStatus();
         recEdit_->showSortColumn(eidView_.sortField(catalogue), false);
     } catch (const std::exception& e) {
         report(e.what());
@@ -835,6 +836,11 @@ void FrmToolBox::txtMove_Enter()
 {
     if (recEdit_->datReced()->recordset())
         txtMove_->setText(QString::number(BrowseTab(*recEdit_->datReced()).jump(text(txtMove_))));
+}
+
+std::string FrmToolBox::recordStatus() const
+{
+    return eidView_.status(BrowseTab(*recEdit_->datReced()).state(recEdit_->eicFieldName()).records);
 }
 
 void FrmToolBox::followRecord()
