@@ -614,7 +614,6 @@ void FrmToolBox::optManAut_Click(int i)
 {
     const bool manual = i == 1;
     associate_.setMode(manual ? AssociateMode::Manual : AssociateMode::Automatic);
-    associate_.setFindReady(cboFind_[0]->count() > 0 && cboFind_[2]->count() > 0);
     showAssociateState();
     if (manual && recEdit_->projectViewLoaded()) {
         const std::string eic
