@@ -199,53 +199,52 @@ TEST_F(EidWizard, FirstPageFollowsTheCurrentEidAndChecksChosenFiles)
     EXPECT_FALSE(next()->isEnabled());
 }
 
-// The grid shows the field list; the list's rules are tested on the model.
-TEST_F(EidWizard, FieldGridShowsTheListAndEnterCommits)
-{
-    open();
-    next()->click();
-    ASSERT_EQ(window->path(), FrmEidedit::Path::Create);
-    QTableView* g = grid();
-    EXPECT_FALSE(next()->isEnabled() || find<QPushButton>("cmdAddUp_1")->isEnabled());
-    defineField("Code", "20");
-    defineField("Note", "255");
-    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "20", "Note", "255", "", "" }));
-    EXPECT_EQ(g->currentIndex().row(), 2); // the entry row, empty again
-    EXPECT_TRUE(nameBox()->text().isEmpty() && next()->isEnabled());
-    EXPECT_EQ(sizeBox()->text(), "") << "an empty size stays empty, not 0";
-    // A refused entry says why and goes back to the box to correct.
-    defineField("Price", "0");
-    EXPECT_EQ(messageIds(), Ids { "5416" });
-    EXPECT_EQ(QApplication::focusWidget(), sizeBox());
-
-    // A row picked in the grid loads the boxes; Delete removes it.
-    g->setCurrentIndex(g->model()->index(0, 1));
-    EXPECT_EQ(nameBox()->text(), "Code");
-    EXPECT_EQ(sizeBox()->text(), "20");
-    click("cmdAddUp_1");
-    EXPECT_EQ(cells(), (std::vector<QString> { "Note", "255", "", "" }));
-    EXPECT_EQ(window->fields().current(), 1);
-}
-
-TEST_F(EidWizard, CreationThenEditPath)
+// The grid shows the field list (its rules are tested on the model) and
+// Enter commits. A failed build says why and stays; Back keeps the grid and
+// Next rebuilds the EIC list. A built file goes on to the edit path, or the
+// wizard closes when it is not to be edited; either way it is the current EID.
+TEST_F(EidWizard, FieldGridThenCreationFailsOrGoesOnToTheEditPath)
 {
     open();
     const QString file = typed("txtFileName_0");
     next()->click();
+    ASSERT_EQ(window->path(), FrmEidedit::Path::Create);
+    QTableView* g = grid();
+    EXPECT_FALSE(next()->isEnabled() || find<QPushButton>("cmdAddUp_1")->isEnabled());
     defineField("Code", "5");
-    defineField("Name", "10");
+    defineField("", "255"); // an empty name passes the grid, the engine refuses it
+    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "5", "", "255", "", "" }));
+    EXPECT_EQ(g->currentIndex().row(), 2); // the entry row, empty again
+    EXPECT_TRUE(nameBox()->text().isEmpty() && next()->isEnabled());
+    EXPECT_EQ(sizeBox()->text(), "") << "an empty size stays empty, not 0";
     next()->click();
     auto* list = find<QListWidget>("lstFields");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(1)->text(), "Name");
-    // Back keeps the grid; Next rebuilds the list.
+    list->setCurrentRow(0);
+    next()->click();
+    EXPECT_EQ(messages.messages.at(0).text.rfind("Database creation error : ", 0), 0u);
+    EXPECT_EQ(messageIds(), Ids { "5412" });
+    EXPECT_EQ(window->step(), 1);
+    EXPECT_FALSE(window->done());
+
+    // A row picked in the grid loads the boxes; Delete removes it.
     back()->click();
-    EXPECT_EQ(window->fields().count(), 2);
+    g->setCurrentIndex(g->model()->index(0, 1));
+    EXPECT_EQ(nameBox()->text(), "Code");
+    EXPECT_EQ(sizeBox()->text(), "5");
+    g->setCurrentIndex(g->model()->index(1, 0));
+    click("cmdAddUp_1");
+    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "5", "", "" }));
+    EXPECT_EQ(window->fields().current(), 1);
+    // A refused entry says why and goes back to the box to correct.
+    defineField("Name", "0");
+    EXPECT_EQ(messageIds(), Ids { "5416" });
+    EXPECT_EQ(QApplication::focusWidget(), sizeBox());
+    defineField("Name", "10");
     defineField("Price", "8");
     next()->click();
     ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), "Name");
     list->setCurrentRow(0);
-
     next()->click();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, file.toStdString() + " created with 3 fields; Code is its EIC field.");
@@ -258,46 +257,32 @@ TEST_F(EidWizard, CreationThenEditPath)
         EXPECT_EQ(def.fields[2].size, 8);
         EXPECT_EQ(EicFieldName(db), "Code");
     }
-    // Straight on to the edit path of the new file.
+    // Straight on to the edit path of the new file; Cancel keeps it current.
     EXPECT_EQ(window->path(), FrmEidedit::Path::Edit);
     EXPECT_EQ(window->step(), 0);
     EXPECT_FALSE(back()->isEnabled());
     EXPECT_EQ(shown("qpnDBName_0"), file);
-    // Cancel now: the creation made the new file the current EID.
     click("cmdBrwse_2");
     EXPECT_TRUE(closed());
     EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
-}
 
-TEST_F(EidWizard, CreationWithoutEditingClosesAndAFailedBuildStays)
-{
     open();
-    const QString file = typed("txtFileName_0");
+    choose("cmdFile_0", dir / "New.eid");
     next()->click();
     defineField("Code", "5");
-    defineField("", "5"); // an empty name passes the grid, the engine refuses it
-    next()->click();
-    find<QListWidget>("lstFields")->setCurrentRow(0);
-    next()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text.rfind("Database creation error : ", 0), 0u);
-    EXPECT_EQ(messageIds(), Ids { "5412" });
-    EXPECT_EQ(window->step(), 1);
-    EXPECT_FALSE(window->done());
-
-    back()->click();
-    grid()->setCurrentIndex(grid()->model()->index(1, 0));
-    click("cmdAddUp_1");
     next()->click();
     find<QCheckBox>("chkFields")->setChecked(false);
+    messages.messages.clear();
     next()->click();
     EXPECT_TRUE(closed());
     EXPECT_EQ(messageIds(), Ids { "916141" });
-    EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
-    EXPECT_TRUE(IsEidDatabase(file.toStdString()));
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "New.eid").string());
+    EXPECT_TRUE(IsEidDatabase((dir / "New.eid").string()));
 }
 
-TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
+// A start no record has stays on the options page with the start box to
+// correct; an end no record has is asked about (No stays, Yes goes on).
+TEST_F(EidWizard, ExportOfARangeThroughEveryEditPageAfterItsChecks)
 {
     const std::string eid
         = MakeEid("Part.eid", { { "A1", "one" }, { "A2", "two" }, { "A3", std::nullopt }, { "A4", "four" } });
@@ -318,33 +303,13 @@ TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
     EXPECT_FALSE(fields->isEnabled());
     click("chkSpeciRange");
     EXPECT_TRUE(fields->isEnabled());
-    setRange("a2", "A3");
     find<QComboBox>("cboDelimit")->setCurrentText(";x");
-
-    nextTimes(2);
-    EXPECT_TRUE(closed());
-    EXPECT_EQ(test::readFile(out), "A2;two\r\nA3;\r\n");
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "2 records exported from " + eid + " to " + out.string() + ".");
-    EXPECT_EQ(shell::shellState().DBaseName, eid);
-}
-
-TEST_F(EidWizard, RangeChecksStayOnTheOptionsPage)
-{
-    const std::string eid = MakeEid("Part.eid", { { "A1", "one" }, { "A2", "two" } });
-    openOnEid(eid);
+    setRange("B9", "A3");
     next()->click();
-    click("chkSpeciRange");
-    setRange("B9", "A2");
-    next()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(messageIds(), Ids { "548" });
     EXPECT_EQ(window->step(), 1);
     EXPECT_EQ(QApplication::focusWidget(), find<QLineEdit>("txtOptField_0"));
-
-    // An end that no record has is asked about; No stays, Yes goes on.
-    setRange("A1", "Z9");
+    setRange("a2", "Z9");
     messages.answer = false;
     next()->click();
     EXPECT_EQ(messageIds(), Ids { "547" });
@@ -352,7 +317,11 @@ TEST_F(EidWizard, RangeChecksStayOnTheOptionsPage)
     messages.answer = true;
     nextTimes(2);
     EXPECT_TRUE(closed());
-    EXPECT_TRUE(Codes(eid).empty()); // removal from A1 to the end
+    EXPECT_EQ(test::readFile(out), "A2;two\r\nA3;\r\nA4;four\r\n");
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].id, "547");
+    EXPECT_EQ(messages.messages[1].text, "3 records exported from " + eid + " to " + out.string() + ".");
+    EXPECT_EQ(shell::shellState().DBaseName, eid);
 }
 
 TEST_F(EidWizard, ImportAsksBeforeAMassUpdate)
