@@ -165,16 +165,44 @@ TEST_F(LomWizard, WidgetsOfTheFirstPagesShowTheModel)
     EXPECT_TRUE(next()->isEnabled());
 }
 
-// The preview holds the output's own lines; a header click sorts the output
-// by that column, a second one reverses it, and the sort box follows. Finish
-// writes what was previewed without a second build, reports it with Open
-// file / Open folder, closes and deletes the temporary database.
-TEST_F(LomWizard, PreviewSortsTheOutputAndFinishWritesItWithoutASecondBuild)
+// Cancel pressed while the preview's database is built stops the build: the
+// wizard stays on its last page with its buttons on again, no preview opens
+// and no temporary database is left. The next preview holds the output's own
+// lines; a header click sorts the output by that column, a second one
+// reverses it, and the sort box follows. Finish writes what was previewed
+// without a second build, offers Open file / Open folder, closes and deletes
+// the temporary database.
+TEST_F(LomWizard, PreviewAfterACancelledOneSortsTheOutputAndFinishWritesIt)
 {
     open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)); // painted only when on screen
     toFields({ "Part-P", "Component Name-P", "Component Value-P", "Description-D", "Price-D" });
     find<QComboBox>("cboDelimit")->setEditText(",");
     next()->click();
+    // The bar is painted as the rows are saved: the press comes with the fifth.
+    struct Press : QObject {
+        ZerOvize* bar;
+        QPushButton* cancel;
+        bool pressed = false;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint && bar->value() >= 5 && !pressed)
+                pressed = true, cancel->click();
+            return false;
+        }
+    } press;
+    press.bar = find<ZerOvize>("qpnPbar");
+    press.cancel = find<QPushButton>("cmdBrwse_2");
+    press.bar->installEventFilter(&press);
+    EXPECT_FALSE(preview([](dialogs::FrmPreview*) {}));
+    press.bar->removeEventFilter(&press);
+    ASSERT_TRUE(press.pressed);
+    ASSERT_FALSE(closed());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Finish);
+    EXPECT_TRUE(next()->isEnabled() && back()->isEnabled() && find<QPushButton>("cmdPvw")->isEnabled());
+    EXPECT_EQ(tempFiles(), 0u);
+
     EXPECT_TRUE(preview([&](dialogs::FrmPreview* p) {
         EXPECT_FALSE(window->isVisible()); // the wizard steps aside
         auto* model = p->linesView()->model();
@@ -211,42 +239,6 @@ TEST_F(LomWizard, PreviewSortsTheOutputAndFinishWritesItWithoutASecondBuild)
     EXPECT_LT(lom.find(",R1,"), lom.find(",C1,"));
 }
 
-// Cancel pressed while the preview's database is built stops the build: the
-// wizard stays on its last page with its buttons on again, no preview opens
-// and no temporary database is left. Cancel after the work closes the wizard.
-TEST_F(LomWizard, CancelDuringThePreviewStopsTheWorkAndKeepsTheWizard)
-{
-    open();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)); // painted only when on screen
-    toFields({ "Part-P", "Price-D" });
-    next()->click();
-    // The bar is painted as the rows are saved: the press comes with the fifth.
-    struct Press : QObject {
-        ZerOvize* bar;
-        QPushButton* cancel;
-        bool pressed = false;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint && bar->value() >= 5 && !pressed)
-                pressed = true, cancel->click();
-            return false;
-        }
-    } press;
-    press.bar = find<ZerOvize>("qpnPbar");
-    press.cancel = find<QPushButton>("cmdBrwse_2");
-    press.bar->installEventFilter(&press);
-    EXPECT_FALSE(preview([](dialogs::FrmPreview*) {}));
-    press.bar->removeEventFilter(&press);
-    ASSERT_TRUE(press.pressed);
-    ASSERT_FALSE(closed());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->currentStep(), FrmLomedit::Step::Finish);
-    EXPECT_TRUE(next()->isEnabled() && back()->isEnabled() && find<QPushButton>("cmdPvw")->isEnabled());
-    EXPECT_EQ(tempFiles(), 0u);
-    find<QPushButton>("cmdBrwse_2")->click();
-    EXPECT_TRUE(closed());
-}
-
 // Each access key of every page leads to one control, in either language.
 TEST_F(LomWizard, AccessKeysDoNotClashOnAnyPage)
 {
@@ -264,11 +256,12 @@ TEST_F(LomWizard, AccessKeysDoNotClashOnAnyPage)
                 toFields({}); // the captions follow the language: the first field is taken
                 available()->item(0)->setSelected(true);
                 find<QPushButton>("cmdAddDel_0")->click();
-            } else {
+            } else if (page == 1) {
                 next()->click();
             }
         }
-        delete window.data();
+        find<QPushButton>("cmdBrwse_2")->click(); // after the work Cancel closes the wizard
+        EXPECT_TRUE(closed()) << language;
     }
 }
 
