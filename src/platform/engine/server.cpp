@@ -1225,23 +1225,30 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
 {
     flushCopy(c, m);
     endCopy(c, m, nullptr);
-    run(c, "CREATE INDEX ON rav_stage (tag)", kMergeContext);
     run(c, "ANALYZE rav_stage", kMergeContext);
     run(c, "SET LOCAL work_mem = '128MB'", kMergeContext);
     const std::string& key = m.cols[m.key];
-    std::string originals;
-    for (std::size_t i = 0; m.overwrite && i < m.cols.size(); ++i)
-        originals += ", t." + m.cols[i] + " AS o" + std::to_string(i);
+    // Each group carries its first row's values (v0, v1, ...), in line
+    // order, so that the writes by range read the plan alone, in order.
+    std::string originals, firstValues, staged, sets;
+    for (std::size_t i = 0; i < m.cols.size(); ++i) {
+        const std::string n = std::to_string(i);
+        if (m.overwrite)
+            originals += ", t." + m.cols[i] + " AS o" + n;
+        firstValues += ", s." + m.cols[i] + " AS v" + n;
+        staged += (i ? ", p.v" : "p.v") + n;
+        sets += (i ? ", " : "") + m.cols[i] + " = p.v" + n;
+    }
     run(c,
         "CREATE TEMPORARY TABLE rav_plan ON COMMIT DROP AS SELECT g.k, g.first, g.n, t.rowid AS target, "
-            + std::string(m.versioned ? "t.rav_version" : "NULL::bigint") + " AS version" + originals
+            + std::string(m.versioned ? "t.rav_version" : "NULL::bigint") + " AS version" + originals + firstValues
             + " FROM (SELECT " + key + " AS k, min(tag) AS first, count(*) AS n FROM rav_stage"
-            + " GROUP BY " + key + ") g LEFT JOIN " + m.table + " t ON t." + key + " = g.k",
+            + " GROUP BY " + key + ") g JOIN rav_stage s ON s.tag = g.first LEFT JOIN " + m.table + " t ON t." + key
+            + " = g.k ORDER BY g.first",
         kMergeContext);
     run(c, "CREATE INDEX ON rav_plan (first)", kMergeContext);
     run(c, "ANALYZE rav_plan", kMergeContext);
     const std::string cols = joined(m.cols, "");
-    const std::string staged = joined(m.cols, "s.");
     BulkMerge::Outcome out;
     // A statement over the groups whose first row is in one range after
     // the other ($1 <= first < $2, both ends tags), in tag order; the whole
@@ -1268,7 +1275,7 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
     if (!m.overwrite) {
         // The first row of each new key; every other row is a duplicate.
         out.added = inRanges("INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
-            + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL" + range + " ORDER BY s.tag");
+            + " FROM rav_plan p WHERE p.target IS NULL" + range + " ORDER BY p.first");
         if (out.added < m.staged) {
             Result r(query(c,
                 "SELECT s.tag FROM rav_stage s WHERE NOT EXISTS (SELECT 1 FROM rav_plan p WHERE p.first = s.tag "
@@ -1288,11 +1295,8 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
     // state, so a concurrent save is never overwritten), or makes a new
     // record; its later rows follow, one pass per position in the group.
     run(c, "CREATE TEMPORARY TABLE rav_done (rowid bigint) ON COMMIT DROP", kMergeContext);
-    std::string sets;
-    for (const auto& col : m.cols)
-        sets += (sets.empty() ? "" : ", ") + col + " = s." + col;
     const std::int64_t updated = inRanges("WITH u AS (UPDATE " + m.table + " t SET " + sets
-        + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NOT NULL AND t.rowid = p.target"
+        + " FROM rav_plan p WHERE p.target IS NOT NULL AND t.rowid = p.target"
         + (m.versioned ? " AND t.rav_version = p.version" : "") + range
         + " RETURNING t.rowid) INSERT INTO rav_done SELECT rowid FROM u");
     const auto [groupsMet, rowsMet] = sums("target IS NOT NULL");
@@ -1331,7 +1335,7 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
         }
     }
     out.added = inRanges("INSERT INTO " + m.table + " (" + cols + ") SELECT " + staged
-        + " FROM rav_plan p JOIN rav_stage s ON s.tag = p.first WHERE p.target IS NULL" + range + " ORDER BY p.first");
+        + " FROM rav_plan p WHERE p.target IS NULL" + range + " ORDER BY p.first");
     out.overwritten += sums("target IS NULL").second - out.added;
     std::int64_t later = 0;
     if (sums("n > 1").first > 0) {
@@ -1344,9 +1348,12 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
         run(c, "CREATE INDEX ON rav_more (nth)", kMergeContext);
         Result most(query(c, "SELECT coalesce(max(nth), 0) FROM rav_more", {}));
         const std::int64_t passes = std::atoll(most.at(0, 0).c_str());
+        std::string laterSets;
+        for (const auto& col : m.cols)
+            laterSets += (laterSets.empty() ? "" : ", ") + col + " = s." + col;
         for (std::int64_t nth = 2; nth <= passes; ++nth)
             later += tuples(query(c,
-                "UPDATE " + m.table + " t SET " + sets
+                "UPDATE " + m.table + " t SET " + laterSets
                     + " FROM rav_more m JOIN rav_stage s ON s.tag = m.tag WHERE m.nth = $1 AND t.rowid = m.target",
                 { std::to_string(nth) }));
     }
