@@ -1227,6 +1227,10 @@ BulkMerge::Outcome mergeFinish(Connection& c, Merge& m, const BulkMerge::Progres
     endCopy(c, m, nullptr);
     run(c, "ANALYZE rav_stage", kMergeContext);
     run(c, "SET LOCAL work_mem = '128MB'", kMergeContext);
+    // The range statements are estimated costly enough for the server to
+    // compile them to machine code, each anew: at 1,000,000 lines that
+    // cost more than a third of the import.
+    run(c, "SET LOCAL jit = off", kMergeContext);
     const std::string& key = m.cols[m.key];
     // Each group carries its first row's values (v0, v1, ...), in line
     // order, so that the writes by range read the plan alone, in order.
