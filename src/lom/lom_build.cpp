@@ -363,11 +363,9 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             throw db::Error("the field catalogue has " + std::to_string(options.fieldCount)
                 + " fields, fewer than the project and the EID need");
 
-        db::Database temp = db::Database::create(result.tempDbName);
         // A scratch file: nothing to recover after a crash, so no journal
-        // file and no waiting for the disk - from its first table on.
-        temp.executeNative("PRAGMA synchronous=OFF");
-        temp.executeNative("PRAGMA journal_mode=MEMORY");
+        // file and no waiting for the disk - from its header on.
+        db::Database temp = db::Database::createScratch(result.tempDbName);
         // Rows are only appended: full pages can go to the file as soon as
         // they are full, so a small cache does, whatever the project's size.
         temp.executeNative("PRAGMA cache_size=-512");

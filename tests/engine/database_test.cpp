@@ -65,6 +65,30 @@ TEST_P(BackendTest, CreateRecordsLocaleAndVersionAndRefusesAnExistingFile)
     EXPECT_TRUE(failsWith([&] { Database::create(target()); }, "exists"));
 }
 
+// A scratch file gets create()'s header, but neither it nor any later
+// write keeps a journal file or waits for the disk.
+TEST_F(EngineTest, ScratchDatabaseHasTheHeaderButNoJournalOrDiskWaits)
+{
+    const auto setting = [](Database& db, const char* pragma) {
+        Statement s = db.prepare(std::string("PRAGMA ") + pragma);
+        return s.step() ? std::string(s.columnText(0).value_or("")) : std::string("<none>");
+    };
+    for (const bool scratch : { false, true }) {
+        const std::string path = file(scratch ? "scratch.db" : "kept.db");
+        {
+            Database db = scratch ? Database::createScratch(path) : Database::create(path);
+            EXPECT_EQ(db.mode(), OpenMode::Exclusive);
+            EXPECT_EQ(setting(db, "journal_mode"), scratch ? "memory" : "delete");
+            EXPECT_EQ(setting(db, "synchronous"), scratch ? "0" : "2");
+        }
+        Database db = Database::open(path);
+        EXPECT_EQ(db.langId(), 0x0409);
+        EXPECT_EQ(db.formatVersion(), 30);
+        db.close();
+        EXPECT_TRUE(failsWith([&] { Database::createScratch(path); }, "exists"));
+    }
+}
+
 TEST_P(BackendTest, TableDefinitionIsReadBackFromTheSchema)
 {
     Database db = Database::create(target());

@@ -500,6 +500,25 @@ std::shared_ptr<Connection> connect(const std::string& path, OpenMode mode, deta
     return c;
 }
 
+std::shared_ptr<Connection> createFile(const std::string& path, std::string_view locale, FormatVersion version, bool scratch)
+{
+    auto lock = detail::FileLock::createExclusive(path);
+    try {
+        auto c = connect(path, OpenMode::Exclusive, std::move(lock));
+        // Set before the first write: the header's stamp would otherwise
+        // cost a journal file and several waits for the disk, most of what
+        // making a small scratch file takes.
+        if (scratch)
+            c->exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY");
+        const int stamp = (parseLangId(locale) << 8) | static_cast<int>(version);
+        c->exec("PRAGMA user_version = " + std::to_string(stamp));
+        return c;
+    } catch (...) {
+        ::unlink(path.c_str()); // we made the file; leave nothing half made
+        throw;
+    }
+}
+
 } // namespace
 
 Database Database::create(const std::string& path, std::string_view locale, FormatVersion version)
@@ -509,16 +528,14 @@ Database Database::create(const std::string& path, std::string_view locale, Form
         server::setMeta(*c, "user_version", (parseLangId(locale) << 8) | static_cast<int>(version));
         return Database(std::move(c));
     }
-    auto lock = detail::FileLock::createExclusive(path);
-    try {
-        auto c = connect(path, OpenMode::Exclusive, std::move(lock));
-        const int stamp = (parseLangId(locale) << 8) | static_cast<int>(version);
-        c->exec("PRAGMA user_version = " + std::to_string(stamp));
-        return Database(std::move(c));
-    } catch (...) {
-        ::unlink(path.c_str()); // we made the file; leave nothing half made
-        throw;
-    }
+    return Database(createFile(path, locale, version, false));
+}
+
+Database Database::createScratch(const std::string& path)
+{
+    if (isServerName(path))
+        return create(path);
+    return Database(createFile(path, kGeneralLocale, FormatVersion::Version30, true));
 }
 
 Database Database::open(const std::string& path, OpenMode mode)

@@ -64,6 +64,10 @@ public:
     // recorded in the file header; no table is added for them.
     static Database create(const std::string& path, std::string_view locale = kGeneralLocale,
         FormatVersion version = FormatVersion::Version30);
+    // create() for a scratch file that nothing recovers after a crash (a
+    // file that is always rebuilt): no journal file and no waiting for the
+    // disk, from the header's first write on. Same header as create().
+    static Database createScratch(const std::string& path);
     // Opens an existing database file. Fails when the file is missing, is
     // not a database, or the lock cannot be had.
     static Database open(const std::string& path, OpenMode mode = OpenMode::Shared);
