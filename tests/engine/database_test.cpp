@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +88,29 @@ TEST_F(EngineTest, ScratchDatabaseHasTheHeaderButNoJournalOrDiskWaits)
         db.close();
         EXPECT_TRUE(failsWith([&] { Database::createScratch(path); }, "exists"));
     }
+}
+
+// Many keys in one look-up: each found record comes with its key's
+// position, letter case ignored; keys that would break an array literal, a
+// JSON text or a statement find their records and nothing else.
+TEST_P(BackendTest, ALookUpOfManyKeysFindsEachRecordOnceWhateverTheKey)
+{
+    const std::vector<std::string> codes { "A1", "q\"uote", "back\\slash", "{br,ace}", "NULL", "x';--", "x",
+        "tab\there", "ctl\x01", "\xC2\xB5m", "A" };
+    std::vector<std::vector<Value>> rows;
+    for (const std::string& code : codes)
+        rows.push_back({ Value(code), Value("n") });
+    Database db = makeDevice(rows);
+    std::vector<std::string_view> keys { "a1", "missing", "", "q\"uote", "BACK\\SLASH", "{br,ace}", "null", "x';--",
+        "x", "tab\there", "ctl\x01", "\xC2\xB5M", "\\u0041" };
+    Statement found = db.lookupKeys("Device", "code", keys);
+    std::map<std::int64_t, std::string> seen;
+    while (found.step())
+        seen[found.columnInt(0)] = found.column(1).value_or("<null>") + "/" + found.column(2).value_or("<null>");
+    const std::map<std::int64_t, std::string> expected { { 0, "A1/n" }, { 3, "q\"uote/n" }, { 4, "back\\slash/n" },
+        { 5, "{br,ace}/n" }, { 6, "NULL/n" }, { 7, "x';--/n" }, { 8, "x/n" }, { 9, "tab\there/n" },
+        { 10, "ctl\x01/n" }, { 11, "\xC2\xB5m/n" } };
+    EXPECT_EQ(seen, expected);
 }
 
 TEST_P(BackendTest, TableDefinitionIsReadBackFromTheSchema)

@@ -880,12 +880,48 @@ Statement Database::lookupKeys(
     const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
 {
     Connection& c = usable(conn_);
-    if (c.backend != Backend::Server)
-        throw Error("a look-up of many keys at once needs a server database");
-    Statement s;
-    s.d_ = std::make_unique<Statement::Impl>();
-    s.d_->conn = conn_;
-    s.d_->pg = server::prepareLookup(c, table, field, keys);
+    if (c.backend == Backend::Server) {
+        Statement s;
+        s.d_ = std::make_unique<Statement::Impl>();
+        s.d_->conn = conn_;
+        s.d_->pg = server::prepareLookup(c, table, field, keys);
+        return s;
+    }
+    // One statement whose join probes the field's index once per key: a
+    // statement run per key costs its start, cursors and reset each time,
+    // about as much again as the probe. The keys go in as one JSON array
+    // (every element a string, its quotes, backslashes and control
+    // characters escaped); the key's position is the array index. The
+    // field's own collation compares, as in "field = ?".
+    const TableDef& def = c.tableDef(table);
+    const int key = def.fieldIndex(field);
+    if (key < 0)
+        throw Error("no field " + field + " in table " + table);
+    std::string cols;
+    for (const FieldDef& f : def.fields)
+        cols += ", rav_d." + quoteIdent(f.name);
+    std::string array = "[";
+    for (const std::string_view k : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char ch : k) {
+            if (ch == '"' || ch == '\\') {
+                array += '\\';
+                array += ch;
+            } else if (static_cast<unsigned char>(ch) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(ch));
+                array += escaped;
+            } else {
+                array += ch;
+            }
+        }
+        array += '"';
+    }
+    array += ']';
+    Statement s = prepare("SELECT rav_k.key" + cols + " FROM json_each(?1) AS rav_k CROSS JOIN "
+        + quoteIdent(def.name) + " AS rav_d ON rav_d."
+        + quoteIdent(def.fields[static_cast<std::size_t>(key)].name) + " = rav_k.value");
+    s.bind(1, Value(std::move(array)));
     return s;
 }
 
