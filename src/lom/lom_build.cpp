@@ -121,6 +121,13 @@ public:
         for (const std::string* code : codes)
             if (!find(*code))
                 pending_.push_back(code);
+        // A block brings a code once per part that carries it: each is
+        // looked up once. (Byte order finds the repeats cheaply; the few
+        // codes left are then put in index order.)
+        const auto bytesLess = [](const std::string* a, const std::string* b) { return *a < *b; };
+        const auto same = [](const std::string* a, const std::string* b) { return *a == *b; };
+        std::sort(pending_.begin(), pending_.end(), bytesLess);
+        pending_.erase(std::unique(pending_.begin(), pending_.end(), same), pending_.end());
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
         if (pending_.empty())
             return;
@@ -128,8 +135,7 @@ public:
         for (std::size_t i = 0; i < pending_.size(); ++i)
             keys[i] = *pending_[i];
         db::Statement rows = eid_.lookupKeys(eid::kDeviceTable, eicField_, keys);
-        // A code twice in the block, or a record twice for a code: the
-        // first one found counts.
+        // A record twice for a code: the first one found counts.
         while (rows.step()) {
             const std::string& code = *pending_[static_cast<std::size_t>(rows.columnInt(0))];
             if (!find(code))
