@@ -387,6 +387,11 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         std::optional<db::Transaction> eidRead;
         result.eidChange = eid::BeginStampedRead(eid, eidRead);
         result.eidChangeTime = result.eidChange > 0 ? eid::ChangeTime(eid, result.eidChange) : 0;
+        // The size rule of the temporary table's columns is checked here
+        // (checkSize) rather than by the engine for each column of each row.
+        // Set before the inserts are prepared: changing it sends every
+        // prepared statement of the connection back to be prepared again.
+        temp.executeNative("PRAGMA ignore_check_constraints=ON");
         // Rows go in several at a time: one INSERT of a few rows costs
         // hardly more than one of a single row. Rows that do not fill a
         // batch go in one by one.
@@ -404,9 +409,6 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // at a time: their details are read, the codes the block brings in
         // are looked up (each once, in index order), then the rows are
         // saved, with progress and the cancel flag per row.
-        // The size rule of the temporary table's columns is checked here
-        // (checkSize) rather than by the engine for each column of each row.
-        temp.executeNative("PRAGMA ignore_check_constraints=ON");
         EidRecords records(eid, result.eicFieldName, eidColumns);
         // The parts of the block that get a row, by slot, with the values of
         // their design fields shown as columns: (column number, value).
