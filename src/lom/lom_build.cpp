@@ -129,17 +129,22 @@ public:
         std::sort(pending_.begin(), pending_.end(), bytesLess);
         pending_.erase(std::unique(pending_.begin(), pending_.end(), same), pending_.end());
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
-        if (pending_.empty())
-            return;
-        std::vector<std::string_view> keys(pending_.size());
-        for (std::size_t i = 0; i < pending_.size(); ++i)
-            keys[i] = *pending_[i];
-        db::Statement rows = eid_.lookupKeys(eid::kDeviceTable, eicField_, keys);
-        // A record twice for a code: the first one found counts.
-        while (rows.step()) {
-            const std::string& code = *pending_[static_cast<std::size_t>(rows.columnInt(0))];
-            if (!find(code))
-                keep(code, &rows, 1);
+        // A few hundred codes a look-up: as fast as more, and the keys'
+        // text and the engine's copies of it stay small.
+        constexpr std::size_t kKeysPerLookup = 512;
+        std::vector<std::string_view> keys;
+        for (std::size_t from = 0; from < pending_.size(); from += kKeysPerLookup) {
+            const std::size_t to = std::min(pending_.size(), from + kKeysPerLookup);
+            keys.clear();
+            for (std::size_t i = from; i < to; ++i)
+                keys.push_back(*pending_[i]);
+            db::Statement rows = eid_.lookupKeys(eid::kDeviceTable, eicField_, keys);
+            // A record twice for a code: the first one found counts.
+            while (rows.step()) {
+                const std::string& code = *pending_[from + static_cast<std::size_t>(rows.columnInt(0))];
+                if (!find(code))
+                    keep(code, &rows, 1);
+            }
         }
         for (const std::string* code : pending_)
             if (!find(*code))
