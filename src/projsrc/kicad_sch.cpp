@@ -4,6 +4,7 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <cctype>
 #include <cstring>
@@ -31,10 +32,17 @@ namespace
 // The oldest format with the ".kicad_sch" shape read here (KiCad 6's first).
 constexpr long kOldestSchematicVersion = 20200310;
 
+// A property read from a tree (library symbols, sheets): few, owned.
+struct OwnedField {
+    std::string name, value;
+};
+
+// Kept in a map node, which does not move: parts view its texts.
 struct LibSymbol {
     bool power = false;
     std::string description;
-    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters
+    std::array<std::string, 2> keywordValues;
+    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters, viewing keywordValues
 };
 
 struct Instance {
@@ -106,9 +114,9 @@ std::string plain(std::string value)
     return value;
 }
 
-std::vector<SchematicField> properties(const Document& d, Index list)
+std::vector<OwnedField> properties(const Document& d, Index list)
 {
-    std::vector<SchematicField> out;
+    std::vector<OwnedField> out;
     for (Index c = d.node(list).first; c != kNone; c = d.node(c).next) {
         if (d.head(c) != "property")
             continue;
@@ -119,7 +127,7 @@ std::vector<SchematicField> properties(const Document& d, Index list)
     return out;
 }
 
-const std::string* property(const std::vector<SchematicField>& fields, std::string_view name)
+const std::string* property(const std::vector<OwnedField>& fields, std::string_view name)
 {
     for (const auto& f : fields)
         if (f.name == name)
@@ -372,7 +380,11 @@ FileContent readContent(SchematicFile& file)
             for (Index s = d.node(n).first; s != kNone; s = d.node(s).next) {
                 if (d.head(s) != "symbol")
                     continue;
-                LibSymbol lib;
+                // The first of a name counts.
+                const auto [at, isNew] = c.libSymbols.try_emplace(d.text(d.child(s, 1)));
+                if (!isNew)
+                    continue;
+                LibSymbol& lib = at->second;
                 lib.power = d.find(s, "power") != kNone;
                 const auto fields = properties(d, s);
                 const std::string* desc = property(fields, "Description");
@@ -380,10 +392,12 @@ FileContent readContent(SchematicFile& file)
                     desc = property(fields, "ki_description");
                 if (desc)
                     lib.description = *desc;
-                for (const char* name : { "ki_keywords", "ki_fp_filters" })
-                    if (const std::string* v = property(fields, name))
-                        lib.keywords.push_back({ name, *v });
-                c.libSymbols.emplace(d.text(d.child(s, 1)), std::move(lib));
+                for (const std::string_view name : { "ki_keywords"sv, "ki_fp_filters"sv })
+                    if (const std::string* v = property(fields, name)) {
+                        std::string& kept = lib.keywordValues[lib.keywords.size()];
+                        kept = *v;
+                        lib.keywords.push_back({ name, kept });
+                    }
             }
         } else if (head == "sheet") {
             Sheet s;
@@ -496,56 +510,115 @@ private:
     std::size_t count_ = 0;
 };
 
+// What a design's views point into besides its files' bytes: each file's
+// content (escaped strings, library symbols, KiCad 6 instances), the sheet
+// instances' texts, and one list of every part's fields.
+struct Storage {
+    std::vector<std::unique_ptr<FileContent>> contents;
+    std::deque<std::string> texts;
+    std::vector<SchematicField> fields;
+};
+
 class Walker
 {
 public:
     explicit Walker(const fs::path& root)
         : rootDir_(root.parent_path())
+        , storage_(std::make_shared<Storage>())
+        , fields_(storage_->fields)
     {
         const std::size_t index = open(root, root.filename().string());
-        const FileContent& content = *contents_[index];
+        const FileContent& content = *storage_->contents[index];
         design_.title = content.title;
         // KiCad 6 lists every instance in the root; later versions lead
         // every path with the root's uuid and keep instances by the symbol.
         oldStyle_ = !content.oldInstances.empty();
         oldInstances_ = &content.oldInstances;
         walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
-        // KiCad's mandatory fields after the user's, as its netlist has them
-        // (a stable partition, through one buffer for all parts).
-        std::vector<SchematicField> mandatory;
-        for (SchematicPart& part : design_.parts) {
-            auto kept = part.fields.begin();
-            for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
-                if (is(f->name, "Footprint") || is(f->name, "Datasheet") || is(f->name, "Description"))
-                    mandatory.push_back(std::move(*f));
-                else if (kept++ != f)
-                    *(kept - 1) = std::move(*f);
-            }
-            part.fields.erase(kept, part.fields.end());
-            std::move(mandatory.begin(), mandatory.end(), std::back_inserter(part.fields));
-            mandatory.clear();
+        // The placed symbols are all in parts now.
+        for (const auto& c : storage_->contents) {
+            std::vector<PlacedSymbol>().swap(c->symbols);
+            std::vector<FieldView>().swap(c->properties);
+            std::vector<SymbolInstance>().swap(c->instances);
         }
-        // Equal keys keep their order of placement.
-        std::vector<std::pair<ReferenceKey, std::size_t>> order;
-        order.reserve(design_.parts.size());
-        for (std::size_t i = 0; i < design_.parts.size(); ++i)
-            order.emplace_back(referenceKey(design_.parts[i].reference), i);
-        const auto before = [](const auto& a, const auto& b) {
-            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
-        };
-        if (std::is_sorted(order.begin(), order.end(), before))
-            return;
-        std::sort(order.begin(), order.end(), before);
-        std::vector<SchematicPart> sorted;
-        sorted.reserve(order.size());
-        for (const auto& [key, i] : order)
-            sorted.push_back(std::move(design_.parts[i]));
-        design_.parts = std::move(sorted);
+        finish();
+        design_.storage = std::move(storage_);
     }
 
     SchematicDesign take() { return std::move(design_); }
 
 private:
+    // Where a part's fields and symbols are while the parts are placed.
+    struct Draft {
+        std::uint32_t firstField = 0, fields = 0, symbols = 0;
+    };
+
+    void finish()
+    {
+        // KiCad's mandatory fields after the user's, as its netlist has them
+        // (a stable partition, through one buffer for all parts).
+        std::vector<SchematicField> mandatory;
+        for (const Draft& draft : drafts_) {
+            const auto fields = std::span(fields_).subspan(draft.firstField, draft.fields);
+            auto kept = fields.begin();
+            for (const SchematicField& f : fields) {
+                if (is(f.name, "Footprint") || is(f.name, "Datasheet") || is(f.name, "Description"))
+                    mandatory.push_back(f);
+                else
+                    *kept++ = f;
+            }
+            std::copy(mandatory.begin(), mandatory.end(), kept);
+            mandatory.clear();
+        }
+        // Parts by reference; equal keys keep their order of placement.
+        const std::size_t count = design_.parts.size();
+        std::vector<std::pair<ReferenceKey, std::uint32_t>> order;
+        order.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            order.emplace_back(referenceKey(design_.parts[i].reference), static_cast<std::uint32_t>(i));
+        const auto before = [](const auto& a, const auto& b) {
+            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+        };
+        const bool sorted = std::is_sorted(order.begin(), order.end(), before);
+        if (!sorted) {
+            std::sort(order.begin(), order.end(), before);
+            std::vector<SchematicPart> parts;
+            std::vector<Draft> drafts;
+            parts.reserve(count);
+            drafts.reserve(count);
+            std::vector<std::uint32_t> rank(count);
+            for (std::uint32_t at = 0; at < count; ++at) {
+                const std::uint32_t was = order[at].second;
+                parts.push_back(design_.parts[was]);
+                drafts.push_back(drafts_[was]);
+                rank[was] = at;
+            }
+            design_.parts = std::move(parts);
+            drafts_ = std::move(drafts);
+            for (std::uint32_t& part : symbolPart_)
+                part = rank[part];
+        }
+        // Each part's symbols side by side, in the parts' order: already so
+        // unless units of parts were placed between each other's.
+        if (!std::is_sorted(symbolPart_.begin(), symbolPart_.end())) {
+            std::vector<std::size_t> next(count + 1, 0);
+            for (std::size_t at = 0; at < count; ++at)
+                next[at + 1] = next[at] + drafts_[at].symbols;
+            std::vector<SchematicSymbol> grouped(design_.symbols.size());
+            for (std::size_t s = 0; s < symbolPart_.size(); ++s)
+                grouped[next[symbolPart_[s]]++] = design_.symbols[s];
+            design_.symbols = std::move(grouped);
+        }
+        std::size_t firstSymbol = 0;
+        for (std::size_t at = 0; at < count; ++at) {
+            const Draft& draft = drafts_[at];
+            SchematicPart& part = design_.parts[at];
+            part.fields = std::span(fields_).subspan(draft.firstField, draft.fields);
+            part.symbols = std::span(design_.symbols).subspan(firstSymbol, draft.symbols);
+            firstSymbol += draft.symbols;
+        }
+    }
+
     std::size_t open(const fs::path& path, const std::string& name)
     {
         const std::string key = fs::weakly_canonical(path).string();
@@ -575,7 +648,7 @@ private:
                         ? ": the file is empty"
                         : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
         try {
-            contents_.push_back(std::make_unique<FileContent>(readContent(file)));
+            storage_->contents.push_back(std::make_unique<FileContent>(readContent(file)));
         } catch (const sexpr::SyntaxError& e) {
             throw ProjectError(e.what());
         }
@@ -584,22 +657,36 @@ private:
         return design_.files.size() - 1;
     }
 
+    // A text the design keeps, as a view.
+    std::string_view keep(std::string text) { return storage_->texts.emplace_back(std::move(text)); }
+
+    // Where the parts of one sheet instance sit, viewed by each of them.
+    struct SheetPlace {
+        std::string_view path, names, name, file;
+    };
+
     void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names,
         const std::string& sheetName)
     {
         stack_.push_back(fileIndex);
-        // contents_ may grow during the walk; hold the content by pointer.
-        const FileContent* content = contents_[fileIndex].get();
-        // Room for this sheet's parts at once, growing as push_back would.
-        const auto room = [&](auto& list) {
-            const std::size_t need = list.size() + content->symbols.size();
+        // The contents may grow during the walk; hold this one by pointer.
+        const FileContent* content = storage_->contents[fileIndex].get();
+        const SheetPlace sheetPlace { keep(sheetPath), keep(names), keep(sheetName),
+            keep(design_.files[fileIndex].name) };
+        // Room for this sheet's parts at once, growing as push_back would;
+        // a part has at most its first symbol's properties as fields.
+        const auto room = [](auto& list, std::size_t more) {
+            const std::size_t need = list.size() + more;
             if (need > list.capacity())
                 list.reserve(std::max(need, 2 * list.capacity()));
         };
-        room(design_.parts);
-        room(design_.symbols);
+        room(design_.parts, content->symbols.size());
+        room(drafts_, content->symbols.size());
+        room(design_.symbols, content->symbols.size());
+        room(symbolPart_, content->symbols.size());
+        room(fields_, content->properties.size());
         for (const PlacedSymbol& s : content->symbols)
-            place(fileIndex, *content, s, sheetPath, names, sheetName);
+            place(fileIndex, *content, s, sheetPlace);
         for (const Sheet& sheet : content->sheets) {
             fs::path path = rootDir_ / sheet.file;
             if (!fs::exists(path)) {
@@ -624,18 +711,37 @@ private:
         stack_.pop_back();
     }
 
-    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
-        const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    // A field added to a part, whose fields stay side by side: a part
+    // whose fields are no longer the last ones moves them to the end.
+    void addField(Draft& draft, const SchematicField& field)
+    {
+        if (draft.firstField + draft.fields != fields_.size()) {
+            const auto first = static_cast<std::uint32_t>(fields_.size());
+            for (std::uint32_t k = 0; k < draft.fields; ++k) {
+                const SchematicField moved = fields_[draft.firstField + k];
+                fields_.push_back(moved);
+            }
+            draft.firstField = first;
+        }
+        fields_.push_back(field);
+        ++draft.fields;
+    }
+
+    void place(
+        std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s, const SheetPlace& sheet)
     {
         auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
         if (lib != content.libSymbols.end() && lib->second.power)
             return;
         const auto properties = std::span(content.properties).subspan(s.firstProperty, s.properties);
-        SchematicSymbol placed { fileIndex, std::string(s.uuid), sheetPath, {}, s.unit };
+        SchematicSymbol placed { static_cast<std::uint32_t>(fileIndex), s.unit, s.uuid, sheet.path, {} };
         bool found = false;
         const Instance* old = nullptr;
         if (oldStyle_) {
-            auto it = oldInstances_->find(sheetPath + "/" + placed.uuid);
+            std::string path;
+            path.reserve(sheet.path.size() + 1 + s.uuid.size());
+            path.append(sheet.path).append("/").append(s.uuid);
+            auto it = oldInstances_->find(path);
             if (it != oldInstances_->end()) {
                 old = &it->second;
                 placed.reference = it->second.reference;
@@ -644,7 +750,7 @@ private:
             }
         } else {
             for (const SymbolInstance& i : std::span(content.instances).subspan(s.firstInstance, s.instances))
-                if (i.path == sheetPath) {
+                if (i.path == sheet.path) {
                     placed.reference = i.reference;
                     placed.unit = i.unit;
                     found = true;
@@ -660,10 +766,11 @@ private:
         if (placed.reference.empty() || placed.reference.starts_with("#"))
             return;
 
-        const std::size_t symbolIndex = design_.symbols.size();
-        const auto [partIndex, isNew] = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
+        const auto [partIndex, isNew]
+            = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
+            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0 });
             part.reference = placed.reference;
             const std::size_t colon = s.libId.find(':');
             part.library = colon == std::string::npos ? std::string_view() : s.libId.substr(0, colon);
@@ -672,15 +779,15 @@ private:
                 part.description = lib->second.description;
                 part.libraryProperties = lib->second.keywords;
             }
-            part.sheetNames = names;
-            part.sheetName = sheetName;
-            part.sheetFile = design_.files[fileIndex].name;
+            part.sheetNames = sheet.names;
+            part.sheetName = sheet.name;
+            part.sheetFile = sheet.file;
         }
-        design_.symbols.push_back(std::move(placed));
+        design_.symbols.push_back(placed);
+        symbolPart_.push_back(static_cast<std::uint32_t>(partIndex));
         SchematicPart& part = design_.parts[partIndex];
-        if (isNew)
-            part.fields.reserve(properties.size());
-        part.symbols.push_back(symbolIndex);
+        Draft& draft = drafts_[partIndex];
+        ++draft.symbols;
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
@@ -689,10 +796,10 @@ private:
                 continue;
             if (isNew && !is(field.name, "Value") && !is(field.name, "Footprint")) {
                 // The first unit of a part: its fields as they stand.
-                part.fields.push_back({ std::string(field.name), std::string(field.value) });
+                addField(draft, { field.name, field.value });
                 continue;
             }
-            SchematicField f { std::string(field.name), std::string(field.value) };
+            SchematicField f { field.name, field.value };
             if (old && is(f.name, "Value") && old->value)
                 f.value = *old->value;
             if (old && is(f.name, "Footprint") && old->footprint)
@@ -704,10 +811,11 @@ private:
             }
             if (is(f.name, "Footprint") && part.footprint.empty())
                 part.footprint = f.value;
-            auto known = std::find_if(part.fields.begin(), part.fields.end(),
-                [&](const SchematicField& g) { return g.name == f.name; });
-            if (known == part.fields.end())
-                part.fields.push_back(std::move(f));
+            const auto fields = std::span(fields_).subspan(draft.firstField, draft.fields);
+            auto known = std::find_if(
+                fields.begin(), fields.end(), [&](const SchematicField& g) { return g.name == f.name; });
+            if (known == fields.end())
+                addField(draft, f);
             else if (known->value.empty())
                 known->value = f.value;
         }
@@ -715,7 +823,10 @@ private:
 
     fs::path rootDir_;
     SchematicDesign design_;
-    std::vector<std::unique_ptr<FileContent>> contents_;
+    std::shared_ptr<Storage> storage_;
+    std::vector<SchematicField>& fields_; // the storage's
+    std::vector<Draft> drafts_; // by part, as design_.parts
+    std::vector<std::uint32_t> symbolPart_; // by symbol, as design_.symbols
     std::map<std::string, std::size_t> byPath_;
     std::vector<std::size_t> stack_;
     bool oldStyle_ = false;
@@ -764,7 +875,7 @@ KicadDesign kicadDesignOf(const SchematicDesign& design)
     return out;
 }
 
-std::string fingerprint(const std::string& bytes)
+std::string fingerprint(std::string_view bytes)
 {
     // FNV-1a over the bytes, with the length: enough to tell a file KiCad
     // saved again from the one read, which is all it is used for.

@@ -56,6 +56,11 @@ const SchematicPart& part(const SchematicDesign& d, const std::string& ref)
     throw std::runtime_error("no part " + ref);
 }
 
+std::vector<SchematicField> fieldsOf(const SchematicPart& p)
+{
+    return { p.fields.begin(), p.fields.end() };
+}
+
 TEST(KicadSchematic, ASchematicAndTheNetlistKicadExportedFromItGiveOneProject)
 {
     for (const char* name : { "bom", "kibom-variant_2c" }) {
@@ -80,16 +85,17 @@ TEST(KicadSchematic, HierarchyInstancesUnitsPowerAndFlags)
     EXPECT_EQ(d.files[1].name, "channel sheets/amp stage.kicad_sch");
     std::vector<std::string> refs;
     for (const SchematicPart& p : d.parts)
-        refs.push_back(p.reference);
+        refs.emplace_back(p.reference);
     EXPECT_EQ(refs, (std::vector<std::string> { "R1", "R2", "R3", "R4", "R9", "U1" }))
         << "power symbols are left out; parts in reference order";
 
     const SchematicPart& u1 = part(d, "U1");
     ASSERT_EQ(u1.symbols.size(), 2u) << "two units, one part";
-    EXPECT_EQ(d.symbols[u1.symbols[1]].unit, 2);
-    EXPECT_EQ(u1.library + ":" + u1.symbolName, "Amplifier_Operational:LM358");
+    EXPECT_EQ(u1.symbols[1].unit, 2);
+    EXPECT_EQ(u1.library, "Amplifier_Operational");
+    EXPECT_EQ(u1.symbolName, "LM358");
     EXPECT_EQ(u1.description, "Dual operational amplifier");
-    EXPECT_EQ(u1.fields,
+    EXPECT_EQ(fieldsOf(u1),
         (std::vector<SchematicField> { { "MPN", "LM358DR" },
             { "Footprint", "Package_SO:SOIC-8_3.9x4.9mm_P1.27mm" }, { "Datasheet", "" } }));
 
@@ -98,8 +104,8 @@ TEST(KicadSchematic, HierarchyInstancesUnitsPowerAndFlags)
     EXPECT_EQ(r1.value, "10k");
     EXPECT_EQ(r2.value, "22k");
     EXPECT_EQ(r2.sheetNames, "/Channel B/");
-    EXPECT_EQ(d.symbols[r1.symbols[0]].uuid, d.symbols[r2.symbols[0]].uuid);
-    EXPECT_NE(d.symbols[r1.symbols[0]].sheetPath, d.symbols[r2.symbols[0]].sheetPath);
+    EXPECT_EQ(r1.symbols[0].uuid, r2.symbols[0].uuid);
+    EXPECT_NE(r1.symbols[0].sheetPath, r2.symbols[0].sheetPath);
 
     const SchematicPart& r9 = part(d, "R9");
     EXPECT_TRUE(r9.excludeFromBom && r9.excludeFromBoard);
@@ -146,7 +152,8 @@ TEST(KicadSchematic, NewerFormatsKeepInstancesBySymbolAndEscapeStrings)
     const SchematicPart& c = d.parts[0];
     EXPECT_EQ(c.reference, "C7");
     EXPECT_TRUE(c.dnp);
-    EXPECT_EQ(c.fields, (std::vector<SchematicField> { { "Note", "say \"hi\"\\ok" }, { "Datasheet", "" } }));
+    EXPECT_EQ(
+        fieldsOf(c), (std::vector<SchematicField> { { "Note", "say \"hi\"\\ok" }, { "Datasheet", "" } }));
 }
 
 TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
