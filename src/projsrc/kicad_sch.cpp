@@ -55,23 +55,76 @@ struct Instance {
 
 // A placed symbol's texts are views into the file's bytes (or, for a
 // string with escapes, into FileContent::unescaped): a schematic is mostly
-// symbols, and their texts are copied once, into the parts.
+// symbols, and their texts are not copied. What placing them asks of those
+// texts (which field a name is, where a reference goes) is worked out while
+// the file is scanned: the parts are placed after the whole file is read,
+// when its bytes have long left the cache.
+enum class FieldKind : std::uint8_t { Other, Reference, Value, Footprint, Datasheet, Description };
+
 struct FieldView {
     std::string_view name, value;
+    FieldKind kind = FieldKind::Other;
+};
+
+// A reference with its hash, and whether it names a part at all (not empty,
+// not "#PWR01").
+struct ReferenceText {
+    std::string_view text;
+    std::uint64_t hash = 0;
+    bool isPart = false;
+    static ReferenceText of(std::string_view text)
+    {
+        return { text, std::hash<std::string_view> {}(text), !text.empty() && text.front() != '#' };
+    }
 };
 
 struct SymbolInstance {
-    std::string_view path, reference;
+    std::uint32_t path = 0; // in FileContent::paths
     int unit = 1;
+    ReferenceText reference;
 };
 
+constexpr std::uint32_t kNoColon = ~std::uint32_t(0);
+
 struct PlacedSymbol {
-    std::string_view uuid, libId, libName;
+    std::string_view uuid, libId;
+    std::uint32_t libKey = 0; // in FileContent::libKeys: lib_name, else lib_id
+    std::uint32_t colon = kNoColon; // of libId
     int unit = 1;
     bool inBom = true, onBoard = true, dnp = false;
+    ReferenceText reference; // its first "Reference" property's
     // Ranges of FileContent::properties and ::instances (KiCad 7 and later):
     // one block for all symbols of a file, not two per symbol.
     std::uint32_t firstProperty = 0, properties = 0, firstInstance = 0, instances = 0;
+};
+
+// The distinct texts of a kind in one file, numbered: compared or looked up
+// once per file and number instead of once per symbol.
+class Interned
+{
+public:
+    static constexpr std::uint32_t kAbsent = ~std::uint32_t(0);
+    std::uint32_t of(std::string_view text)
+    {
+        // Neighbouring symbols mostly repeat one.
+        if (last_ < texts_.size() && texts_[last_] == text)
+            return last_;
+        const auto [at, isNew] = ids_.try_emplace(text, static_cast<std::uint32_t>(texts_.size()));
+        if (isNew)
+            texts_.push_back(text);
+        return last_ = at->second;
+    }
+    std::uint32_t find(std::string_view text) const
+    {
+        const auto at = ids_.find(text);
+        return at == ids_.end() ? kAbsent : at->second;
+    }
+    const std::vector<std::string_view>& texts() const { return texts_; }
+
+private:
+    std::unordered_map<std::string_view, std::uint32_t> ids_;
+    std::vector<std::string_view> texts_;
+    std::uint32_t last_ = kAbsent;
 };
 
 struct Sheet {
@@ -85,6 +138,7 @@ struct FileContent {
     std::vector<PlacedSymbol> symbols;
     std::vector<FieldView> properties; // of the placed symbols
     std::vector<SymbolInstance> instances; // of the placed symbols
+    Interned paths, libKeys; // of the placed symbols
     std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
@@ -170,6 +224,23 @@ template <std::size_t N> bool is(std::string_view text, const char (&keyword)[N]
     return text.size() == N - 1 && std::memcmp(text.data(), keyword, N - 1) == 0;
 }
 
+FieldKind kindOf(std::string_view name)
+{
+    if (name.size() < 5 || name.size() > 11)
+        return FieldKind::Other;
+    if (is(name, "Reference"))
+        return FieldKind::Reference;
+    if (is(name, "Value"))
+        return FieldKind::Value;
+    if (is(name, "Footprint"))
+        return FieldKind::Footprint;
+    if (is(name, "Datasheet"))
+        return FieldKind::Datasheet;
+    if (is(name, "Description"))
+        return FieldKind::Description;
+    return FieldKind::Other;
+}
+
 // Placed symbols are read as the file is scanned, without a tree: a
 // schematic is mostly symbols, and most of a symbol (placement, looks,
 // pins) is skipped. Their texts are views into the file's bytes, or for a
@@ -187,6 +258,7 @@ public:
     PlacedSymbol read()
     {
         PlacedSymbol s;
+        std::string_view libName;
         s.firstProperty = static_cast<std::uint32_t>(c_.properties.size());
         s.firstInstance = static_cast<std::uint32_t>(c_.instances.size());
         for (Token t = sc_.next(); t != Token::Close; t = sc_.next()) {
@@ -203,7 +275,7 @@ public:
             } else if (is(head, "lib_id")) {
                 first(s.libId);
             } else if (is(head, "lib_name")) {
-                first(s.libName);
+                first(libName);
             } else if (is(head, "uuid")) {
                 first(s.uuid);
             } else if (is(head, "unit")) {
@@ -225,6 +297,14 @@ public:
         }
         s.properties = static_cast<std::uint32_t>(c_.properties.size()) - s.firstProperty;
         s.instances = static_cast<std::uint32_t>(c_.instances.size()) - s.firstInstance;
+        s.libKey = c_.libKeys.of(libName.empty() ? s.libId : libName);
+        if (const std::size_t colon = s.libId.find(':'); colon != std::string_view::npos)
+            s.colon = static_cast<std::uint32_t>(colon);
+        for (const FieldView& f : std::span(c_.properties).subspan(s.firstProperty))
+            if (f.kind == FieldKind::Reference) {
+                s.reference = ReferenceText::of(f.value);
+                break;
+            }
         return s;
     }
 
@@ -289,7 +369,7 @@ private:
         t = sc_.next();
         if (t == Token::Close)
             return;
-        c_.properties.push_back({ name, plainView(value(t)) });
+        c_.properties.push_back({ name, plainView(value(t)), kindOf(name) });
         sc_.skipList();
     }
 
@@ -316,13 +396,14 @@ private:
     // "unit" lists (child 1 itself may be one).
     void path(int unit)
     {
-        SymbolInstance i { {}, {}, unit };
+        std::string_view path, reference;
+        int pathUnit = unit;
         bool seenReference = false, seenUnit = false;
         std::size_t k = 1;
         for (Token t = sc_.next(); t != Token::Close; t = sc_.next(), ++k) {
             if (t != Token::Open) {
                 if (k == 1)
-                    i.path = value(t);
+                    path = value(t);
                 continue;
             }
             const Token h = sc_.next();
@@ -336,13 +417,13 @@ private:
             const bool has = first(v);
             if (isReference) {
                 seenReference = true;
-                i.reference = v;
+                reference = v;
             } else {
                 seenUnit = true;
-                i.unit = has ? number(v, unit) : unit;
+                pathUnit = has ? number(v, unit) : unit;
             }
         }
-        c_.instances.push_back(i);
+        c_.instances.push_back({ c_.paths.of(path), pathUnit, ReferenceText::of(reference) });
     }
 
     sexpr::Scanner& sc_;
@@ -359,6 +440,12 @@ FileContent readContent(SchematicFile& file)
         { "pin" }, { "pts" }, { "stroke" }, { "fill" }, { "polyline" }, { "rectangle" }, { "circle" }, { "arc" },
         { "bezier" }, { "text" }, { "text_box" } };
     FileContent c;
+    // Room for the placed symbols as the file's size suggests (a placed
+    // symbol takes a kilobyte or more, a property a hundred bytes): pages
+    // of room not used are never touched, while growing would copy.
+    c.symbols.reserve(file.bytes.size() / 1024);
+    c.instances.reserve(file.bytes.size() / 1024);
+    c.properties.reserve(file.bytes.size() / 128);
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
         const std::string_view head = d.head(n);
@@ -464,49 +551,62 @@ ReferenceKey referenceKey(std::string_view r)
     return { r.substr(0, digits), number };
 }
 
-// Parts by reference: an open-addressing table of part indices that
-// compares against the parts' own references, with no node or key copy
-// per part.
+// Parts by reference: an open-addressing table of part indices with the
+// references' hashes, which are compared first: a part's own reference is
+// looked at only when the hashes agree.
 class PartIndex
 {
 public:
+    void reserve(std::size_t parts)
+    {
+        if (parts * 2 > slots_.size())
+            grow(parts * 2);
+    }
+
     // The part with this reference, or `fresh` (noted as its index, which
     // the caller makes next) and true.
     std::pair<std::size_t, bool> emplace(
-        std::string_view reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
+        const ReferenceText& reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
     {
         if ((count_ + 1) * 2 > slots_.size())
-            grow(parts);
+            grow(std::max<std::size_t>(64, slots_.size() * 2));
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t h = hash(reference) & mask;; h = (h + 1) & mask) {
-            const std::size_t at = slots_[h];
-            if (at == kEmpty) {
-                slots_[h] = fresh;
+        for (std::size_t h = reference.hash & mask;; h = (h + 1) & mask) {
+            Slot& slot = slots_[h];
+            if (slot.part == kEmpty) {
+                slot = { reference.hash, static_cast<std::uint32_t>(fresh) };
                 ++count_;
                 return { fresh, true };
             }
-            if (parts[at].reference == reference)
-                return { at, false };
+            if (slot.hash == reference.hash && parts[slot.part].reference == reference.text)
+                return { slot.part, false };
         }
     }
 
 private:
-    static constexpr std::size_t kEmpty = ~std::size_t(0);
-    static std::size_t hash(std::string_view s) { return std::hash<std::string_view> {}(s); }
-    void grow(const std::vector<SchematicPart>& parts)
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t part = kEmpty;
+    };
+    // To a power of two at least `size`.
+    void grow(std::size_t size)
     {
-        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), kEmpty);
+        std::size_t slots = 64;
+        while (slots < size)
+            slots *= 2;
+        std::vector<Slot> old(slots);
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
-        for (const std::size_t at : old)
-            if (at != kEmpty) {
-                std::size_t h = hash(parts[at].reference) & mask;
-                while (slots_[h] != kEmpty)
+        for (const Slot& slot : old)
+            if (slot.part != kEmpty) {
+                std::size_t h = slot.hash & mask;
+                while (slots_[h].part != kEmpty)
                     h = (h + 1) & mask;
-                slots_[h] = at;
+                slots_[h] = slot;
             }
     }
-    std::vector<std::size_t> slots_;
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
 };
 
@@ -551,23 +651,31 @@ private:
     // Where a part's fields and symbols are while the parts are placed.
     struct Draft {
         std::uint32_t firstField = 0, fields = 0, symbols = 0;
+        bool reorder = false; // fields added after the first unit's
     };
 
     void finish()
     {
-        // KiCad's mandatory fields after the user's, as its netlist has them
-        // (a stable partition, through one buffer for all parts).
-        std::vector<SchematicField> mandatory;
+        // KiCad's mandatory fields after the user's, as its netlist has
+        // them: a part's first unit adds them so, fields of later units
+        // are put in place here (a stable partition, through one buffer).
+        std::vector<std::pair<SchematicField, FieldKind>> mandatory;
         for (const Draft& draft : drafts_) {
-            const auto fields = std::span(fields_).subspan(draft.firstField, draft.fields);
-            auto kept = fields.begin();
-            for (const SchematicField& f : fields) {
-                if (is(f.name, "Footprint") || is(f.name, "Datasheet") || is(f.name, "Description"))
-                    mandatory.push_back(f);
-                else
-                    *kept++ = f;
+            if (!draft.reorder)
+                continue;
+            std::size_t kept = draft.firstField;
+            for (std::size_t k = draft.firstField; k < draft.firstField + draft.fields; ++k) {
+                if (fieldKinds_[k] != FieldKind::Other) {
+                    mandatory.emplace_back(fields_[k], fieldKinds_[k]);
+                } else {
+                    fields_[kept] = fields_[k];
+                    fieldKinds_[kept++] = FieldKind::Other;
+                }
             }
-            std::copy(mandatory.begin(), mandatory.end(), kept);
+            for (const auto& [field, kind] : mandatory) {
+                fields_[kept] = field;
+                fieldKinds_[kept++] = kind;
+            }
             mandatory.clear();
         }
         // Parts by reference; equal keys keep their order of placement.
@@ -685,8 +793,17 @@ private:
         room(design_.symbols, content->symbols.size());
         room(symbolPart_, content->symbols.size());
         room(fields_, content->properties.size());
+        room(fieldKinds_, content->properties.size());
+        partOf_.reserve(design_.parts.size() + content->symbols.size());
+        // The file's library symbols, and this sheet's instances, once.
+        std::vector<const LibSymbol*> libs;
+        for (const std::string_view key : content->libKeys.texts()) {
+            const auto lib = content->libSymbols.find(key);
+            libs.push_back(lib == content->libSymbols.end() ? nullptr : &lib->second);
+        }
+        const std::uint32_t path = content->paths.find(sheetPlace.path);
         for (const PlacedSymbol& s : content->symbols)
-            place(fileIndex, *content, s, sheetPlace);
+            place(fileIndex, *content, s, sheetPlace, libs[s.libKey], path);
         for (const Sheet& sheet : content->sheets) {
             fs::path path = rootDir_ / sheet.file;
             if (!fs::exists(path)) {
@@ -713,71 +830,90 @@ private:
 
     // A field added to a part, whose fields stay side by side: a part
     // whose fields are no longer the last ones moves them to the end.
-    void addField(Draft& draft, const SchematicField& field)
+    void addField(Draft& draft, const FieldView& field)
     {
         if (draft.firstField + draft.fields != fields_.size()) {
             const auto first = static_cast<std::uint32_t>(fields_.size());
             for (std::uint32_t k = 0; k < draft.fields; ++k) {
                 const SchematicField moved = fields_[draft.firstField + k];
+                const FieldKind kind = fieldKinds_[draft.firstField + k];
                 fields_.push_back(moved);
+                fieldKinds_.push_back(kind);
             }
             draft.firstField = first;
         }
-        fields_.push_back(field);
+        fields_.push_back({ field.name, field.value });
+        fieldKinds_.push_back(field.kind);
         ++draft.fields;
     }
 
-    void place(
-        std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s, const SheetPlace& sheet)
+    // A unit's field into its part: the part's value and footprint are the
+    // first ones not empty; a field the part has takes the unit's value
+    // where its own is empty, and one it lacks is added.
+    void merge(SchematicPart& part, Draft& draft, FieldView f, const Instance* old)
     {
-        auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
-        if (lib != content.libSymbols.end() && lib->second.power)
+        if (old && f.kind == FieldKind::Value && old->value)
+            f.value = *old->value;
+        if (old && f.kind == FieldKind::Footprint && old->footprint)
+            f.value = *old->footprint;
+        if (f.kind == FieldKind::Value) {
+            if (part.value.empty())
+                part.value = f.value;
+            return;
+        }
+        if (f.kind == FieldKind::Footprint && part.footprint.empty())
+            part.footprint = f.value;
+        for (std::size_t k = draft.firstField; k < draft.firstField + draft.fields; ++k)
+            if (fieldKinds_[k] == f.kind && (f.kind != FieldKind::Other || fields_[k].name == f.name)) {
+                if (fields_[k].value.empty())
+                    fields_[k].value = f.value;
+                return;
+            }
+        addField(draft, f);
+    }
+
+    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
+        const SheetPlace& sheet, const LibSymbol* lib, std::uint32_t path)
+    {
+        if (lib && lib->power)
             return;
         const auto properties = std::span(content.properties).subspan(s.firstProperty, s.properties);
         SchematicSymbol placed { static_cast<std::uint32_t>(fileIndex), s.unit, s.uuid, sheet.path, {} };
-        bool found = false;
+        // Without an instance for this sheet, the Reference property.
+        ReferenceText reference = s.reference;
         const Instance* old = nullptr;
         if (oldStyle_) {
-            std::string path;
-            path.reserve(sheet.path.size() + 1 + s.uuid.size());
-            path.append(sheet.path).append("/").append(s.uuid);
-            auto it = oldInstances_->find(path);
+            std::string key;
+            key.reserve(sheet.path.size() + 1 + s.uuid.size());
+            key.append(sheet.path).append("/").append(s.uuid);
+            auto it = oldInstances_->find(key);
             if (it != oldInstances_->end()) {
                 old = &it->second;
-                placed.reference = it->second.reference;
+                reference = ReferenceText::of(it->second.reference);
                 placed.unit = it->second.unit;
-                found = true;
             }
         } else {
             for (const SymbolInstance& i : std::span(content.instances).subspan(s.firstInstance, s.instances))
-                if (i.path == sheet.path) {
-                    placed.reference = i.reference;
+                if (i.path == path) {
+                    reference = i.reference;
                     placed.unit = i.unit;
-                    found = true;
                     break;
                 }
         }
-        if (!found)
-            for (const FieldView& f : properties)
-                if (is(f.name, "Reference")) {
-                    placed.reference = f.value;
-                    break;
-                }
-        if (placed.reference.empty() || placed.reference.starts_with("#"))
+        if (!reference.isPart)
             return;
+        placed.reference = reference.text;
 
-        const auto [partIndex, isNew]
-            = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
+        const auto [partIndex, isNew] = partOf_.emplace(reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
-            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0 });
+            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0, false });
             part.reference = placed.reference;
-            const std::size_t colon = s.libId.find(':');
-            part.library = colon == std::string::npos ? std::string_view() : s.libId.substr(0, colon);
-            part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
-            if (lib != content.libSymbols.end()) {
-                part.description = lib->second.description;
-                part.libraryProperties = lib->second.keywords;
+            part.library = s.colon == kNoColon ? std::string_view() : s.libId.substr(0, s.colon);
+            part.symbolName = s.colon == kNoColon ? s.libId : s.libId.substr(s.colon + 1);
+            if (lib) {
+                part.description = lib->description;
+                part.libraryProperties = lib->keywords;
             }
             part.sheetNames = sheet.names;
             part.sheetName = sheet.name;
@@ -791,33 +927,24 @@ private:
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
+        if (!isNew) {
+            const std::uint32_t had = draft.fields;
+            for (const FieldView& field : properties)
+                if (field.kind != FieldKind::Reference)
+                    merge(part, draft, field, old);
+            draft.reorder = draft.reorder || draft.fields != had;
+            return;
+        }
+        // The first unit of a part: its fields as they stand, the user's
+        // first; of Value and Footprint only the first not empty counts.
+        for (const FieldView& field : properties)
+            if (field.kind == FieldKind::Other)
+                addField(draft, field);
         for (const FieldView& field : properties) {
-            if (is(field.name, "Reference"))
-                continue;
-            if (isNew && !is(field.name, "Value") && !is(field.name, "Footprint")) {
-                // The first unit of a part: its fields as they stand.
-                addField(draft, { field.name, field.value });
-                continue;
-            }
-            SchematicField f { field.name, field.value };
-            if (old && is(f.name, "Value") && old->value)
-                f.value = *old->value;
-            if (old && is(f.name, "Footprint") && old->footprint)
-                f.value = *old->footprint;
-            if (is(f.name, "Value")) {
-                if (part.value.empty())
-                    part.value = f.value;
-                continue;
-            }
-            if (is(f.name, "Footprint") && part.footprint.empty())
-                part.footprint = f.value;
-            const auto fields = std::span(fields_).subspan(draft.firstField, draft.fields);
-            auto known = std::find_if(
-                fields.begin(), fields.end(), [&](const SchematicField& g) { return g.name == f.name; });
-            if (known == fields.end())
-                addField(draft, f);
-            else if (known->value.empty())
-                known->value = f.value;
+            if (field.kind == FieldKind::Datasheet || field.kind == FieldKind::Description)
+                addField(draft, field);
+            else if (field.kind == FieldKind::Value || field.kind == FieldKind::Footprint)
+                merge(part, draft, field, old);
         }
     }
 
@@ -825,6 +952,7 @@ private:
     SchematicDesign design_;
     std::shared_ptr<Storage> storage_;
     std::vector<SchematicField>& fields_; // the storage's
+    std::vector<FieldKind> fieldKinds_; // by field, as fields_
     std::vector<Draft> drafts_; // by part, as design_.parts
     std::vector<std::uint32_t> symbolPart_; // by symbol, as design_.symbols
     std::map<std::string, std::size_t> byPath_;

@@ -156,6 +156,38 @@ TEST(KicadSchematic, NewerFormatsKeepInstancesBySymbolAndEscapeStrings)
         fieldsOf(c), (std::vector<SchematicField> { { "Note", "say \"hi\"\\ok" }, { "Datasheet", "" } }));
 }
 
+TEST(KicadSchematic, UnitsPlacedApartMakeOnePartWithEveryUnitsFields)
+{
+    // Unit 1 of U1, then R1, then unit 2 of U1 with a field unit 1 lacks
+    // and a value for one unit 1 left empty; then R2 before R10.
+    const auto symbol = [](const std::string& ref, int unit, const std::string& fields) {
+        return "(symbol (lib_id \"X:Y\") (unit " + std::to_string(unit) + ") (uuid \"" + ref
+            + std::to_string(unit) + "\") (property \"Reference\" \"" + ref + "\") " + fields
+            + " (instances (project \"p\" (path \"/r\" (reference \"" + ref + "\") (unit "
+            + std::to_string(unit) + ")))))";
+    };
+    ScratchDir dir;
+    writeFile(dir / "a.kicad_sch",
+        "(kicad_sch (version 20231120) (uuid \"r\") (lib_symbols) "
+            + symbol("U1", 1, R"((property "Value" "") (property "Footprint" "F") (property "MPN" ""))")
+            + symbol("R10", 1, R"((property "Value" "1k"))")
+            + symbol("U1", 2, R"((property "Value" "LM") (property "Note" "n") (property "MPN" "M1"))")
+            + symbol("R2", 1, "") + ")\n");
+    const SchematicDesign d = readSchematicDesign(dir / "a.kicad_sch");
+    std::vector<std::string> refs;
+    for (const SchematicPart& p : d.parts)
+        refs.emplace_back(p.reference);
+    EXPECT_EQ(refs, (std::vector<std::string> { "R2", "R10", "U1" }));
+    const SchematicPart& u1 = part(d, "U1");
+    EXPECT_EQ(u1.value, "LM");
+    EXPECT_EQ(fieldsOf(u1),
+        (std::vector<SchematicField> { { "MPN", "M1" }, { "Note", "n" }, { "Footprint", "F" } }));
+    ASSERT_EQ(u1.symbols.size(), 2u);
+    EXPECT_EQ(u1.symbols[0].uuid, "U11");
+    EXPECT_EQ(u1.symbols[1].uuid, "U12");
+    EXPECT_EQ(part(d, "R10").symbols[0].uuid, "R101");
+}
+
 TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
 {
     const std::string good = readFile(kData / "bom.kicad_sch");
