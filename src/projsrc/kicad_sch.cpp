@@ -440,12 +440,6 @@ FileContent readContent(SchematicFile& file)
         { "pin" }, { "pts" }, { "stroke" }, { "fill" }, { "polyline" }, { "rectangle" }, { "circle" }, { "arc" },
         { "bezier" }, { "text" }, { "text_box" } };
     FileContent c;
-    // Room for the placed symbols as the file's size suggests (a placed
-    // symbol takes a kilobyte or more, a property a hundred bytes): pages
-    // of room not used are never touched, while growing would copy.
-    c.symbols.reserve(file.bytes.size() / 1024);
-    c.instances.reserve(file.bytes.size() / 1024);
-    c.properties.reserve(file.bytes.size() / 128);
     sexpr::Document::forEachChild(file.bytes, file.path.string(), [&](const Document& d) {
         const Index n = d.root();
         const std::string_view head = d.head(n);
