@@ -7,6 +7,7 @@
 #include <array>
 #include <deque>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include <span>
 #include <sstream>
 #include <unordered_map>
+#include <utility>
 
 namespace rav::project
 {
@@ -98,6 +100,59 @@ struct PlacedSymbol {
     std::uint32_t firstProperty = 0, properties = 0, firstInstance = 0, instances = 0;
 };
 
+// A list of plain values that grows in place where it can: the lists of
+// a large file's placed symbols run to tens of megabytes, and a vector
+// would copy them into fresh memory at every doubling, where realloc
+// extends the block or remaps its pages.
+template <class T> class GrowingList
+{
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
+public:
+    GrowingList() = default;
+    GrowingList(GrowingList&& o) noexcept
+        : items_(std::exchange(o.items_, nullptr))
+        , size_(std::exchange(o.size_, 0))
+        , capacity_(std::exchange(o.capacity_, 0))
+    {
+    }
+    GrowingList& operator=(GrowingList&& o) noexcept
+    {
+        std::swap(items_, o.items_);
+        std::swap(size_, o.size_);
+        std::swap(capacity_, o.capacity_);
+        return *this;
+    }
+    ~GrowingList() { std::free(items_); }
+
+    void push_back(const T& item)
+    {
+        if (size_ == capacity_) {
+            const std::size_t capacity = std::max<std::size_t>(64, capacity_ * 2);
+            void* grown = std::realloc(static_cast<void*>(items_), capacity * sizeof(T));
+            if (!grown)
+                throw std::bad_alloc();
+            items_ = static_cast<T*>(grown);
+            capacity_ = capacity;
+        }
+        items_[size_++] = item;
+    }
+    std::size_t size() const { return size_; }
+    std::span<const T> span() const { return { items_, size_ }; }
+    auto begin() const { return span().begin(); }
+    auto end() const { return span().end(); }
+    void release()
+    {
+        std::free(items_);
+        items_ = nullptr;
+        size_ = capacity_ = 0;
+    }
+
+private:
+    T* items_ = nullptr;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
 // The distinct texts of a kind in one file, numbered: compared or looked up
 // once per file and number instead of once per symbol.
 class Interned
@@ -135,9 +190,9 @@ struct Sheet {
 struct FileContent {
     std::string uuid, title;
     std::map<std::string, LibSymbol, std::less<>> libSymbols;
-    std::vector<PlacedSymbol> symbols;
-    std::vector<FieldView> properties; // of the placed symbols
-    std::vector<SymbolInstance> instances; // of the placed symbols
+    GrowingList<PlacedSymbol> symbols;
+    GrowingList<FieldView> properties; // of the placed symbols
+    GrowingList<SymbolInstance> instances; // of the placed symbols
     Interned paths, libKeys; // of the placed symbols
     std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
@@ -300,7 +355,7 @@ public:
         s.libKey = c_.libKeys.of(libName.empty() ? s.libId : libName);
         if (const std::size_t colon = s.libId.find(':'); colon != std::string_view::npos)
             s.colon = static_cast<std::uint32_t>(colon);
-        for (const FieldView& f : std::span(c_.properties).subspan(s.firstProperty))
+        for (const FieldView& f : c_.properties.span().subspan(s.firstProperty))
             if (f.kind == FieldKind::Reference) {
                 s.reference = ReferenceText::of(f.value);
                 break;
@@ -631,9 +686,9 @@ public:
         walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
         // The placed symbols are all in parts now.
         for (const auto& c : storage_->contents) {
-            std::vector<PlacedSymbol>().swap(c->symbols);
-            std::vector<FieldView>().swap(c->properties);
-            std::vector<SymbolInstance>().swap(c->instances);
+            c->symbols.release();
+            c->properties.release();
+            c->instances.release();
         }
         finish();
         design_.storage = std::move(storage_);
@@ -871,7 +926,7 @@ private:
     {
         if (lib && lib->power)
             return;
-        const auto properties = std::span(content.properties).subspan(s.firstProperty, s.properties);
+        const auto properties = content.properties.span().subspan(s.firstProperty, s.properties);
         SchematicSymbol placed { static_cast<std::uint32_t>(fileIndex), s.unit, s.uuid, sheet.path, {} };
         // Without an instance for this sheet, the Reference property.
         ReferenceText reference = s.reference;
@@ -887,7 +942,7 @@ private:
                 placed.unit = it->second.unit;
             }
         } else {
-            for (const SymbolInstance& i : std::span(content.instances).subspan(s.firstInstance, s.instances))
+            for (const SymbolInstance& i : content.instances.span().subspan(s.firstInstance, s.instances))
                 if (i.path == path) {
                     reference = i.reference;
                     placed.unit = i.unit;
