@@ -4,8 +4,8 @@
 # Each program prints the machine line and its ratios against a baseline it
 # measures in the same run. The server benchmarks run against a throwaway
 # cluster started here (scripts/pg-cluster.sh) and stopped at the end.
-# Sizes are the goals' sizes where a goal names one; the 1,000,000-line
-# server import is left to `server_bench URI 1000000` by hand (about 8 min).
+# Sizes are the goals' sizes where a goal names one (the 1,000,000-line
+# server import alone takes about 8 minutes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh release >/dev/null
@@ -17,7 +17,11 @@ trap 'bash scripts/pg-cluster.sh stop "$cluster" >/dev/null 2>&1 || true; rm -rf
 
 run() {
   echo "==== $*"
-  (cd "$work" && "$@") 2>&1
+  # The offscreen platform's notes on window hints say nothing about speed.
+  local status=0
+  (cd "$work" && "$@") 2>&1 | grep -v -e '^This plugin does not support' -e 'XDG_RUNTIME_DIR not set' \
+    || status=${PIPESTATUS[0]}
+  [ "$status" -eq 0 ] || echo "(exit status $status)"
   echo
 }
 
@@ -40,7 +44,7 @@ uri=$(bash scripts/pg-cluster.sh uri "$cluster")
   run "$bin/kicad_sch_bench"
   run "$bin/integrity_bench"
   run env QT_QPA_PLATFORM=offscreen "$bin/recedit_bench" 1000000 "$uri"
-  run "$bin/server_bench" "$uri" 100000
+  run "$bin/server_bench" "$uri" 1000000
   run "$bin/lom_bench" --server "$uri" 100000 1000000
   run "$bin/server_load" "$uri" 16 60
   run "$bin/kill_bench" 5

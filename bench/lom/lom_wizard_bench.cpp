@@ -326,9 +326,14 @@ int main(int argc, char** argv)
     try {
         std::cout << "setting up " << parts << " parts, " << records << " EID records ..." << std::endl;
         const QString setup = QString::fromStdString((self.parent_path() / "lom_bench").string());
-        if (QProcess::execute(setup,
-                { "--setup", QString::fromStdString(dir.string()), QString::number(parts), QString::number(records) })
-            != 0)
+        // The setup child prints its protocol line for lom_bench; not ours.
+        QProcess setupChild;
+        setupChild.setStandardOutputFile(QProcess::nullDevice());
+        setupChild.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        setupChild.start(setup,
+            { "--setup", QString::fromStdString(dir.string()), QString::number(parts), QString::number(records) });
+        if (!setupChild.waitForFinished(-1) || setupChild.exitStatus() != QProcess::NormalExit
+            || setupChild.exitCode() != 0)
             throw std::runtime_error("lom_bench --setup failed (is lom_bench built?)");
         const std::string eid = (dir / "bench.eid").string();
         if (Z_OpenProject((dir / "bench.dpz").c_str()) == 0)

@@ -432,15 +432,10 @@ bool FrmRecEdit::SelectRecord(const std::string& code)
     return true;
 }
 
-void FrmRecEdit::setFilterText(const std::string& filter)
-{
-    filterText_ = filter;
-    showStatus();
-}
-
 void FrmRecEdit::showStatus()
 {
-    lblStatus_->setText(QString::fromStdString(RecEdStatus(datReced_->recordCount(), filterText_)));
+    if (toolBox_)
+        lblStatus_->setText(QString::fromStdString(toolBox_->recordStatus()));
 }
 
 void FrmRecEdit::showSortColumn(const std::string& field, bool descending)

@@ -54,9 +54,8 @@ public:
     // Shows the record of EIC `code` in the EID edit grid; false when the
     // grid's filter hides it.
     bool SelectRecord(const std::string& code);
-    // The EID edit grid's filter as the user set it (empty: none), shown
-    // under the grid with the number of records.
-    void setFilterText(const std::string& filter);
+    // The line under the EID edit grid, as the tool box's tabs say it.
+    void showStatus();
     // Marks the EID edit grid's column of `field` as the sort column.
     void showSortColumn(const std::string& field, bool descending);
     // A header click: sorts the EID edit grid by that column, reversing a
@@ -121,7 +120,6 @@ private:
     void recedRecordChanged();
     void wholeViewRecordChanged();
     void searchResRecordChanged();
-    void showStatus();
 
     QTabWidget* tabMain_ = nullptr;
     std::array<QWidget*, 2> picTab_ {};
@@ -141,7 +139,6 @@ private:
     bool projectViewLoaded_ = false;
     bool showGridErrors_ = false;
     QLabel* lblStatus_ = nullptr;
-    std::string filterText_;
     std::string sortField_; // the EID grid's sort column and order
     bool sortDescending_ = false;
     int splitterTop_ = -1; // pixels in picTab(1); -1 until the tab is first shown

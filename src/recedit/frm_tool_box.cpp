@@ -506,7 +506,8 @@ void FrmToolBox::cmdFilter_Click()
             report(error);
             return;
         }
-        recEdit_->setFilterText(eidView_.filterText(catalogue));
+        eidView_.filterShown(catalogue);
+        recEdit_->showStatus();
         recEdit_->showSortColumn(eidView_.sortField(catalogue), false);
     } catch (const std::exception& e) {
         report(e.what());
@@ -613,7 +614,6 @@ void FrmToolBox::optManAut_Click(int i)
 {
     const bool manual = i == 1;
     associate_.setMode(manual ? AssociateMode::Manual : AssociateMode::Automatic);
-    associate_.setFindReady(cboFind_[0]->count() > 0 && cboFind_[2]->count() > 0);
     showAssociateState();
     if (manual && recEdit_->projectViewLoaded()) {
         const std::string eic
@@ -835,6 +835,11 @@ void FrmToolBox::txtMove_Enter()
 {
     if (recEdit_->datReced()->recordset())
         txtMove_->setText(QString::number(BrowseTab(*recEdit_->datReced()).jump(text(txtMove_))));
+}
+
+std::string FrmToolBox::recordStatus() const
+{
+    return eidView_.status(BrowseTab(*recEdit_->datReced()).state(recEdit_->eicFieldName()).records);
 }
 
 void FrmToolBox::followRecord()

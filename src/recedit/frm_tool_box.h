@@ -95,6 +95,9 @@ public:
     const EidViewTab& eidViewTab() const { return eidView_; }
     // Follows the EID grid's current record (Browse and EID View controls).
     void followRecord();
+    // The line under the EID grid: the Browse tab's record count and the
+    // EID View tab's filter.
+    std::string recordStatus() const;
     // The EID grid was sorted by a header click: the sort list follows.
     void followSort(const std::string& field);
     // A cell edit is about to start in the EID grid.

@@ -142,7 +142,8 @@ BrowseState FollowRecord(const db::Recordset* rs, const std::string& eicField)
         return s;
     try {
         s.position = rs->absolutePosition();
-        const long last = rs->recordCount() - 1;
+        s.records = rs->recordCount();
+        const long last = s.records - 1;
         s.backEnabled = !rs->bof() && s.position != 0;
         s.forwardEnabled = !rs->eof() && s.position != last;
         s.deleteEnabled = s.position >= 0;

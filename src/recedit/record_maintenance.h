@@ -76,6 +76,7 @@ long JumpToPosition(db::Recordset& rs, const std::string& typed);
 // What the Browse and EID View controls show for the grid's current record.
 struct BrowseState {
     long position = -1; // txtMove
+    long records = 0; // in the set: the count under the EID grid
     bool backEnabled = false; // cmdMove(0), cmdMove(1): not at the first record
     bool forwardEnabled = false; // cmdMove(2), cmdMove(3): not at the last record
     bool deleteEnabled = false; // cmdDelete: a current record

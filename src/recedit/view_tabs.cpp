@@ -25,6 +25,12 @@ void EidViewTab::open(const std::string& eidFile, const FieldLists& lists)
 {
     eidFile_ = eidFile;
     filter_.setItems(lists.eidItems);
+    shownFilter_.clear();
+}
+
+std::string EidViewTab::status(long records) const
+{
+    return RecEdStatus(records, shownFilter_);
 }
 
 EidViewTab::Choice EidViewTab::judge(const std::string& chosen, bool isEid) const

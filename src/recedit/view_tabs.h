@@ -99,6 +99,12 @@ public:
     std::string query(const lom::FieldCatalogue& catalogue) const;
     std::string filterText(const lom::FieldCatalogue& catalogue) const;
     std::string sortField(const lom::FieldCatalogue& catalogue) const;
+    // The grid now shows this tab's filter; another EID shows every record.
+    void filterShown(const lom::FieldCatalogue& catalogue) { shownFilter_ = filterText(catalogue); }
+    // The line under the grid: how many records it shows (`records`, from
+    // the Browse tab's state) and the filter that chose them, so that a
+    // filtered grid is never taken for the whole file.
+    std::string status(long records) const;
     // The grid was sorted by a header click on `field`: the sort field
     // follows when the list has it. True when it did.
     bool followSort(const lom::FieldCatalogue& catalogue, const std::string& field);
@@ -106,6 +112,7 @@ public:
 private:
     std::string eidFile_;
     FilterChoice filter_;
+    std::string shownFilter_;
     bool editPending_ = false;
 };
 

@@ -159,7 +159,6 @@ TEST_F(RecEditWindow, OpensOnTheEidWithItsToolBox)
     QTest::keyClick(tb<QLineEdit>("txtMove"), Qt::Key_Return);
     EXPECT_EQ(window->datReced()->position(), 4);
     EXPECT_EQ(window->dbgRecEd()->table()->currentIndex().row(), 4) << "the grid follows";
-    screenshot(window, "recedit_edit_view");
     // Both windows wholly on the screen; the tool box floats above the
     // record editor only, not above every other window.
     const QRect screen = window->screen()->availableGeometry();
@@ -261,12 +260,21 @@ TEST_F(RecEditWindow, NoTwoControlsOfATabShareAnAccessKeyInEitherLanguage)
 {
     for (const char* language : { "en", "de" }) {
         HostUtility::instance().setLanguage(language);
+        // Pictures of both windows and every tab for the documentation on the way.
+        const auto picture = [language](QWidget* w, const QString& name) {
+            screenshot(w, QString("recedit-%1-%2").arg(language, name));
+        };
         ASSERT_TRUE(open());
+        picture(window, "edit");
         window->tabMain()->setCurrentIndex(1); // the associate tabs enabled, the view built
         QApplication::processEvents();
+        picture(window, "associate");
         for (int tab = 0; tab < tb<QTabWidget>("tabMain")->count(); ++tab) {
             box()->enableTabPair(tab < 2 ? 0 : 2);
             tb<QTabWidget>("tabMain")->setCurrentIndex(tab);
+            if (tab == 4)
+                tb<QPushButton>("cmdCheck")->click(); // the findings in the picture
+            picture(box(), QString("toolbox-tab%1").arg(tab));
             std::map<QChar, QString> keys;
             auto take = [&](const QString& text) {
                 const int at = text.indexOf('&');
@@ -432,7 +440,6 @@ TEST_F(RecEditWindow, AssociatesPartsAndUpdatesTheProjectLibrary)
         table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
     EXPECT_EQ(window->tabMain()->currentIndex(), 1);
     EXPECT_EQ(current(window->datWholeView(), "field1"), withDevice->device);
-    screenshot(box(), "recedit_integrity_toolbox");
 
     // Closing with the project view open asks about the update; unloading
     // deletes the project view database.

@@ -145,6 +145,7 @@ TEST_F(RecordMaintenance, FollowingTheGridEnablesTheBrowseControls)
 {
     BrowseState s = FollowRecord(&rs, "CODE");
     EXPECT_EQ(s.eic, "A");
+    EXPECT_EQ(s.records, 3);
     EXPECT_FALSE(s.backEnabled || s.editPending);
     EXPECT_TRUE(s.forwardEnabled && s.deleteEnabled);
     rs.moveLast();
@@ -156,6 +157,7 @@ TEST_F(RecordMaintenance, FollowingTheGridEnablesTheBrowseControls)
     // No EIC column of that name, or no record set.
     EXPECT_EQ(FollowRecord(&rs, "Other").eic, "");
     EXPECT_EQ(FollowRecord(nullptr, "Code").position, -1);
+    EXPECT_EQ(FollowRecord(nullptr, "Code").records, 0);
 }
 
 // The Browse tab changes the grid's data source and tells its grids each time.

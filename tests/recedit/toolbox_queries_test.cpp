@@ -146,6 +146,7 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
     EXPECT_EQ(view.filter().operatorText(), "Like");
     EXPECT_EQ(view.filterText(catalogue), "");
     EXPECT_EQ(queryRows(eid(), view.query(catalogue)).size(), 4u);
+    EXPECT_EQ(view.status(4), "Records: 4  (no filter)");
 
     struct Case {
         int where;
@@ -175,6 +176,10 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
         EXPECT_EQ(queryRows(eid(), view.query(catalogue)).size(), c.rows) << c.filter;
         EXPECT_EQ(view.filterText(catalogue), c.filter);
         EXPECT_EQ(view.sortField(catalogue), c.sortField);
+        // The status line names the filter the grid shows, not one still being chosen.
+        EXPECT_EQ(view.status(1).find(c.filter), std::string::npos);
+        view.filterShown(catalogue);
+        EXPECT_EQ(view.status(1), "Records: 1  Filter: " + c.filter);
     }
     // A header click moves the sort field when the list has that field.
     EXPECT_TRUE(view.followSort(catalogue, "Maker"));
@@ -190,6 +195,9 @@ TEST_F(ToolBoxQueries, ViewTabsKeepTheirFilterAndSayWhatIsAllowed)
     EXPECT_EQ(std::vector({ view.judge("", true), view.judge(eid(), true), view.judge("junk.eid", false),
                   view.judge("Other.eid", true) }),
         std::vector({ C::Unchanged, C::Unchanged, C::Refused, C::Accepted }));
+    // Another EID shows every record.
+    view.open(eid(), lists);
+    EXPECT_EQ(view.status(1234), "Records: 1,234  (no filter)");
 
     // The project view: its lists and its query over field1..fieldN.
     ProjectViewTab project;

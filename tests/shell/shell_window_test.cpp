@@ -188,8 +188,6 @@ TEST_F(ShellWindowTest, StartUpEnablesTheListOfMaterialsOnlyWithParts)
     EXPECT_FALSE(main().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(fs::is_directory(state.TempDir));
     EXPECT_NEAR(main().x() + main().width() / 2, main().screen()->geometry().center().x(), 2);
-    if (const char* dir = std::getenv("RAV_SCREENSHOT_DIR"))
-        main().grab().save(QString("%1/lommain-en.png").arg(dir));
     EXPECT_TRUE(object->Load(0)); // a second Load only applies the window state again
     EXPECT_TRUE(messages.messages.empty());
 
@@ -264,10 +262,9 @@ TEST_F(ShellWindowTest, WindowCommandsAndWhatReachesTheHost)
         EXPECT_EQ(send(std::string(target) + ",MX"), 0);
         EXPECT_FALSE(main().windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) << target;
     }
-    // Targets in other case and unknown codes are ignored; no code is a
-    // subscript error.
+    // A command the parser ignores leaves the editor loaded; no code is a
+    // subscript error, which the host gets back as 9.
     EXPECT_EQ(send("ravederi,EX"), 0);
-    EXPECT_EQ(send("RAVEDERI,XX"), 0);
     EXPECT_EQ(send("RAVEDERI"), 9);
     EXPECT_TRUE(main().isLoaded());
 
