@@ -68,15 +68,67 @@ struct FieldView {
     FieldKind kind = FieldKind::Other;
 };
 
-// A reference with its hash, and whether it names a part at all (not empty,
-// not "#PWR01").
+// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
+// compares as text, then the number (its digits without leading zeros, by
+// length first). The key is made once per part, not per comparison.
+struct ReferenceKey {
+    std::string_view prefix, number;
+    bool operator<(const ReferenceKey& o) const
+    {
+        if (prefix != o.prefix)
+            return prefix < o.prefix;
+        if (number.size() != o.number.size())
+            return number.size() < o.number.size();
+        return number < o.number;
+    }
+};
+
+ReferenceKey referenceKey(std::string_view r)
+{
+    std::size_t digits = r.size();
+    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
+        --digits;
+    std::string_view number = r.substr(digits);
+    while (!number.empty() && number.front() == '0')
+        number.remove_prefix(1);
+    return { r.substr(0, digits), number };
+}
+
+// The same order in two whole numbers, worked out while the reference's
+// bytes are at hand, so that parts are sorted without reading them: the
+// prefix's bytes packed (at most eight, none zero) and the number's value
+// (at most 19 digits). Other references compare by their texts.
+struct SortKey {
+    std::uint64_t prefix = 0, number = 0;
+    bool exact = false;
+
+    static SortKey of(std::string_view reference)
+    {
+        const ReferenceKey k = referenceKey(reference);
+        SortKey key;
+        if (k.prefix.size() > 8 || k.number.size() > 19 || k.prefix.find('\0') != std::string_view::npos)
+            return key;
+        for (std::size_t i = 0; i < 8; ++i)
+            key.prefix
+                = key.prefix << 8 | (i < k.prefix.size() ? static_cast<unsigned char>(k.prefix[i]) : 0u);
+        for (const char c : k.number)
+            key.number = key.number * 10 + static_cast<std::uint64_t>(c - '0');
+        key.exact = true;
+        return key;
+    }
+};
+
+// A reference with its hash, its place in the parts' order, and whether
+// it names a part at all (not empty, not "#PWR01").
 struct ReferenceText {
     std::string_view text;
-    std::uint64_t hash = 0;
+    SortKey key;
+    std::uint32_t hash = 0;
     bool isPart = false;
     static ReferenceText of(std::string_view text)
     {
-        return { text, std::hash<std::string_view> {}(text), !text.empty() && text.front() != '#' };
+        return { text, SortKey::of(text), static_cast<std::uint32_t>(std::hash<std::string_view> {}(text)),
+            !text.empty() && text.front() != '#' };
     }
 };
 
@@ -574,32 +626,6 @@ FileContent readContent(SchematicFile& file)
     return c;
 }
 
-// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
-// compares as text, then the number (its digits without leading zeros, by
-// length first). The key is made once per part, not per comparison.
-struct ReferenceKey {
-    std::string_view prefix, number;
-    bool operator<(const ReferenceKey& o) const
-    {
-        if (prefix != o.prefix)
-            return prefix < o.prefix;
-        if (number.size() != o.number.size())
-            return number.size() < o.number.size();
-        return number < o.number;
-    }
-};
-
-ReferenceKey referenceKey(std::string_view r)
-{
-    std::size_t digits = r.size();
-    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
-        --digits;
-    std::string_view number = r.substr(digits);
-    while (!number.empty() && number.front() == '0')
-        number.remove_prefix(1);
-    return { r.substr(0, digits), number };
-}
-
 // Parts by reference: an open-addressing table of part indices with the
 // references' hashes, which are compared first: a part's own reference is
 // looked at only when the hashes agree.
@@ -610,6 +636,14 @@ public:
     {
         if (parts * 2 > slots_.size())
             grow(parts * 2);
+    }
+
+    // Where a reference will be looked for, asked for ahead: the table is
+    // larger than the caches, and every lookup would wait for memory.
+    void prefetch(std::uint32_t hash) const
+    {
+        if (!slots_.empty())
+            __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
     }
 
     // The part with this reference, or `fresh` (noted as its index, which
@@ -635,7 +669,7 @@ public:
 private:
     static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
     struct Slot {
-        std::uint64_t hash = 0;
+        std::uint32_t hash = 0;
         std::uint32_t part = kEmpty;
     };
     // To a power of two at least `size`.
@@ -701,6 +735,7 @@ private:
     struct Draft {
         std::uint32_t firstField = 0, fields = 0, symbols = 0;
         bool reorder = false; // fields added after the first unit's
+        SortKey key;
     };
 
     void finish()
@@ -729,12 +764,21 @@ private:
         }
         // Parts by reference; equal keys keep their order of placement.
         const std::size_t count = design_.parts.size();
-        std::vector<std::pair<ReferenceKey, std::uint32_t>> order;
+        std::vector<std::pair<SortKey, std::uint32_t>> order;
         order.reserve(count);
         for (std::size_t i = 0; i < count; ++i)
-            order.emplace_back(referenceKey(design_.parts[i].reference), static_cast<std::uint32_t>(i));
-        const auto before = [](const auto& a, const auto& b) {
-            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
+            order.emplace_back(drafts_[i].key, static_cast<std::uint32_t>(i));
+        const auto before = [&](const auto& a, const auto& b) {
+            if (a.first.exact && b.first.exact) {
+                if (a.first.prefix != b.first.prefix)
+                    return a.first.prefix < b.first.prefix;
+                if (a.first.number != b.first.number)
+                    return a.first.number < b.first.number;
+                return a.second < b.second;
+            }
+            const ReferenceKey ka = referenceKey(design_.parts[a.second].reference),
+                               kb = referenceKey(design_.parts[b.second].reference);
+            return ka < kb || (!(kb < ka) && a.second < b.second);
         };
         const bool sorted = std::is_sorted(order.begin(), order.end(), before);
         if (!sorted) {
@@ -851,8 +895,16 @@ private:
             libs.push_back(lib == content->libSymbols.end() ? nullptr : &lib->second);
         }
         const std::uint32_t path = content->paths.find(sheetPlace.path);
-        for (const PlacedSymbol& s : content->symbols)
-            place(fileIndex, *content, s, sheetPlace, libs[s.libKey], path);
+        const auto symbols = content->symbols.span();
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t k = 0; k < symbols.size(); ++k) {
+            if (k + kAhead < symbols.size()) {
+                const PlacedSymbol& next = symbols[k + kAhead];
+                partOf_.prefetch(next.instances ? content->instances.span()[next.firstInstance].reference.hash
+                                                : next.reference.hash);
+            }
+            place(fileIndex, *content, symbols[k], sheetPlace, libs[symbols[k].libKey], path);
+        }
         for (const Sheet& sheet : content->sheets) {
             fs::path path = rootDir_ / sheet.file;
             if (!fs::exists(path)) {
@@ -956,7 +1008,7 @@ private:
         const auto [partIndex, isNew] = partOf_.emplace(reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
-            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0, false });
+            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0, false, reference.key });
             part.reference = placed.reference;
             part.library = s.colon == kNoColon ? std::string_view() : s.libId.substr(0, s.colon);
             part.symbolName = s.colon == kNoColon ? s.libId : s.libId.substr(s.colon + 1);
