@@ -44,9 +44,10 @@ struct SchematicFile {
     long version = 0; // the file's "(version N)"
 };
 
-// The design's texts are views: into the files' bytes, where nearly all of
-// them stand, or into texts the design keeps (strings with escapes, sheet
-// paths). They live as long as the design that holds them.
+// The design's texts are views: into the files' bytes (which are therefore
+// never changed), where nearly all of them stand, or into texts the design
+// keeps (strings with escapes, sheet paths). They live as long as the
+// design that holds them.
 struct SchematicField {
     std::string_view name, value;
     bool operator==(const SchematicField&) const = default;
