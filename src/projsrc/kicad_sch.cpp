@@ -243,7 +243,7 @@ struct FileContent {
     std::string uuid, title;
     std::map<std::string, LibSymbol, std::less<>> libSymbols;
     GrowingList<PlacedSymbol> symbols;
-    GrowingList<FieldView> properties; // of the placed symbols
+    GrowingList<FieldView> properties; // of the placed symbols, but their references
     GrowingList<SymbolInstance> instances; // of the placed symbols
     Interned paths, libKeys; // of the placed symbols
     std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
@@ -366,6 +366,7 @@ public:
     {
         PlacedSymbol s;
         std::string_view libName;
+        bool seenReference = false;
         s.firstProperty = static_cast<std::uint32_t>(c_.properties.size());
         s.firstInstance = static_cast<std::uint32_t>(c_.instances.size());
         for (Token t = sc_.next(); t != Token::Close; t = sc_.next()) {
@@ -378,7 +379,7 @@ public:
             }
             const std::string_view head = sc_.raw();
             if (is(head, "property")) {
-                property();
+                property(s, seenReference);
             } else if (is(head, "lib_id")) {
                 first(s.libId);
             } else if (is(head, "lib_name")) {
@@ -407,11 +408,6 @@ public:
         s.libKey = c_.libKeys.of(libName.empty() ? s.libId : libName);
         if (const std::size_t colon = s.libId.find(':'); colon != std::string_view::npos)
             s.colon = static_cast<std::uint32_t>(colon);
-        for (const FieldView& f : c_.properties.span().subspan(s.firstProperty))
-            if (f.kind == FieldKind::Reference) {
-                s.reference = ReferenceText::of(f.value);
-                break;
-            }
         return s;
     }
 
@@ -467,7 +463,8 @@ private:
         return yes;
     }
 
-    void property()
+    // A property, but the Reference: the first one is the symbol's.
+    void property(PlacedSymbol& s, bool& seenReference)
     {
         Token t = sc_.next();
         if (t == Token::Close)
@@ -476,7 +473,13 @@ private:
         t = sc_.next();
         if (t == Token::Close)
             return;
-        c_.properties.push_back({ name, plainView(value(t)), kindOf(name) });
+        const std::string_view text = plainView(value(t));
+        const FieldKind kind = kindOf(name);
+        if (kind != FieldKind::Reference)
+            c_.properties.push_back({ name, text, kind });
+        else if (!seenReference)
+            s.reference = ReferenceText::of(text);
+        seenReference = seenReference || kind == FieldKind::Reference;
         sc_.skipList();
     }
 
@@ -1031,8 +1034,7 @@ private:
         if (!isNew) {
             const std::uint32_t had = draft.fields;
             for (const FieldView& field : properties)
-                if (field.kind != FieldKind::Reference)
-                    merge(part, draft, field, old);
+                merge(part, draft, field, old);
             draft.reorder = draft.reorder || draft.fields != had;
             return;
         }
