@@ -106,11 +106,14 @@ struct SortKey {
     {
         const ReferenceKey k = referenceKey(reference);
         SortKey key;
-        if (k.prefix.size() > 8 || k.number.size() > 19 || k.prefix.find('\0') != std::string_view::npos)
+        if (k.prefix.size() > 8 || k.number.size() > 19)
             return key;
-        for (std::size_t i = 0; i < 8; ++i)
-            key.prefix
-                = key.prefix << 8 | (i < k.prefix.size() ? static_cast<unsigned char>(k.prefix[i]) : 0u);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const unsigned byte = i < k.prefix.size() ? static_cast<unsigned char>(k.prefix[i]) : 0u;
+            if (byte == 0 && i < k.prefix.size())
+                return {};
+            key.prefix = key.prefix << 8 | byte;
+        }
         for (const char c : k.number)
             key.number = key.number * 10 + static_cast<std::uint64_t>(c - '0');
         key.exact = true;
