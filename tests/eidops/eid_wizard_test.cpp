@@ -155,22 +155,21 @@ TEST_F(EidWizard, FirstPageFollowsTheCurrentEidAndChecksChosenFiles)
     EXPECT_EQ(typed("txtFileName_0"), "Part.Eid");
     EXPECT_TRUE(next()->isEnabled());
 
-    // An existing file that is not an EID: Next stays off, nothing is said.
+    // The existing file's Next waits for an EID.
     test::writeFile(dir / "Other.eid", "text");
     click("optnFileType_1");
     EXPECT_FALSE(next()->isEnabled());
-    choose("cmdFile_1", dir / "Other.eid");
-    EXPECT_FALSE(requests.back().save);
-    EXPECT_FALSE(next()->isEnabled());
-    EXPECT_TRUE(messages.messages.empty());
     choose("cmdFile_1", MakeEid("Good.eid"));
+    EXPECT_FALSE(requests.back().save);
     EXPECT_TRUE(next()->isEnabled());
-    // A name can be typed: a file is checked as it is typed; a server when
-    // the typing is done, and its password is never shown.
+    // A name can be typed: a file is checked as it is typed (one that is no
+    // EID keeps Next off, and nothing is said); a server when the typing is
+    // done, and its password is never shown.
     QLineEdit* name = find<QLineEdit>("txtFileName_1");
     name->clear();
     QTest::keyClicks(name, QString::fromStdString((dir / "Other.eid").string()));
     EXPECT_FALSE(next()->isEnabled());
+    EXPECT_TRUE(messages.messages.empty());
     name->clear();
     QTest::keyClicks(name, QString::fromStdString((dir / "Good.eid").string()));
     EXPECT_TRUE(next()->isEnabled());
@@ -199,105 +198,83 @@ TEST_F(EidWizard, FirstPageFollowsTheCurrentEidAndChecksChosenFiles)
     EXPECT_FALSE(next()->isEnabled());
 }
 
-// The grid shows the field list; the list's rules are tested on the model.
-TEST_F(EidWizard, FieldGridShowsTheListAndEnterCommits)
+// The grid shows the field list (its rules are tested on the model) and
+// Enter commits. A failed build says why and stays; Back keeps the grid and
+// Next rebuilds the EIC list. A built file goes on to the edit path, or the
+// wizard closes when it is not to be edited; either way it is the current EID.
+TEST_F(EidWizard, FieldGridThenCreationFailsOrGoesOnToTheEditPath)
 {
     open();
+    const QString file = typed("txtFileName_0");
     next()->click();
     ASSERT_EQ(window->path(), FrmEidedit::Path::Create);
     QTableView* g = grid();
     EXPECT_FALSE(next()->isEnabled() || find<QPushButton>("cmdAddUp_1")->isEnabled());
-    defineField("Code", "20");
-    defineField("Note", "255");
-    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "20", "Note", "255", "", "" }));
+    defineField("Code", "5");
+    defineField("", "255"); // an empty name passes the grid, the engine refuses it
+    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "5", "", "255", "", "" }));
     EXPECT_EQ(g->currentIndex().row(), 2); // the entry row, empty again
     EXPECT_TRUE(nameBox()->text().isEmpty() && next()->isEnabled());
     EXPECT_EQ(sizeBox()->text(), "") << "an empty size stays empty, not 0";
-    // A refused entry says why and goes back to the box to correct.
-    defineField("Price", "0");
-    EXPECT_EQ(messageIds(), Ids { "5416" });
-    EXPECT_EQ(QApplication::focusWidget(), sizeBox());
-
-    // A row picked in the grid loads the boxes; Delete removes it.
-    g->setCurrentIndex(g->model()->index(0, 1));
-    EXPECT_EQ(nameBox()->text(), "Code");
-    EXPECT_EQ(sizeBox()->text(), "20");
-    click("cmdAddUp_1");
-    EXPECT_EQ(cells(), (std::vector<QString> { "Note", "255", "", "" }));
-    EXPECT_EQ(window->fields().current(), 1);
-}
-
-TEST_F(EidWizard, CreationThenEditPath)
-{
-    open();
-    const QString file = typed("txtFileName_0");
-    next()->click();
-    defineField("Code", "5");
-    defineField("Name", "10");
     next()->click();
     auto* list = find<QListWidget>("lstFields");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(1)->text(), "Name");
-    // Back keeps the grid; Next rebuilds the list.
-    back()->click();
-    EXPECT_EQ(window->fields().count(), 2);
-    defineField("Price", "8");
-    next()->click();
-    ASSERT_EQ(list->count(), 3);
     list->setCurrentRow(0);
-
     next()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, file.toStdString() + " created with 3 fields; Code is its EIC field.");
-    EXPECT_TRUE(window->done());
-    {
-        db::Database db = db::Database::open(file.toStdString(), db::OpenMode::Shared);
-        const db::TableDef def = db.tableDef("Device");
-        ASSERT_EQ(def.fields.size(), 3u);
-        EXPECT_EQ(def.fields[2].name, "Price");
-        EXPECT_EQ(def.fields[2].size, 8);
-        EXPECT_EQ(EicFieldName(db), "Code");
-    }
-    // Straight on to the edit path of the new file.
-    EXPECT_EQ(window->path(), FrmEidedit::Path::Edit);
-    EXPECT_EQ(window->step(), 0);
-    EXPECT_FALSE(back()->isEnabled());
-    EXPECT_EQ(shown("qpnDBName_0"), file);
-    // Cancel now: the creation made the new file the current EID.
-    click("cmdBrwse_2");
-    EXPECT_TRUE(closed());
-    EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
-}
-
-TEST_F(EidWizard, CreationWithoutEditingClosesAndAFailedBuildStays)
-{
-    open();
-    const QString file = typed("txtFileName_0");
-    next()->click();
-    defineField("Code", "5");
-    defineField("", "5"); // an empty name passes the grid, the engine refuses it
-    next()->click();
-    find<QListWidget>("lstFields")->setCurrentRow(0);
-    next()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text.rfind("Database creation error : ", 0), 0u);
+    EXPECT_EQ(messages.messages.at(0).text.rfind("Database creation error : ", 0), 0u);
     EXPECT_EQ(messageIds(), Ids { "5412" });
     EXPECT_EQ(window->step(), 1);
     EXPECT_FALSE(window->done());
 
+    // A row picked in the grid loads the boxes; Delete removes it.
     back()->click();
-    grid()->setCurrentIndex(grid()->model()->index(1, 0));
+    g->setCurrentIndex(g->model()->index(0, 1));
+    EXPECT_EQ(nameBox()->text(), "Code");
+    EXPECT_EQ(sizeBox()->text(), "5");
+    g->setCurrentIndex(g->model()->index(1, 0));
     click("cmdAddUp_1");
+    EXPECT_EQ(cells(), (std::vector<QString> { "Code", "5", "", "" }));
+    EXPECT_EQ(window->fields().current(), 1);
+    // A refused entry says why and goes back to the box to correct.
+    defineField("Name", "0");
+    EXPECT_EQ(messageIds(), Ids { "5416" });
+    EXPECT_EQ(QApplication::focusWidget(), sizeBox());
+    defineField("Name", "10");
+    defineField("Price", "8");
+    next()->click();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), "Name");
+    list->setCurrentRow(0);
+    next()->click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, file.toStdString() + " created with 3 fields; Code is its EIC field.");
+    EXPECT_TRUE(window->done());
+    EXPECT_EQ(db::Database::open(file.toStdString(), db::OpenMode::Shared).tableDef("Device").fields.at(2).size, 8);
+    // Straight on to the edit path of the new file; Cancel keeps it current.
+    EXPECT_EQ(window->path(), FrmEidedit::Path::Edit);
+    EXPECT_EQ(window->step(), 0);
+    EXPECT_FALSE(back()->isEnabled());
+    EXPECT_EQ(shown("qpnDBName_0"), file);
+    click("cmdBrwse_2");
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
+
+    open();
+    choose("cmdFile_0", dir / "New.eid");
+    next()->click();
+    defineField("Code", "5");
     next()->click();
     find<QCheckBox>("chkFields")->setChecked(false);
+    messages.messages.clear();
     next()->click();
     EXPECT_TRUE(closed());
     EXPECT_EQ(messageIds(), Ids { "916141" });
-    EXPECT_EQ(shell::shellState().DBaseName, file.toStdString());
-    EXPECT_TRUE(IsEidDatabase(file.toStdString()));
+    EXPECT_EQ(shell::shellState().DBaseName, (dir / "New.eid").string());
+    EXPECT_TRUE(IsEidDatabase((dir / "New.eid").string()));
 }
 
-TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
+// A start no record has stays on the options page with the start box to
+// correct; an end no record has is asked about (No stays, Yes goes on).
+TEST_F(EidWizard, ExportOfARangeThroughEveryEditPageAfterItsChecks)
 {
     const std::string eid
         = MakeEid("Part.eid", { { "A1", "one" }, { "A2", "two" }, { "A3", std::nullopt }, { "A4", "four" } });
@@ -318,33 +295,13 @@ TEST_F(EidWizard, ExportOfARangeThroughEveryEditPage)
     EXPECT_FALSE(fields->isEnabled());
     click("chkSpeciRange");
     EXPECT_TRUE(fields->isEnabled());
-    setRange("a2", "A3");
     find<QComboBox>("cboDelimit")->setCurrentText(";x");
-
-    nextTimes(2);
-    EXPECT_TRUE(closed());
-    EXPECT_EQ(test::readFile(out), "A2;two\r\nA3;\r\n");
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "2 records exported from " + eid + " to " + out.string() + ".");
-    EXPECT_EQ(shell::shellState().DBaseName, eid);
-}
-
-TEST_F(EidWizard, RangeChecksStayOnTheOptionsPage)
-{
-    const std::string eid = MakeEid("Part.eid", { { "A1", "one" }, { "A2", "two" } });
-    openOnEid(eid);
+    setRange("B9", "A3");
     next()->click();
-    click("chkSpeciRange");
-    setRange("B9", "A2");
-    next()->click();
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(messageIds(), Ids { "548" });
     EXPECT_EQ(window->step(), 1);
     EXPECT_EQ(QApplication::focusWidget(), find<QLineEdit>("txtOptField_0"));
-
-    // An end that no record has is asked about; No stays, Yes goes on.
-    setRange("A1", "Z9");
+    setRange("a2", "Z9");
     messages.answer = false;
     next()->click();
     EXPECT_EQ(messageIds(), Ids { "547" });
@@ -352,7 +309,11 @@ TEST_F(EidWizard, RangeChecksStayOnTheOptionsPage)
     messages.answer = true;
     nextTimes(2);
     EXPECT_TRUE(closed());
-    EXPECT_TRUE(Codes(eid).empty()); // removal from A1 to the end
+    EXPECT_EQ(test::readFile(out), "A2;two\r\nA3;\r\nA4;four\r\n");
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].id, "547");
+    EXPECT_EQ(messages.messages[1].text, "3 records exported from " + eid + " to " + out.string() + ".");
+    EXPECT_EQ(shell::shellState().DBaseName, eid);
 }
 
 TEST_F(EidWizard, ImportAsksBeforeAMassUpdate)
@@ -381,55 +342,6 @@ TEST_F(EidWizard, ImportAsksBeforeAMassUpdate)
     EXPECT_TRUE(closed());
     EXPECT_EQ(Codes(eid), (std::vector<std::string> { "A1", "A2" }));
     EXPECT_EQ(test::readFile(dir / "In.log"), "");
-}
-
-TEST_F(EidWizard, CancelOnEveryPageLeavesTheCurrentEidAlone)
-{
-    const std::string eid = MakeEid("Part.eid", { { "A1", "one" } });
-    struct Stop {
-        bool create;
-        int page; // -1: the first page
-    };
-    for (const Stop stop : { Stop { false, -1 }, Stop { true, 0 }, Stop { true, 1 }, Stop { false, 0 },
-             Stop { false, 1 }, Stop { false, 2 } }) {
-        open(eid);
-        if (stop.create) {
-            click("optnFileType_0");
-            EXPECT_FALSE(next()->isEnabled()); // no name for the new file yet
-            choose("cmdFile_0", dir / "New.eid");
-        }
-        if (stop.page >= 0)
-            next()->click();
-        if (stop.create && stop.page == 1)
-            defineField("Code", "5");
-        nextTimes(stop.page);
-        ASSERT_EQ(window->step(), stop.page);
-        click("cmdBrwse_2");
-        EXPECT_TRUE(closed()) << stop.create << stop.page;
-        EXPECT_EQ(shell::shellState().DBaseName, eid);
-    }
-    EXPECT_FALSE(fs::exists(dir / "New.eid"));
-    EXPECT_EQ(Codes(eid), std::vector<std::string> { "A1" });
-}
-
-TEST_F(EidWizard, FailedOperationLeavesTheCurrentEidAsItWasAndSaysWhy)
-{
-    const std::string current = MakeEid("Current.eid");
-    const std::string other = MakeEid("Other.eid", { { "A1", "one" } });
-    open(current);
-    choose("cmdFile_1", other);
-    next()->click();
-    EXPECT_EQ(shown("qpnDBName_0"), QString::fromStdString(other));
-    click("optnOperation_2");
-    choose("cmdEli_1", dir / "vanished.txt");
-    nextTimes(3);
-    // The import ended at once: the window closes, the reason is shown.
-    EXPECT_TRUE(closed());
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].id, "916008");
-    EXPECT_NE(messages.messages[0].text.find("vanished.txt"), std::string::npos);
-    EXPECT_EQ(shell::shellState().DBaseName, current);
-    EXPECT_EQ(Codes(other), std::vector<std::string> { "A1" });
 }
 
 // A removal asks first, naming the file and the count, with No as the
@@ -477,52 +389,77 @@ TEST_F(EidWizard, RemovalAsksWithTheCountAndReportsWhatWentOrKeeps)
     }
 }
 
-// An import that stores nothing says so and offers its log.
-TEST_F(EidWizard, ImportThatStoresNothingOffersTheLog)
+// An import that ends at once, or stores nothing, closes the wizard and says
+// why, offering the log when there is one. One that ended at once leaves the
+// current EID as it was; one that ran makes its EID the current one.
+TEST_F(EidWizard, ImportThatFailsOrStoresNothingSaysWhy)
 {
-    const std::string eid = MakeEid("Part.eid");
+    const std::string current = MakeEid("Current.eid");
+    const std::string other = MakeEid("Other.eid", { { "A1", "one" } });
     test::writeFile(dir / "In.txt", "A1;one;x\r\nA2;two;y\r\n");
     std::vector<QString> opened;
     shell::SetDesktopOpener([&](const QString& path) { opened.push_back(path); });
-    openOnEid(eid);
-    click("optnOperation_2");
-    choose("cmdEli_1", dir / "In.txt");
-    messages.answer = true;
-    nextTimes(3); // the delimiter stays ",": every line is refused
-    EXPECT_TRUE(closed());
+    for (const auto& [text, id, after] :
+        { std::tuple { "vanished.txt", "916008", current }, std::tuple { "In.txt", "916007", other } }) {
+        open(current);
+        choose("cmdFile_1", other);
+        next()->click();
+        EXPECT_EQ(shown("qpnDBName_0"), QString::fromStdString(other));
+        click("optnOperation_2");
+        choose("cmdEli_1", dir / text);
+        messages.answer = true;
+        nextTimes(3); // the delimiter stays ",": every line of In.txt is refused
+        EXPECT_TRUE(closed());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_NE(messages.messages[0].text.find(text), std::string::npos);
+        EXPECT_EQ(messageIds(), Ids { id });
+        EXPECT_EQ(shell::shellState().DBaseName, after);
+    }
     shell::SetDesktopOpener(nullptr);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].id, "916007");
-    EXPECT_EQ(messages.messages[0].kind, MessageKind::Question);
     EXPECT_EQ(opened, std::vector<QString> { QString::fromStdString((dir / "In.log").string()) });
-    EXPECT_TRUE(Codes(eid).empty());
+    EXPECT_EQ(Codes(other), std::vector<std::string> { "A1" });
 }
 
 // Each access key of every page leads to one control, in either language.
-TEST_F(EidWizard, AccessKeysDoNotClashOnAnyPage)
+// Cancel on any page closes the wizard and leaves the current EID, and what
+// it holds, alone: no new file, no operation run.
+TEST_F(EidWizard, AccessKeysDoNotClashOnAnyPageAndCancelChangesNothing)
 {
-    const std::string eid = MakeEid("Part.eid");
+    const std::string eid = MakeEid("Part.eid", { { "A1", "one" } });
     for (const char* language : { "en", "de" }) {
         HostUtility::instance().setLanguage(language);
         const auto check = [&](const char* page) {
             EXPECT_EQ(shell::ClashingAccessKeys(window).join(' ').toStdString(), "") << language << " " << page;
             screenshot(window, QString("eid-wizard-%1-%2").arg(language, QString(page).replace(' ', '-')));
         };
-        open();
+        const auto cancel = [&] {
+            click("cmdBrwse_2");
+            EXPECT_TRUE(closed()) << language;
+            EXPECT_EQ(shell::shellState().DBaseName, eid);
+        };
+        open(eid);
+        cancel();
+        open(eid);
+        click("optnFileType_0");
+        EXPECT_FALSE(next()->isEnabled()); // no name for the new file yet
+        choose("cmdFile_0", dir / "New.eid");
         check("first");
         next()->click();
         defineField("Code", "5");
         check("create 1");
         next()->click();
         check("create 2");
-        delete window.data();
+        cancel();
         openOnEid(eid);
-        for (const char* page : { "edit 1", "edit 2", "edit 3" }) {
-            check(page);
-            next()->click();
-        }
-        delete window.data();
+        check("edit 1");
+        next()->click();
+        check("edit 2");
+        next()->click();
+        check("edit 3");
+        cancel();
     }
+    EXPECT_FALSE(fs::exists(dir / "New.eid"));
+    EXPECT_EQ(Codes(eid), std::vector<std::string> { "A1" });
 }
 
 } // namespace
