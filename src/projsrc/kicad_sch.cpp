@@ -13,9 +13,11 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <sstream>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -70,7 +72,8 @@ struct FieldView {
 
 // KiCad's reference order: "C2" before "C10" before "R1"; the prefix
 // compares as text, then the number (its digits without leading zeros, by
-// length first). The key is made once per part, not per comparison.
+// length first). Parts are sorted by the SortKey below where it holds the
+// reference; this is the order it keeps and the one for the others.
 struct ReferenceKey {
     std::string_view prefix, number;
     bool operator<(const ReferenceKey& o) const
@@ -806,7 +809,8 @@ private:
                 part = rank[part];
         }
         // Each part's symbols side by side, in the parts' order: already so
-        // unless units of parts were placed between each other's.
+        // unless the parts were sorted above or a part's units were placed
+        // between other parts'.
         if (!std::is_sorted(symbolPart_.begin(), symbolPart_.end())) {
             std::vector<std::size_t> next(count + 1, 0);
             for (std::size_t at = 0; at < count; ++at)
