@@ -5,6 +5,7 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <array>
 
 namespace rav::kernel
 {
@@ -228,6 +229,45 @@ std::size_t ProjectParts::CountLayoutComponents() const
     return count;
 }
 
+namespace
+{
+
+// For each mask, the text of the first schematic component of `component`
+// that carries a readable text of that mask; "none" where none does. One
+// walk over the schematic components serves every mask.
+template <std::size_t N>
+std::array<std::string, N> componentTexts(
+    std::int32_t component, const Z_ComponentRecord& record, const std::array<TextMask, N>& masks)
+{
+    std::array<std::string, N> texts;
+    std::array<bool, N> found {};
+    std::size_t left = N;
+    for (std::int32_t k = 1; left > 0 && k <= record.schCompCount; ++k) {
+        const std::int32_t id = L_GetSchCompId(component, k);
+        Z_SchematicRecord schematic {};
+        if (id <= 0 || C_ReadComponent(id, &schematic) <= 0)
+            continue;
+        const std::int32_t array = C_CompTextArray(id);
+        for (std::size_t m = 0; m < N; ++m) {
+            if (found[m])
+                continue;
+            const std::int32_t position = OA_SearchMask(array, 1, static_cast<std::int32_t>(masks[m]));
+            Z_ItemRecord item {};
+            if (position > 0 && I_ReadItem(C_CompText(id, position), &item) != 0) {
+                texts[m] = kernelText(item.text);
+                found[m] = true;
+                --left;
+            }
+        }
+    }
+    for (std::size_t m = 0; m < N; ++m)
+        if (!found[m])
+            texts[m] = "none";
+    return texts;
+}
+
+} // namespace
+
 void ProjectParts::ReadPartDetails(std::size_t i)
 {
     PartRecord& part = parts_[i];
@@ -240,8 +280,9 @@ void ProjectParts::ReadPartDetails(std::size_t i)
             part.PartName = nameOf(D_Device(record.device));
         if (record.symbol != 0)
             part.Package = nameOf(S_Symbol(record.symbol));
-        part.Value = ReadComponentText(part.Handle, record, TextMask::Value);
-        part.Description = ReadComponentText(part.Handle, record, TextMask::Description);
+        auto texts = componentTexts<2>(part.Handle, record, { TextMask::Value, TextMask::Description });
+        part.Value = std::move(texts[0]);
+        part.Description = std::move(texts[1]);
     } else {
         record = Z_ComponentRecord {};
     }
@@ -352,19 +393,7 @@ DeviceAttributes ProjectParts::ParseDeviceText(std::int32_t device)
 std::string ProjectParts::ReadComponentText(
     std::int32_t component, const Z_ComponentRecord& record, TextMask mask)
 {
-    for (std::int32_t k = 1; k <= record.schCompCount; ++k) {
-        const std::int32_t id = L_GetSchCompId(component, k);
-        Z_SchematicRecord schematic {};
-        if (id <= 0 || C_ReadComponent(id, &schematic) <= 0)
-            continue;
-        const std::int32_t position = OA_SearchMask(C_CompTextArray(id), 1, static_cast<std::int32_t>(mask));
-        if (position <= 0)
-            continue;
-        Z_ItemRecord item {};
-        if (I_ReadItem(C_CompText(id, position), &item) != 0)
-            return kernelText(item.text);
-    }
-    return "none";
+    return componentTexts<1>(component, record, { mask })[0];
 }
 
 void ProjectParts::UpdateDeviceEic(

@@ -104,13 +104,13 @@ bool nocaseLess(const std::string* a, const std::string* b)
 class EidRecords
 {
 public:
-    // `batch`, on a server: looks a block's codes up in one round trip
-    // (Database::lookupKeys) instead of one per code.
-    using Batch = std::function<db::Statement(const std::vector<std::string_view>&)>;
-    EidRecords(db::Statement& lookup, int columns, Batch batch = {})
-        : lookup_(lookup)
+    // A block's codes are looked up at once (Database::lookupKeys): one
+    // round trip to a server, one statement on a file, instead of one per
+    // code.
+    EidRecords(db::Database& eid, std::string eicField, int columns)
+        : eid_(eid)
+        , eicField_(std::move(eicField))
         , columns_(columns)
-        , batch_(std::move(batch))
     {
     }
 
@@ -121,29 +121,34 @@ public:
         for (const std::string* code : codes)
             if (!find(*code))
                 pending_.push_back(code);
+        // A block brings a code once per part that carries it: each is
+        // looked up once. (Byte order finds the repeats cheaply; the few
+        // codes left are then put in index order.)
+        const auto bytesLess = [](const std::string* a, const std::string* b) { return *a < *b; };
+        const auto same = [](const std::string* a, const std::string* b) { return *a == *b; };
+        std::sort(pending_.begin(), pending_.end(), bytesLess);
+        pending_.erase(std::unique(pending_.begin(), pending_.end(), same), pending_.end());
         std::sort(pending_.begin(), pending_.end(), nocaseLess);
-        if (batch_) {
-            std::vector<std::string_view> keys(pending_.size());
-            for (std::size_t i = 0; i < pending_.size(); ++i)
-                keys[i] = *pending_[i];
-            db::Statement rows = batch_(keys);
+        // A few hundred codes a look-up: as fast as more, and the keys'
+        // text and the engine's copies of it stay small.
+        constexpr std::size_t kKeysPerLookup = 512;
+        std::vector<std::string_view> keys;
+        for (std::size_t from = 0; from < pending_.size(); from += kKeysPerLookup) {
+            const std::size_t to = std::min(pending_.size(), from + kKeysPerLookup);
+            keys.clear();
+            for (std::size_t i = from; i < to; ++i)
+                keys.push_back(*pending_[i]);
+            db::Statement rows = eid_.lookupKeys(eid::kDeviceTable, eicField_, keys);
+            // A record twice for a code: the first one found counts.
             while (rows.step()) {
-                const std::string& code = *pending_[static_cast<std::size_t>(rows.columnInt(0))];
-                if (!find(code)) // the same code twice in the block
+                const std::string& code = *pending_[from + static_cast<std::size_t>(rows.columnInt(0))];
+                if (!find(code))
                     keep(code, &rows, 1);
             }
-            for (const std::string* code : pending_)
-                if (!find(*code))
-                    keep(*code, nullptr, 0); // no record
-            return;
         }
-        for (const std::string* code : pending_) {
-            if (find(*code))
-                continue; // the same code twice in the block
-            lookup_.bindView(1, *code);
-            keep(*code, lookup_.step() ? &lookup_ : nullptr, 0);
-            lookup_.reset();
-        }
+        for (const std::string* code : pending_)
+            if (!find(*code))
+                keep(*code, nullptr, 0); // no record
     }
 
     // Binds the values of the record of `code` (fetched before) from
@@ -265,9 +270,9 @@ private:
     }
 
     static constexpr std::size_t kBlock = 64 * 1024;
-    db::Statement& lookup_;
+    db::Database& eid_;
+    std::string eicField_;
     int columns_;
-    Batch batch_;
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t used_ = 0; // bytes used of the last block
     std::vector<const char*> table_; // entries by code hash, a power of two long
@@ -366,11 +371,9 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
             throw db::Error("the field catalogue has " + std::to_string(options.fieldCount)
                 + " fields, fewer than the project and the EID need");
 
-        db::Database temp = db::Database::create(result.tempDbName);
         // A scratch file: nothing to recover after a crash, so no journal
-        // file and no waiting for the disk - from its first table on.
-        temp.executeNative("PRAGMA synchronous=OFF");
-        temp.executeNative("PRAGMA journal_mode=MEMORY");
+        // file and no waiting for the disk - from its header on.
+        db::Database temp = db::Database::createScratch(result.tempDbName);
         // Rows are only appended: full pages can go to the file as soon as
         // they are full, so a small cache does, whatever the project's size.
         temp.executeNative("PRAGMA cache_size=-512");
@@ -392,8 +395,11 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         std::optional<db::Transaction> eidRead;
         result.eidChange = eid::BeginStampedRead(eid, eidRead);
         result.eidChangeTime = result.eidChange > 0 ? eid::ChangeTime(eid, result.eidChange) : 0;
-        db::Statement lookup = eid.prepare("SELECT * FROM " + db::quoteIdent(eid::kDeviceTable) + " WHERE "
-            + db::quoteIdent(result.eicFieldName) + " = ?1 LIMIT 1");
+        // The size rule of the temporary table's columns is checked here
+        // (checkSize) rather than by the engine for each column of each row.
+        // Set before the inserts are prepared: changing it sends every
+        // prepared statement of the connection back to be prepared again.
+        temp.executeNative("PRAGMA ignore_check_constraints=ON");
         // Rows go in several at a time: one INSERT of a few rows costs
         // hardly more than one of a single row. Rows that do not fill a
         // batch go in one by one.
@@ -411,15 +417,7 @@ BuildResult build(BuildKind kind, const BuildOptions& options, ProgressSink& pro
         // at a time: their details are read, the codes the block brings in
         // are looked up (each once, in index order), then the rows are
         // saved, with progress and the cancel flag per row.
-        // The size rule of the temporary table's columns is checked here
-        // (checkSize) rather than by the engine for each column of each row.
-        temp.executeNative("PRAGMA ignore_check_constraints=ON");
-        EidRecords::Batch lookupBlock;
-        if (eid.backend() == db::Backend::Server)
-            lookupBlock = [&eid, &result](const std::vector<std::string_view>& keys) {
-                return eid.lookupKeys(eid::kDeviceTable, result.eicFieldName, keys);
-            };
-        EidRecords records(lookup, eidColumns, std::move(lookupBlock));
+        EidRecords records(eid, result.eicFieldName, eidColumns);
         // The parts of the block that get a row, by slot, with the values of
         // their design fields shown as columns: (column number, value).
         std::vector<std::size_t> included;

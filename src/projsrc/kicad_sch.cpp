@@ -4,17 +4,22 @@
 #include "textcodec.h"
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <sstream>
+#include <type_traits>
 #include <unordered_map>
+#include <utility>
 
 namespace rav::project
 {
@@ -31,10 +36,17 @@ namespace
 // The oldest format with the ".kicad_sch" shape read here (KiCad 6's first).
 constexpr long kOldestSchematicVersion = 20200310;
 
+// A property read from a tree (library symbols, sheets): few, owned.
+struct OwnedField {
+    std::string name, value;
+};
+
+// Kept in a map node, which does not move: parts view its texts.
 struct LibSymbol {
     bool power = false;
     std::string description;
-    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters
+    std::array<std::string, 2> keywordValues;
+    std::vector<SchematicField> keywords; // ki_keywords, ki_fp_filters, viewing keywordValues
 };
 
 struct Instance {
@@ -47,23 +59,185 @@ struct Instance {
 
 // A placed symbol's texts are views into the file's bytes (or, for a
 // string with escapes, into FileContent::unescaped): a schematic is mostly
-// symbols, and their texts are copied once, into the parts.
+// symbols, and their texts are not copied. What placing them asks of those
+// texts (which field a name is, where a reference goes) is worked out while
+// the file is scanned: the parts are placed after the whole file is read,
+// when its bytes have long left the cache.
+enum class FieldKind : std::uint8_t { Other, Reference, Value, Footprint, Datasheet, Description };
+
 struct FieldView {
     std::string_view name, value;
+    FieldKind kind = FieldKind::Other;
+};
+
+// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
+// compares as text, then the number (its digits without leading zeros, by
+// length first). Parts are sorted by the SortKey below where it holds the
+// reference; this is the order it keeps and the one for the others.
+struct ReferenceKey {
+    std::string_view prefix, number;
+    bool operator<(const ReferenceKey& o) const
+    {
+        if (prefix != o.prefix)
+            return prefix < o.prefix;
+        if (number.size() != o.number.size())
+            return number.size() < o.number.size();
+        return number < o.number;
+    }
+};
+
+ReferenceKey referenceKey(std::string_view r)
+{
+    std::size_t digits = r.size();
+    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
+        --digits;
+    std::string_view number = r.substr(digits);
+    while (!number.empty() && number.front() == '0')
+        number.remove_prefix(1);
+    return { r.substr(0, digits), number };
+}
+
+// The same order in two whole numbers, worked out while the reference's
+// bytes are at hand, so that parts are sorted without reading them: the
+// prefix's bytes packed (at most eight, none zero) and the number's value
+// (at most 19 digits). Other references compare by their texts.
+struct SortKey {
+    std::uint64_t prefix = 0, number = 0;
+    bool exact = false;
+
+    static SortKey of(std::string_view reference)
+    {
+        const ReferenceKey k = referenceKey(reference);
+        SortKey key;
+        if (k.prefix.size() > 8 || k.number.size() > 19)
+            return key;
+        for (std::size_t i = 0; i < 8; ++i) {
+            const unsigned byte = i < k.prefix.size() ? static_cast<unsigned char>(k.prefix[i]) : 0u;
+            if (byte == 0 && i < k.prefix.size())
+                return {};
+            key.prefix = key.prefix << 8 | byte;
+        }
+        for (const char c : k.number)
+            key.number = key.number * 10 + static_cast<std::uint64_t>(c - '0');
+        key.exact = true;
+        return key;
+    }
+};
+
+// A reference with its hash, its place in the parts' order, and whether
+// it names a part at all (not empty, not "#PWR01").
+struct ReferenceText {
+    std::string_view text;
+    SortKey key;
+    std::uint32_t hash = 0;
+    bool isPart = false;
+    static ReferenceText of(std::string_view text)
+    {
+        return { text, SortKey::of(text), static_cast<std::uint32_t>(std::hash<std::string_view> {}(text)),
+            !text.empty() && text.front() != '#' };
+    }
 };
 
 struct SymbolInstance {
-    std::string_view path, reference;
+    std::uint32_t path = 0; // in FileContent::paths
     int unit = 1;
+    ReferenceText reference;
 };
 
+constexpr std::uint32_t kNoColon = ~std::uint32_t(0);
+
 struct PlacedSymbol {
-    std::string_view uuid, libId, libName;
+    std::string_view uuid, libId;
+    std::uint32_t libKey = 0; // in FileContent::libKeys: lib_name, else lib_id
+    std::uint32_t colon = kNoColon; // of libId
     int unit = 1;
     bool inBom = true, onBoard = true, dnp = false;
+    ReferenceText reference; // its first "Reference" property's
     // Ranges of FileContent::properties and ::instances (KiCad 7 and later):
     // one block for all symbols of a file, not two per symbol.
     std::uint32_t firstProperty = 0, properties = 0, firstInstance = 0, instances = 0;
+};
+
+// A list of plain values that grows in place where it can: the lists of
+// a large file's placed symbols run to tens of megabytes, and a vector
+// would copy them into fresh memory at every doubling, where realloc
+// extends the block or remaps its pages.
+template <class T> class GrowingList
+{
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
+public:
+    GrowingList() = default;
+    GrowingList(GrowingList&& o) noexcept
+        : items_(std::exchange(o.items_, nullptr))
+        , size_(std::exchange(o.size_, 0))
+        , capacity_(std::exchange(o.capacity_, 0))
+    {
+    }
+    GrowingList& operator=(GrowingList&& o) noexcept
+    {
+        std::swap(items_, o.items_);
+        std::swap(size_, o.size_);
+        std::swap(capacity_, o.capacity_);
+        return *this;
+    }
+    ~GrowingList() { std::free(items_); }
+
+    void push_back(const T& item)
+    {
+        if (size_ == capacity_) {
+            const std::size_t capacity = std::max<std::size_t>(64, capacity_ * 2);
+            void* grown = std::realloc(static_cast<void*>(items_), capacity * sizeof(T));
+            if (!grown)
+                throw std::bad_alloc();
+            items_ = static_cast<T*>(grown);
+            capacity_ = capacity;
+        }
+        items_[size_++] = item;
+    }
+    std::size_t size() const { return size_; }
+    std::span<const T> span() const { return { items_, size_ }; }
+    auto begin() const { return span().begin(); }
+    auto end() const { return span().end(); }
+    void release()
+    {
+        std::free(items_);
+        items_ = nullptr;
+        size_ = capacity_ = 0;
+    }
+
+private:
+    T* items_ = nullptr;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+// The distinct texts of a kind in one file, numbered: compared or looked up
+// once per file and number instead of once per symbol.
+class Interned
+{
+public:
+    static constexpr std::uint32_t kAbsent = ~std::uint32_t(0);
+    std::uint32_t of(std::string_view text)
+    {
+        // Neighbouring symbols mostly repeat one.
+        if (last_ < texts_.size() && texts_[last_] == text)
+            return last_;
+        const auto [at, isNew] = ids_.try_emplace(text, static_cast<std::uint32_t>(texts_.size()));
+        if (isNew)
+            texts_.push_back(text);
+        return last_ = at->second;
+    }
+    std::uint32_t find(std::string_view text) const
+    {
+        const auto at = ids_.find(text);
+        return at == ids_.end() ? kAbsent : at->second;
+    }
+    const std::vector<std::string_view>& texts() const { return texts_; }
+
+private:
+    std::unordered_map<std::string_view, std::uint32_t> ids_;
+    std::vector<std::string_view> texts_;
+    std::uint32_t last_ = kAbsent;
 };
 
 struct Sheet {
@@ -74,9 +248,10 @@ struct Sheet {
 struct FileContent {
     std::string uuid, title;
     std::map<std::string, LibSymbol, std::less<>> libSymbols;
-    std::vector<PlacedSymbol> symbols;
-    std::vector<FieldView> properties; // of the placed symbols
-    std::vector<SymbolInstance> instances; // of the placed symbols
+    GrowingList<PlacedSymbol> symbols;
+    GrowingList<FieldView> properties; // of the placed symbols, but their references
+    GrowingList<SymbolInstance> instances; // of the placed symbols
+    Interned paths, libKeys; // of the placed symbols
     std::deque<std::string> unescaped; // strings with escapes, as placed symbols view them
     std::vector<Sheet> sheets;
     std::unordered_map<std::string, Instance> oldInstances; // KiCad 6's symbol_instances, by full path
@@ -106,9 +281,9 @@ std::string plain(std::string value)
     return value;
 }
 
-std::vector<SchematicField> properties(const Document& d, Index list)
+std::vector<OwnedField> properties(const Document& d, Index list)
 {
-    std::vector<SchematicField> out;
+    std::vector<OwnedField> out;
     for (Index c = d.node(list).first; c != kNone; c = d.node(c).next) {
         if (d.head(c) != "property")
             continue;
@@ -119,7 +294,7 @@ std::vector<SchematicField> properties(const Document& d, Index list)
     return out;
 }
 
-const std::string* property(const std::vector<SchematicField>& fields, std::string_view name)
+const std::string* property(const std::vector<OwnedField>& fields, std::string_view name)
 {
     for (const auto& f : fields)
         if (f.name == name)
@@ -162,6 +337,23 @@ template <std::size_t N> bool is(std::string_view text, const char (&keyword)[N]
     return text.size() == N - 1 && std::memcmp(text.data(), keyword, N - 1) == 0;
 }
 
+FieldKind kindOf(std::string_view name)
+{
+    if (name.size() < 5 || name.size() > 11)
+        return FieldKind::Other;
+    if (is(name, "Reference"))
+        return FieldKind::Reference;
+    if (is(name, "Value"))
+        return FieldKind::Value;
+    if (is(name, "Footprint"))
+        return FieldKind::Footprint;
+    if (is(name, "Datasheet"))
+        return FieldKind::Datasheet;
+    if (is(name, "Description"))
+        return FieldKind::Description;
+    return FieldKind::Other;
+}
+
 // Placed symbols are read as the file is scanned, without a tree: a
 // schematic is mostly symbols, and most of a symbol (placement, looks,
 // pins) is skipped. Their texts are views into the file's bytes, or for a
@@ -179,6 +371,8 @@ public:
     PlacedSymbol read()
     {
         PlacedSymbol s;
+        std::string_view libName;
+        bool seenReference = false;
         s.firstProperty = static_cast<std::uint32_t>(c_.properties.size());
         s.firstInstance = static_cast<std::uint32_t>(c_.instances.size());
         for (Token t = sc_.next(); t != Token::Close; t = sc_.next()) {
@@ -191,11 +385,11 @@ public:
             }
             const std::string_view head = sc_.raw();
             if (is(head, "property")) {
-                property();
+                property(s, seenReference);
             } else if (is(head, "lib_id")) {
                 first(s.libId);
             } else if (is(head, "lib_name")) {
-                first(s.libName);
+                first(libName);
             } else if (is(head, "uuid")) {
                 first(s.uuid);
             } else if (is(head, "unit")) {
@@ -217,6 +411,9 @@ public:
         }
         s.properties = static_cast<std::uint32_t>(c_.properties.size()) - s.firstProperty;
         s.instances = static_cast<std::uint32_t>(c_.instances.size()) - s.firstInstance;
+        s.libKey = c_.libKeys.of(libName.empty() ? s.libId : libName);
+        if (const std::size_t colon = s.libId.find(':'); colon != std::string_view::npos)
+            s.colon = static_cast<std::uint32_t>(colon);
         return s;
     }
 
@@ -272,7 +469,8 @@ private:
         return yes;
     }
 
-    void property()
+    // A property, but the Reference: the first one is the symbol's.
+    void property(PlacedSymbol& s, bool& seenReference)
     {
         Token t = sc_.next();
         if (t == Token::Close)
@@ -281,7 +479,13 @@ private:
         t = sc_.next();
         if (t == Token::Close)
             return;
-        c_.properties.push_back({ name, plainView(value(t)) });
+        const std::string_view text = plainView(value(t));
+        const FieldKind kind = kindOf(name);
+        if (kind != FieldKind::Reference)
+            c_.properties.push_back({ name, text, kind });
+        else if (!seenReference)
+            s.reference = ReferenceText::of(text);
+        seenReference = seenReference || kind == FieldKind::Reference;
         sc_.skipList();
     }
 
@@ -308,13 +512,14 @@ private:
     // "unit" lists (child 1 itself may be one).
     void path(int unit)
     {
-        SymbolInstance i { {}, {}, unit };
+        std::string_view path, reference;
+        int pathUnit = unit;
         bool seenReference = false, seenUnit = false;
         std::size_t k = 1;
         for (Token t = sc_.next(); t != Token::Close; t = sc_.next(), ++k) {
             if (t != Token::Open) {
                 if (k == 1)
-                    i.path = value(t);
+                    path = value(t);
                 continue;
             }
             const Token h = sc_.next();
@@ -328,13 +533,13 @@ private:
             const bool has = first(v);
             if (isReference) {
                 seenReference = true;
-                i.reference = v;
+                reference = v;
             } else {
                 seenUnit = true;
-                i.unit = has ? number(v, unit) : unit;
+                pathUnit = has ? number(v, unit) : unit;
             }
         }
-        c_.instances.push_back(i);
+        c_.instances.push_back({ c_.paths.of(path), pathUnit, ReferenceText::of(reference) });
     }
 
     sexpr::Scanner& sc_;
@@ -372,7 +577,11 @@ FileContent readContent(SchematicFile& file)
             for (Index s = d.node(n).first; s != kNone; s = d.node(s).next) {
                 if (d.head(s) != "symbol")
                     continue;
-                LibSymbol lib;
+                // The first of a name counts.
+                const auto [at, isNew] = c.libSymbols.try_emplace(d.text(d.child(s, 1)));
+                if (!isNew)
+                    continue;
+                LibSymbol& lib = at->second;
                 lib.power = d.find(s, "power") != kNone;
                 const auto fields = properties(d, s);
                 const std::string* desc = property(fields, "Description");
@@ -380,10 +589,12 @@ FileContent readContent(SchematicFile& file)
                     desc = property(fields, "ki_description");
                 if (desc)
                     lib.description = *desc;
-                for (const char* name : { "ki_keywords", "ki_fp_filters" })
-                    if (const std::string* v = property(fields, name))
-                        lib.keywords.push_back({ name, *v });
-                c.libSymbols.emplace(d.text(d.child(s, 1)), std::move(lib));
+                for (const std::string_view name : { "ki_keywords"sv, "ki_fp_filters"sv })
+                    if (const std::string* v = property(fields, name)) {
+                        std::string& kept = lib.keywordValues[lib.keywords.size()];
+                        kept = *v;
+                        lib.keywords.push_back({ name, kept });
+                    }
             }
         } else if (head == "sheet") {
             Sheet s;
@@ -424,76 +635,80 @@ FileContent readContent(SchematicFile& file)
     return c;
 }
 
-// KiCad's reference order: "C2" before "C10" before "R1"; the prefix
-// compares as text, then the number (its digits without leading zeros, by
-// length first). The key is made once per part, not per comparison.
-struct ReferenceKey {
-    std::string_view prefix, number;
-    bool operator<(const ReferenceKey& o) const
-    {
-        if (prefix != o.prefix)
-            return prefix < o.prefix;
-        if (number.size() != o.number.size())
-            return number.size() < o.number.size();
-        return number < o.number;
-    }
-};
-
-ReferenceKey referenceKey(std::string_view r)
-{
-    std::size_t digits = r.size();
-    while (digits > 0 && r[digits - 1] >= '0' && r[digits - 1] <= '9')
-        --digits;
-    std::string_view number = r.substr(digits);
-    while (!number.empty() && number.front() == '0')
-        number.remove_prefix(1);
-    return { r.substr(0, digits), number };
-}
-
-// Parts by reference: an open-addressing table of part indices that
-// compares against the parts' own references, with no node or key copy
-// per part.
+// Parts by reference: an open-addressing table of part indices with the
+// references' hashes, which are compared first: a part's own reference is
+// looked at only when the hashes agree.
 class PartIndex
 {
 public:
+    void reserve(std::size_t parts)
+    {
+        if (parts * 2 > slots_.size())
+            grow(parts * 2);
+    }
+
+    // Where a reference will be looked for, asked for ahead: the table is
+    // larger than the caches, and every lookup would wait for memory.
+    void prefetch(std::uint32_t hash) const
+    {
+        if (!slots_.empty())
+            __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    }
+
     // The part with this reference, or `fresh` (noted as its index, which
     // the caller makes next) and true.
     std::pair<std::size_t, bool> emplace(
-        std::string_view reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
+        const ReferenceText& reference, std::size_t fresh, const std::vector<SchematicPart>& parts)
     {
         if ((count_ + 1) * 2 > slots_.size())
-            grow(parts);
+            grow(std::max<std::size_t>(64, slots_.size() * 2));
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t h = hash(reference) & mask;; h = (h + 1) & mask) {
-            const std::size_t at = slots_[h];
-            if (at == kEmpty) {
-                slots_[h] = fresh;
+        for (std::size_t h = reference.hash & mask;; h = (h + 1) & mask) {
+            Slot& slot = slots_[h];
+            if (slot.part == kEmpty) {
+                slot = { reference.hash, static_cast<std::uint32_t>(fresh) };
                 ++count_;
                 return { fresh, true };
             }
-            if (parts[at].reference == reference)
-                return { at, false };
+            if (slot.hash == reference.hash && parts[slot.part].reference == reference.text)
+                return { slot.part, false };
         }
     }
 
 private:
-    static constexpr std::size_t kEmpty = ~std::size_t(0);
-    static std::size_t hash(std::string_view s) { return std::hash<std::string_view> {}(s); }
-    void grow(const std::vector<SchematicPart>& parts)
+    static constexpr std::uint32_t kEmpty = ~std::uint32_t(0);
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t part = kEmpty;
+    };
+    // To a power of two at least `size`.
+    void grow(std::size_t size)
     {
-        std::vector<std::size_t> old(std::max<std::size_t>(64, slots_.size() * 2), kEmpty);
+        std::size_t slots = 64;
+        while (slots < size)
+            slots *= 2;
+        std::vector<Slot> old(slots);
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
-        for (const std::size_t at : old)
-            if (at != kEmpty) {
-                std::size_t h = hash(parts[at].reference) & mask;
-                while (slots_[h] != kEmpty)
+        for (const Slot& slot : old)
+            if (slot.part != kEmpty) {
+                std::size_t h = slot.hash & mask;
+                while (slots_[h].part != kEmpty)
                     h = (h + 1) & mask;
-                slots_[h] = at;
+                slots_[h] = slot;
             }
     }
-    std::vector<std::size_t> slots_;
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
+};
+
+// What a design's views point into besides its files' bytes: each file's
+// content (escaped strings, library symbols, KiCad 6 instances), the sheet
+// instances' texts, and one list of every part's fields.
+struct Storage {
+    std::vector<std::unique_ptr<FileContent>> contents;
+    std::deque<std::string> texts;
+    std::vector<SchematicField> fields;
 };
 
 class Walker
@@ -501,51 +716,120 @@ class Walker
 public:
     explicit Walker(const fs::path& root)
         : rootDir_(root.parent_path())
+        , storage_(std::make_shared<Storage>())
+        , fields_(storage_->fields)
     {
         const std::size_t index = open(root, root.filename().string());
-        const FileContent& content = *contents_[index];
+        const FileContent& content = *storage_->contents[index];
         design_.title = content.title;
         // KiCad 6 lists every instance in the root; later versions lead
         // every path with the root's uuid and keep instances by the symbol.
         oldStyle_ = !content.oldInstances.empty();
         oldInstances_ = &content.oldInstances;
         walk(index, oldStyle_ ? std::string() : "/" + content.uuid, "/", "Root");
-        // KiCad's mandatory fields after the user's, as its netlist has them
-        // (a stable partition, through one buffer for all parts).
-        std::vector<SchematicField> mandatory;
-        for (SchematicPart& part : design_.parts) {
-            auto kept = part.fields.begin();
-            for (auto f = part.fields.begin(); f != part.fields.end(); ++f) {
-                if (is(f->name, "Footprint") || is(f->name, "Datasheet") || is(f->name, "Description"))
-                    mandatory.push_back(std::move(*f));
-                else if (kept++ != f)
-                    *(kept - 1) = std::move(*f);
-            }
-            part.fields.erase(kept, part.fields.end());
-            std::move(mandatory.begin(), mandatory.end(), std::back_inserter(part.fields));
-            mandatory.clear();
+        // The placed symbols are all in parts now.
+        for (const auto& c : storage_->contents) {
+            c->symbols.release();
+            c->properties.release();
+            c->instances.release();
         }
-        // Equal keys keep their order of placement.
-        std::vector<std::pair<ReferenceKey, std::size_t>> order;
-        order.reserve(design_.parts.size());
-        for (std::size_t i = 0; i < design_.parts.size(); ++i)
-            order.emplace_back(referenceKey(design_.parts[i].reference), i);
-        const auto before = [](const auto& a, const auto& b) {
-            return a.first < b.first || (!(b.first < a.first) && a.second < b.second);
-        };
-        if (std::is_sorted(order.begin(), order.end(), before))
-            return;
-        std::sort(order.begin(), order.end(), before);
-        std::vector<SchematicPart> sorted;
-        sorted.reserve(order.size());
-        for (const auto& [key, i] : order)
-            sorted.push_back(std::move(design_.parts[i]));
-        design_.parts = std::move(sorted);
+        finish();
+        design_.storage = std::move(storage_);
     }
 
     SchematicDesign take() { return std::move(design_); }
 
 private:
+    // Where a part's fields and symbols are while the parts are placed.
+    struct Draft {
+        std::uint32_t firstField = 0, fields = 0, symbols = 0;
+        bool reorder = false; // fields added after the first unit's
+        SortKey key;
+    };
+
+    void finish()
+    {
+        // KiCad's mandatory fields after the user's, as its netlist has
+        // them: a part's first unit adds them so, fields of later units
+        // are put in place here (a stable partition, through one buffer).
+        std::vector<std::pair<SchematicField, FieldKind>> mandatory;
+        for (const Draft& draft : drafts_) {
+            if (!draft.reorder)
+                continue;
+            std::size_t kept = draft.firstField;
+            for (std::size_t k = draft.firstField; k < draft.firstField + draft.fields; ++k) {
+                if (fieldKinds_[k] != FieldKind::Other) {
+                    mandatory.emplace_back(fields_[k], fieldKinds_[k]);
+                } else {
+                    fields_[kept] = fields_[k];
+                    fieldKinds_[kept++] = FieldKind::Other;
+                }
+            }
+            for (const auto& [field, kind] : mandatory) {
+                fields_[kept] = field;
+                fieldKinds_[kept++] = kind;
+            }
+            mandatory.clear();
+        }
+        // Parts by reference; equal keys keep their order of placement.
+        const std::size_t count = design_.parts.size();
+        std::vector<std::pair<SortKey, std::uint32_t>> order;
+        order.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            order.emplace_back(drafts_[i].key, static_cast<std::uint32_t>(i));
+        const auto before = [&](const auto& a, const auto& b) {
+            if (a.first.exact && b.first.exact) {
+                if (a.first.prefix != b.first.prefix)
+                    return a.first.prefix < b.first.prefix;
+                if (a.first.number != b.first.number)
+                    return a.first.number < b.first.number;
+                return a.second < b.second;
+            }
+            const ReferenceKey ka = referenceKey(design_.parts[a.second].reference),
+                               kb = referenceKey(design_.parts[b.second].reference);
+            return ka < kb || (!(kb < ka) && a.second < b.second);
+        };
+        const bool sorted = std::is_sorted(order.begin(), order.end(), before);
+        if (!sorted) {
+            std::sort(order.begin(), order.end(), before);
+            std::vector<SchematicPart> parts;
+            std::vector<Draft> drafts;
+            parts.reserve(count);
+            drafts.reserve(count);
+            std::vector<std::uint32_t> rank(count);
+            for (std::uint32_t at = 0; at < count; ++at) {
+                const std::uint32_t was = order[at].second;
+                parts.push_back(design_.parts[was]);
+                drafts.push_back(drafts_[was]);
+                rank[was] = at;
+            }
+            design_.parts = std::move(parts);
+            drafts_ = std::move(drafts);
+            for (std::uint32_t& part : symbolPart_)
+                part = rank[part];
+        }
+        // Each part's symbols side by side, in the parts' order: already so
+        // unless the parts were sorted above or a part's units were placed
+        // between other parts'.
+        if (!std::is_sorted(symbolPart_.begin(), symbolPart_.end())) {
+            std::vector<std::size_t> next(count + 1, 0);
+            for (std::size_t at = 0; at < count; ++at)
+                next[at + 1] = next[at] + drafts_[at].symbols;
+            std::vector<SchematicSymbol> grouped(design_.symbols.size());
+            for (std::size_t s = 0; s < symbolPart_.size(); ++s)
+                grouped[next[symbolPart_[s]]++] = design_.symbols[s];
+            design_.symbols = std::move(grouped);
+        }
+        std::size_t firstSymbol = 0;
+        for (std::size_t at = 0; at < count; ++at) {
+            const Draft& draft = drafts_[at];
+            SchematicPart& part = design_.parts[at];
+            part.fields = std::span(fields_).subspan(draft.firstField, draft.fields);
+            part.symbols = std::span(design_.symbols).subspan(firstSymbol, draft.symbols);
+            firstSymbol += draft.symbols;
+        }
+    }
+
     std::size_t open(const fs::path& path, const std::string& name)
     {
         const std::string key = fs::weakly_canonical(path).string();
@@ -575,7 +859,7 @@ private:
                         ? ": the file is empty"
                         : ": not a KiCad schematic (it does not start with \"(kicad_sch\")"));
         try {
-            contents_.push_back(std::make_unique<FileContent>(readContent(file)));
+            storage_->contents.push_back(std::make_unique<FileContent>(readContent(file)));
         } catch (const sexpr::SyntaxError& e) {
             throw ProjectError(e.what());
         }
@@ -584,22 +868,53 @@ private:
         return design_.files.size() - 1;
     }
 
+    // A text the design keeps, as a view.
+    std::string_view keep(std::string text) { return storage_->texts.emplace_back(std::move(text)); }
+
+    // Where the parts of one sheet instance sit, viewed by each of them.
+    struct SheetPlace {
+        std::string_view path, names, name, file;
+    };
+
     void walk(std::size_t fileIndex, const std::string& sheetPath, const std::string& names,
         const std::string& sheetName)
     {
         stack_.push_back(fileIndex);
-        // contents_ may grow during the walk; hold the content by pointer.
-        const FileContent* content = contents_[fileIndex].get();
-        // Room for this sheet's parts at once, growing as push_back would.
-        const auto room = [&](auto& list) {
-            const std::size_t need = list.size() + content->symbols.size();
+        // The contents may grow during the walk; hold this one by pointer.
+        const FileContent* content = storage_->contents[fileIndex].get();
+        const SheetPlace sheetPlace { keep(sheetPath), keep(names), keep(sheetName),
+            keep(design_.files[fileIndex].name) };
+        // Room for this sheet's parts at once, growing as push_back would;
+        // a part has at most its first symbol's properties as fields.
+        const auto room = [](auto& list, std::size_t more) {
+            const std::size_t need = list.size() + more;
             if (need > list.capacity())
                 list.reserve(std::max(need, 2 * list.capacity()));
         };
-        room(design_.parts);
-        room(design_.symbols);
-        for (const PlacedSymbol& s : content->symbols)
-            place(fileIndex, *content, s, sheetPath, names, sheetName);
+        room(design_.parts, content->symbols.size());
+        room(drafts_, content->symbols.size());
+        room(design_.symbols, content->symbols.size());
+        room(symbolPart_, content->symbols.size());
+        room(fields_, content->properties.size());
+        room(fieldKinds_, content->properties.size());
+        partOf_.reserve(design_.parts.size() + content->symbols.size());
+        // The file's library symbols, and this sheet's instances, once.
+        std::vector<const LibSymbol*> libs;
+        for (const std::string_view key : content->libKeys.texts()) {
+            const auto lib = content->libSymbols.find(key);
+            libs.push_back(lib == content->libSymbols.end() ? nullptr : &lib->second);
+        }
+        const std::uint32_t path = content->paths.find(sheetPlace.path);
+        const auto symbols = content->symbols.span();
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t k = 0; k < symbols.size(); ++k) {
+            if (k + kAhead < symbols.size()) {
+                const PlacedSymbol& next = symbols[k + kAhead];
+                partOf_.prefetch(next.instances ? content->instances.span()[next.firstInstance].reference.hash
+                                                : next.reference.hash);
+            }
+            place(fileIndex, *content, symbols[k], sheetPlace, libs[symbols[k].libKey], path);
+        }
         for (const Sheet& sheet : content->sheets) {
             fs::path path = rootDir_ / sheet.file;
             if (!fs::exists(path)) {
@@ -624,98 +939,132 @@ private:
         stack_.pop_back();
     }
 
-    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
-        const std::string& sheetPath, const std::string& names, const std::string& sheetName)
+    // A field added to a part, whose fields stay side by side: a part
+    // whose fields are no longer the last ones moves them to the end.
+    void addField(Draft& draft, const FieldView& field)
     {
-        auto lib = content.libSymbols.find(s.libName.empty() ? s.libId : s.libName);
-        if (lib != content.libSymbols.end() && lib->second.power)
+        if (draft.firstField + draft.fields != fields_.size()) {
+            const auto first = static_cast<std::uint32_t>(fields_.size());
+            for (std::uint32_t k = 0; k < draft.fields; ++k) {
+                const SchematicField moved = fields_[draft.firstField + k];
+                const FieldKind kind = fieldKinds_[draft.firstField + k];
+                fields_.push_back(moved);
+                fieldKinds_.push_back(kind);
+            }
+            draft.firstField = first;
+        }
+        fields_.push_back({ field.name, field.value });
+        fieldKinds_.push_back(field.kind);
+        ++draft.fields;
+    }
+
+    // A unit's field into its part: the part's value and footprint are the
+    // first ones not empty; a field the part has takes the unit's value
+    // where its own is empty, and one it lacks is added.
+    void merge(SchematicPart& part, Draft& draft, FieldView f, const Instance* old)
+    {
+        if (old && f.kind == FieldKind::Value && old->value)
+            f.value = *old->value;
+        if (old && f.kind == FieldKind::Footprint && old->footprint)
+            f.value = *old->footprint;
+        if (f.kind == FieldKind::Value) {
+            if (part.value.empty())
+                part.value = f.value;
             return;
-        const auto properties = std::span(content.properties).subspan(s.firstProperty, s.properties);
-        SchematicSymbol placed { fileIndex, std::string(s.uuid), sheetPath, {}, s.unit };
-        bool found = false;
+        }
+        if (f.kind == FieldKind::Footprint && part.footprint.empty())
+            part.footprint = f.value;
+        for (std::size_t k = draft.firstField; k < draft.firstField + draft.fields; ++k)
+            if (fieldKinds_[k] == f.kind && (f.kind != FieldKind::Other || fields_[k].name == f.name)) {
+                if (fields_[k].value.empty())
+                    fields_[k].value = f.value;
+                return;
+            }
+        addField(draft, f);
+    }
+
+    void place(std::size_t fileIndex, const FileContent& content, const PlacedSymbol& s,
+        const SheetPlace& sheet, const LibSymbol* lib, std::uint32_t path)
+    {
+        if (lib && lib->power)
+            return;
+        const auto properties = content.properties.span().subspan(s.firstProperty, s.properties);
+        SchematicSymbol placed { static_cast<std::uint32_t>(fileIndex), s.unit, s.uuid, sheet.path, {} };
+        // Without an instance for this sheet, the Reference property.
+        ReferenceText reference = s.reference;
         const Instance* old = nullptr;
         if (oldStyle_) {
-            auto it = oldInstances_->find(sheetPath + "/" + placed.uuid);
+            std::string key;
+            key.reserve(sheet.path.size() + 1 + s.uuid.size());
+            key.append(sheet.path).append("/").append(s.uuid);
+            auto it = oldInstances_->find(key);
             if (it != oldInstances_->end()) {
                 old = &it->second;
-                placed.reference = it->second.reference;
+                reference = ReferenceText::of(it->second.reference);
                 placed.unit = it->second.unit;
-                found = true;
             }
         } else {
-            for (const SymbolInstance& i : std::span(content.instances).subspan(s.firstInstance, s.instances))
-                if (i.path == sheetPath) {
-                    placed.reference = i.reference;
+            for (const SymbolInstance& i : content.instances.span().subspan(s.firstInstance, s.instances))
+                if (i.path == path) {
+                    reference = i.reference;
                     placed.unit = i.unit;
-                    found = true;
                     break;
                 }
         }
-        if (!found)
-            for (const FieldView& f : properties)
-                if (is(f.name, "Reference")) {
-                    placed.reference = f.value;
-                    break;
-                }
-        if (placed.reference.empty() || placed.reference.starts_with("#"))
+        if (!reference.isPart)
             return;
+        placed.reference = reference.text;
 
-        const std::size_t symbolIndex = design_.symbols.size();
-        const auto [partIndex, isNew] = partOf_.emplace(placed.reference, design_.parts.size(), design_.parts);
+        const auto [partIndex, isNew] = partOf_.emplace(reference, design_.parts.size(), design_.parts);
         if (isNew) {
             SchematicPart& part = design_.parts.emplace_back();
+            drafts_.push_back({ static_cast<std::uint32_t>(fields_.size()), 0, 0, false, reference.key });
             part.reference = placed.reference;
-            const std::size_t colon = s.libId.find(':');
-            part.library = colon == std::string::npos ? std::string_view() : s.libId.substr(0, colon);
-            part.symbolName = colon == std::string::npos ? s.libId : s.libId.substr(colon + 1);
-            if (lib != content.libSymbols.end()) {
-                part.description = lib->second.description;
-                part.libraryProperties = lib->second.keywords;
+            part.library = s.colon == kNoColon ? std::string_view() : s.libId.substr(0, s.colon);
+            part.symbolName = s.colon == kNoColon ? s.libId : s.libId.substr(s.colon + 1);
+            if (lib) {
+                part.description = lib->description;
+                part.libraryProperties = lib->keywords;
             }
-            part.sheetNames = names;
-            part.sheetName = sheetName;
-            part.sheetFile = design_.files[fileIndex].name;
+            part.sheetNames = sheet.names;
+            part.sheetName = sheet.name;
+            part.sheetFile = sheet.file;
         }
-        design_.symbols.push_back(std::move(placed));
+        design_.symbols.push_back(placed);
+        symbolPart_.push_back(static_cast<std::uint32_t>(partIndex));
         SchematicPart& part = design_.parts[partIndex];
-        if (isNew)
-            part.fields.reserve(properties.size());
-        part.symbols.push_back(symbolIndex);
+        Draft& draft = drafts_[partIndex];
+        ++draft.symbols;
         part.dnp = part.dnp || s.dnp;
         part.excludeFromBom = part.excludeFromBom || !s.inBom;
         part.excludeFromBoard = part.excludeFromBoard || !s.onBoard;
+        if (!isNew) {
+            const std::uint32_t had = draft.fields;
+            for (const FieldView& field : properties)
+                merge(part, draft, field, old);
+            draft.reorder = draft.reorder || draft.fields != had;
+            return;
+        }
+        // The first unit of a part: its fields as they stand, the user's
+        // first; of Value and Footprint only the first not empty counts.
+        for (const FieldView& field : properties)
+            if (field.kind == FieldKind::Other)
+                addField(draft, field);
         for (const FieldView& field : properties) {
-            if (is(field.name, "Reference"))
-                continue;
-            if (isNew && !is(field.name, "Value") && !is(field.name, "Footprint")) {
-                // The first unit of a part: its fields as they stand.
-                part.fields.push_back({ std::string(field.name), std::string(field.value) });
-                continue;
-            }
-            SchematicField f { std::string(field.name), std::string(field.value) };
-            if (old && is(f.name, "Value") && old->value)
-                f.value = *old->value;
-            if (old && is(f.name, "Footprint") && old->footprint)
-                f.value = *old->footprint;
-            if (is(f.name, "Value")) {
-                if (part.value.empty())
-                    part.value = f.value;
-                continue;
-            }
-            if (is(f.name, "Footprint") && part.footprint.empty())
-                part.footprint = f.value;
-            auto known = std::find_if(part.fields.begin(), part.fields.end(),
-                [&](const SchematicField& g) { return g.name == f.name; });
-            if (known == part.fields.end())
-                part.fields.push_back(std::move(f));
-            else if (known->value.empty())
-                known->value = f.value;
+            if (field.kind == FieldKind::Datasheet || field.kind == FieldKind::Description)
+                addField(draft, field);
+            else if (field.kind == FieldKind::Value || field.kind == FieldKind::Footprint)
+                merge(part, draft, field, old);
         }
     }
 
     fs::path rootDir_;
     SchematicDesign design_;
-    std::vector<std::unique_ptr<FileContent>> contents_;
+    std::shared_ptr<Storage> storage_;
+    std::vector<SchematicField>& fields_; // the storage's
+    std::vector<FieldKind> fieldKinds_; // by field, as fields_
+    std::vector<Draft> drafts_; // by part, as design_.parts
+    std::vector<std::uint32_t> symbolPart_; // by symbol, as design_.symbols
     std::map<std::string, std::size_t> byPath_;
     std::vector<std::size_t> stack_;
     bool oldStyle_ = false;
@@ -764,7 +1113,7 @@ KicadDesign kicadDesignOf(const SchematicDesign& design)
     return out;
 }
 
-std::string fingerprint(const std::string& bytes)
+std::string fingerprint(std::string_view bytes)
 {
     // FNV-1a over the bytes, with the length: enough to tell a file KiCad
     // saved again from the one read, which is all it is used for.

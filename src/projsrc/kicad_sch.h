@@ -25,8 +25,12 @@
 #include "kicad_parts.h"
 #include "project_model.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rav::project
@@ -40,41 +44,54 @@ struct SchematicFile {
     long version = 0; // the file's "(version N)"
 };
 
+// The design's texts are views: into the files' bytes (which are therefore
+// never changed), where nearly all of them stand, or into texts the design
+// keeps (strings with escapes, sheet paths). They live as long as the
+// design that holds them.
 struct SchematicField {
-    std::string name, value;
+    std::string_view name, value;
     bool operator==(const SchematicField&) const = default;
 };
 
 // One symbol placed in one sheet instance (a unit of a part).
 struct SchematicSymbol {
-    std::size_t file = 0; // index into SchematicDesign::files
-    std::string uuid; // the symbol's own uuid (one per symbol in the file)
-    std::string sheetPath; // the sheet instance, "/ROOT/SHEET"
-    std::string reference;
+    std::uint32_t file = 0; // index into SchematicDesign::files
     int unit = 1;
+    std::string_view uuid; // the symbol's own uuid (one per symbol in the file)
+    std::string_view sheetPath; // the sheet instance, "/ROOT/SHEET"
+    std::string_view reference;
 };
 
 // One part of the design: every unit placed with one reference.
 struct SchematicPart {
-    std::string reference, value, footprint;
-    std::string library, symbolName; // the library id "Device:R" split
-    std::string description; // the library symbol's description
-    std::string sheetNames; // "/" or "/Sub Sheet/"
-    std::string sheetName, sheetFile; // the sheet the part sits on ("Root" for the root), its file
-    std::vector<SchematicField> libraryProperties; // the library symbol's ki_keywords, ki_fp_filters
+    std::string_view reference, value, footprint;
+    std::string_view library, symbolName; // the library id "Device:R" split
+    std::string_view description; // the library symbol's description
+    std::string_view sheetNames; // "/" or "/Sub Sheet/"
+    std::string_view sheetName, sheetFile; // the sheet the part sits on ("Root" for the root), its file
+    std::span<const SchematicField> libraryProperties; // the library symbol's ki_keywords, ki_fp_filters
     // Every field but Reference and Value: the user's fields in file order,
     // then Footprint, Datasheet, Description, as KiCad's netlist lists them.
-    std::vector<SchematicField> fields;
+    std::span<const SchematicField> fields;
+    std::span<const SchematicSymbol> symbols; // its units, in the order placed
     bool dnp = false, excludeFromBom = false, excludeFromBoard = false;
-    std::vector<std::size_t> symbols; // indices into SchematicDesign::symbols
 };
 
+// A design is moved, not copied: its parts and symbols view what it holds.
 struct SchematicDesign {
     std::string title; // the root sheet's title block title
     std::vector<SchematicFile> files; // the root first
-    std::vector<SchematicSymbol> symbols;
+    std::vector<SchematicSymbol> symbols; // grouped by part, in the parts' order
     // Ordered by reference as KiCad's netlist orders them: prefix, then number.
     std::vector<SchematicPart> parts;
+    // What the views above point into besides the files' bytes.
+    std::shared_ptr<const void> storage;
+
+    SchematicDesign() = default;
+    SchematicDesign(SchematicDesign&&) = default;
+    SchematicDesign& operator=(SchematicDesign&&) = default;
+    SchematicDesign(const SchematicDesign&) = delete;
+    SchematicDesign& operator=(const SchematicDesign&) = delete;
 };
 
 // The newest file format this reader knows (KiCad 9's); newer files are
@@ -95,6 +112,6 @@ KicadDesign kicadDesignOf(const SchematicDesign& design);
 
 // A short text that changes whenever the bytes do ("19896-1a2b..."): how a
 // write-back tells that KiCad saved a file since it was read.
-std::string fingerprint(const std::string& bytes);
+std::string fingerprint(std::string_view bytes);
 
 } // namespace rav::project

@@ -557,15 +557,15 @@ DesignWritePlan planDesignWrite(const fs::path& dpz, const std::string& field)
     };
     std::map<std::pair<std::size_t, std::string>, Wanted> wanted;
     for (const SchematicPart& part : design.parts) {
-        auto code = partCode.find(part.reference);
+        const std::string reference(part.reference);
+        auto code = partCode.find(reference);
         if (code == partCode.end())
             continue;
-        for (std::size_t k : part.symbols) {
-            const SchematicSymbol& s = design.symbols[k];
-            auto [it, isNew]
-                = wanted.emplace(std::pair { s.file, s.uuid }, Wanted { code->second, part.reference });
+        for (const SchematicSymbol& s : part.symbols) {
+            auto [it, isNew] = wanted.emplace(
+                std::pair<std::size_t, std::string> { s.file, s.uuid }, Wanted { code->second, reference });
             if (!isNew && it->second.code != code->second)
-                throw ProjectError(it->second.reference + " and " + part.reference + " are one symbol in "
+                throw ProjectError(it->second.reference + " and " + reference + " are one symbol in "
                     + design.files[s.file].name + " (a sheet used twice) but would need two codes ("
                     + shown(it->second.code) + ", " + shown(code->second) + "); nothing written");
         }

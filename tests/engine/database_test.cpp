@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +64,71 @@ TEST_P(BackendTest, CreateRecordsLocaleAndVersionAndRefusesAnExistingFile)
     EXPECT_TRUE(db.tableNames().empty()); // nothing but what callers create
     db.close();
     EXPECT_TRUE(failsWith([&] { Database::create(target()); }, "exists"));
+}
+
+// A scratch file gets create()'s header, but neither it nor any later
+// write keeps a journal file or waits for the disk.
+TEST_F(EngineTest, ScratchDatabaseHasTheHeaderButNoJournalOrDiskWaits)
+{
+    const auto setting = [](Database& db, const char* pragma) {
+        Statement s = db.prepare(std::string("PRAGMA ") + pragma);
+        return s.step() ? std::string(s.columnText(0).value_or("")) : std::string("<none>");
+    };
+    for (const bool scratch : { false, true }) {
+        const std::string path = file(scratch ? "scratch.db" : "kept.db");
+        {
+            Database db = scratch ? Database::createScratch(path) : Database::create(path);
+            EXPECT_EQ(db.mode(), OpenMode::Exclusive);
+            EXPECT_EQ(setting(db, "journal_mode"), scratch ? "memory" : "delete");
+            EXPECT_EQ(setting(db, "synchronous"), scratch ? "0" : "2");
+        }
+        Database db = Database::open(path);
+        EXPECT_EQ(db.langId(), 0x0409);
+        EXPECT_EQ(db.formatVersion(), 30);
+        db.close();
+        EXPECT_TRUE(failsWith([&] { Database::createScratch(path); }, "exists"));
+    }
+}
+
+// Many keys in one look-up: each found record comes with its key's
+// position, letter case ignored; keys that would break an array literal, a
+// JSON text or a statement find their records and nothing else.
+TEST_P(BackendTest, ALookUpOfManyKeysFindsEachRecordOnceWhateverTheKey)
+{
+    const std::vector<std::string> codes { "A1", "q\"uote", "back\\slash", "{br,ace}", "NULL", "x';--", "x",
+        "tab\there", "ctl\x01", "\xC2\xB5m", "A" };
+    std::vector<std::vector<Value>> rows;
+    for (const std::string& code : codes)
+        rows.push_back({ Value(code), Value("n") });
+    Database db = makeDevice(rows);
+    std::vector<std::string_view> keys { "a1", "missing", "", "q\"uote", "BACK\\SLASH", "{br,ace}", "null", "x';--",
+        "x", "tab\there", "ctl\x01", "\xC2\xB5M", "\\u0041" };
+    Statement found = db.lookupKeys("Device", "code", keys);
+    std::map<std::int64_t, std::string> seen;
+    while (found.step())
+        seen[found.columnInt(0)] = found.column(1).value_or("<null>") + "/" + found.column(2).value_or("<null>");
+    const std::map<std::int64_t, std::string> expected { { 0, "A1/n" }, { 3, "q\"uote/n" }, { 4, "back\\slash/n" },
+        { 5, "{br,ace}/n" }, { 6, "NULL/n" }, { 7, "x';--/n" }, { 8, "x/n" }, { 9, "tab\there/n" },
+        { 10, "ctl\x01/n" }, { 11, "\xC2\xB5m/n" } };
+    EXPECT_EQ(seen, expected);
+
+    if (GetParam() != Backend::Server)
+        return;
+    // A server's text holds no NUL: a key with one matches nothing and
+    // leaves the others' positions; a value with one is refused where it
+    // would be stored, never cut at the NUL.
+    const std::string nul("A1\0x", 4);
+    Statement none = db.lookupKeys("Device", "code", { nul, "a1" });
+    std::vector<std::int64_t> at;
+    while (none.step())
+        at.push_back(none.columnInt(0));
+    EXPECT_EQ(at, std::vector<std::int64_t> { 1 });
+    Statement put = db.prepare("INSERT INTO Device (Code, Name) VALUES (?1, 'n')");
+    EXPECT_TRUE(failsWith([&] {
+        put.bind(1, Value(nul));
+        put.step();
+    }, "NUL"));
+    EXPECT_EQ(db.countSelect("SELECT * FROM Device WHERE Code = \"A1\""), 1);
 }
 
 TEST_P(BackendTest, TableDefinitionIsReadBackFromTheSchema)

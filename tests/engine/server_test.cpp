@@ -3,7 +3,6 @@
 // clear line; no password ever shows in a name or a message.
 #include "engine_fixture.h"
 
-#include <map>
 
 using namespace rav::db;
 
@@ -204,43 +203,6 @@ TEST_F(ServerTest, AReadOnlyRoleReadsAndItsEditsAreRefusedWithOneLine)
     Database owner = Database::open(name);
     owner.executeNative("DROP OWNED BY " + role);
     owner.executeNative("DROP ROLE " + role);
-}
-
-// Many keys in one look-up: each found record comes with its key's
-// position, letter case ignored; keys that would break an array literal or
-// a statement find their records and nothing else. A value with a NUL is
-// refused where it would be stored, never cut at the NUL.
-TEST_F(ServerTest, ALookUpOfManyKeysFindsEachRecordOnceWhateverTheKey)
-{
-    Database db = Database::open(name);
-    const std::vector<std::string> codes { "A1", "q\"uote", "back\\slash", "{br,ace}", "NULL", "x';--" };
-    for (const std::string& code : codes)
-        db.executeNative("INSERT INTO Device (Code, Name) VALUES ('" + code.substr(0, code.find('\'')) + "', 'n')");
-    Statement seed = db.prepare("INSERT INTO Device (Code, Name) VALUES (?1, 'n')");
-    seed.bind(1, Value(codes.back()));
-    seed.step();
-    // A key with a NUL matches nothing (a server's text holds none) and
-    // leaves the positions of the others as they are.
-    const std::string nul("A1\0x", 4);
-    std::vector<std::string_view> keys { "a1", "missing", "", "q\"uote", "BACK\\SLASH", "{br,ace}", "null", "x';--",
-        "x", nul };
-    Statement rows = db.lookupKeys("Device", "code", keys);
-    std::map<std::int64_t, std::string> found;
-    while (rows.step())
-        found[rows.columnInt(0)] = rows.column(1).value_or("<null>") + "/" + rows.column(2).value_or("<null>");
-    const std::map<std::int64_t, std::string> expected { { 0, "A1/n" }, { 3, "q\"uote/n" }, { 4, "back\\slash/n" },
-        { 5, "{br,ace}/n" }, { 6, "NULL/n" }, { 7, "x';--/n" }, { 8, "x/n" } };
-    EXPECT_EQ(found, expected);
-
-    try {
-        seed.reset();
-        seed.bind(1, Value(nul));
-        seed.step();
-        ADD_FAILURE() << "a value with a NUL was stored";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("NUL"), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(db.countSelect("SELECT * FROM Device WHERE Code = \"A1\""), 1);
 }
 
 // A set read front to back comes a row at a time; other statements on the

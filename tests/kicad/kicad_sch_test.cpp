@@ -56,6 +56,11 @@ const SchematicPart& part(const SchematicDesign& d, const std::string& ref)
     throw std::runtime_error("no part " + ref);
 }
 
+std::vector<SchematicField> fieldsOf(const SchematicPart& p)
+{
+    return { p.fields.begin(), p.fields.end() };
+}
+
 TEST(KicadSchematic, ASchematicAndTheNetlistKicadExportedFromItGiveOneProject)
 {
     for (const char* name : { "bom", "kibom-variant_2c" }) {
@@ -80,16 +85,17 @@ TEST(KicadSchematic, HierarchyInstancesUnitsPowerAndFlags)
     EXPECT_EQ(d.files[1].name, "channel sheets/amp stage.kicad_sch");
     std::vector<std::string> refs;
     for (const SchematicPart& p : d.parts)
-        refs.push_back(p.reference);
+        refs.emplace_back(p.reference);
     EXPECT_EQ(refs, (std::vector<std::string> { "R1", "R2", "R3", "R4", "R9", "U1" }))
         << "power symbols are left out; parts in reference order";
 
     const SchematicPart& u1 = part(d, "U1");
     ASSERT_EQ(u1.symbols.size(), 2u) << "two units, one part";
-    EXPECT_EQ(d.symbols[u1.symbols[1]].unit, 2);
-    EXPECT_EQ(u1.library + ":" + u1.symbolName, "Amplifier_Operational:LM358");
+    EXPECT_EQ(u1.symbols[1].unit, 2);
+    EXPECT_EQ(u1.library, "Amplifier_Operational");
+    EXPECT_EQ(u1.symbolName, "LM358");
     EXPECT_EQ(u1.description, "Dual operational amplifier");
-    EXPECT_EQ(u1.fields,
+    EXPECT_EQ(fieldsOf(u1),
         (std::vector<SchematicField> { { "MPN", "LM358DR" },
             { "Footprint", "Package_SO:SOIC-8_3.9x4.9mm_P1.27mm" }, { "Datasheet", "" } }));
 
@@ -98,8 +104,8 @@ TEST(KicadSchematic, HierarchyInstancesUnitsPowerAndFlags)
     EXPECT_EQ(r1.value, "10k");
     EXPECT_EQ(r2.value, "22k");
     EXPECT_EQ(r2.sheetNames, "/Channel B/");
-    EXPECT_EQ(d.symbols[r1.symbols[0]].uuid, d.symbols[r2.symbols[0]].uuid);
-    EXPECT_NE(d.symbols[r1.symbols[0]].sheetPath, d.symbols[r2.symbols[0]].sheetPath);
+    EXPECT_EQ(r1.symbols[0].uuid, r2.symbols[0].uuid);
+    EXPECT_NE(r1.symbols[0].sheetPath, r2.symbols[0].sheetPath);
 
     const SchematicPart& r9 = part(d, "R9");
     EXPECT_TRUE(r9.excludeFromBom && r9.excludeFromBoard);
@@ -146,7 +152,40 @@ TEST(KicadSchematic, NewerFormatsKeepInstancesBySymbolAndEscapeStrings)
     const SchematicPart& c = d.parts[0];
     EXPECT_EQ(c.reference, "C7");
     EXPECT_TRUE(c.dnp);
-    EXPECT_EQ(c.fields, (std::vector<SchematicField> { { "Note", "say \"hi\"\\ok" }, { "Datasheet", "" } }));
+    EXPECT_EQ(
+        fieldsOf(c), (std::vector<SchematicField> { { "Note", "say \"hi\"\\ok" }, { "Datasheet", "" } }));
+}
+
+TEST(KicadSchematic, UnitsPlacedApartMakeOnePartWithEveryUnitsFields)
+{
+    // Unit 1 of U1, then R1, then unit 2 of U1 with a field unit 1 lacks
+    // and a value for one unit 1 left empty; then R2 before R10.
+    const auto symbol = [](const std::string& ref, int unit, const std::string& fields) {
+        return "(symbol (lib_id \"X:Y\") (unit " + std::to_string(unit) + ") (uuid \"" + ref
+            + std::to_string(unit) + "\") (property \"Reference\" \"" + ref + "\") " + fields
+            + " (instances (project \"p\" (path \"/r\" (reference \"" + ref + "\") (unit "
+            + std::to_string(unit) + ")))))";
+    };
+    ScratchDir dir;
+    writeFile(dir / "a.kicad_sch",
+        "(kicad_sch (version 20231120) (uuid \"r\") (lib_symbols) "
+            + symbol("U1", 1, R"((property "Value" "") (property "Footprint" "F") (property "MPN" ""))")
+            + symbol("R10", 1, R"((property "Value" "1k"))")
+            + symbol("U1", 2, R"((property "Value" "LM") (property "Note" "n") (property "MPN" "M1"))")
+            + symbol("R2", 1, "") + ")\n");
+    const SchematicDesign d = readSchematicDesign(dir / "a.kicad_sch");
+    std::vector<std::string> refs;
+    for (const SchematicPart& p : d.parts)
+        refs.emplace_back(p.reference);
+    EXPECT_EQ(refs, (std::vector<std::string> { "R2", "R10", "U1" }));
+    const SchematicPart& u1 = part(d, "U1");
+    EXPECT_EQ(u1.value, "LM");
+    EXPECT_EQ(fieldsOf(u1),
+        (std::vector<SchematicField> { { "MPN", "M1" }, { "Note", "n" }, { "Footprint", "F" } }));
+    ASSERT_EQ(u1.symbols.size(), 2u);
+    EXPECT_EQ(u1.symbols[0].uuid, "U11");
+    EXPECT_EQ(u1.symbols[1].uuid, "U12");
+    EXPECT_EQ(part(d, "R10").symbols[0].uuid, "R101");
 }
 
 TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)

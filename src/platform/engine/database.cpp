@@ -500,6 +500,25 @@ std::shared_ptr<Connection> connect(const std::string& path, OpenMode mode, deta
     return c;
 }
 
+std::shared_ptr<Connection> createFile(const std::string& path, std::string_view locale, FormatVersion version, bool scratch)
+{
+    auto lock = detail::FileLock::createExclusive(path);
+    try {
+        auto c = connect(path, OpenMode::Exclusive, std::move(lock));
+        // Set before the first write: the header's stamp would otherwise
+        // cost a journal file and several waits for the disk, most of what
+        // making a small scratch file takes.
+        if (scratch)
+            c->exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY");
+        const int stamp = (parseLangId(locale) << 8) | static_cast<int>(version);
+        c->exec("PRAGMA user_version = " + std::to_string(stamp));
+        return c;
+    } catch (...) {
+        ::unlink(path.c_str()); // we made the file; leave nothing half made
+        throw;
+    }
+}
+
 } // namespace
 
 Database Database::create(const std::string& path, std::string_view locale, FormatVersion version)
@@ -509,16 +528,14 @@ Database Database::create(const std::string& path, std::string_view locale, Form
         server::setMeta(*c, "user_version", (parseLangId(locale) << 8) | static_cast<int>(version));
         return Database(std::move(c));
     }
-    auto lock = detail::FileLock::createExclusive(path);
-    try {
-        auto c = connect(path, OpenMode::Exclusive, std::move(lock));
-        const int stamp = (parseLangId(locale) << 8) | static_cast<int>(version);
-        c->exec("PRAGMA user_version = " + std::to_string(stamp));
-        return Database(std::move(c));
-    } catch (...) {
-        ::unlink(path.c_str()); // we made the file; leave nothing half made
-        throw;
-    }
+    return Database(createFile(path, locale, version, false));
+}
+
+Database Database::createScratch(const std::string& path)
+{
+    if (isServerName(path))
+        return create(path);
+    return Database(createFile(path, kGeneralLocale, FormatVersion::Version30, true));
 }
 
 Database Database::open(const std::string& path, OpenMode mode)
@@ -863,12 +880,48 @@ Statement Database::lookupKeys(
     const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
 {
     Connection& c = usable(conn_);
-    if (c.backend != Backend::Server)
-        throw Error("a look-up of many keys at once needs a server database");
-    Statement s;
-    s.d_ = std::make_unique<Statement::Impl>();
-    s.d_->conn = conn_;
-    s.d_->pg = server::prepareLookup(c, table, field, keys);
+    if (c.backend == Backend::Server) {
+        Statement s;
+        s.d_ = std::make_unique<Statement::Impl>();
+        s.d_->conn = conn_;
+        s.d_->pg = server::prepareLookup(c, table, field, keys);
+        return s;
+    }
+    // One statement whose join probes the field's index once per key: a
+    // statement run per key costs its start, cursors and reset each time,
+    // about as much again as the probe. The keys go in as one JSON array
+    // (every element a string, its quotes, backslashes and control
+    // characters escaped); the key's position is the array index. The
+    // field's own collation compares, as in "field = ?".
+    const TableDef& def = c.tableDef(table);
+    const int key = def.fieldIndex(field);
+    if (key < 0)
+        throw Error("no field " + field + " in table " + table);
+    std::string cols;
+    for (const FieldDef& f : def.fields)
+        cols += ", rav_d." + quoteIdent(f.name);
+    std::string array = "[";
+    for (const std::string_view k : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char ch : k) {
+            if (ch == '"' || ch == '\\') {
+                array += '\\';
+                array += ch;
+            } else if (static_cast<unsigned char>(ch) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(ch));
+                array += escaped;
+            } else {
+                array += ch;
+            }
+        }
+        array += '"';
+    }
+    array += ']';
+    Statement s = prepare("SELECT rav_k.key" + cols + " FROM json_each(?1) AS rav_k CROSS JOIN "
+        + quoteIdent(def.name) + " AS rav_d ON rav_d."
+        + quoteIdent(def.fields[static_cast<std::size_t>(key)].name) + " = rav_k.value");
+    s.bind(1, Value(std::move(array)));
     return s;
 }
 
