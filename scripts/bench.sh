@@ -40,12 +40,14 @@ uri=$(bash scripts/pg-cluster.sh uri "$cluster")
   run "$bin/lom_bench" --group 100000 1000000
   run "$bin/lom_bench" --group 10000 100000
   run env QT_QPA_PLATFORM=offscreen "$bin/lom_wizard_bench"
+  run env QT_QPA_PLATFORM=offscreen "$bin/lom_wizard_bench" --group
   run "$bin/kicad_netlist_bench"
   run "$bin/kicad_sch_bench"
   run "$bin/integrity_bench"
   run env QT_QPA_PLATFORM=offscreen "$bin/recedit_bench" 1000000 "$uri"
   run "$bin/server_bench" "$uri" 1000000
   run "$bin/lom_bench" --server "$uri" 100000 1000000
+  run "$bin/lom_bench" --server "$uri" 10000 100000
   run "$bin/server_load" "$uri" 16 60
   run "$bin/kill_bench" 5
   # Against KiBoM where it is found ($KIBOM_DIR or shared/peers/kibom beside
