@@ -711,6 +711,24 @@ struct Storage {
     std::vector<SchematicField> fields;
 };
 
+// Sub-sheet names come from the files: a name the system cannot look up
+// (too long, a loop of links) is a file that is not there, never an
+// exception out of the reader.
+bool isFile(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// One key per file however it is named; a path that cannot be resolved is
+// its own key.
+std::string pathKey(const fs::path& path)
+{
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(path, error);
+    return (error ? path.lexically_normal() : canonical).string();
+}
+
 class Walker
 {
 public:
@@ -832,7 +850,7 @@ private:
 
     std::size_t open(const fs::path& path, const std::string& name)
     {
-        const std::string key = fs::weakly_canonical(path).string();
+        const std::string key = pathKey(path);
         auto known = byPath_.find(key);
         if (known != byPath_.end())
             return known->second;
@@ -917,15 +935,15 @@ private:
         }
         for (const Sheet& sheet : content->sheets) {
             fs::path path = rootDir_ / sheet.file;
-            if (!fs::exists(path)) {
+            if (!isFile(path)) {
                 const fs::path beside = design_.files[fileIndex].path.parent_path() / sheet.file;
-                if (fs::exists(beside))
+                if (isFile(beside))
                     path = beside;
             }
-            if (!fs::exists(path))
+            if (!isFile(path))
                 throw ProjectError(design_.files[fileIndex].path.string() + ": the sub-sheet \"" + sheet.name
                     + "\" names the file \"" + sheet.file + "\", which does not exist");
-            const std::string key = fs::weakly_canonical(path).string();
+            const std::string key = pathKey(path);
             auto known = byPath_.find(key);
             if (known != byPath_.end())
                 for (std::size_t onStack : stack_)

@@ -221,6 +221,9 @@ TEST(KicadSchematic, BadInputIsOneLineExitOneAndNoFileChanged)
             "a.kicad_sch:2:41: a string that is never closed" },
         { "missing sub-sheet", "a.kicad_sch", { { "a.kicad_sch", schematic(sheet("gone.kicad_sch")) } },
             "does not exist" },
+        // A fuzzer's find: a name too long to look up threw out of the reader.
+        { "sub-sheet name too long", "a.kicad_sch",
+            { { "a.kicad_sch", schematic(sheet(std::string(300, 'x') + ".kicad_sch")) } }, "does not exist" },
         { "recursion", "a.kicad_sch",
             { { "a.kicad_sch", schematic(sheet("b.kicad_sch")) },
                 { "b.kicad_sch", schematic(sheet("a.kicad_sch")) } },
