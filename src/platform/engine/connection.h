@@ -119,6 +119,16 @@ TableDef readTableDef(Connection& c, const std::string& name);
 std::string likeToRegex(const std::string& pattern);
 
 // The PostgreSQL backend (server.cpp).
+// What a look-up of many keys joins, the same on both backends: the
+// table's and the key field's quoted names, and the record's fields as a
+// select list (", rav_d.A, rav_d.B"). Fails when the field is not there.
+struct LookupJoin {
+    std::string table;
+    std::string keyField;
+    std::string columns;
+};
+LookupJoin lookupJoin(Connection& c, const std::string& table, const std::string& field);
+
 namespace server
 {
 // Connects to the table a server name designates. `create`: the table

@@ -876,6 +876,18 @@ Statement Database::prepare(std::string_view nativeSql)
     return s;
 }
 
+LookupJoin lookupJoin(Connection& c, const std::string& table, const std::string& field)
+{
+    const TableDef& def = c.tableDef(table);
+    const int key = def.fieldIndex(field);
+    if (key < 0)
+        throw Error("no field " + field + " in table " + table);
+    LookupJoin join { quoteIdent(def.name), quoteIdent(def.fields[static_cast<std::size_t>(key)].name), {} };
+    for (const FieldDef& f : def.fields)
+        join.columns += ", rav_d." + quoteIdent(f.name);
+    return join;
+}
+
 Statement Database::lookupKeys(
     const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
 {
@@ -893,13 +905,7 @@ Statement Database::lookupKeys(
     // (every element a string, its quotes, backslashes and control
     // characters escaped); the key's position is the array index. The
     // field's own collation compares, as in "field = ?".
-    const TableDef& def = c.tableDef(table);
-    const int key = def.fieldIndex(field);
-    if (key < 0)
-        throw Error("no field " + field + " in table " + table);
-    std::string cols;
-    for (const FieldDef& f : def.fields)
-        cols += ", rav_d." + quoteIdent(f.name);
+    const LookupJoin join = lookupJoin(c, table, field);
     std::string array = "[";
     for (const std::string_view k : keys) {
         array += array.size() > 1 ? ",\"" : "\"";
@@ -918,9 +924,8 @@ Statement Database::lookupKeys(
         array += '"';
     }
     array += ']';
-    Statement s = prepare("SELECT rav_k.key" + cols + " FROM json_each(?1) AS rav_k CROSS JOIN "
-        + quoteIdent(def.name) + " AS rav_d ON rav_d."
-        + quoteIdent(def.fields[static_cast<std::size_t>(key)].name) + " = rav_k.value");
+    Statement s = prepare("SELECT rav_k.key" + join.columns + " FROM json_each(?1) AS rav_k CROSS JOIN " + join.table
+        + " AS rav_d ON rav_d." + join.keyField + " = rav_k.value");
     s.bind(1, Value(std::move(array)));
     return s;
 }

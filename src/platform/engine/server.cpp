@@ -1035,19 +1035,13 @@ void rollback(Connection& c, const std::string& savepoint)
 std::shared_ptr<Stmt> prepareLookup(
     Connection& c, const std::string& table, const std::string& field, const std::vector<std::string_view>& keys)
 {
-    const TableDef& def = c.tableDef(table);
-    const int key = def.fieldIndex(field);
-    if (key < 0)
-        throw Error("no field " + field + " in table " + table);
     // Written here rather than translated: the words of this statement
     // could be names of fields.
-    std::string cols;
-    for (const FieldDef& f : def.fields)
-        cols += ", rav_d." + quoteIdent(f.name);
+    const LookupJoin join = lookupJoin(c, table, field);
     auto s = std::make_shared<Stmt>();
-    s->sql = "SELECT rav_k.rav_pos - 1" + cols + " FROM unnest($1::text[]) WITH ORDINALITY AS rav_k(rav_key, rav_pos)"
-        + " JOIN " + quoteIdent(def.name) + " rav_d ON rav_d." + quoteIdent(def.fields[static_cast<std::size_t>(key)].name)
-        + " = rav_k.rav_key::public.citext COLLATE \"C\"";
+    s->sql = "SELECT rav_k.rav_pos - 1" + join.columns
+        + " FROM unnest($1::text[]) WITH ORDINALITY AS rav_k(rav_key, rav_pos) JOIN " + join.table + " rav_d ON rav_d."
+        + join.keyField + " = rav_k.rav_key::public.citext COLLATE \"C\"";
     s->nParams = 1;
     s->stream = true;
     // The keys as an array literal: every element quoted, its quotes and
